@@ -1,0 +1,160 @@
+// PE32 reading and resource rebuilding: the on-disk Book image format.
+#pragma once
+
+#include "error.h"
+#include "fileio.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folio::pe {
+
+// A resource type or name: an integer id or a UTF-16 string. Strings compare without regard
+// to case (Windows upper-cases resource names before the lookup).
+struct ResourceId {
+    bool isString = false;
+    std::uint16_t id = 0;
+    std::u16string name; // as stored (the writer stores names upper-cased by the caller)
+
+    static ResourceId fromId(std::uint16_t id);
+    static ResourceId fromName(std::string_view utf8);
+    // "#2110" or a decimal number -> id; anything else -> string name.
+    static ResourceId parse(std::string_view utf8);
+    std::string toString() const; // "2110" or "CUSTOM" (UTF-8)
+    bool operator==(const ResourceId& other) const; // strings case-insensitively
+};
+
+// Order of entries in a resource directory as Windows' binary search expects:
+// named entries first, ordered by their upper-cased UTF-16 code units, then ids ascending.
+bool resourceIdLess(const ResourceId& a, const ResourceId& b);
+
+inline constexpr std::uint16_t RT_ICON = 3;
+inline constexpr std::uint16_t RT_GROUP_ICON = 14;
+inline constexpr std::uint16_t RT_VERSION = 16;
+
+struct Section {
+    std::string name;
+    std::uint32_t virtualAddress = 0;
+    std::uint32_t virtualSize = 0;
+    std::uint32_t sizeOfRawData = 0;
+    std::uint32_t pointerToRawData = 0;
+    std::uint32_t characteristics = 0;
+};
+
+// One leaf of the resource tree (type / name / language).
+struct Resource {
+    ResourceId type;
+    ResourceId name;
+    std::uint16_t language = 0;
+    std::uint32_t dataRva = 0;
+    std::uint32_t size = 0;
+    std::uint32_t codePage = 0;
+    std::uint32_t fileOffset = 0;      // where the data lies in the file
+    std::uint32_t dataEntryOffset = 0; // file offset of its 16-byte IMAGE_RESOURCE_DATA_ENTRY
+};
+
+// A parsed, bounds-checked view of a PE32 file held in memory. Every offset is checked against
+// the buffer; a malformed file yields an Error naming the file, the offset and the fault.
+class PeImage {
+  public:
+    // `data` must outlive the image. `fileName` is used in error messages.
+    static Result<PeImage> parse(std::span<const std::uint8_t> data, std::string fileName);
+
+    std::span<const std::uint8_t> bytes() const { return m_data; }
+    const std::string& fileName() const { return m_fileName; }
+    std::uint32_t peHeaderOffset() const { return m_peOffset; }
+    std::uint16_t machine() const { return m_machine; }
+    std::uint32_t imageBase() const { return m_imageBase; }
+    std::uint32_t sectionAlignment() const { return m_sectionAlignment; }
+    std::uint32_t fileAlignment() const { return m_fileAlignment; }
+    std::uint32_t sizeOfImage() const { return m_sizeOfImage; }
+    std::uint32_t sizeOfHeaders() const { return m_sizeOfHeaders; }
+    std::uint32_t checksum() const { return m_checksum; }
+    std::uint32_t checksumOffset() const; // file offset of OptionalHeader.CheckSum
+    std::uint32_t resourceDirRva() const { return m_resRva; }
+    std::uint32_t resourceDirSize() const { return m_resSize; }
+    const std::vector<Section>& sections() const { return m_sections; }
+    // Index into sections() of the section holding the resource directory, if any.
+    std::optional<std::size_t> resourceSectionIndex() const;
+
+    // All resources in tree order (types, then names, then languages, as stored).
+    const std::vector<Resource>& resources() const { return m_resources; }
+    // The data bytes of one resource.
+    std::span<const std::uint8_t> resourceData(const Resource& r) const;
+
+    // Lookup like FindResourceEx: names compared without regard to case. With no language,
+    // the first language stored under that name.
+    const Resource* find(const ResourceId& type, const ResourceId& name,
+                         std::optional<std::uint16_t> language = std::nullopt) const;
+
+    // RVA -> file offset through the section table; nullopt when no section maps it.
+    std::optional<std::uint32_t> rvaToOffset(std::uint32_t rva) const;
+
+  private:
+    std::span<const std::uint8_t> m_data;
+    std::string m_fileName;
+    std::uint32_t m_peOffset = 0;
+    std::uint16_t m_machine = 0;
+    std::uint32_t m_imageBase = 0;
+    std::uint32_t m_sectionAlignment = 0;
+    std::uint32_t m_fileAlignment = 0;
+    std::uint32_t m_sizeOfImage = 0;
+    std::uint32_t m_sizeOfHeaders = 0;
+    std::uint32_t m_checksum = 0;
+    std::uint32_t m_resRva = 0;
+    std::uint32_t m_resSize = 0;
+    std::vector<Section> m_sections;
+    std::vector<Resource> m_resources;
+};
+
+// The PE checksum (as computed by the image help library) of a whole file whose CheckSum
+// field lies at `checksumOffset`.
+std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t checksumOffset);
+
+// The semantics of BeginUpdateResource / UpdateResource / EndUpdateResource on a PE32 file.
+// Changes are collected in memory; end(false) rebuilds the resource section as the file's
+// last section (appending a new one when the old .rsrc is not last), fixes the data
+// directory, SizeOfImage, SizeOfInitializedData, section sizes and the checksum, keeps the
+// DOS header, stub and any overlay, writes a temporary file beside the target and renames it
+// over the target. end(true) discards everything.
+class ResourceUpdater {
+  public:
+    static Result<ResourceUpdater> begin(const std::string& path, bool deleteExisting);
+
+    // Adds or replaces the resource (type, name, language).
+    void update(const ResourceId& type, const ResourceId& name, std::uint16_t language,
+                Bytes data);
+    // Deletes it (UpdateResource with no data). Returns false when there was no such
+    // resource.
+    bool remove(const ResourceId& type, const ResourceId& name, std::uint16_t language);
+
+    Result<void> end(bool discard);
+
+    // Resources currently staged (for tests and callers that inspect before committing).
+    std::size_t count() const { return m_entries.size(); }
+
+    struct Entry {
+        ResourceId type;
+        ResourceId name;
+        std::uint16_t language = 0;
+        std::uint32_t codePage = 0;
+        Bytes data;
+    };
+
+  private:
+    std::string m_path;
+    Bytes m_file; // the file as read at begin()
+    std::vector<Entry> m_entries;
+    bool m_ended = false;
+};
+
+// Builds a fresh PE file image from `file` (a PE32 file) whose resources are replaced by
+// `entries`. Exposed for callers that hold the bytes already (and for tests).
+Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
+                               std::vector<ResourceUpdater::Entry> entries);
+
+} // namespace folio::pe

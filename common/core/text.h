@@ -1,0 +1,39 @@
+// The ANSI text layer: the system code page is CP936 (GBK) everywhere; text inside is UTF-8.
+#pragma once
+
+#include "error.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folio {
+
+// UTF-8 -> CP936 bytes. A character CP936 cannot hold becomes "?", as Windows does.
+// Invalid UTF-8 input bytes also become "?".
+std::string toAnsi(std::string_view utf8);
+
+// CP936 bytes -> UTF-8. An invalid byte sequence becomes U+FFFD.
+std::string fromAnsi(std::string_view ansi);
+
+// Splits ANSI text into lines: CR LF and a lone CR end a line, a lone LF stays inside the
+// line. A final line end does not start an extra empty line.
+std::vector<std::string> splitAnsiLines(std::string_view text);
+
+// Reads a CP936 text file and returns every line (decoded to UTF-8) followed by CR LF.
+Result<std::string> ReadPageText(const std::string& path);
+
+// Reads a CP936 text file as lines decoded to UTF-8 (line ends as in splitAnsiLines).
+Result<std::vector<std::string>> readAnsiLines(const std::string& path);
+
+// Writes UTF-8 lines as CP936, each followed by CR LF (atomically).
+Result<void> writeAnsiLines(const std::string& path, const std::vector<std::string>& lines);
+
+// Upper case for ASCII and the Unicode letters Windows' resource names fold (UTF-8 in and out).
+std::string toUpperUnicode(std::string_view utf8);
+
+// UTF-8 <-> UTF-16 (resource names are UTF-16 in a PE file).
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+
+} // namespace folio

@@ -1,0 +1,72 @@
+// Compiling a project folder into a Book image, without any window.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace folio::compiler {
+
+// The ten project settings as the workbench shows them (UTF-8).
+struct ProjectSettings {
+    std::string title;        // TxtTitle
+    std::string indexPage;    // Txtindex
+    std::string contentsPage; // TxtTree
+    std::string outPath;      // TxtOutPath
+    std::string outFile;      // TxtoutFile
+    std::string author;       // TxtAuthor
+    std::string webAddress;   // TxtURL
+    std::string update;       // Txtupdate
+    std::string bookshelf;    // Txtonline
+    std::string advert;       // Txtad
+};
+
+struct PageEntry {
+    std::string name; // as listed in List2
+    bool selected = false;
+};
+
+struct CompileInputs {
+    ProjectSettings settings;
+    std::string iconPath;      // TxtIconPath; empty keeps the template's icon
+    std::string makerFolder;   // program folder of the maker
+    std::string skinFileName;  // Combo2's text (file under makerFolder/skin/)
+    std::string projectFolder; // File3's path
+    std::vector<PageEntry> pages;
+    std::string dateText; // today's date in the user's short date format
+};
+
+enum class MessageIcon { Information, Warning, Error, Exclamation };
+
+// What the window shows while compiling. Tests record it; the workbench paints it.
+class CompileObserver {
+  public:
+    virtual ~CompileObserver() = default;
+    virtual void messageBox(const std::string& text, const std::string& title,
+                            MessageIcon icon) = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    virtual void setProgressMaximum(int maximum) = 0;
+    virtual void setProgressValue(int value) = 0;
+    virtual void processEvents() = 0;
+};
+
+enum class CompileOutcome { Done, Invalid, DescriptorFailed, Failed };
+
+struct CompileResult {
+    CompileOutcome outcome = CompileOutcome::Failed;
+    std::string bookPath;
+    std::string error; // the system's description for Failed
+};
+
+// The icon step, called after the pages when an icon path is set. Returns an error text
+// (raised into the failure trap) or an empty string.
+using IconStep = std::function<std::string(const std::string& iconPath,
+                                           const std::string& bookPath, CompileObserver&)>;
+
+// Default icon step: the icon replacement routine of maker/compiler/icon.h.
+IconStep defaultIconStep();
+
+CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer,
+                          IconStep iconStep = defaultIconStep());
+
+} // namespace folio::compiler
