@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the full build (programs, Windows template, UI tests)
+# and the core's tests again under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+JOBS=${JOBS:-$(nproc)}
+
+export QTWEBENGINE_DISABLE_SANDBOX=1
+export QT_QPA_PLATFORM=offscreen
+export WINEDEBUG=-all
+
+echo "== full build"
+bash scripts/build.sh
+echo "== tests"
+ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 600
+
+echo "== core tests under AddressSanitizer + UBSan"
+BUILD_DIR=build-asan bash scripts/build.sh -DFOLIO_SANITIZE=ON -DFOLIO_BUILD_UI=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600
+echo "== all tests passed"
