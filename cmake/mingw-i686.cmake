@@ -1,0 +1,14 @@
+# Cross-compiling for 32-bit Windows with the mingw-w64 i686 tool chain (Debian's win32 thread
+# model: no winpthread DLL to ship beside the programs).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(FOLIO_MINGW_PREFIX i686-w64-mingw32)
+find_program(CMAKE_C_COMPILER NAMES ${FOLIO_MINGW_PREFIX}-gcc-win32 ${FOLIO_MINGW_PREFIX}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${FOLIO_MINGW_PREFIX}-g++-win32 ${FOLIO_MINGW_PREFIX}-g++ REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${FOLIO_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${FOLIO_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

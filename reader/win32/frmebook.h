@@ -1,0 +1,51 @@
+// FrmEBook, the reading window of the Windows reader: skin, descriptor, caption and the two
+// browser panes WebTree (contents) and WebBook (pages).
+#pragma once
+
+#include "webpane.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace folio::win32 {
+
+class FrmEBook {
+  public:
+    static constexpr const wchar_t* ClassName = L"FrmEBook";
+
+    // Registers the window class and creates the window; runs the load sequence.
+    static std::unique_ptr<FrmEBook> create(HINSTANCE instance, int show);
+    ~FrmEBook();
+
+    HWND hwnd() const { return m_hwnd; }
+
+    // Caption and both panes from the program's own descriptor; the about page on failure.
+    void LoadHtml();
+    static std::wstring AboutHtml();
+
+    const std::wstring& HomeAddress() const { return m_homeAddress; }
+
+  private:
+    FrmEBook() = default;
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void onLoad();
+    void attachSkin();
+    void layout();
+
+    HWND m_hwnd = nullptr;
+    std::unique_ptr<WebPane> m_webTree;
+    std::unique_ptr<WebPane> m_webBook;
+    std::wstring m_programPath;
+    std::wstring m_homeAddress;
+};
+
+// The running program's own file name (full path) and its folder with a trailing '\'.
+std::wstring programPath();
+std::wstring programFolder();
+
+// Processes the window messages that are waiting, then returns.
+void pumpMessages();
+
+} // namespace folio::win32

@@ -1,0 +1,39 @@
+// The fallback pane: a read-only text box showing the address or the page source, used when
+// no browser control can be created.
+#include "webpane.h"
+
+namespace folio::win32 {
+namespace {
+
+class PlainPane final : public WebPane {
+  public:
+    PlainPane(HWND parent, const wchar_t* name) {
+        m_hwnd = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", name,
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
+                                     ES_AUTOVSCROLL,
+                                 0, 0, 10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                     FALSE);
+    }
+    ~PlainPane() override {
+        if (m_hwnd)
+            DestroyWindow(m_hwnd);
+    }
+    void navigate(const std::wstring& url) override { SetWindowTextW(m_hwnd, url.c_str()); }
+    void writeDocument(const std::wstring& html) override { SetWindowTextW(m_hwnd, html.c_str()); }
+    void setBounds(const RECT& r) override {
+        MoveWindow(m_hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
+    bool isBrowser() const override { return false; }
+
+  private:
+    HWND m_hwnd = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<WebPane> createPlainPane(HWND parent, const wchar_t* name) {
+    return std::make_unique<PlainPane>(parent, name);
+}
+
+} // namespace folio::win32

@@ -1,0 +1,29 @@
+// A browser pane of the reading window: the embedded WebBrowser control when the system has a
+// working one, otherwise a plain child window, so the reader still starts without it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace folio::win32 {
+
+class WebPane {
+  public:
+    // `name` is the pane's control name (WebTree, WebBook), kept as its window text.
+    static std::unique_ptr<WebPane> create(HWND parent, const wchar_t* name);
+    virtual ~WebPane() = default;
+
+    virtual void navigate(const std::wstring& url) = 0;
+    // Replaces the pane's document by `html` (navigates to about:blank first when needed).
+    virtual void writeDocument(const std::wstring& html) = 0;
+    virtual void setBounds(const RECT& r) = 0;
+    // True when the pane is the browser control rather than the plain fallback.
+    virtual bool isBrowser() const = 0;
+};
+
+// The plain fallback alone (used when the browser control cannot be created).
+std::unique_ptr<WebPane> createPlainPane(HWND parent, const wchar_t* name);
+
+} // namespace folio::win32
