@@ -1,0 +1,15 @@
+// The compiler's icon step: gives the finished book the chosen icon.
+#include "compilebook.h"
+#include "icon.h"
+
+namespace folio::compiler {
+
+IconStep defaultIconStep() {
+    return [](const std::string& iconPath, const std::string& bookPath,
+              CompileObserver& observer) -> std::string {
+        auto replaced = icon::ReplaceIcon(iconPath, bookPath, observer);
+        return replaced ? std::string{} : replaced.error().message;
+    };
+}
+
+} // namespace folio::compiler
