@@ -1,0 +1,70 @@
+// The bookmarks file model behind the bookmarks window.
+#include "bookmarks.h"
+
+#include "fileio.h"
+#include "text.h"
+
+namespace folio::reader {
+
+std::string BookmarkList::filePath(const std::string& programFolder) {
+    return FixPath(programFolder) + std::string(FileName);
+}
+
+std::optional<Bookmark> BookmarkList::parseLine(std::string_view line) {
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return Bookmark{std::string(line.substr(0, eq)), std::string(line.substr(eq + 1))};
+}
+
+Result<BookmarkList> BookmarkList::load(const std::string& programFolder) {
+    const std::string path = filePath(programFolder);
+    if (!fileExists(path)) {
+        if (auto written = writeAnsiLines(path, {std::string(DefaultLine)}); !written)
+            return fail("cannot create the bookmarks file " + path + ": " +
+                        written.error().message);
+    }
+    auto lines = readAnsiLines(path);
+    if (!lines)
+        return fail("cannot read the bookmarks file " + path + ": " + lines.error().message);
+    BookmarkList list;
+    for (const std::string& line : *lines) {
+        if (auto bookmark = parseLine(line))
+            list.m_entries.push_back(std::move(*bookmark));
+    }
+    return list;
+}
+
+std::string BookmarkList::nextName() const {
+    return "书签" + std::to_string(m_entries.size());
+}
+
+void BookmarkList::add(std::string name, std::string address) {
+    m_entries.push_back(Bookmark{std::move(name), std::move(address)});
+}
+
+bool BookmarkList::remove(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size())
+        return false;
+    m_entries.erase(m_entries.begin() + index);
+    return true;
+}
+
+std::optional<std::string> BookmarkList::addressAt(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size())
+        return std::nullopt;
+    return m_entries[static_cast<std::size_t>(index)].address;
+}
+
+Result<void> BookmarkList::save(const std::string& programFolder) const {
+    std::vector<std::string> lines;
+    lines.reserve(m_entries.size());
+    for (const Bookmark& b : m_entries)
+        lines.push_back(b.name + "=" + b.address);
+    const std::string path = filePath(programFolder);
+    if (auto written = writeAnsiLines(path, lines); !written)
+        return fail("cannot write the bookmarks file " + path + ": " + written.error().message);
+    return {};
+}
+
+} // namespace folio::reader

@@ -1,0 +1,60 @@
+// The bookmarks file BookTag.ini: one "name=address" line per bookmark, CP936, CR LF.
+#pragma once
+
+#include "error.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folio::reader {
+
+struct Bookmark {
+    std::string name;    // text before the first "=" of the line
+    std::string address; // everything after it (may itself hold "=")
+};
+
+// The list the bookmarks window shows. The window keeps one of these while it is open,
+// edits it through add/remove and saves it whenever it closes.
+class BookmarkList {
+  public:
+    static constexpr std::string_view FileName = "BookTag.ini";
+    static constexpr std::string_view DefaultLine = "书签0=index.html";
+
+    // programFolder + "/BookTag.ini".
+    static std::string filePath(const std::string& programFolder);
+
+    // Creates the file holding the default bookmark when it is missing, then reads it.
+    // Lines without "=" are not bookmarks and are skipped (a blank line added by hand
+    // must not keep the window from opening). The error names the file.
+    static Result<BookmarkList> load(const std::string& programFolder);
+
+    // Splits one line at its first "="; nullopt when the line has none.
+    static std::optional<Bookmark> parseLine(std::string_view line);
+
+    const std::vector<Bookmark>& entries() const { return m_entries; }
+    std::size_t size() const { return m_entries.size(); }
+    bool empty() const { return m_entries.empty(); }
+
+    // The name offered for the next bookmark: "书签" + the number of entries.
+    std::string nextName() const;
+
+    // Appends as given: names are not checked for duplicates, emptiness or "=".
+    void add(std::string name, std::string address);
+
+    // Removes entry `index`; false (and nothing removed) when out of range, e.g. -1 for
+    // "nothing selected".
+    bool remove(int index);
+
+    // The address of entry `index`, or nullopt when out of range.
+    std::optional<std::string> addressAt(int index) const;
+
+    // Rewrites the whole file (atomically), one "name=address" line per entry.
+    Result<void> save(const std::string& programFolder) const;
+
+  private:
+    std::vector<Bookmark> m_entries;
+};
+
+} // namespace folio::reader
