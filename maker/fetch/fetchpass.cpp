@@ -94,9 +94,15 @@ FetchSummary FetchPass::run(const std::vector<std::string>& texts,
                             const std::vector<std::string>& targets,
                             const std::vector<bool>& selected, const FetchOptions& options,
                             FetchObserver& observer) {
+    FetchSummary summary;
+    // "开始" is enabled again by the stop button while the pass may still be running: a
+    // second pass started from inside the first one's event processing is refused.
+    if (m_active) {
+        summary.refused = true;
+        return summary;
+    }
     m_active = true;
     m_running = true;
-    FetchSummary summary;
     int novelCount = 0;
     std::optional<int> server;
     std::string serverProblem;

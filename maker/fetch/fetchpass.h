@@ -49,6 +49,7 @@ struct FetchSummary {
     int downloaded = 0;
     int failed = 0;
     std::vector<std::string> files; // local files written, in order
+    bool refused = false;           // another pass of this object was still running
 };
 
 // novelSiteChapterUrl(prefix, server, link): splits link at "/", takes part 4 (counting
@@ -83,7 +84,8 @@ class FetchPass {
     // The stop button: clears the running flag. The pass itself goes on.
     void stop() { m_running = false; }
     bool isRunning() const { return m_running; }
-    // True from the start of run() until it returns.
+    // True from the start of run() until it returns: the window must not go away
+    // meanwhile, and a run() called while active is refused.
     bool isActive() const { return m_active; }
 
   private:

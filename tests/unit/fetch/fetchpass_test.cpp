@@ -107,6 +107,34 @@ TEST(FetchPass, AFailedDownloadWaitsUntilStopThenLaterFailuresDoNot) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad1.html")));
 }
 
+TEST(FetchPass, StartingAgainWhileThePassRunsIsRefused) {
+    LocalServer server;
+    TempDir dir;
+    FetchPass pass;
+    // The user presses stop, then start again, while the first pass waits.
+    class Restarter : public Recorder {
+      public:
+        FetchSummary inner;
+        const FetchOptions* options = nullptr;
+        void processEvents() override {
+            Recorder::processEvents();
+            if (pumps == 3) {
+                pass->stop();
+                Recorder quiet;
+                inner = pass->run({"x"}, {"http://127.0.0.1:1/x"}, {true}, *options, quiet);
+            }
+        }
+    } rec;
+    const FetchOptions o = generic(dir);
+    rec.pass = &pass;
+    rec.options = &o;
+    const auto summary = pass.run({"bad"}, {server.base() + "/404"}, {true}, o, rec);
+    EXPECT_TRUE(rec.inner.refused);
+    EXPECT_FALSE(summary.refused);
+    EXPECT_EQ(summary.failed, 1);
+    EXPECT_FALSE(pass.isActive());
+}
+
 TEST(FetchPass, LinkTextsNeverWriteOutsideTheFolder) {
     LocalServer server;
     server.set("/x", {200, "x"});
