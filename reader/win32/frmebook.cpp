@@ -83,7 +83,8 @@ std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
 
     std::unique_ptr<FrmEBook> form(new FrmEBook);
     form->m_programPath = programPath();
-    form->m_hwnd = CreateWindowExW(0, ClassName, L"folioPage", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    // No caption until LoadHtml has chosen one, so that "folioPage" always means it ran.
+    form->m_hwnd = CreateWindowExW(0, ClassName, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                    CW_USEDEFAULT, 900, 650, nullptr, nullptr, instance, form.get());
     if (!form->m_hwnd)
         return nullptr;

@@ -1,9 +1,288 @@
-// Creation of a pane: the browser control first, the plain pane as fallback.
+// The browser pane: the system's WebBrowser control hosted in a child window.
+//
+// There is no ATL here, so the container side is written out: a client site that is also the
+// in-place site and the in-place frame, each method doing the least the control needs to
+// activate in place inside our window. When the control cannot be created or activated (no
+// browser engine installed), the pane falls back to the plain text pane.
 #include "webpane.h"
 
+#include <exdisp.h>
+#include <mshtml.h>
+#include <oleidl.h>
+
+#include <utility>
+
 namespace folio::win32 {
+namespace {
+
+constexpr const wchar_t* HostClass = L"FolioWebHost";
+constexpr DWORD DocumentWaitMs = 3000;
+
+// A BSTR owned for the length of one call.
+class Bstr {
+  public:
+    explicit Bstr(const std::wstring& s)
+        : m_bstr(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+    ~Bstr() { SysFreeString(m_bstr); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return m_bstr; }
+
+  private:
+    BSTR m_bstr;
+};
+
+template <typename T> void release(T*& p) {
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+  public:
+    explicit Site(HWND host) : m_host(host) {}
+    void setInPlace(IOleInPlaceObject* o) { m_inPlace = o; }
+
+    // IUnknown: the site lives as long as its pane, which outlives the control.
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
+            *out = static_cast<IOleClientSite*>(this);
+        else if (IsEqualIID(riid, IID_IOleInPlaceSite) || IsEqualIID(riid, IID_IOleWindow))
+            *out = static_cast<IOleInPlaceSite*>(this);
+        else if (IsEqualIID(riid, IID_IOleInPlaceFrame) ||
+                 IsEqualIID(riid, IID_IOleInPlaceUIWindow))
+            *out = static_cast<IOleInPlaceFrame*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override { return m_refs > 1 ? --m_refs : 1; }
+
+    // IOleClientSite
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override {
+        if (m)
+            *m = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** c) override {
+        if (c)
+            *c = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleWindow (shared by the in-place site and the frame)
+    STDMETHODIMP GetWindow(HWND* hwnd) override {
+        if (!hwnd)
+            return E_POINTER;
+        *hwnd = m_host;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+        if (!frame || !doc || !pos || !clip || !info)
+            return E_POINTER;
+        *frame = static_cast<IOleInPlaceFrame*>(this);
+        AddRef();
+        *doc = nullptr;
+        GetClientRect(m_host, pos);
+        GetClientRect(m_host, clip);
+        info->fMDIApp = FALSE;
+        info->hwndFrame = GetAncestor(m_host, GA_ROOT);
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override {
+        m_inPlace = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP OnPosRectChange(LPCRECT rect) override {
+        if (m_inPlace && rect)
+            m_inPlace->SetObjectRects(rect, rect);
+        return S_OK;
+    }
+
+    // IOleInPlaceUIWindow / IOleInPlaceFrame: no toolbars or menus are negotiated.
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  private:
+    HWND m_host;
+    IOleInPlaceObject* m_inPlace = nullptr; // not owned
+    ULONG m_refs = 1;
+};
+
+void registerHostClass() {
+    static bool registered = false;
+    if (registered)
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = HostClass;
+    registered = RegisterClassExW(&wc) != 0;
+}
+
+class BrowserPane final : public WebPane {
+  public:
+    // Creates the control inside a new host window; false when any step fails, leaving the
+    // object safe to destroy.
+    bool init(HWND parent, const wchar_t* name) {
+        registerHostClass();
+        m_host = CreateWindowExW(0, HostClass, name, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                 10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!m_host)
+            return false;
+        m_site = std::make_unique<Site>(m_host);
+        if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                    reinterpret_cast<void**>(&m_ole))) ||
+            !m_ole)
+            return false;
+        if (FAILED(m_ole->SetClientSite(static_cast<IOleClientSite*>(m_site.get()))))
+            return false;
+        OleSetContainedObject(m_ole, TRUE);
+        RECT rc;
+        GetClientRect(m_host, &rc);
+        if (FAILED(m_ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr,
+                                 static_cast<IOleClientSite*>(m_site.get()), 0, m_host, &rc)))
+            return false;
+        if (FAILED(m_ole->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser))) ||
+            !m_browser)
+            return false;
+        if (SUCCEEDED(
+                m_ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_inPlace))))
+            m_site->setInPlace(m_inPlace);
+        m_browser->put_Silent(VARIANT_TRUE); // script errors must not stop the reader
+        return true;
+    }
+
+    ~BrowserPane() override {
+        if (m_site)
+            m_site->setInPlace(nullptr);
+        release(m_inPlace);
+        release(m_browser);
+        if (m_ole) {
+            m_ole->Close(OLECLOSE_NOSAVE);
+            m_ole->SetClientSite(nullptr);
+            release(m_ole);
+        }
+        if (m_host && IsWindow(m_host))
+            DestroyWindow(m_host);
+    }
+
+    void navigate(const std::wstring& url) override {
+        if (!m_browser)
+            return;
+        Bstr address(url);
+        VARIANT empty;
+        VariantInit(&empty);
+        m_browser->Navigate(address.get(), &empty, &empty, &empty, &empty);
+    }
+
+    void writeDocument(const std::wstring& html) override {
+        IHTMLDocument2* doc = waitForDocument();
+        if (!doc)
+            return;
+        SAFEARRAY* args = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+        if (args) {
+            VARIANT* item = nullptr;
+            if (SUCCEEDED(SafeArrayAccessData(args, reinterpret_cast<void**>(&item)))) {
+                item->vt = VT_BSTR;
+                item->bstrVal = SysAllocStringLen(html.data(), static_cast<UINT>(html.size()));
+                SafeArrayUnaccessData(args);
+                doc->write(args);
+                doc->close();
+            }
+            SafeArrayDestroy(args); // frees the BSTR too
+        }
+        doc->Release();
+    }
+
+    void setBounds(const RECT& r) override {
+        MoveWindow(m_host, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        RECT inner{0, 0, r.right - r.left, r.bottom - r.top};
+        if (m_inPlace)
+            m_inPlace->SetObjectRects(&inner, &inner);
+    }
+
+    bool isBrowser() const override { return true; }
+
+  private:
+    // The pane's HTML document once about:blank (or any page) has loaded, waiting a bounded
+    // time; null when the control has no document (no engine behind it).
+    IHTMLDocument2* waitForDocument() {
+        if (!m_browser)
+            return nullptr;
+        const DWORD start = GetTickCount();
+        for (;;) {
+            READYSTATE state = READYSTATE_UNINITIALIZED;
+            m_browser->get_ReadyState(&state);
+            IDispatch* disp = nullptr;
+            if (state == READYSTATE_COMPLETE && SUCCEEDED(m_browser->get_Document(&disp)) && disp) {
+                IHTMLDocument2* doc = nullptr;
+                disp->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&doc));
+                disp->Release();
+                return doc;
+            }
+            if (GetTickCount() - start > DocumentWaitMs)
+                return nullptr;
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    PostQuitMessage(static_cast<int>(msg.wParam));
+                    return nullptr;
+                }
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            Sleep(10);
+        }
+    }
+
+    HWND m_host = nullptr;
+    std::unique_ptr<Site> m_site;
+    IOleObject* m_ole = nullptr;
+    IWebBrowser2* m_browser = nullptr;
+    IOleInPlaceObject* m_inPlace = nullptr;
+};
+
+} // namespace
 
 std::unique_ptr<WebPane> WebPane::create(HWND parent, const wchar_t* name) {
+    auto pane = std::make_unique<BrowserPane>();
+    if (pane->init(parent, name))
+        return pane;
+    pane.reset();
     return createPlainPane(parent, name);
 }
 
