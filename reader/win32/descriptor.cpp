@@ -1,7 +1,10 @@
-// Descriptor splitting and the res: address prefix of the Windows reader.
+// Descriptor splitting and the res: address prefix of the Windows reader. Standard C++ apart
+// from the code page conversion, so the native tests can hold it against the core's rules.
 #include "descriptor.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
 
 namespace folio::win32 {
 
@@ -39,6 +42,7 @@ std::optional<BookStart> bookStart(const std::wstring& descriptor, const std::ws
     return BookStart{L"folioPage-" + f[0] + L"-" + f[1], prefix + f[3], prefix + f[2]};
 }
 
+#ifdef _WIN32
 std::wstring fromAnsi(const std::string& bytes) {
     if (bytes.empty())
         return {};
@@ -50,5 +54,6 @@ std::wstring fromAnsi(const std::string& bytes) {
     MultiByteToWideChar(936, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
     return out;
 }
+#endif
 
 } // namespace folio::win32

@@ -24,7 +24,9 @@ struct BookStart {
 // fields.
 std::optional<BookStart> bookStart(const std::wstring& descriptor, const std::wstring& prefix);
 
+#ifdef _WIN32
 // CP936 bytes -> UTF-16 (invalid sequences become U+FFFD rather than failing the book).
 std::wstring fromAnsi(const std::string& bytes);
+#endif
 
 } // namespace folio::win32
