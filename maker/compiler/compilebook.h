@@ -55,13 +55,15 @@ enum class CompileOutcome { Done, Invalid, DescriptorFailed, Failed };
 struct CompileResult {
     CompileOutcome outcome = CompileOutcome::Failed;
     std::string bookPath;
-    std::string error; // the system's description for Failed
+    std::string error;  // the system's description for Failed (and the reason for
+                        // DescriptorFailed)
+    int pagesAdded = 0; // page resources in the finished book
 };
 
 // The icon step, called after the pages when an icon path is set. Returns an error text
 // (raised into the failure trap) or an empty string.
-using IconStep = std::function<std::string(const std::string& iconPath,
-                                           const std::string& bookPath, CompileObserver&)>;
+using IconStep = std::function<std::string(const std::string& iconPath, const std::string& bookPath,
+                                           CompileObserver&)>;
 
 // Default icon step: the icon replacement routine of maker/compiler/icon.h.
 IconStep defaultIconStep();

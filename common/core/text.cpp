@@ -1,0 +1,394 @@
+// The ANSI text layer: CP936 <-> UTF-8 (iconv on Linux, the code-page calls on Windows), line
+// splitting with the line ends the system's files use, and resource-name upper-casing.
+#include "text.h"
+
+#include "fileio.h"
+
+#include <cstdint>
+#include <cwctype>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <clocale>
+#include <iconv.h>
+#include <locale.h>
+#endif
+
+namespace folio {
+
+namespace {
+
+constexpr char32_t Replacement = 0xFFFD;
+
+// Decodes one UTF-8 character at `pos`. Returns the number of bytes it takes, or 0 when the
+// bytes there are not a well-formed character (overlong forms and surrogates included).
+std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& out) {
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    if (b0 < 0x80) {
+        out = b0;
+        return 1;
+    }
+    std::size_t len = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + len > s.size())
+        return 0;
+    for (std::size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    out = cp;
+    return len;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+#ifndef _WIN32
+
+// One conversion descriptor per direction and thread; iconv_t is not safe to share.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~Converter() {
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much as possible; returns false at an input sequence that cannot be
+    // converted (unmappable, invalid or cut short), leaving `in` pointing at it.
+    bool run(const char*& in, std::size_t& inLeft, std::string& out) {
+        char buffer[4096];
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        while (inLeft > 0) {
+            char* dst = buffer;
+            std::size_t dstLeft = sizeof buffer;
+            const std::size_t r = iconv(m_cd, const_cast<char**>(&in), &inLeft, &dst, &dstLeft);
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            if (r == static_cast<std::size_t>(-1)) {
+                if (errno == E2BIG)
+                    continue;
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    iconv_t m_cd;
+};
+
+Converter& toAnsiConverter() {
+    thread_local Converter c("CP936", "UTF-8");
+    return c;
+}
+
+Converter& fromAnsiConverter() {
+    thread_local Converter c("UTF-8", "CP936");
+    return c;
+}
+
+#endif
+
+} // namespace
+
+std::string toAnsi(std::string_view utf8) {
+    if (isAscii(utf8))
+        return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+#ifdef _WIN32
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        char32_t cp = 0;
+        const std::size_t len = decodeUtf8(utf8, pos, cp);
+        if (len == 0) {
+            out += '?';
+            ++pos;
+            continue;
+        }
+        pos += len;
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        wchar_t w[2];
+        int wn = 1;
+        if (cp >= 0x10000) {
+            w[0] = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+            w[1] = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            wn = 2;
+        } else {
+            w[0] = static_cast<wchar_t>(cp);
+        }
+        char a[8];
+        BOOL usedDefault = FALSE;
+        const int n =
+            WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, w, wn, a, sizeof a, "?", &usedDefault);
+        if (n <= 0 || usedDefault)
+            out += '?';
+        else
+            out.append(a, static_cast<std::size_t>(n));
+    }
+#else
+    Converter& conv = toAnsiConverter();
+    if (!conv.ok()) {
+        // Without the converter only ASCII survives; everything else is unmappable.
+        for (std::size_t pos = 0; pos < utf8.size();) {
+            char32_t cp = 0;
+            const std::size_t len = decodeUtf8(utf8, pos, cp);
+            out += (len != 0 && cp < 0x80) ? static_cast<char>(cp) : '?';
+            pos += len == 0 ? 1 : len;
+        }
+        return out;
+    }
+    const char* in = utf8.data();
+    std::size_t left = utf8.size();
+    while (!conv.run(in, left, out)) {
+        // One "?" per character that CP936 lacks, or per byte that is not UTF-8.
+        out += '?';
+        char32_t cp = 0;
+        const std::size_t len = decodeUtf8(utf8, static_cast<std::size_t>(in - utf8.data()), cp);
+        const std::size_t skip = len == 0 ? 1 : len;
+        in += skip;
+        left -= skip;
+    }
+#endif
+    return out;
+}
+
+std::string fromAnsi(std::string_view ansi) {
+    if (isAscii(ansi))
+        return std::string(ansi);
+    std::string out;
+    out.reserve(ansi.size() * 3 / 2);
+#ifdef _WIN32
+    std::size_t pos = 0;
+    while (pos < ansi.size()) {
+        const auto b = static_cast<unsigned char>(ansi[pos]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++pos;
+            continue;
+        }
+        // A lead byte takes a trail byte; try the pair first, then the byte alone.
+        wchar_t w[2];
+        int n = 0;
+        if (pos + 1 < ansi.size() && IsDBCSLeadByteEx(936, b))
+            n = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, ansi.data() + pos, 2, w, 2);
+        if (n > 0) {
+            pos += 2;
+        } else {
+            n = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, ansi.data() + pos, 1, w, 2);
+            pos += 1;
+        }
+        if (n <= 0) {
+            appendUtf8(out, Replacement);
+            continue;
+        }
+        out += utf16ToUtf8(
+            std::u16string_view(reinterpret_cast<const char16_t*>(w), static_cast<std::size_t>(n)));
+    }
+#else
+    Converter& conv = fromAnsiConverter();
+    const char* in = ansi.data();
+    std::size_t left = ansi.size();
+    if (!conv.ok()) {
+        for (char c : ansi) {
+            if (static_cast<unsigned char>(c) < 0x80)
+                out += c;
+            else
+                appendUtf8(out, Replacement);
+        }
+        return out;
+    }
+    while (!conv.run(in, left, out)) {
+        appendUtf8(out, Replacement);
+        ++in;
+        --left;
+    }
+#endif
+    return out;
+}
+
+std::vector<std::string> splitAnsiLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::string current;
+    bool open = false; // characters seen since the last line end
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            lines.push_back(std::move(current));
+            current.clear();
+            open = false;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            continue;
+        }
+        current += c;
+        open = true;
+    }
+    if (open)
+        lines.push_back(std::move(current));
+    return lines;
+}
+
+Result<std::string> ReadPageText(const std::string& path) {
+    auto bytes = readFileBytes(path);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    const std::string_view raw(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    std::string text;
+    text.reserve(raw.size() + raw.size() / 16);
+    for (const std::string& line : splitAnsiLines(raw)) {
+        text += line;
+        text += "\r\n";
+    }
+    return fromAnsi(text);
+}
+
+Result<std::vector<std::string>> readAnsiLines(const std::string& path) {
+    auto bytes = readFileBytes(path);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    const std::string_view raw(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    std::vector<std::string> lines = splitAnsiLines(raw);
+    for (std::string& line : lines)
+        line = fromAnsi(line);
+    return lines;
+}
+
+Result<void> writeAnsiLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += toAnsi(line);
+        text += "\r\n";
+    }
+    return writeFileAtomic(path, text);
+}
+
+namespace {
+
+char32_t upperChar(char32_t cp) {
+    if (cp < 0x80)
+        return (cp >= 'a' && cp <= 'z') ? cp - 0x20 : cp;
+#ifdef _WIN32
+    if (cp >= 0x10000)
+        return cp; // the system's table folds the basic plane only
+    wchar_t w = static_cast<wchar_t>(cp);
+    CharUpperBuffW(&w, 1);
+    return static_cast<char32_t>(w);
+#else
+    // One-to-one folding from the C.UTF-8 tables (like the system's own table, it never turns
+    // one character into several).
+    static const locale_t utf8Locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+    if (utf8Locale == locale_t(nullptr) || cp >= 0x10000)
+        return cp;
+    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), utf8Locale));
+#endif
+}
+
+} // namespace
+
+std::string toUpperUnicode(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t cp = 0;
+        const std::size_t len = decodeUtf8(utf8, pos, cp);
+        if (len == 0) {
+            out += utf8[pos]; // not UTF-8: kept as it is
+            ++pos;
+            continue;
+        }
+        appendUtf8(out, upperChar(cp));
+        pos += len;
+    }
+    return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t cp = 0;
+        std::size_t len = decodeUtf8(utf8, pos, cp);
+        if (len == 0) {
+            cp = Replacement;
+            len = 1;
+        }
+        pos += len;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size() * 3);
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        char32_t cp = utf16[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = Replacement; // unpaired surrogate
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+} // namespace folio

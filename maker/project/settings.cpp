@@ -1,0 +1,101 @@
+// Reading and writing the project settings file.
+#include "settings.h"
+
+#include "fileio.h"
+#include "text.h"
+
+namespace folio::project {
+
+namespace {
+
+constexpr std::string_view FullWidthColon = "：";
+
+template <class S> auto& fieldOf(S& s, std::size_t index) {
+    switch (index) {
+    case 0:
+        return s.title;
+    case 1:
+        return s.indexPage;
+    case 2:
+        return s.contentsPage;
+    case 3:
+        return s.outPath;
+    case 4:
+        return s.outFile;
+    case 5:
+        return s.author;
+    case 6:
+        return s.webAddress;
+    case 7:
+        return s.update;
+    case 8:
+        return s.bookshelf;
+    default:
+        return s.advert;
+    }
+}
+
+} // namespace
+
+std::string& settingField(ProjectSettings& s, std::size_t index) {
+    return fieldOf(s, index);
+}
+const std::string& settingField(const ProjectSettings& s, std::size_t index) {
+    return fieldOf(s, index);
+}
+
+ProjectSettings initialSettings(const std::string& outPath) {
+    ProjectSettings s;
+    s.indexPage = "index.html";
+    s.contentsPage = "tree.html";
+    s.outPath = outPath;
+    return s;
+}
+
+int applySettingsLines(const std::vector<std::string>& lines, ProjectSettings& settings) {
+    int applied = 0;
+    for (const std::string& line : lines) {
+        if (line.empty())
+            break;
+        const std::size_t colon = line.find(FullWidthColon);
+        if (colon == std::string::npos)
+            continue;
+        const std::string_view key =
+            std::string_view(line).substr(0, colon + FullWidthColon.size());
+        for (std::size_t i = 0; i < SettingKeys.size(); ++i) {
+            if (SettingKeys[i] == key) {
+                settingField(settings, i) = line.substr(key.size());
+                ++applied;
+                break;
+            }
+        }
+    }
+    return applied;
+}
+
+std::vector<std::string> settingsLines(const ProjectSettings& settings) {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < SettingKeys.size(); ++i)
+        lines.push_back(std::string(SettingKeys[i]) + settingField(settings, i));
+    return lines;
+}
+
+std::string settingsFilePath(const std::string& projectFolder) {
+    std::string folder = projectFolder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return FixPath(folder) + fileName(folder) + ".ini";
+}
+
+Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings) {
+    auto lines = readAnsiLines(path);
+    if (!lines)
+        return std::unexpected(lines.error());
+    return applySettingsLines(*lines, settings);
+}
+
+Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& settings) {
+    return writeAnsiLines(path, settingsLines(settings));
+}
+
+} // namespace folio::project

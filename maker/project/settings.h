@@ -1,0 +1,47 @@
+// The project settings file: the ten settings as key lines ending in the full-width colon.
+#pragma once
+
+#include "compilebook.h"
+#include "error.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folio::project {
+
+using compiler::ProjectSettings;
+
+// The keys in the order the lines are written (the settings panel's order).
+inline constexpr std::array<std::string_view, 10> SettingKeys = {
+    "电子书名称：", "索引页：", "目录树：", "输出文件夹：", "输出文件：",
+    "作者：",       "网址：",   "更新：",   "在线书架：",   "广告：",
+};
+
+// The field a key fills, in SettingKeys order.
+std::string& settingField(ProjectSettings& s, std::size_t index);
+const std::string& settingField(const ProjectSettings& s, std::size_t index);
+
+// The settings a new project starts with: index.html, tree.html and the given output folder.
+ProjectSettings initialSettings(const std::string& outPath);
+
+// Overlays `settings` with the key lines, key by key: reading stops at the first empty line;
+// the first "：" ends the key (later ones belong to the value); a key that is not one of the
+// ten exactly, or a line without "：", is ignored. Returns how many fields were set.
+int applySettingsLines(const std::vector<std::string>& lines, ProjectSettings& settings);
+
+// The ten lines, key immediately followed by the value, in SettingKeys order.
+std::vector<std::string> settingsLines(const ProjectSettings& settings);
+
+// The settings file of a project folder: folder + "/" + its last path element + ".ini".
+std::string settingsFilePath(const std::string& projectFolder);
+
+// Reads the CP936 settings file over `settings`. A missing or unreadable file is an error
+// and leaves `settings` unchanged.
+Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings);
+
+// Writes the ten lines in CP936 with CR LF, atomically.
+Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& settings);
+
+} // namespace folio::project
