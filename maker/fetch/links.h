@@ -12,7 +12,7 @@ struct LinkLists {
     std::vector<std::string> htmls;   // its inner HTML (the keyword filter looks at it)
 };
 
-// Extracts every <a> element of an HTML text in document order, for use without a
+// Extracts every <a> element of an HTML text (UTF-8) in document order, for use without a
 // browser (tests, the command line). Inner text has its tags removed, the common
 // entities decoded and runs of blanks folded; href is resolved against `baseUrl` (an <a>
 // without href gives ""). Never fails: malformed markup yields what can be read.
