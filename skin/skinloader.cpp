@@ -15,6 +15,7 @@ namespace {
 using AttachFn = int(FOLIO_SKIN_CALL*)();
 using SetAlphaFn = int(FOLIO_SKIN_CALL*)(void*, int);
 using AttachExFn = int(FOLIO_SKIN_CALL*)(const char*, const char*);
+using GetPaletteFn = int(FOLIO_SKIN_CALL*)(SkinH_Palette*, int);
 
 #ifdef _WIN32
 void* openLibrary(const std::string& name) {
@@ -63,6 +64,17 @@ bool attachSkin(const std::string& library, const std::string& skinFile, void* w
     setAlpha(window, alpha);
     attachEx(skinFile.c_str(), Password);
     return true;
+}
+
+std::optional<SkinH_Palette> attachedPalette(const std::string& library) {
+    void* lib = openLibrary(library);
+    if (!lib)
+        return std::nullopt;
+    auto getPalette = function<GetPaletteFn>(lib, "SkinH_GetPalette");
+    SkinH_Palette p{};
+    if (!getPalette || getPalette(&p, static_cast<int>(sizeof p)) != 1)
+        return std::nullopt;
+    return p;
 }
 
 } // namespace folio::skin

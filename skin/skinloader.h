@@ -2,6 +2,9 @@
 // the library it is given (Windows DLL or Linux shared object).
 #pragma once
 
+#include "skinh.h"
+
+#include <optional>
 #include <string>
 
 namespace folio::skin {
@@ -24,5 +27,9 @@ std::string libraryBeside(const std::string& programFolder);
 // The library stays loaded for the rest of the run.
 bool attachSkin(const std::string& library, const std::string& skinFile, void* window,
                 int alpha = 255);
+
+// The palette of the skin attached through `library` (after attachSkin), when the library
+// offers one: programs that paint their own widgets use it for their colours and font.
+std::optional<SkinH_Palette> attachedPalette(const std::string& library);
 
 } // namespace folio::skin

@@ -99,6 +99,8 @@ FrmEBook::~FrmEBook() {
     m_webBook.reset();
     if (m_hwnd && IsWindow(m_hwnd))
         DestroyWindow(m_hwnd);
+    if (m_background)
+        DeleteObject(m_background);
 }
 
 void FrmEBook::onLoad() {
@@ -119,7 +121,15 @@ void FrmEBook::attachSkin() {
     FindClose(search);
     if (found.cFileName[0] == L'\0')
         return;
-    folio::skin::attachSkin(folio::skin::LibraryName, toAnsi(skin), m_hwnd);
+    if (!folio::skin::attachSkin(folio::skin::LibraryName, toAnsi(skin), m_hwnd))
+        return;
+    // The skin's window colour shows between and around the panes.
+    if (const auto palette = folio::skin::attachedPalette(folio::skin::LibraryName)) {
+        const unsigned c = palette->window;
+        m_background = CreateSolidBrush(RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+        SetClassLongPtrW(m_hwnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(m_background));
+        InvalidateRect(m_hwnd, nullptr, TRUE);
+    }
 }
 
 void FrmEBook::LoadHtml() {

@@ -39,6 +39,7 @@ class FrmEBook {
     std::unique_ptr<WebPane> m_webBook;
     std::wstring m_programPath;
     std::wstring m_homeAddress;
+    HBRUSH m_background = nullptr; // from the skin, when one is attached
 };
 
 // The running program's own file name (full path) and its folder with a trailing '\'.

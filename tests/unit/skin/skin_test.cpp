@@ -123,6 +123,10 @@ TEST_F(SkinLibrary, LoaderMakesTheThreeCallsAndThePaletteFollows) {
     EXPECT_STREQ(p.name, "Night");
     EXPECT_EQ(p.window, 0x2B2D31u);
     EXPECT_EQ(p.alpha, 255);
+    const auto viaLoader = folio::skin::attachedPalette(lib);
+    ASSERT_TRUE(viaLoader);
+    EXPECT_STREQ(viaLoader->name, "Night");
+    EXPECT_EQ(viaLoader->fontPointSize, 10);
 
     // A later choice replaces the palette; a broken one leaves the last good one.
     EXPECT_TRUE(folio::skin::attachSkin(lib, (Skins / "aero.she").string(), nullptr, 200));
@@ -155,6 +159,8 @@ TEST(SkinLoader, ReportsAMissingLibraryOrFunction) {
     EXPECT_FALSE(folio::skin::attachSkin("/nonexistent/libSkinH_VB6.so", "x.she", nullptr));
     // A library without the skin exports (the C library itself).
     EXPECT_FALSE(folio::skin::attachSkin("libc.so.6", "x.she", nullptr));
+    EXPECT_FALSE(folio::skin::attachedPalette("libc.so.6"));
+    EXPECT_FALSE(folio::skin::attachedPalette("/nonexistent/libSkinH_VB6.so"));
     EXPECT_EQ(folio::skin::libraryBeside("/opt/folio"), "/opt/folio/libSkinH_VB6.so");
     EXPECT_EQ(folio::skin::libraryBeside("/opt/folio/"), "/opt/folio/libSkinH_VB6.so");
 }
