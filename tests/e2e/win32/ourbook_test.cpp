@@ -1,0 +1,125 @@
+// A Book image written by our own resource writer from the template: it must still be a shell
+// launcher on Linux, a PE file that pefile reads, and a program that Wine runs with its
+// caption taken from the descriptor.
+#include "book.h"
+#include "pe.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path Template = fs::path(FOLIO_DIST_DIR) / "folioPage" / "folioPage.dat";
+const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
+
+std::string quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::pair<int, std::string> shell(const std::string& command) {
+    std::string out;
+    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p)
+        return {-1, out};
+    std::array<char, 4096> buf;
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
+        out.append(buf.data(), n);
+    const int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class OurBook : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(Template)) << Template;
+        dir = fs::path(FOLIO_BINARY_DIR) / "win32-e2e" /
+              ("ours-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        book = dir / "mybook.exe";
+        fs::copy_file(Template, book);
+        fs::permissions(book, fs::perms::owner_all);
+        auto updater = folio::pe::ResourceUpdater::begin(book.string(), false);
+        ASSERT_TRUE(updater) << updater.error().message;
+        const std::string page = "<html><body>page</body></html>";
+        for (const char* name : {"index.html", "Tree.html"})
+            updater->update(folio::pe::ResourceId::fromId(folio::book::PageType),
+                            folio::book::pageResourceName(name), folio::book::ResourceLanguage,
+                            folio::Bytes(page.begin(), page.end()));
+        auto done = updater->end(false);
+        ASSERT_TRUE(done) << done.error().message;
+        std::string why;
+        ASSERT_EQ(folio::book::WriteDescriptor(book.string(), Descriptor, &why), 1) << why;
+    }
+
+    static constexpr const char* Descriptor = "Book:Me:index.html:tree.html:::::2026-12-06";
+    fs::path dir, book;
+};
+
+TEST_F(OurBook, KeepsTheLauncherHeaderAndReadsBackEverywhere) {
+    // The script part of the header is the template's, byte for byte.
+    const std::string tmpl = readFile(Template), ours = readFile(book);
+    std::uint32_t lfanew = 0;
+    std::memcpy(&lfanew, tmpl.data() + 60, 4);
+    EXPECT_EQ(ours.substr(0, lfanew), tmpl.substr(0, lfanew));
+
+    // Launched from Linux, the stand-in reader gets the book.
+    const fs::path record = dir / "args.txt";
+    {
+        std::ofstream(dir / "reader")
+            << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + quote(record.string()) + "\n";
+    }
+    fs::permissions(dir / "reader", fs::perms::owner_all);
+    const auto [rc, out] =
+        shell("cd " + quote(dir.string()) + " && env -i PATH=/usr/bin:/bin " +
+              "FOLIO_READER=" + quote((dir / "reader").string()) + " ./mybook.exe");
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_EQ(readFile(record), "./mybook.exe\n");
+
+    // pefile: valid, descriptor as stored, icon resources intact.
+    const auto [prc, pout] = shell("/usr/bin/python3 " + quote((Here / "checkpe.py").string()) +
+                                   " book " + quote(book.string()) + " " + quote(Descriptor));
+    EXPECT_EQ(prc, 0) << pout;
+
+    auto image = folio::book::BookImage::open(book.string());
+    ASSERT_TRUE(image) << image.error().message;
+    auto text = (*image)->descriptor();
+    ASSERT_TRUE(text) << text.error().message;
+    EXPECT_EQ(*text, Descriptor);
+    EXPECT_TRUE((*image)->find("TREE.HTML"));
+}
+
+TEST_F(OurBook, RunsUnderWineWithItsCaption) {
+    const auto [rc, out] =
+        shell("cd " + quote(dir.string()) +
+              " && WINEPREFIX=" + quote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) +
+              " " + quote((Here / "wine-run.sh").string()) + " sh " +
+              quote((Here / "caption.sh").string()) + " " + quote(book.string()));
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_EQ(out, "folioPage-Book-Me\n");
+}
+
+} // namespace
