@@ -147,9 +147,19 @@ void FrmEBook::LoadHtml() {
     m_webTree->navigate(L"about:blank");
     m_webBook->navigate(L"about:blank");
     pumpMessages();
-    m_webTree->writeDocument(AboutHtml());
-    m_webBook->writeDocument(AboutHtml());
+    writeAbout(m_webTree, L"WebTree");
+    writeAbout(m_webBook, L"WebBook");
     SetWindowTextW(m_hwnd, L"folioPage");
+}
+
+void FrmEBook::writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name) {
+    if (pane->writeDocument(AboutHtml()))
+        return;
+    // A browser control without a working engine never gives a document: show the about
+    // text in a plain pane instead of leaving the pane blank.
+    pane = createPlainPane(m_hwnd, name);
+    layout();
+    pane->writeDocument(AboutHtml());
 }
 
 std::wstring FrmEBook::AboutHtml() {

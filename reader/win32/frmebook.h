@@ -33,6 +33,7 @@ class FrmEBook {
     void onLoad();
     void attachSkin();
     void layout();
+    void writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name);
 
     HWND m_hwnd = nullptr;
     std::unique_ptr<WebPane> m_webTree;

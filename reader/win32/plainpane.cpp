@@ -5,6 +5,29 @@
 namespace folio::win32 {
 namespace {
 
+// The readable text of a simple page: the body without its tags, a line break for each
+// <br> and each closed block.
+std::wstring plainText(const std::wstring& html) {
+    std::size_t pos = html.find(L"<body");
+    pos = pos == std::wstring::npos ? 0 : html.find(L'>', pos);
+    pos = pos == std::wstring::npos ? 0 : pos + 1;
+    std::wstring out;
+    while (pos < html.size()) {
+        if (html[pos] != L'<') {
+            out += html[pos++];
+            continue;
+        }
+        const std::size_t end = html.find(L'>', pos);
+        if (end == std::wstring::npos)
+            break;
+        const std::wstring tag = html.substr(pos + 1, end - pos - 1);
+        if (tag.starts_with(L"br") || tag == L"/div" || tag == L"/p")
+            out += L"\r\n";
+        pos = end + 1;
+    }
+    return out;
+}
+
 class PlainPane final : public WebPane {
   public:
     PlainPane(HWND parent, const wchar_t* name) {
@@ -20,7 +43,9 @@ class PlainPane final : public WebPane {
             DestroyWindow(m_hwnd);
     }
     void navigate(const std::wstring& url) override { SetWindowTextW(m_hwnd, url.c_str()); }
-    void writeDocument(const std::wstring& html) override { SetWindowTextW(m_hwnd, html.c_str()); }
+    bool writeDocument(const std::wstring& html) override {
+        return SetWindowTextW(m_hwnd, plainText(html).c_str()) != FALSE;
+    }
     void setBounds(const RECT& r) override {
         MoveWindow(m_hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }

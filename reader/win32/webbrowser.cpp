@@ -16,7 +16,7 @@ namespace folio::win32 {
 namespace {
 
 constexpr const wchar_t* HostClass = L"FolioWebHost";
-constexpr DWORD DocumentWaitMs = 3000;
+constexpr DWORD DocumentWaitMs = 2000;
 
 // A BSTR owned for the length of one call.
 class Bstr {
@@ -209,10 +209,11 @@ class BrowserPane final : public WebPane {
         m_browser->Navigate(address.get(), &empty, &empty, &empty, &empty);
     }
 
-    void writeDocument(const std::wstring& html) override {
+    bool writeDocument(const std::wstring& html) override {
         IHTMLDocument2* doc = waitForDocument();
         if (!doc)
-            return;
+            return false;
+        bool written = false;
         SAFEARRAY* args = SafeArrayCreateVector(VT_VARIANT, 0, 1);
         if (args) {
             VARIANT* item = nullptr;
@@ -220,12 +221,13 @@ class BrowserPane final : public WebPane {
                 item->vt = VT_BSTR;
                 item->bstrVal = SysAllocStringLen(html.data(), static_cast<UINT>(html.size()));
                 SafeArrayUnaccessData(args);
-                doc->write(args);
+                written = SUCCEEDED(doc->write(args));
                 doc->close();
             }
             SafeArrayDestroy(args); // frees the BSTR too
         }
         doc->Release();
+        return written;
     }
 
     void setBounds(const RECT& r) override {

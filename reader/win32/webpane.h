@@ -16,8 +16,9 @@ class WebPane {
     virtual ~WebPane() = default;
 
     virtual void navigate(const std::wstring& url) = 0;
-    // Replaces the pane's document by `html` (navigates to about:blank first when needed).
-    virtual void writeDocument(const std::wstring& html) = 0;
+    // Replaces the pane's document by `html`, once the pane's current page (about:blank) has
+    // loaded. False when no document came within a short wait (no working browser engine).
+    virtual bool writeDocument(const std::wstring& html) = 0;
     virtual void setBounds(const RECT& r) = 0;
     // True when the pane is the browser control rather than the plain fallback.
     virtual bool isBrowser() const = 0;
