@@ -1,0 +1,149 @@
+// The bookmarks window (see frmbooktag.h).
+#include "frmbooktag.h"
+
+#include "companionrules.h"
+#include "messageservice.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace folio::readerui {
+
+namespace {
+
+QString qs(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+// The client area shows the name box, the names and the three buttons; the address box and
+// the address list sit to the right of it, out of sight.
+constexpr int ClientWidth = 4800;
+constexpr int ClientHeight = 3720;
+constexpr int HiddenLeft = ClientWidth + 600;
+
+} // namespace
+
+FrmBookTag::FrmBookTag(QWidget* parent, QString programFolder, QString currentAddress,
+                       std::function<void(QString)> navigate, folio::qt::MessageService* messages)
+    : QDialog(parent), m_programFolder(std::move(programFolder)), m_navigate(std::move(navigate)),
+      m_messages(messages) {
+    setObjectName(QStringLiteral("FrmBookTag"));
+    setWindowTitle(QStringLiteral("书签"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+    fixClientTwips(this, ClientWidth, ClientHeight);
+
+    m_text1 = new QLineEdit(this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    placeTwips(m_text1, 120, 120, 3240, 330);
+
+    m_list1 = new QListWidget(this);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    placeTwips(m_list1, 120, 570, 3240, 3030);
+
+    m_command2 = new QPushButton(QStringLiteral("添加"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    placeTwips(m_command2, 3480, 120, 1200, 390);
+
+    m_command3 = new QPushButton(QStringLiteral("删除"), this);
+    m_command3->setObjectName(QStringLiteral("Command3"));
+    placeTwips(m_command3, 3480, 630, 1200, 390);
+
+    m_command1 = new QPushButton(QStringLiteral("取消"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    placeTwips(m_command1, 3480, 3210, 1200, 390);
+
+    m_text2 = new QLineEdit(this);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    placeTwips(m_text2, HiddenLeft, 120, 3240, 330);
+
+    m_list2 = new QListWidget(this);
+    m_list2->setObjectName(QStringLiteral("List2"));
+    placeTwips(m_list2, HiddenLeft, 570, 3240, 3030);
+
+    connect(m_command2, &QPushButton::clicked, this, &FrmBookTag::add);
+    connect(m_command3, &QPushButton::clicked, this, &FrmBookTag::remove);
+    connect(m_command1, &QPushButton::clicked, this, &QDialog::reject);
+    // A click (or the arrow keys) on a name selects its address too.
+    connect(m_list1, &QListWidget::currentRowChanged, m_list2,
+            [this](int row) { m_list2->setCurrentRow(row); });
+    connect(m_list1, &QListWidget::itemDoubleClicked, this, &FrmBookTag::open);
+
+    auto loaded = folio::reader::BookmarkList::load(utf8(m_programFolder));
+    if (loaded) {
+        m_list = std::move(*loaded);
+    } else {
+        // The window still opens (empty) so that bookmarks can be added; saving on close
+        // tries the file again.
+        this->messages().inform(parent, QStringLiteral("书签"),
+                                QStringLiteral("书签文件没有读出：") + qs(loaded.error().message),
+                                folio::qt::MessageIcon::Exclamation);
+    }
+    for (const auto& bookmark : m_list.entries()) {
+        m_list1->addItem(qs(bookmark.name));
+        m_list2->addItem(qs(bookmark.address));
+    }
+    m_text1->setText(qs(m_list.nextName()));
+    setAddress(currentAddress);
+}
+
+FrmBookTag::~FrmBookTag() = default;
+
+void FrmBookTag::setAddress(const QString& address) {
+    m_text2->setText(address);
+}
+
+folio::qt::MessageService& FrmBookTag::messages() {
+    if (m_messages)
+        return *m_messages;
+    if (!m_ownMessages)
+        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
+    return *m_ownMessages;
+}
+
+void FrmBookTag::add() {
+    m_list.add(utf8(m_text1->text()), utf8(m_text2->text()));
+    m_list1->addItem(m_text1->text());
+    m_list2->addItem(m_text2->text());
+    m_text1->setText(qs(m_list.nextName()));
+}
+
+void FrmBookTag::remove() {
+    const int row = m_list1->currentRow();
+    if (row < 0 || !m_list1->item(row)->isSelected() || !m_list.remove(row))
+        return;
+    delete m_list1->takeItem(row);
+    delete m_list2->takeItem(row);
+}
+
+void FrmBookTag::open(QListWidgetItem* item) {
+    const int row = m_list1->row(item);
+    const auto address = m_list.addressAt(row);
+    if (!address)
+        return;
+    m_list2->setCurrentRow(row);
+    if (m_navigate)
+        m_navigate(qs(*address));
+    accept();
+}
+
+void FrmBookTag::save() {
+    if (auto written = m_list.save(utf8(m_programFolder)); !written) {
+        // Losing the bookmarks silently would be worse than one message.
+        messages().inform(this, QStringLiteral("书签"),
+                          QStringLiteral("书签没有保存：") + qs(written.error().message),
+                          folio::qt::MessageIcon::Exclamation);
+    }
+}
+
+void FrmBookTag::done(int result) {
+    save();
+    QDialog::done(result);
+}
+
+} // namespace folio::readerui

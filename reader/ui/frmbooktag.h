@@ -1,0 +1,64 @@
+// The bookmarks window: the named page addresses kept in BookTag.ini beside the reader.
+#pragma once
+
+#include "bookmarks.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace folio::qt {
+class MessageService;
+}
+
+namespace folio::readerui {
+
+class FrmBookTag : public QDialog {
+    Q_OBJECT
+  public:
+    // Reads (and on first use creates) BookTag.ini in `programFolder` and puts
+    // `currentAddress` into the address box. `navigate` shows an address in the reading
+    // window's page pane. `messages` may be null (the real message boxes are used).
+    FrmBookTag(QWidget* parent, QString programFolder, QString currentAddress,
+               std::function<void(QString)> navigate,
+               folio::qt::MessageService* messages = nullptr);
+    ~FrmBookTag() override;
+
+    // The address box Text2 (the reading window fills it before showing the window).
+    void setAddress(const QString& address);
+
+    const folio::reader::BookmarkList& bookmarks() const { return m_list; }
+
+    // Every way of closing ends here: the list is written back to the file.
+    void done(int result) override;
+
+  private:
+    void add();
+    void remove();
+    void open(QListWidgetItem* item);
+    void save();
+    folio::qt::MessageService& messages();
+
+    QString m_programFolder;
+    std::function<void(QString)> m_navigate;
+    folio::qt::MessageService* m_messages = nullptr;
+    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
+    folio::reader::BookmarkList m_list;
+
+    QLineEdit* m_text1 = nullptr;
+    QLineEdit* m_text2 = nullptr;
+    QListWidget* m_list1 = nullptr;
+    QListWidget* m_list2 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command2 = nullptr;
+    QPushButton* m_command3 = nullptr;
+};
+
+} // namespace folio::readerui

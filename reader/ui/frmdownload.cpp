@@ -1,0 +1,274 @@
+// The online reader's download window (see frmdownload.h).
+#include "frmdownload.h"
+
+#include "messageservice.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace folio::readerui {
+
+namespace {
+
+QString qs(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+constexpr int ClientWidth = 9600;
+constexpr int ClientHeight = 6540;
+
+} // namespace
+
+// Reports of the pass, which runs on its own thread, carried over to the window's thread.
+class FrmDownload::Observer : public folio::fetch::FetchObserver {
+  public:
+    explicit Observer(FrmDownload* window) : m_window(window) {}
+
+    void setProgressMaximum(int maximum) override {
+        post([w = m_window, maximum] { w->m_progressBar1->setMaximum(maximum); });
+    }
+    void setProgressValue(int value) override {
+        post([w = m_window, value] {
+            if (value <= w->m_progressBar1->maximum())
+                w->m_progressBar1->setValue(value);
+        });
+    }
+    void showChapter(const std::string& title, const std::string& link) override {
+        post([w = m_window, title = qs(title), link = qs(link)] {
+            w->m_label1->setText(title);
+            w->m_label2->setText(link);
+            w->m_label2->setToolTip(link);
+        });
+    }
+    void downloadFailed(int, const std::string& reason) override {
+        // The pass now waits for "停止"; the reason says which chapter and why.
+        post([w = m_window, reason = qs(reason)] {
+            w->m_label2->setText(QStringLiteral("下载失败：") + reason);
+            w->m_label2->setToolTip(reason);
+        });
+    }
+
+  private:
+    template <class F> void post(F f) {
+        QMetaObject::invokeMethod(m_window, std::move(f), Qt::QueuedConnection);
+    }
+    FrmDownload* m_window;
+};
+
+FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList linkTargets,
+                         FrmDownloadSettings settings)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+      m_settings(std::move(settings)), m_observer(std::make_unique<Observer>(this)) {
+    if (!m_settings.chooseFolder)
+        m_settings.chooseFolder = defaultFolderChooser();
+    setObjectName(QStringLiteral("FrmDownload"));
+    setWindowTitle(QStringLiteral("更新章节"));
+    fixClientTwips(this, ClientWidth, ClientHeight);
+
+    m_list3 = new QListWidget(this);
+    m_list3->setObjectName(QStringLiteral("List3"));
+    m_list3->setSelectionMode(QAbstractItemView::MultiSelection);
+    placeTwips(m_list3, 120, 120, 4620, 4200);
+    m_list4 = new QListWidget(this);
+    m_list4->setObjectName(QStringLiteral("List4"));
+    m_list4->setSelectionMode(QAbstractItemView::MultiSelection);
+    placeTwips(m_list4, 4860, 120, 4620, 4200);
+
+    auto* pathLabel = new QLabel(QStringLiteral("下载路径："), this);
+    pathLabel->setObjectName(QStringLiteral("Label3"));
+    placeTwips(pathLabel, 120, 4470, 1080, 330);
+    m_text1 = new QLineEdit(this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    placeTwips(m_text1, 1200, 4440, 6960, 360);
+    m_command4 = new QPushButton(QStringLiteral("浏览(&B)"), this);
+    m_command4->setObjectName(QStringLiteral("Command4"));
+    placeTwips(m_command4, 8280, 4425, 1200, 390);
+
+    m_option1 = new QRadioButton(m_settings.novelSiteName, this);
+    m_option1->setObjectName(QStringLiteral("Option1"));
+    placeTwips(m_option1, 120, 4920, 2400, 330);
+    m_option2 = new QRadioButton(QStringLiteral("通用连接"), this);
+    m_option2->setObjectName(QStringLiteral("Option2"));
+    placeTwips(m_option2, 2640, 4920, 2400, 330);
+    auto* options = new QButtonGroup(this);
+    options->addButton(m_option1);
+    options->addButton(m_option2);
+    m_option1->setChecked(true);
+
+    m_label1 = new QLabel(this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    placeTwips(m_label1, 120, 5310, 9360, 300);
+    m_label2 = new QLabel(this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    placeTwips(m_label2, 120, 5610, 9360, 300);
+
+    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    placeTwips(m_progressBar1, 120, 6030, 5820, 330);
+
+    m_command1 = new QPushButton(QStringLiteral("开始"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    placeTwips(m_command1, 6120, 6000, 1080, 390);
+    m_command3 = new QPushButton(QStringLiteral("停止"), this);
+    m_command3->setObjectName(QStringLiteral("Command3"));
+    placeTwips(m_command3, 7260, 6000, 1080, 390);
+    m_command2 = new QPushButton(QStringLiteral("退出"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    placeTwips(m_command2, 8400, 6000, 1080, 390);
+
+    connect(m_command1, &QPushButton::clicked, this, &FrmDownload::start);
+    connect(m_command3, &QPushButton::clicked, this, &FrmDownload::stop);
+    connect(m_command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_command4, &QPushButton::clicked, this, &FrmDownload::browse);
+
+    connect(m_list3, &QListWidget::itemClicked, this, &FrmDownload::list3Clicked);
+    connect(m_list4, &QListWidget::itemClicked, this, &FrmDownload::list4Clicked);
+    // Scrolling one list moves the other list's current item, not only its view.
+    connect(m_list3->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        m_list4->setCurrentRow(m_list3->currentRow(), QItemSelectionModel::NoUpdate);
+    });
+    connect(m_list4->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        m_list3->setCurrentRow(m_list4->currentRow(), QItemSelectionModel::NoUpdate);
+    });
+
+    setLinks(linkTexts, linkTargets);
+}
+
+FrmDownload::~FrmDownload() {
+    m_pass.stop();
+    joinWorker();
+}
+
+void FrmDownload::joinWorker() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+folio::qt::MessageService& FrmDownload::messages() {
+    if (m_settings.messages)
+        return *m_settings.messages;
+    if (!m_ownMessages)
+        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
+    return *m_ownMessages;
+}
+
+void FrmDownload::setLinks(const QStringList& linkTexts, const QStringList& linkTargets) {
+    m_list3->clear();
+    m_list4->clear();
+    m_list3->addItems(linkTexts);
+    m_list4->addItems(linkTargets);
+}
+
+bool FrmDownload::isFetching() const {
+    return m_pass.isActive() || m_worker.joinable();
+}
+bool FrmDownload::isRunning() const {
+    return m_pass.isRunning();
+}
+
+void FrmDownload::list3Clicked() {
+    const int row = m_list3->currentRow();
+    m_list4->setCurrentRow(row, QItemSelectionModel::NoUpdate);
+    if (auto* item = m_list3->item(row)) {
+        m_list3->setToolTip(item->text());
+        if (auto* other = m_list4->item(row))
+            other->setSelected(item->isSelected());
+    }
+}
+
+void FrmDownload::list4Clicked() {
+    const int row = m_list4->currentRow();
+    m_list3->setCurrentRow(row, QItemSelectionModel::NoUpdate);
+    if (auto* item = m_list4->item(row))
+        m_list4->setToolTip(item->text());
+}
+
+void FrmDownload::browse() {
+    const QString folder =
+        m_settings.chooseFolder(this, QString::fromUtf8(FolderPickerTitle), m_text1->text());
+    if (!folder.isEmpty())
+        m_text1->setText(folder);
+}
+
+void FrmDownload::start() {
+    if (m_text1->text().isEmpty()) {
+        messages().inform(this, QStringLiteral("提示！！！"),
+                          QStringLiteral("下载路径不存在，请选择下载路径！！"),
+                          folio::qt::MessageIcon::None);
+        return;
+    }
+    if (isFetching()) {
+        // After "停止" the previous pass still finishes its list; two passes writing the
+        // same folder at once would race on the same files.
+        messages().inform(this, QStringLiteral("提示！！！"),
+                          QStringLiteral("上一次下载还没有结束，请稍候再开始。"),
+                          folio::qt::MessageIcon::Information);
+        return;
+    }
+    m_command1->setEnabled(false);
+    m_command2->setEnabled(false);
+
+    std::vector<std::string> texts, targets;
+    std::vector<bool> selected;
+    for (int i = 0; i < m_list3->count(); ++i) {
+        texts.push_back(utf8(m_list3->item(i)->text()));
+        selected.push_back(m_list3->item(i)->isSelected());
+        targets.push_back(i < m_list4->count() ? utf8(m_list4->item(i)->text()) : std::string());
+    }
+    folio::fetch::FetchOptions options;
+    options.novelSite = m_option1->isChecked();
+    options.authorPrefix = m_settings.authorPrefix;
+    options.targetFolder = utf8(m_text1->text());
+    options.processEventsEveryTenth = false;
+    options.download = m_settings.download;
+
+    m_worker = std::thread([this, texts = std::move(texts), targets = std::move(targets),
+                            selected = std::move(selected), options = std::move(options)] {
+        auto summary = m_pass.run(texts, targets, selected, options, *m_observer);
+        QMetaObject::invokeMethod(
+            this, [this, summary = std::move(summary)] { passEnded(summary); },
+            Qt::QueuedConnection);
+    });
+}
+
+void FrmDownload::stop() {
+    m_pass.stop();
+    m_command1->setEnabled(true);
+    m_command2->setEnabled(true);
+}
+
+void FrmDownload::passEnded(const folio::fetch::FetchSummary& summary) {
+    joinWorker();
+    m_summary = summary;
+    m_command1->setEnabled(true);
+    m_command2->setEnabled(true);
+    emit fetchFinished();
+    if (m_closeWhenDone)
+        close();
+}
+
+void FrmDownload::closeEvent(QCloseEvent* event) {
+    if (isFetching()) {
+        // The pass is told to stop waiting; the window goes once it has finished its list.
+        m_pass.stop();
+        m_closeWhenDone = true;
+        hide();
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+} // namespace folio::readerui
