@@ -176,6 +176,11 @@ std::wstring FrmEBook::AboutHtml() {
            L"</body></html>";
 }
 
+bool FrmEBook::translateAccelerator(MSG* msg) {
+    return (m_webTree && m_webTree->translateAccelerator(msg)) ||
+           (m_webBook && m_webBook->translateAccelerator(msg));
+}
+
 void FrmEBook::layout() {
     if (!m_webTree || !m_webBook)
         return;

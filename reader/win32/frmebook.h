@@ -27,6 +27,9 @@ class FrmEBook {
 
     const std::wstring& HomeAddress() const { return m_homeAddress; }
 
+    // Lets the browser panes see their keyboard messages before the message loop does.
+    bool translateAccelerator(MSG* msg);
+
   private:
     FrmEBook() = default;
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

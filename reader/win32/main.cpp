@@ -12,6 +12,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         if (form) {
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                if (form->translateAccelerator(&msg))
+                    continue;
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
             }

@@ -239,6 +239,20 @@ class BrowserPane final : public WebPane {
 
     bool isBrowser() const override { return true; }
 
+    bool translateAccelerator(MSG* msg) override {
+        if (!m_browser || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST ||
+            !IsChild(m_host, msg->hwnd))
+            return false;
+        IOleInPlaceActiveObject* active = nullptr;
+        if (FAILED(m_browser->QueryInterface(IID_IOleInPlaceActiveObject,
+                                             reinterpret_cast<void**>(&active))) ||
+            !active)
+            return false;
+        const bool used = active->TranslateAccelerator(msg) == S_OK;
+        active->Release();
+        return used;
+    }
+
   private:
     // The pane's HTML document once about:blank (or any page) has loaded, waiting a bounded
     // time; null when the control has no document (no engine behind it).

@@ -22,6 +22,9 @@ class WebPane {
     virtual void setBounds(const RECT& r) = 0;
     // True when the pane is the browser control rather than the plain fallback.
     virtual bool isBrowser() const = 0;
+    // Offers a keyboard message to the pane (the browser's own keys: Tab, arrows, copy);
+    // true when the pane used it.
+    virtual bool translateAccelerator(MSG*) { return false; }
 };
 
 // The plain fallback alone (used when the browser control cannot be created).
