@@ -21,12 +21,14 @@ import sys
 MAGIC = b"MZqFpD='\n"
 
 SCRIPT = b"""'
-# On Linux this book opens in the folioPage reader: beside the book, $FOLIO_READER, or PATH.
+# On Linux this book opens in the folioPage reader: beside the book, $FOLIO_READER, PATH,
+# or the maker folder when the book lies in its out/ folder.
 d=${0%/*}
 [ "$d" = "$0" ] && d=.
 [ -f "$d/folioPage" ] && [ -x "$d/folioPage" ] && exec "$d/folioPage" "$0" "$@"
 [ -n "$FOLIO_READER" ] && exec "$FOLIO_READER" "$0" "$@"
 command -v folioPage >/dev/null 2>&1 && exec folioPage "$0" "$@"
+[ -f "$d/../folioPage" ] && [ -x "$d/../folioPage" ] && exec "$d/../folioPage" "$0" "$@"
 echo "$0: no folioPage reader found: install folioPage on PATH, put it beside the book or set FOLIO_READER to its path" >&2
 exit 127
 """

@@ -150,6 +150,15 @@ TEST_F(Launcher, PrefersTheReaderBesideTheBookThenTheEnvironmentThenPath) {
     EXPECT_EQ(readFile(record), "./sub/b.exe\n");
 }
 
+TEST_F(Launcher, LastFindsTheMakerFolderAboveABookInItsOutFolder) {
+    fs::create_directories(dir / "out");
+    fs::copy_file(book, dir / "out" / "b.exe");
+    writeExecutable(dir / "folioPage", readFile(dir / "bin" / "reader"));
+    const Outcome r = run({"./out/b.exe"}, {"PATH=/usr/bin:/bin"});
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+    EXPECT_EQ(readFile(record), "./out/b.exe\n");
+}
+
 TEST_F(Launcher, WithoutAReaderPrintsOneLineAndFails) {
     for (const char* shell : {"/bin/sh", "/bin/bash"}) {
         SCOPED_TRACE(shell);
