@@ -107,6 +107,11 @@ def rewrite(data, name):
     first_raw = min((u32(data, p) for p in raw_ptrs if u32(data, p)), default=len(data))
     if first_raw < old_soh:
         raise LauncherError(f"{name}: section data at {first_raw:#x} inside the headers")
+    for i in range(nsections):
+        raw, size = u32(data, sections + 40 * i + 20), u32(data, sections + 40 * i + 16)
+        if raw and raw + size > len(data):
+            raise LauncherError(f"{name}: section {i} data ends at {raw + size:#x}, "
+                                f"beyond the end of the file ({len(data):#x})")
 
     head = bytearray(new_soh)
     head[0:9] = MAGIC
@@ -144,6 +149,8 @@ def main():
             out = rewrite(f.read(), src)
     except (OSError, LauncherError) as e:
         sys.exit(f"launcher.py: {e}")
+    except struct.error:
+        sys.exit(f"launcher.py: {src}: headers cut short, not a PE32 program")
     tmp = dst + ".tmp"
     with open(tmp, "wb") as f:
         f.write(out)

@@ -190,4 +190,26 @@ TEST_F(Launcher, HeaderIsAScriptAndAPeFile) {
     EXPECT_EQ(bytes.substr(64, exitAt - 64).find('\0'), std::string::npos);
 }
 
+TEST_F(Launcher, HeaderToolRefusesWhatIsNotAPe32Program) {
+    const fs::path tool = fs::path(FOLIO_SOURCE_DIR) / "reader" / "win32" / "tools" / "launcher.py";
+    const std::string notPe = "MZ" + std::string(200, 'x');
+    const std::string truncated = readFile(Template).substr(0, 0x1000); // sections cut off
+    std::string pe64 = readFile(Template);
+    std::uint32_t lfanew = 0;
+    std::memcpy(&lfanew, pe64.data() + 60, 4);
+    pe64[lfanew + 24] = 0x0B; // optional header magic 0x20b: PE32+
+    pe64[lfanew + 25] = 0x02;
+    for (const auto& [name, bytes] :
+         {std::pair{"text.exe", std::string("hello")}, std::pair{"notpe.exe", notPe},
+          std::pair{"pe64.exe", pe64}, std::pair{"truncated.exe", truncated}}) {
+        SCOPED_TRACE(name);
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        const Outcome r =
+            run({"/usr/bin/python3", tool.string(), name, "out.dat"}, {"PATH=/usr/bin:/bin"});
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_NE(r.stderrText.find(name), std::string::npos) << r.stderrText;
+        EXPECT_FALSE(fs::exists(dir / "out.dat"));
+    }
+}
+
 } // namespace
