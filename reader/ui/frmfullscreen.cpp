@@ -4,7 +4,9 @@
 #include "frmfullscreenb.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
@@ -43,6 +45,9 @@ FrmFullScreen::~FrmFullScreen() = default;
 
 void FrmFullScreen::open() {
     showFullScreen();
+    // Cover the screen even where no window manager acts on the full-screen state.
+    if (const QScreen* where = screen(); where && geometry() != where->geometry())
+        setGeometry(where->geometry());
 }
 
 void FrmFullScreen::navigate(const QUrl& page) {

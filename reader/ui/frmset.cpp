@@ -126,8 +126,8 @@ void FrmSet::build() {
     label(m_frame2, "Label6", QStringLiteral("路径："), 2160, 360);
     m_text2 = new QLineEdit(m_frame2);
     m_text2->setObjectName(QStringLiteral("Text2"));
-    placeTwips(m_text2, 2880, 330, 3300, 330);
-    m_command4 = button(m_frame2, "Command4", QStringLiteral("..."), 6300, 300, 540);
+    placeTwips(m_text2, 2880, 330, 3000, 330);
+    m_command4 = button(m_frame2, "Command4", QStringLiteral("浏览"), 6000, 300, 840);
     m_text3 = new QLineEdit(QStringLiteral("welcome"), m_frame2);
     m_text3->setObjectName(QStringLiteral("Text3"));
     placeTwips(m_text3, 240, 1020, 5220, 390);

@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
@@ -341,6 +342,7 @@ void ReaderWinTest::fullScreenExitWindow() {
     QVERIFY(full->windowFlags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(full->webB()->contextMenuPolicy(), Qt::NoContextMenu);
     full->open();
+    QCOMPARE(full->geometry(), full->screen()->geometry()); // covers the screen
     QPointer<FrmFullScreenB> exit = full->exitWindow();
     QVERIFY(exit);
     QVERIFY(exit->isVisible());
