@@ -23,20 +23,24 @@ using namespace folio::qt;
 
 namespace {
 
-// One application for the whole test binary, without a display.
-struct App {
-    App() {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "language_tests";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+// One application for the whole test binary, without a display. It is destroyed when the
+// tests end, before static destruction (a QApplication outliving Qt's own statics crashes).
+class AppEnvironment : public ::testing::Environment {
+  public:
+    void TearDown() override { app.reset(); }
     std::unique_ptr<QApplication> app;
 };
-App& app() {
-    static App instance;
-    return instance;
+AppEnvironment* const g_env =
+    static_cast<AppEnvironment*>(::testing::AddGlobalTestEnvironment(new AppEnvironment));
+
+void app() {
+    if (g_env->app)
+        return;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "language_tests";
+    static char* argv[] = {name, nullptr};
+    g_env->app = std::make_unique<QApplication>(argc, argv);
 }
 
 // Writes a language file (given as UTF-8 text) in CP936 with CR LF.

@@ -9,13 +9,21 @@
 using folio::qt::QtSpeechEngine;
 
 namespace {
+class AppEnvironment : public ::testing::Environment {
+  public:
+    void TearDown() override { app.reset(); }
+    std::unique_ptr<QCoreApplication> app;
+};
+AppEnvironment* const g_env =
+    static_cast<AppEnvironment*>(::testing::AddGlobalTestEnvironment(new AppEnvironment));
+
 void ensureApp() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "speech_tests";
-        static char* argv[] = {name, nullptr};
-        static auto app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    if (g_env->app)
+        return;
+    static int argc = 1;
+    static char name[] = "speech_tests";
+    static char* argv[] = {name, nullptr};
+    g_env->app = std::make_unique<QCoreApplication>(argc, argv);
 }
 } // namespace
 
