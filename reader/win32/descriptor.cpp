@@ -42,6 +42,15 @@ std::optional<BookStart> bookStart(const std::wstring& descriptor, const std::ws
     return BookStart{L"folioPage-" + f[0] + L"-" + f[1], prefix + f[3], prefix + f[2]};
 }
 
+bool contentsLinkGoesToPagePane(const std::wstring& url) {
+    std::wstring upper = url;
+    for (wchar_t& c : upper)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    return !upper.ends_with(L"TREE.HTML") && !upper.starts_with(L"JAVASCRIPT") &&
+           upper != L"ABOUT:BLANK";
+}
+
 #ifdef _WIN32
 std::wstring fromAnsi(const std::string& bytes) {
     if (bytes.empty())

@@ -24,6 +24,10 @@ struct BookStart {
 // fields.
 std::optional<BookStart> bookStart(const std::wstring& descriptor, const std::wstring& prefix);
 
+// Whether a navigation of the contents pane to `url` belongs in the page pane instead: every
+// address except a contents page (ending in "tree.html"), a script link and about:blank.
+bool contentsLinkGoesToPagePane(const std::wstring& url);
+
 #ifdef _WIN32
 // CP936 bytes -> UTF-16 (invalid sequences become U+FFFD rather than failing the book).
 std::wstring fromAnsi(const std::string& bytes);

@@ -107,6 +107,14 @@ void FrmEBook::onLoad() {
     attachSkin();
     m_webTree = WebPane::create(m_hwnd, L"WebTree");
     m_webBook = WebPane::create(m_hwnd, L"WebBook");
+    // The contents pane keeps its tree page and runs its scripts; every other link it is
+    // asked to follow opens in the page pane.
+    m_webTree->setBeforeNavigate([this](const std::wstring& url) {
+        if (!contentsLinkGoesToPagePane(url) || !m_webBook)
+            return false;
+        m_webBook->navigate(url);
+        return true;
+    });
     layout();
     LoadHtml();
 }

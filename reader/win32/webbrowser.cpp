@@ -7,6 +7,7 @@
 #include "webpane.h"
 
 #include <exdisp.h>
+#include <exdispid.h>
 #include <mshtml.h>
 #include <oleidl.h>
 
@@ -140,6 +141,56 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
     ULONG m_refs = 1;
 };
 
+// Receives the control's DWebBrowserEvents2 and hands BeforeNavigate2 to the pane's handler.
+class EventSink final : public IDispatch {
+  public:
+    WebPane::BeforeNavigate handler;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override { return m_refs > 1 ? --m_refs : 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n)
+            *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                        UINT*) override {
+        // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel):
+        // the arguments arrive last first.
+        if (id != DISPID_BEFORENAVIGATE2 || !handler || !params || params->cArgs != 7)
+            return S_OK;
+        const VARIANT& url = params->rgvarg[5];
+        const VARIANT& cancel = params->rgvarg[0];
+        const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
+        if (!text || text->vt != VT_BSTR || cancel.vt != (VT_BYREF | VT_BOOL) || !cancel.pboolVal)
+            return S_OK;
+        const std::wstring address(text->bstrVal ? text->bstrVal : L"",
+                                   text->bstrVal ? SysStringLen(text->bstrVal) : 0);
+        if (handler(address))
+            *cancel.pboolVal = VARIANT_TRUE;
+        return S_OK;
+    }
+
+  private:
+    ULONG m_refs = 1;
+};
+
 void registerHostClass() {
     static bool registered = false;
     if (registered)
@@ -183,10 +234,17 @@ class BrowserPane final : public WebPane {
                 m_ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_inPlace))))
             m_site->setInPlace(m_inPlace);
         m_browser->put_Silent(VARIANT_TRUE); // script errors must not stop the reader
+        adviseEvents();
         return true;
     }
 
+    void setBeforeNavigate(BeforeNavigate handler) override { m_sink.handler = std::move(handler); }
+
     ~BrowserPane() override {
+        if (m_events) {
+            m_events->Unadvise(m_cookie);
+            release(m_events);
+        }
         if (m_site)
             m_site->setInPlace(nullptr);
         release(m_inPlace);
@@ -254,6 +312,18 @@ class BrowserPane final : public WebPane {
     }
 
   private:
+    void adviseEvents() {
+        IConnectionPointContainer* container = nullptr;
+        if (FAILED(m_browser->QueryInterface(IID_IConnectionPointContainer,
+                                             reinterpret_cast<void**>(&container))) ||
+            !container)
+            return;
+        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &m_events)) &&
+            m_events && FAILED(m_events->Advise(static_cast<IDispatch*>(&m_sink), &m_cookie)))
+            release(m_events);
+        container->Release();
+    }
+
     // The pane's HTML document once about:blank (or any page) has loaded, waiting a bounded
     // time; null when the control has no document (no engine behind it).
     IHTMLDocument2* waitForDocument() {
@@ -290,6 +360,9 @@ class BrowserPane final : public WebPane {
     IOleObject* m_ole = nullptr;
     IWebBrowser2* m_browser = nullptr;
     IOleInPlaceObject* m_inPlace = nullptr;
+    EventSink m_sink;
+    IConnectionPoint* m_events = nullptr;
+    DWORD m_cookie = 0;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,11 @@ class WebPane {
     // Offers a keyboard message to the pane (the browser's own keys: Tab, arrows, copy);
     // true when the pane used it.
     virtual bool translateAccelerator(MSG*) { return false; }
+
+    // Called before the pane navigates to an address (a link, a script, a navigate call);
+    // returning true cancels that navigation.
+    using BeforeNavigate = std::function<bool(const std::wstring& url)>;
+    virtual void setBeforeNavigate(BeforeNavigate) {}
 };
 
 // The plain fallback alone (used when the browser control cannot be created).

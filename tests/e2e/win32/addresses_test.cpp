@@ -68,4 +68,20 @@ TEST(ReaderAddresses, MatchTheBookLayoutExamples) {
     EXPECT_EQ(shifted->contentsUrl, L"P/index.html");
 }
 
+TEST(ContentsLinks, OnlyTreePagesScriptsAndBlankStayInTheContentsPane) {
+    using folio::win32::contentsLinkGoesToPagePane;
+    const std::wstring prefix = L"RES://C:\\Books\\mybook.exe/";
+    EXPECT_FALSE(contentsLinkGoesToPagePane(prefix + L"tree.html"));
+    EXPECT_FALSE(contentsLinkGoesToPagePane(prefix + L"TREE.HTML"));
+    EXPECT_FALSE(contentsLinkGoesToPagePane(prefix + L"mytree.Html")); // any name ending so
+    EXPECT_FALSE(contentsLinkGoesToPagePane(L"javascript:d.o(3)"));
+    EXPECT_FALSE(contentsLinkGoesToPagePane(L"JavaScript:void(0)"));
+    EXPECT_FALSE(contentsLinkGoesToPagePane(L"about:blank"));
+    EXPECT_TRUE(contentsLinkGoesToPagePane(prefix + L"chapter2.html"));
+    EXPECT_TRUE(contentsLinkGoesToPagePane(prefix + L"tree.html#top"));
+    EXPECT_TRUE(contentsLinkGoesToPagePane(L"about:blank#x"));
+    EXPECT_TRUE(contentsLinkGoesToPagePane(L"http://example.org/"));
+    EXPECT_TRUE(contentsLinkGoesToPagePane(L""));
+}
+
 } // namespace
