@@ -85,7 +85,7 @@ FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList lin
     placeTwips(m_list4, 4860, 120, 4620, 4200);
 
     auto* pathLabel = new QLabel(QStringLiteral("下载路径："), this);
-    pathLabel->setObjectName(QStringLiteral("Label3"));
+    pathLabel->setObjectName(QStringLiteral("Label13"));
     placeTwips(pathLabel, 120, 4470, 1080, 330);
     m_text1 = new QLineEdit(this);
     m_text1->setObjectName(QStringLiteral("Text1"));

@@ -102,14 +102,14 @@ void FrmSet::build() {
     placeTwips(m_frame1, 120, 120, 7080, 3360);
     label(m_frame1, "Label1", QStringLiteral("语音："), 240, 390);
     m_comVoice = chooseOnlyList(m_frame1, "ComVoice", 1140, 360, 5700);
-    label(m_frame1, "Label2", QStringLiteral("输出："), 240, 840);
+    label(m_frame1, "Label10", QStringLiteral("输出："), 240, 840);
     m_comOutput = chooseOnlyList(m_frame1, "ComOutput", 1140, 810, 5700);
-    label(m_frame1, "Label3", QStringLiteral("格式："), 240, 1290);
+    label(m_frame1, "Label11", QStringLiteral("格式："), 240, 1290);
     m_comFormat = chooseOnlyList(m_frame1, "ComFormat", 1140, 1260, 5700);
     label(m_frame1, "Label4", QStringLiteral("语速："), 240, 1770);
     m_rate = slider(m_frame1, "Rate", folio::reader::MinRate, folio::reader::MaxRate,
                     folio::reader::DefaultRate, 1140, 1710, 2400);
-    label(m_frame1, "Label5", QStringLiteral("音量："), 3660, 1770);
+    label(m_frame1, "Label3", QStringLiteral("音量："), 3660, 1770);
     m_volume = slider(m_frame1, "Volume", folio::reader::MinVolume, folio::reader::MaxVolume,
                       folio::reader::DefaultVolume, 4440, 1710, 2400);
     m_text1 = new QLineEdit(qs(std::string(folio::reader::SettingsTestText)), m_frame1);
@@ -123,7 +123,7 @@ void FrmSet::build() {
     m_check1 = new QCheckBox(QStringLiteral("真人语音"), m_frame2);
     m_check1->setObjectName(QStringLiteral("Check1"));
     placeTwips(m_check1, 240, 330, 1800, 330);
-    label(m_frame2, "Label6", QStringLiteral("路径："), 2160, 360);
+    label(m_frame2, "Label12", QStringLiteral("路径："), 2160, 360);
     m_text2 = new QLineEdit(m_frame2);
     m_text2->setObjectName(QStringLiteral("Text2"));
     placeTwips(m_text2, 2880, 330, 3000, 330);

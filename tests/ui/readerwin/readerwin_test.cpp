@@ -470,6 +470,18 @@ void ReaderWinTest::downloadNeedsFolder() {
     QTest::mouseClick(child<QPushButton>(&window, "Command4"), Qt::LeftButton);
     QCOMPARE(askedTitle, QStringLiteral("选择这个文件夹："));
     QVERIFY(child<QLineEdit>(&window, "Text1")->text().isEmpty());
+
+    // A page without links: "开始" only gives the buttons back.
+    QTemporaryDir dir;
+    window.setLinks({}, {});
+    child<QLineEdit>(&window, "Text1")->setText(dir.path());
+    QSignalSpy finished(&window, &FrmDownload::fetchFinished);
+    QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
+    QVERIFY(child<QPushButton>(&window, "Command2")->isEnabled());
+    QCOMPARE(messages.shown.size(), std::size_t(1));
+    QVERIFY(QDir(dir.path()).isEmpty());
 }
 
 void ReaderWinTest::downloadFetchesSelectedChapters() {
