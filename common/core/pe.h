@@ -5,6 +5,7 @@
 #include "fileio.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,7 +25,7 @@ struct ResourceId {
     static ResourceId fromName(std::string_view utf8);
     // "#2110" or a decimal number -> id; anything else -> string name.
     static ResourceId parse(std::string_view utf8);
-    std::string toString() const; // "2110" or "CUSTOM" (UTF-8)
+    std::string toString() const;                   // "2110" or "CUSTOM" (UTF-8)
     bool operator==(const ResourceId& other) const; // strings case-insensitively
 };
 
@@ -126,8 +127,7 @@ class ResourceUpdater {
     static Result<ResourceUpdater> begin(const std::string& path, bool deleteExisting);
 
     // Adds or replaces the resource (type, name, language).
-    void update(const ResourceId& type, const ResourceId& name, std::uint16_t language,
-                Bytes data);
+    void update(const ResourceId& type, const ResourceId& name, std::uint16_t language, Bytes data);
     // Deletes it (UpdateResource with no data). Returns false when there was no such
     // resource.
     bool remove(const ResourceId& type, const ResourceId& name, std::uint16_t language);
@@ -135,7 +135,7 @@ class ResourceUpdater {
     Result<void> end(bool discard);
 
     // Resources currently staged (for tests and callers that inspect before committing).
-    std::size_t count() const { return m_entries.size(); }
+    std::size_t count() const { return m_index.size(); }
 
     struct Entry {
         ResourceId type;
@@ -149,6 +149,8 @@ class ResourceUpdater {
     std::string m_path;
     Bytes m_file; // the file as read at begin()
     std::vector<Entry> m_entries;
+    std::vector<bool> m_live;                   // false once removed
+    std::map<std::string, std::size_t> m_index; // (type, name, language) -> m_entries index
     bool m_ended = false;
 };
 

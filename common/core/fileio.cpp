@@ -1,0 +1,146 @@
+// Whole-file reads and crash-safe whole-file writes over the standard library.
+#include "fileio.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace folio {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string reason() {
+    return std::strerror(errno);
+}
+
+std::string tempNameBeside(const std::string& path) {
+    static std::mt19937_64 rng{std::random_device{}()};
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
+    return path + suffix;
+}
+
+} // namespace
+
+Result<Bytes> readFileBytes(const std::string& path) {
+    std::error_code ec;
+    if (fs::is_directory(fs::u8path(path), ec)) {
+        return fail("cannot read " + path + ": it is a folder");
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        return fail("cannot open " + path + ": " + reason());
+    }
+    Bytes out;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long size = std::ftell(f);
+        if (size > 0) {
+            out.reserve(static_cast<std::size_t>(size));
+        }
+        std::fseek(f, 0, SEEK_SET);
+    }
+    std::uint8_t buf[1 << 16];
+    for (;;) {
+        std::size_t n = std::fread(buf, 1, sizeof buf, f);
+        out.insert(out.end(), buf, buf + n);
+        if (n < sizeof buf) {
+            break;
+        }
+    }
+    bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad) {
+        return fail("cannot read " + path + ": " + reason());
+    }
+    return out;
+}
+
+Result<void> writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
+    const std::string tmp = tempNameBeside(path);
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) {
+        return fail("cannot create " + tmp + " (to write " + path + "): " + reason());
+    }
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    // The rename makes the replacement all-or-nothing for every reader and survives a crash of
+    // this process. No fsync: on this class of machine it costs seconds per book and buys only
+    // protection against power loss, which the page cache's writeback covers soon enough.
+    ok = (std::fflush(f) == 0) && ok;
+    std::string why = ok ? std::string() : reason();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) {
+        std::remove(tmp.c_str());
+        return fail("cannot write " + path + ": " + (why.empty() ? reason() : why));
+    }
+    std::error_code ec;
+    fs::rename(fs::u8path(tmp), fs::u8path(path), ec);
+    if (ec) {
+        std::remove(tmp.c_str());
+        return fail("cannot replace " + path + ": " + ec.message());
+    }
+    return {};
+}
+
+Result<void> writeFileAtomic(const std::string& path, const std::string& data) {
+    return writeFileAtomic(
+        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()),
+                                            data.size()));
+}
+
+Result<void> copyFileAtomic(const std::string& from, const std::string& to) {
+    auto bytes = readFileBytes(from);
+    if (!bytes) {
+        return std::unexpected(bytes.error());
+    }
+    return writeFileAtomic(to, *bytes);
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::u8path(path), ec);
+}
+
+bool dirExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::u8path(path), ec);
+}
+
+std::string FixPath(const std::string& path) {
+    if (path.empty() || path.back() == '/') {
+        return path;
+    }
+    return path + "/";
+}
+
+std::string parentFolder(const std::string& path) {
+    auto pos = path.find_last_of("/\\");
+    if (pos == std::string::npos) {
+        return ".";
+    }
+    if (pos == 0) {
+        return "/";
+    }
+    return path.substr(0, pos);
+}
+
+std::string fileName(const std::string& path) {
+    auto pos = path.find_last_of("/\\");
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string baseNameWithoutExtension(const std::string& path) {
+    std::string name = fileName(path);
+    auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        return name;
+    }
+    return name.substr(0, dot);
+}
+
+} // namespace folio

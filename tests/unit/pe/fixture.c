@@ -1,0 +1,2 @@
+#include <stdio.h>
+int main(void) { puts("fixture ok"); return 0; }
