@@ -52,7 +52,7 @@ struct FetchSummary {
     bool refused = false;           // another pass of this object was still running
 };
 
-// novelSiteChapterUrl(prefix, server, link): splits link at "/", takes part 4 (counting
+// novelSiteChapterUrl(prefix, server, link): splits link at "/", takes piece 4 (counting
 // from 0; "http://host/folder/123,456.aspx" gives "123,456.aspx"), replaces ".aspx" by
 // ".txt" and "," by "/", and returns prefix + server + "/" + that. nullopt when the link
 // has fewer than five parts.

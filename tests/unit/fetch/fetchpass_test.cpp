@@ -207,7 +207,7 @@ TEST(FetchPass, ChapterUrlRewritingAndServerNumber) {
     EXPECT_EQ(novelSiteChapterUrl("http://h/Author", 3, "http://h/book/123,456.aspx"),
               "http://h/Author3/123/456.txt");
     EXPECT_EQ(novelSiteChapterUrl("http://h/Author", 3, "http://h/a/b/1,2.aspx"),
-              "http://h/Author3/b"); // part 4 only: deeper links lose their tail
+              "http://h/Author3/b"); // piece 4 only: deeper links lose their tail
     EXPECT_FALSE(novelSiteChapterUrl("http://h/Author", 3, "http://h/1,2.aspx"));
     EXPECT_EQ(findServerNumber("..http://h/Author5/x", "http://h/Author"), 5);
     EXPECT_FALSE(findServerNumber("..http://h/AuthorX", "http://h/Author"));
