@@ -2,6 +2,7 @@
 // reader template when it has been built, checked with pefile and wrestool.
 #include "ico_builder.h"
 #include "icon.h"
+#include "independent_check.h"
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,8 @@ TEST_F(IconReplace, OnlyTheFirstOfSeveralImagesIsUsedAndSmallerImageShrinksTheEn
 }
 
 TEST_F(IconReplace, LargerImageRebuildsTheIconsAndKeepsEveryPage) {
+    FOLIO_REQUIRE_TOOL("wrestool", "apt-get install icoutils");
+    FOLIO_REQUIRE_TOOL("wine", "apt-get install wine wine32");
     const fs::path book = copyFixture("book.exe");
     const fs::path ico = writeIco({{48, 48, 32, 3}, {16, 16, 24, 4}});
     const Bytes icoBytes = readAll(ico);
@@ -303,6 +306,13 @@ TEST_F(IconReplace, LargerImageRebuildsTheIconsAndKeepsEveryPage) {
     EXPECT_TRUE((fs::status(book).permissions() & fs::perms::owner_exec) != fs::perms::none);
 
     expectWrestoolIcon(dir, book, icoBytes, image);
+
+    // Windows' own loader (through Wine) finds the new group and image.
+    std::string error;
+    const std::string wineGroup = folio::check::wineReadResource(book, "#14", "#1", &error);
+    EXPECT_EQ(Bytes(wineGroup.begin(), wineGroup.end()), group) << error;
+    const std::string wineImage = folio::check::wineReadResource(book, "#3", "#30001", &error);
+    EXPECT_EQ(Bytes(wineImage.begin(), wineImage.end()), image) << error;
 }
 
 TEST_F(IconReplace, MalformedIconFilesAreRefusedBeforeTheExecutableIsOpened) {
