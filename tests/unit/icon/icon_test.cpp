@@ -498,3 +498,47 @@ TEST_F(IconReplace, CompilerIconStepReportsTheErrorText) {
               "Failed to open " + (dir / "none.ico").string() +
                   ". Make sure file is not in use by another program.");
 }
+
+// The whole compilation with an icon chosen: a good .ico ends in the finished book next to
+// its pages; a bad one ends in the compiler's failure message naming it.
+TEST_F(IconReplace, CompilationAppliesTheChosenIconOrReportsWhyNot) {
+    const fs::path maker = dir / "maker";
+    fs::create_directories(maker / "folioPage");
+    fs::create_directories(maker / "skin");
+    fs::create_directories(maker / "out");
+    fs::create_directories(maker / "Book");
+    fs::copy_file(fs::path(ICON_FIXTURE_DIR) / "template.exe", maker / "folioPage/folioPage.dat");
+    writeAll(maker / "folioPage/SkinH_VB6.dll", Bytes{'M', 'Z'});
+    writeAll(maker / "skin/aero.she", Bytes{'s'});
+    fs::copy_file(fs::path(ICON_FIXTURE_DIR) / "index.html", maker / "Book/index.html");
+
+    folio::compiler::CompileInputs in;
+    in.settings.title = "Book";
+    in.settings.indexPage = "index.html";
+    in.settings.contentsPage = "tree.html";
+    in.settings.outPath = (maker / "out").string();
+    in.settings.outFile = "book";
+    in.makerFolder = maker.string();
+    in.skinFileName = "aero.she";
+    in.projectFolder = (maker / "Book").string();
+    in.pages = {{"index.html", true}};
+    in.dateText = "2026-12-08";
+    in.iconPath = writeIco({{48, 48, 32, 8}}).string();
+
+    auto done = folio::compiler::CompileBook(in, observer);
+    ASSERT_EQ(done.outcome, folio::compiler::CompileOutcome::Done) << done.error;
+    const PefileView view = pefileView(done.bookPath);
+    EXPECT_EQ(view.resources.at("3/30001/0").data, makeIconImage({48, 48, 32, 8}));
+    EXPECT_EQ(view.resources.at("2110/INDEX.HTML/1033").data,
+              readAll(fs::path(ICON_FIXTURE_DIR) / "index.html"));
+
+    writeAll(dir / "text.ico", Bytes{'t', 'e', 'x', 't'});
+    in.iconPath = (dir / "text.ico").string();
+    observer.boxes.clear();
+    auto failed = folio::compiler::CompileBook(in, observer);
+    EXPECT_EQ(failed.outcome, folio::compiler::CompileOutcome::Failed);
+    ASSERT_FALSE(observer.boxes.empty());
+    EXPECT_EQ(observer.boxes.back().text, "你的电子书编译过程发生\r\n\r\n" + in.iconPath +
+                                              " is not a valid icon resource file.错误！");
+    EXPECT_EQ(observer.boxes.back().title, "编译失败。");
+}
