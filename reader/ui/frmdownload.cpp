@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <utility>
+
 namespace folio::readerui {
 
 namespace {
@@ -255,7 +257,7 @@ void FrmDownload::passEnded(const folio::fetch::FetchSummary& summary) {
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
     emit fetchFinished();
-    if (m_closeWhenDone)
+    if (std::exchange(m_closeWhenDone, false))
         close();
 }
 

@@ -600,6 +600,22 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
     QCOMPARE(readAll(dir.filePath("好的.html")), QByteArray("fine"));
     QCOMPARE(window.lastSummary().failed, 2);
     QVERIFY(!window.isFetching());
+
+    // Closing the window while a pass waits ends the wait; the window goes once the pass is
+    // over, and a later opening is not closed again.
+    list3->item(1)->setSelected(false);
+    list3->item(2)->setSelected(false);
+    QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isRunning() && server.requests().size() == 4, 20000);
+    window.close();
+    QVERIFY(!window.isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+    QVERIFY(!window.isFetching());
+    window.show();
+    list3->clearSelection();
+    QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
+    QTRY_COMPARE(finished.count(), 3);
+    QVERIFY(window.isVisible());
 }
 
 int main(int argc, char** argv) {
