@@ -7,7 +7,11 @@
 namespace folio::win32 {
 namespace {
 
-constexpr int TreeWidthPercent = 25;
+// The reading window's layout in twips (15 twips = 1 pixel at 96 DPI): a contents pane 3000
+// wide, a 100-wide bar, the page pane in the rest.
+constexpr int TwipsPerPixel = 15;
+constexpr int TreeWidthTwips = 3000;
+constexpr int BarWidthTwips = 100;
 
 // The descriptor resource (CUSTOM/101) of the running program, as raw ANSI bytes.
 std::optional<std::string> ownDescriptor() {
@@ -194,9 +198,10 @@ void FrmEBook::layout() {
         return;
     RECT client;
     GetClientRect(m_hwnd, &client);
-    const LONG split = client.right * TreeWidthPercent / 100;
-    m_webTree->setBounds(RECT{0, 0, split, client.bottom});
-    m_webBook->setBounds(RECT{split + 4, 0, client.right, client.bottom});
+    const LONG tree = TreeWidthTwips / TwipsPerPixel;
+    const LONG book = tree + BarWidthTwips / TwipsPerPixel;
+    m_webTree->setBounds(RECT{0, 0, tree, client.bottom});
+    m_webBook->setBounds(RECT{book, 0, client.right > book ? client.right : book, client.bottom});
 }
 
 LRESULT CALLBACK FrmEBook::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
