@@ -79,6 +79,12 @@ Result<void> writeFileAtomic(const std::string& path, std::span<const std::uint8
         return fail("cannot write " + path + ": " + (why.empty() ? reason() : why));
     }
     std::error_code ec;
+    // The replacement keeps the permissions of the file it replaces (a book stays executable).
+    const auto oldStatus = fs::status(fs::u8path(path), ec);
+    if (!ec && fs::exists(oldStatus)) {
+        fs::permissions(fs::u8path(tmp), oldStatus.permissions(), ec);
+    }
+    ec.clear();
     fs::rename(fs::u8path(tmp), fs::u8path(path), ec);
     if (ec) {
         std::remove(tmp.c_str());
@@ -98,7 +104,17 @@ Result<void> copyFileAtomic(const std::string& from, const std::string& to) {
     if (!bytes) {
         return std::unexpected(bytes.error());
     }
-    return writeFileAtomic(to, *bytes);
+    auto written = writeFileAtomic(to, *bytes);
+    if (!written) {
+        return written;
+    }
+    // A copy carries the source's permissions, as cp does.
+    std::error_code ec;
+    const auto st = fs::status(fs::u8path(from), ec);
+    if (!ec) {
+        fs::permissions(fs::u8path(to), st.permissions(), ec);
+    }
+    return {};
 }
 
 bool fileExists(const std::string& path) {
