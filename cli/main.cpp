@@ -1,0 +1,327 @@
+// folio: compile a project folder into a Book image, and look inside Book images, from the
+// command line.
+#include "book.h"
+#include "compilebook.h"
+#include "fileio.h"
+#include "settings.h"
+#include "text.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace folio;
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+constexpr const char* Usage =
+    R"(usage: folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
+                    [--skin NAME] [--date TEXT]
+       folio info <book>
+       folio extract <book> <dir>
+       folio --help
+
+compile  reads <folder>/<name>.ini and compiles every file directly in the folder, in name
+         order, into a Book image. The maker folder (reader template, skin library, skins)
+         defaults to the folder of this program; the output folder to the settings' output
+         folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
+         today (YYYY-MM-DD).
+info     prints the book's descriptor fields and its resources (type, name, language, size).
+extract  writes the book's pages into <dir>, named as stored.
+
+Exit status: 0 success, 1 failure, 2 usage error.
+)";
+
+int usageError(const std::string& message) {
+    std::cerr << "folio: " << message << "\n\n" << Usage;
+    return ExitUsage;
+}
+
+// Messages the compiler would show in boxes are printed; captions and progress are not.
+class ConsoleObserver : public compiler::CompileObserver {
+  public:
+    void messageBox(const std::string& text, const std::string& title,
+                    compiler::MessageIcon icon) override {
+        // The paragraph break of a message box becomes one blank on the console.
+        std::string flat;
+        for (std::size_t pos = 0; pos < text.size();) {
+            if (text.compare(pos, 4, "\r\n\r\n") == 0) {
+                flat += ' ';
+                pos += 4;
+            } else {
+                flat += text[pos++];
+            }
+        }
+        std::ostream& out = icon == compiler::MessageIcon::Information && title != "编译失败。"
+                                ? std::cout
+                                : std::cerr;
+        out << "[" << title << "] " << flat << "\n";
+    }
+    void setCaption(const std::string&) override {}
+    void setProgressMaximum(int) override {}
+    void setProgressValue(int) override {}
+    void processEvents() override {}
+};
+
+std::string executableFolder() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return fs::current_path().string();
+    return self.parent_path().string();
+}
+
+std::string todayIso() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buffer[16];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d", &local);
+    return buffer;
+}
+
+// Files lying directly in the folder, in byte order of their names.
+std::vector<std::string> folderFiles(const std::string& folder, std::error_code& ec) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        std::error_code statEc;
+        if (e.is_regular_file(statEc))
+            names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string firstSkin(const std::string& skinFolder) {
+    std::error_code ec;
+    std::vector<std::string> skins;
+    for (const std::string& name : folderFiles(skinFolder, ec)) {
+        if (name.size() > 4 && toUpperUnicode(name.substr(name.size() - 4)) == ".SHE")
+            skins.push_back(name);
+    }
+    return skins.empty() ? "aero.she" : skins.front();
+}
+
+int compile(const std::vector<std::string>& args) {
+    std::optional<std::string> folder, maker, out, icon, skin, date;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::optional<std::string>& target) {
+            if (i + 1 >= args.size())
+                return false;
+            target = args[++i];
+            return true;
+        };
+        bool ok = true;
+        if (a == "--maker")
+            ok = value(maker);
+        else if (a == "--out")
+            ok = value(out);
+        else if (a == "--icon")
+            ok = value(icon);
+        else if (a == "--skin")
+            ok = value(skin);
+        else if (a == "--date")
+            ok = value(date);
+        else if (a.starts_with("--"))
+            return usageError("unknown option " + a);
+        else if (!folder)
+            folder = a;
+        else
+            return usageError("unexpected argument " + a);
+        if (!ok)
+            return usageError("option " + a + " needs a value");
+    }
+    if (!folder)
+        return usageError("compile needs a project folder");
+
+    std::error_code ec;
+    std::string projectFolder = fs::absolute(*folder, ec).lexically_normal().string();
+    while (projectFolder.size() > 1 && projectFolder.back() == '/')
+        projectFolder.pop_back();
+    if (!dirExists(projectFolder)) {
+        std::cerr << "folio: the project folder " << projectFolder << " does not exist\n";
+        return ExitFailure;
+    }
+    const std::string makerFolder = maker ? *maker : executableFolder();
+
+    compiler::CompileInputs in;
+    in.settings = project::initialSettings("");
+    const std::string settingsPath = project::settingsFilePath(projectFolder);
+    auto read = project::readSettingsFile(settingsPath, in.settings);
+    if (!read) {
+        std::cerr << "folio: cannot read the project settings " << settingsPath << ": "
+                  << read.error().message << "\n";
+        return ExitFailure;
+    }
+    std::cout << "settings: " << settingsPath << " (" << *read << " keys)\n";
+
+    // A folder named here is created when missing; one from the settings must exist.
+    std::optional<std::string> create;
+    if (out)
+        create = in.settings.outPath = *out;
+    else if (in.settings.outPath.empty())
+        create = in.settings.outPath = FixPath(makerFolder) + "out/";
+    if (create) {
+        fs::create_directories(*create, ec);
+        if (ec) {
+            std::cerr << "folio: cannot create the output folder " << *create << ": "
+                      << ec.message() << "\n";
+            return ExitFailure;
+        }
+    }
+    in.makerFolder = makerFolder;
+    in.skinFileName = skin ? *skin : firstSkin(FixPath(makerFolder) + "skin/");
+    in.iconPath = icon.value_or("");
+    in.projectFolder = projectFolder;
+    in.dateText = date ? *date : todayIso();
+    const std::vector<std::string> files = folderFiles(projectFolder, ec);
+    if (ec) {
+        std::cerr << "folio: cannot list the project folder " << projectFolder << ": "
+                  << ec.message() << "\n";
+        return ExitFailure;
+    }
+    for (const std::string& name : files)
+        in.pages.push_back(compiler::PageEntry{name, true});
+
+    std::cout << "maker: " << makerFolder << "\nskin: " << in.skinFileName
+              << "\noutput folder: " << in.settings.outPath << "\ncompiling " << files.size()
+              << " files of " << projectFolder << "\n";
+    ConsoleObserver observer;
+    const compiler::CompileResult r = compiler::CompileBook(in, observer);
+    if (r.outcome != compiler::CompileOutcome::Done) {
+        if (!r.error.empty())
+            std::cerr << "folio: compilation failed: " << r.error << "\n";
+        return ExitFailure;
+    }
+    std::cout << "added " << r.pagesAdded << " pages\nbook: " << r.bookPath << "\n";
+    return ExitOk;
+}
+
+Result<std::unique_ptr<book::BookImage>> openBook(const std::string& path) {
+    if (!fileExists(path))
+        return fail(path + ": no such file");
+    return book::BookImage::open(path);
+}
+
+int info(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return usageError("info needs exactly one book");
+    auto book = openBook(args[0]);
+    if (!book) {
+        std::cerr << "folio: " << book.error().message << "\n";
+        return ExitFailure;
+    }
+    static constexpr const char* FieldNames[] = {"title",         "author",      "index page",
+                                                 "contents page", "update",      "bookshelf",
+                                                 "advert",        "web address", "date"};
+    int status = ExitOk;
+    std::cout << "book: " << args[0] << "\n";
+    if (auto descriptor = (*book)->descriptor()) {
+        std::cout << "descriptor: " << *descriptor << "\n";
+        const auto fields = book::splitDescriptor(*descriptor);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            std::cout << "  " << i << " " << std::left << std::setw(13)
+                      << (i < std::size(FieldNames) ? FieldNames[i] : "(extra)") << " " << fields[i]
+                      << "\n";
+    } else {
+        std::cerr << "folio: " << descriptor.error().message << "\n";
+        status = ExitFailure;
+    }
+    const auto& resources = (*book)->image().resources();
+    std::cout << "resources: " << resources.size() << "\n";
+    auto row = [](const std::string& type, const std::string& name, const std::string& language,
+                  const std::string& size) {
+        std::cout << "  " << std::left << std::setw(8) << type << " " << std::setw(32) << name
+                  << " " << std::right << std::setw(8) << language << " " << std::setw(10) << size
+                  << "\n";
+    };
+    row("type", "name", "language", "size");
+    for (const pe::Resource& r : resources)
+        row(r.type.toString(), r.name.toString(), std::to_string(r.language),
+            std::to_string(r.size));
+    return status;
+}
+
+bool safeName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos &&
+           name.find("..") == std::string::npos;
+}
+
+int extract(const std::vector<std::string>& args) {
+    if (args.size() != 2)
+        return usageError("extract needs a book and a folder");
+    auto book = openBook(args[0]);
+    if (!book) {
+        std::cerr << "folio: " << book.error().message << "\n";
+        return ExitFailure;
+    }
+    const std::string dir = FixPath(args[1]);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec || !dirExists(dir)) {
+        std::cerr << "folio: cannot create the folder " << dir << ": " << ec.message() << "\n";
+        return ExitFailure;
+    }
+    int status = ExitOk;
+    int written = 0;
+    const pe::PeImage& image = (*book)->image();
+    for (const pe::Resource& r : image.resources()) {
+        if (r.type.isString || r.type.id != book::PageType)
+            continue;
+        const std::string name = r.name.toString();
+        if (!r.name.isString || !safeName(name)) {
+            std::cerr << "folio: " << args[0] << ": page name \"" << name
+                      << "\" is not a plain file name; not written\n";
+            status = ExitFailure;
+            continue;
+        }
+        if (auto w = writeFileAtomic(dir + name, image.resourceData(r)); !w) {
+            std::cerr << "folio: " << w.error().message << "\n";
+            status = ExitFailure;
+            continue;
+        }
+        ++written;
+    }
+    std::cout << "wrote " << written << " pages into " << dir << "\n";
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return usageError("no command given");
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << Usage;
+        return ExitOk;
+    }
+    if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+        std::cout << Usage;
+        return ExitOk;
+    }
+    if (command == "compile")
+        return compile(args);
+    if (command == "info")
+        return info(args);
+    if (command == "extract")
+        return extract(args);
+    return usageError("unknown command " + command);
+}

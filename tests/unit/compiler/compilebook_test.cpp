@@ -1,0 +1,332 @@
+// CompileBook: validation, the three output files, descriptor and pages, what the window is
+// told, and the failure paths.
+#include "compilebook.h"
+
+#include "book.h"
+#include "bookcheck.h"
+#include "fileio.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace folio;
+using namespace folio::compiler;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Event {
+    enum Kind { Message, Caption, Maximum, Value, Events } kind;
+    std::string text;
+    std::string title;
+    MessageIcon icon = MessageIcon::Information;
+    int number = 0;
+};
+
+class Recorder : public CompileObserver {
+  public:
+    void messageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
+        events.push_back({Event::Message, text, title, icon, 0});
+    }
+    void setCaption(const std::string& c) override {
+        events.push_back({Event::Caption, c, {}, {}, 0});
+    }
+    void setProgressMaximum(int m) override { events.push_back({Event::Maximum, {}, {}, {}, m}); }
+    void setProgressValue(int v) override { events.push_back({Event::Value, {}, {}, {}, v}); }
+    void processEvents() override { events.push_back({Event::Events, {}, {}, {}, 0}); }
+
+    std::vector<Event> of(Event::Kind k) const {
+        std::vector<Event> r;
+        for (const Event& e : events)
+            if (e.kind == k)
+                r.push_back(e);
+        return r;
+    }
+    std::vector<Event> events;
+};
+
+void writeFile(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::string readFile(const fs::path& p) {
+    auto b = readFileBytes(p.string());
+    return b ? std::string(b->begin(), b->end()) : std::string("<unreadable>");
+}
+
+class Compile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_root = fs::temp_directory_path() /
+                 ("folio_compile_" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(m_root);
+        m_maker = m_root / "maker";
+        m_project = m_maker / "Book";
+        m_out = m_root / "out";
+        fs::create_directories(m_maker / "folioPage");
+        fs::copy_file(FOLIO_BOOK_FIXTURE, m_maker / "folioPage" / "folioPage.dat");
+        writeFile(m_maker / "folioPage" / "SkinH_VB6.dll", "skin library");
+        writeFile(m_maker / "skin" / "jade.she", "jade skin");
+        fs::create_directories(m_out);
+        writeFile(m_project / "index.html", "<html>\xCA\xD7\xD2\xB3</html>\r\n");
+        writeFile(m_project / "Tree.html", "<html>tree</html>");
+        writeFile(m_project / "style.css", "body{}");
+        writeFile(m_project / "sub" / "deep.html", "never in a book");
+
+        m_in.settings.title = "Book";
+        m_in.settings.indexPage = "index.html";
+        m_in.settings.contentsPage = "tree.html";
+        m_in.settings.outPath = m_out.string();
+        m_in.settings.outFile = "mybook";
+        m_in.makerFolder = m_maker.string();
+        m_in.skinFileName = "jade.she";
+        m_in.projectFolder = m_project.string();
+        m_in.dateText = "2026-12-06";
+        m_in.pages = {{"index.html", true}, {"Tree.html", true}, {"style.css", true}};
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    CompileResult run(IconStep icon = {}) { return CompileBook(m_in, m_rec, std::move(icon)); }
+
+    std::unique_ptr<book::BookImage> openBook(const std::string& path) {
+        auto b = book::BookImage::open(path);
+        EXPECT_TRUE(b) << (b ? "" : b.error().message);
+        return b ? std::move(*b) : nullptr;
+    }
+
+    fs::path m_root, m_maker, m_project, m_out;
+    CompileInputs m_in;
+    Recorder m_rec;
+};
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+} // namespace
+
+TEST_F(Compile, ValidationStopsAtFirstEmptySettingInOrder) {
+    const std::string messages[] = {"没有输出路径！！！！", "没有标题请输入标题！！！！",
+                                    "没有输出文件名！！！！"};
+    m_in.settings.outPath.clear();
+    m_in.settings.title.clear();
+    m_in.settings.outFile.clear();
+    for (int step = 0; step < 3; ++step) {
+        m_rec.events.clear();
+        const CompileResult r = run();
+        EXPECT_EQ(r.outcome, CompileOutcome::Invalid);
+        ASSERT_EQ(m_rec.events.size(), 1u);
+        EXPECT_EQ(m_rec.events[0].text, messages[step]);
+        EXPECT_EQ(m_rec.events[0].title, "提示！！");
+        EXPECT_EQ(m_rec.events[0].icon, MessageIcon::Information);
+        if (step == 0)
+            m_in.settings.outPath = m_out.string();
+        else if (step == 1)
+            m_in.settings.title = "Book";
+    }
+    EXPECT_TRUE(fs::is_empty(m_out)); // nothing copied
+}
+
+TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
+    m_in.settings.outFile = "mybook.exe";
+    m_in.settings.author = "老子";
+    m_in.settings.webAddress = "http://example.com/";
+    m_in.pages.push_back({"sub", true});           // a folder is never a page
+    m_in.pages.push_back({"sub/deep.html", true}); // nor anything inside one
+    const CompileResult r = run();
+    ASSERT_EQ(r.outcome, CompileOutcome::Done) << r.error;
+    const std::string bookPath = (m_out / "mybook.exe.exe").string();
+    EXPECT_EQ(r.bookPath, bookPath);
+    EXPECT_EQ(r.pagesAdded, 3);
+    EXPECT_EQ(readFile(m_out / "aero.she"), "jade skin");
+    EXPECT_EQ(readFile(m_out / "SkinH_VB6.dll"), "skin library");
+
+    auto book = openBook(bookPath);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->descriptor().value(),
+              "Book:老子:index.html:tree.html::::http://example.com/:2026-12-06");
+    EXPECT_EQ(sorted(book->pageNames()),
+              (std::vector<std::string>{"INDEX.HTML", "STYLE.CSS", "TREE.HTML"}));
+    EXPECT_EQ(std::string(book->find("index.html")->begin(), book->find("index.html")->end()),
+              readFile(m_project / "index.html"));
+    EXPECT_FALSE(book->find("deep.html"));
+    EXPECT_TRUE(book->find(pe::ResourceId::fromId(pe::RT_ICON), "#1")); // template's own
+
+    const auto pefile = bookcheck::pefileResources(bookPath, m_project.string());
+    for (const char* line :
+         {"RES 2110 INDEX.HTML 1033", "RES 2110 TREE.HTML 1033 17 same", "RES 2110 STYLE.CSS",
+          "RES CUSTOM #101 1033", "RES 14 #1", "CHECKSUM ok"})
+        EXPECT_NE(pefile.output.find(line), std::string::npos) << line << "\n" << pefile.output;
+    EXPECT_EQ(pefile.output.find("differs"), std::string::npos) << pefile.output;
+    EXPECT_EQ(pefile.output.find("DEEP"), std::string::npos) << pefile.output;
+    const auto wrestool = bookcheck::wrestoolList(bookPath);
+    EXPECT_NE(wrestool.output.find("--type=2110 --name='STYLE.CSS' --language=1033"),
+              std::string::npos)
+        << wrestool.output;
+
+    const auto messages = m_rec.of(Event::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "你的电子书现在已经编译为\r\n\r\n" + bookPath);
+    EXPECT_EQ(messages[0].title, "编译完成。");
+    const auto captions = m_rec.of(Event::Caption);
+    ASSERT_EQ(captions.size(), 3u);
+    EXPECT_EQ(captions[1].text, "folioMake-Tree.html"); // as listed, not upper-cased
+    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 4);
+    EXPECT_EQ(m_rec.of(Event::Events).size(), 5u);
+}
+
+TEST_F(Compile, UnselectedEntriesLeftOutButStillYieldToEvents) {
+    m_in.pages = {{"index.html", false}, {"Tree.html", true}, {"style.css", false}};
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    auto book = openBook((m_out / "mybook.exe").string());
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->pageNames(), std::vector<std::string>{"TREE.HTML"});
+    EXPECT_EQ(m_rec.of(Event::Events).size(), 3u);
+    const auto values = m_rec.of(Event::Value);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values.back().number, 1); // the index of the last selected entry
+}
+
+TEST_F(Compile, NothingSelectedGivesDescriptorAndTemplateResourcesOnly) {
+    for (auto& p : m_in.pages)
+        p.selected = false;
+    const CompileResult r = run();
+    ASSERT_EQ(r.outcome, CompileOutcome::Done);
+    auto book = openBook(r.bookPath);
+    ASSERT_TRUE(book);
+    EXPECT_TRUE(book->pageNames().empty());
+    EXPECT_TRUE(book->descriptor());
+    EXPECT_TRUE(book->find(pe::ResourceId::fromId(pe::RT_VERSION), "#1"));
+    EXPECT_TRUE(m_rec.of(Event::Value).empty());
+    EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译完成。");
+}
+
+TEST_F(Compile, ProgressMaximumHeldAtZeroForFewerThanTwoEntries) {
+    m_in.pages = {{"index.html", true}};
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 0);
+    m_rec.events.clear();
+    m_in.pages.clear();
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 0);
+}
+
+TEST_F(Compile, OutputFolderWithOrWithoutFinalSlashSameBook) {
+    const std::string a = run().bookPath;
+    m_in.settings.outPath = m_out.string() + "/";
+    const std::string b = run().bookPath;
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a, (m_out / "mybook.exe").string());
+}
+
+TEST_F(Compile, SecondCompilationReplacesResourcesNotUnion) {
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    m_in.pages = {{"style.css", true}};
+    writeFile(m_project / "style.css", "body{color:red}");
+    const CompileResult r = run();
+    ASSERT_EQ(r.outcome, CompileOutcome::Done);
+    auto book = openBook(r.bookPath);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->pageNames(), std::vector<std::string>{"STYLE.CSS"});
+    EXPECT_EQ(book->find("style.css")->size(), 15u);
+    const auto pefile = bookcheck::pefileResources(r.bookPath, m_project.string());
+    EXPECT_EQ(pefile.output.find("INDEX.HTML"), std::string::npos) << pefile.output;
+    EXPECT_NE(pefile.output.find("STYLE.CSS 1033 15 same"), std::string::npos) << pefile.output;
+}
+
+TEST_F(Compile, OversizedDescriptorRefusedAndNothingLeftBehind) {
+    m_in.settings.advert = std::string(33000, 'a');
+    const CompileResult r = run();
+    EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed);
+    const auto messages = m_rec.of(Event::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.starts_with("当编译你的ebook时出现错误。")) << messages[0].text;
+    EXPECT_NE(messages[0].text.find("32767"), std::string::npos);
+    EXPECT_EQ(messages[0].title, "编译错误");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(fs::is_empty(m_out)) << "book, aero.she and SkinH_VB6.dll must be removed";
+    EXPECT_TRUE(m_rec.of(Event::Maximum).empty());
+}
+
+TEST_F(Compile, MissingCopySourcesFallIntoTheTrap) {
+    auto expectTrap = [&](const std::string& named) {
+        const auto messages = m_rec.of(Event::Message);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].text.starts_with("你的电子书编译过程发生\r\n\r\n"));
+        EXPECT_TRUE(messages[0].text.ends_with("错误！"));
+        EXPECT_NE(messages[0].text.find(named), std::string::npos) << messages[0].text;
+        EXPECT_EQ(messages[0].title, "编译失败。");
+        EXPECT_EQ(messages[0].icon, MessageIcon::Information);
+    };
+    m_in.skinFileName = "missing.she";
+    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    expectTrap("missing.she");
+
+    m_rec.events.clear();
+    m_in.skinFileName.clear();
+    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    expectTrap("skin");
+
+    m_rec.events.clear();
+    m_in.skinFileName = "jade.she";
+    fs::remove(m_maker / "folioPage" / "folioPage.dat");
+    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    expectTrap("folioPage.dat");
+    EXPECT_TRUE(fs::exists(m_out / "aero.she")); // what was copied stays
+
+    m_rec.events.clear();
+    m_in.settings.outPath = (m_root / "no-such-folder").string();
+    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    expectTrap("no-such-folder");
+}
+
+TEST_F(Compile, UnreadablePageStopsWithTrapKeepingEarlierPages) {
+    m_in.pages = {{"index.html", true}, {"vanished.html", true}, {"style.css", true}};
+    const CompileResult r = run();
+    EXPECT_EQ(r.outcome, CompileOutcome::Failed);
+    EXPECT_NE(r.error.find("vanished.html"), std::string::npos) << r.error;
+    EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译失败。");
+    auto book = openBook(r.bookPath);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->pageNames(), std::vector<std::string>{"INDEX.HTML"});
+    EXPECT_TRUE(book->descriptor());
+}
+
+TEST_F(Compile, IconStepRunsOnlyWithAnIconAndItsErrorIsTrapped) {
+    int calls = 0;
+    std::string seenIcon, seenBook;
+    auto step = [&](const std::string& icon, const std::string& book, CompileObserver&) {
+        ++calls;
+        seenIcon = icon;
+        seenBook = book;
+        return std::string();
+    };
+    ASSERT_EQ(run(step).outcome, CompileOutcome::Done);
+    EXPECT_EQ(calls, 0);
+
+    m_in.iconPath = "/icons/book.ico";
+    const CompileResult r = run(step);
+    ASSERT_EQ(r.outcome, CompileOutcome::Done);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seenIcon, "/icons/book.ico");
+    EXPECT_EQ(seenBook, r.bookPath);
+
+    m_rec.events.clear();
+    const CompileResult failed = run([](const std::string&, const std::string&, CompileObserver&) {
+        return std::string("icon 1003");
+    });
+    EXPECT_EQ(failed.outcome, CompileOutcome::Failed);
+    const auto messages = m_rec.of(Event::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "你的电子书编译过程发生\r\n\r\nicon 1003错误！");
+    // The pages were committed before the icon step.
+    auto book = openBook(failed.bookPath);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->pageNames().size(), 3u);
+}

@@ -1,0 +1,81 @@
+// The project settings file: key lines with the full-width colon, read key by key.
+#include "settings.h"
+
+#include "fileio.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace folio;
+using namespace folio::project;
+
+TEST(Settings, OnlyTheFirstFullWidthColonSeparates) {
+    ProjectSettings s;
+    EXPECT_EQ(applySettingsLines({"网址：a：b"}, s), 1);
+    EXPECT_EQ(s.webAddress, "a：b");
+}
+
+TEST(Settings, KeysMustMatchExactlyUnknownAndColonlessLinesIgnored) {
+    ProjectSettings s = initialSettings("/maker/out/");
+    EXPECT_EQ(
+        applySettingsLines(
+            {"作者 ：x", "Author：y", "no colon here", "作者:ascii colon", "电子书名称：书"}, s),
+        1);
+    EXPECT_EQ(s.author, "");
+    EXPECT_EQ(s.title, "书");
+    EXPECT_EQ(s.indexPage, "index.html"); // keys the file lacks keep their values
+    EXPECT_EQ(s.outPath, "/maker/out/");
+}
+
+TEST(Settings, EmptyLineEndsReading) {
+    ProjectSettings s;
+    EXPECT_EQ(applySettingsLines({"作者：甲", "", "广告：乙"}, s), 1);
+    EXPECT_EQ(s.author, "甲");
+    EXPECT_EQ(s.advert, "");
+}
+
+TEST(Settings, WrittenInTableOrderAsCp936WithCrLfAndReadBack) {
+    const auto dir = std::filesystem::temp_directory_path() / "folio_settings_test" / "Book";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string path = settingsFilePath(dir.string() + "/");
+    EXPECT_EQ(path, dir.string() + "/Book.ini");
+
+    ProjectSettings s;
+    s.title = "道德经";
+    s.indexPage = "index.html";
+    s.contentsPage = "tree.html";
+    s.outPath = "/out/";
+    s.outFile = "ddj";
+    s.author = "老子";
+    s.webAddress = "http://x/";
+    s.update = "u";
+    s.bookshelf = "b";
+    s.advert = "ad";
+    ASSERT_TRUE(writeSettingsFile(path, s));
+
+    const auto lines = settingsLines(s);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0], "电子书名称：道德经");
+    EXPECT_EQ(lines[3], "输出文件夹：/out/");
+    EXPECT_EQ(lines[6], "网址：http://x/");
+    EXPECT_EQ(lines[9], "广告：ad");
+
+    auto bytes = readFileBytes(path);
+    ASSERT_TRUE(bytes);
+    std::string expected;
+    for (const auto& l : lines)
+        expected += toAnsi(l) + "\r\n";
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), expected);
+
+    ProjectSettings back;
+    ASSERT_EQ(readSettingsFile(path, back).value(), 10);
+    EXPECT_EQ(settingsLines(back), lines);
+
+    ProjectSettings untouched = initialSettings("/o/");
+    EXPECT_FALSE(readSettingsFile((dir / "none.ini").string(), untouched));
+    EXPECT_EQ(untouched.indexPage, "index.html");
+    std::filesystem::remove_all(dir.parent_path());
+}

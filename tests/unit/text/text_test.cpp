@@ -1,0 +1,102 @@
+// The ANSI text layer: CP936 conversion, line splitting and name upper-casing.
+#include "text.h"
+
+#include "fileio.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace folio;
+
+namespace {
+
+std::string tempPath(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() / "folio_text_test";
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
+
+void writeRaw(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace
+
+TEST(AnsiConversion, ChineseRoundTripsThroughCp936Bytes) {
+    const std::string title = "道德经：老子";
+    const std::string ansi = toAnsi(title);
+    EXPECT_EQ(ansi, "\xB5\xC0\xB5\xC2\xBE\xAD\xA3\xBA\xC0\xCF\xD7\xD3");
+    EXPECT_EQ(fromAnsi(ansi), title);
+    EXPECT_EQ(toAnsi("index.html"), "index.html");
+}
+
+TEST(AnsiConversion, UnmappableAndInvalidBecomeOneQuestionMarkEach) {
+    // Two emoji and a Hangul syllable are outside CP936: one "?" per character, not per byte.
+    EXPECT_EQ(toAnsi("a\xF0\x9F\x98\x80\xF0\x9F\x98\x81" "b"), "a??b");
+    EXPECT_EQ(toAnsi("中\xEA\xB0\x80文"), "\xD6\xD0?\xCE\xC4");
+    // Bytes that are not UTF-8: each becomes "?", and conversion goes on after them.
+    EXPECT_EQ(toAnsi("x\xFF\xFEy"), "x??y");
+    EXPECT_EQ(toAnsi("\xE4\xB8"), "??"); // cut-off character at the end
+    EXPECT_EQ(toAnsi("\xED\xA0\x80"), "???"); // an encoded surrogate is not UTF-8
+}
+
+TEST(AnsiConversion, InvalidCp936BecomesReplacementCharacter) {
+    EXPECT_EQ(fromAnsi("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(fromAnsi("\xD6"), "\xEF\xBF\xBD"); // lead byte without its trail byte
+    EXPECT_EQ(fromAnsi("\xD6\xD0\xD6"), "中\xEF\xBF\xBD");
+}
+
+TEST(Lines, CrLfAndLoneCrEndLinesLoneLfStaysInside) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(splitAnsiLines("a\r\nb\rc\nd"), (V{"a", "b", "c\nd"}));
+    EXPECT_EQ(splitAnsiLines("a\r\n"), (V{"a"}));
+    EXPECT_EQ(splitAnsiLines("a\r\n\r\n"), (V{"a", ""}));
+    EXPECT_EQ(splitAnsiLines("\r\n"), (V{""}));
+    EXPECT_EQ(splitAnsiLines(""), V{});
+    EXPECT_EQ(splitAnsiLines("\r\r\n"), (V{"", ""}));
+}
+
+TEST(ReadPageText, EveryLineFollowedByCrLf) {
+    const std::string p = tempPath("page.html");
+    writeRaw(p, "<TITLE>\xB5\xC0</TITLE>\nx\ry\r\nlast");
+    auto text = ReadPageText(p);
+    ASSERT_TRUE(text) << text.error().message;
+    EXPECT_EQ(*text, "<TITLE>道</TITLE>\nx\r\ny\r\nlast\r\n");
+
+    writeRaw(p, "");
+    EXPECT_EQ(ReadPageText(p).value(), "");
+}
+
+TEST(ReadPageText, MissingFileIsAnErrorNamingIt) {
+    auto text = ReadPageText(tempPath("no-such-page.html"));
+    ASSERT_FALSE(text);
+    EXPECT_NE(text.error().message.find("no-such-page.html"), std::string::npos);
+}
+
+TEST(AnsiLines, WriteThenReadRoundTripsWithCrLf) {
+    const std::string p = tempPath("lines.ini");
+    ASSERT_TRUE(writeAnsiLines(p, {"电子书名称：书", "", "x"}));
+    auto bytes = readFileBytes(p);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()),
+              "\xB5\xE7\xD7\xD3\xCA\xE9\xC3\xFB\xB3\xC6\xA3\xBA\xCA\xE9\r\n\r\nx\r\n");
+    EXPECT_EQ(readAnsiLines(p).value(), (std::vector<std::string>{"电子书名称：书", "", "x"}));
+}
+
+TEST(UpperCase, FoldsAsciiAndOtherLettersLeavesChineseAlone) {
+    EXPECT_EQ(toUpperUnicode("index.html"), "INDEX.HTML");
+    EXPECT_EQ(toUpperUnicode("Tree.Html"), "TREE.HTML");
+    EXPECT_EQ(toUpperUnicode("café"), "CAFÉ");
+    EXPECT_EQ(toUpperUnicode("第一章.html"), "第一章.HTML");
+    EXPECT_EQ(toUpperUnicode("ß"), "ß"); // never one character into two
+}
+
+TEST(Utf16, RoundTripIncludingSupplementaryPlane) {
+    const std::string s = "A中\xF0\x9F\x98\x80";
+    const std::u16string w = utf8ToUtf16(s);
+    EXPECT_EQ(w, (std::u16string{u'A', u'中', char16_t(0xD83D), char16_t(0xDE00)}));
+    EXPECT_EQ(utf16ToUtf8(w), s);
+    EXPECT_EQ(utf16ToUtf8(std::u16string{char16_t(0xD800)}), "\xEF\xBF\xBD");
+}
