@@ -5,6 +5,7 @@
 #include "book.h"
 #include "bookcheck.h"
 #include "fileio.h"
+#include "independent_check.h"
 #include "text.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,24 @@ TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
     EXPECT_EQ(captions[1].text, "folioMake-Tree.html"); // as listed, not upper-cased
     EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 4);
     EXPECT_EQ(m_rec.of(Event::Events).size(), 5u);
+}
+
+TEST_F(Compile, BookReadThroughWinesOwnResourceLoader) {
+    FOLIO_REQUIRE_TOOL("wine", "apt-get install wine wine32");
+    m_in.settings.author = "老子";
+    const CompileResult r = run();
+    ASSERT_EQ(r.outcome, CompileOutcome::Done) << r.error;
+    std::string error;
+    EXPECT_EQ(check::wineReadResource(r.bookPath, "CUSTOM", "#101", &error),
+              toAnsi("Book:老子:index.html:tree.html:::::2026-12-06"))
+        << error;
+    // The loader upper-cases the name it is asked for, as the reader's links rely on.
+    EXPECT_EQ(check::wineReadResource(r.bookPath, "#2110", "index.html", &error),
+              readFile(m_project / "index.html"))
+        << error;
+    EXPECT_EQ(check::wineReadResource(r.bookPath, "#2110", "Tree.HTML", &error),
+              readFile(m_project / "Tree.html"))
+        << error;
 }
 
 TEST_F(Compile, UnselectedEntriesLeftOutButStillYieldToEvents) {

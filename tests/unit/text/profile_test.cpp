@@ -12,7 +12,9 @@ using namespace folio;
 
 namespace {
 
-Profile parseUtf8(const std::string& text) { return Profile::parse(toAnsi(text)); }
+Profile parseUtf8(const std::string& text) {
+    return Profile::parse(toAnsi(text));
+}
 
 std::string tempPath(const std::string& name) {
     const auto dir = std::filesystem::temp_directory_path() / "folio_profile_test";

@@ -34,16 +34,21 @@ TEST(AnsiConversion, ChineseRoundTripsThroughCp936Bytes) {
 
 TEST(AnsiConversion, UnmappableAndInvalidBecomeOneQuestionMarkEach) {
     // Two emoji and a Hangul syllable are outside CP936: one "?" per character, not per byte.
-    EXPECT_EQ(toAnsi("a\xF0\x9F\x98\x80\xF0\x9F\x98\x81" "b"), "a??b");
+    EXPECT_EQ(toAnsi("a\xF0\x9F\x98\x80\xF0\x9F\x98\x81"
+                     "b"),
+              "a??b");
     EXPECT_EQ(toAnsi("中\xEA\xB0\x80文"), "\xD6\xD0?\xCE\xC4");
     // Bytes that are not UTF-8: each becomes "?", and conversion goes on after them.
     EXPECT_EQ(toAnsi("x\xFF\xFEy"), "x??y");
-    EXPECT_EQ(toAnsi("\xE4\xB8"), "??"); // cut-off character at the end
+    EXPECT_EQ(toAnsi("\xE4\xB8"), "??");      // cut-off character at the end
     EXPECT_EQ(toAnsi("\xED\xA0\x80"), "???"); // an encoded surrogate is not UTF-8
 }
 
 TEST(AnsiConversion, InvalidCp936BecomesReplacementCharacter) {
-    EXPECT_EQ(fromAnsi("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(fromAnsi("a\xFF"
+                       "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(fromAnsi("\xD6"), "\xEF\xBF\xBD"); // lead byte without its trail byte
     EXPECT_EQ(fromAnsi("\xD6\xD0\xD6"), "中\xEF\xBF\xBD");
 }
