@@ -86,9 +86,9 @@ TEST_F(OurBook, KeepsTheLauncherHeaderAndReadsBackEverywhere) {
     std::memcpy(&lfanew, tmpl.data() + 60, 4);
     EXPECT_EQ(ours.substr(0, lfanew), tmpl.substr(0, lfanew));
 
-    // Launched from Linux, the stand-in reader gets the book. (The writer's replacement file
-    // does not yet keep the template's executable bit: see WriterKeepsTheExecutableBit.)
-    fs::permissions(book, fs::perms::owner_exec, fs::perm_options::add);
+    // Launched from Linux, the stand-in reader gets the book: the rewritten file kept the
+    // template's executable bit.
+    EXPECT_NE(fs::status(book).permissions() & fs::perms::owner_exec, fs::perms::none);
     const fs::path record = dir / "args.txt";
     {
         std::ofstream(dir / "reader")
@@ -112,12 +112,6 @@ TEST_F(OurBook, KeepsTheLauncherHeaderAndReadsBackEverywhere) {
     ASSERT_TRUE(text) << text.error().message;
     EXPECT_EQ(*text, Descriptor);
     EXPECT_TRUE((*image)->find("TREE.HTML"));
-}
-
-// Enable once the resource writer keeps the mode of the file it replaces: a book copied from
-// the executable template must stay executable for "./book.exe" to work.
-TEST_F(OurBook, DISABLED_WriterKeepsTheExecutableBit) {
-    EXPECT_NE(fs::status(book).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
 TEST_F(OurBook, RunsUnderWineWithItsCaption) {
