@@ -17,13 +17,15 @@ namespace {
 constexpr const char* NoticeTitle = "提示！！";
 
 // A page entry can only name a file lying directly in the project folder: anything that
-// reaches into another folder (or is one) never becomes a page.
-bool namesFileInFolder(const std::string& folder, const std::string& entry) {
-    if (entry.empty() || entry == "." || entry == ".." ||
-        entry.find_first_of("/\\") != std::string::npos)
-        return false;
+// reaches into another folder never becomes a page.
+bool namesPlainFile(const std::string& entry) {
+    return !entry.empty() && entry != "." && entry != ".." &&
+           entry.find_first_of("/\\") == std::string::npos;
+}
+
+bool isFolder(const std::string& path) {
     std::error_code ec;
-    return !std::filesystem::is_directory(std::filesystem::path(folder + entry), ec);
+    return std::filesystem::is_directory(std::filesystem::path(path), ec);
 }
 
 void removeQuietly(const std::string& path) {
@@ -120,8 +122,14 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     int added = 0;
     for (int i = 0; i < entries; ++i) {
         const PageEntry& entry = in.pages[static_cast<std::size_t>(i)];
-        if (entry.selected && namesFileInFolder(projectFolder, entry.name)) {
-            auto bytes = readFileBytes(projectFolder + entry.name);
+        if (entry.selected && namesPlainFile(entry.name)) {
+            const std::string path = projectFolder + entry.name;
+            auto bytes = readFileBytes(path);
+            if (!bytes && isFolder(path)) {
+                // A sub-folder is listed like a file but is never a page.
+                observer.processEvents();
+                continue;
+            }
             if (!bytes) {
                 // Keep what was added so far, as if each page had been committed by itself:
                 // the book then lacks the remaining pages.
