@@ -9,6 +9,12 @@
 #include <random>
 #include <system_error>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace folio {
 
 namespace fs = std::filesystem;
@@ -17,6 +23,14 @@ namespace {
 
 std::string reason() {
     return std::strerror(errno);
+}
+
+bool syncToDisk(std::FILE* f) {
+#ifdef _WIN32
+    return _commit(_fileno(f)) == 0;
+#else
+    return ::fsync(::fileno(f)) == 0;
+#endif
 }
 
 std::string tempNameBeside(const std::string& path) {
@@ -68,10 +82,10 @@ Result<void> writeFileAtomic(const std::string& path, std::span<const std::uint8
         return fail("cannot create " + tmp + " (to write " + path + "): " + reason());
     }
     bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    // The rename makes the replacement all-or-nothing for every reader and survives a crash of
-    // this process. No fsync: on this class of machine it costs seconds per book and buys only
-    // protection against power loss, which the page cache's writeback covers soon enough.
+    // The data must be on disk before the rename makes it visible: otherwise a power loss can
+    // leave the new name pointing at an empty file, and the old contents gone too.
     ok = (std::fflush(f) == 0) && ok;
+    ok = ok && syncToDisk(f);
     std::string why = ok ? std::string() : reason();
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) {

@@ -1,48 +1,23 @@
 // PE32 reading and resource-section rebuilding, bounds-checked throughout.
 #include "pe.h"
 
+#include "pe_format.h"
 #include "text.h"
 
 #include <algorithm>
 #include <cassert>
+#include <cstddef>
 #include <cstring>
-#include <functional>
+#include <limits>
 #include <map>
 #include <set>
+#include <type_traits>
 
 namespace folio::pe {
 
+using namespace format;
+
 namespace {
-
-// ---- on-disk structures (little-endian, read field by field through Reader) ----
-
-constexpr std::uint32_t DosHeaderSize = 64;
-constexpr std::uint32_t FileHeaderSize = 20;
-constexpr std::uint32_t SectionHeaderSize = 40;
-constexpr std::uint32_t ResourceDirectorySize = 16;
-constexpr std::uint32_t ResourceDirectoryEntrySize = 8;
-constexpr std::uint32_t ResourceDataEntrySize = 16;
-constexpr std::uint16_t Pe32Magic = 0x10b;
-constexpr std::uint16_t Pe32PlusMagic = 0x20b;
-
-// Offsets inside the 32-bit optional header.
-constexpr std::uint32_t OptSizeOfInitializedData = 8;
-constexpr std::uint32_t OptImageBase = 28;
-constexpr std::uint32_t OptSectionAlignment = 32;
-constexpr std::uint32_t OptFileAlignment = 36;
-constexpr std::uint32_t OptSizeOfImage = 56;
-constexpr std::uint32_t OptSizeOfHeaders = 60;
-constexpr std::uint32_t OptCheckSum = 64;
-constexpr std::uint32_t OptNumberOfRvaAndSizes = 92;
-constexpr std::uint32_t OptDataDirectories = 96;
-constexpr std::uint32_t DirResource = 2;
-constexpr std::uint32_t DirSecurity = 4;
-
-constexpr std::uint32_t ScnCntInitializedData = 0x00000040;
-constexpr std::uint32_t ScnMemRead = 0x40000000;
-
-// Deep enough for any tree a linker or resource compiler writes; deeper means a loop.
-constexpr int MaxTreeDepth = 8;
 
 std::string hex(std::uint64_t v) {
     char buf[24];
@@ -50,7 +25,8 @@ std::string hex(std::uint64_t v) {
     return buf;
 }
 
-// Every read of the file goes through here: offset + size overflow and bounds are checked.
+// Every read of the file goes through here: offset + size overflow and bounds are checked,
+// and structures are copied out, never addressed in place.
 class Reader {
   public:
     Reader(std::span<const std::uint8_t> data, const std::string& file) : m_d(data), m_f(file) {}
@@ -58,45 +34,42 @@ class Reader {
     bool has(std::uint64_t off, std::uint64_t size) const {
         return off <= m_d.size() && size <= m_d.size() - off;
     }
-    Result<void> need(std::uint64_t off, std::uint64_t size, const char* what) const {
-        if (!has(off, size)) {
-            return fail(m_f + ": " + what + " at offset " + hex(off) + " (" + std::to_string(size) +
-                        " bytes) lies outside the file (" + std::to_string(m_d.size()) + " bytes)");
+
+    template <class T> Result<T> read(std::uint64_t off, const char* what) const {
+        static_assert(std::is_trivially_copyable_v<T>);
+        if (!has(off, sizeof(T))) {
+            return fail(m_f + ": " + what + " at offset " + hex(off) + ": expected " +
+                        std::to_string(sizeof(T)) + " bytes, found " +
+                        std::to_string(off < m_d.size() ? m_d.size() - off : 0) +
+                        " before the end of the file");
         }
-        return {};
+        T v;
+        std::memcpy(&v, m_d.data() + off, sizeof(T));
+        return v;
     }
+
+    // For offsets already checked by has().
     std::uint16_t u16(std::uint64_t off) const {
-        return static_cast<std::uint16_t>(m_d[off] | (m_d[off + 1] << 8));
+        std::uint16_t v;
+        std::memcpy(&v, m_d.data() + off, sizeof v);
+        return v;
     }
-    std::uint32_t u32(std::uint64_t off) const {
-        return static_cast<std::uint32_t>(m_d[off]) |
-               (static_cast<std::uint32_t>(m_d[off + 1]) << 8) |
-               (static_cast<std::uint32_t>(m_d[off + 2]) << 16) |
-               (static_cast<std::uint32_t>(m_d[off + 3]) << 24);
-    }
+
     std::size_t size() const { return m_d.size(); }
-    const std::string& file() const { return m_f; }
 
   private:
     std::span<const std::uint8_t> m_d;
     const std::string& m_f;
 };
 
-void put16(Bytes& b, std::size_t off, std::uint16_t v) {
-    b[off] = static_cast<std::uint8_t>(v);
-    b[off + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(Bytes& b, std::size_t off, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b[off + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
+template <class T> void put(Bytes& b, std::size_t off, const T& v) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    assert(off <= b.size() && sizeof(T) <= b.size() - off);
+    std::memcpy(b.data() + off, &v, sizeof(T));
 }
 
-std::uint32_t alignUp(std::uint32_t v, std::uint32_t a) {
-    if (a == 0) {
-        return v;
-    }
-    return (v + a - 1) / a * a;
+std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) {
+    return a == 0 ? v : (v + a - 1) / a * a;
 }
 
 char16_t upper16(char16_t c) {
@@ -120,6 +93,34 @@ std::u16string upper(std::u16string_view s) {
         c = upper16(c);
     }
     return out;
+}
+
+// File offsets of the headers, derived once from e_lfanew and SizeOfOptionalHeader.
+struct HeaderOffsets {
+    std::uint32_t fileHeader = 0;
+    std::uint32_t optionalHeader = 0;
+    std::uint32_t dataDirectories = 0;
+    std::uint32_t sectionTable = 0;
+    std::uint32_t numberOfRvaAndSizes = 0;
+
+    std::uint32_t directory(std::uint32_t index) const {
+        return dataDirectories + index * static_cast<std::uint32_t>(sizeof(data_directory));
+    }
+    bool hasDirectory(std::uint32_t index) const { return index < numberOfRvaAndSizes; }
+};
+
+HeaderOffsets headerOffsets(std::uint32_t peOffset, const coff_file_header& fh,
+                            const pe32_header& opt) {
+    HeaderOffsets h;
+    h.fileHeader = peOffset + PeSignatureSize;
+    h.optionalHeader = h.fileHeader + sizeof(coff_file_header);
+    h.dataDirectories = h.optionalHeader + sizeof(pe32_header);
+    h.sectionTable = h.optionalHeader + fh.SizeOfOptionalHeader;
+    const std::uint32_t room =
+        (fh.SizeOfOptionalHeader - static_cast<std::uint32_t>(sizeof(pe32_header))) /
+        sizeof(data_directory);
+    h.numberOfRvaAndSizes = std::min(opt.NumberOfRvaAndSizes, room);
+    return h;
 }
 
 } // namespace
@@ -196,6 +197,169 @@ bool resourceIdLess(const ResourceId& a, const ResourceId& b) {
 
 // ---- PeImage ----
 
+namespace {
+
+// Walks the resource tree: type, name and language levels, each entry checked against the
+// resource section, every directory table and data entry claimed once so that a loop or two
+// structures sharing bytes are refused instead of followed.
+class TreeWalker {
+  public:
+    TreeWalker(const Reader& r, const std::string& file, std::uint64_t base, std::uint64_t limit,
+               const PeImage& img, std::vector<Resource>& out)
+        : m_r(r), m_f(file), m_base(base), m_limit(limit), m_img(img), m_out(out) {}
+
+    Result<void> walk(std::uint32_t dirOff, int level) {
+        static const char* const levels[] = {"type", "name", "language"};
+        const std::uint64_t at = m_base + dirOff;
+        if (m_seen.count(at)) {
+            return fail(m_f + ": resource tree cycle: the directory at offset " + hex(at) +
+                        " is reached twice");
+        }
+        auto table = readInTree<coff_resource_dir_table>(dirOff, "resource directory");
+        if (!table) {
+            return std::unexpected(table.error());
+        }
+        const std::uint32_t n =
+            std::uint32_t(table->NumberOfNameEntries) + table->NumberOfIDEntries;
+        const std::uint64_t tableSize =
+            sizeof(coff_resource_dir_table) + std::uint64_t(n) * sizeof(coff_resource_dir_entry);
+        if (!inTree(dirOff, tableSize)) {
+            return fail(m_f + ": resource directory at offset " + hex(at) + " with " +
+                        std::to_string(n) + " entries runs past the end of the resource section (" +
+                        hex(m_limit) + ")");
+        }
+        if (auto ok = claim(at, tableSize, "resource directory"); !ok) {
+            return ok;
+        }
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint64_t rel = std::uint64_t(dirOff) + sizeof(coff_resource_dir_table) +
+                                      std::uint64_t(i) * sizeof(coff_resource_dir_entry);
+            auto entry = m_r.read<coff_resource_dir_entry>(m_base + rel, "resource entry");
+            if (!entry) {
+                return std::unexpected(entry.error());
+            }
+            ResourceId id;
+            if (entry->isNamed()) {
+                auto name = readName(entry->nameOffset());
+                if (!name) {
+                    return std::unexpected(name.error());
+                }
+                id = std::move(*name);
+            } else {
+                id.id = entry->id();
+            }
+            const bool leafLevel = level == 2;
+            if (entry->isSubDir() == leafLevel) {
+                return fail(m_f + ": resource entry at offset " + hex(m_base + rel) + " on the " +
+                            levels[level] + " level: expected " +
+                            (leafLevel ? "a data entry" : "a sub-directory") + ", found " +
+                            (leafLevel ? "a sub-directory" : "a data entry"));
+            }
+            if (!leafLevel) {
+                m_path[level] = std::move(id);
+                if (auto ok = walk(entry->target(), level + 1); !ok) {
+                    return ok;
+                }
+                continue;
+            }
+            if (auto ok = addLeaf(entry->target(), id.id); !ok) {
+                return ok;
+            }
+        }
+        return {};
+    }
+
+  private:
+    bool inTree(std::uint64_t rel, std::uint64_t size) const {
+        return m_base + rel <= m_limit && size <= m_limit - (m_base + rel);
+    }
+
+    template <class T> Result<T> readInTree(std::uint64_t rel, const char* what) const {
+        if (!inTree(rel, sizeof(T))) {
+            return fail(m_f + ": " + what + " at offset " + hex(m_base + rel) + ": expected " +
+                        std::to_string(sizeof(T)) +
+                        " bytes inside the resource section, which ends at " + hex(m_limit));
+        }
+        return m_r.read<T>(m_base + rel, what);
+    }
+
+    Result<void> claim(std::uint64_t at, std::uint64_t size, const char* what) {
+        auto next = m_claimed.lower_bound(at);
+        if (next != m_claimed.end() && next->first < at + size) {
+            return fail(m_f + ": " + what + " at offset " + hex(at) +
+                        " overlaps another resource structure at offset " + hex(next->first));
+        }
+        if (next != m_claimed.begin() && std::prev(next)->second > at) {
+            return fail(m_f + ": " + what + " at offset " + hex(at) +
+                        " overlaps another resource structure at offset " +
+                        hex(std::prev(next)->first));
+        }
+        m_claimed.emplace(at, at + size);
+        m_seen.insert(at);
+        return {};
+    }
+
+    Result<ResourceId> readName(std::uint32_t rel) const {
+        if (!inTree(rel, 2)) {
+            return fail(m_f + ": resource name at offset " + hex(m_base + rel) +
+                        " lies outside the resource section");
+        }
+        const std::uint16_t len = m_r.u16(m_base + rel);
+        if (!inTree(std::uint64_t(rel) + 2, std::uint64_t(len) * 2)) {
+            return fail(m_f + ": resource name at offset " + hex(m_base + rel) + " (" +
+                        std::to_string(len) + " characters) runs past the resource section");
+        }
+        ResourceId id;
+        id.isString = true;
+        id.name.resize(len);
+        for (std::uint16_t k = 0; k < len; ++k) {
+            id.name[k] = static_cast<char16_t>(m_r.u16(m_base + rel + 2 + 2 * std::uint64_t(k)));
+        }
+        return id;
+    }
+
+    Result<void> addLeaf(std::uint32_t rel, std::uint16_t language) {
+        auto de = readInTree<coff_resource_data_entry>(rel, "resource data entry");
+        if (!de) {
+            return std::unexpected(de.error());
+        }
+        if (auto ok = claim(m_base + rel, sizeof(coff_resource_data_entry), "resource data entry");
+            !ok) {
+            return ok;
+        }
+        Resource res;
+        res.type = m_path[0];
+        res.name = m_path[1];
+        res.language = language;
+        res.dataRva = de->DataRVA;
+        res.size = de->DataSize;
+        res.codePage = de->Codepage;
+        res.dataEntryOffset = static_cast<std::uint32_t>(m_base + rel);
+        auto off = m_img.rvaToOffset(res.dataRva);
+        if (res.size != 0 && (!off || !m_r.has(*off, res.size))) {
+            return fail(m_f + ": resource " + res.type.toString() + "/" + res.name.toString() +
+                        " (data entry at offset " + hex(res.dataEntryOffset) + "): data at RVA " +
+                        hex(res.dataRva) + " (" + std::to_string(res.size) +
+                        " bytes) lies outside the file");
+        }
+        res.fileOffset = off.value_or(0);
+        m_out.push_back(std::move(res));
+        return {};
+    }
+
+    const Reader& m_r;
+    const std::string& m_f;
+    std::uint64_t m_base;
+    std::uint64_t m_limit;
+    const PeImage& m_img;
+    std::vector<Resource>& m_out;
+    ResourceId m_path[2];
+    std::map<std::uint64_t, std::uint64_t> m_claimed; // start -> end of every structure read
+    std::set<std::uint64_t> m_seen;                   // directory tables already walked
+};
+
+} // namespace
+
 Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string fileName) {
     PeImage img;
     img.m_data = data;
@@ -203,79 +367,107 @@ Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string f
     const std::string& f = img.m_fileName;
     Reader r(data, img.m_fileName);
 
-    if (auto ok = r.need(0, DosHeaderSize, "the DOS header"); !ok) {
+    if (data.size() < sizeof(dos_header)) {
         return fail(f + ": truncated DOS header: expected at least 64 bytes, found " +
                     std::to_string(data.size()));
     }
-    if (data[0] != 'M' || data[1] != 'Z') {
-        return fail(f + ": not a PE file: expected \"MZ\" at offset 0x0");
+    auto dos = r.read<dos_header>(0, "the DOS header");
+    if (!dos) {
+        return std::unexpected(dos.error());
     }
-    img.m_peOffset = r.u32(60);
-    if (auto ok = r.need(img.m_peOffset, 4 + FileHeaderSize, "the PE header"); !ok) {
-        return fail(f + ": truncated PE header: e_lfanew points to " + hex(img.m_peOffset) +
-                    ", beyond the end of the file (" + std::to_string(data.size()) + " bytes)");
+    if (dos->e_magic != DosMagic) {
+        return fail(f + ": not a PE file: expected \"MZ\" at offset 0x0, found " +
+                    hex(dos->e_magic));
     }
-    const std::uint32_t po = img.m_peOffset;
+    img.m_peOffset = dos->e_lfanew;
+    const std::uint64_t po = img.m_peOffset;
+    if (!r.has(po, PeSignatureSize + sizeof(coff_file_header))) {
+        return fail(f + ": truncated PE header: e_lfanew points to " + hex(po) +
+                    ", expected a PE signature and file header there, but the file has " +
+                    std::to_string(data.size()) + " bytes");
+    }
     if (!(data[po] == 'P' && data[po + 1] == 'E' && data[po + 2] == 0 && data[po + 3] == 0)) {
         return fail(f + ": not a PE file: expected the signature \"PE\\0\\0\" at offset " +
-                    hex(po));
+                    hex(po) + ", found " + hex(data[po]) + " " + hex(data[po + 1]) + " " +
+                    hex(data[po + 2]) + " " + hex(data[po + 3]));
     }
-    const std::uint32_t fh = po + 4;
-    img.m_machine = r.u16(fh);
-    const std::uint16_t nSections = r.u16(fh + 2);
-    const std::uint16_t optSize = r.u16(fh + 16);
-    const std::uint32_t opt = fh + FileHeaderSize;
-    if (auto ok = r.need(opt, 2, "the optional header"); !ok) {
-        return std::unexpected(ok.error());
+    auto fh = r.read<coff_file_header>(po + PeSignatureSize, "the file header");
+    if (!fh) {
+        return std::unexpected(fh.error());
     }
-    const std::uint16_t magic = r.u16(opt);
+    img.m_machine = fh->Machine;
+    const std::uint64_t optAt = po + PeSignatureSize + sizeof(coff_file_header);
+    if (!r.has(optAt, 2)) {
+        return fail(f + ": truncated optional header at offset " + hex(optAt) +
+                    ": the file ends before its magic number");
+    }
+    const std::uint16_t magic = r.u16(optAt);
     if (magic == Pe32PlusMagic) {
-        return fail(f + ": a 64-bit (PE32+) image at offset " + hex(opt) +
-                    "; only 32-bit PE files are supported");
+        return fail(f + ": a 64-bit (PE32+) image (optional header magic 0x20b at offset " +
+                    hex(optAt) + "); only 32-bit PE files (magic 0x10b) are supported");
     }
     if (magic != Pe32Magic) {
-        return fail(f + ": unknown optional header magic " + hex(magic) + " at offset " + hex(opt) +
-                    " (expected 0x10b)");
+        return fail(f + ": unknown optional header magic " + hex(magic) + " at offset " +
+                    hex(optAt) + " (expected 0x10b)");
     }
-    if (optSize < OptDataDirectories) {
-        return fail(f + ": optional header too small: " + std::to_string(optSize) + " bytes");
+    if (fh->SizeOfOptionalHeader < sizeof(pe32_header)) {
+        return fail(f + ": optional header too small: SizeOfOptionalHeader is " +
+                    std::to_string(fh->SizeOfOptionalHeader) + ", expected at least " +
+                    std::to_string(sizeof(pe32_header)));
     }
-    if (auto ok = r.need(opt, optSize, "the optional header"); !ok) {
-        return fail(f + ": truncated optional header at offset " + hex(opt));
+    if (!r.has(optAt, fh->SizeOfOptionalHeader)) {
+        return fail(f + ": truncated optional header at offset " + hex(optAt) + ": expected " +
+                    std::to_string(fh->SizeOfOptionalHeader) + " bytes, found " +
+                    std::to_string(data.size() - optAt));
     }
-    img.m_imageBase = r.u32(opt + OptImageBase);
-    img.m_sectionAlignment = r.u32(opt + OptSectionAlignment);
-    img.m_fileAlignment = r.u32(opt + OptFileAlignment);
-    img.m_sizeOfImage = r.u32(opt + OptSizeOfImage);
-    img.m_sizeOfHeaders = r.u32(opt + OptSizeOfHeaders);
-    img.m_checksum = r.u32(opt + OptCheckSum);
-    const std::uint32_t nDirs = r.u32(opt + OptNumberOfRvaAndSizes);
-    if (nDirs > DirResource && OptDataDirectories + 8 * (DirResource + 1) <= optSize) {
-        img.m_resRva = r.u32(opt + OptDataDirectories + 8 * DirResource);
-        img.m_resSize = r.u32(opt + OptDataDirectories + 8 * DirResource + 4);
+    auto opt = r.read<pe32_header>(optAt, "the optional header");
+    if (!opt) {
+        return std::unexpected(opt.error());
+    }
+    img.m_imageBase = opt->ImageBase;
+    img.m_sectionAlignment = opt->SectionAlignment;
+    img.m_fileAlignment = opt->FileAlignment;
+    img.m_sizeOfImage = opt->SizeOfImage;
+    img.m_sizeOfHeaders = opt->SizeOfHeaders;
+    img.m_checksum = opt->CheckSum;
+    const HeaderOffsets h = headerOffsets(img.m_peOffset, *fh, *opt);
+    if (h.hasDirectory(ResourceTableIndex)) {
+        auto dir =
+            r.read<data_directory>(h.directory(ResourceTableIndex), "the resource directory");
+        if (!dir) {
+            return std::unexpected(dir.error());
+        }
+        img.m_resRva = dir->RelativeVirtualAddress;
+        img.m_resSize = dir->Size;
     }
 
-    const std::uint64_t secTable = static_cast<std::uint64_t>(opt) + optSize;
-    if (auto ok = r.need(secTable, static_cast<std::uint64_t>(nSections) * SectionHeaderSize,
-                         "the section table");
-        !ok) {
-        return fail(f + ": truncated section table: " + std::to_string(nSections) +
-                    " sections at offset " + hex(secTable) + " do not fit in the file");
+    const std::uint64_t tableSize = std::uint64_t(fh->NumberOfSections) * sizeof(coff_section);
+    if (!r.has(h.sectionTable, tableSize)) {
+        return fail(f + ": truncated section table: " + std::to_string(fh->NumberOfSections) +
+                    " sections at offset " + hex(h.sectionTable) + " need " +
+                    std::to_string(tableSize) + " bytes, the file has " +
+                    std::to_string(data.size()));
     }
-    for (std::uint16_t i = 0; i < nSections; ++i) {
-        const std::uint64_t s = secTable + static_cast<std::uint64_t>(i) * SectionHeaderSize;
+    img.m_sections.reserve(fh->NumberOfSections);
+    for (std::uint16_t i = 0; i < fh->NumberOfSections; ++i) {
+        auto cs = r.read<coff_section>(h.sectionTable + std::uint64_t(i) * sizeof(coff_section),
+                                       "a section header");
+        if (!cs) {
+            return std::unexpected(cs.error());
+        }
         Section sec;
-        const char* nm = reinterpret_cast<const char*>(data.data() + s);
-        sec.name.assign(nm, strnlen(nm, 8));
-        sec.virtualSize = r.u32(s + 8);
-        sec.virtualAddress = r.u32(s + 12);
-        sec.sizeOfRawData = r.u32(s + 16);
-        sec.pointerToRawData = r.u32(s + 20);
-        sec.characteristics = r.u32(s + 36);
+        sec.name.assign(cs->Name, strnlen(cs->Name, sizeof cs->Name));
+        sec.virtualSize = cs->VirtualSize;
+        sec.virtualAddress = cs->VirtualAddress;
+        sec.sizeOfRawData = cs->SizeOfRawData;
+        sec.pointerToRawData = cs->PointerToRawData;
+        sec.characteristics = cs->Characteristics;
         if (sec.sizeOfRawData != 0 && !r.has(sec.pointerToRawData, sec.sizeOfRawData)) {
             return fail(f + ": section " + std::to_string(i) + " (\"" + sec.name +
-                        "\") points outside the file: raw data at " + hex(sec.pointerToRawData) +
-                        " + " + std::to_string(sec.sizeOfRawData) + " bytes, file has " +
+                        "\", header at offset " +
+                        hex(h.sectionTable + std::uint64_t(i) * sizeof(coff_section)) +
+                        ") points outside the file: raw data at " + hex(sec.pointerToRawData) +
+                        " + " + std::to_string(sec.sizeOfRawData) + " bytes, the file has " +
                         std::to_string(data.size()) + " bytes");
         }
         img.m_sections.push_back(std::move(sec));
@@ -290,110 +482,25 @@ Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string f
                     " lies in no section");
     }
     const Section& rs = img.m_sections[*secIdx];
+    if (img.m_resRva - rs.virtualAddress >= rs.sizeOfRawData) {
+        return fail(f + ": the resource directory at RVA " + hex(img.m_resRva) +
+                    " lies beyond the raw data of section \"" + rs.name + "\"");
+    }
     const std::uint64_t base =
-        static_cast<std::uint64_t>(img.m_resRva) - rs.virtualAddress + rs.pointerToRawData;
+        std::uint64_t(img.m_resRva) - rs.virtualAddress + rs.pointerToRawData;
     // Everything the tree refers to must lie inside the section's raw data.
-    const std::uint64_t limit = std::min<std::uint64_t>(
-        static_cast<std::uint64_t>(rs.pointerToRawData) + rs.sizeOfRawData, data.size());
-    auto inTree = [&](std::uint64_t relOff, std::uint64_t size) {
-        return base + relOff <= limit && size <= limit - (base + relOff);
-    };
-
-    std::set<std::uint32_t> visited;
-    // Depth-first walk in stored order; the depth bound and the visited set stop loops.
-    std::function<Result<void>(std::uint32_t, int)> walk;
-    ResourceId path[3];
-    walk = [&](std::uint32_t dirOff, int depth) -> Result<void> {
-        if (depth > MaxTreeDepth) {
-            return fail(f + ": resource tree deeper than " + std::to_string(MaxTreeDepth) +
-                        " levels at offset " + hex(base + dirOff));
-        }
-        if (!visited.insert(dirOff).second) {
-            return fail(f + ": resource tree cycle: the directory at offset " + hex(base + dirOff) +
-                        " is reached twice");
-        }
-        if (!inTree(dirOff, ResourceDirectorySize)) {
-            return fail(f + ": resource directory at offset " + hex(base + dirOff) +
-                        " lies outside the resource section");
-        }
-        const std::uint32_t n =
-            static_cast<std::uint32_t>(r.u16(base + dirOff + 12)) + r.u16(base + dirOff + 14);
-        if (!inTree(dirOff + ResourceDirectorySize,
-                    static_cast<std::uint64_t>(n) * ResourceDirectoryEntrySize)) {
-            return fail(f + ": resource directory at offset " + hex(base + dirOff) + " with " +
-                        std::to_string(n) + " entries runs past the resource section");
-        }
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const std::uint64_t e = base + dirOff + ResourceDirectorySize +
-                                    std::uint64_t(i) * ResourceDirectoryEntrySize;
-            const std::uint32_t nameField = r.u32(e);
-            const std::uint32_t offField = r.u32(e + 4);
-            ResourceId id;
-            if (nameField & 0x80000000u) {
-                const std::uint32_t so = nameField & 0x7FFFFFFFu;
-                if (!inTree(so, 2)) {
-                    return fail(f + ": resource name at offset " + hex(base + so) +
-                                " lies outside the resource section");
-                }
-                const std::uint16_t len = r.u16(base + so);
-                if (!inTree(so + 2, std::uint64_t(len) * 2)) {
-                    return fail(f + ": resource name at offset " + hex(base + so) + " (" +
-                                std::to_string(len) + " characters) runs past the section");
-                }
-                id.isString = true;
-                id.name.resize(len);
-                for (std::uint16_t k = 0; k < len; ++k) {
-                    id.name[k] = static_cast<char16_t>(r.u16(base + so + 2 + 2 * k));
-                }
-            } else {
-                id.id = static_cast<std::uint16_t>(nameField & 0xFFFF);
-            }
-            if (depth < 3) {
-                path[depth] = id;
-            }
-            if (offField & 0x80000000u) {
-                if (auto ok = walk(offField & 0x7FFFFFFFu, depth + 1); !ok) {
-                    return ok;
-                }
-                continue;
-            }
-            // A leaf: a data entry.
-            if (depth != 2) {
-                return fail(f + ": resource data entry at level " + std::to_string(depth + 1) +
-                            " (offset " + hex(e) + "); expected type, name and language levels");
-            }
-            if (!inTree(offField, ResourceDataEntrySize)) {
-                return fail(f + ": resource data entry at offset " + hex(base + offField) +
-                            " lies outside the resource section");
-            }
-            const std::uint64_t de = base + offField;
-            Resource res;
-            res.type = path[0];
-            res.name = path[1];
-            res.language = id.id;
-            res.dataRva = r.u32(de);
-            res.size = r.u32(de + 4);
-            res.codePage = r.u32(de + 8);
-            res.dataEntryOffset = static_cast<std::uint32_t>(de);
-            auto off = img.rvaToOffset(res.dataRva);
-            if (res.size != 0 && (!off || !r.has(*off, res.size))) {
-                return fail(f + ": resource " + res.type.toString() + "/" + res.name.toString() +
-                            " data at RVA " + hex(res.dataRva) + " (" + std::to_string(res.size) +
-                            " bytes) lies outside the file");
-            }
-            res.fileOffset = off.value_or(0);
-            img.m_resources.push_back(std::move(res));
-        }
-        return {};
-    };
-    if (auto ok = walk(0, 0); !ok) {
+    const std::uint64_t limit =
+        std::min<std::uint64_t>(std::uint64_t(rs.pointerToRawData) + rs.sizeOfRawData, data.size());
+    TreeWalker walker(r, f, base, limit, img, img.m_resources);
+    if (auto ok = walker.walk(0, 0); !ok) {
         return std::unexpected(ok.error());
     }
     return img;
 }
 
 std::uint32_t PeImage::checksumOffset() const {
-    return m_peOffset + 4 + FileHeaderSize + OptCheckSum;
+    return m_peOffset + PeSignatureSize + sizeof(coff_file_header) +
+           offsetof(pe32_header, CheckSum);
 }
 
 std::optional<std::size_t> PeImage::resourceSectionIndex() const {
@@ -443,7 +550,7 @@ std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t 
     std::uint64_t sum = 0;
     const std::size_t n = file.size();
     for (std::size_t i = 0; i < n; i += 2) {
-        if (i == checksumOffset || i == checksumOffset + 2) {
+        if (i == checksumOffset || i == std::size_t(checksumOffset) + 2) {
             continue;
         }
         std::uint32_t word = file[i];
@@ -473,129 +580,169 @@ struct EntryLess {
     }
 };
 
-// Lays out the resource section for `entries` (sorted) placed at `sectionRva`.
-Bytes buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
-                           std::uint32_t sectionRva) {
-    // Group into type -> name -> language runs.
+// Windows aligns each resource's data to 8 bytes.
+constexpr std::uint64_t DataAlignment = 8;
+
+// Lays out the resource section for `entries` (sorted, unique) placed at `sectionRva`, then
+// emits it. Layout: all directory tables (root, types, names), the data entries, the name
+// strings, then the data.
+Result<Bytes> buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
+                                   std::uint32_t sectionRva, const std::string& fileName) {
     struct NameNode {
         const ResourceId* name;
-        std::vector<const ResourceUpdater::Entry*> langs;
+        std::size_t first; // index into entries of its first language
+        std::size_t count;
+        std::uint64_t dirOff = 0;
     };
     struct TypeNode {
         const ResourceId* type;
-        std::vector<NameNode> names;
+        std::size_t firstName; // index into names
+        std::size_t nameCount;
+        std::uint64_t dirOff = 0;
     };
     std::vector<TypeNode> types;
-    for (const auto* e : entries) {
+    std::vector<NameNode> names;
+    names.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto* e = entries[i];
         if (types.empty() || !(*types.back().type == e->type)) {
-            types.push_back({&e->type, {}});
+            types.push_back({&e->type, names.size(), 0});
         }
-        auto& names = types.back().names;
-        if (names.empty() || !(*names.back().name == e->name)) {
-            names.push_back({&e->name, {}});
+        if (types.back().nameCount == 0 || !(*names.back().name == e->name)) {
+            names.push_back({&e->name, i, 0});
+            ++types.back().nameCount;
         }
-        names.back().langs.push_back(e);
+        ++names.back().count;
+    }
+    auto tooMany = [&](std::size_t n, const std::string& where) -> Result<void> {
+        if (n > 0xFFFF) {
+            return fail(fileName + ": " + std::to_string(n) + " resource entries under " + where +
+                        "; a resource directory holds at most 65535");
+        }
+        return {};
+    };
+    if (auto ok = tooMany(types.size(), "the root"); !ok) {
+        return std::unexpected(ok.error());
+    }
+    for (const auto& t : types) {
+        if (auto ok = tooMany(t.nameCount, "type " + t.type->toString()); !ok) {
+            return std::unexpected(ok.error());
+        }
     }
 
-    // Layout: all directories, then data entries, then name strings, then data.
-    std::uint32_t off = ResourceDirectorySize + ResourceDirectoryEntrySize * types.size();
-    std::vector<std::uint32_t> typeDirOff(types.size());
-    std::vector<std::vector<std::uint32_t>> nameDirOff(types.size());
+    constexpr std::uint64_t Table = sizeof(coff_resource_dir_table);
+    constexpr std::uint64_t Entry = sizeof(coff_resource_dir_entry);
+    std::uint64_t off = Table + Entry * types.size();
+    for (auto& t : types) {
+        t.dirOff = off;
+        off += Table + Entry * t.nameCount;
+    }
+    for (auto& n : names) {
+        n.dirOff = off;
+        off += Table + Entry * n.count;
+    }
+    const std::uint64_t dataEntriesOff = off;
+    off += sizeof(coff_resource_data_entry) * entries.size();
+    // Each string is stored once per node that names it (types, then names).
+    std::vector<std::uint64_t> typeStr(types.size()), nameStr(names.size());
+    auto strSize = [](const ResourceId* id) { return 2 + 2 * std::uint64_t(id->name.size()); };
     for (std::size_t t = 0; t < types.size(); ++t) {
-        typeDirOff[t] = off;
-        off += ResourceDirectorySize + ResourceDirectoryEntrySize * types[t].names.size();
-    }
-    for (std::size_t t = 0; t < types.size(); ++t) {
-        for (const auto& nn : types[t].names) {
-            nameDirOff[t].push_back(off);
-            off += ResourceDirectorySize + ResourceDirectoryEntrySize * nn.langs.size();
+        if (types[t].type->isString) {
+            typeStr[t] = off;
+            off += strSize(types[t].type);
         }
     }
-    const std::uint32_t dataEntriesOff = off;
-    off += ResourceDataEntrySize * entries.size();
-    // Strings: each distinct id object once (types and names).
-    std::map<const ResourceId*, std::uint32_t> stringOff;
-    auto addString = [&](const ResourceId* id) {
-        if (id->isString && !stringOff.count(id)) {
-            stringOff[id] = off;
-            off += 2 + 2 * static_cast<std::uint32_t>(id->name.size());
-        }
-    };
-    for (const auto& tn : types) {
-        addString(tn.type);
-        for (const auto& nn : tn.names) {
-            addString(nn.name);
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        if (names[n].name->isString) {
+            nameStr[n] = off;
+            off += strSize(names[n].name);
         }
     }
-    off = alignUp(off, 8);
-    std::vector<std::uint32_t> dataOff(entries.size());
+    std::vector<std::uint64_t> dataOff(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        off = alignUp(off, DataAlignment);
         dataOff[i] = off;
-        off = alignUp(off + static_cast<std::uint32_t>(entries[i]->data.size()), 8);
+        off += entries[i]->data.size();
     }
-    const std::uint32_t total = off;
+    const std::uint64_t total = alignUp(off, DataAlignment);
+    if (total + sectionRva > std::numeric_limits<std::int32_t>::max()) {
+        return fail(fileName + ": the resources need " + std::to_string(total) +
+                    " bytes, more than a 32-bit image can hold");
+    }
 
     // Emit.
-    Bytes out(total, 0);
-    auto putDir = [&](std::uint32_t at, std::uint16_t named, std::uint16_t ids) {
-        put16(out, at + 12, named);
-        put16(out, at + 14, ids);
+    Bytes out(static_cast<std::size_t>(total), 0);
+    auto putTable = [&](std::uint64_t at, std::size_t named, std::size_t ids) {
+        coff_resource_dir_table t{};
+        t.NumberOfNameEntries = static_cast<std::uint16_t>(named);
+        t.NumberOfIDEntries = static_cast<std::uint16_t>(ids);
+        put(out, at, t);
     };
-    auto nameField = [&](const ResourceId* id) -> std::uint32_t {
-        return id->isString ? (0x80000000u | stringOff.at(id)) : id->id;
+    auto putEntry = [&](std::uint64_t at, const ResourceId* id, std::uint64_t strOff,
+                        std::uint32_t target) {
+        coff_resource_dir_entry e{};
+        e.Identifier = id->isString
+                           ? coff_resource_dir_entry::HighBit | static_cast<std::uint32_t>(strOff)
+                           : id->id;
+        e.Offset = target;
+        put(out, at, e);
     };
-    auto countNamed = [](auto begin, auto end, auto get) {
-        std::uint16_t n = 0;
-        for (auto it = begin; it != end; ++it) {
-            n += get(*it)->isString ? 1 : 0;
+    auto putString = [&](std::uint64_t at, const ResourceId* id) {
+        put(out, at, static_cast<std::uint16_t>(id->name.size()));
+        for (std::size_t k = 0; k < id->name.size(); ++k) {
+            put(out, at + 2 + 2 * k, static_cast<std::uint16_t>(id->name[k]));
         }
-        return n;
+    };
+    // Entries are sorted, so within every directory the named ones come first.
+    auto namedCount = [](auto first, auto last, auto id) {
+        return static_cast<std::size_t>(
+            std::count_if(first, last, [&](const auto& node) { return id(node)->isString; }));
     };
     {
-        const auto named =
-            countNamed(types.begin(), types.end(), [](const TypeNode& t) { return t.type; });
-        putDir(0, named, static_cast<std::uint16_t>(types.size() - named));
+        const std::size_t named =
+            namedCount(types.begin(), types.end(), [](const TypeNode& t) { return t.type; });
+        putTable(0, named, types.size() - named);
     }
-    std::size_t leaf = 0;
     for (std::size_t t = 0; t < types.size(); ++t) {
-        const std::uint32_t e = ResourceDirectorySize + ResourceDirectoryEntrySize * t;
-        put32(out, e, nameField(types[t].type));
-        put32(out, e + 4, 0x80000000u | typeDirOff[t]);
-        const auto& names = types[t].names;
-        const auto named =
-            countNamed(names.begin(), names.end(), [](const NameNode& n) { return n.name; });
-        putDir(typeDirOff[t], named, static_cast<std::uint16_t>(names.size() - named));
-        for (std::size_t n = 0; n < names.size(); ++n) {
-            const std::uint32_t ne =
-                typeDirOff[t] + ResourceDirectorySize + ResourceDirectoryEntrySize * n;
-            put32(out, ne, nameField(names[n].name));
-            put32(out, ne + 4, 0x80000000u | nameDirOff[t][n]);
-            const auto& langs = names[n].langs;
-            putDir(nameDirOff[t][n], 0, static_cast<std::uint16_t>(langs.size()));
-            for (std::size_t l = 0; l < langs.size(); ++l, ++leaf) {
-                const std::uint32_t le =
-                    nameDirOff[t][n] + ResourceDirectorySize + ResourceDirectoryEntrySize * l;
-                const std::uint32_t de =
-                    dataEntriesOff + ResourceDataEntrySize * static_cast<std::uint32_t>(leaf);
-                put32(out, le, langs[l]->language);
-                put32(out, le + 4, de);
-                put32(out, de, sectionRva + dataOff[leaf]);
-                put32(out, de + 4, static_cast<std::uint32_t>(langs[l]->data.size()));
-                put32(out, de + 8, langs[l]->codePage);
-                if (!langs[l]->data.empty()) {
-                    std::memcpy(out.data() + dataOff[leaf], langs[l]->data.data(),
-                                langs[l]->data.size());
+        const TypeNode& tn = types[t];
+        putEntry(Table + Entry * t, tn.type, typeStr[t],
+                 coff_resource_dir_entry::HighBit | static_cast<std::uint32_t>(tn.dirOff));
+        const auto first = names.begin() + static_cast<std::ptrdiff_t>(tn.firstName);
+        const auto last = first + static_cast<std::ptrdiff_t>(tn.nameCount);
+        const std::size_t named = namedCount(first, last, [](const NameNode& n) { return n.name; });
+        putTable(tn.dirOff, named, tn.nameCount - named);
+        if (tn.type->isString) {
+            putString(typeStr[t], tn.type);
+        }
+        for (std::size_t k = 0; k < tn.nameCount; ++k) {
+            const std::size_t n = tn.firstName + k;
+            const NameNode& nn = names[n];
+            putEntry(tn.dirOff + Table + Entry * k, nn.name, nameStr[n],
+                     coff_resource_dir_entry::HighBit | static_cast<std::uint32_t>(nn.dirOff));
+            if (nn.name->isString) {
+                putString(nameStr[n], nn.name);
+            }
+            putTable(nn.dirOff, 0, nn.count);
+            for (std::size_t l = 0; l < nn.count; ++l) {
+                const std::size_t i = nn.first + l;
+                const auto* e = entries[i];
+                const std::uint64_t de = dataEntriesOff + sizeof(coff_resource_data_entry) * i;
+                coff_resource_dir_entry le{};
+                le.Identifier = e->language;
+                le.Offset = static_cast<std::uint32_t>(de);
+                put(out, nn.dirOff + Table + Entry * l, le);
+                coff_resource_data_entry d{};
+                d.DataRVA = sectionRva + static_cast<std::uint32_t>(dataOff[i]);
+                d.DataSize = static_cast<std::uint32_t>(e->data.size());
+                d.Codepage = e->codePage;
+                put(out, de, d);
+                if (!e->data.empty()) {
+                    std::memcpy(out.data() + dataOff[i], e->data.data(), e->data.size());
                 }
             }
         }
     }
-    for (const auto& [id, at] : stringOff) {
-        put16(out, at, static_cast<std::uint16_t>(id->name.size()));
-        for (std::size_t k = 0; k < id->name.size(); ++k) {
-            put16(out, at + 2 + 2 * k, static_cast<std::uint16_t>(id->name[k]));
-        }
-    }
-    assert(leaf == entries.size());
+    assert(out.size() == total);
     return out;
 }
 
@@ -612,23 +759,32 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     if (secs.empty()) {
         return fail(fileName + ": the file has no sections");
     }
-    const std::uint32_t opt = img.peHeaderOffset() + 4 + FileHeaderSize;
+    // parse() has checked that all these headers lie inside the file.
     Reader r(file, fileName);
-    const std::uint16_t optSize = r.u16(img.peHeaderOffset() + 4 + 16);
-    const std::uint32_t secTable = opt + optSize;
-    const std::uint32_t fileAlign = img.fileAlignment() ? img.fileAlignment() : 0x200;
-    const std::uint32_t secAlign = img.sectionAlignment() ? img.sectionAlignment() : 0x1000;
+    const std::uint32_t fhAt = img.peHeaderOffset() + PeSignatureSize;
+    coff_file_header fh = *r.read<coff_file_header>(fhAt, "the file header");
+    const std::uint32_t optAt = fhAt + sizeof(coff_file_header);
+    pe32_header opt = *r.read<pe32_header>(optAt, "the optional header");
+    const HeaderOffsets h = headerOffsets(img.peHeaderOffset(), fh, opt);
+    if (!h.hasDirectory(ResourceTableIndex)) {
+        return fail(fileName + ": the optional header at offset " + hex(optAt) +
+                    " has no resource directory slot (NumberOfRvaAndSizes is " +
+                    std::to_string(opt.NumberOfRvaAndSizes) + ")");
+    }
+    const std::uint64_t fileAlign = img.fileAlignment() ? img.fileAlignment() : 0x200;
+    const std::uint64_t secAlign = img.sectionAlignment() ? img.sectionAlignment() : 0x1000;
 
-    // Where the section data ends in the file, and where the images end in memory.
+    // Where the section data ends in the file, and where the image ends in memory.
     std::uint64_t rawEnd = img.sizeOfHeaders();
-    std::uint32_t vaEnd = 0;
+    std::uint64_t vaEnd = 0;
     for (const Section& s : secs) {
         if (s.sizeOfRawData) {
             rawEnd = std::max<std::uint64_t>(rawEnd,
                                              std::uint64_t(s.pointerToRawData) + s.sizeOfRawData);
         }
-        vaEnd = std::max(
-            vaEnd, alignUp(s.virtualAddress + std::max(s.virtualSize, s.sizeOfRawData), secAlign));
+        vaEnd = std::max(vaEnd, alignUp(std::uint64_t(s.virtualAddress) +
+                                            std::max(s.virtualSize, s.sizeOfRawData),
+                                        secAlign));
     }
     rawEnd = std::min<std::uint64_t>(rawEnd, file.size());
 
@@ -637,15 +793,15 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     if (resIdx && *resIdx == secs.size() - 1) {
         const Section& s = secs[*resIdx];
         const std::uint64_t sEnd = std::uint64_t(s.pointerToRawData) + s.sizeOfRawData;
-        const std::uint32_t sVaEnd =
-            alignUp(s.virtualAddress + std::max(s.virtualSize, s.sizeOfRawData), secAlign);
+        const std::uint64_t sVaEnd = alignUp(
+            std::uint64_t(s.virtualAddress) + std::max(s.virtualSize, s.sizeOfRawData), secAlign);
         // Only when the resource directory starts the section and nothing lies after it.
         inPlace = img.resourceDirRva() == s.virtualAddress && sEnd == rawEnd && sVaEnd == vaEnd &&
                   s.pointerToRawData != 0;
     }
 
-    std::uint32_t newVa = 0;
-    std::uint32_t newPtr = 0;
+    std::uint64_t newVa = 0;
+    std::uint64_t newPtr = 0;
     std::size_t headerIdx = 0;
     if (inPlace) {
         newVa = secs[*resIdx].virtualAddress;
@@ -654,7 +810,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     } else {
         headerIdx = secs.size();
         const std::uint64_t hdrEnd =
-            std::uint64_t(secTable) + SectionHeaderSize * (secs.size() + 1);
+            std::uint64_t(h.sectionTable) + sizeof(coff_section) * (secs.size() + 1);
         std::uint64_t firstRaw = img.sizeOfHeaders();
         for (const Section& s : secs) {
             if (s.sizeOfRawData && s.pointerToRawData) {
@@ -662,18 +818,16 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
             }
         }
         bool room = hdrEnd <= firstRaw && hdrEnd <= file.size();
-        if (room) {
-            for (std::uint64_t i = hdrEnd - SectionHeaderSize; i < hdrEnd; ++i) {
-                room = room && file[i] == 0;
-            }
+        for (std::uint64_t i = hdrEnd - sizeof(coff_section); room && i < hdrEnd; ++i) {
+            room = file[i] == 0;
         }
         if (!room) {
             return fail(fileName + ": no room for another section header at offset " +
-                        hex(hdrEnd - SectionHeaderSize) + " (headers end at " + hex(firstRaw) +
-                        ")");
+                        hex(hdrEnd - sizeof(coff_section)) + ": expected 40 free bytes before " +
+                        hex(firstRaw) + ", where the headers end");
         }
         newVa = vaEnd;
-        newPtr = alignUp(static_cast<std::uint32_t>(rawEnd), fileAlign);
+        newPtr = alignUp(rawEnd, fileAlign);
     }
 
     // Windows upper-cases string names before its lookup; store them that way.
@@ -691,7 +845,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
         sorted.push_back(&e);
     }
     std::stable_sort(sorted.begin(), sorted.end(), EntryLess{});
-    // A later update of the same key replaces an earlier one.
+    // A later entry for the same key replaces an earlier one.
     std::vector<const ResourceUpdater::Entry*> unique;
     unique.reserve(sorted.size());
     for (const auto* e : sorted) {
@@ -702,72 +856,91 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
         }
     }
 
-    const Bytes section = buildResourceSection(unique, newVa);
-    const std::uint32_t rawSize = alignUp(static_cast<std::uint32_t>(section.size()), fileAlign);
+    if (newVa > std::numeric_limits<std::int32_t>::max()) {
+        return fail(fileName + ": no address space left for a new section after " + hex(newVa));
+    }
+    auto section = buildResourceSection(unique, static_cast<std::uint32_t>(newVa), fileName);
+    if (!section) {
+        return std::unexpected(section.error());
+    }
+    const std::uint64_t rawSize = alignUp(section->size(), fileAlign);
     const std::uint64_t overlayStart = rawEnd;
     const std::uint64_t overlaySize = file.size() - overlayStart;
+    const std::uint64_t outSize = newPtr + rawSize + overlaySize;
+    if (outSize > std::numeric_limits<std::uint32_t>::max()) {
+        return fail(fileName + ": the rebuilt file would be " + std::to_string(outSize) +
+                    " bytes, more than a PE file can hold");
+    }
 
     Bytes out;
-    out.reserve(std::size_t(newPtr) + rawSize + overlaySize);
+    out.reserve(static_cast<std::size_t>(outSize));
     const std::uint64_t keep = inPlace ? newPtr : rawEnd;
     out.insert(out.end(), file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
-    out.resize(newPtr, 0);
-    out.insert(out.end(), section.begin(), section.end());
-    out.resize(std::size_t(newPtr) + rawSize, 0);
+    out.resize(static_cast<std::size_t>(newPtr), 0);
+    out.insert(out.end(), section->begin(), section->end());
+    out.resize(static_cast<std::size_t>(newPtr + rawSize), 0);
     out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(overlayStart), file.end());
-    assert(out.size() == std::size_t(newPtr) + rawSize + overlaySize);
+    assert(out.size() == outSize);
 
     // Section header.
-    const std::uint32_t sh = secTable + SectionHeaderSize * static_cast<std::uint32_t>(headerIdx);
-    std::uint32_t oldRaw = 0;
+    const std::uint64_t shAt = h.sectionTable + sizeof(coff_section) * headerIdx;
+    std::uint64_t oldRaw = 0;
     if (inPlace) {
         oldRaw = secs[headerIdx].sizeOfRawData;
     } else {
-        put16(out, img.peHeaderOffset() + 4 + 2, static_cast<std::uint16_t>(secs.size() + 1));
+        fh.NumberOfSections = static_cast<std::uint16_t>(secs.size() + 1);
         if (resIdx) {
             // The old section stays as dead data; renamed so no tool takes it for the live one.
-            const std::uint32_t oldSh =
-                secTable + SectionHeaderSize * static_cast<std::uint32_t>(*resIdx);
-            std::memcpy(out.data() + oldSh, ".oldrsrc", 8);
+            const std::uint64_t oldAt = h.sectionTable + sizeof(coff_section) * *resIdx;
+            coff_section old = *r.read<coff_section>(oldAt, "a section header");
+            std::memcpy(old.Name, ".oldrsrc", sizeof old.Name);
+            put(out, oldAt, old);
         }
     }
-    std::memset(out.data() + sh, 0, SectionHeaderSize);
-    std::memcpy(out.data() + sh, ".rsrc", 5);
-    put32(out, sh + 8, static_cast<std::uint32_t>(section.size()));
-    put32(out, sh + 12, newVa);
-    put32(out, sh + 16, rawSize);
-    put32(out, sh + 20, newPtr);
-    put32(out, sh + 36, ScnCntInitializedData | ScnMemRead);
+    coff_section sh{};
+    std::memcpy(sh.Name, ".rsrc", 5);
+    sh.VirtualSize = static_cast<std::uint32_t>(section->size());
+    sh.VirtualAddress = static_cast<std::uint32_t>(newVa);
+    sh.SizeOfRawData = static_cast<std::uint32_t>(rawSize);
+    sh.PointerToRawData = static_cast<std::uint32_t>(newPtr);
+    sh.Characteristics = ScnCntInitializedData | ScnMemRead;
+    put(out, shAt, sh);
 
-    // Optional header.
-    const std::uint32_t initData = r.u32(opt + OptSizeOfInitializedData);
-    put32(out, opt + OptSizeOfInitializedData, initData - oldRaw + rawSize);
-    put32(out, opt + OptSizeOfImage,
-          alignUp(newVa + static_cast<std::uint32_t>(section.size()), secAlign));
-    put32(out, opt + OptDataDirectories + 8 * DirResource, unique.empty() ? 0 : newVa);
-    put32(out, opt + OptDataDirectories + 8 * DirResource + 4,
-          unique.empty() ? 0 : static_cast<std::uint32_t>(section.size()));
+    // Optional header and its resource directory.
+    opt.SizeOfInitializedData =
+        static_cast<std::uint32_t>(opt.SizeOfInitializedData - oldRaw + rawSize);
+    opt.SizeOfImage = static_cast<std::uint32_t>(alignUp(newVa + section->size(), secAlign));
+    data_directory res{};
+    if (!unique.empty()) {
+        res.RelativeVirtualAddress = static_cast<std::uint32_t>(newVa);
+        res.Size = static_cast<std::uint32_t>(section->size());
+    }
+    put(out, h.directory(ResourceTableIndex), res);
 
-    // File offsets into the overlay moved with it.
-    const std::int64_t delta = std::int64_t(newPtr) + rawSize - std::int64_t(overlayStart);
+    // File offsets into the overlay move with it.
+    const std::int64_t delta = std::int64_t(newPtr + rawSize) - std::int64_t(overlayStart);
     if (delta != 0 && overlaySize > 0) {
-        const std::uint32_t symPtrAt = img.peHeaderOffset() + 4 + 8;
-        const std::uint32_t symPtr = r.u32(symPtrAt);
-        if (symPtr >= overlayStart && symPtr < file.size()) {
-            put32(out, symPtrAt, static_cast<std::uint32_t>(symPtr + delta));
+        if (fh.PointerToSymbolTable >= overlayStart && fh.PointerToSymbolTable < file.size()) {
+            fh.PointerToSymbolTable = static_cast<std::uint32_t>(fh.PointerToSymbolTable + delta);
         }
-        const std::uint32_t nDirs = r.u32(opt + OptNumberOfRvaAndSizes);
-        if (nDirs > DirSecurity && OptDataDirectories + 8 * (DirSecurity + 1) <= optSize) {
-            const std::uint32_t certAt = opt + OptDataDirectories + 8 * DirSecurity;
-            const std::uint32_t cert = r.u32(certAt);
-            if (cert >= overlayStart && cert < file.size()) {
-                put32(out, certAt, static_cast<std::uint32_t>(cert + delta));
+        if (h.hasDirectory(CertificateTableIndex)) {
+            // The certificate table's "address" is a file offset, not an RVA.
+            const std::uint32_t at = h.directory(CertificateTableIndex);
+            data_directory cert = *r.read<data_directory>(at, "the certificate directory");
+            if (cert.RelativeVirtualAddress >= overlayStart &&
+                cert.RelativeVirtualAddress < file.size()) {
+                cert.RelativeVirtualAddress =
+                    static_cast<std::uint32_t>(cert.RelativeVirtualAddress + delta);
+                put(out, at, cert);
             }
         }
     }
+    put(out, fhAt, fh);
 
-    put32(out, img.checksumOffset(), 0);
-    put32(out, img.checksumOffset(), computeChecksum(out, img.checksumOffset()));
+    opt.CheckSum = 0;
+    put(out, optAt, opt);
+    opt.CheckSum = computeChecksum(out, img.checksumOffset());
+    put(out, optAt, opt);
     return out;
 }
 
@@ -786,11 +959,13 @@ Result<ResourceUpdater> ResourceUpdater::begin(const std::string& path, bool del
         return std::unexpected(img.error());
     }
     if (!deleteExisting) {
+        // Kept resources are rewritten like new ones (code page 0), as the system's own
+        // resource writer does.
         u.m_entries.reserve(img->resources().size());
+        u.m_live.reserve(img->resources().size());
         for (const Resource& r : img->resources()) {
             auto data = img->resourceData(r);
             u.update(r.type, r.name, r.language, Bytes(data.begin(), data.end()));
-            u.m_entries.back().codePage = r.codePage;
         }
     }
     return u;
@@ -803,13 +978,20 @@ std::string entryKey(const ResourceId& type, const ResourceId& name, std::uint16
     std::string k;
     auto add = [&](const ResourceId& id) {
         if (id.isString) {
+            // Length-prefixed, so no name can run into the next field.
             k += '$';
-            k += utf16ToUtf8(upper(id.name));
+            k += std::to_string(id.name.size());
+            k += ':';
+            for (char16_t c : id.name) {
+                const char16_t u = upper16(c);
+                k += static_cast<char>(u & 0xFF);
+                k += static_cast<char>(u >> 8);
+            }
         } else {
             k += '#';
             k += std::to_string(id.id);
         }
-        k += '\x01';
+        k += '\0';
     };
     add(type);
     add(name);
@@ -849,6 +1031,7 @@ Result<void> ResourceUpdater::end(bool discard) {
     m_ended = true;
     if (discard) {
         m_entries.clear();
+        m_live.clear();
         m_index.clear();
         return {};
     }
@@ -860,6 +1043,7 @@ Result<void> ResourceUpdater::end(bool discard) {
         }
     }
     m_entries.clear();
+    m_live.clear();
     m_index.clear();
     auto rebuilt = rebuildResources(m_file, m_path, std::move(live));
     if (!rebuilt) {
