@@ -94,7 +94,11 @@ class Compile : public ::testing::Test {
 
     CompileResult run(IconStep icon = {}) { return CompileBook(m_in, m_rec, std::move(icon)); }
 
+    // Every book is also read by pefile: pages equal to their files, checksum right.
     std::unique_ptr<book::BookImage> openBook(const std::string& path) {
+        const auto pefile = bookcheck::pefileResources(path, m_project.string());
+        EXPECT_NE(pefile.output.find("CHECKSUM ok"), std::string::npos) << pefile.output;
+        EXPECT_EQ(pefile.output.find("differs"), std::string::npos) << pefile.output;
         auto b = book::BookImage::open(path);
         EXPECT_TRUE(b) << (b ? "" : b.error().message);
         return b ? std::move(*b) : nullptr;
