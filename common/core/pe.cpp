@@ -276,9 +276,9 @@ class TreeWalker {
 
     template <class T> Result<T> readInTree(std::uint64_t rel, const char* what) const {
         if (!inTree(rel, sizeof(T))) {
-            return fail(m_f + ": " + what + " at offset " + hex(m_base + rel) + ": expected " +
+            return fail(m_f + ": " + what + " at offset " + hex(m_base + rel) + " (" +
                         std::to_string(sizeof(T)) +
-                        " bytes inside the resource section, which ends at " + hex(m_limit));
+                        " bytes) lies outside the resource section, which ends at " + hex(m_limit));
         }
         return m_r.read<T>(m_base + rel, what);
     }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifndef FOLIO_SOURCE_DIR
@@ -111,6 +115,177 @@ inline std::string wineReadResource(const std::string& pePath, const std::string
     }
     std::ifstream f(out, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// ---- the checkers as plain calls ----
+//
+// Start the test with FOLIO_REQUIRE_PEFILE(), FOLIO_REQUIRE_WRESTOOL() or FOLIO_REQUIRE_WINE():
+// they fail the test (or skip it under FOLIO_ALLOW_MISSING_TOOLS=1) when the tool is missing.
+// The calls below record a test failure of their own when the tool cannot be run at all.
+
+inline bool havePefile() {
+    return run(std::string(kPython) + " -c 'import pefile'").status == 0;
+}
+
+inline bool haveWine() {
+    return haveTool("wine") && std::filesystem::exists(FOLIO_BINARY_DIR "/tools/resread.exe");
+}
+
+#define FOLIO_REQUIRE_CHECK(present, tool, how)                                                    \
+    do {                                                                                           \
+        if (!(present)) {                                                                          \
+            const char* allow = std::getenv("FOLIO_ALLOW_MISSING_TOOLS");                          \
+            if (allow && std::string(allow) == "1") {                                              \
+                std::fprintf(stderr,                                                               \
+                             "\n*** WARNING: %s is missing (%s); independent check "               \
+                             "SKIPPED ***\n\n",                                                    \
+                             tool, how);                                                           \
+                GTEST_SKIP() << tool << " missing";                                                \
+            }                                                                                      \
+            FAIL() << "independent checker " << tool << " is missing: " << how;                    \
+        }                                                                                          \
+    } while (0)
+
+#define FOLIO_REQUIRE_PEFILE()                                                                     \
+    FOLIO_REQUIRE_CHECK(::folio::check::havePefile(),                                              \
+                        "pefile (/usr/bin/python3 -c 'import pefile')",                            \
+                        "apt-get install -y python3-pefile")
+#define FOLIO_REQUIRE_WRESTOOL()                                                                   \
+    FOLIO_REQUIRE_CHECK(::folio::check::haveTool("wrestool"), "wrestool",                          \
+                        "apt-get install -y icoutils")
+#define FOLIO_REQUIRE_WINE()                                                                       \
+    FOLIO_REQUIRE_CHECK(::folio::check::haveWine(), "wine with tools/resread.exe",                 \
+                        "dpkg --add-architecture i386 && apt-get install -y wine wine32 "          \
+                        "gcc-mingw-w64-i686, then build the folio_resread target")
+
+// One resource as pefile sees it. Ids are written "#2110", names as stored ("INDEX.HTML").
+struct PefileResource {
+    std::string type;
+    std::string name;
+    int language = 0;
+    std::uint64_t size = 0;
+    std::string sha256;
+};
+
+struct PefileReport {
+    bool parsed = false; // false when pefile refused the file; `error` says why
+    std::string error;
+    bool checksumOk = false;
+    std::vector<std::string> sections;
+    std::vector<std::string> warnings;
+    std::vector<PefileResource> resources;
+
+    const PefileResource* find(std::string_view type, std::string_view name) const {
+        for (const auto& r : resources) {
+            if (r.type == type && r.name == name) {
+                return &r;
+            }
+        }
+        return nullptr;
+    }
+};
+
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+inline std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> out;
+    std::string::size_type start = 0;
+    for (;;) {
+        auto tab = line.find('\t', start);
+        out.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) {
+            return out;
+        }
+        start = tab + 1;
+    }
+}
+
+// Every resource, the section names, pefile's warnings and its view of the checksum.
+inline PefileReport checkWithPefile(const std::string& pePath) {
+    PefileReport rep;
+    RunResult r = run(std::string(kPython) + " " + FOLIO_SOURCE_DIR "/tests/tools/check_pe.py " +
+                      shellQuote(pePath) + " --lines");
+    if (r.status != 0) {
+        rep.error = "pefile could not read " + pePath + ": " + r.out;
+        return rep;
+    }
+    rep.parsed = true;
+    for (const std::string& line : splitLines(r.out)) {
+        const auto f = splitTabs(line);
+        if (f[0] == "checksum_ok" && f.size() == 2) {
+            rep.checksumOk = f[1] == "1";
+        } else if (f[0] == "section" && f.size() == 2) {
+            rep.sections.push_back(f[1]);
+        } else if (f[0] == "warning" && f.size() >= 2) {
+            rep.warnings.push_back(f[1]);
+        } else if (f[0] == "resource" && f.size() == 6) {
+            rep.resources.push_back({f[1], f[2], std::stoi(f[3]), std::stoull(f[4]), f[5]});
+        }
+    }
+    return rep;
+}
+
+// The SHA-256 (lower-case hex) of `bytes`, to compare with PefileResource::sha256.
+inline std::string sha256Hex(std::string_view bytes) {
+    const std::string tmp = (std::filesystem::temp_directory_path() /
+                             ("folio-sha-" + std::to_string(::getpid()) + ".bin"))
+                                .string();
+    {
+        std::ofstream f(tmp, std::ios::binary);
+        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    RunResult r = run("sha256sum " + shellQuote(tmp));
+    std::filesystem::remove(tmp);
+    return r.status == 0 ? r.out.substr(0, 64) : std::string();
+}
+
+// `wrestool -l` output, one line per resource (e.g. "--type=2110 --name='A.CSS' --language=1033
+// [offset=0x... size=3]").
+inline std::vector<std::string> checkWithWrestool(const std::string& pePath) {
+    RunResult r = wrestoolList(pePath);
+    if (r.status != 0) {
+        ADD_FAILURE() << "wrestool -l " << pePath << " failed (" << r.status << "): " << r.out;
+        return {};
+    }
+    return splitLines(r.out);
+}
+
+// Creates this test program's Wine prefix once (wineboot -i), so later runs start quickly.
+inline bool ensureWinePrefix() {
+    static const bool ready = [] {
+        if (std::filesystem::exists(winePrefix() + "/system.reg")) {
+            return true;
+        }
+        RunResult r = run(wineEnv() + "wineboot -i");
+        if (r.status != 0 && !std::filesystem::exists(winePrefix() + "/system.reg")) {
+            ADD_FAILURE() << "wineboot -i for " << winePrefix() << " failed: " << r.out;
+            return false;
+        }
+        return true;
+    }();
+    return ready;
+}
+
+// The bytes of TYPE/NAME ("#2110" or "CUSTOM", "#101" or "INDEX.HTML") of `pePath` as Wine's
+// LoadLibraryEx(AS_DATAFILE)/FindResource/LoadResource return them; a failure is recorded.
+inline std::string readWithWine(const std::string& pePath, const std::string& type,
+                                const std::string& name) {
+    if (!ensureWinePrefix()) {
+        return {};
+    }
+    std::string error;
+    std::string bytes = wineReadResource(pePath, type, name, &error);
+    if (!error.empty()) {
+        ADD_FAILURE() << error;
+    }
+    return bytes;
 }
 
 } // namespace folio::check

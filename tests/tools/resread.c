@@ -1,17 +1,25 @@
-/* Reads one resource of a PE file through the system loader and writes its bytes to a file.
-   resread FILE TYPE NAME OUT   (TYPE/NAME: "#2110", "#101" or a string such as CUSTOM) */
+/* Reads one resource of a PE file through the system loader and writes its bytes to OUT, or
+   to standard output (binary) without OUT.
+   resread FILE TYPE NAME [OUT]   (TYPE/NAME: "#2110", "#101", a number, or a string such as
+   CUSTOM) */
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <windows.h>
 
 static LPCSTR id(const char* s) {
-    if (s[0] == '#')
-        return MAKEINTRESOURCEA(atoi(s + 1));
+    const char* digits = s[0] == '#' ? s + 1 : s;
+    char* end = NULL;
+    unsigned long v = strtoul(digits, &end, 10);
+    if (*digits >= '0' && *digits <= '9' && *end == '\0' && v <= 0xFFFF)
+        return MAKEINTRESOURCEA(v);
     return s;
 }
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        fprintf(stderr, "usage: resread FILE TYPE NAME OUT\n");
+    if (argc != 4 && argc != 5) {
+        fprintf(stderr, "usage: resread FILE TYPE NAME [OUT]\n");
         return 2;
     }
     HMODULE m = LoadLibraryExA(argv[1], NULL, LOAD_LIBRARY_AS_DATAFILE);
@@ -32,11 +40,18 @@ int main(int argc, char** argv) {
         fprintf(stderr, "resread: cannot load %s/%s\n", argv[2], argv[3]);
         return 1;
     }
-    FILE* f = fopen(argv[4], "wb");
-    if (!f || fwrite(p, 1, size, f) != size) {
-        fprintf(stderr, "resread: cannot write %s\n", argv[4]);
+    const char* outName = argc == 5 ? argv[4] : "standard output";
+    FILE* f = stdout;
+    if (argc == 5) {
+        f = fopen(argv[4], "wb");
+    } else {
+        _setmode(_fileno(stdout), _O_BINARY);
+    }
+    if (!f || fwrite(p, 1, size, f) != size || fflush(f) != 0) {
+        fprintf(stderr, "resread: cannot write %s\n", outName);
         return 1;
     }
-    fclose(f);
+    if (f != stdout)
+        fclose(f);
     return 0;
 }
