@@ -1,0 +1,158 @@
+// The res: scheme handler (see resschemehandler.h).
+#include "resschemehandler.h"
+
+#include <QBuffer>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace folio::qt {
+
+std::optional<ResTarget> parseResPath(std::string_view path, std::string_view bookPrefixPath) {
+    if (bookPrefixPath.empty() || !path.starts_with(bookPrefixPath)) {
+        return std::nullopt;
+    }
+    const std::string_view rest = path.substr(bookPrefixPath.size());
+    if (rest.empty()) {
+        return std::nullopt;
+    }
+    const auto slash = rest.find('/');
+    if (slash == std::string_view::npos) {
+        return ResTarget{pe::ResourceId::fromId(book::PageType), std::string(rest)};
+    }
+    const std::string_view type = rest.substr(0, slash);
+    const std::string_view name = rest.substr(slash + 1);
+    // Pages carry no folders: a deeper path names nothing in the book.
+    if (type.empty() || name.empty() || name.find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return ResTarget{pe::ResourceId::parse(type), std::string(name)};
+}
+
+QByteArray mimeTypeForName(std::string_view name) {
+    struct Entry {
+        std::string_view ext;
+        const char* mime;
+    };
+    static constexpr std::array<Entry, 24> table{{
+        {"html", "text/html"},
+        {"htm", "text/html"},
+        {"xhtml", "application/xhtml+xml"},
+        {"css", "text/css"},
+        {"js", "text/javascript"},
+        {"txt", "text/plain"},
+        {"xml", "text/xml"},
+        {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},
+        {"png", "image/png"},
+        {"gif", "image/gif"},
+        {"bmp", "image/bmp"},
+        {"ico", "image/x-icon"},
+        {"svg", "image/svg+xml"},
+        {"webp", "image/webp"},
+        {"mp3", "audio/mpeg"},
+        {"wav", "audio/wav"},
+        {"ogg", "audio/ogg"},
+        {"mid", "audio/midi"},
+        {"swf", "application/x-shockwave-flash"},
+        {"json", "application/json"},
+        {"woff", "font/woff"},
+        {"ttf", "font/ttf"},
+        {"ini", "text/plain"},
+    }};
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        return "application/octet-stream";
+    }
+    std::string ext(name.substr(dot + 1));
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const Entry& e : table) {
+        if (e.ext == ext) {
+            return e.mime;
+        }
+    }
+    return "application/octet-stream";
+}
+
+void ResSchemeHandler::registerScheme() {
+    QWebEngineUrlScheme scheme(SchemeName);
+    // Path syntax: there is no host for the browser to lower-case, the book's own path is
+    // the path. Local so that pages may use each other's pictures, style sheets and scripts;
+    // secure and CORS-enabled so that XHR between pages of the book works.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed |
+                    QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled |
+                    QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+ResSchemeHandler::ResSchemeHandler(std::shared_ptr<const book::BookImage> book,
+                                   const QString& prefix, QObject* parent)
+    : QWebEngineUrlSchemeHandler(parent), m_book(std::move(book)) {
+    QString p = prefix;
+    if (p.startsWith(QLatin1String("res://"), Qt::CaseInsensitive)) {
+        p = p.mid(6);
+    }
+    m_prefixPath = p;
+}
+
+std::optional<ResSchemeHandler::Reply> ResSchemeHandler::lookup(const QUrl& url) const {
+    if (!m_book || url.scheme().compare(QLatin1String(SchemeName), Qt::CaseInsensitive) != 0) {
+        return std::nullopt;
+    }
+    const QByteArray path = url.path(QUrl::FullyDecoded).toUtf8();
+    const QByteArray prefix = m_prefixPath.toUtf8();
+    const auto target = parseResPath(std::string_view(path.constData(), path.size()),
+                                     std::string_view(prefix.constData(), prefix.size()));
+    if (!target) {
+        return std::nullopt;
+    }
+    const auto data = m_book->find(target->type, target->name);
+    if (!data) {
+        return std::nullopt;
+    }
+    return Reply{mimeTypeForName(target->name), *data};
+}
+
+void ResSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    const auto reply = lookup(job->requestUrl());
+    if (!reply) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    // The job owns the device and deletes it when the browser is done with it.
+    std::unique_ptr<QIODevice> device = openBookBytes(m_book, reply->data);
+    QIODevice* raw = device.release();
+    raw->setParent(job);
+    job->reply(reply->mimeType, raw);
+}
+
+namespace {
+
+class BookBytesDevice : public QBuffer {
+  public:
+    BookBytesDevice(std::shared_ptr<const book::BookImage> book, std::span<const std::uint8_t> data)
+        : m_book(std::move(book)),
+          m_bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
+                                          static_cast<qsizetype>(data.size()))) {
+        setBuffer(&m_bytes);
+        open(QIODevice::ReadOnly);
+    }
+
+  private:
+    std::shared_ptr<const book::BookImage> m_book; // keeps the mapping alive
+    QByteArray m_bytes;                            // a view of the mapped bytes
+};
+
+} // namespace
+
+std::unique_ptr<QIODevice> openBookBytes(std::shared_ptr<const book::BookImage> book,
+                                         std::span<const std::uint8_t> data) {
+    return std::make_unique<BookBytesDevice>(std::move(book), data);
+}
+
+} // namespace folio::qt

@@ -1,0 +1,1058 @@
+// The reading window (see frmebook.h).
+#include "frmebook.h"
+
+#include "frmabout.h"
+#include "frmbooktag.h"
+#include "frmdownload.h"
+#include "frmfullscreen.h"
+#include "frmfullscreenb.h"
+#include "frmset.h"
+#include "imagelist.h"
+
+#include "book.h"
+#include "download.h"
+#include "fileio.h"
+#include "language.h"
+#include "messageservice.h"
+#include "netsettings.h"
+#include "resschemehandler.h"
+#include "skinloader.h"
+#include "speech.h"
+#include "text.h"
+#include "voice.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QAudioOutput>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <QSlider>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace folio::readerui {
+
+namespace {
+
+std::string utf8(const QString& s) {
+    return s.toStdString();
+}
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A browser page whose navigations the window decides on.
+class ReaderPage : public QWebEnginePage {
+  public:
+    using Decide = std::function<bool(const QUrl&, bool mainFrame)>;
+    ReaderPage(QWebEngineProfile* profile, Decide decide, QObject* parent)
+        : QWebEnginePage(profile, parent), m_decide(std::move(decide)) {}
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        return m_decide ? m_decide(url, isMainFrame) : true;
+    }
+    // Script errors stay silent, as the panes always were.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
+
+  private:
+    Decide m_decide;
+};
+
+// A script string literal holding `text`.
+QString scriptString(const QString& text) {
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+struct ButtonSpec {
+    const char* caption; // nullptr: separator
+    int image;
+};
+
+// Toolbar1, by position.
+const ButtonSpec Toolbar1Buttons[] = {
+    {nullptr, 0}, {"后退", 1},  {"前进", 2},  {"刷新", 3},  {"停止", 4},  {"首页", 5},
+    {nullptr, 0}, {"书签", 6},  {"查找", 7},  {"放大", 8},  {"缩小", 9},  {nullptr, 0},
+    {"全屏", 12}, {"朗读", 13}, {"停止", 15}, {"设置", 14}, {nullptr, 0}, {"播放", 16},
+    {"暂停", 17}, {"停止", 15}, {nullptr, 0}, {"关于", 10}, {"退出", 11},
+};
+
+// Toolbar2, by position.
+const ButtonSpec Toolbar2Buttons[] = {
+    {nullptr, 0}, {"关闭", 1}, {"展开", 2}, {"复制", 18}, {"保存", 19}, {"更新", 20}, {"书架", 21},
+};
+
+int positionOf(QToolBar* bar, QAction* action) {
+    return static_cast<int>(bar->actions().indexOf(action)) + 1;
+}
+
+} // namespace
+
+FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
+    : QWidget(parent), m_options(std::move(options)) {
+    setObjectName(QStringLiteral("FrmEBook"));
+    setWindowTitle(programName());
+
+    // The program folder is the book's folder: its settings files and skin sit beside it.
+    const QFileInfo info(m_options.bookPath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                                      : m_options.bookPath);
+    if (m_options.variant == Variant::Net && info.isDir()) {
+        m_programFolder = info.absoluteFilePath();
+    } else {
+        m_programFolder = info.absolutePath();
+    }
+    if (m_options.variant == Variant::Page) {
+        m_prefix = qs(book::resourcePrefix(utf8(m_programFolder), utf8(info.fileName())));
+    } else {
+        m_prefix = qs(localPrefix(utf8(m_programFolder)));
+    }
+    m_zoomLevel = initialZoom(m_options.variant);
+
+    m_images = new ImageList(this);
+
+    m_profile = new QWebEngineProfile(this);
+    m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+
+    m_webTree = new QWebEngineView(this);
+    m_webTree->setObjectName(QStringLiteral("WebTree"));
+    m_webTree->setPage(new ReaderPage(
+        m_profile, [this](const QUrl& u, bool main) { return contentsNavigation(u, main); },
+        m_webTree));
+    m_webBook = new QWebEngineView(this);
+    m_webBook->setObjectName(QStringLiteral("WebBook"));
+    m_webBook->setPage(new ReaderPage(
+        m_profile, [this](const QUrl& u, bool main) { return pageNavigation(u, main); },
+        m_webBook));
+    for (QWebEngineView* view : {m_webTree, m_webBook}) {
+        connect(view, &QWebEngineView::loadFinished, this,
+                [this, view](bool ok) { onPaneLoaded(view, ok); });
+        if (m_options.variant == Variant::Page) {
+            // Right-clicking in a pane of the offline reader shows no menu.
+            view->setContextMenuPolicy(Qt::NoContextMenu);
+        }
+    }
+
+    m_pic = new QFrame(this);
+    m_pic->setObjectName(QStringLiteral("Pic"));
+    m_pic->setAutoFillBackground(true);
+    m_pic->setCursor(Qt::SplitHCursor);
+    m_pic->installEventFilter(this);
+
+    m_player = new QMediaPlayer(this);
+    m_player->setObjectName(QStringLiteral("WMPlayer1"));
+    m_audio = new QAudioOutput(this);
+    m_player->setAudioOutput(m_audio);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(100);
+    connect(m_timer1, &QTimer::timeout, this, &FrmEBook::timerTick);
+
+    buildToolbars();
+    buildSpeechPanel();
+    if (m_options.variant == Variant::Net) {
+        buildAddressBox();
+    }
+    resize(1100, 760);
+}
+
+FrmEBook::~FrmEBook() {
+    // The player may still read from the book's bytes: let it go first.
+    m_player->setSource(QUrl());
+    // Pages must go before the profile they live in, full-screen pages included.
+    qDeleteAll(findChildren<FrmFullScreen*>(Qt::FindDirectChildrenOnly));
+    delete m_webTree;
+    delete m_webBook;
+    m_webTree = m_webBook = nullptr;
+}
+
+QString FrmEBook::programName() const {
+    return m_options.variant == Variant::Net ? QStringLiteral("folioNet")
+                                             : QStringLiteral("folioPage");
+}
+
+folio::qt::MessageService& FrmEBook::messages() {
+    if (m_options.messages) {
+        return *m_options.messages;
+    }
+    if (!m_ownMessages) {
+        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
+    }
+    return *m_ownMessages;
+}
+
+// ---- building the window -----------------------------------------------------------------
+
+void FrmEBook::buildToolbars() {
+    auto makeBar = [this](const char* name) {
+        auto* bar = new QToolBar(this);
+        bar->setObjectName(QString::fromLatin1(name));
+        bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        bar->setIconSize(QSize(24, 24));
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        return bar;
+    };
+    auto fill = [this](QToolBar* bar, const ButtonSpec* specs, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!specs[i].caption) {
+                bar->addSeparator();
+            } else {
+                bar->addAction(m_images->icon(specs[i].image), QString::fromUtf8(specs[i].caption));
+            }
+        }
+    };
+
+    m_toolbar1 = makeBar("Toolbar1");
+    fill(m_toolbar1, Toolbar1Buttons, std::size(Toolbar1Buttons));
+    connect(m_toolbar1, &QToolBar::actionTriggered, this, &FrmEBook::toolbar1Clicked);
+
+    // The zoom-in button's drop-down list.
+    auto* zoomMenu = new QMenu(this);
+    for (const ZoomMenuEntry& e : zoomMenuEntries()) {
+        QAction* a = zoomMenu->addAction(QString::fromLatin1(e.text));
+        a->setObjectName(QString::fromLatin1(e.key));
+        a->setData(e.percent);
+    }
+    connect(zoomMenu, &QMenu::triggered, this, &FrmEBook::zoomChosen);
+    QAction* zoomButton = button(1, 10);
+    zoomButton->setMenu(zoomMenu);
+    if (auto* tb = qobject_cast<QToolButton*>(m_toolbar1->widgetForAction(zoomButton))) {
+        tb->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    button(1, 19)->setVisible(false); // pause, until something plays
+
+    m_toolbar2 = makeBar("Toolbar2");
+    fill(m_toolbar2, Toolbar2Buttons, std::size(Toolbar2Buttons));
+    connect(m_toolbar2, &QToolBar::actionTriggered, this, &FrmEBook::toolbar2Clicked);
+    button(2, 3)->setVisible(false); // expand, until the pane is closed
+    if (m_options.variant == Variant::Page) {
+        button(2, 6)->setEnabled(false); // update has no action offline
+    }
+
+    if (m_options.variant == Variant::Net) {
+        m_toolbar3 = makeBar("Toolbar3");
+        m_toolbar3->addAction(m_images->icon(20), QStringLiteral("下载到本地"));
+        m_toolbar3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        m_toolbar3->setIconSize(QSize(16, 16));
+        connect(m_toolbar3, &QToolBar::actionTriggered, this, &FrmEBook::toolbar3Clicked);
+    }
+}
+
+void FrmEBook::buildSpeechPanel() {
+    m_picture1 = new QFrame(this);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    auto* row = new QHBoxLayout(m_picture1);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(4);
+
+    auto label = [this](const char* name, const char* text) {
+        auto* l = new QLabel(QString::fromUtf8(text), m_picture1);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    auto slider = [this](const char* name, int min, int max, int value) {
+        auto* s = new QSlider(Qt::Horizontal, m_picture1);
+        s->setObjectName(QString::fromLatin1(name));
+        s->setRange(min, max);
+        s->setValue(value);
+        s->setFixedWidth(70);
+        return s;
+    };
+
+    m_check1 = new QCheckBox(QStringLiteral("真人语音"), m_picture1);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_comVoice = new QComboBox(m_picture1);
+    m_comVoice->setObjectName(QStringLiteral("ComVoice"));
+    m_comVoice->setMinimumWidth(110);
+    m_slider1 = slider("Slider1", 0, 0, 0);
+    m_volume = slider("Volume", reader::MinVolume, reader::MaxVolume, reader::DefaultVolume);
+    m_rate = slider("Rate", reader::MinRate, reader::MaxRate, reader::DefaultRate);
+    m_label7 = label("Label7", "00:00");
+    m_label8 = label("Label8", "00:00");
+
+    row->addWidget(m_check1);
+    row->addWidget(label("Label1", "语音："));
+    row->addWidget(m_comVoice);
+    row->addWidget(label("Label2", "进度："));
+    row->addWidget(m_slider1);
+    row->addWidget(label("Label3", "音量："));
+    row->addWidget(m_volume);
+    row->addWidget(label("Label4", "语速："));
+    row->addWidget(m_rate);
+    row->addWidget(label("Label5", "播放进度："));
+    row->addWidget(m_label7);
+    row->addWidget(label("Label6", "总时长："));
+    row->addWidget(m_label8);
+    row->addStretch();
+
+    // The output, format and folder controls are the window's, but only the settings window
+    // shows them.
+    m_comOutput = new QComboBox(m_picture1);
+    m_comOutput->setObjectName(QStringLiteral("ComOutput"));
+    m_comFormat = new QComboBox(m_picture1);
+    m_comFormat->setObjectName(QStringLiteral("ComFormat"));
+    m_text1 = new QLineEdit(m_picture1);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    for (QWidget* w : {static_cast<QWidget*>(m_comOutput), static_cast<QWidget*>(m_comFormat),
+                       static_cast<QWidget*>(m_text1)}) {
+        w->hide();
+    }
+
+    connect(m_comVoice, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_fillingVoice && m_speech && i >= 0) {
+            m_speech->setVoice(i);
+            m_voice->voiceIndex = i;
+        }
+    });
+    connect(m_comOutput, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_fillingVoice && m_speech && i >= 0 && m_voice->outputEnabled) {
+            m_speech->setOutput(i);
+            m_voice->outputIndex = i;
+            reader::selectAudioFormat(*m_speech, *m_voice, m_comFormat->currentIndex());
+        }
+    });
+    connect(m_comFormat, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_fillingVoice && m_speech && i >= 0) {
+            reader::selectAudioFormat(*m_speech, *m_voice, i);
+        }
+    });
+    connect(m_rate, &QSlider::valueChanged, this, [this](int v) {
+        if (m_speech) {
+            m_speech->setRate(v);
+        }
+    });
+    connect(m_volume, &QSlider::valueChanged, this, [this](int v) {
+        if (m_speech) {
+            m_speech->setVolume(v);
+        }
+    });
+    connect(m_slider1, &QSlider::sliderMoved, this,
+            [this](int seconds) { m_player->setPosition(qint64(seconds) * 1000); });
+}
+
+void FrmEBook::buildAddressBox() {
+    m_picture2 = new QFrame(this);
+    m_picture2->setObjectName(QStringLiteral("Picture2"));
+    auto* row = new QHBoxLayout(m_picture2);
+    row->setContentsMargins(4, 4, 4, 4);
+    auto* label = new QLabel(QStringLiteral("地址："), m_picture2);
+    label->setObjectName(QStringLiteral("Label9"));
+    m_comURL = new QComboBox(m_picture2);
+    m_comURL->setObjectName(QStringLiteral("ComURL"));
+    m_comURL->setEditable(true);
+    m_comURL->setInsertPolicy(QComboBox::NoInsert);
+    m_comURL->setMinimumWidth(300);
+    row->addWidget(label);
+    row->addWidget(m_comURL, 1);
+    m_picture2->resize(420, 34);
+    connect(m_comURL, &QComboBox::activated, this, [this](int) { addressChosen(); });
+    m_comURL->lineEdit()->installEventFilter(this);
+}
+
+QToolBar* FrmEBook::toolbar(int number) const {
+    switch (number) {
+    case 1:
+        return m_toolbar1;
+    case 2:
+        return m_toolbar2;
+    case 3:
+        return m_toolbar3;
+    default:
+        return nullptr;
+    }
+}
+
+QAction* FrmEBook::button(int toolbarNumber, int index) const {
+    QToolBar* bar = toolbar(toolbarNumber);
+    if (!bar || index < 1 || index > bar->actions().size()) {
+        return nullptr;
+    }
+    return bar->actions().at(index - 1);
+}
+
+bool FrmEBook::contentsCollapsed() const {
+    return button(2, 3)->isVisible();
+}
+
+// ---- layout ------------------------------------------------------------------------------
+
+int FrmEBook::toolbarHeightTwips() const {
+    int px = m_toolbar1->height() + m_toolbar2->height();
+    if (m_toolbar3) {
+        px += m_toolbar3->height();
+    }
+    return pixelsToTwips(px);
+}
+
+void FrmEBook::applyLayout(int treeWidth) {
+    // The toolbars stack at the top, full width; the speech panel fills the rest of the second
+    // toolbar's row.
+    const int w = width();
+    int y = 0;
+    m_toolbar1->setGeometry(0, y, w, m_toolbar1->sizeHint().height());
+    y += m_toolbar1->height();
+    const int bar2Width = std::min(w, m_toolbar2->sizeHint().width());
+    m_toolbar2->setGeometry(0, y, w, m_toolbar2->sizeHint().height());
+    m_picture1->setGeometry(bar2Width, y, std::max(0, w - bar2Width), m_toolbar2->height());
+    m_picture1->raise();
+    y += m_toolbar2->height();
+    if (m_toolbar3) {
+        m_toolbar3->setGeometry(0, y, w, m_toolbar3->sizeHint().height());
+    }
+
+    const PaneLayout l =
+        layoutPanes(pixelsToTwips(width()), pixelsToTwips(height()), toolbarHeightTwips(),
+                    pixelsToTwips(m_toolbar1->height()), treeWidth);
+    auto place = [](QWidget* widget, const TwipRect& r) {
+        widget->setGeometry(twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
+                            twipsToPixels(r.height));
+    };
+    place(m_webTree, l.tree);
+    place(m_pic, l.bar);
+    place(m_webBook, l.book);
+    m_treeWidth = treeWidth;
+
+    if (m_picture2) {
+        m_picture2->move(std::max(0, w - m_picture2->width()), 0);
+        m_picture2->raise();
+    }
+}
+
+void FrmEBook::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (isMinimized()) {
+        return;
+    }
+    // Every resize gives the contents pane its full width back, whatever was done before.
+    applyLayout(TreeWidth);
+}
+
+TwipRect FrmEBook::paneTwips(QWidget* pane) const {
+    const QRect g = pane->geometry();
+    return {pixelsToTwips(g.x()), pixelsToTwips(g.y()), pixelsToTwips(g.width()),
+            pixelsToTwips(g.height())};
+}
+
+void FrmEBook::releaseSplitter(int xTwips) {
+    // The bar's left edge is kept in twips: pixels would round a little off at every drag.
+    const int left = splitterLeft(m_treeWidth, xTwips);
+    applyLayout(left);
+}
+
+bool FrmEBook::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pic) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            QPalette pal = m_pic->palette();
+            pal.setColor(QPalette::Window, Qt::black);
+            m_pic->setPalette(pal);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            m_pic->setPalette(palette());
+            const auto* me = static_cast<QMouseEvent*>(event);
+            releaseSplitter(pixelsToTwips(qRound(me->position().x())));
+            return true;
+        }
+    }
+    if (m_comURL && watched == m_comURL->lineEdit() && event->type() == QEvent::KeyRelease) {
+        const auto* ke = static_cast<QKeyEvent*>(event);
+        if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+            addressChosen();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- start-up ----------------------------------------------------------------------------
+
+void FrmEBook::load() {
+    attachSkin();
+    loadVoice();
+    loadHtml();
+    selectLanguage();
+    if (m_options.variant == Variant::Net) {
+        QCoreApplication::processEvents();
+    }
+    m_zoomLevel = initialZoom(m_options.variant);
+    applyZoom(m_zoomLevel);
+    selectLanguage();
+    if (m_options.variant == Variant::Net && m_options.downloads) {
+        startDownload(contentsDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+        startDownload(indexDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+    }
+    m_timer1->start();
+}
+
+void FrmEBook::attachSkin() {
+    const QString skin = QDir(m_programFolder).filePath(QStringLiteral("aero.she"));
+    if (!QFileInfo(skin).isFile()) {
+        return;
+    }
+    // The Linux skin library travels with the programs, not with the book: beside the reader,
+    // or in the maker folder above it.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    std::string library = skin::libraryBeside(utf8(programDir));
+    if (!QFileInfo::exists(qs(library))) {
+        library = skin::libraryBeside(utf8(QFileInfo(programDir).absolutePath()));
+    }
+    if (!skin::attachSkin(library, utf8(skin), reinterpret_cast<void*>(winId()), 255)) {
+        return;
+    }
+    // The library themes native windows; Qt paints its own, so the skin's colours are taken
+    // over into the application palette.
+    if (const auto p = skin::attachedPalette(library)) {
+        QPalette pal = QApplication::palette();
+        auto rgb = [](unsigned int c) { return QColor::fromRgb(QRgb(c & 0xFFFFFFu)); };
+        pal.setColor(QPalette::Window, rgb(p->window));
+        pal.setColor(QPalette::WindowText, rgb(p->windowText));
+        pal.setColor(QPalette::Base, rgb(p->base));
+        pal.setColor(QPalette::Text, rgb(p->text));
+        pal.setColor(QPalette::Button, rgb(p->button));
+        pal.setColor(QPalette::ButtonText, rgb(p->buttonText));
+        pal.setColor(QPalette::Highlight, rgb(p->highlight));
+        pal.setColor(QPalette::HighlightedText, rgb(p->highlightText));
+        QApplication::setPalette(pal);
+        if (p->fontFamily[0] != '\0') {
+            QFont font = QApplication::font();
+            font.setFamily(QString::fromUtf8(p->fontFamily));
+            if (p->fontPointSize > 0) {
+                font.setPointSize(p->fontPointSize);
+            }
+            QApplication::setFont(font);
+        }
+    }
+}
+
+void FrmEBook::loadVoice() {
+    m_voice = std::make_unique<reader::VoiceControls>();
+    m_speech = m_options.speech;
+    if (!m_speech) {
+        m_ownSpeech = std::make_unique<folio::qt::QtSpeechEngine>();
+        m_speech = m_ownSpeech.get();
+    }
+    const reader::VoiceLoadReport report =
+        reader::LoadVoice(*m_speech, *m_voice, utf8(m_programFolder));
+    showSpeechControls();
+    if (report.failed()) {
+        setWindowTitle(QStringLiteral("folioPage"));
+    }
+}
+
+void FrmEBook::showSpeechControls() {
+    m_fillingVoice = true;
+    m_comVoice->clear();
+    for (const std::string& v : m_voice->voices) {
+        m_comVoice->addItem(qs(v));
+    }
+    m_comVoice->setCurrentIndex(m_voice->voiceIndex);
+    m_comOutput->clear();
+    for (const std::string& o : m_voice->outputs) {
+        m_comOutput->addItem(qs(o));
+    }
+    m_comOutput->setEnabled(m_voice->outputEnabled);
+    m_comOutput->setCurrentIndex(m_voice->outputIndex);
+    m_comFormat->clear();
+    for (const reader::AudioFormat& f : reader::audioFormats()) {
+        m_comFormat->addItem(QString::fromLatin1(f.name.data(), qsizetype(f.name.size())), f.type);
+    }
+    m_comFormat->setCurrentIndex(m_voice->formatIndex);
+    m_rate->setValue(m_voice->rate);
+    m_volume->setValue(m_voice->volume);
+    m_text1->setText(qs(m_voice->folder));
+    m_check1->setChecked(m_voice->recorded);
+    m_fillingVoice = false;
+}
+
+void FrmEBook::loadHtml() {
+    if (m_options.variant == Variant::Net) {
+        setWindowTitle(QStringLiteral("folioNet"));
+        if (m_onlineBase.isEmpty()) {
+            m_onlineBase = m_options.onlineBase.isEmpty()
+                               ? qs(fetch::readNetSettings(utf8(m_programFolder)).libraryBase)
+                               : m_options.onlineBase;
+        }
+        m_webTree->load(QUrl(m_prefix + QStringLiteral("tree/tree.html")));
+        m_homeAddress = m_prefix + QStringLiteral("index.html");
+        m_webBook->load(QUrl(m_homeAddress));
+        return;
+    }
+
+    // Any failure on the way leaves the about page in both panes and the plain caption.
+    bool ok = false;
+    auto opened = book::BookImage::open(utf8(m_options.bookPath.isEmpty()
+                                                 ? QCoreApplication::applicationFilePath()
+                                                 : m_options.bookPath));
+    if (opened) {
+        m_book = std::shared_ptr<const book::BookImage>(std::move(*opened));
+        if (!m_handler) {
+            m_handler = new folio::qt::ResSchemeHandler(m_book, m_prefix, this);
+            m_profile->installUrlSchemeHandler(folio::qt::ResSchemeHandler::SchemeName, m_handler);
+        }
+        if (auto text = m_book->descriptor()) {
+            m_descriptorText = qs(*text);
+            m_descriptorFields.clear();
+            for (const std::string& f : book::splitDescriptor(*text)) {
+                m_descriptorFields << qs(f);
+            }
+            if (m_descriptorFields.size() >= 4) {
+                setWindowTitle(QStringLiteral("folioPage-") + m_descriptorFields[0] +
+                               QStringLiteral("-") + m_descriptorFields[1]);
+                m_webTree->load(QUrl(m_prefix + m_descriptorFields[3]));
+                m_homeAddress = m_prefix + m_descriptorFields[2];
+                m_webBook->load(QUrl(m_homeAddress));
+                QCoreApplication::processEvents();
+                ok = true;
+            }
+        }
+    }
+    if (!ok) {
+        const QString about = qs(AboutHtml());
+        showDocument(m_webTree, about);
+        showDocument(m_webBook, about);
+        setWindowTitle(QStringLiteral("folioPage"));
+    }
+}
+
+void FrmEBook::selectLanguage() {
+    folio::qt::SelectLanguageFromLocale(m_programFolder);
+}
+
+void FrmEBook::startDownload(const Download& d) {
+    // The window keeps working while the file comes; nobody waits for the result.
+    m_downloads.push_back(
+        std::async(std::launch::async, [d] { return fetch::DownloadFile(d.url, d.localFile); }));
+}
+
+// ---- the panes ---------------------------------------------------------------------------
+
+void FrmEBook::showDocument(QWebEngineView* view, const QString& html) {
+    // Written into a blank document, as the page is a text and no address.
+    m_pendingHtml.insert(view, html);
+    view->load(QUrl(QStringLiteral("about:blank")));
+}
+
+void FrmEBook::onPaneLoaded(QWebEngineView* view, bool ok) {
+    auto it = m_pendingHtml.find(view);
+    if (it != m_pendingHtml.end() && view->url() == QUrl(QStringLiteral("about:blank"))) {
+        const QString script = QStringLiteral("document.open();document.write(") +
+                               scriptString(it.value()) + QStringLiteral(");document.close();");
+        m_pendingHtml.erase(it);
+        view->page()->runJavaScript(script);
+        return;
+    }
+    if (view == m_webBook && ok && m_options.variant == Variant::Net) {
+        setWindowTitle(qs(onlineCaption(utf8(view->title()))));
+        const QString address = view->url().toString();
+        m_comURL->addItem(address);
+        m_comURL->setEditText(address);
+    }
+}
+
+bool FrmEBook::contentsNavigation(const QUrl& url, bool mainFrame) {
+    if (!mainFrame) {
+        return true;
+    }
+    const QString address = url.toString();
+    if (routeContentsLinkToPage(utf8(address))) {
+        QTimer::singleShot(0, this, [this, url] { m_webBook->load(url); });
+        return false;
+    }
+    return true;
+}
+
+bool FrmEBook::pageNavigation(const QUrl& url, bool mainFrame) {
+    if (!mainFrame || m_options.variant != Variant::Page) {
+        return true;
+    }
+    if (isSoundLink(utf8(url.toString()))) {
+        QTimer::singleShot(0, this, [this, url] { playSoundLink(url); });
+        return false;
+    }
+    return true;
+}
+
+void FrmEBook::playSoundLink(const QUrl& url) {
+    const std::string name = soundResourceName(utf8(url.path(QUrl::FullyDecoded)));
+    m_playerUrl = m_prefix + qs(name);
+    m_player->stop();
+    m_player->setSource(QUrl());
+    m_sound.reset();
+    if (m_book) {
+        if (auto data = m_book->find(name)) {
+            m_sound = folio::qt::openBookBytes(m_book, *data);
+            m_player->setSourceDevice(m_sound.get(), QUrl(m_playerUrl));
+        }
+    }
+    m_player->play();
+    button(1, 18)->setVisible(false);
+    button(1, 19)->setVisible(true);
+}
+
+void FrmEBook::applyZoom(int percent) {
+    if (!m_webBook->page() || m_webBook->url().isEmpty()) {
+        return;
+    }
+    m_webBook->page()->runJavaScript(qs(zoomScript(percent)));
+}
+
+// ---- toolbar commands --------------------------------------------------------------------
+
+void FrmEBook::toolbar1Clicked(QAction* action) {
+    switch (positionOf(m_toolbar1, action)) {
+    case 2:
+        m_webBook->back();
+        break;
+    case 3:
+        m_webBook->forward();
+        break;
+    case 4:
+        m_webBook->reload();
+        m_webTree->reload();
+        break;
+    case 5:
+        m_webBook->stop();
+        break;
+    case 6:
+        goHome();
+        break;
+    case 8:
+        openBookmarks();
+        break;
+    case 9:
+        find();
+        break;
+    case 10:
+        m_zoomLevel = zoomIn(m_zoomLevel);
+        applyZoom(m_zoomLevel);
+        break;
+    case 11:
+        m_zoomLevel = zoomOut(m_zoomLevel);
+        applyZoom(m_zoomLevel);
+        break;
+    case 13:
+        openFullScreen();
+        break;
+    case 14:
+        readAloud();
+        break;
+    case 15:
+        stopReading();
+        break;
+    case 16:
+        openSettings();
+        break;
+    case 18:
+        play();
+        break;
+    case 19:
+        pause();
+        break;
+    case 20:
+        stopPlayer();
+        break;
+    case 22:
+        about();
+        break;
+    case 23:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmEBook::toolbar2Clicked(QAction* action) {
+    switch (positionOf(m_toolbar2, action)) {
+    case 2:
+        closeContents(true);
+        break;
+    case 3:
+        closeContents(false);
+        break;
+    case 4:
+        m_webBook->triggerPageAction(QWebEnginePage::Copy);
+        break;
+    case 5:
+        save();
+        break;
+    case 6:
+        update();
+        break;
+    case 7:
+        bookshelf();
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmEBook::toolbar3Clicked(QAction* action) {
+    if (positionOf(m_toolbar3, action) == 1) {
+        downloadChapters();
+    }
+}
+
+void FrmEBook::zoomChosen(QAction* action) {
+    // The drop-down entries set the zoom directly.
+    m_zoomLevel = clampZoom(action->data().toInt());
+    applyZoom(m_zoomLevel);
+}
+
+void FrmEBook::goHome() {
+    if (!m_homeAddress.isEmpty()) {
+        m_webBook->load(QUrl(m_homeAddress));
+    } else {
+        showDocument(m_webBook, qs(AboutHtml()));
+    }
+}
+
+QUrl FrmEBook::addressUrl(const QString& address) const {
+    // A bare page name (the default bookmark is "index.html") means a page of this book.
+    const QUrl url(address);
+    return url.isRelative() ? QUrl(m_prefix).resolved(url) : url;
+}
+
+void FrmEBook::openBookmarks() {
+    FrmBookTag bookmarks(
+        this, m_programFolder, m_webBook->url().toString(),
+        [this](const QString& address) { m_webBook->load(addressUrl(address)); },
+        m_options.messages);
+    bookmarks.exec();
+}
+
+void FrmEBook::find() {
+    m_webBook->setFocus();
+    const QString text =
+        messages().askText(this, QStringLiteral("查找"), QStringLiteral("查找内容："));
+    if (!text.isEmpty()) {
+        m_webBook->findText(text);
+    }
+}
+
+void FrmEBook::openFullScreen() {
+    // The window deletes itself when full screen ends.
+    auto* full = new FrmFullScreen(this, QUrl(), m_profile);
+    full->open();
+    full->navigate(m_webBook->url());
+}
+
+void FrmEBook::readAloud() {
+    const QString selected = m_webBook->selectedText();
+    std::optional<std::string> selection;
+    if (!selected.isEmpty()) {
+        selection = utf8(selected);
+    }
+    const reader::ReadAloudAction action =
+        reader::decideReadAloud(selection, m_check1->isChecked(), utf8(m_text1->text()),
+                                [](const std::string& f) { return QFileInfo(qs(f)).isFile(); });
+    switch (action.kind) {
+    case reader::ReadAloudAction::Speak:
+        if (m_speech) {
+            m_speech->speak(action.text);
+        }
+        break;
+    case reader::ReadAloudAction::Play:
+        m_sound.reset();
+        m_player->setSource(QUrl::fromLocalFile(qs(action.file)));
+        m_player->play();
+        break;
+    case reader::ReadAloudAction::Nothing:
+        break;
+    }
+}
+
+void FrmEBook::stopReading() {
+    if (!m_check1->isChecked()) {
+        if (m_speech) {
+            m_speech->stop();
+        }
+    } else {
+        m_player->stop();
+    }
+}
+
+void FrmEBook::openSettings() {
+    auto applied = [this](const reader::VoiceSettings& settings) {
+        // Each value goes through its control so that the voice follows; the folder is used
+        // from the next start.
+        const int voice = m_comVoice->findText(qs(settings.voice));
+        if (voice >= 0) {
+            m_comVoice->setCurrentIndex(voice);
+        }
+        m_rate->setValue(settings.rate);
+        m_volume->setValue(settings.volume);
+        m_check1->setChecked(settings.recorded);
+    };
+    std::unique_ptr<reader::SpeechEngine> own;
+    if (m_options.makeSpeech) {
+        own = m_options.makeSpeech();
+    } else if (!m_options.speech) {
+        own = std::make_unique<folio::qt::QtSpeechEngine>();
+    }
+    if (own) {
+        FrmSet settings(this, std::move(own), m_programFolder, applied, m_options.messages);
+        settings.exec();
+    } else {
+        FrmSet settings(this, *m_speech, m_programFolder, applied, m_options.messages);
+        settings.exec();
+    }
+}
+
+void FrmEBook::play() {
+    if (m_playerUrl.isEmpty()) {
+        return;
+    }
+    button(1, 18)->setVisible(false);
+    button(1, 19)->setVisible(true);
+    m_player->play();
+}
+
+void FrmEBook::pause() {
+    button(1, 18)->setVisible(true);
+    button(1, 19)->setVisible(false);
+    m_player->pause();
+}
+
+void FrmEBook::stopPlayer() {
+    m_player->stop();
+}
+
+void FrmEBook::about() {
+    frmAbout box(this, programName(), QCoreApplication::applicationVersion());
+    box.exec();
+}
+
+void FrmEBook::closeContents(bool close) {
+    button(2, 2)->setVisible(!close);
+    button(2, 3)->setVisible(close);
+    applyLayout(close ? ClosedTreeWidth : TreeWidth);
+}
+
+void FrmEBook::save() {
+    const QString path = messages().saveFileName(
+        this, QStringLiteral("保存文件"), m_programFolder + QStringLiteral("/"),
+        QStringLiteral("文本文件(*.Txt) (*.Txt);;网页文件(*.htm;*.html) (*.htm *.html);;"
+                       "全部文件(*.*) (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (QFileInfo::exists(path) &&
+        !messages().askYesNo(this, programName(), QStringLiteral("文件已存在，要覆盖它吗？"),
+                             folio::qt::MessageIcon::Question, false)) {
+        return;
+    }
+    setWindowTitle(path);
+    QClipboard* clipboard = QApplication::clipboard();
+    const std::string bytes = savedFileBytes(utf8(clipboard->text()));
+    if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
+        // A file that was not written is never reported as saved.
+        messages().inform(this, QStringLiteral("folioMake"),
+                          QStringLiteral("文件 ") + path + QStringLiteral(" 保存失败：") +
+                              qs(written.error().message),
+                          folio::qt::MessageIcon::Critical);
+        return;
+    }
+    clipboard->clear();
+    messages().inform(this, QStringLiteral("folioMake"), qs(savedMessage(utf8(windowTitle()))),
+                      folio::qt::MessageIcon::Exclamation);
+}
+
+void FrmEBook::update() {
+    if (m_options.variant == Variant::Net && m_options.downloads) {
+        startDownload(contentsDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+    }
+}
+
+void FrmEBook::bookshelf() {
+    if (m_options.variant == Variant::Net) {
+        if (m_options.downloads) {
+            startDownload(indexDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+        }
+        return;
+    }
+    if (!m_shelfAddress.isEmpty()) {
+        m_webBook->load(QUrl(m_shelfAddress));
+    }
+}
+
+void FrmEBook::downloadChapters() {
+    if (!m_download) {
+        const fetch::NetSettings net = fetch::readNetSettings(utf8(m_programFolder));
+        FrmDownloadSettings settings;
+        settings.novelSiteName = qs(net.novelSiteName);
+        settings.authorPrefix = net.authorPrefix();
+        settings.messages = m_options.messages;
+        m_download = new FrmDownload(this, {}, {}, settings);
+    }
+    m_download->show();
+    m_download->raise();
+    m_download->setLinks({}, {});
+    // Every "A" element of the page, in document order: its text and its address.
+    const QString script =
+        QStringLiteral("Array.prototype.filter.call(document.getElementsByTagName('*'),"
+                       "function(e){return e.tagName.toUpperCase()=='A';})"
+                       ".map(function(e){return [e.innerText, e.href || ''];})");
+    QPointer<FrmDownload> window = m_download;
+    m_webBook->page()->runJavaScript(script, [window](const QVariant& result) {
+        if (!window) {
+            return;
+        }
+        QStringList texts, targets;
+        for (const QVariant& link : result.toList()) {
+            const QVariantList pair = link.toList();
+            if (pair.size() == 2) {
+                texts << pair[0].toString();
+                targets << pair[1].toString();
+            }
+        }
+        window->setLinks(texts, targets);
+    });
+}
+
+void FrmEBook::addressChosen() {
+    const QString address = m_comURL->currentText();
+    if (!address.isEmpty()) {
+        m_webBook->load(QUrl::fromUserInput(address));
+    }
+}
+
+void FrmEBook::timerTick() {
+    if (m_player->playbackState() != QMediaPlayer::PlayingState) {
+        return;
+    }
+    const qint64 position = m_player->position();
+    const qint64 duration = m_player->duration();
+    m_label7->setText(qs(playerTimeText(position)));
+    m_label8->setText(qs(playerTimeText(duration)));
+    m_slider1->setMaximum(static_cast<int>(duration / 1000));
+    if (!m_slider1->isSliderDown()) {
+        m_slider1->setValue(static_cast<int>(position / 1000));
+    }
+}
+
+} // namespace folio::readerui

@@ -1,0 +1,116 @@
+// The reading window's rules as plain functions: zoom, layout in twips, link routing, sound
+// links, saving text, the online reader's addresses and the built-in about page.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace folio::readerui {
+
+enum class Variant { Page, Net };
+
+// ---- twips -----------------------------------------------------------------------------
+
+// Window geometry is kept in twips, as the layout rules are stated; 15 twips make one pixel at
+// 96 DPI. These two are the only place where twips meet pixels.
+inline constexpr int TwipsPerPixel = 15;
+int twipsToPixels(int twips);
+int pixelsToTwips(int pixels);
+
+// ---- zoom ------------------------------------------------------------------------------
+
+inline constexpr int ZoomStep = 20;
+inline constexpr int MinZoom = 40;
+inline constexpr int MaxZoom = 400;
+
+int initialZoom(Variant variant); // 100 offline, 80 online
+int clampZoom(int percent);
+int zoomIn(int percent);
+int zoomOut(int percent);
+// "document.body.style.zoom='N%'"
+std::string zoomScript(int percent);
+
+struct ZoomMenuEntry {
+    const char* key;  // "Z400"
+    const char* text; // "400%"
+    int percent;
+};
+// The seven entries of the zoom-in button's drop-down list, in list order.
+const std::vector<ZoomMenuEntry>& zoomMenuEntries();
+
+// ---- layout ----------------------------------------------------------------------------
+
+inline constexpr int TreeWidth = 3000;     // contents pane after every resize and on expand
+inline constexpr int ClosedTreeWidth = 10; // contents pane when closed
+inline constexpr int BarWidth = 100;       // the splitter bar Pic
+inline constexpr int MinSplitterLeft = 10; // the splitter never narrows the pane below this
+
+struct TwipRect {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const TwipRect&) const = default;
+};
+
+struct PaneLayout {
+    TwipRect tree; // WebTree
+    TwipRect bar;  // Pic
+    TwipRect book; // WebBook
+};
+
+// Places the two panes and the bar for a client area of innerWidth x innerHeight, below the
+// stacked toolbars (toolbarHeight) with the contents pane `treeWidth` wide. The bar's height is
+// measured from the first toolbar only, as the window always did. Sizes never go negative.
+PaneLayout layoutPanes(int innerWidth, int innerHeight, int toolbarHeight, int toolbar1Height,
+                       int treeWidth);
+
+// Where the splitter bar lands when released `releaseX` twips from its own left edge.
+int splitterLeft(int barLeft, int releaseX);
+
+// ---- links -----------------------------------------------------------------------------
+
+// A contents-pane navigation goes to the page pane instead, unless it names a contents page
+// ("...tree.html" in any case), is a script link, or is about:blank.
+bool routeContentsLinkToPage(std::string_view url);
+
+// A page-pane navigation to "....mp3" (any case) is a sound link.
+bool isSoundLink(std::string_view url);
+
+// The page resource a sound link names: the text after the last "/", upper-cased.
+std::string soundResourceName(std::string_view url);
+
+// ---- the online reader -----------------------------------------------------------------
+
+// "file://" + the folder with a trailing "/" ensured and every "\" turned into "/".
+std::string localPrefix(const std::string& programFolder);
+
+struct Download {
+    std::string url;
+    std::string localFile;
+};
+// The online library's contents page and index page, and where they are stored.
+Download contentsDownload(const std::string& base, const std::string& programFolder);
+Download indexDownload(const std::string& base, const std::string& programFolder);
+
+// "folioNet-" + the page title.
+std::string onlineCaption(std::string_view title);
+
+// ---- saving ----------------------------------------------------------------------------
+
+// What the save command writes for the clipboard text: every line end made CR LF, converted to
+// the ANSI code page, followed by one more CR LF.
+std::string savedFileBytes(std::string_view clipboardUtf8);
+
+// "文件 " + path + "，保存成功。"
+std::string savedMessage(std::string_view path);
+
+// ---- about page and player -------------------------------------------------------------
+
+// The built-in about page shown when a book cannot be loaded and by home without a home
+// address.
+std::string AboutHtml();
+
+// The player's position texts: "mm:ss", or "h:mm:ss" from one hour on.
+std::string playerTimeText(long long milliseconds);
+
+} // namespace folio::readerui
