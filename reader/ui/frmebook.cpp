@@ -177,7 +177,7 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     if (m_options.variant == Variant::Net) {
         buildAddressBox();
     }
-    resize(1100, 760);
+    resize(m_options.variant == Variant::Net ? 1240 : 1100, 760);
 }
 
 FrmEBook::~FrmEBook() {
@@ -298,14 +298,19 @@ void FrmEBook::buildSpeechPanel() {
     row->addWidget(m_check1);
     row->addWidget(label("Label1", "语音："));
     row->addWidget(m_comVoice);
+    row->addSpacing(8);
     row->addWidget(label("Label2", "进度："));
     row->addWidget(m_slider1);
+    row->addSpacing(8);
     row->addWidget(label("Label3", "音量："));
     row->addWidget(m_volume);
+    row->addSpacing(8);
     row->addWidget(label("Label4", "语速："));
     row->addWidget(m_rate);
+    row->addSpacing(8);
     row->addWidget(label("Label5", "播放进度："));
     row->addWidget(m_label7);
+    row->addSpacing(8);
     row->addWidget(label("Label6", "总时长："));
     row->addWidget(m_label8);
     row->addStretch();
@@ -366,7 +371,7 @@ void FrmEBook::buildAddressBox() {
     m_comURL->setObjectName(QStringLiteral("ComURL"));
     m_comURL->setEditable(true);
     m_comURL->setInsertPolicy(QComboBox::NoInsert);
-    m_comURL->setMinimumWidth(300);
+    m_comURL->setMinimumWidth(120);
     row->addWidget(label);
     row->addWidget(m_comURL, 1);
     m_picture2->resize(420, 34);
@@ -438,6 +443,9 @@ void FrmEBook::applyLayout(int treeWidth) {
     m_treeWidth = treeWidth;
 
     if (m_picture2) {
+        // The address box takes the room the first toolbar leaves, within reason.
+        const int room = w - m_toolbar1->sizeHint().width() - 8;
+        m_picture2->resize(std::clamp(room, 220, 480), m_toolbar1->height());
         m_picture2->move(std::max(0, w - m_picture2->width()), 0);
         m_picture2->raise();
     }
