@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -256,6 +257,30 @@ inline std::vector<std::string> checkWithWrestool(const std::string& pePath) {
     }
     return splitLines(r.out);
 }
+
+// Section names in header order as mingw's objdump reads them (long names resolved through
+// the symbol table's string table); empty, with a test failure, when objdump refuses the file.
+inline std::vector<std::string> checkWithObjdump(const std::string& pePath) {
+    RunResult r = run("i686-w64-mingw32-objdump -h " + shellQuote(pePath));
+    if (r.status != 0 || r.out.find("warning") != std::string::npos) {
+        ADD_FAILURE() << "objdump -h " << pePath << " (" << r.status << "): " << r.out;
+        return {};
+    }
+    std::vector<std::string> names;
+    for (const std::string& line : splitLines(r.out)) {
+        std::istringstream in(line);
+        std::string index, name;
+        if (in >> index >> name && !index.empty() &&
+            std::all_of(index.begin(), index.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+#define FOLIO_REQUIRE_OBJDUMP()                                                                    \
+    FOLIO_REQUIRE_CHECK(::folio::check::haveTool("i686-w64-mingw32-objdump"),                      \
+                        "i686-w64-mingw32-objdump", "apt-get install -y binutils-mingw-w64-i686")
 
 // Creates this test program's Wine prefix once (wineboot -i), so later runs start quickly.
 inline bool ensureWinePrefix() {

@@ -156,6 +156,16 @@ TEST_P(RoundTrip, AddReplaceDeleteKeepsEverythingElse) {
     const Bytes& iconBytes = before.at("3/1/1033");
     EXPECT_EQ(icon->sha256, check::sha256Hex(std::string(iconBytes.begin(), iconBytes.end())));
 
+    FOLIO_REQUIRE_OBJDUMP();
+    const auto objdumpSections = check::checkWithObjdump(book);
+    ASSERT_FALSE(objdumpSections.empty());
+    EXPECT_EQ(objdumpSections.back(), ".rsrc");
+    if (std::string(GetParam()) == "rsrc_debug.exe") {
+        EXPECT_NE(std::find(objdumpSections.begin(), objdumpSections.end(), ".debug_info"),
+                  objdumpSections.end())
+            << "long section names must still resolve through the moved string table";
+    }
+
     FOLIO_REQUIRE_WRESTOOL();
     const auto wl = check::checkWithWrestool(book);
     auto listed = [&](const std::string& prefix) {
@@ -176,7 +186,7 @@ TEST_P(RoundTrip, AddReplaceDeleteKeepsEverythingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RoundTrip,
-                         ::testing::Values("rsrc_last.exe", "rsrc_not_last.exe"));
+                         ::testing::Values("rsrc_last.exe", "rsrc_not_last.exe", "rsrc_debug.exe"));
 
 TEST(ResourceUpdater, ResourceSectionPlacement) {
     // Last .rsrc: rebuilt in place, no new section.
