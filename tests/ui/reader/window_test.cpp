@@ -18,12 +18,16 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMediaPlayer>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -195,6 +199,7 @@ class ReaderWindowTest : public QObject {
     void saveWritesClipboardAndRespectsNo();
     void shortDescriptorShowsTheAboutPage();
     void onlineReaderShowsItsFolder();
+    void bookmarksTakeThePageAddressAndOpenOne();
     void cleanupTestCase();
 
   private:
@@ -514,6 +519,9 @@ void ReaderWindowTest::saveWritesClipboardAndRespectsNo() {
 }
 
 void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
+    // A language file beside the book: the test runs under an English locale.
+    QVERIFY(QFile::copy(QStringLiteral(FOLIO_SOURCE_DIR "/data/folioPage/Language.lng"),
+                        m_dir.filePath(QStringLiteral("Language.lng"))));
     const QString path = m_dir.filePath(QStringLiteral("short.exe"));
     QString why;
     QVERIFY2(makeBook(path, "Book:Me", {{"index.html", "<title>x</title>"}}, &why),
@@ -529,6 +537,10 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("folioPage"));
     QVERIFY(window.homeAddress().isEmpty());
+    QCOMPARE(window.button(1, 2)->text(), QStringLiteral("Back"));
+    QCOMPARE(window.button(1, 23)->text(), QStringLiteral("Exit"));
+    QCOMPARE(window.button(2, 5)->text(), QStringLiteral("Save"));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Voice:"));
     QTRY_COMPARE_WITH_TIMEOUT(window.webTree()->title(), QStringLiteral("Mirelo电子书"), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("Mirelo电子书"), 20000);
     QVERIFY(evaluate(window.webBook(), QStringLiteral("document.body.innerText"))
@@ -550,7 +562,8 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
         return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
     };
     QVERIFY(write(folder.filePath(QStringLiteral("index.html")),
-                  ansi(pageText("在线首页", "<a href='a.html'>a</a>"))));
+                  ansi(pageText("在线首页", "<a href='a.html'>一</a><p><a href='b.html'>二</a>"
+                                            "<a href='http://127.0.0.1:9/c'>三</a>"))));
     QVERIFY(
         write(folder.filePath(QStringLiteral("tree/tree.html")), ansi(pageText("在线目录", ""))));
 
@@ -576,6 +589,47 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("ComURL"))->currentText(),
              QUrl(window.homeAddress()).toString());
     QCOMPARE(window.webBook()->contextMenuPolicy(), Qt::DefaultContextMenu);
+
+    // The download button hands the page's links, in document order, to the download window.
+    window.button(3, 1)->trigger();
+    auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
+    auto* list4 = window.findChild<QListWidget*>(QStringLiteral("List4"));
+    QVERIFY(list3 && list4);
+    QTRY_COMPARE_WITH_TIMEOUT(list3->count(), 3, 10000);
+    QCOMPARE(list4->count(), 3);
+    QCOMPARE(list3->item(0)->text(), QStringLiteral("一"));
+    QCOMPARE(list3->item(2)->text(), QStringLiteral("三"));
+    QCOMPARE(list4->item(1)->text(), QUrl::fromLocalFile(folder.filePath("b.html")).toString());
+    QCOMPARE(list4->item(2)->text(), QStringLiteral("http://127.0.0.1:9/c"));
+}
+
+void ReaderWindowTest::bookmarksTakeThePageAddressAndOpenOne() {
+    QWebEngineView* book = m_window->webBook();
+    book->load(QUrl(m_window->resourcePrefix() + QStringLiteral("chapter2.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("第二章"), 20000);
+    QString address;
+    bool seen = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QStringLiteral("FrmBookTag")) {
+            return;
+        }
+        seen = true;
+        address = dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->text();
+        // The first opening offers the default bookmark; opening it closes the window.
+        auto* list1 = dialog->findChild<QListWidget*>(QStringLiteral("List1"));
+        list1->setCurrentRow(0);
+        emit list1->itemDoubleClicked(list1->item(0));
+        if (dialog->isVisible()) {
+            dialog->close();
+        }
+    });
+    m_window->button(1, 8)->trigger();
+    QVERIFY(seen);
+    QVERIFY(address.endsWith(QStringLiteral("/book.exe/chapter2.html")));
+    // The default bookmark names a bare page, which opens from this book.
+    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("BookTag.ini"))));
 }
 
 void ReaderWindowTest::cleanupTestCase() {
