@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -54,8 +55,6 @@ class Reader {
         std::memcpy(&v, m_d.data() + off, sizeof v);
         return v;
     }
-
-    std::size_t size() const { return m_d.size(); }
 
   private:
     std::span<const std::uint8_t> m_d;
