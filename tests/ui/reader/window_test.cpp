@@ -547,6 +547,14 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
                 .toString()
                 .contains(QStringLiteral("Mirelo电子书")));
 
+    // A file that is no Book image at all (this test program) opens the same way.
+    ReaderOptions notABook = options;
+    notABook.bookPath = QCoreApplication::applicationFilePath();
+    FrmEBook elf(notABook);
+    elf.load();
+    QCOMPARE(elf.windowTitle(), QStringLiteral("folioPage"));
+    QTRY_COMPARE_WITH_TIMEOUT(elf.webBook()->title(), QStringLiteral("Mirelo电子书"), 20000);
+
     // Home without a home address shows the about page again.
     evaluate(window.webBook(), QStringLiteral("document.title='changed'"));
     QTRY_COMPARE(window.webBook()->title(), QStringLiteral("changed"));
