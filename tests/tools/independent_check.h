@@ -57,7 +57,13 @@ inline RunResult run(const std::string& command) {
     return r;
 }
 
+inline const char* kPython = "/usr/bin/python3";
+
+// The system Python counts as present only with pefile, which is what the tests need it for.
 inline bool haveTool(const std::string& path) {
+    if (path == kPython) {
+        return run(std::string(kPython) + " -c 'import pefile'").status == 0;
+    }
     return run("command -v " + shellQuote(path) + " >/dev/null").status == 0;
 }
 
@@ -76,8 +82,6 @@ inline bool haveTool(const std::string& path) {
             FAIL() << "independent checker " << tool << " is missing: " << how;                    \
         }                                                                                          \
     } while (0)
-
-inline const char* kPython = "/usr/bin/python3";
 
 // pefile's JSON description of the file (see tests/tools/check_pe.py).
 inline RunResult pefileDescribe(const std::string& pePath) {
@@ -99,10 +103,34 @@ inline std::string wineEnv() {
     return "WINEDEBUG=-all WINEPREFIX=" + shellQuote(winePrefix()) + " ";
 }
 
+// Creates this test program's Wine prefix once (wineboot -i), so that the first resource read
+// does not mix Wine's set-up with its output. Returns false, with the reason, on failure.
+inline bool ensureWinePrefix(std::string* error = nullptr) {
+    static std::string failure;
+    static const bool ready = [] {
+        if (std::filesystem::exists(winePrefix() + "/system.reg")) {
+            return true;
+        }
+        RunResult r = run(wineEnv() + "wineboot -i");
+        if (r.status != 0 && !std::filesystem::exists(winePrefix() + "/system.reg")) {
+            failure = "wineboot -i for " + winePrefix() + " failed: " + r.out;
+            return false;
+        }
+        return true;
+    }();
+    if (!ready && error) {
+        *error = failure;
+    }
+    return ready;
+}
+
 // Reads TYPE/NAME ("#2110", "CUSTOM", "#101", "INDEX.HTML") of `pePath` through Wine's
 // FindResourceA/LoadResource. Returns the bytes, or sets `error`.
 inline std::string wineReadResource(const std::string& pePath, const std::string& type,
                                     const std::string& name, std::string* error) {
+    if (!ensureWinePrefix(error)) {
+        return {};
+    }
     const std::string out = pePath + ".resread.out";
     std::filesystem::remove(out);
     RunResult r = run(wineEnv() + "wine " + shellQuote(FOLIO_BINARY_DIR "/tools/resread.exe") +
@@ -282,29 +310,10 @@ inline std::vector<std::string> checkWithObjdump(const std::string& pePath) {
     FOLIO_REQUIRE_CHECK(::folio::check::haveTool("i686-w64-mingw32-objdump"),                      \
                         "i686-w64-mingw32-objdump", "apt-get install -y binutils-mingw-w64-i686")
 
-// Creates this test program's Wine prefix once (wineboot -i), so later runs start quickly.
-inline bool ensureWinePrefix() {
-    static const bool ready = [] {
-        if (std::filesystem::exists(winePrefix() + "/system.reg")) {
-            return true;
-        }
-        RunResult r = run(wineEnv() + "wineboot -i");
-        if (r.status != 0 && !std::filesystem::exists(winePrefix() + "/system.reg")) {
-            ADD_FAILURE() << "wineboot -i for " << winePrefix() << " failed: " << r.out;
-            return false;
-        }
-        return true;
-    }();
-    return ready;
-}
-
 // The bytes of TYPE/NAME ("#2110" or "CUSTOM", "#101" or "INDEX.HTML") of `pePath` as Wine's
 // LoadLibraryEx(AS_DATAFILE)/FindResource/LoadResource return them; a failure is recorded.
 inline std::string readWithWine(const std::string& pePath, const std::string& type,
                                 const std::string& name) {
-    if (!ensureWinePrefix()) {
-        return {};
-    }
     std::string error;
     std::string bytes = wineReadResource(pePath, type, name, &error);
     if (!error.empty()) {
