@@ -147,6 +147,8 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     m_webBook->setPage(new ReaderPage(
         m_profile, [this](const QUrl& u, bool main) { return pageNavigation(u, main); },
         m_webBook));
+    connect(m_webBook, &QWebEngineView::loadStarted, this, [this] { m_bookLoading = true; });
+    connect(m_webBook, &QWebEngineView::loadFinished, this, [this] { m_bookLoading = false; });
     for (QWebEngineView* view : {m_webTree, m_webBook}) {
         connect(view, &QWebEngineView::loadFinished, this,
                 [this, view](bool ok) { onPaneLoaded(view, ok); });
@@ -723,6 +725,10 @@ void FrmEBook::playSoundLink(const QUrl& url) {
 
 void FrmEBook::applyZoom(int percent) {
     if (!m_webBook->page() || m_webBook->url().isEmpty()) {
+        return;
+    }
+    // The online reader leaves a page that is still loading alone.
+    if (m_options.variant == Variant::Net && m_bookLoading) {
         return;
     }
     m_webBook->page()->runJavaScript(qs(zoomScript(percent)));

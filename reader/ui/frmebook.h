@@ -200,6 +200,7 @@ class FrmEBook : public QWidget {
     std::unique_ptr<QIODevice> m_sound;
     QString m_playerUrl;
     bool m_fillingVoice = false;
+    bool m_bookLoading = false;
 
     QPointer<FrmDownload> m_download;
     std::vector<std::future<bool>> m_downloads;
