@@ -445,6 +445,44 @@ TEST(PeImage, MalformedResourceTreesAreRefused) {
     EXPECT_TRUE(none->resources().empty());
 }
 
+TEST(PeImage, CorruptedBytesNeverCrashTheReaderOrTheWriter) {
+    // Seeded, so a failure repeats: corrupt a few header or resource-tree bytes at a time.
+    const Fixture fx = load("rsrc_not_last.exe");
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const std::uint32_t treeEnd =
+        std::min<std::uint32_t>(fx.resRoot + 0x200, static_cast<std::uint32_t>(fx.bytes.size()));
+    int parsed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes b = fx.bytes;
+        for (int k = 0; k < 4; ++k) {
+            const bool header = next() % 2 == 0;
+            const std::uint32_t at = header ? next() % (fx.secTable + 40 * 10)
+                                            : fx.resRoot + next() % (treeEnd - fx.resRoot);
+            b[at] = static_cast<std::uint8_t>(next());
+        }
+        auto img = PeImage::parse(b, "fuzz.exe");
+        if (!img) {
+            ASSERT_TRUE(img.error().message.starts_with("fuzz.exe: ")) << img.error().message;
+            continue;
+        }
+        ++parsed;
+        for (const Resource& r : img->resources()) {
+            EXPECT_EQ(img->resourceData(r).size(), r.size) << keyOf(r);
+        }
+        if (round % 10 == 0) {
+            auto rebuilt = rebuildResources(b, "fuzz.exe", {});
+            if (rebuilt) {
+                EXPECT_TRUE(PeImage::parse(*rebuilt, "rebuilt.exe"));
+            }
+        }
+    }
+    EXPECT_GT(parsed, 0);
+}
+
 TEST(ResourceUpdater, RefusesFilesItCannotRebuild) {
     // No free room in the header area for one more section header.
     const Fixture fx = load("rsrc_not_last.exe");
