@@ -28,7 +28,7 @@ d=${0%/*}
 [ -f "$d/folioPage" ] && [ -x "$d/folioPage" ] && exec "$d/folioPage" "$0" "$@"
 [ -n "$FOLIO_READER" ] && exec "$FOLIO_READER" "$0" "$@"
 command -v folioPage >/dev/null 2>&1 && exec folioPage "$0" "$@"
-[ -f "$d/../folioPage" ] && [ -x "$d/../folioPage" ] && exec "$d/../folioPage" "$0" "$@"
+r=$d/../folioPage/folioPage; [ -f "$r" ] && [ -x "$r" ] && exec "$r" "$0" "$@"
 echo "$0: no folioPage reader found: install folioPage on PATH, put it beside the book or set FOLIO_READER to its path" >&2
 exit 127
 """

@@ -153,7 +153,9 @@ TEST_F(Launcher, PrefersTheReaderBesideTheBookThenTheEnvironmentThenPath) {
 TEST_F(Launcher, LastFindsTheMakerFolderAboveABookInItsOutFolder) {
     fs::create_directories(dir / "out");
     fs::copy_file(book, dir / "out" / "b.exe");
-    writeExecutable(dir / "folioPage", readFile(dir / "bin" / "reader"));
+    // The maker folder keeps the reader in its folioPage/ folder, beside the template.
+    fs::create_directories(dir / "folioPage");
+    writeExecutable(dir / "folioPage" / "folioPage", readFile(dir / "bin" / "reader"));
     const Outcome r = run({"./out/b.exe"}, {"PATH=/usr/bin:/bin"});
     EXPECT_EQ(r.exitCode, 0) << r.stderrText;
     EXPECT_EQ(readFile(record), "./out/b.exe\n");
