@@ -46,5 +46,5 @@ xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   echo "window caption: $(xdotool getwindowname "$(xdotool search --name "^folioPage" | head -n 1)")"
   import -window root "$3"
   kill $pid; wait $pid 2>/dev/null || true
-' _ "$DIST/folioPage" "$BOOK" "$SHOT"
+' _ "$DIST/folioPage/folioPage" "$BOOK" "$SHOT"
 echo "== screenshot: $SHOT"
