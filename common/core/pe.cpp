@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <map>
 #include <set>
@@ -61,7 +62,7 @@ class Reader {
     const std::string& m_f;
 };
 
-template <class T> void put(Bytes& b, std::size_t off, const T& v) {
+template <class T> void put(std::span<std::uint8_t> b, std::size_t off, const T& v) {
     static_assert(std::is_trivially_copyable_v<T>);
     assert(off <= b.size() && sizeof(T) <= b.size() - off);
     std::memcpy(b.data() + off, &v, sizeof(T));
@@ -545,21 +546,41 @@ std::optional<std::uint32_t> PeImage::rvaToOffset(std::uint32_t rva) const {
     return std::nullopt;
 }
 
-std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t checksumOffset) {
+namespace {
+
+// Adds the little-endian 16-bit words of [begin, end) (begin even; an odd last byte counts as a
+// word of its own). Folding is deferred: one's-complement addition gives the same result
+// whether the carries are folded at every step or once at the end.
+std::uint64_t addWords(std::span<const std::uint8_t> file, std::size_t begin, std::size_t end) {
     std::uint64_t sum = 0;
+    std::size_t i = begin;
+    for (; i + 1 < end; i += 2) {
+        sum += static_cast<std::uint32_t>(file[i]) | (static_cast<std::uint32_t>(file[i + 1]) << 8);
+    }
+    if (i < end) {
+        sum += file[i];
+    }
+    return sum;
+}
+
+} // namespace
+
+std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t checksumOffset) {
     const std::size_t n = file.size();
-    for (std::size_t i = 0; i < n; i += 2) {
-        if (i == checksumOffset || i == std::size_t(checksumOffset) + 2) {
-            continue;
+    std::uint64_t sum = 0;
+    if (checksumOffset % 2 == 0 && std::size_t(checksumOffset) + 4 <= n) {
+        sum = addWords(file, 0, checksumOffset) + addWords(file, checksumOffset + 4, n);
+    } else {
+        for (std::size_t i = 0; i < n; i += 2) {
+            if (i == checksumOffset || i == std::size_t(checksumOffset) + 2) {
+                continue;
+            }
+            sum += addWords(file, i, std::min(n, i + 2));
         }
-        std::uint32_t word = file[i];
-        if (i + 1 < n) {
-            word |= static_cast<std::uint32_t>(file[i + 1]) << 8;
-        }
-        sum += word;
+    }
+    while (sum >> 16) {
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
-    sum = (sum & 0xFFFF) + (sum >> 16);
     return static_cast<std::uint32_t>(sum + n);
 }
 
@@ -584,9 +605,13 @@ constexpr std::uint64_t DataAlignment = 8;
 
 // Lays out the resource section for `entries` (sorted, unique) placed at `sectionRva`, then
 // emits it. Layout: all directory tables (root, types, names), the data entries, the name
-// strings, then the data.
-Result<Bytes> buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
-                                   std::uint32_t sectionRva, const std::string& fileName) {
+// strings, then the data. The section is emitted straight into the zero-filled bytes that
+// `allocate` returns for its size (the place in the output file), so 60 MB of pages are copied
+// once, not twice. Returns the section's size.
+Result<std::uint64_t>
+buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
+                     std::uint32_t sectionRva, const std::string& fileName,
+                     const std::function<std::span<std::uint8_t>(std::uint64_t)>& allocate) {
     struct NameNode {
         const ResourceId* name;
         std::size_t first; // index into entries of its first language
@@ -670,7 +695,7 @@ Result<Bytes> buildResourceSection(const std::vector<const ResourceUpdater::Entr
     }
 
     // Emit.
-    Bytes out(static_cast<std::size_t>(total), 0);
+    const std::span<std::uint8_t> out = allocate(total);
     auto putTable = [&](std::uint64_t at, std::size_t named, std::size_t ids) {
         coff_resource_dir_table t{};
         t.NumberOfNameEntries = static_cast<std::uint16_t>(named);
@@ -742,7 +767,7 @@ Result<Bytes> buildResourceSection(const std::vector<const ResourceUpdater::Entr
         }
     }
     assert(out.size() == total);
-    return out;
+    return total;
 }
 
 } // namespace
@@ -858,27 +883,30 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     if (newVa > std::numeric_limits<std::int32_t>::max()) {
         return fail(fileName + ": no address space left for a new section after " + hex(newVa));
     }
-    auto section = buildResourceSection(unique, static_cast<std::uint32_t>(newVa), fileName);
+    const std::uint64_t overlayStart = rawEnd;
+    const std::uint64_t overlaySize = file.size() - overlayStart;
+    const std::uint64_t keep = inPlace ? newPtr : rawEnd;
+    Bytes out;
+    std::uint64_t rawSize = 0;
+    std::uint64_t outSize = 0;
+    auto section = buildResourceSection(
+        unique, static_cast<std::uint32_t>(newVa), fileName, [&](std::uint64_t total) {
+            rawSize = alignUp(total, fileAlign);
+            outSize = newPtr + rawSize + overlaySize;
+            out.reserve(static_cast<std::size_t>(outSize));
+            out.insert(out.end(), file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
+            out.resize(static_cast<std::size_t>(newPtr + rawSize), 0);
+            out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(overlayStart),
+                       file.end());
+            return std::span<std::uint8_t>(out.data() + newPtr, static_cast<std::size_t>(total));
+        });
     if (!section) {
         return std::unexpected(section.error());
     }
-    const std::uint64_t rawSize = alignUp(section->size(), fileAlign);
-    const std::uint64_t overlayStart = rawEnd;
-    const std::uint64_t overlaySize = file.size() - overlayStart;
-    const std::uint64_t outSize = newPtr + rawSize + overlaySize;
     if (outSize > std::numeric_limits<std::uint32_t>::max()) {
         return fail(fileName + ": the rebuilt file would be " + std::to_string(outSize) +
                     " bytes, more than a PE file can hold");
     }
-
-    Bytes out;
-    out.reserve(static_cast<std::size_t>(outSize));
-    const std::uint64_t keep = inPlace ? newPtr : rawEnd;
-    out.insert(out.end(), file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
-    out.resize(static_cast<std::size_t>(newPtr), 0);
-    out.insert(out.end(), section->begin(), section->end());
-    out.resize(static_cast<std::size_t>(newPtr + rawSize), 0);
-    out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(overlayStart), file.end());
     assert(out.size() == outSize);
 
     // Section header.
@@ -898,7 +926,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     }
     coff_section sh{};
     std::memcpy(sh.Name, ".rsrc", 5);
-    sh.VirtualSize = static_cast<std::uint32_t>(section->size());
+    sh.VirtualSize = static_cast<std::uint32_t>(*section);
     sh.VirtualAddress = static_cast<std::uint32_t>(newVa);
     sh.SizeOfRawData = static_cast<std::uint32_t>(rawSize);
     sh.PointerToRawData = static_cast<std::uint32_t>(newPtr);
@@ -908,11 +936,11 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     // Optional header and its resource directory.
     opt.SizeOfInitializedData =
         static_cast<std::uint32_t>(opt.SizeOfInitializedData - oldRaw + rawSize);
-    opt.SizeOfImage = static_cast<std::uint32_t>(alignUp(newVa + section->size(), secAlign));
+    opt.SizeOfImage = static_cast<std::uint32_t>(alignUp(newVa + *section, secAlign));
     data_directory res{};
     if (!unique.empty()) {
         res.RelativeVirtualAddress = static_cast<std::uint32_t>(newVa);
-        res.Size = static_cast<std::uint32_t>(section->size());
+        res.Size = static_cast<std::uint32_t>(*section);
     }
     put(out, h.directory(ResourceTableIndex), res);
 
