@@ -8,7 +8,8 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 
 DIST=build/dist/folioMake
-OUT=build/demo
+# The maker's own output folder: a book there finds the reader in the maker folder.
+OUT=$DIST/out
 rm -rf "$OUT"
 mkdir -p "$OUT"
 
@@ -32,19 +33,21 @@ for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
 PY
 wrestool -l "$BOOK" | head -n 12
 
-echo "== opening it in folioPage (virtual display)"
+echo "== opening it as a program: $BOOK (its shell header starts folioPage; virtual display)"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
-SHOT="$PWD/$OUT/folioPage.png"
+SHOT="$PWD/build/demo-folioPage.png"
 xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
-  "$1" "$2" & pid=$!
+  "$1" & pid=$!
   for i in $(seq 1 60); do
-    if xdotool search --name "^folioPage" >/dev/null 2>&1; then break; fi
+    if xdotool search --onlyvisible --name "^folioPage-" >/dev/null 2>&1; then break; fi
     sleep 0.5
   done
   sleep 4
-  echo "window caption: $(xdotool getwindowname "$(xdotool search --name "^folioPage" | head -n 1)")"
-  import -window root "$3"
+  for w in $(xdotool search --onlyvisible --name "^folioPage"); do
+    echo "window caption: $(xdotool getwindowname "$w")"
+  done
+  import -window root "$2"
   kill $pid; wait $pid 2>/dev/null || true
-' _ "$DIST/folioPage/folioPage" "$BOOK" "$SHOT"
+'  _ "$BOOK" "$SHOT"
 echo "== screenshot: $SHOT"
