@@ -22,8 +22,7 @@ inline constexpr const char* DescriptorType = "CUSTOM";
 
 // The nine descriptor fields, in descriptor order.
 struct DescriptorFieldsIn {
-    std::string title, author, indexPage, contentsPage, update, bookshelf, advert, webAddress,
-        date;
+    std::string title, author, indexPage, contentsPage, update, bookshelf, advert, webAddress, date;
 };
 
 // title ":" author ":" ... ":" date; fields verbatim, nothing trimmed or escaped.
@@ -46,9 +45,9 @@ pe::ResourceId pageResourceName(std::string_view fileName);
 
 // What the readers build from the descriptor.
 struct ReaderAddresses {
-    std::string caption;      // "folioPage-" + title + "-" + author
-    std::string contentsUrl;  // prefix + field 3
-    std::string homeUrl;      // prefix + field 2
+    std::string caption;     // "folioPage-" + title + "-" + author
+    std::string contentsUrl; // prefix + field 3
+    std::string homeUrl;     // prefix + field 2
 };
 
 // "RES://" + folder + "/" (only when missing) + name without extension + ".exe/".
@@ -57,8 +56,7 @@ std::string resourcePrefix(const std::string& programFolder, const std::string& 
                            char separator = '/');
 
 // Caption and pane addresses; an error when the descriptor has fewer than four fields.
-Result<ReaderAddresses> readerAddresses(std::string_view descriptorUtf8,
-                                        const std::string& prefix);
+Result<ReaderAddresses> readerAddresses(std::string_view descriptorUtf8, const std::string& prefix);
 
 // A Book image opened for reading: memory-mapped, resources indexed for binary search.
 class BookImage {

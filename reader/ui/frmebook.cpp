@@ -88,13 +88,13 @@ QString scriptString(const QString& text) {
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
-struct ButtonSpec {
+struct ButtonDef {
     const char* caption; // nullptr: separator
     int image;
 };
 
 // Toolbar1, by position.
-const ButtonSpec Toolbar1Buttons[] = {
+const ButtonDef Toolbar1Buttons[] = {
     {nullptr, 0}, {"后退", 1},  {"前进", 2},  {"刷新", 3},  {"停止", 4},  {"首页", 5},
     {nullptr, 0}, {"书签", 6},  {"查找", 7},  {"放大", 8},  {"缩小", 9},  {nullptr, 0},
     {"全屏", 12}, {"朗读", 13}, {"停止", 15}, {"设置", 14}, {nullptr, 0}, {"播放", 16},
@@ -102,7 +102,7 @@ const ButtonSpec Toolbar1Buttons[] = {
 };
 
 // Toolbar2, by position.
-const ButtonSpec Toolbar2Buttons[] = {
+const ButtonDef Toolbar2Buttons[] = {
     {nullptr, 0}, {"关闭", 1}, {"展开", 2}, {"复制", 18}, {"保存", 19}, {"更新", 20}, {"书架", 21},
 };
 
@@ -219,12 +219,12 @@ void FrmEBook::buildToolbars() {
         bar->setFloatable(false);
         return bar;
     };
-    auto fill = [this](QToolBar* bar, const ButtonSpec* specs, std::size_t count) {
+    auto fill = [this](QToolBar* bar, const ButtonDef* defs, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
-            if (!specs[i].caption) {
+            if (!defs[i].caption) {
                 bar->addSeparator();
             } else {
-                bar->addAction(m_images->icon(specs[i].image), QString::fromUtf8(specs[i].caption));
+                bar->addAction(m_images->icon(defs[i].image), QString::fromUtf8(defs[i].caption));
             }
         }
     };

@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = std::string(argv[1]) + "/";
-    const ImageSpec big{32, 32, 24, 1};
-    const ImageSpec small{16, 16, 24, 2};
+    const IconShape big{32, 32, 24, 1};
+    const IconShape small{16, 16, 24, 2};
     bool ok = writeFile(dir + "img30001.bin", makeIconImage(big)) &&
               writeFile(dir + "img30002.bin", makeIconImage(small)) &&
               // planes and bit count 0, as some resource compilers leave them, so that the

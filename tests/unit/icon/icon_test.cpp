@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using folio::compiler::CompileObserver;
 using folio::compiler::MessageIcon;
 using icontest::Bytes;
-using icontest::ImageSpec;
+using icontest::IconShape;
 using icontest::makeIco;
 using icontest::makeIconImage;
 
@@ -134,8 +134,8 @@ class IconReplace : public ::testing::Test {
         return to;
     }
 
-    fs::path writeIco(const std::vector<ImageSpec>& specs, const std::string& name = "new.ico") {
-        writeAll(dir / name, makeIco(specs));
+    fs::path writeIco(const std::vector<IconShape>& shapes, const std::string& name = "new.ico") {
+        writeAll(dir / name, makeIco(shapes));
         return dir / name;
     }
 

@@ -1,2 +1,5 @@
 #include <stdio.h>
-int main(void) { puts("fixture ok"); return 0; }
+int main(void) {
+    puts("fixture ok");
+    return 0;
+}
