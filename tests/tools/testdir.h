@@ -12,7 +12,7 @@ struct TempDir {
     TempDir() {
         std::random_device rd;
         path = std::filesystem::temp_directory_path() /
-               ("folio-fetch-" + std::to_string(rd()) + std::to_string(rd()));
+               ("folio-test-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(path);
     }
     ~TempDir() {
