@@ -3,6 +3,7 @@
 
 #include "companionrules.h"
 #include "messageservice.h"
+#include "uitext.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,13 +12,6 @@
 namespace folio::readerui {
 
 namespace {
-
-QString qs(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-std::string utf8(const QString& text) {
-    return text.toStdString();
-}
 
 // The client area shows the name box, the names and the three buttons; the address box and
 // the address list sit to the right of it, out of sight.

@@ -2,6 +2,7 @@
 #include "frmdownload.h"
 
 #include "messageservice.h"
+#include "uitext.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -18,13 +19,6 @@
 namespace folio::readerui {
 
 namespace {
-
-QString qs(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-std::string utf8(const QString& text) {
-    return text.toStdString();
-}
 
 constexpr int ClientWidth = 9600;
 constexpr int ClientHeight = 6540;

@@ -19,6 +19,7 @@
 #include "skinloader.h"
 #include "speech.h"
 #include "text.h"
+#include "uitext.h"
 #include "voice.h"
 
 #include <QAction>
@@ -55,13 +56,6 @@
 namespace folio::readerui {
 
 namespace {
-
-std::string utf8(const QString& s) {
-    return s.toStdString();
-}
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A browser page whose navigations the window decides on.
 class ReaderPage : public QWebEnginePage {

@@ -2,6 +2,7 @@
 #include "frmset.h"
 
 #include "messageservice.h"
+#include "uitext.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,13 +19,6 @@ namespace folio::readerui {
 namespace {
 
 using folio::reader::SpeechEngine;
-
-QString qs(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-std::string utf8(const QString& text) {
-    return text.toStdString();
-}
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top) {
     auto* l = new QLabel(text, parent);
