@@ -59,29 +59,21 @@ inline RunResult run(const std::string& command) {
 
 inline const char* kPython = "/usr/bin/python3";
 
+inline bool havePefile() {
+    return run(std::string(kPython) + " -c 'import pefile'").status == 0;
+}
+
 // The system Python counts as present only with pefile, which is what the tests need it for.
 inline bool haveTool(const std::string& path) {
     if (path == kPython) {
-        return run(std::string(kPython) + " -c 'import pefile'").status == 0;
+        return havePefile();
     }
     return run("command -v " + shellQuote(path) + " >/dev/null").status == 0;
 }
 
-// Call at the start of a test that needs `tool`; returns false (and fails or skips) when absent.
-#define FOLIO_REQUIRE_TOOL(tool, how)                                                              \
-    do {                                                                                           \
-        if (!::folio::check::haveTool(tool)) {                                                     \
-            const char* allow = std::getenv("FOLIO_ALLOW_MISSING_TOOLS");                          \
-            if (allow && std::string(allow) == "1") {                                              \
-                std::fprintf(stderr,                                                               \
-                             "\n*** WARNING: %s is missing (%s); independent check "               \
-                             "SKIPPED ***\n\n",                                                    \
-                             tool, how);                                                           \
-                GTEST_SKIP() << tool << " missing";                                                \
-            }                                                                                      \
-            FAIL() << "independent checker " << tool << " is missing: " << how;                    \
-        }                                                                                          \
-    } while (0)
+// Call at the start of a test that needs `tool`: fails the test (or skips it under
+// FOLIO_ALLOW_MISSING_TOOLS=1) when the tool is absent.
+#define FOLIO_REQUIRE_TOOL(tool, how) FOLIO_REQUIRE_CHECK(::folio::check::haveTool(tool), tool, how)
 
 // pefile's JSON description of the file (see tests/tools/check_pe.py).
 inline RunResult pefileDescribe(const std::string& pePath) {
@@ -151,10 +143,6 @@ inline std::string wineReadResource(const std::string& pePath, const std::string
 // Start the test with FOLIO_REQUIRE_PEFILE(), FOLIO_REQUIRE_WRESTOOL() or FOLIO_REQUIRE_WINE():
 // they fail the test (or skip it under FOLIO_ALLOW_MISSING_TOOLS=1) when the tool is missing.
 // The calls below record a test failure of their own when the tool cannot be run at all.
-
-inline bool havePefile() {
-    return run(std::string(kPython) + " -c 'import pefile'").status == 0;
-}
 
 inline bool haveWine() {
     return haveTool("wine") && std::filesystem::exists(FOLIO_BINARY_DIR "/tools/resread.exe");
