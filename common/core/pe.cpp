@@ -72,19 +72,17 @@ std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) {
     return a == 0 ? v : (v + a - 1) / a * a;
 }
 
+// Resource names fold with the same table as the page names the book layer upper-cases, so
+// the writer's order and every lookup agree. A lone surrogate half has no case.
 char16_t upper16(char16_t c) {
-    if (c >= u'a' && c <= u'z') {
-        return static_cast<char16_t>(c - 32);
+    if (c < 0x80) {
+        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
     }
-    // Latin-1, Greek and Cyrillic small letters, as the system's upper-case table folds them.
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F)) {
-        return static_cast<char16_t>(c - 32);
+    if (c >= 0xD800 && c <= 0xDFFF) {
+        return c;
     }
-    if (c >= 0x450 && c <= 0x45F) {
-        return static_cast<char16_t>(c - 80);
-    }
-    return c;
+    const char32_t u = toUpperChar(c);
+    return u <= 0xFFFF ? static_cast<char16_t>(u) : c;
 }
 
 std::u16string upper(std::u16string_view s) {

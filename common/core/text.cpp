@@ -313,9 +313,7 @@ Result<void> writeAnsiLines(const std::string& path, const std::vector<std::stri
     return writeFileAtomic(path, text);
 }
 
-namespace {
-
-char32_t upperChar(char32_t cp) {
+char32_t toUpperChar(char32_t cp) {
     if (cp < 0x80)
         return (cp >= 'a' && cp <= 'z') ? cp - 0x20 : cp;
 #ifdef _WIN32
@@ -334,8 +332,6 @@ char32_t upperChar(char32_t cp) {
 #endif
 }
 
-} // namespace
-
 std::string toUpperUnicode(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -347,7 +343,7 @@ std::string toUpperUnicode(std::string_view utf8) {
             ++pos;
             continue;
         }
-        appendUtf8(out, upperChar(cp));
+        appendUtf8(out, toUpperChar(cp));
         pos += len;
     }
     return out;

@@ -29,6 +29,9 @@ Result<std::vector<std::string>> readAnsiLines(const std::string& path);
 // Writes UTF-8 lines as CP936, each followed by CR LF (atomically).
 Result<void> writeAnsiLines(const std::string& path, const std::vector<std::string>& lines);
 
+// The one-to-one upper case of one character, from the same table as toUpperUnicode.
+char32_t toUpperChar(char32_t cp);
+
 // Upper case for ASCII and the Unicode letters Windows' resource names fold (UTF-8 in and out).
 std::string toUpperUnicode(std::string_view utf8);
 

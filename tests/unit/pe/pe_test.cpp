@@ -2,6 +2,7 @@
 #include "fileio.h"
 #include "independent_check.h"
 #include "pe.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 
@@ -558,6 +559,11 @@ TEST(ResourceId, ParsingAndCaseInsensitiveEquality) {
     EXPECT_TRUE(ResourceId::parse("70000").isString) << "too large for an id";
     EXPECT_TRUE(ResourceId::parse("#").isString);
     EXPECT_EQ(ResourceId::fromName("index.html"), ResourceId::fromName("INDEX.HTML"));
+    // Beyond ASCII the writer folds as the book layer's page names do.
+    EXPECT_EQ(ResourceId::fromName("\u0101.html"), ResourceId::fromName("\u0100.HTML"));
+    EXPECT_EQ(ResourceId::fromName("\u00ff"), ResourceId::fromName("\u0178"));
+    EXPECT_EQ(ResourceId::fromName("\u00e9t\u00e9"),
+              ResourceId::fromName(toUpperUnicode("\u00e9t\u00e9")));
     EXPECT_EQ(ResourceId::fromName("é"), ResourceId::fromName("É"));
     EXPECT_FALSE(ResourceId::fromName("1") == ResourceId::fromId(1));
     EXPECT_TRUE(resourceIdLess(ResourceId::fromName("ZZZ"), ResourceId::fromId(1)));
