@@ -2,6 +2,7 @@
 // command line.
 #include "book.h"
 #include "compilebook.h"
+#include "console.h"
 #include "fileio.h"
 #include "settings.h"
 #include "text.h"
@@ -19,69 +20,9 @@
 
 namespace fs = std::filesystem;
 using namespace folio;
+using namespace folio::cli;
 
 namespace {
-
-constexpr int ExitOk = 0;
-constexpr int ExitFailure = 1;
-constexpr int ExitUsage = 2;
-
-constexpr const char* Usage =
-    R"(usage: folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
-                    [--skin NAME] [--date TEXT]
-       folio info <book>
-       folio extract <book> <dir>
-       folio --help
-
-compile  reads <folder>/<name>.ini and compiles every file directly in the folder, in name
-         order, into a Book image. The maker folder (reader template, skin library, skins)
-         defaults to the folder of this program; the output folder to the settings' output
-         folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
-         today (YYYY-MM-DD).
-info     prints the book's descriptor fields and its resources (type, name, language, size).
-extract  writes the book's pages into <dir>, named as stored.
-
-Exit status: 0 success, 1 failure, 2 usage error.
-)";
-
-int usageError(const std::string& message) {
-    std::cerr << "folio: " << message << "\n\n" << Usage;
-    return ExitUsage;
-}
-
-// Messages the compiler would show in boxes are printed; captions and progress are not.
-class ConsoleObserver : public compiler::CompileObserver {
-  public:
-    void messageBox(const std::string& text, const std::string& title,
-                    compiler::MessageIcon icon) override {
-        // The paragraph break of a message box becomes one blank on the console.
-        std::string flat;
-        for (std::size_t pos = 0; pos < text.size();) {
-            if (text.compare(pos, 4, "\r\n\r\n") == 0) {
-                flat += ' ';
-                pos += 4;
-            } else {
-                flat += text[pos++];
-            }
-        }
-        std::ostream& out = icon == compiler::MessageIcon::Information && title != "编译失败。"
-                                ? std::cout
-                                : std::cerr;
-        out << "[" << title << "] " << flat << "\n";
-    }
-    void setCaption(const std::string&) override {}
-    void setProgressMaximum(int) override {}
-    void setProgressValue(int) override {}
-    void processEvents() override {}
-};
-
-std::string executableFolder() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return fs::current_path().string();
-    return self.parent_path().string();
-}
 
 std::string todayIso() {
     const auto now = std::chrono::system_clock::now();
@@ -323,5 +264,15 @@ int main(int argc, char** argv) {
         return info(args);
     if (command == "extract")
         return extract(args);
+    if (command == "contents")
+        return contentsCommand(args);
+    if (command == "generate")
+        return generateCommand(args);
+    if (command == "txt2html")
+        return txt2htmlCommand(args);
+    if (command == "html2txt")
+        return html2txtCommand(args);
+    if (command == "rename")
+        return renameCommand(args);
     return usageError("unknown command " + command);
 }

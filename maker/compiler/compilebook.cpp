@@ -98,7 +98,7 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         std::string text = "当编译你的ebook时出现错误。";
         if (!why.empty())
             text += "\r\n\r\n" + why;
-        observer.messageBox(text, "编译错误", MessageIcon::Error);
+        observer.messageBox(text, "编译错误", MessageIcon::Critical);
         // The only failure after which nothing of this run is left behind.
         removeQuietly(bookPath);
         removeQuietly(skinCopy);

@@ -1,6 +1,8 @@
 // Compiling a project folder into a Book image, without any window.
 #pragma once
 
+#include "observer.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,19 +38,9 @@ struct CompileInputs {
     std::string dateText; // today's date in the user's short date format
 };
 
-enum class MessageIcon { Information, Warning, Error, Exclamation };
-
-// What the window shows while compiling. Tests record it; the workbench paints it.
-class CompileObserver {
-  public:
-    virtual ~CompileObserver() = default;
-    virtual void messageBox(const std::string& text, const std::string& title,
-                            MessageIcon icon) = 0;
-    virtual void setCaption(const std::string& caption) = 0;
-    virtual void setProgressMaximum(int maximum) = 0;
-    virtual void setProgressValue(int value) = 0;
-    virtual void processEvents() = 0;
-};
+using folio::MessageIcon;
+// The compiler reports through the common observer.
+using CompileObserver = folio::Observer;
 
 enum class CompileOutcome { Done, Invalid, DescriptorFailed, Failed };
 

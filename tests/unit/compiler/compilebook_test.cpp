@@ -29,8 +29,10 @@ struct Event {
 
 class Recorder : public CompileObserver {
   public:
-    void messageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
+    folio::Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                             folio::MessageButtons) override {
         events.push_back({Event::Message, text, title, icon, 0});
+        return folio::Answer::Ok;
     }
     void setCaption(const std::string& c) override {
         events.push_back({Event::Caption, c, {}, {}, 0});
@@ -272,7 +274,7 @@ TEST_F(Compile, OversizedDescriptorRefusedAndNothingLeftBehind) {
     EXPECT_TRUE(messages[0].text.starts_with("当编译你的ebook时出现错误。")) << messages[0].text;
     EXPECT_NE(messages[0].text.find("32767"), std::string::npos);
     EXPECT_EQ(messages[0].title, "编译错误");
-    EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
     EXPECT_TRUE(fs::is_empty(m_out)) << "book, aero.she and SkinH_VB6.dll must be removed";
     EXPECT_TRUE(m_rec.of(Event::Maximum).empty());
 }

@@ -32,8 +32,10 @@ struct Box {
 class Recorder : public CompileObserver {
   public:
     std::vector<Box> boxes;
-    void messageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
+    folio::Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                             folio::MessageButtons) override {
         boxes.push_back({text, title, icon});
+        return folio::Answer::Ok;
     }
     void setCaption(const std::string&) override {}
     void setProgressMaximum(int) override {}

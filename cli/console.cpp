@@ -1,0 +1,71 @@
+// What every folio command shares: the usage text, usage errors and the console observer.
+#include "console.h"
+
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace folio::cli {
+
+const char* const Usage =
+    R"(usage: folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
+                    [--skin NAME] [--date TEXT]
+       folio contents add|home|folders|list|clear <project> ...
+       folio generate <project> [--maker DIR]
+       folio txt2html [--maker DIR] FILE...
+       folio html2txt [--title-from title|h1] [--start TEXT] [--end TEXT] [--remove LIST] FILE...
+       folio rename [--by first-line|title|h1|h2|symbols] --yes FILE...
+       folio info <book>
+       folio extract <book> <dir>
+       folio --help
+
+compile  reads <folder>/<name>.ini and compiles every file directly in the folder, in name
+         order, into a Book image. The maker folder (reader template, skin library, skins)
+         defaults to the folder of this program; the output folder to the settings' output
+         folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
+         today (YYYY-MM-DD).
+info     prints the book's descriptor fields and its resources (type, name, language, size).
+extract  writes the book's pages into <dir>, named as stored.
+
+Exit status: 0 success, 1 failure, 2 usage error.
+)";
+
+int usageError(const std::string& message) {
+    std::cerr << "folio: " << message << "\n\n" << Usage;
+    return ExitUsage;
+}
+
+Answer ConsoleObserver::messageBox(const std::string& text, const std::string& title,
+                                   MessageIcon icon, MessageButtons buttons) {
+    // The paragraph break of a message box becomes one blank on the console.
+    std::string flat;
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (text.compare(pos, 4, "\r\n\r\n") == 0) {
+            flat += ' ';
+            pos += 4;
+        } else if (text.compare(pos, 2, "\r\n") == 0) {
+            flat += ' ';
+            pos += 2;
+        } else {
+            flat += text[pos++];
+        }
+    }
+    std::ostream& out =
+        icon == MessageIcon::Information && title != "编译失败。" ? std::cout : std::cerr;
+    out << "[" << title << "] " << flat << "\n";
+    if (buttons == MessageButtons::YesNo)
+        return m_answerYes ? Answer::Yes : Answer::No;
+    return Answer::Ok;
+}
+
+std::string executableFolder() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return fs::current_path().string();
+    return self.parent_path().string();
+}
+
+} // namespace folio::cli

@@ -1,0 +1,2 @@
+// maker/generators: placeholder translation unit so the library exists before its routines.
+namespace folio::generators {}
