@@ -1,2 +1,0 @@
-// maker/generators: placeholder translation unit so the library exists before its routines.
-namespace folio::generators {}
