@@ -22,6 +22,7 @@ PACKAGES=(
   python3 python3-pefile icoutils
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
   wine wine32
+  fp-utils libchm-bin
 )
 
 # wine32 lives in Debian's i386 architecture.

@@ -1,0 +1,42 @@
+// The help compiler launcher: runs chmcmd on a help project and hands back a sound help file.
+#pragma once
+
+#include "chmheader.h"
+#include "error.h"
+
+#include <string>
+#include <vector>
+
+namespace folio::chm {
+
+// What the launcher needs of a help project file (CP936 text, as the maker writes it).
+struct HelpProject {
+    std::string path;         // the project file
+    std::string folder;       // its folder: chmcmd works there and the files are relative to it
+    std::string compiledFile; // the help file to write, relative to `folder` (UTF-8, "/")
+    // The [FILES] entries, relative to `folder` (UTF-8, "/"), in order; blank lines, comments
+    // and repeats are left out.
+    std::vector<std::string> files;
+    std::vector<std::string> lines; // every line of the file as read (CP936), for the rewrite
+};
+
+// Reads and checks the project file: an entry that is absolute or climbs out of the project
+// folder is refused, since the compiler cannot store it. A project without "Compiled file="
+// writes its base name with ".chm".
+Result<HelpProject> readHelpProject(const std::string& path);
+
+struct HelpCompileReport {
+    std::string chmPath;      // the help file written
+    DirectoryCheck directory; // its directory as chmcmd wrote it (before the mend)
+    std::string log;          // what chmcmd printed
+};
+
+// Compiles the project with `chmcmd` (looked up on PATH unless it holds a "/"): every listed
+// file must exist; chmcmd runs in the project folder on a rewritten copy of the project whose
+// paths are this system's file names; its help file is checked and its directory header
+// mended. On failure the error says why (with chmcmd's output) and an earlier help file of
+// the same name is left as it was.
+Result<HelpCompileReport> compileHelpProject(const std::string& projectPath,
+                                             const std::string& chmcmd = "chmcmd");
+
+} // namespace folio::chm
