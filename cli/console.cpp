@@ -11,7 +11,7 @@ namespace folio::cli {
 
 const char* const Usage =
     R"(usage: folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
-                    [--skin NAME] [--date TEXT]
+                    [--skin NAME] [--date TEXT] [--chm]
        folio contents add|home|folders|list|clear <project> ...
        folio generate <project> [--maker DIR]
        folio txt2html [--maker DIR] FILE...
@@ -25,7 +25,8 @@ compile  reads <folder>/<name>.ini and compiles every file directly in the folde
          order, into a Book image. The maker folder (reader template, skin library, skins)
          defaults to the folder of this program; the output folder to the settings' output
          folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
-         today (YYYY-MM-DD).
+         today (YYYY-MM-DD). --chm then compiles the help project <title>.hhp that
+         generate wrote into <title>.chm with <maker>/chm/hhc.
 info     prints the book's descriptor fields and its resources (type, name, language, size).
 extract  writes the book's pages into <dir>, named as stored.
 

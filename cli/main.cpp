@@ -4,6 +4,7 @@
 #include "compilebook.h"
 #include "console.h"
 #include "fileio.h"
+#include "help.h"
 #include "settings.h"
 #include "text.h"
 
@@ -58,6 +59,7 @@ std::string firstSkin(const std::string& skinFolder) {
 
 int compile(const std::vector<std::string>& args) {
     std::optional<std::string> folder, maker, out, icon, skin, date;
+    bool chm = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& target) {
@@ -77,6 +79,8 @@ int compile(const std::vector<std::string>& args) {
             ok = value(skin);
         else if (a == "--date")
             ok = value(date);
+        else if (a == "--chm")
+            chm = true;
         else if (a.starts_with("--"))
             return usageError("unknown option " + a);
         else if (!folder)
@@ -149,6 +153,16 @@ int compile(const std::vector<std::string>& args) {
         return ExitFailure;
     }
     std::cout << "added " << r.pagesAdded << " pages\nbook: " << r.bookPath << "\n";
+    if (chm) {
+        // The help compiler works on the help project the generate command wrote.
+        const generators::ContentsList noEntries;
+        const compiler::HelpInputs help{noEntries, in.settings, makerFolder, projectFolder};
+        std::cout << "compiling the help project " << compiler::helpFilePath(help, ".hhp") << "\n";
+        auto h = compiler::CompileHelp(help, observer);
+        if (!h)
+            return ExitFailure;
+        std::cout << *h;
+    }
     return ExitOk;
 }
 
