@@ -1,17 +1,23 @@
 // Whole-file reads and crash-safe whole-file writes over the standard library.
 #include "fileio.h"
 
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <limits>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #else
+#include <signal.h>
+#include <sys/types.h>
 #include <unistd.h>
 #endif
 
@@ -33,19 +39,215 @@ bool syncToDisk(std::FILE* f) {
 #endif
 }
 
-std::string tempNameBeside(const std::string& path) {
-    static std::mt19937_64 rng{std::random_device{}()};
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
-    return path + suffix;
+// Longest file name most file systems take (NAME_MAX, in bytes).
+constexpr std::size_t NameMax = 255;
+constexpr const char* StageMark = ".folio-tmp.";
+
+unsigned long currentPid() {
+#ifdef _WIN32
+    return static_cast<unsigned long>(_getpid());
+#else
+    return static_cast<unsigned long>(::getpid());
+#endif
+}
+
+// True unless the process is known to be gone: a stage of a running process is never taken
+// away from it.
+bool processAlive(unsigned long pid) {
+#ifdef _WIN32
+    (void)pid;
+    return true;
+#else
+    if (pid == 0 || pid > static_cast<unsigned long>(std::numeric_limits<pid_t>::max()))
+        return true;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+#endif
+}
+
+// The part of a stage's name that stands for its target: the target's own name when the whole
+// stage name fits in NAME_MAX, otherwise a hash of it.
+std::string stageStem(const std::string& name) {
+    constexpr std::size_t longestSuffix = 11 + 20 + 1 + 10; // mark, pid, ".", counter
+    if (name.size() + longestSuffix <= NameMax)
+        return name;
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : name)
+        h = (h ^ c) * 1099511628211ull;
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+    return buf;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto pos = path.find_last_of("/\\");
+    return pos == std::string::npos ? std::string(".") : path.substr(0, pos + 1);
+}
+
+std::string joinFolder(const std::string& folder, const std::string& name) {
+    return folder == "." ? name : folder + name;
 }
 
 } // namespace
 
-Result<Bytes> readFileBytes(const std::string& path) {
+std::string stagedNameFor(const std::string& target, unsigned long pid, unsigned n) {
+    return joinFolder(folderOf(target), stageStem(fileName(target)) + StageMark +
+                                            std::to_string(pid) + "." + std::to_string(n));
+}
+
+int removeStaleStages(const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string prefix = stageStem(fileName(target)) + StageMark;
+    int removed = 0;
     std::error_code ec;
-    if (fs::is_directory(fs::u8path(path), ec)) {
-        return fail("cannot read " + path + ": it is a folder");
+    for (const auto& e : fs::directory_iterator(fs::u8path(folder), ec)) {
+        const std::string name = e.path().filename().string();
+        if (!name.starts_with(prefix))
+            continue;
+        std::size_t i = prefix.size();
+        unsigned long pid = 0;
+        while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])) &&
+               pid < 100000000000ul)
+            pid = pid * 10 + static_cast<unsigned long>(name[i++] - '0');
+        if (i == prefix.size() || i >= name.size() || name[i] != '.')
+            continue;
+        if (pid == currentPid() || processAlive(pid))
+            continue;
+        std::error_code rmEc;
+        if (fs::remove(e.path(), rmEc))
+            ++removed;
+    }
+    return removed;
+}
+
+std::string describeNonRegular(const std::string& path) {
+    std::error_code ec;
+    const auto st = fs::status(fs::u8path(path), ec);
+    switch (st.type()) {
+    case fs::file_type::regular:
+        return {};
+    case fs::file_type::directory:
+        return "a folder";
+    case fs::file_type::fifo:
+        return "a FIFO";
+    case fs::file_type::character:
+        return "a character device";
+    case fs::file_type::block:
+        return "a block device";
+    case fs::file_type::socket:
+        return "a socket";
+    default:
+        break;
+    }
+    std::error_code linkEc;
+    if (fs::is_symlink(fs::symlink_status(fs::u8path(path), linkEc)))
+        return "a dangling symbolic link";
+    if (st.type() == fs::file_type::not_found)
+        return "no such file";
+    return "not a regular file";
+}
+
+// ---- StagedFile ----
+
+Result<StagedFile> StagedFile::create(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    removeStaleStages(target);
+    StagedFile s;
+    s.m_target = target;
+    s.m_path = stagedNameFor(target, currentPid(), counter++);
+    s.m_file = std::fopen(s.m_path.c_str(), "wb");
+    if (!s.m_file) {
+        return fail("cannot create " + s.m_path + " (to write " + target + "): " + reason());
+    }
+    return s;
+}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : m_target(std::move(other.m_target)), m_path(std::move(other.m_path)),
+      m_file(std::exchange(other.m_file, nullptr)), m_done(std::exchange(other.m_done, true)) {}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+        discard();
+        m_target = std::move(other.m_target);
+        m_path = std::move(other.m_path);
+        m_file = std::exchange(other.m_file, nullptr);
+        m_done = std::exchange(other.m_done, true);
+    }
+    return *this;
+}
+
+StagedFile::~StagedFile() {
+    discard();
+}
+
+Result<void> StagedFile::write(std::span<const std::uint8_t> data) {
+    if (!m_file) {
+        return fail("cannot write " + m_path + ": the file is closed");
+    }
+    if (!data.empty() && std::fwrite(data.data(), 1, data.size(), m_file) != data.size()) {
+        return fail("cannot write " + m_target + " (through " + m_path + "): " + reason());
+    }
+    return {};
+}
+
+Result<void> StagedFile::close() {
+    if (!m_file) {
+        return {};
+    }
+    // The data must be on disk before the rename makes it visible: otherwise a power loss can
+    // leave the new name pointing at an empty file, and the old contents gone too.
+    bool ok = std::fflush(m_file) == 0 && syncToDisk(m_file);
+    std::string why = ok ? std::string() : reason();
+    ok = (std::fclose(m_file) == 0) && ok;
+    m_file = nullptr;
+    if (!ok) {
+        return fail("cannot write " + m_target + " (through " + m_path +
+                    "): " + (why.empty() ? reason() : why));
+    }
+    return {};
+}
+
+void StagedFile::copyPermissionsFrom(const std::string& from) {
+    std::error_code ec;
+    const auto st = fs::status(fs::u8path(from), ec);
+    if (!ec && fs::exists(st)) {
+        fs::permissions(fs::u8path(m_path), st.permissions(), ec);
+    }
+}
+
+Result<void> StagedFile::commit() {
+    if (m_done) {
+        return fail("cannot replace " + m_target + ": the temporary file is gone");
+    }
+    if (auto closed = close(); !closed) {
+        discard();
+        return closed;
+    }
+    std::error_code ec;
+    fs::rename(fs::u8path(m_path), fs::u8path(m_target), ec);
+    if (ec) {
+        discard();
+        return fail("cannot replace " + m_target + ": " + ec.message());
+    }
+    m_done = true;
+    return {};
+}
+
+void StagedFile::discard() {
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    if (!m_done && !m_path.empty()) {
+        std::remove(m_path.c_str());
+    }
+    m_done = true;
+}
+
+Result<Bytes> readFileBytes(const std::string& path) {
+    if (const std::string what = describeNonRegular(path);
+        !what.empty() && what != "no such file" && what != "a dangling symbolic link") {
+        return fail("cannot read " + path + ": it is " + what);
     }
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
@@ -76,35 +278,19 @@ Result<Bytes> readFileBytes(const std::string& path) {
 }
 
 Result<void> writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
-    const std::string tmp = tempNameBeside(path);
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) {
-        return fail("cannot create " + tmp + " (to write " + path + "): " + reason());
+    auto stage = StagedFile::create(path);
+    if (!stage) {
+        return std::unexpected(stage.error());
     }
-    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    // The data must be on disk before the rename makes it visible: otherwise a power loss can
-    // leave the new name pointing at an empty file, and the old contents gone too.
-    ok = (std::fflush(f) == 0) && ok;
-    ok = ok && syncToDisk(f);
-    std::string why = ok ? std::string() : reason();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        std::remove(tmp.c_str());
-        return fail("cannot write " + path + ": " + (why.empty() ? reason() : why));
+    if (auto w = stage->write(data); !w) {
+        return w;
     }
-    std::error_code ec;
+    if (auto c = stage->close(); !c) {
+        return c;
+    }
     // The replacement keeps the permissions of the file it replaces (a book stays executable).
-    const auto oldStatus = fs::status(fs::u8path(path), ec);
-    if (!ec && fs::exists(oldStatus)) {
-        fs::permissions(fs::u8path(tmp), oldStatus.permissions(), ec);
-    }
-    ec.clear();
-    fs::rename(fs::u8path(tmp), fs::u8path(path), ec);
-    if (ec) {
-        std::remove(tmp.c_str());
-        return fail("cannot replace " + path + ": " + ec.message());
-    }
-    return {};
+    stage->copyPermissionsFrom(path);
+    return stage->commit();
 }
 
 Result<void> writeFileAtomic(const std::string& path, const std::string& data) {

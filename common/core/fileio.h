@@ -4,6 +4,7 @@
 #include "error.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,7 +14,58 @@ namespace folio {
 using Bytes = std::vector<std::uint8_t>;
 
 // Reads the whole file. The error names the file and the system's reason.
+// Anything but a regular file is refused (a FIFO would block the reader).
 Result<Bytes> readFileBytes(const std::string& path);
+
+// A file built under a temporary name beside its target and renamed over the target once it is
+// complete, so the target is always either the old file or the whole new one. The temporary
+// name is "<target name>.folio-tmp.<pid>.<n>" (the target name replaced by a hash when that
+// would exceed the folder's name limit); creating one removes what an earlier run that died
+// left for the same target. A stage that is never committed is removed when it goes away.
+class StagedFile {
+  public:
+    static Result<StagedFile> create(const std::string& target);
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile();
+
+    const std::string& path() const { return m_path; }
+    const std::string& target() const { return m_target; }
+
+    // Appends to the temporary file (open until close() or commit()).
+    Result<void> write(std::span<const std::uint8_t> data);
+    std::FILE* stream() const { return m_file; }
+    // Flushes the data to disk and closes the file; the temporary file may then be rewritten
+    // by name (by routines that work on a path) before commit().
+    Result<void> close();
+    // Gives the temporary file the permissions of `from` (no-op when `from` is missing).
+    void copyPermissionsFrom(const std::string& from);
+    // Closes, then renames the temporary file over the target.
+    Result<void> commit();
+    // Removes the temporary file now.
+    void discard();
+
+  private:
+    StagedFile() = default;
+    std::string m_target;
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    bool m_done = false;
+};
+
+// The temporary name StagedFile uses for `target` in this process (counter `n`).
+std::string stagedNameFor(const std::string& target, unsigned long pid, unsigned n);
+
+// Removes temporary files of earlier runs for `target` whose process is gone; returns how
+// many were removed.
+int removeStaleStages(const std::string& target);
+
+// What lies at `path` when it is not a regular file: "a folder", "a FIFO", "a character
+// device", "a block device", "a socket", "a dangling symbolic link", "no such file"; empty for
+// a regular file (or a link to one).
+std::string describeNonRegular(const std::string& path);
 
 // Writes to a temporary file beside `path`, flushes it, then renames it over `path`,
 // so a crash never leaves a half-written file.

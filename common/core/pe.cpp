@@ -210,8 +210,15 @@ class TreeWalker {
         static const char* const levels[] = {"type", "name", "language"};
         const std::uint64_t at = m_base + dirOff;
         if (m_seen.count(at)) {
-            return fail(m_f + ": resource tree cycle: the directory at offset " + hex(at) +
-                        " is reached twice");
+            if (std::find(m_stack.begin(), m_stack.end(), at) != m_stack.end()) {
+                return fail(m_f + ": resource tree cycle: the directory at offset " + hex(at) +
+                            " contains itself");
+            }
+            // Not a loop but entries sharing one sub-directory (say, several names with one
+            // language directory); every structure of the tree is claimed once, so it is
+            // refused all the same, under its own name.
+            return fail(m_f + ": the " + levels[level] + " directory at offset " + hex(at) +
+                        " is shared by several entries of the level above");
         }
         auto table = readInTree<coff_resource_dir_table>(dirOff, "resource directory");
         if (!table) {
@@ -255,7 +262,10 @@ class TreeWalker {
             }
             if (!leafLevel) {
                 m_path[level] = std::move(id);
-                if (auto ok = walk(entry->target(), level + 1); !ok) {
+                m_stack.push_back(at);
+                auto ok = walk(entry->target(), level + 1);
+                m_stack.pop_back();
+                if (!ok) {
                     return ok;
                 }
                 continue;
@@ -354,6 +364,7 @@ class TreeWalker {
     ResourceId m_path[2];
     std::map<std::uint64_t, std::uint64_t> m_claimed; // start -> end of every structure read
     std::set<std::uint64_t> m_seen;                   // directory tables already walked
+    std::vector<std::uint64_t> m_stack;               // directory tables on the current path
 };
 
 } // namespace
@@ -606,10 +617,10 @@ constexpr std::uint64_t DataAlignment = 8;
 // strings, then the data. The section is emitted straight into the zero-filled bytes that
 // `allocate` returns for its size (the place in the output file), so 60 MB of pages are copied
 // once, not twice. Returns the section's size.
-Result<std::uint64_t>
-buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
-                     std::uint32_t sectionRva, const std::string& fileName,
-                     const std::function<std::span<std::uint8_t>(std::uint64_t)>& allocate) {
+Result<std::uint64_t> buildResourceSection(
+    const std::vector<const ResourceUpdater::Entry*>& entries, std::uint32_t sectionRva,
+    const std::string& fileName,
+    const std::function<Result<std::span<std::uint8_t>>(std::uint64_t)>& allocate) {
     struct NameNode {
         const ResourceId* name;
         std::size_t first; // index into entries of its first language
@@ -693,7 +704,11 @@ buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
     }
 
     // Emit.
-    const std::span<std::uint8_t> out = allocate(total);
+    const auto allocated = allocate(total);
+    if (!allocated) {
+        return std::unexpected(allocated.error());
+    }
+    const std::span<std::uint8_t> out = *allocated;
     auto putTable = [&](std::uint64_t at, std::size_t named, std::size_t ids) {
         coff_resource_dir_table t{};
         t.NumberOfNameEntries = static_cast<std::uint16_t>(named);
@@ -768,6 +783,146 @@ buildResourceSection(const std::vector<const ResourceUpdater::Entry*>& entries,
     return total;
 }
 
+// The rebuild keeps every section where it lies and puts the new resource section after all of
+// them, in the file and in memory. That is sound only for a plain layout: headers first,
+// sections that neither overlap the headers nor each other, directories that point into the
+// headers or a section, alignments the format allows. Anything else is refused before a byte
+// is written, naming the fault.
+Result<void> checkRebuildable(std::span<const std::uint8_t> file, const PeImage& img) {
+    const std::string& f = img.fileName();
+    Reader r(file, f);
+    const std::uint32_t fhAt = img.peHeaderOffset() + PeSignatureSize;
+    auto fh = r.read<coff_file_header>(fhAt, "the file header");
+    auto opt = r.read<pe32_header>(fhAt + sizeof(coff_file_header), "the optional header");
+    if (!fh || !opt) {
+        return std::unexpected(fh ? opt.error() : fh.error());
+    }
+    const HeaderOffsets h = headerOffsets(img.peHeaderOffset(), *fh, *opt);
+    const std::uint32_t fa = img.fileAlignment();
+    const std::uint32_t sa = img.sectionAlignment();
+    if (fa < 512 || fa > 65536 || (fa & (fa - 1)) != 0) {
+        return fail(f + ": FileAlignment is " + hex(fa) +
+                    ", expected a power of 2 from 0x200 to 0x10000");
+    }
+    if (sa < fa || (sa & (sa - 1)) != 0) {
+        return fail(f + ": SectionAlignment is " + hex(sa) +
+                    ", expected a power of 2 no smaller than FileAlignment (" + hex(fa) + ")");
+    }
+    const auto& secs = img.sections();
+    if (secs.empty()) {
+        return fail(f + ": the file has no sections");
+    }
+    const std::uint64_t tableEnd =
+        std::uint64_t(h.sectionTable) + sizeof(coff_section) * secs.size();
+    const std::uint64_t headers = img.sizeOfHeaders();
+    if (headers < tableEnd) {
+        return fail(f + ": SizeOfHeaders is " + hex(headers) +
+                    ", but the section table ends at offset " + hex(tableEnd));
+    }
+    auto name = [&](std::size_t i) {
+        return "section " + std::to_string(i) + " (\"" + secs[i].name + "\")";
+    };
+    auto extent = [](const Section& s) -> std::uint64_t {
+        return s.virtualSize ? s.virtualSize : s.sizeOfRawData;
+    };
+    std::vector<std::size_t> byRaw, byVa;
+    for (std::size_t i = 0; i < secs.size(); ++i) {
+        const Section& s = secs[i];
+        if (s.virtualSize == 0 && s.sizeOfRawData == 0) {
+            return fail(f + ": " + name(i) + " has no size (VirtualSize and SizeOfRawData are 0)");
+        }
+        if (s.virtualAddress == 0) {
+            return fail(f + ": " + name(i) + " lies at RVA 0, over the headers");
+        }
+        if (s.virtualAddress < headers) {
+            return fail(f + ": " + name(i) + " at RVA " + hex(s.virtualAddress) +
+                        " overlaps the headers in memory (SizeOfHeaders " + hex(headers) + ")");
+        }
+        if (s.sizeOfRawData != 0) {
+            if (s.pointerToRawData < headers) {
+                return fail(f + ": " + name(i) + " has its raw data at offset " +
+                            hex(s.pointerToRawData) + ", inside the headers (which end at " +
+                            hex(headers) + ")");
+            }
+            byRaw.push_back(i);
+        }
+        byVa.push_back(i);
+    }
+    std::sort(byRaw.begin(), byRaw.end(),
+              [&](auto a, auto b) { return secs[a].pointerToRawData < secs[b].pointerToRawData; });
+    for (std::size_t k = 1; k < byRaw.size(); ++k) {
+        const Section& a = secs[byRaw[k - 1]];
+        if (std::uint64_t(a.pointerToRawData) + a.sizeOfRawData > secs[byRaw[k]].pointerToRawData) {
+            return fail(f + ": the raw data of " + name(byRaw[k - 1]) + " (offset " +
+                        hex(a.pointerToRawData) + ", " + std::to_string(a.sizeOfRawData) +
+                        " bytes) overlaps that of " + name(byRaw[k]) + " (offset " +
+                        hex(secs[byRaw[k]].pointerToRawData) + ")");
+        }
+    }
+    std::sort(byVa.begin(), byVa.end(),
+              [&](auto a, auto b) { return secs[a].virtualAddress < secs[b].virtualAddress; });
+    for (std::size_t k = 1; k < byVa.size(); ++k) {
+        const Section& a = secs[byVa[k - 1]];
+        if (a.virtualAddress + extent(a) > secs[byVa[k]].virtualAddress) {
+            return fail(f + ": the addresses of " + name(byVa[k - 1]) + " (RVA " +
+                        hex(a.virtualAddress) + ", " + std::to_string(extent(a)) +
+                        " bytes) overlap those of " + name(byVa[k]) + " (RVA " +
+                        hex(secs[byVa[k]].virtualAddress) + ")");
+        }
+    }
+    for (std::uint32_t d = 0; d < h.numberOfRvaAndSizes; ++d) {
+        if (d == ResourceTableIndex || d == CertificateTableIndex) {
+            continue; // replaced by the rebuild; a file offset, not an address
+        }
+        auto dir = r.read<data_directory>(h.directory(d), "a data directory");
+        if (!dir) {
+            return std::unexpected(dir.error());
+        }
+        const std::uint64_t rva = dir->RelativeVirtualAddress;
+        const std::uint64_t end = rva + dir->Size;
+        if (rva == 0) {
+            continue;
+        }
+        bool inside = end <= headers;
+        for (const Section& s : secs) {
+            inside = inside || (rva >= s.virtualAddress &&
+                                end <= std::uint64_t(s.virtualAddress) +
+                                           std::max<std::uint64_t>(extent(s), s.sizeOfRawData));
+        }
+        if (!inside) {
+            return fail(f + ": data directory " + std::to_string(d) + " (RVA " + hex(rva) + ", " +
+                        std::to_string(dir->Size) + " bytes) lies outside every section");
+        }
+    }
+    return {};
+}
+
+// The rebuilt file read back: exactly the resources asked for, byte for byte, in order.
+Result<void> verifyRebuilt(std::span<const std::uint8_t> out, const std::string& fileName,
+                           const std::vector<const ResourceUpdater::Entry*>& wanted) {
+    auto img = PeImage::parse(out, fileName);
+    if (!img) {
+        return fail(fileName + ": the rebuilt file does not read back: " + img.error().message);
+    }
+    const auto& got = img->resources();
+    if (got.size() != wanted.size()) {
+        return fail(fileName + ": the rebuilt file reads back with " + std::to_string(got.size()) +
+                    " resources instead of " + std::to_string(wanted.size()));
+    }
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        const auto& w = *wanted[i];
+        const auto data = img->resourceData(got[i]);
+        if (!(got[i].type == w.type) || !(got[i].name == w.name) || got[i].language != w.language ||
+            got[i].size != w.data.size() ||
+            !std::equal(data.begin(), data.end(), w.data.begin(), w.data.end())) {
+            return fail(fileName + ": the rebuilt file reads back resource " +
+                        got[i].type.toString() + "/" + got[i].name.toString() +
+                        " differently from " + w.type.toString() + "/" + w.name.toString());
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
@@ -778,8 +933,8 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     }
     const PeImage& img = *parsed;
     const auto& secs = img.sections();
-    if (secs.empty()) {
-        return fail(fileName + ": the file has no sections");
+    if (auto ok = checkRebuildable(file, img); !ok) {
+        return std::unexpected(ok.error());
     }
     // parse() has checked that all these headers lie inside the file.
     Reader r(file, fileName);
@@ -843,6 +998,13 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
         for (std::uint64_t i = hdrEnd - sizeof(coff_section); room && i < hdrEnd; ++i) {
             room = file[i] == 0;
         }
+        // The loader of older Windows versions refuses more sections than this.
+        constexpr std::size_t MaxSections = 96;
+        if (secs.size() + 1 > MaxSections) {
+            return fail(fileName + ": the file has " + std::to_string(secs.size()) +
+                        " sections; another would exceed the " + std::to_string(MaxSections) +
+                        " a PE file may have");
+        }
         if (!room) {
             return fail(fileName + ": no room for another section header at offset " +
                         hex(hdrEnd - sizeof(coff_section)) + ": expected 40 free bytes before " +
@@ -888,9 +1050,15 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     std::uint64_t rawSize = 0;
     std::uint64_t outSize = 0;
     auto section = buildResourceSection(
-        unique, static_cast<std::uint32_t>(newVa), fileName, [&](std::uint64_t total) {
+        unique, static_cast<std::uint32_t>(newVa), fileName,
+        [&](std::uint64_t total) -> Result<std::span<std::uint8_t>> {
             rawSize = alignUp(total, fileAlign);
             outSize = newPtr + rawSize + overlaySize;
+            // Known before a byte is allocated: a PE file's offsets are 32-bit.
+            if (outSize > std::numeric_limits<std::uint32_t>::max()) {
+                return fail(fileName + ": the rebuilt file would be " + std::to_string(outSize) +
+                            " bytes, more than a PE file can hold");
+            }
             out.reserve(static_cast<std::size_t>(outSize));
             out.insert(out.end(), file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
             out.resize(static_cast<std::size_t>(newPtr + rawSize), 0);
@@ -900,10 +1068,6 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
         });
     if (!section) {
         return std::unexpected(section.error());
-    }
-    if (outSize > std::numeric_limits<std::uint32_t>::max()) {
-        return fail(fileName + ": the rebuilt file would be " + std::to_string(outSize) +
-                    " bytes, more than a PE file can hold");
     }
     assert(out.size() == outSize);
 
@@ -966,6 +1130,9 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     put(out, optAt, opt);
     opt.CheckSum = computeChecksum(out, img.checksumOffset());
     put(out, optAt, opt);
+    if (auto ok = verifyRebuilt(out, fileName, unique); !ok) {
+        return std::unexpected(ok.error());
+    }
     return out;
 }
 
@@ -982,6 +1149,9 @@ Result<ResourceUpdater> ResourceUpdater::begin(const std::string& path, bool del
     auto img = PeImage::parse(u.m_file, path);
     if (!img) {
         return std::unexpected(img.error());
+    }
+    if (auto ok = checkRebuildable(u.m_file, *img); !ok) {
+        return std::unexpected(ok.error());
     }
     if (!deleteExisting) {
         // Kept resources are rewritten like new ones (code page 0), as the system's own

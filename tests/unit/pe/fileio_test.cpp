@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace folio;
 namespace fs = std::filesystem;
 
@@ -62,6 +66,62 @@ TEST(FileIo, FailuresNameTheFileAndTheReason) {
     auto c = copyFileAtomic(missing, (dir / "copy.bin").string());
     ASSERT_FALSE(c);
     EXPECT_FALSE(fileExists((dir / "copy.bin").string())) << "a failed copy created its target";
+}
+
+TEST(FileIo, StagesOfDeadProcessesAreRemovedLiveOnesAndOtherFilesKept) {
+    const fs::path dir = freshDir("stale");
+    const std::string target = (dir / "book.exe").string();
+    // A process that is certainly gone: a child that has exited and been reaped.
+    pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    ASSERT_GT(dead, 0);
+    waitpid(dead, nullptr, 0);
+    const std::string staleStage = stagedNameFor(target, static_cast<unsigned long>(dead), 3);
+    const std::string staleOfStage = stagedNameFor(staleStage, static_cast<unsigned long>(dead), 4);
+    const std::string liveStage = stagedNameFor(target, 1, 0); // init never dies
+    const std::string other = (dir / "book.exe.folio-tmp.notes").string();
+    for (const std::string& p : {staleStage, staleOfStage, liveStage, other})
+        std::ofstream(p) << "x";
+    EXPECT_TRUE(fileName(staleStage).starts_with("book.exe.folio-tmp."));
+
+    ASSERT_TRUE(writeFileAtomic(target, std::string("new")));
+    EXPECT_FALSE(fs::exists(staleStage));
+    EXPECT_FALSE(fs::exists(staleOfStage));
+    EXPECT_TRUE(fs::exists(liveStage));
+    EXPECT_TRUE(fs::exists(other));
+}
+
+TEST(FileIo, StagesOfLongNamesFitTheFolderAndUncommittedStagesVanish) {
+    const fs::path dir = freshDir("long");
+    const std::string name(250, 'n');
+    const std::string target = (dir / name).string();
+    ASSERT_TRUE(writeFileAtomic(target, std::string("a legal 250-byte name")));
+    EXPECT_LE(fileName(stagedNameFor(target, 4194304, 4000000000u)).size(), 255u);
+    {
+        auto stage = StagedFile::create((dir / "book.exe").string());
+        ASSERT_TRUE(stage) << stage.error().message;
+        ASSERT_TRUE(stage->write(Bytes{1, 2, 3}));
+        EXPECT_TRUE(fs::exists(stage->path()));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "an abandoned stage stayed behind";
+}
+
+TEST(FileIo, NonRegularFilesAreNamedForWhatTheyAre) {
+    const fs::path dir = freshDir("kinds");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    std::ofstream(dir / "plain") << "x";
+    EXPECT_EQ(describeNonRegular((dir / "pipe").string()), "a FIFO");
+    EXPECT_EQ(describeNonRegular((dir / "dangling").string()), "a dangling symbolic link");
+    EXPECT_EQ(describeNonRegular(dir.string()), "a folder");
+    EXPECT_EQ(describeNonRegular("/dev/null"), "a character device");
+    EXPECT_EQ(describeNonRegular((dir / "missing").string()), "no such file");
+    EXPECT_EQ(describeNonRegular((dir / "plain").string()), "");
+    auto r = readFileBytes((dir / "pipe").string()); // must not block
+    ASSERT_FALSE(r);
+    EXPECT_NE(r.error().message.find("a FIFO"), std::string::npos) << r.error().message;
 }
 
 TEST(FileIo, PathHelpers) {

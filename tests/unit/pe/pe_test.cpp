@@ -407,7 +407,7 @@ TEST(PeImage, MalformedResourceTreesAreRefused) {
     // Two type entries sharing one name directory.
     b = good;
     put32(b, firstType + 8 + 4, get32(b, firstType + 4));
-    EXPECT_FAULT(b, "reached twice");
+    EXPECT_FAULT(b, "shared by several entries");
 
     b = good;
     put32(b, firstType + 4, 0x80000000u | 0x7FFFFFF0u);
@@ -571,4 +571,63 @@ TEST(ResourceId, ParsingAndCaseInsensitiveEquality) {
     EXPECT_TRUE(resourceIdLess(ResourceId::fromName("AB"), ResourceId::fromName("abc")));
     EXPECT_TRUE(resourceIdLess(ResourceId::fromName("A_"), ResourceId::fromName("a`")))
         << "'_' (0x5F) sorts before '`' (0x60), but after the upper-cased 'A'..'Z'";
+}
+
+TEST(ResourceUpdater, FilesWithALayoutItCannotRebuildAreRefusedBeforeAnythingIsWritten) {
+    // Small PE32 files made by fuzzing, each paired with the fault the refusal must name.
+    const std::pair<const char*, const char*> cases[] = {
+        {"va0-section.exe", "has no size"},
+        {"updater-rva0.bin", "has no size"},
+        {"rsrc-raw-in-headers.exe", "inside the headers"},
+        {"overlapping-raw-sections.exe", "overlaps that of section"},
+        {"huge-filealign.exe", "FileAlignment is 0x40000000"},
+    };
+    for (const auto& [name, fault] : cases) {
+        SCOPED_TRACE(name);
+        auto source =
+            readFileBytes(std::string(FOLIO_SOURCE_DIR) + "/tests/fixtures/findings/" + name);
+        ASSERT_TRUE(source) << source.error().message;
+        Bytes pe = *source;
+        if (std::string(name).ends_with(".bin")) {
+            pe.erase(pe.begin()); // the first byte chose the fuzzer's operation
+        }
+        const fs::path dir = fs::path(scratch("findings")).parent_path() / "findings_dir";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::string path = (dir / "target.exe").string();
+        ASSERT_TRUE(writeFileAtomic(path, pe));
+
+        auto u = ResourceUpdater::begin(path, false);
+        ASSERT_FALSE(u) << "begin accepted it";
+        EXPECT_NE(u.error().message.find(fault), std::string::npos) << u.error().message;
+        EXPECT_TRUE(u.error().message.starts_with(path)) << u.error().message;
+
+        auto rebuilt = rebuildResources(
+            pe, "finding.exe",
+            {{ResourceId::fromId(2110), ResourceId::fromName("A"), 1033, 0, bytesOf("page")}});
+        ASSERT_FALSE(rebuilt) << "rebuilt into " << rebuilt->size() << " bytes";
+        EXPECT_NE(rebuilt.error().message.find(fault), std::string::npos)
+            << rebuilt.error().message;
+        EXPECT_EQ(*readFileBytes(path), pe);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    }
+}
+
+TEST(ResourceUpdater, AlignmentsAndDirectoriesOutsideTheFormatAreRefused) {
+    const Fixture fx = load("rsrc_not_last.exe");
+    const std::uint32_t opt = fx.opt;
+    auto refused = [&](const Bytes& b) {
+        auto r = rebuildResources(b, "odd.exe", {});
+        return r ? std::string("accepted") : r.error().message;
+    };
+    Bytes b = fx.bytes;
+    put32(b, opt + 36, 0x300); // FileAlignment not a power of 2
+    EXPECT_NE(refused(b).find("FileAlignment is 0x300"), std::string::npos) << refused(b);
+    b = fx.bytes;
+    put32(b, opt + 32, 0x100); // SectionAlignment below FileAlignment
+    EXPECT_NE(refused(b).find("SectionAlignment is 0x100"), std::string::npos) << refused(b);
+    b = fx.bytes;
+    put32(b, opt + 96 + 8 * 1, 0x7FFF0000); // the import table far beyond the last section
+    EXPECT_NE(refused(b).find("data directory 1"), std::string::npos) << refused(b);
+    EXPECT_TRUE(rebuildResources(fx.bytes, "plain.exe", {}));
 }
