@@ -1,0 +1,20 @@
+// The text of a page's first TITLE/H1/H2 element, as the contents builder and renaming read it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace folio::generators {
+
+// The page text is upper-cased (Latin letters only); the result is what stands between the
+// first opening tag and the first closing tag of that upper-cased text, untrimmed, line breaks
+// kept. Only bare tags match ("<TITLE>", not "<TITLE lang=x>"). No result when the opening tag
+// is missing, or when the closing tag is missing or stands before the end of the opening tag.
+std::optional<std::string> ExtractTagText(std::string_view pageText, std::string_view openTag,
+                                          std::string_view closeTag);
+
+// Latin letters a-z to A-Z; every other byte (so every multi-byte character) unchanged.
+std::string upperLatin(std::string_view text);
+
+} // namespace folio::generators
