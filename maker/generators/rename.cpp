@@ -1,0 +1,181 @@
+// Renaming the selected files of the explorer after their first line, title or heading.
+#include "rename.h"
+
+#include "contentstag.h"
+#include "fileio.h"
+#include "text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace folio::generators {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The longest file name the file systems we write to can hold, in bytes.
+constexpr std::size_t NameMaxBytes = 255;
+
+bool anythingAt(const std::string& path) {
+    std::error_code ec;
+    return fs::symlink_status(fs::u8path(path), ec).type() != fs::file_type::not_found;
+}
+
+// Renames without ever replacing a file that appears at the target meanwhile: a plain rename
+// would silently overwrite it.
+Result<void> renameNoReplace(const std::string& from, const std::string& to) {
+#ifdef __linux__
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail("cannot rename " + from + " to " + to + ": " + std::strerror(errno));
+    // A file system without the no-replace flag: a hard link fails when the target exists.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return {};
+    }
+    if (errno == EEXIST)
+        return fail("cannot rename " + from + " to " + to + ": the target exists");
+#endif
+    if (anythingAt(to))
+        return fail("cannot rename " + from + " to " + to + ": the target exists");
+    std::error_code ec;
+    fs::rename(fs::u8path(from), fs::u8path(to), ec);
+    if (ec)
+        return fail("cannot rename " + from + " to " + to + ": " + ec.message());
+    return {};
+}
+
+Result<std::string> newBaseName(const std::string& path, const std::string& name,
+                                TitleSource source) {
+    switch (source) {
+    case TitleSource::FirstLine: {
+        auto lines = readAnsiLines(path);
+        if (!lines)
+            return std::unexpected(lines.error());
+        return lines->empty() ? std::string() : lines->front();
+    }
+    case TitleSource::HtmlTitle:
+    case TitleSource::HtmlH1:
+    case TitleSource::HtmlH2: {
+        auto text = ReadPageText(path);
+        if (!text)
+            return std::unexpected(text.error());
+        // A missing element gives no name: the file keeps the one it has.
+        if (source == TitleSource::HtmlTitle)
+            return ExtractTagText(*text, "<TITLE>", "</TITLE>").value_or("");
+        if (source == TitleSource::HtmlH1)
+            return ExtractTagText(*text, "<H1>", "</H1>").value_or("");
+        return ExtractTagText(*text, "<H2>", "</H2>").value_or("");
+    }
+    case TitleSource::StripSymbols:
+        return name.substr(0, name.find('.'));
+    }
+    return std::string();
+}
+
+// Drops whole characters from the end until `base` + `extension` fits in a file name.
+std::string fitName(std::string base, std::size_t extensionBytes) {
+    while (!base.empty() && base.size() + extensionBytes > NameMaxBytes) {
+        std::size_t cut = base.size() - 1;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
+            --cut;
+        base.resize(cut);
+    }
+    return base;
+}
+
+} // namespace
+
+std::string CutLongName(std::string_view base) {
+    std::u16string units = utf8ToUtf16(base);
+    if (units.size() <= 30)
+        return std::string(base);
+    std::size_t keep = 15;
+    // Never keep half of a character that takes two units.
+    if (units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF)
+        --keep;
+    units.resize(keep);
+    return utf16ToUtf8(units);
+}
+
+std::string CleanFileName(std::string_view base) {
+    static constexpr std::string_view Table[][2] = {
+        {" ", ""},   {"\u3000", ""}, {"（", ""},  {"）", ""},  {"?", ""},  {"？", ""},
+        {"(", ""},   {")", ""},      {"-", ""},   {"／", " "}, {"—", " "}, {"_", " "},
+        {"、", ""},  {"【", ""},     {"】", ""},  {"[", ""},   {"]", ""},  {"，", ""},
+        {"《", " "}, {"》", " "},    {"“", " "},  {"”", " "},  {"/", " "}, {"：", " "},
+        {"\"", " "}, {":", " "},     {"。", " "}, {"{", ""},   {"}", ""},  {".", ""},
+    };
+    std::string name(base);
+    for (const auto& [what, with] : Table)
+        replaceAll(name, what, with);
+    // A title that spans lines, or holds a backslash, would otherwise make a name that is no
+    // name (or a path on the other system).
+    std::string safe;
+    safe.reserve(name.size());
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F)
+            continue;
+        safe += c == '\\' ? ' ' : c;
+    }
+    const std::size_t first = safe.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : safe.substr(first);
+}
+
+RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer) {
+    const ExplorerList& list = in.list;
+    RenameSummary summary;
+    if (list.names.empty()) {
+        observer.messageBox(NoFilesMessage, in.programTitle, MessageIcon::Exclamation);
+        return summary;
+    }
+    if (observer.messageBox(RenameWarning, in.programTitle, MessageIcon::Information,
+                            MessageButtons::YesNo) != Answer::Yes)
+        return summary;
+    summary.confirmed = true;
+    observer.setProgressMaximum(static_cast<int>(list.names.size()) - 1);
+    for (std::size_t i = 0; i < list.names.size(); ++i) {
+        if (!list.isSelected(i))
+            continue;
+        const std::string& name = list.names[i];
+        const std::string path = list.pathOf(i);
+        auto keep = [&](std::string why) { summary.kept.push_back({name, std::move(why)}); };
+        if (!fileExists(path)) {
+            keep("no such file");
+        } else if (auto base = newBaseName(path, name, in.source); !base) {
+            keep(base.error().message);
+        } else {
+            const std::size_t dot = name.find('.');
+            const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+            const std::string cleaned =
+                fitName(CleanFileName(CutLongName(*base)), extension.size());
+            const std::string target = FixPath(list.folder) + cleaned + extension;
+            if (cleaned.empty()) {
+                keep("no name found");
+            } else if (anythingAt(target)) {
+                keep("the name " + cleaned + extension + " is taken");
+            } else if (auto moved = renameNoReplace(path, target); !moved) {
+                keep(moved.error().message);
+            } else {
+                summary.renamed.push_back({name, cleaned + extension});
+            }
+        }
+        observer.setCaption(in.programTitle + RenameCaption + std::to_string(i) + "%");
+        observer.setProgressValue(static_cast<int>(i));
+        observer.processEvents();
+    }
+    return summary;
+}
+
+} // namespace folio::generators

@@ -1,0 +1,54 @@
+// Renaming the selected files of the explorer after their content: the "批量改名" command.
+#pragma once
+
+#include "convert.h"
+#include "observer.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folio::generators {
+
+// Where the new name comes from (Option1 .. Option5 of the rename window).
+enum class TitleSource { FirstLine, HtmlTitle, HtmlH1, HtmlH2, StripSymbols };
+
+// The question asked before anything is renamed.
+inline constexpr const char* RenameWarning =
+    "该操作极具危险性，可以大批量修改文件名称！\r\n"
+    "请确认批量改名选项，如果仍然确定修改，请选择“确定”，否则请选择屈“取消”，请选择？";
+
+// The caption shown for item i is this text, i and "%".
+inline constexpr const char* RenameCaption = "-正在更改文件";
+
+struct RenameInputs {
+    ExplorerList list;
+    TitleSource source = TitleSource::FirstLine;
+    std::string programTitle = MakerTitle;
+};
+
+struct RenameSummary {
+    struct Renamed {
+        std::string from, to; // names in the explorer folder
+    };
+    struct Kept {
+        std::string name, why;
+    };
+    bool confirmed = false;
+    std::vector<Renamed> renamed;
+    std::vector<Kept> kept; // selected files that keep their names, with the reason
+};
+
+// Asks first; every selected file that still exists gets its new name unless that name is
+// taken. Files whose new name would be empty or unusable keep their names.
+RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer);
+
+// A name longer than 30 characters keeps only its first 15.
+std::string CutLongName(std::string_view base);
+
+// The name cleaning table: punctuation removed or turned into spaces, leading spaces trimmed.
+// Characters no file name can hold on either system (control characters, "\") are taken out
+// as well, so the result is always usable as a name (or empty).
+std::string CleanFileName(std::string_view base);
+
+} // namespace folio::generators

@@ -1,0 +1,183 @@
+// Renaming by title: the names files end up with, and the names they must never get.
+#include "convert_test_observer.h"
+#include "fileio.h"
+#include "rename.h"
+#include "testdir.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <utility>
+
+using namespace folio;
+using namespace folio::generators;
+
+namespace {
+
+class Rename : public ::testing::Test {
+  protected:
+    TempDir dir;
+    ConvertRecorder observer;
+    RenameInputs in;
+
+    void SetUp() override { observer.answer = Answer::Yes; }
+
+    void page(const std::string& name, const std::string& utf8) { dir.write(name, toAnsi(utf8)); }
+
+    RenameSummary run(TitleSource source, std::initializer_list<std::string> selectedNames) {
+        in.source = source;
+        in.list.folder = dir.str();
+        in.list.names.clear();
+        in.list.selected.clear();
+        for (const std::string& name : selectedNames) {
+            in.list.names.push_back(name);
+            in.list.selected.push_back(true);
+        }
+        return RenamePagesByTitle(in, observer);
+    }
+
+    std::set<std::string> files() const {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+};
+
+TEST_F(Rename, AsksFirstAndNoRenamesNothing) {
+    page("a.html", "<title>第一章</title>");
+    observer.answer = Answer::No;
+    const RenameSummary r = run(TitleSource::HtmlTitle, {"a.html"});
+    EXPECT_FALSE(r.confirmed);
+    EXPECT_EQ(files(), std::set<std::string>{"a.html"});
+    ASSERT_EQ(observer.boxes.size(), 1u);
+    EXPECT_EQ(observer.boxes[0].text,
+              "该操作极具危险性，可以大批量修改文件名称！\r\n请确认批量改名选项，如果仍然确定修改，"
+              "请选择“确定”，否则请选择屈“取消”，请选择？");
+    EXPECT_EQ(observer.boxes[0].title, "folioMake");
+    EXPECT_EQ(observer.boxes[0].icon, MessageIcon::Information);
+    EXPECT_EQ(observer.boxes[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(observer.maximums.empty());
+}
+
+TEST_F(Rename, AnEmptyListIsReportedWithoutAQuestion) {
+    run(TitleSource::FirstLine, {});
+    ASSERT_EQ(observer.boxes.size(), 1u);
+    EXPECT_EQ(observer.boxes[0].text, "没有文件可以处理！！");
+    EXPECT_EQ(observer.boxes[0].icon, MessageIcon::Exclamation);
+}
+
+TEST_F(Rename, TitlesAreUpperCasedCleanedAndKeepEverythingFromTheFirstDot) {
+    page("a.html", "<html><title>第一章 天下</title>");
+    page("b.html", "<TITLE>《雪》第3章</TITLE>");
+    page("c.html", "<Title>Intro</Title>");
+    page("chapter.01.html", "<title>序</title>");
+    const RenameSummary r =
+        run(TitleSource::HtmlTitle, {"a.html", "b.html", "c.html", "chapter.01.html"});
+    EXPECT_TRUE(r.confirmed);
+    EXPECT_EQ(r.renamed.size(), 4u);
+    EXPECT_EQ(files(), (std::set<std::string>{"第一章天下.html", "雪 第3章.html", "INTRO.html",
+                                              "序.01.html"}));
+    // The caption counts the item's index, not a percentage.
+    EXPECT_EQ(observer.captions,
+              (std::vector<std::string>{"folioMake-正在更改文件0%", "folioMake-正在更改文件1%",
+                                        "folioMake-正在更改文件2%", "folioMake-正在更改文件3%"}));
+    EXPECT_EQ(observer.maximums, std::vector<int>{3});
+}
+
+TEST_F(Rename, HeadingsAndFirstLines) {
+    page("h1.html", "<body><h1>第二章</h1><h2>小节</h2>");
+    page("h2.html", "<body><h1>第二章</h1><h2>小节</h2>");
+    page("t.txt", "第五章 归来\r\n正文\r\n");
+    page("lf.txt", "甲\n乙\r\n");
+    page("readme", "说明\r\n");
+    run(TitleSource::HtmlH1, {"h1.html"});
+    run(TitleSource::HtmlH2, {"h2.html"});
+    const RenameSummary r = run(TitleSource::FirstLine, {"t.txt", "lf.txt", "readme"});
+    EXPECT_EQ(r.renamed.size(), 3u);
+    // A lone LF stays inside the first line and is no part of a name.
+    EXPECT_EQ(files(), (std::set<std::string>{"第二章.html", "小节.html", "第五章归来.txt",
+                                              "甲乙.txt", "说明"}));
+}
+
+TEST_F(Rename, LongNamesAreCutToFifteenCharactersBeforeCleaning) {
+    const std::string forty =
+        "一二三四五六七八九十 一二三四五六七八九十一二三四五六七八九十一二三四五六七八";
+    page("long.txt", forty + "\r\n");
+    page("thirty.txt", "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十\r\n");
+    run(TitleSource::FirstLine, {"long.txt", "thirty.txt"});
+    EXPECT_EQ(files(), (std::set<std::string>{"一二三四五六七八九十一二三四.txt",
+                                              "一二三四五六七八九十一二三四五六七八九十一二三四五"
+                                              "六七八九十.txt"}));
+    EXPECT_EQ(CutLongName(std::string(31, 'a')), std::string(15, 'a'));
+    EXPECT_EQ(CutLongName(std::string(30, 'a')), std::string(30, 'a'));
+}
+
+TEST_F(Rename, StripSymbolsCleansTheNameBeforeItsFirstDot) {
+    dir.write("(1)-序.html", "");
+    dir.write("【第2章】.txt.bak", "");
+    run(TitleSource::StripSymbols, {"(1)-序.html", "【第2章】.txt.bak"});
+    EXPECT_EQ(files(), (std::set<std::string>{"1序.html", "第2章.txt.bak"}));
+}
+
+TEST_F(Rename, ATakenNameIsNeverReusedNotEvenBySameBatch) {
+    page("a.html", "<title>同名</title>");
+    page("b.html", "<title>同名</title>");
+    page("c.html", "<title>旧</title>");
+    page("旧.html", "already here");
+    std::filesystem::create_directory(dir.path / "目录.html");
+    page("d.html", "<title>目录</title>");
+    const RenameSummary r = run(TitleSource::HtmlTitle, {"a.html", "b.html", "c.html", "d.html"});
+    ASSERT_EQ(r.renamed.size(), 1u);
+    EXPECT_EQ(r.renamed[0].from, "a.html");
+    EXPECT_EQ(files(), (std::set<std::string>{"同名.html", "b.html", "c.html", "旧.html",
+                                              "目录.html", "d.html"}));
+    EXPECT_EQ(dir.read("旧.html"), "already here");
+    EXPECT_EQ(r.kept.size(), 3u);
+}
+
+TEST_F(Rename, FilesWithoutANameKeepTheirsAndTheRestGoOn) {
+    page("none.html", "<p>no title</p>");
+    page("open.html", "<title>never closed");
+    page("empty.txt", "");
+    page("blank.txt", "   \r\n");
+    page("marks.txt", "《》？\r\n");
+    page("ok.txt", "好\r\n");
+    const RenameSummary r = run(TitleSource::HtmlTitle, {"none.html", "open.html", "gone.html"});
+    EXPECT_TRUE(r.renamed.empty());
+    EXPECT_EQ(r.kept.size(), 3u);
+    const RenameSummary lines =
+        run(TitleSource::FirstLine, {"empty.txt", "blank.txt", "marks.txt", "ok.txt"});
+    ASSERT_EQ(lines.renamed.size(), 1u);
+    EXPECT_EQ(lines.renamed[0].to, "好.txt");
+    EXPECT_EQ(files(), (std::set<std::string>{"none.html", "open.html", "empty.txt", "blank.txt",
+                                              "marks.txt", "好.txt"}));
+}
+
+TEST_F(Rename, NamesAreAlwaysNamesTheFileSystemCanHold) {
+    page("lines.html", "<title>\r\n第一章\r\n</title>");
+    page("slash.html", "<title>上\\下/左</title>");
+    page("ctl.txt", "a\tb\x01"
+                    "c\r\n");
+    // An extension that leaves little room: the name is shortened to fit in 255 bytes.
+    const std::string extension = "." + std::string(240, 'e');
+    page("x" + extension, "一二三四五六七八九十\r\n");
+    run(TitleSource::HtmlTitle, {"lines.html", "slash.html"});
+    run(TitleSource::FirstLine, {"ctl.txt", "x" + extension});
+    EXPECT_EQ(files(), (std::set<std::string>{"第一章.html", "上 下 左.html", "abc.txt",
+                                              "一二三四" + extension}));
+}
+
+TEST(CleanFileName, AppliesTheTableInOrderAndTrimsOnlyLeadingSpaces) {
+    EXPECT_EQ(CleanFileName(
+                  "a b　c（d）e?f？g(h)i-j／k—l_m、n【o】p[q]r，s《t》u“v”w/x：y\"z:1。2{3}4.5"),
+              "abcdefghij k l mnopqrs t u v w x y z 1 2345");
+    EXPECT_EQ(CleanFileName("《雪》"), "雪 ");
+    EXPECT_EQ(CleanFileName(" 《 雪"), "雪");
+    EXPECT_EQ(CleanFileName("a*b<c>d|e"), "a*b<c>d|e");
+    EXPECT_EQ(CleanFileName("——"), "");
+}
+
+} // namespace
