@@ -1,0 +1,146 @@
+// The entry makers of the contents list.
+#include "contents.h"
+
+#include "contentstag.h"
+#include "fileio.h"
+#include "text.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace folio::generators {
+
+namespace {
+
+// A row carries its cells TAB-separated and the list file keeps one row per line.
+std::string oneLine(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += ' ';
+            ++i;
+        } else if (c == '\r' || c == '\n' || c == '\t') {
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string withoutExtension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+} // namespace
+
+Result<std::string> captionFor(const std::string& folder, const std::string& name,
+                               TitleSource source) {
+    const std::string path = FixPath(folder) + name;
+    const auto orName = [&](std::optional<std::string> caption) {
+        return caption ? *caption : withoutExtension(name);
+    };
+    switch (source) {
+    case TitleSource::FileName: {
+        const std::size_t dot = name.find('.');
+        return dot == std::string::npos ? name : name.substr(0, dot);
+    }
+    case TitleSource::FirstLine: {
+        auto lines = readAnsiLines(path);
+        if (!lines)
+            return std::unexpected(lines.error());
+        return orName(lines->empty() ? std::nullopt : std::optional(lines->front()));
+    }
+    case TitleSource::HtmlTitle:
+    case TitleSource::HtmlH1:
+    case TitleSource::HtmlH2: {
+        auto text = ReadPageText(path);
+        if (!text)
+            return std::unexpected(text.error());
+        if (source == TitleSource::HtmlTitle)
+            return orName(ExtractTagText(*text, "<TITLE>", "</TITLE>"));
+        if (source == TitleSource::HtmlH1)
+            return orName(ExtractTagText(*text, "<H1>", "</H1>"));
+        return orName(ExtractTagText(*text, "<H2>", "</H2>"));
+    }
+    case TitleSource::Custom:
+        break;
+    }
+    return fail(path + ": a custom caption does not come from the page");
+}
+
+BuildSummary BuildContentsEntries(const BuildInputs& in, ContentsList& list, Observer& observer) {
+    BuildSummary summary;
+    const int n = static_cast<int>(in.list.names.size());
+    if (n > 0)
+        observer.setProgressMaximum(n - 1);
+    for (int i = 0; i < n; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (in.list.isSelected(index)) {
+            const std::string& name = in.list.names[index];
+            std::string caption;
+            std::string url = name;
+            bool readable = true;
+            if (in.source == TitleSource::Custom) {
+                caption = in.customTitle;
+                url = in.customUrl;
+            } else if (auto c = captionFor(in.list.folder, name, in.source)) {
+                caption = std::move(*c);
+            } else {
+                summary.skipped.push_back({name, c.error().message});
+                readable = false;
+            }
+            if (readable) {
+                list.appendEntry(std::to_string(list.rowCount() - 1), oneLine(in.sid),
+                                 oneLine(std::move(caption)), oneLine(std::move(url)));
+                ++summary.added;
+            }
+        }
+        if (i % 10 == 0)
+            observer.processEvents();
+        observer.setProgressValue(i);
+    }
+    return summary;
+}
+
+void AddHomeEntry(const std::string& bookName, ContentsList& list) {
+    list.appendEntry(std::to_string(list.rowCount() - 2), "-1", oneLine(bookName), "index.html");
+}
+
+Result<int> AddFolderEntries(const std::string& folder, ContentsList& list, Observer& observer) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_directory(typeEc))
+            names.push_back(it->path().filename().string());
+    }
+    if (ec)
+        return fail(folder + ": cannot list the folder: " + ec.message());
+    // The folder list shows its folders sorted without regard to case.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string la = lowerAscii(a), lb = lowerAscii(b);
+        return la != lb ? la < lb : a < b;
+    });
+    for (const std::string& name : names) {
+        list.appendEntry(std::to_string(list.rowCount() - 2), "0", oneLine(name), "");
+        observer.processEvents();
+    }
+    return static_cast<int>(names.size());
+}
+
+} // namespace folio::generators

@@ -1,0 +1,132 @@
+// Writing the contents page, its tab-separated twin and its support files.
+#include "contentspage.h"
+
+#include "fileio.h"
+#include "text.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace folio::generators {
+
+namespace {
+
+Error report(Observer& observer, const std::string& title, Error error) {
+    observer.messageBox(error.message, title, MessageIcon::Critical);
+    return error;
+}
+
+// The file list shows its names sorted without regard to case.
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_regular_file(typeEc))
+            names.push_back(it->path().filename().string());
+    }
+    const auto lower = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        const std::string la = lower(a), lb = lower(b);
+        return la != lb ? la < lb : a < b;
+    });
+    return names;
+}
+
+} // namespace
+
+Result<std::string> projectFolderFor(const std::string& makerFolder, const std::string& bookName) {
+    if (bookName.empty())
+        return fail("The book has no name: enter the book name first.");
+    if (bookName == "." || bookName == ".." || bookName.find_first_of("/\\") != std::string::npos)
+        return fail("\"" + bookName + "\" cannot name a project folder inside " + makerFolder +
+                    ".");
+    return FixPath(makerFolder) + bookName;
+}
+
+std::string fillContentsPage(std::string pageText, const std::string& bookName,
+                             const std::string& entryTemplate, const ContentsList& list,
+                             Observer& observer) {
+    replaceAll(pageText, "$Title", bookName);
+    observer.setProgressMaximum(list.rowCount() - 1);
+    std::string loop;
+    for (int i = 1; i <= list.rowCount() - 2; ++i) {
+        std::string item = entryTemplate;
+        replaceAll(item, "$ID", list.cell(i, ColID));
+        replaceAll(item, "$SID", list.cell(i, ColSID));
+        replaceAll(item, "$Caption", list.cell(i, ColCaption));
+        replaceAll(item, "$URL", list.cell(i, ColURL));
+        loop += item;
+        loop += "\r\n";
+        observer.setProgressValue(i);
+    }
+    replaceAll(pageText, "$LoopTag", loop);
+    return pageText;
+}
+
+Result<ContentsPageOutcome> GenerateContentsPage(const ContentsPageInputs& in,
+                                                 const ContentsList& list, Observer& observer) {
+    const std::string listFolder = FixPath(in.makerFolder) + "list/";
+    const std::string templatePath = listFolder + "tree/tree.html";
+    auto page = ReadPageText(templatePath);
+    if (!page)
+        return std::unexpected(report(observer, in.programTitle, page.error()));
+
+    ContentsPageOutcome outcome;
+    outcome.pageText =
+        fillContentsPage(std::move(*page), in.bookName, in.entryTemplate, list, observer);
+
+    if (!dirExists(in.projectFolder)) {
+        std::error_code ec;
+        fs::create_directories(in.projectFolder, ec);
+        if (ec)
+            return std::unexpected(report(
+                observer, in.programTitle,
+                Error{in.projectFolder + ": cannot create the project folder: " + ec.message()}));
+        outcome.createdProjectFolder = true;
+    }
+
+    const std::string project = FixPath(in.projectFolder);
+    if (auto w = writeFileAtomic(project + "tree.html", toAnsi(outcome.pageText + "\r\n")); !w)
+        return std::unexpected(report(observer, in.programTitle, w.error()));
+
+    std::string ini;
+    for (int i = 1; i <= list.rowCount() - 2; ++i) {
+        for (int c = ColBlank; c <= ColURL; ++c) {
+            if (c > ColBlank)
+                ini += '\t';
+            ini += list.cell(i, c);
+        }
+        ini += "\r\n";
+        observer.setProgressValue(i);
+    }
+    if (auto w = writeFileAtomic(project + "tree.ini", toAnsi(ini)); !w)
+        return std::unexpected(report(observer, in.programTitle, w.error()));
+
+    // The names come from list/, the files from list/tree/.
+    for (const std::string& name : filesIn(listFolder)) {
+        if (name == "tree.html")
+            continue;
+        const std::string from = listFolder + "tree/" + name;
+        if (!fileExists(from)) {
+            outcome.skipped.push_back(name);
+            continue;
+        }
+        if (auto c = copyFileAtomic(from, project + name); !c)
+            return std::unexpected(report(observer, in.programTitle, c.error()));
+        outcome.copied.push_back(name);
+    }
+
+    observer.messageBox(ContentsPageDone, in.programTitle, MessageIcon::Information);
+    return outcome;
+}
+
+} // namespace folio::generators
