@@ -925,6 +925,14 @@ Result<void> verifyRebuilt(std::span<const std::uint8_t> out, const std::string&
 
 } // namespace
 
+Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::string& fileName) {
+    auto img = PeImage::parse(file, fileName);
+    if (!img) {
+        return std::unexpected(img.error());
+    }
+    return checkRebuildable(file, *img);
+}
+
 Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
                                std::vector<ResourceUpdater::Entry> entries) {
     auto parsed = PeImage::parse(file, fileName);

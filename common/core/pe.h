@@ -154,6 +154,10 @@ class ResourceUpdater {
     bool m_ended = false;
 };
 
+// Whether ResourceUpdater can rebuild `file`: it must parse, and its layout must be one the
+// rebuild keeps sound. The error names `fileName` and the fault.
+Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::string& fileName);
+
 // Builds a fresh PE file image from `file` (a PE32 file) whose resources are replaced by
 // `entries`. Exposed for callers that hold the bytes already (and for tests).
 Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,

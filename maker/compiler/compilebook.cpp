@@ -1,5 +1,6 @@
 // Compiling a project into a Book image: copies the skin, the skin library and the reader
-// template, writes the descriptor, adds the selected pages and reports through the observer.
+// template, writes the descriptor, adds the selected pages and reports through the observer;
+// the previous build is replaced only once the new one is whole.
 #include "compilebook.h"
 
 #include "book.h"
@@ -7,8 +8,8 @@
 #include "pe.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <functional>
+#include <span>
 
 namespace folio::compiler {
 
@@ -23,14 +24,27 @@ bool namesPlainFile(const std::string& entry) {
            entry.find_first_of("/\\") == std::string::npos;
 }
 
-bool isFolder(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(std::filesystem::path(path), ec);
-}
-
-void removeQuietly(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
+// A copy of `from` staged for `to`, with the permissions of `from` (a book stays executable).
+// `check` looks at the bytes before anything is written.
+Result<StagedFile>
+stageCopy(const std::string& from, const std::string& to,
+          const std::function<Result<void>(std::span<const std::uint8_t>)>& check = {}) {
+    auto bytes = readFileBytes(from);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    if (check) {
+        if (auto ok = check(*bytes); !ok)
+            return std::unexpected(ok.error());
+    }
+    auto stage = StagedFile::create(to);
+    if (!stage)
+        return std::unexpected(stage.error());
+    if (auto w = stage->write(*bytes); !w)
+        return std::unexpected(w.error());
+    if (auto c = stage->close(); !c)
+        return std::unexpected(c.error());
+    stage->copyPermissionsFrom(from);
+    return stage;
 }
 
 } // namespace
@@ -72,15 +86,23 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         return result;
     };
 
-    if (!dirExists(outFolder))
-        return trap("the output folder " + outFolder + " does not exist");
-    if (in.skinFileName.empty())
-        return trap("no skin file is chosen (" + maker + "skin/)");
-    const std::pair<const std::string*, const std::string*> copies[] = {
-        {&skinSource, &skinCopy}, {&librarySource, &libraryCopy}, {&templatePath, &bookPath}};
-    for (const auto& [from, to] : copies) {
-        if (auto copied = copyFileAtomic(*from, *to); !copied)
-            return trap(copied.error().message);
+    // The book is named by the output file setting alone; a name reaching into another folder
+    // would put it (and overwrite whatever is there) outside the output folder.
+    if (!namesPlainFile(s.outFile + ".exe") || s.outFile.find("..") != std::string::npos)
+        return trap("the output file name (输出文件) \"" + s.outFile +
+                    "\" holds a path separator or \"..\"");
+    // The descriptor's fields are joined by ":", so a ":" inside one would shift every later
+    // field for the readers.
+    const std::pair<const std::string*, const char*> joined[] = {
+        {&s.title, "title (标题)"},
+        {&s.author, "author (作者)"},
+        {&s.indexPage, "home page (首页)"},
+        {&s.contentsPage, "contents page (目录页)"},
+    };
+    for (const auto& [value, field] : joined) {
+        if (value->find(':') != std::string::npos)
+            return trap(std::string("the ") + field + " \"" + *value +
+                        "\" holds a \":\", which separates the descriptor's fields");
     }
 
     book::DescriptorFieldsIn fields;
@@ -93,29 +115,63 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     fields.bookshelf = s.bookshelf;
     fields.advert = s.advert;
     fields.webAddress = s.webAddress;
-    std::string why;
-    if (book::WriteDescriptor(bookPath, book::descriptorText(fields), &why) == 0) {
+    const std::string descriptor = book::descriptorText(fields);
+
+    // Nothing is replaced until the whole book is built: the book, the skin and the skin
+    // library are each built under a temporary name beside their target and renamed over it
+    // at the very end, so a failed or interrupted run leaves the previous build as it was.
+    auto descriptorFailed = [&](const std::string& why) {
         std::string text = "当编译你的ebook时出现错误。";
         if (!why.empty())
             text += "\r\n\r\n" + why;
         observer.messageBox(text, "编译错误", MessageIcon::Critical);
-        // The only failure after which nothing of this run is left behind.
-        removeQuietly(bookPath);
-        removeQuietly(skinCopy);
-        removeQuietly(libraryCopy);
         result.outcome = CompileOutcome::DescriptorFailed;
         result.error = why;
         return result;
+    };
+    // Its length is known before anything is written.
+    if (auto length = book::AnsiByteLength(descriptor); !length)
+        return descriptorFailed(bookPath + ": " + length.error().message);
+
+    if (!dirExists(outFolder))
+        return trap("the output folder " + outFolder + " does not exist");
+    if (in.skinFileName.empty())
+        return trap("no skin file is chosen (" + maker + "skin/)");
+    std::vector<StagedFile> stages;
+    const std::pair<const std::string*, const std::string*> copies[] = {
+        {&skinSource, &skinCopy}, {&librarySource, &libraryCopy}};
+    for (const auto& [from, to] : copies) {
+        auto staged = stageCopy(*from, *to);
+        if (!staged)
+            return trap(staged.error().message);
+        stages.push_back(std::move(*staged));
     }
+    // A template the resource writer cannot rebuild can take no descriptor; it is refused
+    // under its own name before a byte of it is copied.
+    bool templateRefused = false;
+    auto staged = stageCopy(templatePath, bookPath, [&](std::span<const std::uint8_t> bytes) {
+        auto ok = pe::checkRebuildable(bytes, templatePath);
+        templateRefused = !ok;
+        return ok;
+    });
+    if (!staged && templateRefused)
+        return descriptorFailed(staged.error().message);
+    if (!staged)
+        return trap(staged.error().message);
+    stages.push_back(std::move(*staged));
+    const std::string& work = stages.back().path();
+
+    std::string why;
+    if (book::WriteDescriptor(work, descriptor, &why) == 0)
+        return descriptorFailed(why); // the stages go with `stages`; earlier builds stay
 
     // With fewer than two entries the maximum would be 0 or -1; a bar cannot run backwards,
     // so it is held at 0.
     const int entries = static_cast<int>(in.pages.size());
     observer.setProgressMaximum(std::max(0, entries - 1));
 
-    // All pages go into one update that is committed once: the same book as committing every
-    // page by itself, without rewriting the whole file once per page.
-    auto updater = pe::ResourceUpdater::begin(bookPath, false);
+    // All pages go into one update that is committed once.
+    auto updater = pe::ResourceUpdater::begin(work, false);
     if (!updater)
         return trap(updater.error().message);
     const std::string projectFolder = FixPath(in.projectFolder);
@@ -124,20 +180,21 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         const PageEntry& entry = in.pages[static_cast<std::size_t>(i)];
         if (entry.selected && namesPlainFile(entry.name)) {
             const std::string path = projectFolder + entry.name;
-            auto bytes = readFileBytes(path);
-            if (!bytes && isFolder(path)) {
+            const std::string kind = describeNonRegular(path);
+            if (kind == "a folder") {
                 // A sub-folder is listed like a file but is never a page.
                 observer.processEvents();
                 continue;
             }
-            if (!bytes) {
-                // Keep what was added so far, as if each page had been committed by itself:
-                // the book then lacks the remaining pages.
-                if (auto committed = updater->end(false); !committed)
-                    return trap(committed.error().message);
-                result.pagesAdded = added;
-                return trap(bytes.error().message);
+            if (!kind.empty() && kind != "no such file") {
+                // A FIFO would block the read; a dangling link has nothing to read.
+                result.skipped.push_back({entry.name, kind});
+                observer.processEvents();
+                continue;
             }
+            auto bytes = readFileBytes(path);
+            if (!bytes)
+                return trap(bytes.error().message);
             updater->update(pe::ResourceId::fromId(book::PageType),
                             book::pageResourceName(entry.name), book::ResourceLanguage,
                             std::move(*bytes));
@@ -149,13 +206,20 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     }
     if (auto committed = updater->end(false); !committed)
         return trap(committed.error().message);
-    result.pagesAdded = added;
 
     if (!in.iconPath.empty() && iconStep) {
-        const std::string iconError = iconStep(in.iconPath, bookPath, observer);
+        const std::string iconError = iconStep(in.iconPath, work, observer);
         if (!iconError.empty())
             return trap(iconError);
     }
+
+    // The book first: a run stopped between these renames leaves a whole book beside the
+    // previous skin, never a skin without its book.
+    for (auto it = stages.rbegin(); it != stages.rend(); ++it) {
+        if (auto committed = it->commit(); !committed)
+            return trap(committed.error().message);
+    }
+    result.pagesAdded = added;
 
     observer.messageBox("你的电子书现在已经编译为\r\n\r\n" + bookPath, "编译完成。",
                         MessageIcon::Information);

@@ -50,10 +50,16 @@ struct CompileResult {
     std::string error;  // the system's description for Failed (and the reason for
                         // DescriptorFailed)
     int pagesAdded = 0; // page resources in the finished book
+    struct Skipped {
+        std::string name; // the entry as listed
+        std::string why;  // what it is: "a FIFO", "a dangling symbolic link", ...
+    };
+    std::vector<Skipped> skipped; // selected entries that are neither a page nor a folder
 };
 
-// The icon step, called after the pages when an icon path is set. Returns an error text
-// (raised into the failure trap) or an empty string.
+// The icon step, called after the pages when an icon path is set, on the book as it is being
+// built (a temporary file beside the book). Returns an error text (raised into the failure
+// trap) or an empty string.
 using IconStep = std::function<std::string(const std::string& iconPath, const std::string& bookPath,
                                            CompileObserver&)>;
 

@@ -10,8 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace folio;
 using namespace folio::compiler;
@@ -265,7 +272,32 @@ TEST_F(Compile, SecondCompilationReplacesResourcesNotUnion) {
     EXPECT_NE(pefile.output.find("STYLE.CSS 1033 15 same"), std::string::npos) << pefile.output;
 }
 
-TEST_F(Compile, OversizedDescriptorRefusedAndNothingLeftBehind) {
+// The files of an earlier build, to check that a failed run leaves them as they were.
+struct EarlierBuild {
+    std::map<fs::path, std::string> files;
+    explicit EarlierBuild(const fs::path& out) {
+        for (const char* name : {"mybook.exe", "aero.she", "SkinH_VB6.dll"}) {
+            files[out / name] = std::string("earlier ") + name;
+            writeFile(out / name, files[out / name]);
+        }
+    }
+    // Every earlier file as it was, and nothing else in the folder.
+    void expectUntouched(const fs::path& out) const {
+        std::size_t n = 0;
+        for (const auto& e : fs::directory_iterator(out)) {
+            const auto it = files.find(e.path());
+            EXPECT_NE(it, files.end()) << "left behind: " << e.path();
+            if (it != files.end()) {
+                EXPECT_EQ(readFile(e.path()), it->second) << e.path();
+            }
+            ++n;
+        }
+        EXPECT_EQ(n, files.size());
+    }
+};
+
+TEST_F(Compile, OversizedDescriptorRefusedBeforeAnythingIsTouched) {
+    const EarlierBuild earlier(m_out);
     m_in.settings.advert = std::string(33000, 'a');
     const CompileResult r = run();
     EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed);
@@ -275,8 +307,18 @@ TEST_F(Compile, OversizedDescriptorRefusedAndNothingLeftBehind) {
     EXPECT_NE(messages[0].text.find("32767"), std::string::npos);
     EXPECT_EQ(messages[0].title, "编译错误");
     EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
-    EXPECT_TRUE(fs::is_empty(m_out)) << "book, aero.she and SkinH_VB6.dll must be removed";
+    earlier.expectUntouched(m_out);
     EXPECT_TRUE(m_rec.of(Event::Maximum).empty());
+}
+
+TEST_F(Compile, DescriptorFailureRemovesOnlyWhatThisRunMade) {
+    const EarlierBuild earlier(m_out);
+    // A template the resource writer refuses: the descriptor cannot be added.
+    writeFile(m_maker / "folioPage" / "folioPage.dat", std::string(300, 'x'));
+    const CompileResult r = run();
+    EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed);
+    EXPECT_NE(r.error.find("not a PE file"), std::string::npos) << r.error;
+    earlier.expectUntouched(m_out);
 }
 
 TEST_F(Compile, MissingCopySourcesFallIntoTheTrap) {
@@ -303,7 +345,7 @@ TEST_F(Compile, MissingCopySourcesFallIntoTheTrap) {
     fs::remove(m_maker / "folioPage" / "folioPage.dat");
     EXPECT_EQ(run().outcome, CompileOutcome::Failed);
     expectTrap("folioPage.dat");
-    EXPECT_TRUE(fs::exists(m_out / "aero.she")); // what was copied stays
+    EXPECT_TRUE(fs::is_empty(m_out)) << "a skin copied before the failure replaced the old one";
 
     m_rec.events.clear();
     m_in.settings.outPath = (m_root / "no-such-folder").string();
@@ -311,25 +353,91 @@ TEST_F(Compile, MissingCopySourcesFallIntoTheTrap) {
     expectTrap("no-such-folder");
 }
 
-TEST_F(Compile, UnreadablePageStopsWithTrapKeepingEarlierPages) {
+TEST_F(Compile, UnreadablePageStopsWithTrapKeepingTheEarlierBuild) {
+    const EarlierBuild earlier(m_out);
     m_in.pages = {{"index.html", true}, {"vanished.html", true}, {"style.css", true}};
     const CompileResult r = run();
     EXPECT_EQ(r.outcome, CompileOutcome::Failed);
     EXPECT_NE(r.error.find("vanished.html"), std::string::npos) << r.error;
     EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译失败。");
-    auto book = openBook(r.bookPath);
-    ASSERT_TRUE(book);
-    EXPECT_EQ(book->pageNames(), std::vector<std::string>{"INDEX.HTML"});
-    EXPECT_TRUE(book->descriptor());
+    earlier.expectUntouched(m_out);
 }
 
-TEST_F(Compile, IconStepRunsOnlyWithAnIconAndItsErrorIsTrapped) {
+TEST_F(Compile, FullDiskLeavesTheEarlierBuild) {
+    const EarlierBuild earlier(m_out);
+    writeFile(m_project / "big.html", std::string(300000, 'b'));
+    m_in.pages.push_back({"big.html", true});
+    // A file size limit makes every write past it fail as a full disk does.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{200000, 200000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(static_cast<int>(run().outcome));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(CompileOutcome::Failed));
+    earlier.expectUntouched(m_out);
+}
+
+TEST_F(Compile, OutputFileNamesReachingOutsideTheOutputFolderAreRefused) {
+    for (const char* name : {"../../escaped_a", "sub/book", "..", "a\\b", "x..y"}) {
+        m_rec.events.clear();
+        m_in.settings.outFile = name;
+        const CompileResult r = run();
+        EXPECT_EQ(r.outcome, CompileOutcome::Failed) << name;
+        EXPECT_NE(r.error.find("输出文件"), std::string::npos) << r.error;
+        EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译失败。");
+    }
+    EXPECT_TRUE(fs::is_empty(m_out));
+    EXPECT_FALSE(fs::exists(m_root.parent_path() / "escaped_a.exe"));
+}
+
+TEST_F(Compile, ColonsInJoinedDescriptorFieldsAreRefusedNamingTheField) {
+    const std::pair<std::string ProjectSettings::*, const char*> fields[] = {
+        {&ProjectSettings::title, "title"},
+        {&ProjectSettings::author, "author"},
+        {&ProjectSettings::indexPage, "home page"},
+        {&ProjectSettings::contentsPage, "contents page"},
+    };
+    for (const auto& [member, field] : fields) {
+        CompileInputs in = m_in;
+        in.settings.*member = "T:X:evil.html";
+        const CompileResult r = CompileBook(in, m_rec, {});
+        EXPECT_EQ(r.outcome, CompileOutcome::Failed) << field;
+        EXPECT_NE(r.error.find(field), std::string::npos) << r.error;
+    }
+    EXPECT_TRUE(fs::is_empty(m_out));
+    m_in.settings.webAddress = "http://example.com/"; // an address keeps its ":"
+    EXPECT_EQ(run().outcome, CompileOutcome::Done);
+}
+
+TEST_F(Compile, PagesThatAreNoFilesAreSkippedAndNamed) {
+    ASSERT_EQ(mkfifo((m_project / "pipe.html").c_str(), 0600), 0);
+    fs::create_symlink(m_project / "gone.html", m_project / "dangling.html");
+    m_in.pages.push_back({"pipe.html", true});
+    m_in.pages.push_back({"dangling.html", true});
+    const CompileResult r = run();
+    ASSERT_EQ(r.outcome, CompileOutcome::Done) << r.error;
+    EXPECT_EQ(r.pagesAdded, 3);
+    ASSERT_EQ(r.skipped.size(), 2u);
+    EXPECT_EQ(r.skipped[0].name, "pipe.html");
+    EXPECT_EQ(r.skipped[0].why, "a FIFO");
+    EXPECT_EQ(r.skipped[1].name, "dangling.html");
+    EXPECT_EQ(r.skipped[1].why, "a dangling symbolic link");
+}
+
+TEST_F(Compile, IconStepRunsOnTheBookBeingBuiltAndItsErrorIsTrapped) {
     int calls = 0;
     std::string seenIcon, seenBook;
     auto step = [&](const std::string& icon, const std::string& book, CompileObserver&) {
         ++calls;
         seenIcon = icon;
         seenBook = book;
+        EXPECT_TRUE(book::BookImage::open(book)) << "the icon step got no whole book";
         return std::string();
     };
     ASSERT_EQ(run(step).outcome, CompileOutcome::Done);
@@ -340,8 +448,10 @@ TEST_F(Compile, IconStepRunsOnlyWithAnIconAndItsErrorIsTrapped) {
     ASSERT_EQ(r.outcome, CompileOutcome::Done);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(seenIcon, "/icons/book.ico");
-    EXPECT_EQ(seenBook, r.bookPath);
+    EXPECT_EQ(fs::path(seenBook).parent_path(), fs::path(r.bookPath).parent_path());
+    EXPECT_FALSE(fs::exists(seenBook)) << "the book was built in place of its temporary file";
 
+    const auto before = readFile(r.bookPath);
     m_rec.events.clear();
     const CompileResult failed = run([](const std::string&, const std::string&, CompileObserver&) {
         return std::string("icon 1003");
@@ -350,8 +460,22 @@ TEST_F(Compile, IconStepRunsOnlyWithAnIconAndItsErrorIsTrapped) {
     const auto messages = m_rec.of(Event::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "你的电子书编译过程发生\r\n\r\nicon 1003错误！");
-    // The pages were committed before the icon step.
-    auto book = openBook(failed.bookPath);
-    ASSERT_TRUE(book);
-    EXPECT_EQ(book->pageNames().size(), 3u);
+    EXPECT_EQ(readFile(failed.bookPath), before) << "a failed icon step replaced the book";
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_out), fs::directory_iterator()), 3);
+}
+
+TEST_F(Compile, FuzzFindingsAsTemplateAreRefusedAndNothingIsWritten) {
+    const EarlierBuild earlier(m_out);
+    for (const char* name : {"va0-section.exe", "rsrc-raw-in-headers.exe",
+                             "overlapping-raw-sections.exe", "huge-filealign.exe"}) {
+        fs::copy_file(std::string(FOLIO_SOURCE_DIR) + "/tests/fixtures/findings/" + name,
+                      m_maker / "folioPage" / "folioPage.dat",
+                      fs::copy_options::overwrite_existing);
+        fs::permissions(m_maker / "folioPage" / "folioPage.dat",
+                        fs::perms::owner_read | fs::perms::owner_write);
+        const CompileResult r = run();
+        EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed) << name;
+        EXPECT_NE(r.error.find("folioPage.dat"), std::string::npos) << r.error;
+        earlier.expectUntouched(m_out);
+    }
 }
