@@ -18,7 +18,7 @@ const char* const Usage =
        folio html2txt [--title-from title|h1] [--start TEXT] [--end TEXT] [--remove LIST] FILE...
        folio rename [--by first-line|title|h1|h2|symbols] --yes FILE...
        folio info <book>
-       folio extract <book> <dir>
+       folio extract [--force] <book> <dir>
        folio --help
 
 compile  reads <folder>/<name>.ini and compiles every file directly in the folder, in name
@@ -28,7 +28,17 @@ compile  reads <folder>/<name>.ini and compiles every file directly in the folde
          today (YYYY-MM-DD). --chm then compiles the help project <title>.hhp that
          generate wrote into <title>.chm with <maker>/chm/hhc.
 info     prints the book's descriptor fields and its resources (type, name, language, size).
-extract  writes the book's pages into <dir>, named as stored.
+extract  writes the book's pages into <dir>, named as stored; of several copies of a page (in
+         other languages, or names differing only in case) the one the reader reads keeps
+         the name, the others go to <dir>/<language>/. Files already in <dir> are replaced
+         only with --force; otherwise nothing is written.
+txt2html turns each FILE ending in .txt into a page <name>.html beside it, from the template
+         <maker>/list/page/page.html.
+html2txt turns each FILE ending in .html into <name>.txt beside it: the title (from the first
+         <h1>, or <title>), then the text between --start and --end with the phrases before
+         the last "," of --remove deleted.
+rename   renames each FILE after its first line, title, heading, or its own name cleaned of
+         symbols (default first-line); it asks first, and only --yes answers yes.
 
 Exit status: 0 success, 1 failure, 2 usage error.
 )";

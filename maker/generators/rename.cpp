@@ -163,6 +163,8 @@ RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer) {
             const std::string target = FixPath(list.folder) + cleaned + extension;
             if (cleaned.empty()) {
                 keep("no name found");
+            } else if (cleaned + extension == name) {
+                keep("it already has that name");
             } else if (anythingAt(target)) {
                 keep("the name " + cleaned + extension + " is taken");
             } else if (auto moved = renameNoReplace(path, target); !moved) {
