@@ -12,7 +12,10 @@ namespace folio::cli {
 const char* const Usage =
     R"(usage: folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
                     [--skin NAME] [--date TEXT] [--chm]
-       folio contents add|home|folders|list|clear <project> ...
+       folio contents add <project> [--title-from file-name|first-line|title|h1|h2|custom]
+                    [--parent ID] [--caption TEXT] [--link TEXT] FILE...
+       folio contents home|list|clear <project>
+       folio contents folders <project> <folder>
        folio generate <project> [--maker DIR]
        folio txt2html [--maker DIR] FILE...
        folio html2txt [--title-from title|h1] [--start TEXT] [--end TEXT] [--remove LIST] FILE...
@@ -27,6 +30,13 @@ compile  reads <folder>/<name>.ini and compiles every file directly in the folde
          folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
          today (YYYY-MM-DD). --chm then compiles the help project <title>.hhp that
          generate wrote into <title>.chm with <maker>/chm/hhc.
+contents keeps the project's contents list in <project>/<name>.toc. add: one entry per FILE
+         (in the project folder, else a path), numbered by its row, under --parent (default
+         -1), captioned by --title-from (default file-name); home: the book's entry for
+         index.html; folders: one entry per subfolder of <folder>; list prints the entries;
+         clear empties the list.
+generate writes tree.html, tree.ini and index.html into the project from its saved list and
+         the maker's list/tree/ and list/index/ templates (TreeTag.ini, HomePageTag.ini).
 info     prints the book's descriptor fields and its resources (type, name, language, size).
 extract  writes the book's pages into <dir>, named as stored; of several copies of a page (in
          other languages, or names differing only in case) the one the reader reads keeps

@@ -23,6 +23,7 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
   wine wine32
   fp-utils libchm-bin
+  chromium
 )
 
 # wine32 lives in Debian's i386 architecture.

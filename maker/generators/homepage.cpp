@@ -86,8 +86,12 @@ Result<HomePageOutcome> GenerateHomePage(const HomePageInputs& in, const Content
         }
         outcome.copied.push_back(name);
     };
-    for (const std::string& cover : covers)
-        copyInto(cover, coverFileName(cover));
+    // A cover named without a folder is looked for in the project, not wherever the maker runs.
+    for (const std::string& cover : covers) {
+        const bool relative =
+            fs::path(cover).is_relative() && cover.find('\\') == std::string::npos;
+        copyInto(relative ? project + cover : cover, coverFileName(cover));
+    }
     for (const char* name : {"logo.jpg", "xs.css", "common.css"})
         copyInto(indexFolder + name, name);
 

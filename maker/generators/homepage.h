@@ -52,7 +52,8 @@ struct HomePageOutcome {
 
 // Fills "{$Caption}" and "{$LoopTag}" (one filled card per data row, a separator after every
 // fourth), copies the covers and list/index/'s logo.jpg, xs.css and common.css, and writes
-// index.html (the page and one more CR LF). A cover or support file that cannot be copied is
+// index.html (the page and one more CR LF). A relative cover path is taken in the project
+// folder. A cover or support file that cannot be copied is
 // passed over; a template that cannot be read or an index.html that cannot be written is shown
 // in a message box naming the file and ends the command without the success message.
 Result<HomePageOutcome> GenerateHomePage(const HomePageInputs& in, const ContentsList& list,

@@ -115,7 +115,7 @@ TEST(GenerateHomePage, MissingCoversAndSupportFilesAreSkippedAndTheCardStillName
     EXPECT_EQ(obs.boxes.back().text, "成功创建首页！");
 }
 
-TEST(GenerateHomePage, ACoverAlreadyInTheProjectIsLeftAlone) {
+TEST(GenerateHomePage, ACoverInTheProjectIsLeftAloneAndARelativeOneIsLookedForThere) {
     Maker m("{$LoopTag}");
     m.in.entryTemplate = "{$img}";
     writeAnsi(fs::path(m.in.projectFolder) / "cover.png", "png");
@@ -126,6 +126,12 @@ TEST(GenerateHomePage, ACoverAlreadyInTheProjectIsLeftAlone) {
     ASSERT_TRUE(out);
     EXPECT_TRUE(out->problems.empty());
     EXPECT_EQ(m.project("cover.png"), "png");
+    // Named without a folder, the cover is the project's own, wherever the maker runs.
+    list.setCell(1, ColImg, "cover.png");
+    out = GenerateHomePage(m.in, list, obs);
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(out->problems.empty());
+    EXPECT_EQ(m.project("index.html"), "cover.png\r\n\r\n\r\n");
 }
 
 TEST(GenerateHomePage, MissingTemplateOrProjectFolderIsAnErrorNotASuccess) {
