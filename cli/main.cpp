@@ -14,8 +14,10 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -24,6 +26,33 @@ using namespace folio;
 using namespace folio::cli;
 
 namespace {
+
+// Control characters (C0, DEL, C1) as \xNN: a name from a book never reaches the terminal as
+// an escape sequence.
+std::string printable(std::string_view text) {
+    std::string out;
+    char buf[8];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else if (c1) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(text[++i]));
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+bool hasControlCharacter(std::string_view text) {
+    return printable(text) != text;
+}
 
 std::string todayIso() {
     const auto now = std::chrono::system_clock::now();
@@ -35,12 +64,13 @@ std::string todayIso() {
     return buffer;
 }
 
-// Files lying directly in the folder, in byte order of their names.
+// Entries lying directly in the folder, sub-folders left out, in byte order of their names.
+// What is no regular file (a FIFO, a dangling link) is listed too, for the compiler to name it.
 std::vector<std::string> folderFiles(const std::string& folder, std::error_code& ec) {
     std::vector<std::string> names;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
         std::error_code statEc;
-        if (e.is_regular_file(statEc))
+        if (!e.is_directory(statEc))
             names.push_back(e.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -153,6 +183,8 @@ int compile(const std::vector<std::string>& args) {
         return ExitFailure;
     }
     std::cout << "added " << r.pagesAdded << " pages\nbook: " << r.bookPath << "\n";
+    for (const auto& skipped : r.skipped)
+        std::cout << "skipped " << printable(skipped.name) << ": it is " << skipped.why << "\n";
     if (chm) {
         // The help compiler works on the help project the generate command wrote.
         const generators::ContentsList noEntries;
@@ -167,8 +199,8 @@ int compile(const std::vector<std::string>& args) {
 }
 
 Result<std::unique_ptr<book::BookImage>> openBook(const std::string& path) {
-    if (!fileExists(path))
-        return fail(path + ": no such file");
+    if (const std::string what = describeNonRegular(path); !what.empty())
+        return fail(path + ": " + (what == "no such file" ? what : "not a book but " + what));
     return book::BookImage::open(path);
 }
 
@@ -177,23 +209,32 @@ int info(const std::vector<std::string>& args) {
         return usageError("info needs exactly one book");
     auto book = openBook(args[0]);
     if (!book) {
-        std::cerr << "folio: " << book.error().message << "\n";
+        std::cerr << "folio: " << printable(book.error().message) << "\n";
         return ExitFailure;
     }
     static constexpr const char* FieldNames[] = {"title",         "author",      "index page",
                                                  "contents page", "update",      "bookshelf",
                                                  "advert",        "web address", "date"};
     int status = ExitOk;
-    std::cout << "book: " << args[0] << "\n";
+    std::cout << "book: " << printable(args[0]) << "\n";
     if (auto descriptor = (*book)->descriptor()) {
-        std::cout << "descriptor: " << *descriptor << "\n";
+        std::cout << "descriptor: " << printable(*descriptor) << "\n";
         const auto fields = book::splitDescriptor(*descriptor);
         for (std::size_t i = 0; i < fields.size(); ++i)
             std::cout << "  " << i << " " << std::left << std::setw(13)
-                      << (i < std::size(FieldNames) ? FieldNames[i] : "(extra)") << " " << fields[i]
-                      << "\n";
+                      << (i < std::size(FieldNames) ? FieldNames[i] : "(extra)") << " "
+                      << printable(fields[i]) << "\n";
+        // A book whose descriptor names pages it does not hold opens on an error page.
+        for (std::size_t i : {std::size_t{2}, std::size_t{3}}) {
+            if (i < fields.size() && !fields[i].empty() && !(*book)->find(fields[i])) {
+                std::cerr << "folio: " << printable(args[0]) << ": the " << FieldNames[i] << " \""
+                          << printable(fields[i])
+                          << "\" named by the descriptor is not in the book\n";
+                status = ExitFailure;
+            }
+        }
     } else {
-        std::cerr << "folio: " << descriptor.error().message << "\n";
+        std::cerr << "folio: " << printable(descriptor.error().message) << "\n";
         status = ExitFailure;
     }
     const auto& resources = (*book)->image().resources();
@@ -206,7 +247,7 @@ int info(const std::vector<std::string>& args) {
     };
     row("type", "name", "language", "size");
     for (const pe::Resource& r : resources)
-        row(r.type.toString(), r.name.toString(), std::to_string(r.language),
+        row(printable(r.type.toString()), printable(r.name.toString()), std::to_string(r.language),
             std::to_string(r.size));
     return status;
 }
@@ -214,45 +255,117 @@ int info(const std::vector<std::string>& args) {
 bool safeName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos &&
-           name.find("..") == std::string::npos;
+           name.find("..") == std::string::npos && !hasControlCharacter(name);
 }
 
 int extract(const std::vector<std::string>& args) {
-    if (args.size() != 2)
+    bool force = false;
+    std::vector<std::string> operands;
+    for (const std::string& a : args) {
+        if (a == "--force")
+            force = true;
+        else if (a.starts_with("--"))
+            return usageError("unknown option " + a);
+        else
+            operands.push_back(a);
+    }
+    if (operands.size() != 2)
         return usageError("extract needs a book and a folder");
-    auto book = openBook(args[0]);
+    const std::string& bookPath = operands[0];
+    auto book = openBook(bookPath);
     if (!book) {
-        std::cerr << "folio: " << book.error().message << "\n";
+        std::cerr << "folio: " << printable(book.error().message) << "\n";
         return ExitFailure;
     }
-    const std::string dir = FixPath(args[1]);
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec || !dirExists(dir)) {
-        std::cerr << "folio: cannot create the folder " << dir << ": " << ec.message() << "\n";
+    const std::string dir = FixPath(operands[1]);
+    std::error_code dirEc;
+    fs::create_directories(dir, dirEc);
+    if (dirEc || !dirExists(dir)) {
+        std::cerr << "folio: cannot create the folder " << printable(dir) << ": " << dirEc.message()
+                  << "\n";
         return ExitFailure;
     }
     int status = ExitOk;
-    int written = 0;
     const pe::PeImage& image = (*book)->image();
+
+    // Where each page goes. The copy the reader reads (of several languages, or of names that
+    // differ only in case, the first stored) keeps the page's name; every other copy goes into
+    // a folder named after its language, so none overwrites another.
+    struct Planned {
+        const pe::Resource* resource;
+        std::string file;       // relative to dir
+        std::string readerCopy; // for another copy: the file of the copy the reader reads
+    };
+    std::vector<Planned> plan;
+    std::map<std::string, std::string> taken; // folded file name -> the page it holds
     for (const pe::Resource& r : image.resources()) {
         if (r.type.isString || r.type.id != book::PageType)
             continue;
         const std::string name = r.name.toString();
         if (!r.name.isString || !safeName(name)) {
-            std::cerr << "folio: " << args[0] << ": page name \"" << name
+            std::cerr << "folio: " << printable(bookPath) << ": page name \"" << printable(name)
                       << "\" is not a plain file name; not written\n";
             status = ExitFailure;
             continue;
         }
-        if (auto w = writeFileAtomic(dir + name, image.resourceData(r)); !w) {
-            std::cerr << "folio: " << w.error().message << "\n";
+        const auto readers = (*book)->find(name);
+        const bool isReaders =
+            readers && readers->data() == image.resourceData(r).data() && readers->size() == r.size;
+        Planned p{&r, isReaders ? name : std::to_string(r.language) + "/" + name, {}};
+        if (!isReaders)
+            p.readerCopy = name;
+        const std::string folded = toUpperUnicode(p.file);
+        if (const auto it = taken.find(folded); it != taken.end()) {
+            std::cerr << "folio: " << printable(bookPath) << ": page \"" << printable(name)
+                      << "\" (language " << r.language << ") would be written over \""
+                      << printable(it->second) << "\"; not written\n";
             status = ExitFailure;
             continue;
         }
+        taken.emplace(folded, p.file);
+        plan.push_back(std::move(p));
+    }
+
+    // Files already in the folder are replaced only when asked to; nothing is written otherwise.
+    if (!force) {
+        std::vector<std::string> existing;
+        for (const Planned& p : plan) {
+            std::error_code ec;
+            if (fs::exists(fs::symlink_status(dir + p.file, ec)))
+                existing.push_back(p.file);
+        }
+        if (!existing.empty()) {
+            for (const std::string& f : existing)
+                std::cerr << "folio: " << printable(dir + f) << " exists\n";
+            std::cerr << "folio: nothing written: " << existing.size()
+                      << " pages would replace files in " << printable(dir)
+                      << " (--force replaces them)\n";
+            return ExitFailure;
+        }
+    }
+
+    int written = 0;
+    for (const Planned& p : plan) {
+        const std::string target = dir + p.file;
+        std::error_code ec;
+        fs::create_directories(parentFolder(target), ec);
+        if (ec || !dirExists(parentFolder(target))) {
+            std::cerr << "folio: cannot create the folder " << printable(parentFolder(target))
+                      << ": " << ec.message() << "\n";
+            return ExitFailure;
+        }
+        if (auto w = writeFileAtomic(target, image.resourceData(*p.resource)); !w) {
+            std::cerr << "folio: " << printable(w.error().message) << "\n";
+            status = ExitFailure;
+            continue;
+        }
+        if (!p.readerCopy.empty())
+            std::cout << "another copy of " << printable(p.readerCopy) << " (language "
+                      << p.resource->language << ") written as " << printable(p.file)
+                      << "; the reader reads " << printable(p.readerCopy) << "\n";
         ++written;
     }
-    std::cout << "wrote " << written << " pages into " << dir << "\n";
+    std::cout << "wrote " << written << " pages into " << printable(dir) << "\n";
     return status;
 }
 

@@ -7,8 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 using namespace folio;
 namespace fs = std::filesystem;
@@ -168,4 +181,207 @@ TEST_F(Cli, UsageErrorsAndFailuresNameTheirCause) {
     const auto info = runFolio("info " + shellQuote(junk));
     EXPECT_EQ(info.status, 1);
     EXPECT_NE(info.output.find("junk.exe"), std::string::npos) << info.output;
+}
+
+namespace {
+
+Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+std::string fileText(const fs::path& p) {
+    auto b = readFileBytes(p.string());
+    return b ? std::string(b->begin(), b->end()) : std::string("<unreadable>");
+}
+
+std::vector<std::string> stagesIn(const fs::path& dir) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().find(".folio-tmp.") != std::string::npos)
+            found.push_back(e.path().filename().string());
+    return found;
+}
+
+// Starts the tool without a shell, so that the pid is the compiler's own.
+pid_t spawnFolio(const std::vector<std::string>& args) {
+    std::vector<std::string> all{Folio};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, Folio.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+} // namespace
+
+TEST_F(Cli, KilledCompilationsLeaveTheOldOrTheNewBookAndTheNextRunClearsTheirDebris) {
+    if (!fs::exists(Dist + "/folioPage/folioPage.dat"))
+        FAIL() << "the reader template is not built (the build lacks mingw-w64?)";
+    const fs::path project = m_tmp / "Book";
+    fs::copy(Dist + "/Book", project, fs::copy_options::recursive);
+    for (int i = 0; i < 3000; ++i)
+        std::ofstream(project / ("p" + std::to_string(i) + ".html"))
+            << "<html>" << std::string(2000 + i % 97, 'a' + i % 26) << "</html>";
+    const fs::path out = m_tmp / "out";
+    auto args = [&](const char* date) {
+        return std::vector<std::string>{"compile",    project.string(), "--out",
+                                        out.string(), "--date",         date};
+    };
+    auto runToEnd = [&](const char* date) {
+        const pid_t pid = spawnFolio(args(date));
+        int status = -1;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const fs::path book = out / "Book.exe";
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(runToEnd("2026-01-02"), 0);
+    const auto full = std::chrono::steady_clock::now() - start;
+    const std::string fresh = fileText(book);
+    ASSERT_EQ(runToEnd("2020-01-01"), 0);
+    const std::string old = fileText(book);
+    ASSERT_NE(old, fresh);
+    const std::string skin = fileText(out / "aero.she");
+
+    std::mt19937 rng(20261208);
+    std::uniform_int_distribution<long long> moment(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(full).count());
+    int sawOld = 0, sawNew = 0;
+    for (int round = 0; round < 20; ++round) {
+        const pid_t pid = spawnFolio(args("2026-01-02"));
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(rng)));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        const std::string now = fileText(book);
+        ASSERT_TRUE(now == old || now == fresh)
+            << "round " << round << ": a book of " << now.size() << " bytes that is neither";
+        (now == old ? sawOld : sawNew)++;
+        EXPECT_EQ(fileText(out / "aero.she"), skin);
+    }
+    EXPECT_GT(sawOld, 0);
+    ASSERT_EQ(runToEnd("2026-01-02"), 0);
+    EXPECT_EQ(fileText(book), fresh);
+    EXPECT_EQ(stagesIn(out), std::vector<std::string>{}) << "temporary files survived";
+}
+
+TEST_F(Cli, TemplatesTheResourceWriterCannotRebuildAreRefusedAndNothingIsWritten) {
+    const fs::path maker = m_tmp / "maker";
+    fs::create_directories(maker / "folioPage");
+    fs::copy(Dist + "/skin", maker / "skin", fs::copy_options::recursive);
+    fs::copy_file(Dist + "/folioPage/SkinH_VB6.dll", maker / "folioPage" / "SkinH_VB6.dll");
+    const fs::path out = m_tmp / "out";
+    fs::create_directories(out);
+    for (const char* name : {"Book.exe", "aero.she", "SkinH_VB6.dll"})
+        std::ofstream(out / name) << "earlier " << name;
+    const std::pair<const char*, const char*> findings[] = {
+        {"va0-section.exe", "has no size"},
+        {"rsrc-raw-in-headers.exe", "inside the headers"},
+        {"overlapping-raw-sections.exe", "overlaps that of section"},
+        {"huge-filealign.exe", "FileAlignment is 0x40000000"},
+    };
+    for (const auto& [name, fault] : findings) {
+        fs::copy_file(std::string(FOLIO_SOURCE_DIR) + "/tests/fixtures/findings/" + name,
+                      maker / "folioPage" / "folioPage.dat", fs::copy_options::overwrite_existing);
+        fs::permissions(maker / "folioPage" / "folioPage.dat",
+                        fs::perms::owner_read | fs::perms::owner_write);
+        const auto r = runFolio("compile " + shellQuote(Dist + "/Book") + " --maker " +
+                                shellQuote(maker.string()) + " --out " + shellQuote(out.string()));
+        EXPECT_EQ(r.status, 1) << name << "\n" << r.output;
+        EXPECT_NE(r.output.find(fault), std::string::npos) << name << "\n" << r.output;
+        EXPECT_NE(r.output.find("folioPage.dat"), std::string::npos) << r.output;
+        for (const char* kept : {"Book.exe", "aero.she", "SkinH_VB6.dll"})
+            EXPECT_EQ(fileText(out / kept), std::string("earlier ") + kept) << name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3) << name;
+    }
+}
+
+TEST_F(Cli, PagesThatAreNoFilesAreNamedWhenLeftOut) {
+    const fs::path project = m_tmp / "Book";
+    fs::copy(Dist + "/Book", project, fs::copy_options::recursive);
+    ASSERT_EQ(mkfifo((project / "pipe.html").c_str(), 0600), 0);
+    fs::create_symlink(project / "gone.html", project / "dangling.html");
+    const auto r = runFolio("compile " + shellQuote(project.string()) + " --out " +
+                            shellQuote((m_tmp / "out").string()));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("skipped pipe.html: it is a FIFO"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("skipped dangling.html: it is a dangling symbolic link"),
+              std::string::npos)
+        << r.output;
+}
+
+TEST_F(Cli, InfoSaysWhatIsNoBookAndFailsOnABookWithoutItsPages) {
+    ASSERT_EQ(mkfifo((m_tmp / "pipe").c_str(), 0600), 0);
+    const std::pair<std::string, const char*> kinds[] = {
+        {m_tmp.string(), "a folder"},
+        {(m_tmp / "pipe").string(), "a FIFO"},
+        {"/dev/null", "a character device"},
+        {(m_tmp / "missing.exe").string(), "no such file"},
+    };
+    for (const auto& [path, what] : kinds) {
+        const auto r = runFolio("info " + shellQuote(path));
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_NE(r.output.find(what), std::string::npos) << r.output;
+    }
+
+    // The template with its descriptor and no pages: what a torn compilation used to leave.
+    const std::string gutted = (m_tmp / "gutted.exe").string();
+    fs::copy_file(FOLIO_BOOK_FIXTURE, gutted);
+    ASSERT_EQ(book::WriteDescriptor(gutted, "Book:Me:index.html:tree.html:::::2026-12-06"), 1);
+    const auto r = runFolio("info " + shellQuote(gutted));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("\"index.html\" named by the descriptor is not in the book"),
+              std::string::npos)
+        << r.output;
+}
+
+TEST_F(Cli, ExtractKeepsEveryCopyRefusesToOverwriteAndEscapesControlCharacters) {
+    const std::string book = (m_tmp / "many.exe").string();
+    fs::copy_file(FOLIO_BOOK_FIXTURE, book);
+    const std::string longName = std::string(245, 'L') + ".HTML"; // 250 bytes
+    {
+        auto u = pe::ResourceUpdater::begin(book, false);
+        ASSERT_TRUE(u) << u.error().message;
+        const auto page = pe::ResourceId::fromId(book::PageType);
+        u->update(page, pe::ResourceId::fromName("INDEX.HTML"), 2052, bytesOf("chinese"));
+        u->update(page, pe::ResourceId::fromName("INDEX.HTML"), 1033, bytesOf("english"));
+        u->update(page, pe::ResourceId::fromName(longName), 1033, bytesOf("long"));
+        u->update(page, pe::ResourceId::fromName("BELL\x07\x1B[2J.HTML"), 1033, bytesOf("bell"));
+        ASSERT_TRUE(u->end(false));
+    }
+    const auto opened = book::BookImage::open(book);
+    ASSERT_TRUE(opened) << opened.error().message;
+    const auto reader = (*opened)->find("index.html");
+    ASSERT_TRUE(reader);
+    const std::string readers(reader->begin(), reader->end());
+
+    const fs::path dir = m_tmp / "pages";
+    auto r = runFolio("extract " + shellQuote(book) + " " + shellQuote(dir.string()));
+    EXPECT_EQ(r.status, 1) << r.output; // the control-character name is refused
+    EXPECT_EQ(r.output.find('\x1B'), std::string::npos) << "a raw escape reached the terminal";
+    EXPECT_NE(r.output.find("BELL\\x07\\x1B[2J.HTML"), std::string::npos) << r.output;
+    EXPECT_EQ(fileText(dir / "INDEX.HTML"), readers);
+    const std::string other = readers == "english" ? "2052" : "1033";
+    EXPECT_EQ(fileText(dir / other / "INDEX.HTML"), readers == "english" ? "chinese" : "english");
+    EXPECT_NE(r.output.find("another copy of INDEX.HTML"), std::string::npos) << r.output;
+    EXPECT_EQ(fileText(dir / longName), "long");
+
+    // A second run finds the files there and writes nothing without --force.
+    ASSERT_TRUE(writeFileAtomic((dir / "INDEX.HTML").string(), std::string("mine")));
+    r = runFolio("extract " + shellQuote(book) + " " + shellQuote(dir.string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("nothing written"), std::string::npos) << r.output;
+    EXPECT_EQ(fileText(dir / "INDEX.HTML"), "mine");
+    r = runFolio("extract --force " + shellQuote(book) + " " + shellQuote(dir.string()));
+    EXPECT_EQ(fileText(dir / "INDEX.HTML"), readers) << r.output;
+    EXPECT_EQ(stagesIn(dir), std::vector<std::string>{});
 }
