@@ -113,6 +113,24 @@ std::string launchProject(const HelpProject& p) {
     return joinCrLf(out);
 }
 
+// chmcmd 3.2.2 crashes on an index entry that carries its keyword as an OBJECT of type
+// "Keyword"; the entry's "Name" parameter holds the same keyword, so the object's line is left
+// out of the copy chmcmd reads. A caption may hold quotes and markup, hence whole lines.
+std::string indexForChmcmd(const std::string& text) {
+    std::string out;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find("\r\n", from);
+        end = end == std::string::npos ? text.size() : end + 2;
+        const std::string line = text.substr(from, end - from);
+        const std::string t = trim(line.substr(0, line.find_last_not_of("\r\n") + 1));
+        if (!(lowerAscii(t.substr(0, 22)) == "<object type=\"keyword\"" && t.ends_with("/>")))
+            out += line;
+        from = end;
+    }
+    return out;
+}
+
 } // namespace
 
 Result<HelpProject> readHelpProject(const std::string& path) {
@@ -147,11 +165,20 @@ Result<HelpProject> readHelpProject(const std::string& path) {
                 p.files.push_back(file);
         } else if (section == "options") {
             const auto eq = t.find('=');
-            if (eq == std::string::npos || lowerAscii(trim(t.substr(0, eq))) != "compiled file")
+            if (eq == std::string::npos)
                 continue;
-            p.compiledFile = projectRelative(t.substr(eq + 1), error);
-            if (!error.empty())
-                return fail(where + "the compiled file " + error);
+            const std::string key = lowerAscii(trim(t.substr(0, eq)));
+            if (key == "compiled file") {
+                p.compiledFile = projectRelative(t.substr(eq + 1), error);
+                if (error.empty() && p.compiledFile.find('/') != std::string::npos)
+                    error = "\"" + p.compiledFile + "\" is not a plain file name";
+                if (!error.empty())
+                    return fail(where + "the compiled file " + error);
+            } else if (key == "index file") {
+                p.indexFile = projectRelative(t.substr(eq + 1), error);
+                if (!error.empty())
+                    return fail(where + "the index file " + error);
+            }
         }
     }
     if (p.compiledFile.empty())
@@ -165,12 +192,13 @@ Result<HelpCompileReport> compileHelpProject(const std::string& projectPath,
     if (!project)
         return fail(project.error().message);
     const HelpProject& p = *project;
+    const std::string folder = FixPath(p.folder);
 
     // chmcmd stops with an exception on the first listed file it cannot open, so name them all.
     std::string missing;
     int missingCount = 0;
     for (const std::string& f : p.files) {
-        if (!fileExists(FixPath(p.folder) + f)) {
+        if (!fileExists(folder + f)) {
             if (++missingCount <= 10)
                 missing += "\n  " + f;
         }
@@ -180,34 +208,55 @@ Result<HelpCompileReport> compileHelpProject(const std::string& projectPath,
                     " listed file(s) missing from " + p.folder + ":" + missing +
                     (missingCount > 10 ? "\n  ..." : ""));
 
-    const std::string chmPath = FixPath(p.folder) + p.compiledFile;
+    // chmcmd runs in a staging folder that mirrors the project folder through links, so the
+    // index it reads can be adapted and its output replaces the earlier help file only once it
+    // is known to be sound.
     const std::string stem = baseNameWithoutExtension(projectPath);
-    const std::string launchName = "." + stem + ".launch.hhp";
-    const std::string launchPath = FixPath(p.folder) + launchName;
-    const std::string backupPath = parentFolder(chmPath) + "/." + fileName(chmPath) + ".previous";
-    if (auto w = writeFileAtomic(launchPath, launchProject(p)); !w)
-        return fail(w.error().message);
-
+    const std::string staging = folder + "." + stem + ".hhc-run";
     std::error_code ec;
-    const bool hadEarlier = fs::exists(chmPath, ec);
-    if (hadEarlier) {
-        fs::rename(chmPath, backupPath, ec);
-        if (ec) {
-            fs::remove(launchPath, ec);
-            return fail(chmPath + ": cannot set the earlier help file aside: " + ec.message());
+    fs::remove_all(staging, ec);
+    auto cleanUp = [&] {
+        std::error_code e;
+        fs::remove_all(staging, e);
+    };
+    fs::create_directory(staging, ec);
+    if (ec)
+        return fail(staging + ": cannot create the compiler's working folder: " + ec.message());
+    for (const fs::directory_entry& e : fs::directory_iterator(p.folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name == fileName(staging) || name == p.compiledFile || name == p.indexFile)
+            continue;
+        fs::create_symlink(fs::absolute(e.path()), fs::path(staging) / name, ec);
+        if (ec)
+            break;
+    }
+    if (ec) {
+        cleanUp();
+        return fail(staging + ": cannot mirror the project folder: " + ec.message());
+    }
+    if (!p.indexFile.empty() && fileExists(folder + p.indexFile)) {
+        auto index = readFileBytes(folder + p.indexFile);
+        if (!index) {
+            cleanUp();
+            return fail(index.error().message);
+        }
+        const std::string text(index->begin(), index->end());
+        if (auto w = writeFileAtomic(staging + "/" + p.indexFile, indexForChmcmd(text)); !w) {
+            cleanUp();
+            return fail(w.error().message);
         }
     }
-    // Whatever happens below, the earlier file comes back unless a sound new one replaces it.
-    auto failed = [&](std::string message) -> Result<HelpCompileReport> {
-        std::error_code e;
-        fs::remove(launchPath, e);
-        fs::remove(chmPath, e);
-        if (hadEarlier)
-            fs::rename(backupPath, chmPath, e);
-        return fail(std::move(message));
-    };
+    const std::string launchName = stem + ".hhp";
+    if (auto w = writeFileAtomic(staging + "/" + launchName, launchProject(p)); !w) {
+        cleanUp();
+        return fail(w.error().message);
+    }
 
-    auto run = runProcess(chmcmd, {launchName}, p.folder);
+    auto run = runProcess(chmcmd, {launchName}, staging);
+    auto failed = [&](const std::string& message) -> Result<HelpCompileReport> {
+        cleanUp();
+        return fail(message);
+    };
     if (!run)
         return failed(run.error().message + " (the help compiler chmcmd comes with Debian's "
                                             "fp-utils)");
@@ -217,15 +266,17 @@ Result<HelpCompileReport> compileHelpProject(const std::string& projectPath,
         run->output.find("Can't find project file") != std::string::npos)
         return failed(projectPath + ": chmcmd failed (exit status " + std::to_string(run->status) +
                       "): " + log);
-    if (!fileExists(chmPath))
-        return failed(projectPath + ": chmcmd wrote no help file " + chmPath + ": " + log);
-    auto check = mendListingStart(chmPath);
+    const std::string built = staging + "/" + p.compiledFile;
+    if (!fs::is_regular_file(fs::symlink_status(built, ec)))
+        return failed(projectPath + ": chmcmd wrote no help file " + p.compiledFile + ": " + log);
+    auto check = mendListingStart(built);
     if (!check)
         return failed(check.error().message);
-
-    fs::remove(launchPath, ec);
-    if (hadEarlier)
-        fs::remove(backupPath, ec);
+    const std::string chmPath = folder + p.compiledFile;
+    fs::rename(built, chmPath, ec);
+    if (ec)
+        return failed(chmPath + ": cannot put the help file in place: " + ec.message());
+    cleanUp();
     return HelpCompileReport{chmPath, *check, run->output};
 }
 

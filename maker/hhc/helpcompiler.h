@@ -13,7 +13,8 @@ namespace folio::chm {
 struct HelpProject {
     std::string path;         // the project file
     std::string folder;       // its folder: chmcmd works there and the files are relative to it
-    std::string compiledFile; // the help file to write, relative to `folder` (UTF-8, "/")
+    std::string compiledFile; // the help file to write: a plain name inside `folder` (UTF-8)
+    std::string indexFile;    // the index file named by the options, relative to `folder`
     // The [FILES] entries, relative to `folder` (UTF-8, "/"), in order; blank lines, comments
     // and repeats are left out.
     std::vector<std::string> files;
@@ -32,10 +33,10 @@ struct HelpCompileReport {
 };
 
 // Compiles the project with `chmcmd` (looked up on PATH unless it holds a "/"): every listed
-// file must exist; chmcmd runs in the project folder on a rewritten copy of the project whose
-// paths are this system's file names; its help file is checked and its directory header
-// mended. On failure the error says why (with chmcmd's output) and an earlier help file of
-// the same name is left as it was.
+// file must exist; chmcmd runs in a working folder beside the project that mirrors the project
+// folder, on a rewritten copy of the project whose paths are this system's file names; its
+// help file is checked, its directory header mended, and only then does it replace an earlier
+// help file. On failure the error says why (with chmcmd's output) and nothing is left behind.
 Result<HelpCompileReport> compileHelpProject(const std::string& projectPath,
                                              const std::string& chmcmd = "chmcmd");
 

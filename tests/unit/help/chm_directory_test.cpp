@@ -188,7 +188,7 @@ TEST(HelpLauncher, FailuresAreReportedAndKeepTheEarlierHelpFile) {
         ASSERT_FALSE(r) << expected;
         EXPECT_NE(r.error().message.find(expected), std::string::npos) << r.error().message;
         EXPECT_EQ(dir.read("Book.chm"), "earlier");
-        EXPECT_FALSE(fs::exists(dir.file(".Book.launch.hhp")));
+        EXPECT_FALSE(fs::exists(dir.file(".Book.hhc-run")));
     };
     // chmcmd would stop with an exception on the first missing file; all are named instead.
     expectFailure(bareProject("Book", {"page0001.html", "gone.html", "lost.html"}), "chmcmd",
