@@ -6,6 +6,7 @@
 #include "contentslist.h"
 #include "contentspage.h"
 #include "fileio.h"
+#include "help.h"
 #include "homepage.h"
 #include "settings.h"
 #include "text.h"
@@ -243,7 +244,17 @@ int generateCommand(const std::vector<std::string>& args) {
     for (const std::string& name : contents->skipped)
         std::cerr << "folio: list/" << name << " has no file in list/tree/; not copied\n";
 
-    // ---- The compiled-help files are written here, right after the contents page. ----
+    // The compiled-help files come right after the contents page, from the same list.
+    compiler::ProjectSettings helpSettings;
+    helpSettings.title = bookName;
+    const compiler::HelpInputs help{*list, helpSettings, makerFolder, *projectFolder};
+    for (auto write :
+         {compiler::WriteHelpProject, compiler::WriteHelpContents, compiler::WriteHelpIndex}) {
+        auto written = write(help, observer);
+        if (!written)
+            return ExitFailure;
+        std::cout << "wrote " << *written << "\n";
+    }
 
     generators::HomePageInputs home;
     home.makerFolder = makerFolder;

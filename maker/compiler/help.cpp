@@ -5,6 +5,9 @@
 #include "process.h"
 #include "text.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace folio::compiler {
 
 namespace {
@@ -130,11 +133,14 @@ Result<std::string> CompileHelp(const HelpInputs& in, Observer& observer) {
     auto compiled = [&]() -> Result<std::string> {
         if (auto t = checkTitle(in.settings.title); !t)
             return fail(t.error().message);
-        const std::string project = helpFilePath(in, ".hhp");
+        // The launcher runs in the project folder, so neither path may be relative.
+        std::error_code ec;
+        const std::string project = std::filesystem::absolute(helpFilePath(in, ".hhp"), ec);
         if (!fileExists(project))
             return fail(project + ": the help project has not been written (generate the "
                                   "contents first)");
-        const std::string launcher = FixPath(in.makerFolder) + "chm/hhc";
+        const std::string launcher =
+            std::filesystem::absolute(FixPath(in.makerFolder) + "chm/hhc", ec);
         if (!fileExists(launcher))
             return fail(launcher + ": the help compiler is missing");
         auto run = chm::runProcess(launcher, {project}, in.projectFolder,

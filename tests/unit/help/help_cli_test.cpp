@@ -2,7 +2,6 @@
 // back with libchm.
 #include "contentslist.h"
 #include "fileio.h"
-#include "help.h"
 #include "helptest.h"
 #include "settings.h"
 #include "text.h"
@@ -26,15 +25,13 @@ struct Book {
     generators::ContentsList list;
 };
 
-// The contents command's part: the three help files, with the maker folder's templates.
-void writeHelpFiles(const Book& b) {
-    compiler::ProjectSettings settings;
-    settings.title = b.title;
-    const compiler::HelpInputs in{b.list, settings, Dist, b.folder};
-    Recorder observer;
-    ASSERT_TRUE(compiler::WriteHelpProject(in, observer));
-    ASSERT_TRUE(compiler::WriteHelpContents(in, observer));
-    ASSERT_TRUE(compiler::WriteHelpIndex(in, observer));
+// folio generate writes the contents and home pages and the three help files from the
+// project's saved list.
+void generate(const Book& b) {
+    const auto r = check::run(shellQuote(Dist + "/folio") + " generate " + shellQuote(b.folder));
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const char* ext : {".hhp", ".hhc", ".hhk"})
+        EXPECT_TRUE(fs::exists(b.folder + "/" + b.title + ext)) << ext << "\n" << r.out;
 }
 
 // Runs folio compile --chm, then reads the help file back and checks every entry's page and
@@ -74,17 +71,11 @@ TEST(CompileChm, SampleProject) {
     TempDir tmp;
     Book b{tmp.file("Book"), "Book", {}};
     fs::copy(Dist + "/Book", b.folder, fs::copy_options::recursive);
-    b.list.appendEntry("1", "-1", "Book", "index.html");
-    std::vector<std::string> chapters;
-    for (const auto& e : fs::directory_iterator(b.folder))
-        if (e.path().filename().string().starts_with("chapter"))
-            chapters.push_back(e.path().filename().string());
-    std::sort(chapters.begin(), chapters.end());
-    ASSERT_GE(chapters.size(), 3u);
-    for (std::size_t i = 0; i < chapters.size(); ++i)
-        b.list.appendEntry(std::to_string(i + 2), "1", "第" + std::to_string(i + 1) + "章",
-                           chapters[i]);
-    writeHelpFiles(b);
+    auto list = generators::loadContentsList(b.folder);
+    ASSERT_TRUE(list) << list.error().message;
+    ASSERT_GE(list->entryCount(), 3);
+    b.list = *list;
+    generate(b);
     std::string output;
     compileAndCheck(tmp, b, output);
 }
@@ -104,7 +95,8 @@ TEST(CompileChm, SixHundredPages) {
         tmp.write("Big/" + name, pageText(i));
         b.list.appendEntry(std::to_string(i), "-1", "第" + std::to_string(i) + "章", name);
     }
-    writeHelpFiles(b);
+    ASSERT_TRUE(generators::saveContentsList(b.folder, b.list));
+    generate(b);
     std::string output;
     compileAndCheck(tmp, b, output);
     // A directory this size is where chmcmd's header goes wrong.

@@ -36,7 +36,8 @@ TEST(CompileHelp, TitleWithSpacesCompilesEveryListedPage) {
                          pages[i]);
     compiler::ProjectSettings settings;
     settings.title = "My Book";
-    const HelpInputs in{list, settings, Dist, project.str()};
+    // A relative maker folder still finds the launcher, which runs in the project folder.
+    const HelpInputs in{list, settings, fs::relative(Dist).string(), project.str()};
     Recorder observer;
     writeHelpFiles(in, observer);
 
