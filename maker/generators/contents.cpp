@@ -51,32 +51,24 @@ std::string lowerAscii(std::string s) {
 Result<std::string> captionFor(const std::string& folder, const std::string& name,
                                TitleSource source) {
     const std::string path = FixPath(folder) + name;
-    const auto orName = [&](std::optional<std::string> caption) {
-        return caption ? *caption : withoutExtension(name);
+    const auto orName = [&](Result<std::optional<std::string>> caption) -> Result<std::string> {
+        if (!caption)
+            return std::unexpected(caption.error());
+        return caption->value_or(withoutExtension(name));
     };
     switch (source) {
     case TitleSource::FileName: {
         const std::size_t dot = name.find('.');
         return dot == std::string::npos ? name : name.substr(0, dot);
     }
-    case TitleSource::FirstLine: {
-        auto lines = readAnsiLines(path);
-        if (!lines)
-            return std::unexpected(lines.error());
-        return orName(lines->empty() ? std::nullopt : std::optional(lines->front()));
-    }
+    case TitleSource::FirstLine:
+        return orName(ReadFirstLine(path));
     case TitleSource::HtmlTitle:
+        return orName(ReadElementText(path, PageElement::Title));
     case TitleSource::HtmlH1:
-    case TitleSource::HtmlH2: {
-        auto text = ReadPageText(path);
-        if (!text)
-            return std::unexpected(text.error());
-        if (source == TitleSource::HtmlTitle)
-            return orName(ExtractTagText(*text, "<TITLE>", "</TITLE>"));
-        if (source == TitleSource::HtmlH1)
-            return orName(ExtractTagText(*text, "<H1>", "</H1>"));
-        return orName(ExtractTagText(*text, "<H2>", "</H2>"));
-    }
+        return orName(ReadElementText(path, PageElement::H1));
+    case TitleSource::HtmlH2:
+        return orName(ReadElementText(path, PageElement::H2));
     case TitleSource::Custom:
         break;
     }
@@ -121,26 +113,32 @@ void AddHomeEntry(const std::string& bookName, ContentsList& list) {
     list.appendEntry(std::to_string(list.rowCount() - 2), "-1", oneLine(bookName), "index.html");
 }
 
-Result<int> AddFolderEntries(const std::string& folder, ContentsList& list, Observer& observer) {
+Result<std::vector<std::string>> folderEntries(const std::string& folder, bool folders) {
     std::error_code ec;
     std::vector<std::string> names;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeEc;
-        if (it->is_directory(typeEc))
+        if (folders ? it->is_directory(typeEc) : it->is_regular_file(typeEc))
             names.push_back(it->path().filename().string());
     }
     if (ec)
         return fail(folder + ": cannot list the folder: " + ec.message());
-    // The folder list shows its folders sorted without regard to case.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const std::string la = lowerAscii(a), lb = lowerAscii(b);
         return la != lb ? la < lb : a < b;
     });
-    for (const std::string& name : names) {
+    return names;
+}
+
+Result<int> AddFolderEntries(const std::string& folder, ContentsList& list, Observer& observer) {
+    auto names = folderEntries(folder, true);
+    if (!names)
+        return std::unexpected(names.error());
+    for (const std::string& name : *names) {
         list.appendEntry(std::to_string(list.rowCount() - 2), "0", oneLine(name), "");
         observer.processEvents();
     }
-    return static_cast<int>(names.size());
+    return static_cast<int>(names->size());
 }
 
 } // namespace folio::generators

@@ -44,6 +44,10 @@ Result<std::string> captionFor(const std::string& folder, const std::string& nam
 // The book's home entry: number R - 2, top level, the book name, "index.html".
 void AddHomeEntry(const std::string& bookName, ContentsList& list);
 
+// The files (or the subfolders) of `folder` as the workbench's lists show them: sorted without
+// regard to case.
+Result<std::vector<std::string>> folderEntries(const std::string& folder, bool folders);
+
 // One entry per subfolder of `folder`, in name order: number R - 2, parent "0", the folder's
 // name, no link. Returns how many were added.
 Result<int> AddFolderEntries(const std::string& folder, ContentsList& list, Observer& observer);

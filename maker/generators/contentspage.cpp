@@ -1,10 +1,10 @@
 // Writing the contents page, its tab-separated twin and its support files.
 #include "contentspage.h"
 
+#include "contents.h"
 #include "fileio.h"
 #include "text.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -17,28 +17,6 @@ namespace {
 Error report(Observer& observer, const std::string& title, Error error) {
     observer.messageBox(error.message, title, MessageIcon::Critical);
     return error;
-}
-
-// The file list shows its names sorted without regard to case.
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        if (it->is_regular_file(typeEc))
-            names.push_back(it->path().filename().string());
-    }
-    const auto lower = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return s;
-    };
-    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-        const std::string la = lower(a), lb = lower(b);
-        return la != lb ? la < lb : a < b;
-    });
-    return names;
 }
 
 } // namespace
@@ -112,7 +90,8 @@ Result<ContentsPageOutcome> GenerateContentsPage(const ContentsPageInputs& in,
         return std::unexpected(report(observer, in.programTitle, w.error()));
 
     // The names come from list/, the files from list/tree/.
-    for (const std::string& name : filesIn(listFolder)) {
+    auto names = folderEntries(listFolder, false);
+    for (const std::string& name : names ? *names : std::vector<std::string>{}) {
         if (name == "tree.html")
             continue;
         const std::string from = listFolder + "tree/" + name;

@@ -1,6 +1,8 @@
 // Extracting the text of a page's first TITLE/H1/H2 element.
 #include "contentstag.h"
 
+#include "text.h"
+
 namespace folio::generators {
 
 std::string upperLatin(std::string_view text) {
@@ -26,6 +28,30 @@ std::optional<std::string> ExtractTagText(std::string_view pageText, std::string
     if (q == std::string::npos || close.empty() || q < start)
         return std::nullopt;
     return upper.substr(start, q - start);
+}
+
+Result<std::optional<std::string>> ReadElementText(const std::string& path, PageElement element) {
+    auto text = ReadPageText(path);
+    if (!text)
+        return std::unexpected(text.error());
+    switch (element) {
+    case PageElement::Title:
+        return ExtractTagText(*text, "<TITLE>", "</TITLE>");
+    case PageElement::H1:
+        return ExtractTagText(*text, "<H1>", "</H1>");
+    case PageElement::H2:
+        break;
+    }
+    return ExtractTagText(*text, "<H2>", "</H2>");
+}
+
+Result<std::optional<std::string>> ReadFirstLine(const std::string& path) {
+    auto lines = readAnsiLines(path);
+    if (!lines)
+        return std::unexpected(lines.error());
+    if (lines->empty())
+        return std::optional<std::string>();
+    return std::optional<std::string>(std::move(lines->front()));
 }
 
 } // namespace folio::generators
