@@ -82,11 +82,31 @@ pe::ResourceId pageResourceName(std::string_view fileName) {
     return pe::ResourceId::fromName(toUpperUnicode(fileName));
 }
 
+std::string percentEncodePath(std::string_view path) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            std::string_view("/-._~!$&'()*+,;=:@").find(ch) != std::string_view::npos;
+        if (plain) {
+            out += ch;
+        } else {
+            out += '%';
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        }
+    }
+    return out;
+}
+
 std::string resourcePrefix(const std::string& programFolder, const std::string& programFile,
                            char separator) {
-    std::string prefix = "RES://" + programFolder;
-    if (prefix.empty() || (prefix.back() != separator && prefix.back() != '/'))
-        prefix += separator;
+    std::string path = programFolder;
+    if (path.empty() || (path.back() != separator && path.back() != '/'))
+        path += separator;
     std::string name = programFile;
     const std::size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos)
@@ -94,7 +114,11 @@ std::string resourcePrefix(const std::string& programFolder, const std::string& 
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos)
         name.erase(dot);
-    return prefix + name + ".exe/";
+    path += name + ".exe/";
+    // The Linux readers hand the prefix to a browser as an address: a "#" or "?" in a folder
+    // name would start a fragment or query there and a "%" an escape, so the path is encoded
+    // (the scheme handler decodes it back). The Windows form is left as Windows builds it.
+    return "RES://" + (separator == '/' ? percentEncodePath(path) : path);
 }
 
 Result<ReaderAddresses> readerAddresses(std::string_view descriptorUtf8,

@@ -51,10 +51,14 @@ struct ReaderAddresses {
 };
 
 // "RES://" + folder + "/" (only when missing) + name without extension + ".exe/".
-// `separator` is "/" on Linux and "\\" on Windows.
+// `separator` is "/" on Linux and "\\" on Windows. With "/", the path is percent-encoded as a
+// URL path (so "#", "?", "%", spaces and non-ASCII folder names survive the browser).
 std::string resourcePrefix(const std::string& programFolder, const std::string& programFile,
                            char separator = '/');
 
+// Percent-encodes every byte of `path` but letters, digits, "/" and the characters a URL path
+// may hold as they are.
+std::string percentEncodePath(std::string_view path);
 // Caption and pane addresses; an error when the descriptor has fewer than four fields.
 Result<ReaderAddresses> readerAddresses(std::string_view descriptorUtf8, const std::string& prefix);
 

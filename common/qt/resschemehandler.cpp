@@ -97,7 +97,8 @@ ResSchemeHandler::ResSchemeHandler(std::shared_ptr<const book::BookImage> book,
     if (p.startsWith(QLatin1String("res://"), Qt::CaseInsensitive)) {
         p = p.mid(6);
     }
-    m_prefixPath = p;
+    // The prefix is built percent-encoded; requests are matched on their decoded path.
+    m_prefixPath = QUrl::fromPercentEncoding(p.toUtf8());
 }
 
 std::optional<ResSchemeHandler::Reply> ResSchemeHandler::lookup(const QUrl& url) const {

@@ -1,14 +1,13 @@
 // libcurl downloads: http/https only, bounded in time, redirects and size.
 #include "download.h"
 
+#include "fileio.h"
+
 #include <curl/curl.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
-#include <random>
 #include <string_view>
-#include <system_error>
 
 namespace folio::fetch {
 
@@ -98,11 +97,6 @@ Result<void> transfer(const std::string& url, Sink& sink, const DownloadOptions&
     return {};
 }
 
-std::string temporaryNameBeside(const std::string& path) {
-    std::random_device rd;
-    return path + ".part" + std::to_string(rd() % 1000000);
-}
-
 } // namespace
 
 bool isAllowedUrl(const std::string& url) {
@@ -120,31 +114,20 @@ Result<void> downloadToFile(const std::string& url, const std::string& localFile
     if (!isAllowedUrl(url))
         return fail("refused to download \"" + url + "\" to " + localFile +
                     ": only http and https addresses are allowed");
-    const std::string temp = temporaryNameBeside(localFile);
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr)
-        return fail("cannot download " + url + " to " + localFile + ": cannot create " + temp +
-                    ": " + std::error_code(errno, std::generic_category()).message());
+    // Received into a temporary file beside the target, renamed over it when complete; a
+    // download killed on the way leaves that file, and the next download of the same file
+    // removes it.
+    auto stage = StagedFile::create(localFile);
+    if (!stage)
+        return fail("cannot download " + url + " to " + localFile + ": " + stage.error().message);
     Sink sink;
-    sink.file = file;
+    sink.file = stage->stream();
     auto result = transfer(url, sink, options);
-    const bool closed = std::fclose(file) == 0;
-    std::error_code ec;
-    if (!result) {
-        std::filesystem::remove(temp, ec);
+    if (!result)
         return fail(result.error().message + " (file " + localFile + " left unchanged)");
-    }
-    if (!closed) {
-        std::filesystem::remove(temp, ec);
-        return fail("cannot download " + url + " to " + localFile + ": writing " + temp +
-                    " failed");
-    }
-    std::filesystem::rename(temp, localFile, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return fail("cannot download " + url + ": cannot rename the received file to " + localFile +
-                    ": " + ec.message());
-    }
+    if (auto committed = stage->commit(); !committed)
+        return fail("cannot download " + url + " to " + localFile + ": " +
+                    committed.error().message);
     return {};
 }
 

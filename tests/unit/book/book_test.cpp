@@ -216,3 +216,24 @@ TEST_F(BookFile, NonPeAndMissingFilesAreRefusedNamingThem) {
     ASSERT_FALSE(missing);
     EXPECT_NE(missing.error().message.find("gone.exe"), std::string::npos);
 }
+
+TEST(ReaderAddresses, PrefixOfAFolderWithUrlSyntaxIsEncodedAndDecodesBack) {
+    const std::string folder = "/books/C#/p%41q/a b?/中文";
+    const std::string prefix = resourcePrefix(folder, "Book.exe");
+    EXPECT_EQ(prefix, "RES:///books/C%23/p%2541q/a%20b%3F/%E4%B8%AD%E6%96%87/Book.exe/");
+    // What a browser hands back as the decoded path is the book's own path again.
+    std::string decoded;
+    const std::string path = prefix.substr(6);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size()) {
+            decoded += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            EXPECT_EQ(std::string("#?% ").find(path[i]), std::string::npos) << path;
+            decoded += path[i];
+        }
+    }
+    EXPECT_EQ(decoded, folder + "/Book.exe/");
+    // The Windows form stays as Windows builds it.
+    EXPECT_EQ(resourcePrefix("C:\\C#", "b.exe", '\\'), "RES://C:\\C#\\b.exe/");
+}

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace folio::fetch;
 using namespace std::chrono_literals;
 
@@ -100,4 +106,29 @@ TEST(Download, FetchTextReturnsThePage) {
     ASSERT_TRUE(page) << page.error().message;
     EXPECT_EQ(*page, "<a href=x>y</a>");
     EXPECT_FALSE(fetchText("file:///etc/passwd"));
+}
+
+TEST(Download, APartLeftByAKilledDownloadIsRemovedByTheNextDownloadOfThatFile) {
+    LocalServer server;
+    server.set("/hang", {200, "", {}, true});
+    server.set("/a.html", {200, "whole"});
+    TempDir dir;
+    const std::string target = dir.file("a.html");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        DownloadFile(server.base() + "/hang", target);
+        _exit(0);
+    }
+    // Wait for its part to appear, then stop it as a closing session would.
+    for (int i = 0; i < 500 && countFiles(dir) == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(countFiles(dir), 1u) << "the download never started its part";
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    ASSERT_EQ(countFiles(dir), 1u) << "nothing was left to clean up";
+
+    ASSERT_TRUE(DownloadFile(server.base() + "/a.html", target));
+    EXPECT_EQ(dir.read("a.html"), "whole");
+    EXPECT_EQ(countFiles(dir), 1u) << "the killed download's part survived";
 }
