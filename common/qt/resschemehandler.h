@@ -4,6 +4,7 @@
 
 #include "book.h"
 #include "pe.h"
+#include "respath.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,17 +20,6 @@
 class QWebEngineUrlRequestJob;
 
 namespace folio::qt {
-
-// What a res: path names inside the open book.
-struct ResTarget {
-    pe::ResourceId type; // the page type 2110 unless the path names one
-    std::string name;    // as written in the address (matched without regard to case)
-};
-
-// Splits a decoded res: path against the open book's own path prefix ("/folder/book.exe/"):
-// prefix + name names a page (type 2110), prefix + type + "/" + name names a type ("#2110", a
-// number or a string). Anything else, including another file's path, is no target.
-std::optional<ResTarget> parseResPath(std::string_view path, std::string_view bookPrefixPath);
 
 // MIME type of a resource by its file extension (case ignored); "application/octet-stream"
 // for an unknown one.
