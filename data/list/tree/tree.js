@@ -23,7 +23,8 @@ ContentsTree.prototype.add = function (id, parentId, caption, url) {
     });
 };
 
-/* The first entry with a number is the parent of every entry naming that number. An entry
+/* Numbers are kept with a '#' in front, so that no number can name a property every object
+   has. The first entry with a number is the parent of every entry naming that number. An entry
    naming no entry, or itself, stands at the top; entries caught in a loop of parents are put
    at the top as well, so every entry is drawn exactly once. */
 ContentsTree.prototype.build = function () {
@@ -31,13 +32,13 @@ ContentsTree.prototype.build = function () {
     for (i = 0; i < this.entries.length; i++) {
         e = this.entries[i];
         e.children = [];
-        if (!Object.prototype.hasOwnProperty.call(byId, e.id)) {
-            byId[e.id] = e;
+        if (!Object.prototype.hasOwnProperty.call(byId, '#' + e.id)) {
+            byId['#' + e.id] = e;
         }
     }
     for (i = 0; i < this.entries.length; i++) {
         e = this.entries[i];
-        parent = Object.prototype.hasOwnProperty.call(byId, e.parentId) ? byId[e.parentId] : null;
+        parent = Object.prototype.hasOwnProperty.call(byId, '#' + e.parentId) ? byId['#' + e.parentId] : null;
         if (parent && parent !== e) {
             parent.children.push(e);
         } else {
@@ -61,7 +62,8 @@ ContentsTree.prototype.build = function () {
     for (i = 0; i < this.entries.length; i++) {
         e = this.entries[i];
         if (!e.reached) {
-            if (parent = byId[e.parentId]) {
+            parent = byId['#' + e.parentId];
+            if (parent) {
                 parent.children.splice(self.indexOf(parent.children, e), 1);
             }
             roots.push(e);

@@ -79,7 +79,7 @@ check_project(os.path.join(SOURCE, "data", "Book"))
 
 # A list the tree must still draw whole: a home entry (0), folder entries under it, pages
 # under a folder, the builder's numbering beside the home entry's, an entry that is its own
-# parent and two entries that are each other's parent.
+# parent, two entries that are each other's parent and a parent number no entry has.
 with tempfile.TemporaryDirectory() as tmp:
     project = os.path.join(tmp, "Shelf")
     os.makedirs(os.path.join(project, "sub"))
@@ -98,8 +98,10 @@ with tempfile.TemporaryDirectory() as tmp:
           "--caption", "Loop A", "--link", "a.html", "x")
     folio("contents", "add", project, "--title-from", "custom", "--parent", "8",
           "--caption", "Loop B", "--link", "b.html", "x")
+    folio("contents", "add", project, "--title-from", "custom", "--parent", "constructor",
+          "--caption", "Odd parent", "--link", "c.html", "x")
     folio("generate", project, "--maker", MAKER)
-    check(project + " entries", len(entries(project)), 9)
+    check(project + " entries", len(entries(project)), 10)
     check_project(project)
 
 for failure in failures:
