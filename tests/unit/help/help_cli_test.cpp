@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace folio;
 using namespace helptest;
 using check::shellQuote;

@@ -25,7 +25,7 @@ void writeHelpFiles(const HelpInputs& in, Observer& observer) {
 
 } // namespace
 
-TEST(CompileHelp, TitleWithSpacesCompilesEveryListedPage) {
+TEST(CompileHelp, ChineseTitleWithSpacesCompilesEveryListedPage) {
     HELP_REQUIRE_CHMCMD();
     HELP_REQUIRE_LIBCHM();
     TempDir project;
@@ -35,7 +35,7 @@ TEST(CompileHelp, TitleWithSpacesCompilesEveryListedPage) {
         list.appendEntry(std::to_string(i + 1), "-1", "第" + std::to_string(i + 1) + "页",
                          pages[i]);
     compiler::ProjectSettings settings;
-    settings.title = "My Book";
+    settings.title = "我的 Book";
     // A relative maker folder still finds the launcher, which runs in the project folder.
     const HelpInputs in{list, settings, fs::relative(Dist).string(), project.str()};
     Recorder observer;
@@ -44,19 +44,19 @@ TEST(CompileHelp, TitleWithSpacesCompilesEveryListedPage) {
     auto r = compiler::CompileHelp(in, observer);
     ASSERT_TRUE(r) << r.error().message;
     EXPECT_TRUE(observer.messages.empty());
-    EXPECT_NE(r->find("My Book.chm"), std::string::npos) << *r;
+    EXPECT_NE(r->find("我的 Book.chm"), std::string::npos) << *r;
     const auto files =
-        expectPagesExtracted(project.path, project.file("My Book.chm"), pages, project.file("x"));
+        expectPagesExtracted(project.path, project.file("我的 Book.chm"), pages, project.file("x"));
     // The contents and index go in as written.
-    ASSERT_TRUE(files.contains("/My Book.hhc"));
-    EXPECT_EQ(files.at("/My Book.hhc"), project.read("My Book.hhc"));
+    ASSERT_TRUE(files.contains("/我的 Book.hhc"));
+    EXPECT_EQ(files.at("/我的 Book.hhc"), project.read("我的 Book.hhc"));
     // chmcmd gets the index without the keyword objects it cannot take; the entries stay.
-    std::string index = project.read("My Book.hhk");
+    std::string index = project.read("我的 Book.hhk");
     for (std::size_t at; (at = index.find("<OBJECT type=\"Keyword\"")) != std::string::npos;)
         index.erase(at, index.find("\r\n", at) + 2 - at);
-    EXPECT_EQ(files.at("/My Book.hhk"), index);
+    EXPECT_EQ(files.at("/我的 Book.hhk"), index);
     EXPECT_EQ(index.size() + 5 * toAnsi("<OBJECT type=\"Keyword\" value=\"第1页\"/>\r\n").size(),
-              project.read("My Book.hhk").size());
+              project.read("我的 Book.hhk").size());
 }
 
 TEST(CompileHelp, FailuresAreShownAndReturned) {
