@@ -88,7 +88,6 @@ constexpr std::uint32_t SubdirectoryOffsetMask = 0x00FFFFFF;
 constexpr std::uint64_t GroupHeaderSize = 6;
 constexpr std::uint64_t GroupCountOffset = 4;
 constexpr std::uint64_t GroupEntrySize = 14;
-constexpr std::size_t GroupEntryPatchSize = 12;
 
 // A resource tree shorter than this cannot lie behind the PE headers.
 constexpr std::int32_t MinimumTreeOffset = 308;
