@@ -22,6 +22,7 @@ PACKAGES=(
   python3 python3-pefile icoutils
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
   wine wine32
+  clang-16 libclang-rt-16-dev
   fp-utils libchm-bin
   chromium
 )
