@@ -234,7 +234,10 @@ Result<HelpCompileReport> compileHelpProject(const std::string& projectPath,
         cleanUp();
         return fail(staging + ": cannot mirror the project folder: " + ec.message());
     }
-    if (!p.indexFile.empty() && fileExists(folder + p.indexFile)) {
+    // An index in a subfolder is reached through the link to that subfolder, so writing the
+    // adapted copy there would change the project's own file; it goes to chmcmd as it is.
+    const bool adaptIndex = !p.indexFile.empty() && p.indexFile.find('/') == std::string::npos;
+    if (adaptIndex && fileExists(folder + p.indexFile)) {
         auto index = readFileBytes(folder + p.indexFile);
         if (!index) {
             cleanUp();
