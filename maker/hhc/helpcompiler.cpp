@@ -170,8 +170,10 @@ Result<HelpProject> readHelpProject(const std::string& path) {
             const std::string key = lowerAscii(trim(t.substr(0, eq)));
             if (key == "compiled file") {
                 p.compiledFile = projectRelative(t.substr(eq + 1), error);
-                if (error.empty() && p.compiledFile.find('/') != std::string::npos)
-                    error = "\"" + p.compiledFile + "\" is not a plain file name";
+                // The help file replaces whatever has its name, so it must not name a page.
+                if (error.empty() && (p.compiledFile.find('/') != std::string::npos ||
+                                      !lowerAscii(p.compiledFile).ends_with(".chm")))
+                    error = "\"" + p.compiledFile + "\" is not a plain file name ending in .chm";
                 if (!error.empty())
                     return fail(where + "the compiled file " + error);
             } else if (key == "index file") {

@@ -22,8 +22,9 @@ struct HelpProject {
 };
 
 // Reads and checks the project file: an entry that is absolute or climbs out of the project
-// folder is refused, since the compiler cannot store it. A project without "Compiled file="
-// writes its base name with ".chm".
+// folder is refused, since the compiler cannot store it, and so is a compiled file that is not
+// a plain name ending in ".chm". A project without "Compiled file=" writes its base name with
+// ".chm".
 Result<HelpProject> readHelpProject(const std::string& path);
 
 struct HelpCompileReport {

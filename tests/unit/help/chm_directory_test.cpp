@@ -199,6 +199,10 @@ TEST(HelpLauncher, FailuresAreReportedAndKeepTheEarlierHelpFile) {
                   "line 6: the file \"/srv/maker/page0001.html\" lies outside");
     expectFailure(bareProject("Book", {"C:\\maker\\page0001.html"}), "chmcmd", "outside");
     expectFailure(bareProject("Book", {"../page0001.html"}), "chmcmd", "outside");
+    // The help file would replace a page of the book.
+    expectFailure("[OPTIONS]\r\nCompiled file=page0001.html\r\n[FILES]\r\npage0001.html\r\n",
+                  "chmcmd", "ending in .chm");
+    EXPECT_EQ(dir.read("page0001.html"), pageText(1));
     expectFailure(bareProject("Book", {"page0001.html"}), dir.file("no-such-chmcmd"),
                   "cannot start");
     // A compiler that runs but writes nothing.
