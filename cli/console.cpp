@@ -36,7 +36,8 @@ contents keeps the project's contents list in <project>/<name>.toc. add: one ent
          index.html; folders: one entry per subfolder of <folder>; list prints the entries;
          clear empties the list.
 generate writes tree.html, tree.ini and index.html into the project from its saved list and
-         the maker's list/tree/ and list/index/ templates (TreeTag.ini, HomePageTag.ini).
+         the maker's list/tree/ and list/index/ templates (TreeTag.ini, HomePageTag.ini), and
+         the help project <title>.hhp, .hhc and .hhk from the list/chm/ templates.
 info     prints the book's descriptor fields and its resources (type, name, language, size).
 extract  writes the book's pages into <dir>, named as stored; of several copies of a page (in
          other languages, or names differing only in case) the one the reader reads keeps
