@@ -216,6 +216,10 @@ Result<ContentsList> loadContentsList(const std::string& projectFolder) {
                     std::string(Signature) + "\")");
     for (std::size_t n = 1; n < lines->size(); ++n) {
         const std::string& line = (*lines)[n];
+        // No row is an empty line (column 0 alone holds a blank): a blank line added by hand
+        // is passed over.
+        if (line.empty())
+            continue;
         const auto parts = splitTabs(line);
         if (parts.size() != ContentsColumns)
             return fail(path + ": line " + std::to_string(n + 1) + " has " +

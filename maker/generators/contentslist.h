@@ -87,7 +87,8 @@ class ContentsList {
 //
 // Format (CP936, CR LF): the first line is "folio contents 1"; then one line per data row in
 // row order, the eleven cells joined by TAB. Inside a cell "\" is written "\\", TAB "\t", CR
-// "\r" and LF "\n", so any text survives. The blank row is not stored.
+// "\r" and LF "\n", so any text survives. The blank row is not stored; empty lines are passed
+// over when reading.
 std::string contentsListPath(const std::string& projectFolder);
 
 Result<void> saveContentsList(const std::string& projectFolder, const ContentsList& list);

@@ -129,6 +129,12 @@ TEST(ContentsListFile, MissingFileIsAnEmptyListAndDamagedFilesAreRefused) {
     dir.write(name, "folio contents 1\r\n \t1\t-1\tbad\\q\t\t\t\t\t\t\t\r\n");
     EXPECT_FALSE(loadContentsList(dir.str()));
 
+    // A blank line added by hand is no row.
+    dir.write(name, "folio contents 1\r\n\r\n \t1\t-1\tok\t\t\t\t\t\t\t\r\n\r\n");
+    auto blankLines = loadContentsList(dir.str());
+    ASSERT_TRUE(blankLines) << blankLines.error().message;
+    EXPECT_EQ(blankLines->entryCount(), 1);
+
     // An empty saved list comes back empty.
     ContentsList none;
     ASSERT_TRUE(saveContentsList(dir.str(), none));
