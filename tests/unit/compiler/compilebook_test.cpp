@@ -5,6 +5,7 @@
 #include "book.h"
 #include "bookcheck.h"
 #include "fileio.h"
+#include "icon.h"
 #include "independent_check.h"
 #include "text.h"
 
@@ -478,4 +479,34 @@ TEST_F(Compile, FuzzFindingsAsTemplateAreRefusedAndNothingIsWritten) {
         EXPECT_NE(r.error.find("folioPage.dat"), std::string::npos) << r.error;
         earlier.expectUntouched(m_out);
     }
+}
+
+TEST_F(Compile, IconRebuildRefusesAFileItsWriterCannotRebuild) {
+    // The template with an absurd FileAlignment: the rebuild must refuse it before allocating
+    // anything near that size.
+    auto bytes = readFileBytes(FOLIO_BOOK_FIXTURE).value();
+    const std::uint32_t pe = bytes[60] | (bytes[61] << 8) | (bytes[62] << 16) | (bytes[63] << 24);
+    const std::uint32_t fileAlignment = pe + 4 + 20 + 36;
+    bytes[fileAlignment] = bytes[fileAlignment + 1] = bytes[fileAlignment + 2] = 0;
+    bytes[fileAlignment + 3] = 0x40;
+    const std::string exe = (m_root / "odd.exe").string();
+    ASSERT_TRUE(writeFileAtomic(exe, bytes));
+
+    // An icon far larger than the template's, so that the icon resources must be rebuilt.
+    std::string ico("\0\0\1\0\1\0", 6);
+    const std::uint32_t size = 70000, offset = 22;
+    ico += std::string("\x40\x40\0\0\1\0\x20\0", 8);
+    for (std::uint32_t v : {size, offset})
+        for (int k = 0; k < 4; ++k)
+            ico += static_cast<char>((v >> (8 * k)) & 0xFF);
+    ico += std::string(size, '\x11');
+    writeFile(m_root / "big.ico", ico);
+
+    auto replaced = icon::ReplaceIcon((m_root / "big.ico").string(), exe, m_rec);
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(*readFileBytes(exe), bytes);
+    const auto messages = m_rec.of(Event::Message);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_NE(messages.back().title.find("FileAlignment is 0x40000000"), std::string::npos)
+        << messages.back().title;
 }
