@@ -60,11 +60,11 @@ QByteArray mimeTypeForName(std::string_view name) {
 void ResSchemeHandler::registerScheme() {
     QWebEngineUrlScheme scheme(SchemeName);
     // Path syntax: there is no host for the browser to lower-case, the book's own path is
-    // the path. Local so that pages may use each other's pictures, style sheets and scripts;
-    // secure and CORS-enabled so that XHR between pages of the book works.
+    // the path. Not local: a book's pages are untrusted and get no access to the user's
+    // files (the browser refuses file: to content of other schemes). Secure and CORS-enabled
+    // so that XHR between pages of the book works.
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed |
-                    QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled |
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled |
                     QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
     QWebEngineUrlScheme::registerScheme(scheme);
 }

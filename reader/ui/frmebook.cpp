@@ -15,6 +15,7 @@
 #include "language.h"
 #include "messageservice.h"
 #include "netsettings.h"
+#include "pagepolicy.h"
 #include "resschemehandler.h"
 #include "skinloader.h"
 #include "speech.h"
@@ -129,7 +130,8 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     m_images = new ImageList(this);
 
     m_profile = new QWebEngineProfile(this);
-    m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    // Pages are untrusted: they reach the book and the addresses allowed below, nothing else.
+    folio::qt::guardPages(m_profile, m_prefix);
 
     m_webTree = new QWebEngineView(this);
     m_webTree->setObjectName(QStringLiteral("WebTree"));
@@ -600,6 +602,7 @@ void FrmEBook::loadHtml() {
                                ? qs(fetch::readNetSettings(utf8(m_programFolder)).libraryBase)
                                : m_options.onlineBase;
         }
+        folio::qt::PageRequestGuard::of(m_profile)->policy().allowWebAddress(m_onlineBase);
         m_webTree->load(QUrl(m_prefix + QStringLiteral("tree/tree.html")));
         m_homeAddress = m_prefix + QStringLiteral("index.html");
         m_webBook->load(QUrl(m_homeAddress));
@@ -623,6 +626,8 @@ void FrmEBook::loadHtml() {
             for (const std::string& f : book::splitDescriptor(*text)) {
                 m_descriptorFields << qs(f);
             }
+            folio::qt::PageRequestGuard::of(m_profile)->policy().allowDescriptorAddresses(
+                m_descriptorFields);
             if (m_descriptorFields.size() >= 4) {
                 setWindowTitle(QStringLiteral("folioPage-") + m_descriptorFields[0] +
                                QStringLiteral("-") + m_descriptorFields[1]);
@@ -1045,7 +1050,10 @@ void FrmEBook::downloadChapters() {
 void FrmEBook::addressChosen() {
     const QString address = m_comURL->currentText();
     if (!address.isEmpty()) {
-        m_webBook->load(QUrl::fromUserInput(address));
+        // An address the reader types is his choice, not a page's.
+        const QUrl url = QUrl::fromUserInput(address);
+        folio::qt::PageRequestGuard::of(m_profile)->policy().allowWebAddress(url.toString());
+        m_webBook->load(url);
     }
 }
 

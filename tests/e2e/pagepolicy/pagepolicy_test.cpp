@@ -1,0 +1,353 @@
+// A book cannot reach outside itself: a hostile book, compiled here with `folio compile`, whose
+// page scripts try to read local files (XHR, fetch, img, script, iframe), another Book image
+// through res:, and a server on 127.0.0.1 (XHR, fetch, img, WebSocket, beacon), in folioPage and
+// folioNet. The page reports through its title; the server must see no request. Also the
+// policy's rules without a browser.
+#include "frmebook.h"
+#include "messageservice.h"
+#include "pagepolicy.h"
+#include "resschemehandler.h"
+#include "testsupport.h"
+#include "text.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineView>
+
+using folio::readerui::FrmEBook;
+using folio::readerui::ReaderOptions;
+using folio::readerui::Variant;
+
+namespace {
+
+// Counts every connection and answers each request with a short page.
+class CountingServer : public QObject {
+  public:
+    CountingServer() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                ++connections;
+                connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    const QByteArray head = s->readAll();
+                    requests << QString::fromLatin1(head.left(head.indexOf('\r')));
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                             "Access-Control-Allow-Origin: *\r\nContent-Length: 2\r\n"
+                             "Connection: close\r\n\r\nok");
+                    s->disconnectFromHost();
+                });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    QString base() const {
+        return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort());
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    int connections = 0;
+    QStringList requests;
+
+  private:
+    QTcpServer m_server;
+};
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray smallPng() {
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The hostile page. %SECRET% is the file: address of a folder outside the book, %OTHER% the
+// res: address of another Book image, %SPY% the watching server.
+const char* const HostilePage = R"(<html><head><title>waiting</title></head><body>
+<script>
+var results = {}, pending = 0;
+function done(name, value) {
+  if (results[name] !== undefined) return;
+  results[name] = value;
+  if (--pending === 0) document.title = 'DONE ' + JSON.stringify(results);
+}
+function probe(name, start) {
+  pending++;
+  setTimeout(function () { done(name, 'timeout'); }, 8000);
+  try { start(function (v) { done(name, v); }); } catch (e) { done(name, 'blocked'); }
+}
+function xhr(url) { return function (report) {
+  var r = new XMLHttpRequest();
+  r.onload = function () { report(r.responseText.length > 0 ? 'read' : 'blocked'); };
+  r.onerror = function () { report('blocked'); };
+  r.open('GET', url); r.send(); }; }
+function viaFetch(url, mode) { return function (report) {
+  if (!window.fetch) { report('blocked'); return; }
+  fetch(url, {mode: mode}).then(function (r) { return r.text(); })
+    .then(function () { report('read'); }, function () { report('blocked'); }); }; }
+function img(url) { return function (report) {
+  var i = new Image();
+  i.onload = function () { report('read'); };
+  i.onerror = function () { report('blocked'); };
+  i.src = url; }; }
+function script(url) { return function (report) {
+  var s = document.createElement('script');
+  s.onload = function () { report(window.leaked ? 'read' : 'blocked'); };
+  s.onerror = function () { report('blocked'); };
+  s.src = url; document.body.appendChild(s); }; }
+function frame(url) { return function (report) {
+  window.addEventListener('message', function (e) { if (e.data === 'secret-frame') report('read'); });
+  setTimeout(function () { report('blocked'); }, 3000);
+  var f = document.createElement('iframe'); f.src = url; document.body.appendChild(f); }; }
+function socket(url) { return function (report) {
+  var w = new WebSocket(url);
+  w.onopen = function () { report('read'); };
+  w.onerror = function () { report('blocked'); };
+  w.onclose = function () { report('blocked'); }; }; }
+
+probe('ownImage', img('pic.png'));
+probe('xhrFile', xhr('%SECRET%secret.txt'));
+probe('xhrFolder', xhr('%SECRET%'));
+probe('fetchFile', viaFetch('%SECRET%secret.txt', 'no-cors'));
+probe('imgFile', img('%SECRET%secret.png'));
+probe('scriptFile', script('%SECRET%secret.js'));
+probe('iframeFile', frame('%SECRET%secret.html'));
+probe('xhrOtherBook', xhr('%OTHER%index.html'));
+probe('imgOtherBook', img('%OTHER%pic.png'));
+probe('xhrHttp', xhr('%SPY%xhr'));
+probe('fetchHttp', viaFetch('%SPY%fetch', 'no-cors'));
+probe('imgHttp', img('%SPY%img.png'));
+probe('scriptHttp', script('%SPY%script.js'));
+probe('webSocket', socket('%SPYWS%'));
+probe('beacon', function (report) {
+  if (navigator.sendBeacon) navigator.sendBeacon('%SPY%beacon', 'x');
+  report('blocked'); }); // only the server can tell
+probe('peer', function (report) {
+  report(typeof RTCPeerConnection === 'undefined' &&
+         typeof webkitRTCPeerConnection === 'undefined' ? 'blocked' : 'read'); });
+probe('iframeHttp', frame('%SPY%frame.html'));
+%OWNXHR%
+</script></body></html>
+)";
+
+} // namespace
+
+class PagePolicyTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void rules();
+    void hostileBookInFolioPage();
+    void hostileLibraryInFolioNet();
+
+  private:
+    // Writes the files a page must never read into `dir`/secret/.
+    void writeSecrets(const QString& dir);
+    QByteArray hostilePage(const QString& dir, const QString& other, bool ownXhr) const;
+    // Runs the window on its page and gives what the page's probes reported.
+    void runHostile(const ReaderOptions& options, QJsonObject& results);
+    void checkEscapesFailed(const QJsonObject& results);
+
+    CountingServer m_spy;
+    CountingServer m_named;
+};
+
+void PagePolicyTest::rules() {
+    folio::qt::PagePolicy book;
+    book.setBookPrefix(QStringLiteral("RES:///books/my book.exe/"));
+    QVERIFY(book.allows(QUrl(QStringLiteral("res:///books/my book.exe/index.html"))));
+    QVERIFY(book.allows(QUrl(QStringLiteral("res:///books/my%20book.exe/%23110/A.HTM"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("res:///books/other.exe/index.html"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("res:///books/my book.exe2/index.html"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("file:///etc/passwd"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("http://127.0.0.1:8080/"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("ws://127.0.0.1:8080/"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("ftp://example.org/"))));
+    QVERIFY(book.allows(QUrl(QStringLiteral("data:text/plain,x"))));
+    QVERIFY(book.allows(QUrl(QStringLiteral("about:blank"))));
+
+    // A descriptor holds addresses in pieces: it splits at every ":".
+    const QStringList fields = QStringLiteral("T:A:index.html:tree.html:http://upd.example:8080/u"
+                                              "::::https://Site.Example/book:2026-1-1")
+                                   .split(QLatin1Char(':'));
+    book.allowDescriptorAddresses(fields);
+    QVERIFY(book.allows(QUrl(QStringLiteral("http://upd.example:8080/other"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("http://upd.example/other")))); // another port
+    QVERIFY(book.allows(QUrl(QStringLiteral("https://site.example:443/x"))));
+    QVERIFY(!book.allows(QUrl(QStringLiteral("http://site.example/x")))); // another scheme
+    QVERIFY(!book.allows(QUrl(QStringLiteral("ws://site.example/x"))));
+    // The title and author are no addresses, even when they look like one.
+    folio::qt::PagePolicy titled;
+    titled.allowDescriptorAddresses(
+        QStringLiteral("http://evil.example/:x:i:t:::::d").split(QLatin1Char(':')));
+    QVERIFY(!titled.allows(QUrl(QStringLiteral("http://evil.example/"))));
+
+    folio::qt::PagePolicy library;
+    library.setBookPrefix(QStringLiteral("file:///home/u/lib/"));
+    QVERIFY(library.allows(QUrl(QStringLiteral("file:///home/u/lib/tree/tree.html"))));
+    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///home/u/lib/../secret.txt"))));
+    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///home/u/library/x.html"))));
+    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///etc/passwd"))));
+    QVERIFY(!library.allows(QUrl(QStringLiteral("res:///home/u/lib/book.exe/x"))));
+    library.allowWebAddress(QStringLiteral("http://library.example/books/"));
+    QVERIFY(library.allows(QUrl(QStringLiteral("http://LIBRARY.example:80/book/tree.html"))));
+    library.allowWebAddress(QStringLiteral("file:///"));       // no web address: ignored
+    library.allowWebAddress(QStringLiteral("javascript:x()")); // likewise
+    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///etc/passwd"))));
+}
+
+void PagePolicyTest::writeSecrets(const QString& dir) {
+    const QString s = dir + QStringLiteral("/secret/");
+    QVERIFY(writeBytes(s + QStringLiteral("secret.txt"), "root:x:0:0:top secret"));
+    QVERIFY(writeBytes(s + QStringLiteral("secret.png"), smallPng()));
+    QVERIFY(writeBytes(s + QStringLiteral("secret.js"), "window.leaked = true;"));
+    QVERIFY(writeBytes(s + QStringLiteral("secret.html"),
+                       "<script>parent.postMessage('secret-frame', '*');</script>"));
+}
+
+QByteArray PagePolicyTest::hostilePage(const QString& dir, const QString& other,
+                                       bool ownXhr) const {
+    QString page = QString::fromUtf8(HostilePage);
+    page.replace(QStringLiteral("%SECRET%"),
+                 QUrl::fromLocalFile(dir + QStringLiteral("/secret/")).toString());
+    page.replace(QStringLiteral("%OTHER%"), other);
+    page.replace(QStringLiteral("%SPYWS%"),
+                 QStringLiteral("ws://127.0.0.1:%1/ws").arg(m_spy.port()));
+    page.replace(QStringLiteral("%SPY%"), m_spy.base());
+    // Pages of a Book image read each other through the book's own scheme.
+    page.replace(QStringLiteral("%OWNXHR%"),
+                 ownXhr ? QStringLiteral("probe('ownXhr', xhr('tree.html'));") : QString());
+    return page.toUtf8();
+}
+
+void PagePolicyTest::runHostile(const ReaderOptions& options, QJsonObject& results) {
+    m_spy.connections = 0;
+    m_spy.requests.clear();
+    m_named.requests.clear();
+    FrmEBook window(options);
+    window.load();
+    window.show();
+    QWebEngineView* book = window.findChild<QWebEngineView*>(QStringLiteral("WebBook"));
+    QVERIFY(book);
+    QTRY_VERIFY_WITH_TIMEOUT(book->title().startsWith(QStringLiteral("DONE ")), 60000);
+    results = QJsonDocument::fromJson(book->title().mid(5).toUtf8()).object();
+    // Last, the page tries to leave: the pane must stay where it is.
+    book->page()->runJavaScript(QStringLiteral("location.href = '%1navigate';").arg(m_spy.base()));
+    // Anything sent late still reaches the server within this time.
+    QTest::qWait(1500);
+    // The site the book's descriptor (or the online reader's settings) names is the one the
+    // reader may open.
+    book->load(QUrl(m_named.base() + QStringLiteral("named.html")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_named.requests.contains(QStringLiteral("GET /named.html HTTP/1.1")),
+                             20000);
+}
+
+void PagePolicyTest::checkEscapesFailed(const QJsonObject& r) {
+    for (const char* name : {"xhrFile", "xhrFolder", "fetchFile", "imgFile", "scriptFile",
+                             "iframeFile", "xhrOtherBook", "imgOtherBook", "xhrHttp", "fetchHttp",
+                             "imgHttp", "scriptHttp", "webSocket", "beacon", "peer"}) {
+        const QString got = r.value(QLatin1String(name)).toString();
+        QVERIFY2(got == QLatin1String("blocked") || got == QLatin1String("timeout"),
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name), got)));
+    }
+    QVERIFY2(m_spy.connections == 0, qPrintable(m_spy.requests.join(QLatin1Char(' '))));
+}
+
+void PagePolicyTest::hostileBookInFolioPage() {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    writeSecrets(root);
+    const QString project = root + QStringLiteral("/hostile");
+    const QString other = QStringLiteral("res://") + root + QStringLiteral("/other.exe/");
+    QVERIFY(writeBytes(project + QStringLiteral("/index.html"), hostilePage(root, other, true)));
+    QVERIFY(writeBytes(project + QStringLiteral("/tree.html"), "<html><title>tree</title></html>"));
+    QVERIFY(writeBytes(project + QStringLiteral("/pic.png"), smallPng()));
+    // The descriptor names one web site: the one page requests may reach.
+    QByteArray settings;
+    for (const QString& line :
+         {QStringLiteral("电子书名称：Hostile"), QStringLiteral("索引页：index.html"),
+          QStringLiteral("目录树：tree.html"), QStringLiteral("输出文件：book"),
+          QStringLiteral("作者：nobody"), QStringLiteral("网址：") + m_named.base()}) {
+        settings += QByteArray::fromStdString(folio::toAnsi(line.toStdString())) + "\r\n";
+    }
+    QVERIFY(writeBytes(project + QStringLiteral("/hostile.ini"), settings));
+
+    const QString dist = QStringLiteral(FOLIO_DIST_DIR);
+    QProcess compile;
+    compile.start(dist + QStringLiteral("/folio"),
+                  {QStringLiteral("compile"), project, QStringLiteral("--maker"), dist,
+                   QStringLiteral("--out"), root});
+    QVERIFY(compile.waitForFinished(120000));
+    QVERIFY2(compile.exitCode() == 0, compile.readAllStandardError().constData());
+    const QString bookPath = root + QStringLiteral("/book.exe");
+    QVERIFY(QFile::exists(bookPath));
+    QVERIFY(QFile::copy(bookPath, root + QStringLiteral("/other.exe")));
+
+    folio::testing::FakeMessages messages;
+    folio::testing::FakeSpeech speech;
+    ReaderOptions options;
+    options.variant = Variant::Page;
+    options.bookPath = bookPath;
+    options.messages = &messages;
+    options.speech = &speech;
+    QJsonObject results;
+    runHostile(options, results);
+    QVERIFY(!results.isEmpty());
+    // The book itself works: its picture and its other page.
+    QCOMPARE(results.value(QLatin1String("ownImage")).toString(), QStringLiteral("read"));
+    QCOMPARE(results.value(QLatin1String("ownXhr")).toString(), QStringLiteral("read"));
+    checkEscapesFailed(results);
+}
+
+void PagePolicyTest::hostileLibraryInFolioNet() {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    writeSecrets(root);
+    // The online reader keeps the library's pages as files in its folder.
+    const QString library = root + QStringLiteral("/library");
+    const QString other = QStringLiteral("res://") + root + QStringLiteral("/other.exe/");
+    QVERIFY(writeBytes(library + QStringLiteral("/index.html"), hostilePage(root, other, false)));
+    QVERIFY(writeBytes(library + QStringLiteral("/tree/tree.html"),
+                       "<html><title>tree</title></html>"));
+    QVERIFY(writeBytes(library + QStringLiteral("/pic.png"), smallPng()));
+    QVERIFY(QFile::copy(QStringLiteral(FOLIO_DIST_DIR) + QStringLiteral("/folioPage/folioPage.dat"),
+                        root + QStringLiteral("/other.exe")));
+
+    folio::testing::FakeMessages messages;
+    folio::testing::FakeSpeech speech;
+    ReaderOptions options;
+    options.variant = Variant::Net;
+    options.bookPath = library;
+    options.messages = &messages;
+    options.speech = &speech;
+    options.onlineBase = m_named.base(); // the reader's own setting: its library's site
+    options.downloads = false;
+    QJsonObject results;
+    runHostile(options, results);
+    QVERIFY(!results.isEmpty());
+    QCOMPARE(results.value(QLatin1String("ownImage")).toString(), QStringLiteral("read"));
+    checkEscapesFailed(results);
+}
+
+int main(int argc, char** argv) {
+    folio::qt::ResSchemeHandler::registerScheme();
+    QApplication app(argc, argv);
+    PagePolicyTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "pagepolicy_test.moc"
