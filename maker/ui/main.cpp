@@ -1,0 +1,7 @@
+// folioMake: the maker workbench's entry point.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    return 0;
+}
