@@ -1,0 +1,46 @@
+// The Qt face of folio::Observer, shared by every window: message boxes through a
+// MessageService (so tests can answer them), the caption as the window title, progress on a
+// QProgressBar and pending events handled by the Qt event loop.
+#pragma once
+
+#include "messageservice.h"
+#include "observer.h"
+
+#include <QPointer>
+#include <memory>
+
+class QProgressBar;
+class QWidget;
+
+namespace folio::qt {
+
+class WindowObserver : public folio::Observer {
+  public:
+    // `window` parents the boxes and takes the caption; `progress` (may be null) shows the
+    // progress; `messages` null means the real message boxes.
+    explicit WindowObserver(QWidget* window, QProgressBar* progress = nullptr,
+                            MessageService* messages = nullptr);
+    ~WindowObserver() override;
+
+    Answer messageBox(const std::string& text, const std::string& title, folio::MessageIcon icon,
+                      MessageButtons buttons = MessageButtons::Ok) override;
+    void setCaption(const std::string& caption) override;
+    void setProgressMaximum(int maximum) override;
+    void setProgressValue(int value) override;
+    void processEvents() override;
+
+    void setProgressBar(QProgressBar* progress);
+    void setMessageService(MessageService* messages);
+    MessageService& messages();
+
+  private:
+    QPointer<QWidget> m_window;
+    QPointer<QProgressBar> m_progress;
+    MessageService* m_messages = nullptr;
+    std::unique_ptr<MessageService> m_ownMessages;
+};
+
+// The observer's icon as the message service's icon (the two enumerations name the same boxes).
+MessageIcon toServiceIcon(folio::MessageIcon icon);
+
+} // namespace folio::qt
