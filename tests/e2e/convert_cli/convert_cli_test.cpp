@@ -1,0 +1,93 @@
+// folio txt2html, html2txt and rename on files in two folders, with the installed page template.
+#include "testdir.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/wait.h>
+
+using folio::fromAnsi;
+using folio::toAnsi;
+
+namespace {
+
+const std::string Folio = std::string(FOLIO_DIST_DIR) + "/folio";
+
+struct Outcome {
+    int status = -1;
+    std::string output; // stdout and stderr together
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Outcome folio(const std::string& args) {
+    Outcome r;
+    FILE* p = ::popen((quote(Folio) + " " + args + " 2>&1").c_str(), "r");
+    if (!p)
+        return r;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
+        r.output.append(buffer, n);
+    const int status = ::pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+TEST(ConvertCli, TextToPageToTextAndRenameAcrossTwoFolders) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path / "b");
+    dir.write("第一章.txt", toAnsi("天下 大势\r\n"));
+    dir.write("b/x.txt", toAnsi("<甲>\r\n"));
+    const std::string one = dir.file("第一章.txt"), two = dir.file("b/x.txt");
+
+    Outcome r = folio("txt2html " + quote(one) + " " + quote(two));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string page = fromAnsi(dir.read("第一章.html"));
+    EXPECT_NE(page.find("<title>第一章</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find(">天下&nbsp;大势<br><"), std::string::npos) << page;
+    EXPECT_NE(page.find("IE=edge"), std::string::npos);
+    EXPECT_EQ(page.find('\n'), page.find("\r\n") + 1); // CR LF line ends
+    EXPECT_NE(fromAnsi(dir.read("b/x.html")).find("&lt;甲&gt;<br>"), std::string::npos);
+
+    // Back to text: the title from the heading, the body between the template's own markers.
+    r = folio("html2txt --start '<div class=\"text\">' --end '</div>' " +
+              quote(dir.file("第一章.html")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("所有文件转换完成！"), std::string::npos) << r.output;
+    // The body starts one character after the start marker.
+    EXPECT_EQ(dir.read("第一章.txt"), toAnsi("第一章\r\n下 大势\r\n\r\n"));
+
+    // Without --yes the question is answered no.
+    r = folio("rename --by title " + quote(dir.file("第一章.html")) + " " +
+              quote(dir.file("b/x.html")));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("该操作极具危险性"), std::string::npos) << r.output;
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "b" / "x.html"));
+
+    r = folio("rename --by title --yes " + quote(dir.file("b/x.html")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "b" / "X.html")) << r.output;
+}
+
+TEST(ConvertCli, BadUseAndMissingFilesAreRefused) {
+    TempDir dir;
+    EXPECT_EQ(folio("txt2html").status, 2);
+    EXPECT_EQ(folio("html2txt --title-from h3 a.html").status, 2);
+    EXPECT_EQ(folio("rename --by colour --yes a.txt").status, 2);
+    EXPECT_EQ(folio("txt2html --frobnicate a.txt").status, 2);
+    const Outcome r = folio("txt2html " + quote(dir.file("gone.txt")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find(dir.file("gone.txt")), std::string::npos) << r.output;
+    const Outcome t =
+        folio("txt2html --maker " + quote(dir.str()) + " " + quote(dir.file("a.txt")));
+    EXPECT_EQ(t.status, 1);
+}
+
+} // namespace
