@@ -1,14 +1,18 @@
 // Whole-file reads and crash-safe whole-file writes over the standard library.
 #include "fileio.h"
 
+#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -78,6 +82,39 @@ std::string stageStem(const std::string& name) {
     return buf;
 }
 
+std::string folderOf(const std::string& path);
+
+// The process that made a stage, from its name "<stem>.folio-tmp.<pid>.<n>"; nullopt for any
+// other name.
+std::optional<unsigned long> stageOwner(const std::string& name) {
+    const auto mark = name.rfind(StageMark);
+    if (mark == std::string::npos)
+        return std::nullopt;
+    const std::string tail = name.substr(mark + std::strlen(StageMark));
+    const auto dot = tail.find('.');
+    auto digits = [](std::string_view v) {
+        return !v.empty() && v.size() <= 10 &&
+               std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dot == std::string::npos || !digits(std::string_view(tail).substr(0, dot)) ||
+        !digits(std::string_view(tail).substr(dot + 1)))
+        return std::nullopt;
+    return std::stoul(tail.substr(0, dot));
+}
+
+// Leftovers are looked for once per folder and process: a folder taking thousands of files
+// is not listed once per file.
+void removeStaleStagesOnce(const std::string& target) {
+    static std::mutex mutex;
+    static std::set<std::string> done;
+    {
+        std::lock_guard lock(mutex);
+        if (!done.insert(folderOf(target)).second)
+            return;
+    }
+    removeStaleStages(target);
+}
+
 std::string folderOf(const std::string& path) {
     const auto pos = path.find_last_of("/\\");
     return pos == std::string::npos ? std::string(".") : path.substr(0, pos + 1);
@@ -95,22 +132,11 @@ std::string stagedNameFor(const std::string& target, unsigned long pid, unsigned
 }
 
 int removeStaleStages(const std::string& target) {
-    const std::string folder = folderOf(target);
-    const std::string prefix = stageStem(fileName(target)) + StageMark;
     int removed = 0;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(fs::u8path(folder), ec)) {
-        const std::string name = e.path().filename().string();
-        if (!name.starts_with(prefix))
-            continue;
-        std::size_t i = prefix.size();
-        unsigned long pid = 0;
-        while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])) &&
-               pid < 100000000000ul)
-            pid = pid * 10 + static_cast<unsigned long>(name[i++] - '0');
-        if (i == prefix.size() || i >= name.size() || name[i] != '.')
-            continue;
-        if (pid == currentPid() || processAlive(pid))
+    for (const auto& e : fs::directory_iterator(fs::u8path(folderOf(target)), ec)) {
+        const auto pid = stageOwner(e.path().filename().string());
+        if (!pid || *pid == currentPid() || processAlive(*pid))
             continue;
         std::error_code rmEc;
         if (fs::remove(e.path(), rmEc))
@@ -150,7 +176,7 @@ std::string describeNonRegular(const std::string& path) {
 
 Result<StagedFile> StagedFile::create(const std::string& target) {
     static std::atomic<unsigned> counter{0};
-    removeStaleStages(target);
+    removeStaleStagesOnce(target);
     StagedFile s;
     s.m_target = target;
     s.m_path = stagedNameFor(target, currentPid(), counter++);

@@ -20,8 +20,8 @@ Result<Bytes> readFileBytes(const std::string& path);
 // A file built under a temporary name beside its target and renamed over the target once it is
 // complete, so the target is always either the old file or the whole new one. The temporary
 // name is "<target name>.folio-tmp.<pid>.<n>" (the target name replaced by a hash when that
-// would exceed the folder's name limit); creating one removes what an earlier run that died
-// left for the same target. A stage that is never committed is removed when it goes away.
+// would exceed the folder's name limit); the first one created in a folder removes what runs
+// that died left there. A stage that is never committed is removed when it goes away.
 class StagedFile {
   public:
     static Result<StagedFile> create(const std::string& target);
@@ -58,8 +58,9 @@ class StagedFile {
 // The temporary name StagedFile uses for `target` in this process (counter `n`).
 std::string stagedNameFor(const std::string& target, unsigned long pid, unsigned n);
 
-// Removes temporary files of earlier runs for `target` whose process is gone; returns how
-// many were removed.
+// Removes the temporary files that processes now gone left in `target`'s folder; returns how
+// many were removed. StagedFile::create does this once per folder and process; a routine that
+// a long-running program repeats on one target (a compilation) calls it itself.
 int removeStaleStages(const std::string& target);
 
 // What lies at `path` when it is not a regular file: "a folder", "a FIFO", "a character

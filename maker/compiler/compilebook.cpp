@@ -137,6 +137,9 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         return trap("the output folder " + outFolder + " does not exist");
     if (in.skinFileName.empty())
         return trap("no skin file is chosen (" + maker + "skin/)");
+    // What an earlier run that was killed left here goes first (the workbench compiles many
+    // times in one process, so this is not left to the first write in the folder).
+    removeStaleStages(bookPath);
     std::vector<StagedFile> stages;
     const std::pair<const std::string*, const std::string*> copies[] = {
         {&skinSource, &skinCopy}, {&librarySource, &libraryCopy}};

@@ -117,6 +117,7 @@ Result<void> downloadToFile(const std::string& url, const std::string& localFile
     // Received into a temporary file beside the target, renamed over it when complete; a
     // download killed on the way leaves that file, and the next download of the same file
     // removes it.
+    removeStaleStages(localFile);
     auto stage = StagedFile::create(localFile);
     if (!stage)
         return fail("cannot download " + url + " to " + localFile + ": " + stage.error().message);
