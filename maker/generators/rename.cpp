@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #ifdef __linux__
@@ -94,6 +95,31 @@ std::string fitName(std::string base, std::size_t extensionBytes) {
     return base;
 }
 
+// The names of a folder in upper case. A book names its pages by their upper-cased file names
+// and Windows folds case too, so a name that differs from another only in case is taken.
+class FoldedNames {
+  public:
+    explicit FoldedNames(const std::string& folder) {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(fs::u8path(folder.empty() ? "." : folder), ec))
+            m_names.insert(toUpperUnicode(e.path().filename().string()));
+    }
+    // Whether `target` is taken by a file other than `current` (which may change its case).
+    bool takenByOther(const std::string& target, const std::string& current) const {
+        const std::string folded = toUpperUnicode(target);
+        const std::size_t own = folded == toUpperUnicode(current) ? 1 : 0;
+        return m_names.count(folded) > own;
+    }
+    void renamed(const std::string& from, const std::string& to) {
+        if (auto it = m_names.find(toUpperUnicode(from)); it != m_names.end())
+            m_names.erase(it);
+        m_names.insert(toUpperUnicode(to));
+    }
+
+  private:
+    std::multiset<std::string> m_names;
+};
+
 } // namespace
 
 std::string CutLongName(std::string_view base) {
@@ -145,6 +171,7 @@ RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer) {
         return summary;
     summary.confirmed = true;
     observer.setProgressMaximum(static_cast<int>(list.names.size()) - 1);
+    FoldedNames taken(list.folder);
     for (std::size_t i = 0; i < list.names.size(); ++i) {
         if (!list.isSelected(i))
             continue;
@@ -160,17 +187,19 @@ RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer) {
             const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
             const std::string cleaned =
                 fitName(CleanFileName(CutLongName(*base)), extension.size());
-            const std::string target = FixPath(list.folder) + cleaned + extension;
+            const std::string newName = cleaned + extension;
+            const std::string target = FixPath(list.folder) + newName;
             if (cleaned.empty()) {
                 keep("no name found");
-            } else if (cleaned + extension == name) {
+            } else if (newName == name) {
                 keep("it already has that name");
-            } else if (anythingAt(target)) {
-                keep("the name " + cleaned + extension + " is taken");
+            } else if (taken.takenByOther(newName, name) || anythingAt(target)) {
+                keep("the name " + newName + " is taken");
             } else if (auto moved = renameNoReplace(path, target); !moved) {
                 keep(moved.error().message);
             } else {
-                summary.renamed.push_back({name, cleaned + extension});
+                taken.renamed(name, newName);
+                summary.renamed.push_back({name, newName});
             }
         }
         observer.setCaption(in.programTitle + RenameCaption + std::to_string(i) + "%");

@@ -138,6 +138,16 @@ TEST_F(Rename, ATakenNameIsNeverReusedNotEvenBySameBatch) {
     EXPECT_EQ(r.kept.size(), 3u);
 }
 
+TEST_F(Rename, ANameDifferingOnlyInCaseIsTakenUnlessItIsTheFilesOwn) {
+    // A book names its pages in upper case: intro.html and INTRO.html would be one page.
+    page("intro.html", "<title>x</title>");
+    page("a.html", "<title>Intro</title>");
+    page("c.html", "<title>c</title>");
+    const RenameSummary r = run(TitleSource::HtmlTitle, {"a.html", "c.html"});
+    ASSERT_EQ(r.renamed.size(), 1u);
+    EXPECT_EQ(files(), (std::set<std::string>{"intro.html", "a.html", "C.html"}));
+}
+
 TEST_F(Rename, FilesWithoutANameKeepTheirsAndTheRestGoOn) {
     page("none.html", "<p>no title</p>");
     page("open.html", "<title>never closed");
