@@ -17,8 +17,6 @@ using compiler::ProjectSettings;
 
 // The caption of the workbench and the title of its messages.
 inline constexpr const char* WorkbenchTitle = "folioMake";
-// Shown when the book title box is empty and a command needs the project folder.
-inline constexpr const char* NoTitleMessage = "请先输入电子书名称！";
 
 struct MakerState {
     std::string makerFolder; // the program folder, without a final "/"

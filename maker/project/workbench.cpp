@@ -1,0 +1,253 @@
+// The workbench's commands over its project state: start-up, opening, creating, saving,
+// copying files in and shut-down.
+#include "workbench.h"
+
+#include "contents.h"
+#include "contentspage.h"
+#include "explorer.h"
+#include "fileio.h"
+#include "homepage.h"
+#include "projectfiles.h"
+#include "settings.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace folio::project {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Lists of two or more entries start on the second, as the workbench always has; a shorter
+// list starts on what it has.
+int startIndex(std::size_t count) {
+    return count >= 2 ? 1 : static_cast<int>(count) - 1;
+}
+
+std::string inMaker(const MakerState& state, const std::string& name) {
+    return FixPath(state.makerFolder) + name;
+}
+
+// Shows a failure that ends a command and hands it back.
+Error report(Observer& observer, Error error) {
+    observer.messageBox(error.message, WorkbenchTitle, MessageIcon::Critical);
+    return error;
+}
+
+Result<void> makeFolder(const std::string& folder) {
+    std::error_code ec;
+    fs::create_directory(fs::u8path(folder), ec);
+    if (ec)
+        return fail(folder + ": cannot create the project folder: " + ec.message());
+    return {};
+}
+
+// A new project folder joins the list as its last entry and is opened.
+void addAndOpen(MakerState& state, const std::string& name, Observer& observer) {
+    state.projects.push_back(name);
+    SelectProject(state, static_cast<int>(state.projects.size()) - 1, observer);
+}
+
+} // namespace
+
+std::string MakerState::skinPath(int index) const {
+    if (index < 0 || index >= static_cast<int>(skins.size()))
+        return {};
+    return FixPath(makerFolder) + "skin/" + skins[static_cast<std::size_t>(index)];
+}
+
+MakerState StartMaker(const std::string& makerFolder, const std::vector<std::string>& languages,
+                      Observer& observer) {
+    MakerState state;
+    state.makerFolder = makerFolder;
+    while (state.makerFolder.size() > 1 && state.makerFolder.back() == '/')
+        state.makerFolder.pop_back();
+
+    state.startSkin = inMaker(state, "skin/aero.she");
+
+    // The language list always ends in an empty element, which is not offered.
+    if (!languages.empty())
+        state.languages.assign(languages.begin(), languages.end() - 1);
+    state.languageIndex = startIndex(state.languages.size());
+
+    if (auto skins = generators::folderEntries(inMaker(state, "skin"), false))
+        state.skins = std::move(*skins);
+    state.skinIndex = startIndex(state.skins.size());
+
+    state.settings = initialSettings(inMaker(state, "out/"));
+    state.treeTag = std::string(generators::DefaultTreeTag);
+
+    if (auto list = readProjectList(state.makerFolder))
+        state.projects = std::move(*list);
+    else if (fileExists(inMaker(state, ProjectListFile)))
+        state.problems.push_back(list.error().message);
+    if (!state.projects.empty())
+        SelectProject(state, static_cast<int>(state.projects.size()) - 1, observer);
+
+    state.homePageTag = generators::LoadHomePageTag(state.makerFolder);
+
+    if (const std::string help = inMaker(state, "help/help.html"); fileExists(help))
+        state.startPage = help;
+    return state;
+}
+
+Result<std::string> projectFolderOfEntry(const MakerState& state, const std::string& entry) {
+    return generators::projectFolderFor(state.makerFolder, entry);
+}
+
+bool SelectProject(MakerState& state, int index, Observer& observer) {
+    if (index < 0 || index >= static_cast<int>(state.projects.size()))
+        return false;
+    state.projectText = state.projects[static_cast<std::size_t>(index)];
+    // An entry that is a full path or climbs out of the maker folder names no project folder
+    // here, so the open project stays.
+    auto folder = projectFolderOfEntry(state, state.projectText);
+    if (!folder || !dirExists(*folder))
+        return false;
+    OpenProjectFolder(state, *folder, observer);
+    return true;
+}
+
+void OpenProjectFolder(MakerState& state, const std::string& folder, Observer& observer) {
+    state.openFolder = folder;
+    state.pages.clear();
+    if (auto files = listFolderFiles(folder, observer))
+        state.pages = std::move(*files);
+    else
+        state.problems.push_back(files.error().message);
+
+    // The snapshot holds what the boxes showed before this project is read.
+    if (!fileExists(FixPath(folder) + ConfigFile)) {
+        if (auto w = writeConfig(folder, state.settings); !w)
+            state.problems.push_back(w.error().message);
+    }
+
+    const std::string settingsFile = settingsFilePath(folder);
+    if (fileExists(settingsFile)) {
+        if (auto r = readSettingsFile(settingsFile, state.settings); !r)
+            state.problems.push_back(r.error().message);
+    }
+}
+
+void PickProjectFolder(MakerState& state, const std::string& folder, Observer& observer) {
+    state.projectText = folder;
+    OpenProjectFolder(state, folder, observer);
+}
+
+Result<void> CreateProject(MakerState& state, Observer& observer) {
+    const std::string name = state.settings.title;
+    if (name.empty())
+        return {};
+    auto folder = projectFolderOfEntry(state, name);
+    if (!folder)
+        return std::unexpected(report(observer, folder.error()));
+
+    if (!dirExists(*folder)) {
+        if (auto made = makeFolder(*folder); !made)
+            return std::unexpected(report(observer, made.error()));
+        if (auto w = writeSettingsFile(settingsFilePath(*folder), state.settings); !w)
+            return std::unexpected(report(observer, w.error()));
+        addAndOpen(state, name, observer);
+    }
+
+    if (auto a = appendProjectList(state.makerFolder, state.projectText); !a)
+        return std::unexpected(report(observer, a.error()));
+
+    if (auto c = copyTemplateFiles(state.makerFolder, inMaker(state, "list/tree"), *folder); !c)
+        return std::unexpected(report(observer, c.error()));
+    return {};
+}
+
+Result<void> SaveSettings(MakerState& state, Observer& observer) {
+    const std::string name = state.settings.title;
+    if (name.empty())
+        return {};
+    auto folder = projectFolderOfEntry(state, name);
+    if (!folder)
+        return std::unexpected(report(observer, folder.error()));
+
+    if (!dirExists(*folder)) {
+        if (auto made = makeFolder(*folder); !made)
+            return std::unexpected(report(observer, made.error()));
+        addAndOpen(state, name, observer);
+    }
+
+    // The settings are the project's: without its own file the next opening would bring back
+    // the old values and the edits would be lost.
+    if (auto w = writeSettingsFile(settingsFilePath(*folder), state.settings); !w)
+        return std::unexpected(report(observer, w.error()));
+
+    if (auto a = appendProjectList(state.makerFolder, state.projectText); !a)
+        return std::unexpected(report(observer, a.error()));
+    if (auto w = writeTreeTag(state.makerFolder, state.treeTag); !w)
+        return std::unexpected(report(observer, w.error()));
+    if (auto w = writeHomePageTag(state.makerFolder, state.homePageTag); !w)
+        return std::unexpected(report(observer, w.error()));
+    if (auto w = writeConfig(state.makerFolder, state.settings); !w)
+        return std::unexpected(report(observer, w.error()));
+
+    if (auto c = copyTemplateFiles(state.makerFolder, inMaker(state, "list"), *folder); !c)
+        return std::unexpected(report(observer, c.error()));
+    return {};
+}
+
+Result<void> ShutDown(const MakerState& state) {
+    return writeProjectList(state.makerFolder, state.projects);
+}
+
+Result<int> CopyFilesIntoProject(MakerState& state, const generators::ExplorerList& explorer,
+                                 Observer& observer) {
+    // Without a title the target would be the maker folder itself.
+    auto folder = projectFolderOfEntry(state, state.settings.title);
+    if (!folder)
+        return std::unexpected(report(observer, folder.error()));
+    if (!dirExists(*folder)) {
+        if (auto made = makeFolder(*folder); !made)
+            return std::unexpected(report(observer, made.error()));
+    }
+
+    const int count = static_cast<int>(explorer.names.size());
+    observer.setProgressMaximum(std::max(count - 1, 1));
+    int copied = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (explorer.isSelected(index)) {
+            const std::string& name = explorer.names[index];
+            if (auto c = copyFileAtomic(explorer.pathOf(index), FixPath(*folder) + name); c)
+                ++copied;
+            else // the author must know which page did not arrive; the others still go
+                observer.messageBox(c.error().message, WorkbenchTitle, MessageIcon::Critical);
+            observer.setCaption(std::string(WorkbenchTitle) + "-正在复制文件" + std::to_string(i) +
+                                "%");
+        }
+        observer.setProgressValue(i);
+        observer.processEvents();
+    }
+    observer.messageBox("复制完成,共复制文件 " + std::to_string(copied) + "个文件。",
+                        WorkbenchTitle, MessageIcon::Exclamation);
+    observer.processEvents();
+    if (!state.openFolder.empty())
+        OpenProjectFolder(state, state.openFolder, observer);
+    observer.setCaption(WorkbenchTitle);
+    return copied;
+}
+
+std::string MakerAboutPage() {
+    return "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+           "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\r\n"
+           "<html xmlns=\"http://www.w3.org/1999/xhtml\">\r\n"
+           "<head>\r\n"
+           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\r\n"
+           "<title>Mirelo电子书</title>\r\n"
+           "</head>\r\n"
+           "<body>\r\n"
+           "<p align=\"center\"><a href=\"https://folio.example.org/\">"
+           "https://folio.example.org/</a></p>\r\n"
+           "<p align=\"center\">联系：folio@example.org</p>\r\n"
+           "<p align=\"center\">把一个文件夹的网页做成一本独立的电子书。</p>\r\n"
+           "</body>\r\n"
+           "</html>\r\n";
+}
+
+} // namespace folio::project
