@@ -2,6 +2,8 @@
 // links, saving text, the online reader's addresses and the built-in about page.
 #pragma once
 
+#include "viewrules.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,32 +15,25 @@ enum class Variant { Page, Net };
 
 // ---- twips -----------------------------------------------------------------------------
 
-// Window geometry is kept in twips, as the layout rules are stated; 15 twips make one pixel at
-// 96 DPI. These two are the only place where twips meet pixels.
-inline constexpr int TwipsPerPixel = 15;
-int twipsToPixels(int twips);
-int pixelsToTwips(int pixels);
+// Twips meet pixels in one place, shared with the workbench.
+using folio::qt::pixelsToTwips;
+using folio::qt::TwipsPerPixel;
+using folio::qt::twipsToPixels;
 
 // ---- zoom ------------------------------------------------------------------------------
 
-inline constexpr int ZoomStep = 20;
-inline constexpr int MinZoom = 40;
-inline constexpr int MaxZoom = 400;
+// The zoom rules are the workbench's too.
+using folio::qt::clampZoom;
+using folio::qt::MaxZoom;
+using folio::qt::MinZoom;
+using folio::qt::zoomIn;
+using folio::qt::zoomMenuEntries;
+using folio::qt::ZoomMenuEntry;
+using folio::qt::zoomOut;
+using folio::qt::zoomScript;
+using folio::qt::ZoomStep;
 
 int initialZoom(Variant variant); // 100 offline, 80 online
-int clampZoom(int percent);
-int zoomIn(int percent);
-int zoomOut(int percent);
-// "document.body.style.zoom='N%'"
-std::string zoomScript(int percent);
-
-struct ZoomMenuEntry {
-    const char* key;  // "Z400"
-    const char* text; // "400%"
-    int percent;
-};
-// The seven entries of the zoom-in button's drop-down list, in list order.
-const std::vector<ZoomMenuEntry>& zoomMenuEntries();
 
 // ---- layout ----------------------------------------------------------------------------
 
