@@ -629,5 +629,11 @@ TEST(ResourceUpdater, AlignmentsAndDirectoriesOutsideTheFormatAreRefused) {
     b = fx.bytes;
     put32(b, opt + 96 + 8 * 1, 0x7FFF0000); // the import table far beyond the last section
     EXPECT_NE(refused(b).find("data directory 1"), std::string::npos) << refused(b);
+    b = fx.bytes;
+    put32(b, fx.secTable + 12, 0); // the first section at RVA 0, over the headers
+    EXPECT_NE(refused(b).find("lies at RVA 0"), std::string::npos) << refused(b);
+    b = fx.bytes;
+    put32(b, fx.secTable + 40 + 20, get32(b, fx.secTable + 20)); // two sections share raw data
+    EXPECT_NE(refused(b).find("overlaps that of section"), std::string::npos) << refused(b);
     EXPECT_TRUE(rebuildResources(fx.bytes, "plain.exe", {}));
 }
