@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -105,13 +104,15 @@ std::optional<unsigned long> stageOwner(const std::string& name) {
 // Leftovers are looked for once per folder and process: a folder taking thousands of files
 // is not listed once per file.
 void removeStaleStagesOnce(const std::string& target) {
-    static std::mutex mutex;
+    // A spin lock: the Windows build's threading model has no std::mutex.
+    static std::atomic_flag busy = ATOMIC_FLAG_INIT;
     static std::set<std::string> done;
-    {
-        std::lock_guard lock(mutex);
-        if (!done.insert(folderOf(target)).second)
-            return;
+    while (busy.test_and_set(std::memory_order_acquire)) {
     }
+    const bool first = done.insert(folderOf(target)).second;
+    busy.clear(std::memory_order_release);
+    if (!first)
+        return;
     removeStaleStages(target);
 }
 
