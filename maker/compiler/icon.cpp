@@ -321,6 +321,31 @@ Result<void> refreshChecksum(ExeFile& exe) {
     return exe.writeU32(at, pe::computeChecksum(exe.bytes(), static_cast<std::uint32_t>(at)));
 }
 
+// What an in-place patch must leave alone: every resource that is no icon and no icon group,
+// by its ids, place and bytes.
+struct KeptResource {
+    pe::ResourceId type, name;
+    std::uint16_t language = 0;
+    std::uint32_t fileOffset = 0;
+    Bytes data;
+    bool operator==(const KeptResource&) const = default;
+};
+
+std::optional<std::vector<KeptResource>> keptResources(std::span<const std::uint8_t> file,
+                                                       const std::string& path) {
+    auto image = pe::PeImage::parse(file, path);
+    if (!image)
+        return std::nullopt;
+    std::vector<KeptResource> kept;
+    for (const auto& r : image->resources()) {
+        if (!r.type.isString && (r.type.id == pe::RT_ICON || r.type.id == pe::RT_GROUP_ICON))
+            continue;
+        const auto d = image->resourceData(r);
+        kept.push_back({r.type, r.name, r.language, r.fileOffset, Bytes(d.begin(), d.end())});
+    }
+    return kept;
+}
+
 } // namespace
 
 IconDirEntry IconDirEntry::decode(std::span<const std::uint8_t, Size> raw) {
@@ -671,6 +696,10 @@ Result<void> ReplaceIcon(const std::string& iconPath, const std::string& exePath
     if (icon->image.size() > first.size)
         return rebuildIcons(*exe, *icon, observer);
 
+    // A damaged tree can let the icon's bytes double as part of another resource or of a
+    // name (a name whose length runs into the image): patched in place, that resource would
+    // change too. Such a file takes the rebuild, which writes every other resource anew.
+    const auto before = keptResources(exe->bytes(), exePath);
     if (first.offset <= 0 || !checkInSection(*exe, section, first.offset, icon->image.size()) ||
         !exe->write(std::uint64_t(first.offset), icon->image))
         return fail(noResourceTreeText(exePath), ErrNoResourceTree);
@@ -678,6 +707,12 @@ Result<void> ReplaceIcon(const std::string& iconPath, const std::string& exePath
         return fail(NoIconsText, ErrNoIcons);
     if (auto r = refreshChecksum(*exe); !r)
         return fail(noResourceTreeText(exePath), ErrNoResourceTree);
+    if (before && keptResources(exe->bytes(), exePath) != before) {
+        auto unpatched = ExeFile::open(exePath);
+        if (!unpatched)
+            return std::unexpected(unpatched.error());
+        return rebuildIcons(*unpatched, *icon, observer);
+    }
     return exe->commit();
 }
 

@@ -3,9 +3,11 @@
 #include "ico_builder.h"
 #include "icon.h"
 #include "independent_check.h"
+#include "pe.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -469,6 +471,58 @@ TEST_F(IconReplace, DamagedTreesWarnAndLeaveTheBookUnchanged) {
     EXPECT_EQ(observer.boxes[0].text,
               "An error occurred while locating the icon resources.  "
               "Please make sure neither of the specified files are in use.");
+}
+
+// Found by fuzzing: a page name whose length field runs into the icon image. Patching the image
+// in place rewrote the end of that name, and the page was gone under its old name.
+TEST_F(IconReplace, NameRunningIntoTheIconImageKeepsItsPage) {
+    Bytes file = readAll(fs::path(ICON_FIXTURE_DIR) / "book.exe");
+    const PefileView view = pefileView(fs::path(ICON_FIXTURE_DIR) / "book.exe");
+    const std::uint32_t image = view.resources.at("3/30001/0").offset;
+    const std::u16string name = u"CHAPTER1.HTML";
+    const Bytes pattern = [&] {
+        Bytes b{static_cast<std::uint8_t>(name.size()), 0};
+        for (char16_t c : name) {
+            b.push_back(static_cast<std::uint8_t>(c));
+            b.push_back(0);
+        }
+        return b;
+    }();
+    const auto at = std::search(file.begin(), file.end(), pattern.begin(), pattern.end());
+    ASSERT_NE(at, file.end());
+    const std::size_t length = std::size_t(at - file.begin());
+    ASSERT_LT(length, image);
+    // The name now ends in the image's pixels, past its header (which the new image shares).
+    const std::size_t chars = (image + 200 - length - 2) / 2;
+    file[length] = static_cast<std::uint8_t>(chars);
+    file[length + 1] = static_cast<std::uint8_t>(chars >> 8);
+    writeAll(dir / "book.exe", file);
+
+    auto parsedBefore = folio::pe::PeImage::parse(file, "book.exe");
+    ASSERT_TRUE(parsedBefore) << parsedBefore.error().message;
+    const auto& resources = parsedBefore->resources();
+    const auto page = std::find_if(resources.begin(), resources.end(), [](const auto& r) {
+        return r.name.isString && r.name.name.size() > 13;
+    });
+    ASSERT_NE(page, resources.end());
+    const auto pageData = parsedBefore->resourceData(*page);
+    const Bytes pageBytes(pageData.begin(), pageData.end());
+
+    auto r = replace(writeIco({{32, 32, 24, 9}}), dir / "book.exe");
+    ASSERT_TRUE(r) << r.error().message;
+    const Bytes after = readAll(dir / "book.exe");
+    auto parsed = folio::pe::PeImage::parse(after, "book.exe");
+    ASSERT_TRUE(parsed) << parsed.error().message;
+    EXPECT_EQ(parsed->resources().size(), resources.size());
+    const auto* kept = parsed->find(page->type, page->name, page->language);
+    ASSERT_NE(kept, nullptr);
+    const auto keptData = parsed->resourceData(*kept);
+    EXPECT_EQ(Bytes(keptData.begin(), keptData.end()), pageBytes);
+    const auto* icon =
+        parsed->find(folio::pe::ResourceId::fromId(3), folio::pe::ResourceId::fromId(30001), 0);
+    ASSERT_NE(icon, nullptr);
+    const auto iconData = parsed->resourceData(*icon);
+    EXPECT_EQ(Bytes(iconData.begin(), iconData.end()), makeIconImage({32, 32, 24, 9}));
 }
 
 TEST(IconAddresses, ConversionsThroughTheResourceSection) {
