@@ -9,8 +9,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 namespace folio::icon {
@@ -322,12 +324,12 @@ Result<void> refreshChecksum(ExeFile& exe) {
 }
 
 // What an in-place patch must leave alone: every resource that is no icon and no icon group,
-// by its ids, place and bytes.
+// by its ids, place and bytes (a hash of them: a book's pages may be large).
 struct KeptResource {
     pe::ResourceId type, name;
     std::uint16_t language = 0;
     std::uint32_t fileOffset = 0;
-    Bytes data;
+    std::size_t dataHash = 0;
     bool operator==(const KeptResource&) const = default;
 };
 
@@ -341,7 +343,9 @@ std::optional<std::vector<KeptResource>> keptResources(std::span<const std::uint
         if (!r.type.isString && (r.type.id == pe::RT_ICON || r.type.id == pe::RT_GROUP_ICON))
             continue;
         const auto d = image->resourceData(r);
-        kept.push_back({r.type, r.name, r.language, r.fileOffset, Bytes(d.begin(), d.end())});
+        const std::string_view bytes(reinterpret_cast<const char*>(d.data()), d.size());
+        kept.push_back(
+            {r.type, r.name, r.language, r.fileOffset, std::hash<std::string_view>{}(bytes)});
     }
     return kept;
 }
