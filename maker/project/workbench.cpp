@@ -43,6 +43,16 @@ Result<void> makeFolder(const std::string& folder) {
     return {};
 }
 
+bool sameFolder(const std::string& a, const std::string& b) {
+    auto normal = [](const std::string& p) {
+        std::string n = fs::u8path(p).lexically_normal().string();
+        while (n.size() > 1 && n.back() == '/')
+            n.pop_back();
+        return n;
+    };
+    return normal(a) == normal(b);
+}
+
 // A new project folder joins the list as its last entry and is opened.
 void addAndOpen(MakerState& state, const std::string& name, Observer& observer) {
     state.projects.push_back(name);
@@ -74,6 +84,12 @@ MakerState StartMaker(const std::string& makerFolder, const std::vector<std::str
     if (auto skins = generators::folderEntries(inMaker(state, "skin"), false))
         state.skins = std::move(*skins);
     state.skinIndex = startIndex(state.skins.size());
+
+    state.zoom = 100;
+    state.drives = listDrives();
+
+    if (auto templates = generators::folderEntries(inMaker(state, "list"), false))
+        state.templates = std::move(*templates);
 
     state.settings = initialSettings(inMaker(state, "out/"));
     state.treeTag = std::string(generators::DefaultTreeTag);
@@ -128,6 +144,22 @@ void OpenProjectFolder(MakerState& state, const std::string& folder, Observer& o
         if (auto r = readSettingsFile(settingsFile, state.settings); !r)
             state.problems.push_back(r.error().message);
     }
+}
+
+void RefreshProject(MakerState& state, Observer& observer) {
+    if (!state.openFolder.empty())
+        OpenProjectFolder(state, state.openFolder, observer);
+}
+
+Result<std::string> OpenTitleProject(MakerState& state, Observer& observer) {
+    auto folder = projectFolderOfEntry(state, state.settings.title);
+    if (!folder)
+        return std::unexpected(report(observer, folder.error()));
+    if (!dirExists(*folder))
+        return std::unexpected(report(observer, Error{*folder + ": no such project folder"}));
+    if (!sameFolder(*folder, state.openFolder))
+        OpenProjectFolder(state, *folder, observer);
+    return *folder;
 }
 
 void PickProjectFolder(MakerState& state, const std::string& folder, Observer& observer) {
@@ -227,8 +259,7 @@ Result<int> CopyFilesIntoProject(MakerState& state, const generators::ExplorerLi
     observer.messageBox("复制完成,共复制文件 " + std::to_string(copied) + "个文件。",
                         WorkbenchTitle, MessageIcon::Exclamation);
     observer.processEvents();
-    if (!state.openFolder.empty())
-        OpenProjectFolder(state, state.openFolder, observer);
+    RefreshProject(state, observer);
     observer.setCaption(WorkbenchTitle);
     return copied;
 }

@@ -5,6 +5,7 @@
 
 #include "compilebook.h"
 #include "convert.h"
+#include "drives.h"
 #include "error.h"
 #include "observer.h"
 
@@ -36,6 +37,10 @@ struct MakerState {
     std::string treeTag;      // TxtTag
     std::string homePageTag;  // HomePageTag
 
+    int zoom = 100;                     // ZoomLevel of the preview
+    std::vector<Drive> drives;          // the drive tree's top nodes
+    std::vector<std::string> templates; // File2: the file names of list/
+    int startTab = 6;                   // "工程设置", counted from 1
     std::string startPage; // help/help.html when it exists, else "" (the built-in page)
 
     // Failures that the commands pass over (a config.ini that cannot be written ...), for
@@ -66,6 +71,14 @@ bool SelectProject(MakerState& state, int index, Observer& observer);
 // folder's settings file read over the fields up to its first empty line. Errors are passed
 // over (recorded in `problems`); the fields keep what they had.
 void OpenProjectFolder(MakerState& state, const std::string& folder, Observer& observer);
+
+// Command8 "刷新": the open folder opened again (its settings file overwrites unsaved edits).
+void RefreshProject(MakerState& state, Observer& observer);
+
+// The compile command's first step: the project is maker/<title>, opened when it is not the
+// open folder already. A title that names no existing folder inside the maker folder is shown
+// in a message box and returned as an error. Returns the folder.
+Result<std::string> OpenTitleProject(MakerState& state, Observer& observer);
 
 // The folder picker's project: the path becomes the project text and is opened.
 void PickProjectFolder(MakerState& state, const std::string& folder, Observer& observer);

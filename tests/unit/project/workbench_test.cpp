@@ -299,3 +299,44 @@ TEST(AboutPage, IsTheTransitionalPageWithItsTitle) {
     EXPECT_NE(page.find("<title>Mirelo电子书</title>"), std::string::npos);
     EXPECT_NE(page.find("charset=utf-8"), std::string::npos);
 }
+
+TEST(StartUp, TheStateCarriesTheDrivesTemplatesZoomAndTab) {
+    MakerFolder m;
+    ConvertRecorder rec;
+    MakerState s = StartMaker(m.str(), TwoLanguages, rec);
+    ASSERT_FALSE(s.drives.empty());
+    EXPECT_EQ(s.drives[0].key, "/");
+    EXPECT_EQ(s.templates, std::vector<std::string>{"tree.css"});
+    EXPECT_EQ(s.zoom, 100);
+    EXPECT_EQ(s.startTab, 6);
+}
+
+TEST(TitleProject, TheCompileOpensTheTitlesFolderOnlyWhenItIsAnotherOne) {
+    MakerFolder m;
+    m.project("One", {"电子书名称：One", "作者：one"});
+    m.project("Two", {"电子书名称：Two", "作者：two"});
+    m.writeLines("Pro.ini", {"One"});
+    ConvertRecorder rec;
+    MakerState s = StartMaker(m.str(), TwoLanguages, rec);
+    s.settings.author = "edited";
+    auto same = OpenTitleProject(s, rec);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(*same, m.file("One"));
+    EXPECT_EQ(s.settings.author, "edited"); // not read again
+
+    s.settings.title = "Two";
+    ASSERT_TRUE(OpenTitleProject(s, rec));
+    EXPECT_EQ(s.openFolder, m.file("Two"));
+    EXPECT_EQ(s.settings.author, "two");
+
+    RefreshProject(s, rec);
+    s.settings.author = "unsaved";
+    RefreshProject(s, rec);
+    EXPECT_EQ(s.settings.author, "two");
+
+    s.settings.title = "Three";
+    EXPECT_FALSE(OpenTitleProject(s, rec));
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_NE(rec.boxes[0].text.find("Three"), std::string::npos);
+    EXPECT_EQ(s.openFolder, m.file("Two"));
+}
