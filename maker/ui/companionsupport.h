@@ -1,0 +1,54 @@
+// What the workbench hands its companion windows: the explorer's selection, the link lists, an
+// open-file dialog, and the step between the routines' UTF-8 and the windows' QString.
+#pragma once
+
+#include "convert.h"
+
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAbstractItemView;
+class QWidget;
+
+namespace folio::maker {
+
+inline QString qs(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+inline std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+// The explorer list (List1) as it stands when a command runs: its folder, names and selection.
+using ExplorerSource = std::function<folio::generators::ExplorerList()>;
+
+// The explorer list of a view whose model lists file names in its first column.
+folio::generators::ExplorerList explorerListOf(const QAbstractItemView* view,
+                                               const QString& folder);
+
+// The link lists (List3 texts, List4 targets) with List3's selection.
+struct LinkSelection {
+    std::vector<std::string> texts;
+    std::vector<std::string> targets;
+    std::vector<bool> selected;
+};
+using LinkSource = std::function<LinkSelection()>;
+
+// An open-file dialog: the chosen path, or an empty text when the user cancels. The filter is
+// in the system's own form ("description|patterns|description|patterns").
+using FileChooser = std::function<QString(QWidget* parent, const QString& title,
+                                          const QString& folder, const QString& filter)>;
+
+// The real dialog: QFileDialog::getOpenFileName.
+FileChooser defaultFileChooser();
+
+// "文本文件(*.Txt)|*.Txt|全部文件(*.*)|*.*" -> "文本文件(*.Txt) (*.Txt);;全部文件(*.*) (*.*)".
+// Patterns separated by ";" become Qt's blank-separated list; a trailing lone description is
+// kept with "*".
+QString qtFileFilter(const QString& systemFilter);
+
+} // namespace folio::maker

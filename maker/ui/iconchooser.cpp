@@ -1,0 +1,166 @@
+// The icon chooser and preview (see iconchooser.h).
+#include "iconchooser.h"
+
+#include "convert.h"
+#include "fileio.h"
+#include "icon.h"
+#include "pe.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <utility>
+
+namespace folio::maker {
+
+namespace {
+
+constexpr int PreviewSide = 48;
+
+// A one-image .ico around an icon image, so that Qt's icon decoder paints it: the 12 bytes of
+// the directory entry (width … bit count, bytes in image) and the image.
+QImage decodeIconImage(const std::array<std::uint8_t, 12>& entry,
+                       std::span<const std::uint8_t> image) {
+    QByteArray ico;
+    ico.reserve(qsizetype(22 + image.size()));
+    const char header[6] = {0, 0, 1, 0, 1, 0};
+    ico.append(header, 6);
+    ico.append(reinterpret_cast<const char*>(entry.data()), 8);
+    const auto size = static_cast<std::uint32_t>(image.size());
+    const std::uint32_t offset = 22;
+    for (std::uint32_t v : {size, offset})
+        for (int b = 0; b < 4; ++b)
+            ico.append(static_cast<char>((v >> (8 * b)) & 0xFF));
+    ico.append(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
+    return QImage::fromData(ico, "ICO");
+}
+
+Result<QImage> iconOfExecutable(const std::string& path) {
+    auto bytes = folio::readFileBytes(path);
+    if (!bytes)
+        return std::unexpected(bytes.error());
+    auto image = folio::pe::PeImage::parse(*bytes, path);
+    if (!image)
+        return std::unexpected(image.error());
+    const folio::pe::Resource* group = nullptr;
+    for (const auto& r : image->resources()) {
+        if (!r.type.isString && r.type.id == folio::pe::RT_GROUP_ICON) {
+            group = &r;
+            break;
+        }
+    }
+    if (!group)
+        return fail(path + ": the program has no icon group");
+    const auto data = image->resourceData(*group);
+    // Group header (reserved, type, count), then 14-byte entries whose last two bytes are the
+    // icon image's id.
+    if (data.size() < 6 + 14 || (data[4] | (data[5] << 8)) < 1)
+        return fail(path + ": the icon group " + group->name.toString() + " holds no entry");
+    std::array<std::uint8_t, 12> entry{};
+    std::copy_n(data.begin() + 6, 12, entry.begin());
+    const auto id = static_cast<std::uint16_t>(data[6 + 12] | (data[6 + 13] << 8));
+    const folio::pe::Resource* icon = image->find(folio::pe::ResourceId::fromId(folio::pe::RT_ICON),
+                                                  folio::pe::ResourceId::fromId(id));
+    if (!icon)
+        return fail(path + ": the icon group names icon " + std::to_string(id) +
+                    ", which the program does not hold");
+    QImage decoded = decodeIconImage(entry, image->resourceData(*icon));
+    if (decoded.isNull())
+        return fail(path + ": icon " + std::to_string(id) + " is not a picture that can be shown");
+    return decoded;
+}
+
+} // namespace
+
+Result<QImage> firstIconImage(const std::string& path) {
+    const QString suffix = QFileInfo(qs(path)).suffix().toLower();
+    if (suffix == QLatin1String("ico")) {
+        auto icon = folio::icon::LoadIconFile(path);
+        if (!icon)
+            return std::unexpected(icon.error());
+        QImage decoded = decodeIconImage(icon->entry.groupEntryBytes(), icon->image);
+        if (decoded.isNull())
+            return fail(path + ": the first icon image is not a picture that can be shown");
+        return decoded;
+    }
+    return iconOfExecutable(path);
+}
+
+IconChooser::IconChooser(QWidget* parent, QLineEdit* txtIconPath, QString makerFolder,
+                         folio::Observer& observer, FileChooser chooseFile)
+    : QWidget(parent), m_txtIconPath(txtIconPath), m_makerFolder(std::move(makerFolder)),
+      m_observer(observer),
+      m_chooseFile(chooseFile ? std::move(chooseFile) : defaultFileChooser()) {
+    m_picIcon = new QLabel(this);
+    m_picIcon->setObjectName(QStringLiteral("picIcon"));
+    m_picIcon->setFixedSize(PreviewSide, PreviewSide);
+    m_picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_picIcon->setFrameShape(QFrame::StyledPanel);
+    // The two buttons carry no name of the language file, so the caption walk leaves them.
+    m_load = new QPushButton(QStringLiteral("载入图标"), this);
+    m_default = new QPushButton(QStringLiteral("设为默认"), this);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_picIcon);
+    layout->addWidget(m_load);
+    layout->addWidget(m_default);
+    layout->addStretch();
+
+    connect(m_load, &QPushButton::clicked, this, &IconChooser::loadIcon);
+    connect(m_default, &QPushButton::clicked, this, &IconChooser::setDefault);
+
+    if (m_txtIconPath && !m_txtIconPath->text().isEmpty())
+        show(m_txtIconPath->text());
+}
+
+void IconChooser::loadIcon() {
+    const QString path =
+        m_chooseFile(this, QStringLiteral("载入图标"), QString(), QString::fromUtf8(IconFilter));
+    if (!path.isEmpty())
+        takeFile(path);
+}
+
+void IconChooser::takeFile(const QString& path) {
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : path.mid(dot + 1).toLower();
+    if (extension == QLatin1String("ico")) {
+        // A file that is no icon would only fail at the end of the next compilation; it is
+        // refused now and the setting keeps its value.
+        if (show(path) && m_txtIconPath)
+            m_txtIconPath->setText(path);
+    } else if (extension == QLatin1String("exe")) {
+        show(path);
+    }
+}
+
+void IconChooser::setDefault() {
+    show(m_makerFolder + QStringLiteral("/folioPage/folioPage.dat"));
+    if (m_txtIconPath)
+        m_txtIconPath->clear();
+}
+
+bool IconChooser::show(const QString& path) {
+    m_picIcon->clear();
+    m_shown = QImage();
+    auto image = firstIconImage(utf8(path));
+    if (!image) {
+        m_observer.messageBox(image.error().message, folio::generators::MakerTitle,
+                              folio::MessageIcon::Exclamation);
+        return false;
+    }
+    m_shown = *image;
+    // Drawn at the top-left corner at its own size; a large image is scaled into the box.
+    QImage shown = m_shown;
+    if (shown.width() > PreviewSide || shown.height() > PreviewSide)
+        shown =
+            shown.scaled(PreviewSide, PreviewSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    m_picIcon->setPixmap(QPixmap::fromImage(shown));
+    return true;
+}
+
+} // namespace folio::maker
