@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the full build (programs, Windows template, UI tests)
-# and the core's tests again under AddressSanitizer and UBSan.
+# Sets everything up and runs every test: the full build (programs, Windows template, UI tests),
+# the core's tests again under AddressSanitizer and UBSan, and a short run of every fuzz harness.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -19,4 +19,7 @@ echo "== core tests under AddressSanitizer + UBSan"
 BUILD_DIR=build-asan bash scripts/build.sh -DFOLIO_SANITIZE=ON -DFOLIO_BUILD_UI=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600
+
+echo "== fuzz harnesses (clang, libFuzzer): a short run of each on its corpus"
+FUZZ_TIME=20 bash tests/fuzz/run.sh
 echo "== all tests passed"

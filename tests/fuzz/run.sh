@@ -55,13 +55,13 @@ for h in "${HARNESSES[@]}"; do
     > "$log" 2>&1
   rc=$?
   secs=$(($(date +%s) - start))
-  execs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1)
+  execs=$(grep -ao 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1)
   found=$(ls "$findings" | wc -l)
   printf '%-22s %12s %10s %s\n' "$h" "${execs:-?}" "$(( ${execs:-0} / (secs > 0 ? secs : 1) ))" \
     "$found"
   if [ "$rc" -ne 0 ] || [ "$found" -ne 0 ]; then
     status=1
-    grep -m3 -E 'fuzz:|ERROR|SUMMARY' "$log" | sed 's/^/    /'
+    grep -a -m3 -E 'fuzz:|ERROR|SUMMARY' "$log" | sed 's/^/    /'
   fi
 done
 exit "$status"
