@@ -3,6 +3,7 @@
 // through res:, and a server on 127.0.0.1 (XHR, fetch, img, WebSocket, beacon), in folioPage and
 // folioNet. The page reports through its title; the server must see no request. Also the
 // policy's rules without a browser.
+#include "book.h"
 #include "frmebook.h"
 #include "messageservice.h"
 #include "pagepolicy.h"
@@ -180,6 +181,15 @@ void PagePolicyTest::rules() {
     QVERIFY(!book.allows(QUrl(QStringLiteral("ftp://example.org/"))));
     QVERIFY(book.allows(QUrl(QStringLiteral("data:text/plain,x"))));
     QVERIFY(book.allows(QUrl(QStringLiteral("about:blank"))));
+
+    // A folder name holding "#", "%" or "?" reaches the browser encoded.
+    folio::qt::PagePolicy odd;
+    odd.setBookPrefix(
+        QString::fromStdString(folio::book::resourcePrefix("/books/C#/p%41q?/书", "my book.exe")));
+    QVERIFY(
+        odd.allows(QUrl(QStringLiteral("res:///books/C%23/p%2541q%3F/书/my%20book.exe/a.htm"))));
+    QVERIFY(!odd.allows(QUrl(QStringLiteral("res:///books/C%23/pAq%3F/书/my%20book.exe/a.htm"))));
+    QVERIFY(!odd.allows(QUrl(QStringLiteral("res:///books/C"))));
 
     // A descriptor holds addresses in pieces: it splits at every ":".
     const QStringList fields = QStringLiteral("T:A:index.html:tree.html:http://upd.example:8080/u"
