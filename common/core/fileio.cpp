@@ -19,7 +19,9 @@
 #include <io.h>
 #include <process.h>
 #else
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -217,13 +219,13 @@ Result<void> StagedFile::write(std::span<const std::uint8_t> data) {
     return {};
 }
 
-Result<void> StagedFile::close() {
+Result<void> StagedFile::close(Flush flush) {
     if (!m_file) {
         return {};
     }
     // The data must be on disk before the rename makes it visible: otherwise a power loss can
     // leave the new name pointing at an empty file, and the old contents gone too.
-    bool ok = std::fflush(m_file) == 0 && syncToDisk(m_file);
+    bool ok = std::fflush(m_file) == 0 && (flush == Flush::Deferred || syncToDisk(m_file));
     std::string why = ok ? std::string() : reason();
     ok = (std::fclose(m_file) == 0) && ok;
     m_file = nullptr;
@@ -324,6 +326,60 @@ Result<void> writeFileAtomic(const std::string& path, const std::string& data) {
     return writeFileAtomic(
         path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()),
                                             data.size()));
+}
+
+Result<void> WriteBatch::add(const std::string& path, std::span<const std::uint8_t> data) {
+    auto stage = StagedFile::create(path);
+    if (!stage) {
+        return std::unexpected(stage.error());
+    }
+    if (auto w = stage->write(data); !w) {
+        return w;
+    }
+#ifdef _WIN32
+    // No whole-file-system flush here: each file is flushed on its own.
+    const auto flush = StagedFile::Flush::Now;
+#else
+    const auto flush = StagedFile::Flush::Deferred;
+#endif
+    if (auto c = stage->close(flush); !c) {
+        return c;
+    }
+    stage->copyPermissionsFrom(path);
+    m_stages.push_back(std::move(*stage));
+    return {};
+}
+
+Result<void> WriteBatch::add(const std::string& path, const std::string& data) {
+    return add(path, std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+}
+
+Result<void> WriteBatch::commit() {
+#ifndef _WIN32
+    // One flush per file system the batch wrote to, before any rename makes a file visible.
+    std::set<std::string> folders;
+    for (const StagedFile& s : m_stages)
+        folders.insert(parentFolder(s.path()));
+    std::set<dev_t> flushed;
+    for (const std::string& folder : folders) {
+        const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return fail("cannot flush " + folder + ": " + reason());
+        struct stat st {};
+        const bool seen = ::fstat(fd, &st) == 0 && !flushed.insert(st.st_dev).second;
+        const bool ok = seen || ::syncfs(fd) == 0;
+        const std::string why = ok ? std::string() : reason();
+        ::close(fd);
+        if (!ok)
+            return fail("cannot flush the files written into " + folder + ": " + why);
+    }
+#endif
+    for (StagedFile& s : m_stages) {
+        if (auto c = s.commit(); !c)
+            return c;
+    }
+    m_stages.clear();
+    return {};
 }
 
 Result<void> copyFileAtomic(const std::string& from, const std::string& to) {

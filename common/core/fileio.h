@@ -38,8 +38,10 @@ class StagedFile {
     Result<void> write(std::span<const std::uint8_t> data);
     std::FILE* stream() const { return m_file; }
     // Flushes the data to disk and closes the file; the temporary file may then be rewritten
-    // by name (by routines that work on a path) before commit().
-    Result<void> close();
+    // by name (by routines that work on a path) before commit(). A WriteBatch closes without
+    // the flush and flushes the whole file system once before its renames.
+    enum class Flush { Now, Deferred };
+    Result<void> close(Flush flush = Flush::Now);
     // Gives the temporary file the permissions of `from` (no-op when `from` is missing).
     void copyPermissionsFrom(const std::string& from);
     // Closes, then renames the temporary file over the target.
@@ -72,6 +74,23 @@ std::string describeNonRegular(const std::string& path);
 // so a crash never leaves a half-written file.
 Result<void> writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
 Result<void> writeFileAtomic(const std::string& path, const std::string& data);
+
+// Many whole files written as one step: each goes to its own temporary file at once, and
+// commit() flushes them to disk together (one flush per file system instead of one per file),
+// then renames each over its target. Until commit() no target changes; a batch that is never
+// committed removes its temporary files. Targets keep the permissions of the files they
+// replace.
+class WriteBatch {
+  public:
+    Result<void> add(const std::string& path, std::span<const std::uint8_t> data);
+    Result<void> add(const std::string& path, const std::string& data);
+    // Renames every file; stops at the first rename that fails (the ones before it stay).
+    Result<void> commit();
+    std::size_t size() const { return m_stages.size(); }
+
+  private:
+    std::vector<StagedFile> m_stages;
+};
 
 // Copies `from` over `to` (atomically, as above).
 Result<void> copyFileAtomic(const std::string& from, const std::string& to);

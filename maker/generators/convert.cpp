@@ -145,18 +145,25 @@ Result<ConvertSummary> ConvertTextToPages(const TextToPagesInputs& in, Observer&
     observer.setProgressMaximum(static_cast<int>(list.names.size()) - 1);
     // The template is read once, when the first page needs it.
     std::optional<std::string> pageTemplate;
+    // The pages reach the disk together: one flush for the whole selection instead of one per
+    // page. Pages converted before a failure are still written.
+    WriteBatch pages;
+    auto stopAfter = [&](const char* what, const Error& error) {
+        (void)pages.commit();
+        return stop(observer, in.programTitle, what, error);
+    };
     for (std::size_t i = 0; i < list.names.size(); ++i) {
         const std::string& name = list.names[i];
         if (endsWith(name, ".txt") && list.isSelected(i)) {
             if (!pageTemplate) {
                 auto text = ReadPageText(in.templatePath);
                 if (!text)
-                    return stop(observer, in.programTitle, "无法读取页面模板。", text.error());
+                    return stopAfter("无法读取页面模板。", text.error());
                 pageTemplate = toAnsi(*text);
             }
             auto source = readFileBytes(list.pathOf(i));
             if (!source)
-                return stop(observer, in.programTitle, "无法读取文本文件。", source.error());
+                return stopAfter("无法读取文本文件。", source.error());
             const std::string title = name.substr(0, name.size() - 4);
             std::string page = *pageTemplate;
             replaceAll(page, "$Title", toAnsi(title));
@@ -165,13 +172,14 @@ Result<ConvertSummary> ConvertTextToPages(const TextToPagesInputs& in, Observer&
                            reinterpret_cast<const char*>(source->data()), source->size())));
             page += "\r\n";
             const std::string target = FixPath(list.folder) + title + ".html";
-            auto written = writeFileAtomic(target, page);
-            if (!written)
-                return stop(observer, in.programTitle, "无法写入网页文件。", written.error());
+            if (auto added = pages.add(target, page); !added)
+                return stopAfter("无法写入网页文件。", added.error());
             summary.written.push_back(target);
         }
         tick(observer, i);
     }
+    if (auto committed = pages.commit(); !committed)
+        return stop(observer, in.programTitle, "无法写入网页文件。", committed.error());
     return summary;
 }
 

@@ -46,6 +46,33 @@ TEST(FileIo, AtomicWriteReplacesTheFileKeepsItsModeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(fs::status(copy).permissions(), fs::perms::owner_all | fs::perms::group_read);
 }
 
+TEST(FileIo, ABatchChangesNoTargetBeforeCommitAndLeavesNothingWhenDropped) {
+    const fs::path dir = freshDir("batch");
+    const std::string kept = (dir / "kept.html").string();
+    ASSERT_TRUE(writeFileAtomic(kept, std::string("old")));
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+    auto count = [&] {
+        return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    };
+    {
+        WriteBatch dropped;
+        ASSERT_TRUE(dropped.add(kept, std::string("never")));
+        ASSERT_TRUE(dropped.add((dir / "new.html").string(), std::string("never")));
+        EXPECT_EQ(*readFileBytes(kept), Bytes({'o', 'l', 'd'}));
+    }
+    EXPECT_EQ(count(), 1) << "a dropped batch left its temporary files";
+
+    WriteBatch batch;
+    ASSERT_TRUE(batch.add(kept, std::string("new")));
+    ASSERT_TRUE(batch.add((dir / "b.html").string(), std::string("b")));
+    EXPECT_FALSE(fs::exists(dir / "b.html"));
+    ASSERT_TRUE(batch.commit());
+    EXPECT_EQ(*readFileBytes(kept), Bytes({'n', 'e', 'w'}));
+    EXPECT_EQ(*readFileBytes((dir / "b.html").string()), Bytes({'b'}));
+    EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(count(), 2);
+}
+
 TEST(FileIo, FailuresNameTheFileAndTheReason) {
     const fs::path dir = freshDir("errors");
     const std::string missing = (dir / "missing.bin").string();
