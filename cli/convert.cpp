@@ -146,12 +146,12 @@ int renameCommand(const std::vector<std::string>& args) {
     if (!p)
         return status;
     generators::RenameInputs in;
-    static const std::map<std::string, generators::TitleSource> Sources = {
-        {"first-line", generators::TitleSource::FirstLine},
-        {"title", generators::TitleSource::HtmlTitle},
-        {"h1", generators::TitleSource::HtmlH1},
-        {"h2", generators::TitleSource::HtmlH2},
-        {"symbols", generators::TitleSource::StripSymbols},
+    static const std::map<std::string, generators::RenameSource> Sources = {
+        {"first-line", generators::RenameSource::FirstLine},
+        {"title", generators::RenameSource::HtmlTitle},
+        {"h1", generators::RenameSource::HtmlH1},
+        {"h2", generators::RenameSource::HtmlH2},
+        {"symbols", generators::RenameSource::StripSymbols},
     };
     if (p->values.contains("--by")) {
         const auto it = Sources.find(p->values.at("--by"));

@@ -57,28 +57,28 @@ Result<void> renameNoReplace(const std::string& from, const std::string& to) {
 }
 
 Result<std::string> newBaseName(const std::string& path, const std::string& name,
-                                TitleSource source) {
+                                RenameSource source) {
     switch (source) {
-    case TitleSource::FirstLine: {
+    case RenameSource::FirstLine: {
         auto lines = readAnsiLines(path);
         if (!lines)
             return std::unexpected(lines.error());
         return lines->empty() ? std::string() : lines->front();
     }
-    case TitleSource::HtmlTitle:
-    case TitleSource::HtmlH1:
-    case TitleSource::HtmlH2: {
+    case RenameSource::HtmlTitle:
+    case RenameSource::HtmlH1:
+    case RenameSource::HtmlH2: {
         auto text = ReadPageText(path);
         if (!text)
             return std::unexpected(text.error());
         // A missing element gives no name: the file keeps the one it has.
-        if (source == TitleSource::HtmlTitle)
+        if (source == RenameSource::HtmlTitle)
             return ExtractTagText(*text, "<TITLE>", "</TITLE>").value_or("");
-        if (source == TitleSource::HtmlH1)
+        if (source == RenameSource::HtmlH1)
             return ExtractTagText(*text, "<H1>", "</H1>").value_or("");
         return ExtractTagText(*text, "<H2>", "</H2>").value_or("");
     }
-    case TitleSource::StripSymbols:
+    case RenameSource::StripSymbols:
         return name.substr(0, name.find('.'));
     }
     return std::string();

@@ -11,7 +11,7 @@
 namespace folio::generators {
 
 // Where the new name comes from (Option1 .. Option5 of the rename window).
-enum class TitleSource { FirstLine, HtmlTitle, HtmlH1, HtmlH2, StripSymbols };
+enum class RenameSource { FirstLine, HtmlTitle, HtmlH1, HtmlH2, StripSymbols };
 
 // The question asked before anything is renamed.
 inline constexpr const char* RenameWarning =
@@ -23,7 +23,7 @@ inline constexpr const char* RenameCaption = "-正在更改文件";
 
 struct RenameInputs {
     ExplorerList list;
-    TitleSource source = TitleSource::FirstLine;
+    RenameSource source = RenameSource::FirstLine;
     std::string programTitle = MakerTitle;
 };
 

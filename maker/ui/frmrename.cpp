@@ -69,7 +69,7 @@ void FrmReName::renameFiles() {
     gen::RenameInputs in;
     if (m_explorer)
         in.list = m_explorer();
-    in.source = static_cast<gen::TitleSource>(titleSource());
+    in.source = static_cast<gen::RenameSource>(titleSource());
     *m_summary = gen::RenamePagesByTitle(in, m_observer);
     m_command1->setEnabled(true);
     m_running = false;

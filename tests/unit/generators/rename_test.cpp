@@ -26,7 +26,7 @@ class Rename : public ::testing::Test {
 
     void page(const std::string& name, const std::string& utf8) { dir.write(name, toAnsi(utf8)); }
 
-    RenameSummary run(TitleSource source, std::initializer_list<std::string> selectedNames) {
+    RenameSummary run(RenameSource source, std::initializer_list<std::string> selectedNames) {
         in.source = source;
         in.list.folder = dir.str();
         in.list.names.clear();
@@ -49,7 +49,7 @@ class Rename : public ::testing::Test {
 TEST_F(Rename, AsksFirstAndNoRenamesNothing) {
     page("a.html", "<title>第一章</title>");
     observer.answer = Answer::No;
-    const RenameSummary r = run(TitleSource::HtmlTitle, {"a.html"});
+    const RenameSummary r = run(RenameSource::HtmlTitle, {"a.html"});
     EXPECT_FALSE(r.confirmed);
     EXPECT_EQ(files(), std::set<std::string>{"a.html"});
     ASSERT_EQ(observer.boxes.size(), 1u);
@@ -63,7 +63,7 @@ TEST_F(Rename, AsksFirstAndNoRenamesNothing) {
 }
 
 TEST_F(Rename, AnEmptyListIsReportedWithoutAQuestion) {
-    run(TitleSource::FirstLine, {});
+    run(RenameSource::FirstLine, {});
     ASSERT_EQ(observer.boxes.size(), 1u);
     EXPECT_EQ(observer.boxes[0].text, "没有文件可以处理！！");
     EXPECT_EQ(observer.boxes[0].icon, MessageIcon::Exclamation);
@@ -75,7 +75,7 @@ TEST_F(Rename, TitlesAreUpperCasedCleanedAndKeepEverythingFromTheFirstDot) {
     page("c.html", "<Title>Intro</Title>");
     page("chapter.01.html", "<title>序</title>");
     const RenameSummary r =
-        run(TitleSource::HtmlTitle, {"a.html", "b.html", "c.html", "chapter.01.html"});
+        run(RenameSource::HtmlTitle, {"a.html", "b.html", "c.html", "chapter.01.html"});
     EXPECT_TRUE(r.confirmed);
     EXPECT_EQ(r.renamed.size(), 4u);
     EXPECT_EQ(files(), (std::set<std::string>{"第一章天下.html", "雪 第3章.html", "INTRO.html",
@@ -93,9 +93,9 @@ TEST_F(Rename, HeadingsAndFirstLines) {
     page("t.txt", "第五章 归来\r\n正文\r\n");
     page("lf.txt", "甲\n乙\r\n");
     page("readme", "说明\r\n");
-    run(TitleSource::HtmlH1, {"h1.html"});
-    run(TitleSource::HtmlH2, {"h2.html"});
-    const RenameSummary r = run(TitleSource::FirstLine, {"t.txt", "lf.txt", "readme"});
+    run(RenameSource::HtmlH1, {"h1.html"});
+    run(RenameSource::HtmlH2, {"h2.html"});
+    const RenameSummary r = run(RenameSource::FirstLine, {"t.txt", "lf.txt", "readme"});
     EXPECT_EQ(r.renamed.size(), 3u);
     // A lone LF stays inside the first line and is no part of a name.
     EXPECT_EQ(files(), (std::set<std::string>{"第二章.html", "小节.html", "第五章归来.txt",
@@ -107,7 +107,7 @@ TEST_F(Rename, LongNamesAreCutToFifteenCharactersBeforeCleaning) {
         "一二三四五六七八九十 一二三四五六七八九十一二三四五六七八九十一二三四五六七八";
     page("long.txt", forty + "\r\n");
     page("thirty.txt", "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十\r\n");
-    run(TitleSource::FirstLine, {"long.txt", "thirty.txt"});
+    run(RenameSource::FirstLine, {"long.txt", "thirty.txt"});
     EXPECT_EQ(files(), (std::set<std::string>{"一二三四五六七八九十一二三四.txt",
                                               "一二三四五六七八九十一二三四五六七八九十一二三四五"
                                               "六七八九十.txt"}));
@@ -118,7 +118,7 @@ TEST_F(Rename, LongNamesAreCutToFifteenCharactersBeforeCleaning) {
 TEST_F(Rename, StripSymbolsCleansTheNameBeforeItsFirstDot) {
     dir.write("(1)-序.html", "");
     dir.write("【第2章】.txt.bak", "");
-    run(TitleSource::StripSymbols, {"(1)-序.html", "【第2章】.txt.bak"});
+    run(RenameSource::StripSymbols, {"(1)-序.html", "【第2章】.txt.bak"});
     EXPECT_EQ(files(), (std::set<std::string>{"1序.html", "第2章.txt.bak"}));
 }
 
@@ -129,7 +129,7 @@ TEST_F(Rename, ATakenNameIsNeverReusedNotEvenBySameBatch) {
     page("旧.html", "already here");
     std::filesystem::create_directory(dir.path / "目录.html");
     page("d.html", "<title>目录</title>");
-    const RenameSummary r = run(TitleSource::HtmlTitle, {"a.html", "b.html", "c.html", "d.html"});
+    const RenameSummary r = run(RenameSource::HtmlTitle, {"a.html", "b.html", "c.html", "d.html"});
     ASSERT_EQ(r.renamed.size(), 1u);
     EXPECT_EQ(r.renamed[0].from, "a.html");
     EXPECT_EQ(files(), (std::set<std::string>{"同名.html", "b.html", "c.html", "旧.html",
@@ -143,7 +143,7 @@ TEST_F(Rename, ANameDifferingOnlyInCaseIsTakenUnlessItIsTheFilesOwn) {
     page("intro.html", "<title>x</title>");
     page("a.html", "<title>Intro</title>");
     page("c.html", "<title>c</title>");
-    const RenameSummary r = run(TitleSource::HtmlTitle, {"a.html", "c.html"});
+    const RenameSummary r = run(RenameSource::HtmlTitle, {"a.html", "c.html"});
     ASSERT_EQ(r.renamed.size(), 1u);
     EXPECT_EQ(files(), (std::set<std::string>{"intro.html", "a.html", "C.html"}));
 }
@@ -155,11 +155,11 @@ TEST_F(Rename, FilesWithoutANameKeepTheirsAndTheRestGoOn) {
     page("blank.txt", "   \r\n");
     page("marks.txt", "《》？\r\n");
     page("ok.txt", "好\r\n");
-    const RenameSummary r = run(TitleSource::HtmlTitle, {"none.html", "open.html", "gone.html"});
+    const RenameSummary r = run(RenameSource::HtmlTitle, {"none.html", "open.html", "gone.html"});
     EXPECT_TRUE(r.renamed.empty());
     EXPECT_EQ(r.kept.size(), 3u);
     const RenameSummary lines =
-        run(TitleSource::FirstLine, {"empty.txt", "blank.txt", "marks.txt", "ok.txt"});
+        run(RenameSource::FirstLine, {"empty.txt", "blank.txt", "marks.txt", "ok.txt"});
     ASSERT_EQ(lines.renamed.size(), 1u);
     EXPECT_EQ(lines.renamed[0].to, "好.txt");
     EXPECT_EQ(files(), (std::set<std::string>{"none.html", "open.html", "empty.txt", "blank.txt",
@@ -174,8 +174,8 @@ TEST_F(Rename, NamesAreAlwaysNamesTheFileSystemCanHold) {
     // An extension that leaves little room: the name is shortened to fit in 255 bytes.
     const std::string extension = "." + std::string(240, 'e');
     page("x" + extension, "一二三四五六七八九十\r\n");
-    run(TitleSource::HtmlTitle, {"lines.html", "slash.html"});
-    run(TitleSource::FirstLine, {"ctl.txt", "x" + extension});
+    run(RenameSource::HtmlTitle, {"lines.html", "slash.html"});
+    run(RenameSource::FirstLine, {"ctl.txt", "x" + extension});
     EXPECT_EQ(files(), (std::set<std::string>{"第一章.html", "上 下 左.html", "abc.txt",
                                               "一二三四" + extension}));
 }
