@@ -7,8 +7,8 @@ usage: bench.py [--dist build/dist/folioMake] [--count 10000] [--size 6000] [--r
 
 Each time is the best of --repeat runs: the machine is shared, and the best run is the one least
 disturbed by others. Both sides read every file and write a new file through a temporary name;
-folio also puts every page on disk (fsync) before renaming it into place, sed does not, so the
-wall times differ mostly by that wait and the processor times show the work itself.
+folio also puts the pages on disk (one flush of the file system for the whole batch) before
+renaming them into place, sed does not.
 """
 import argparse
 import os
