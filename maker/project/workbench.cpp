@@ -167,43 +167,48 @@ void PickProjectFolder(MakerState& state, const std::string& folder, Observer& o
     OpenProjectFolder(state, folder, observer);
 }
 
-Result<void> CreateProject(MakerState& state, Observer& observer) {
+namespace {
+
+// The title's project folder for Command7 and Command2: a missing one is created, given the
+// settings file when `withSettingsFile`, joins the list and is opened. Failures are shown.
+Result<std::string> titleFolder(MakerState& state, Observer& observer, bool withSettingsFile) {
     const std::string name = state.settings.title;
-    if (name.empty())
-        return {};
     auto folder = projectFolderOfEntry(state, name);
     if (!folder)
         return std::unexpected(report(observer, folder.error()));
-
     if (!dirExists(*folder)) {
         if (auto made = makeFolder(*folder); !made)
             return std::unexpected(report(observer, made.error()));
-        if (auto w = writeSettingsFile(settingsFilePath(*folder), state.settings); !w)
-            return std::unexpected(report(observer, w.error()));
+        if (withSettingsFile) {
+            if (auto w = writeSettingsFile(settingsFilePath(*folder), state.settings); !w)
+                return std::unexpected(report(observer, w.error()));
+        }
         addAndOpen(state, name, observer);
     }
+    return folder;
+}
 
+} // namespace
+
+Result<void> CreateProject(MakerState& state, Observer& observer) {
+    if (state.settings.title.empty())
+        return {};
+    auto folder = titleFolder(state, observer, true);
+    if (!folder)
+        return std::unexpected(folder.error());
     if (auto a = appendProjectList(state.makerFolder, state.projectText); !a)
         return std::unexpected(report(observer, a.error()));
-
     if (auto c = copyTemplateFiles(state.makerFolder, inMaker(state, "list/tree"), *folder); !c)
         return std::unexpected(report(observer, c.error()));
     return {};
 }
 
 Result<void> SaveSettings(MakerState& state, Observer& observer) {
-    const std::string name = state.settings.title;
-    if (name.empty())
+    if (state.settings.title.empty())
         return {};
-    auto folder = projectFolderOfEntry(state, name);
+    auto folder = titleFolder(state, observer, false);
     if (!folder)
-        return std::unexpected(report(observer, folder.error()));
-
-    if (!dirExists(*folder)) {
-        if (auto made = makeFolder(*folder); !made)
-            return std::unexpected(report(observer, made.error()));
-        addAndOpen(state, name, observer);
-    }
+        return std::unexpected(folder.error());
 
     // The settings are the project's: without its own file the next opening would bring back
     // the old values and the edits would be lost.
