@@ -2,6 +2,7 @@
 #include "projectfiles.h"
 
 #include "contents.h"
+#include "contentspage.h"
 #include "fileio.h"
 #include "settings.h"
 #include "text.h"
@@ -43,6 +44,13 @@ Result<void> writeProjectList(const std::string& makerFolder,
 
 Result<void> writeConfig(const std::string& folder, const ProjectSettings& settings) {
     return writeSettingsFile(FixPath(folder) + ConfigFile, settings);
+}
+
+std::string readTreeTag(const std::string& makerFolder) {
+    auto lines = readAnsiLines(inMaker(makerFolder, TreeTagFile));
+    if (!lines || lines->empty())
+        return std::string(generators::DefaultTreeTag);
+    return lines->front();
 }
 
 Result<void> writeTagFile(const std::string& path, std::string_view text) {

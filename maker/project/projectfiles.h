@@ -37,6 +37,10 @@ Result<void> writeConfig(const std::string& folder, const ProjectSettings& setti
 // CR LF, and a text that already ends in one gets no second one, so that reading the file back
 // line by line and saving again gives the same file (the home-page tag is read with a line end
 // after every line).
+// TxtTag at start-up: the first line of TreeTag.ini, so that a tag saved with the settings
+// survives a restart; the built-in tag when the file is missing or empty.
+std::string readTreeTag(const std::string& makerFolder);
+
 Result<void> writeTagFile(const std::string& path, std::string_view text);
 Result<void> writeTreeTag(const std::string& makerFolder, std::string_view text);
 Result<void> writeHomePageTag(const std::string& makerFolder, std::string_view text);

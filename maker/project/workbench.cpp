@@ -92,7 +92,7 @@ MakerState StartMaker(const std::string& makerFolder, const std::vector<std::str
         state.templates = std::move(*templates);
 
     state.settings = initialSettings(inMaker(state, "out/"));
-    state.treeTag = std::string(generators::DefaultTreeTag);
+    state.treeTag = readTreeTag(state.makerFolder);
 
     if (auto list = readProjectList(state.makerFolder))
         state.projects = std::move(*list);

@@ -53,8 +53,9 @@ struct MakerState {
 // Start-up, in order: the default skin; the languages (every element of `languages` but the
 // last, as ListLanguages gives them) with the second selected; the skins with the second
 // selected; the output folder maker/out/; Pro.ini into the project list and its last entry
-// opened; HomePageTag.ini; the start page. What may be missing (Pro.ini, HomePageTag.ini, a
-// second language or skin) gives defaults: an empty list, the built-in tag, the first entry.
+// opened; HomePageTag.ini and TreeTag.ini; the start page. What may be missing (Pro.ini, the
+// tag files, a second language or skin) gives defaults: an empty list, the built-in tags, the
+// first entry.
 MakerState StartMaker(const std::string& makerFolder, const std::vector<std::string>& languages,
                       Observer& observer);
 

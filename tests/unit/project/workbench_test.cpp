@@ -236,6 +236,11 @@ TEST(TagFiles, SavingWhatWasReadGivesTheSameFile) {
         ASSERT_TRUE(writeHomePageTag(s.makerFolder, s.homePageTag));
         EXPECT_EQ(m.read("HomePageTag.ini"), first) << "round " << round;
     }
+    // The contents tag saved with the settings is the one the next start shows.
+    ASSERT_TRUE(writeTreeTag(m.str(), "d.add($ID,$SID,'$Caption','$URL','x');"));
+    EXPECT_EQ(StartMaker(m.str(), TwoLanguages, rec).treeTag,
+              "d.add($ID,$SID,'$Caption','$URL','x');");
+
     // Lone line feeds from an edit box become CR LF; a text without a final line end gets one.
     ASSERT_TRUE(writeTreeTag(m.str(), "a\nb"));
     EXPECT_EQ(m.read("TreeTag.ini"), "a\r\nb\r\n");
