@@ -344,7 +344,9 @@ int extract(const std::vector<std::string>& args) {
         }
     }
 
-    int written = 0;
+    // The pages reach the disk together (one flush for the whole book), then take their names.
+    WriteBatch pages;
+    std::vector<std::string> notes;
     for (const Planned& p : plan) {
         const std::string target = dir + p.file;
         std::error_code ec;
@@ -354,17 +356,23 @@ int extract(const std::vector<std::string>& args) {
                       << ": " << ec.message() << "\n";
             return ExitFailure;
         }
-        if (auto w = writeFileAtomic(target, image.resourceData(*p.resource)); !w) {
+        if (auto w = pages.add(target, image.resourceData(*p.resource)); !w) {
             std::cerr << "folio: " << printable(w.error().message) << "\n";
             status = ExitFailure;
             continue;
         }
         if (!p.readerCopy.empty())
-            std::cout << "another copy of " << printable(p.readerCopy) << " (language "
-                      << p.resource->language << ") written as " << printable(p.file)
-                      << "; the reader reads " << printable(p.readerCopy) << "\n";
-        ++written;
+            notes.push_back("another copy of " + printable(p.readerCopy) + " (language " +
+                            std::to_string(p.resource->language) + ") written as " +
+                            printable(p.file) + "; the reader reads " + printable(p.readerCopy));
     }
+    const std::size_t written = pages.size();
+    if (auto c = pages.commit(); !c) {
+        std::cerr << "folio: " << printable(c.error().message) << "\n";
+        return ExitFailure;
+    }
+    for (const std::string& note : notes)
+        std::cout << note << "\n";
     std::cout << "wrote " << written << " pages into " << printable(dir) << "\n";
     return status;
 }
