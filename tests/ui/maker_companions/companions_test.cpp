@@ -377,7 +377,6 @@ void CompanionsTest::downloadGenericLinksUnderTheCurrentRow() {
     b.links.selected = {true, false, true, true};
 
     folio::maker::FrmDownLoad w(nullptr, b.inputs(), b.rec);
-    shoot(&w, "frmdownload");
     w.show();
     QSignalSpy changed(&w, &folio::maker::FrmDownLoad::contentsChanged);
     child<QRadioButton>(&w, "Option2")->setChecked(true);
@@ -407,6 +406,7 @@ void CompanionsTest::downloadGenericLinksUnderTheCurrentRow() {
     QVERIFY(b.rec.shown("成功下载所有网页！"));
     QVERIFY(child<QPushButton>(&w, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(&w, "Command2")->isEnabled());
+    shoot(&w, "frmdownload");
 }
 
 void CompanionsTest::downloadNovelSiteRewritesLinks() {
