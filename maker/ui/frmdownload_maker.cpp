@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,20 +31,23 @@ class FrmDownLoad::Reporter : public folio::fetch::FetchObserver {
         : m_window(window), m_parentId(std::move(parentId)) {}
 
     void setProgressMaximum(int maximum) override {
-        m_window->m_progressBar1->setMaximum(std::max(maximum, 0));
+        if (m_window)
+            m_window->m_progressBar1->setMaximum(std::max(maximum, 0));
     }
     void setProgressValue(int value) override {
-        if (value >= m_window->m_progressBar1->minimum() &&
+        if (m_window && value >= m_window->m_progressBar1->minimum() &&
             value <= m_window->m_progressBar1->maximum())
             m_window->m_progressBar1->setValue(value);
     }
     void showChapter(const std::string& title, const std::string& link) override {
+        if (!m_window)
+            return;
         m_window->m_label1->setText(qs(title));
         m_window->m_label2->setText(qs(link));
         m_window->m_label2->setToolTip(qs(link));
     }
     void chapterStarted(int, const std::string& title, const std::string& localFile) override {
-        gen::ContentsList* contents = m_window->m_in.contents;
+        gen::ContentsList* contents = m_window ? m_window->m_in.contents : nullptr;
         if (!contents)
             return;
         // The link is the name the chapter is really written under: a title holding "/" or
@@ -53,18 +57,21 @@ class FrmDownLoad::Reporter : public folio::fetch::FetchObserver {
         emit m_window->contentsChanged();
     }
     void downloadFailed(int, const std::string& reason) override {
+        if (!m_window)
+            return;
         m_window->m_label2->setText(QStringLiteral("下载失败，点“停止”继续：") + qs(reason));
         m_window->m_label2->setToolTip(qs(reason));
     }
     void processEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
 
   private:
-    FrmDownLoad* m_window;
+    QPointer<FrmDownLoad> m_window;
     std::string m_parentId;
 };
 
 FrmDownLoad::FrmDownLoad(QWidget* parent, FrmDownLoadInputs inputs, folio::Observer& observer)
-    : QWidget(parent, Qt::Window), m_in(std::move(inputs)), m_observer(observer) {
+    : QWidget(parent, Qt::Window), m_in(std::move(inputs)), m_observer(observer),
+      m_pass(std::make_shared<folio::fetch::FetchPass>()) {
     setObjectName(QStringLiteral("FrmDownLoad"));
     setWindowTitle(QStringLiteral("下载文件"));
     const folio::fetch::NetSettings net = folio::fetch::readNetSettings(m_in.makerFolder);
@@ -121,7 +128,7 @@ FrmDownLoad::FrmDownLoad(QWidget* parent, FrmDownLoadInputs inputs, folio::Obser
 }
 
 FrmDownLoad::~FrmDownLoad() {
-    m_pass.stop();
+    m_pass->stop();
 }
 
 void FrmDownLoad::start() {
@@ -152,8 +159,14 @@ void FrmDownLoad::start() {
     options.targetFolder = utf8(folder);
     options.processEventsEveryTenth = true;
     options.download = m_in.download;
-    m_reporter = std::make_unique<Reporter>(this, parentId);
-    m_summary = m_pass.run(links.texts, links.targets, links.selected, options, *m_reporter);
+    Reporter reporter(this, parentId);
+    const std::shared_ptr<folio::fetch::FetchPass> pass = m_pass;
+    QPointer<FrmDownLoad> self(this);
+    const folio::fetch::FetchSummary summary =
+        pass->run(links.texts, links.targets, links.selected, options, reporter);
+    if (!self)
+        return;
+    m_summary = summary;
 
     if (m_summary.failed == 0) {
         m_observer.messageBox("成功下载所有网页！", gen::MakerTitle,
@@ -172,7 +185,7 @@ void FrmDownLoad::start() {
 }
 
 void FrmDownLoad::stop() {
-    m_pass.stop();
+    m_pass->stop();
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
 }
@@ -181,7 +194,7 @@ void FrmDownLoad::closeEvent(QCloseEvent* event) {
     if (isFetching()) {
         // The pass is inside this window's call stack: it is told to stop waiting and the
         // window goes when the pass has finished its list.
-        m_pass.stop();
+        m_pass->stop();
         m_closeWhenDone = true;
         hide();
         event->ignore();

@@ -41,8 +41,8 @@ class FrmDownLoad : public QWidget {
     // "停止": failed downloads are no longer waited on.
     void stop();
 
-    bool isFetching() const { return m_pass.isActive(); }
-    bool isRunning() const { return m_pass.isRunning(); }
+    bool isFetching() const { return m_pass->isActive(); }
+    bool isRunning() const { return m_pass->isRunning(); }
     const folio::fetch::FetchSummary& lastSummary() const { return m_summary; }
     const std::string& authorPrefix() const { return m_authorPrefix; }
 
@@ -61,9 +61,10 @@ class FrmDownLoad : public QWidget {
     FrmDownLoadInputs m_in;
     folio::Observer& m_observer;
     std::string m_authorPrefix;
-    folio::fetch::FetchPass m_pass;
+    // Shared with a running pass: the pass runs inside start() and handles events, so the
+    // window may be deleted under it; the pass then finishes without touching the window.
+    std::shared_ptr<folio::fetch::FetchPass> m_pass;
     folio::fetch::FetchSummary m_summary;
-    std::unique_ptr<Reporter> m_reporter;
     bool m_closeWhenDone = false;
 
     QRadioButton* m_option1 = nullptr;

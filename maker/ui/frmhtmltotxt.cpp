@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -90,7 +91,11 @@ void FrmHtmlToTxt::convert() {
         return;
     m_running = true;
     m_command1->setEnabled(false);
+    // The run handles events: the window may be closed and deleted before it returns.
+    QPointer<FrmHtmlToTxt> self(this);
     const auto result = gen::ConvertPagesToText(inputs(), m_observer);
+    if (!self)
+        return;
     m_written = result ? result->written : std::vector<std::string>{};
     m_command1->setEnabled(true);
     m_running = false;

@@ -5,6 +5,7 @@
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -70,7 +71,12 @@ void FrmReName::renameFiles() {
     if (m_explorer)
         in.list = m_explorer();
     in.source = static_cast<gen::RenameSource>(titleSource());
-    *m_summary = gen::RenamePagesByTitle(in, m_observer);
+    // The run handles events: the window may be closed and deleted before it returns.
+    QPointer<FrmReName> self(this);
+    auto summary = gen::RenamePagesByTitle(in, m_observer);
+    if (!self)
+        return;
+    *m_summary = std::move(summary);
     m_command1->setEnabled(true);
     m_running = false;
     if (!m_summary->renamed.empty())

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -99,7 +100,12 @@ void Frmtree::generate() {
     in.sid = utf8(m_txtSID->text());
     in.customTitle = utf8(m_txtTitle->text());
     in.customUrl = utf8(m_txtURL->text());
-    m_summary = folio::generators::BuildContentsEntries(in, m_contents, m_observer);
+    // The run handles events: the window may be closed and deleted before it returns.
+    QPointer<Frmtree> self(this);
+    auto summary = folio::generators::BuildContentsEntries(in, m_contents, m_observer);
+    if (!self)
+        return;
+    m_summary = std::move(summary);
 
     m_command1->setEnabled(true);
     m_running = false;

@@ -132,6 +132,7 @@ class CompanionsTest : public QObject {
     void downloadNovelSiteRewritesLinks();
     void downloadFailureWaitsForStopAndIsReported();
     void downloadRefusedWithoutProjectFolder();
+    void downloadWindowDeletedDuringThePass();
     void selAddsPatternMatchesToTheSelection();
     void iconPreviewAndSetting();
     void iconPreviewOfABookImage();
@@ -474,6 +475,23 @@ void CompanionsTest::downloadRefusedWithoutProjectFolder() {
     QVERIFY(b.server.requests().empty());
     QCOMPARE(b.list.rowCount(), 3);
     QVERIFY(!fs::exists(b.maker.path / "NoSuchBook"));
+}
+
+void CompanionsTest::downloadWindowDeletedDuringThePass() {
+    FetchBench b;
+    const std::string base = b.server.base();
+    b.server.set("/good", Reply(200, "good"));
+    b.links.texts = {"坏", "好"};
+    b.links.targets = {base + "/bad", base + "/good"};
+    b.links.selected = {true, true};
+    auto* w = new folio::maker::FrmDownLoad(nullptr, b.inputs(), b.rec);
+    child<QRadioButton>(w, "Option2")->setChecked(true);
+    // The pass waits on the failed chapter inside start(); the window goes meanwhile (the
+    // workbench quitting). The pass finishes its list without touching the window.
+    QTimer::singleShot(300, [&] { delete w; });
+    w->start();
+    QCOMPARE(slurp(b.maker.path / "Book" / fs::u8path("好.html")), std::string("good"));
+    QVERIFY(!b.rec.shown("成功下载所有网页！"));
 }
 
 void CompanionsTest::selAddsPatternMatchesToTheSelection() {
