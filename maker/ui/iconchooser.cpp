@@ -114,8 +114,10 @@ IconChooser::IconChooser(QWidget* parent, QLineEdit* txtIconPath, QString makerF
     connect(m_load, &QPushButton::clicked, this, &IconChooser::loadIcon);
     connect(m_default, &QPushButton::clicked, this, &IconChooser::setDefault);
 
+    // The setting a project brought along is shown quietly: a file gone since is for the
+    // compilation to report.
     if (m_txtIconPath && !m_txtIconPath->text().isEmpty())
-        show(m_txtIconPath->text());
+        show(m_txtIconPath->text(), false);
 }
 
 void IconChooser::loadIcon() {
@@ -144,13 +146,14 @@ void IconChooser::setDefault() {
         m_txtIconPath->clear();
 }
 
-bool IconChooser::show(const QString& path) {
+bool IconChooser::show(const QString& path, bool report) {
     m_picIcon->clear();
     m_shown = QImage();
     auto image = firstIconImage(utf8(path));
     if (!image) {
-        m_observer.messageBox(image.error().message, folio::generators::MakerTitle,
-                              folio::MessageIcon::Exclamation);
+        if (report)
+            m_observer.messageBox(image.error().message, folio::generators::MakerTitle,
+                                  folio::MessageIcon::Exclamation);
         return false;
     }
     m_shown = *image;

@@ -48,7 +48,9 @@ class IconChooser : public QWidget {
     const QImage& shownImage() const { return m_shown; }
 
   private:
-    bool show(const QString& path);
+    // Paints the first icon image of `path`; a file that has none is named in a message box
+    // when `report` is set.
+    bool show(const QString& path, bool report = true);
 
     QPointer<QLineEdit> m_txtIconPath;
     QString m_makerFolder;
