@@ -1,11 +1,11 @@
 // PE32 reading and resource-section rebuilding, bounds-checked throughout.
 #include "pe.h"
 
+#include "bytereader.h"
 #include "pe_format.h"
 #include "text.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -21,76 +21,11 @@ using namespace format;
 
 namespace {
 
-std::string hex(std::uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
-    return buf;
-}
-
-// Every read of the file goes through here: offset + size overflow and bounds are checked,
-// and structures are copied out, never addressed in place.
-class Reader {
-  public:
-    Reader(std::span<const std::uint8_t> data, const std::string& file) : m_d(data), m_f(file) {}
-
-    bool has(std::uint64_t off, std::uint64_t size) const {
-        return off <= m_d.size() && size <= m_d.size() - off;
-    }
-
-    template <class T> Result<T> read(std::uint64_t off, const char* what) const {
-        static_assert(std::is_trivially_copyable_v<T>);
-        if (!has(off, sizeof(T))) {
-            return fail(m_f + ": " + what + " at offset " + hex(off) + ": expected " +
-                        std::to_string(sizeof(T)) + " bytes, found " +
-                        std::to_string(off < m_d.size() ? m_d.size() - off : 0) +
-                        " before the end of the file");
-        }
-        T v;
-        std::memcpy(&v, m_d.data() + off, sizeof(T));
-        return v;
-    }
-
-    // For offsets already checked by has().
-    std::uint16_t u16(std::uint64_t off) const {
-        std::uint16_t v;
-        std::memcpy(&v, m_d.data() + off, sizeof v);
-        return v;
-    }
-
-  private:
-    std::span<const std::uint8_t> m_d;
-    const std::string& m_f;
-};
-
-template <class T> void put(std::span<std::uint8_t> b, std::size_t off, const T& v) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    assert(off <= b.size() && sizeof(T) <= b.size() - off);
-    std::memcpy(b.data() + off, &v, sizeof(T));
-}
+// Every read of the file goes through the one bounds-checked reader.
+using Reader = ByteReader;
 
 std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) {
     return a == 0 ? v : (v + a - 1) / a * a;
-}
-
-// Resource names fold with the same table as the page names the book layer upper-cases, so
-// the writer's order and every lookup agree. A lone surrogate half has no case.
-char16_t upper16(char16_t c) {
-    if (c < 0x80) {
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-    }
-    if (c >= 0xD800 && c <= 0xDFFF) {
-        return c;
-    }
-    const char32_t u = toUpperChar(c);
-    return u <= 0xFFFF ? static_cast<char16_t>(u) : c;
-}
-
-std::u16string upper(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto& c : out) {
-        c = upper16(c);
-    }
-    return out;
 }
 
 // File offsets of the headers, derived once from e_lfanew and SizeOfOptionalHeader.
@@ -168,7 +103,7 @@ bool ResourceId::operator==(const ResourceId& other) const {
         return false;
     }
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (upper16(name[i]) != upper16(other.name[i])) {
+        if (toUpperUnit(name[i]) != toUpperUnit(other.name[i])) {
             return false;
         }
     }
@@ -184,8 +119,8 @@ bool resourceIdLess(const ResourceId& a, const ResourceId& b) {
     }
     const std::size_t n = std::min(a.name.size(), b.name.size());
     for (std::size_t i = 0; i < n; ++i) {
-        char16_t x = upper16(a.name[i]);
-        char16_t y = upper16(b.name[i]);
+        char16_t x = toUpperUnit(a.name[i]);
+        char16_t y = toUpperUnit(b.name[i]);
         if (x != y) {
             return x < y;
         }
@@ -369,7 +304,7 @@ class TreeWalker {
 
 } // namespace
 
-Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string fileName) {
+Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::string fileName) {
     PeImage img;
     img.m_data = data;
     img.m_fileName = std::move(fileName);
@@ -482,8 +417,19 @@ Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string f
         img.m_sections.push_back(std::move(sec));
     }
 
+    return img;
+}
+
+Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string fileName) {
+    auto parsed = parseHeaders(data, std::move(fileName));
+    if (!parsed) {
+        return parsed;
+    }
+    PeImage& img = *parsed;
+    const std::string& f = img.m_fileName;
+    Reader r(data, f);
     if (img.m_resRva == 0 || img.m_resSize == 0) {
-        return img; // no resource tree
+        return parsed; // no resource tree
     }
     auto secIdx = img.resourceSectionIndex();
     if (!secIdx) {
@@ -504,7 +450,7 @@ Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string f
     if (auto ok = walker.walk(0, 0); !ok) {
         return std::unexpected(ok.error());
     }
-    return img;
+    return parsed;
 }
 
 std::uint32_t PeImage::checksumOffset() const {
@@ -697,6 +643,9 @@ Result<std::uint64_t> buildResourceSection(
         dataOff[i] = off;
         off += entries[i]->data.size();
     }
+    if (!dataOff.empty()) {
+        dataOff.back() += testhooks::layoutSkew;
+    }
     const std::uint64_t total = alignUp(off, DataAlignment);
     if (total + sectionRva > std::numeric_limits<std::int32_t>::max()) {
         return fail(fileName + ": the resources need " + std::to_string(total) +
@@ -708,12 +657,12 @@ Result<std::uint64_t> buildResourceSection(
     if (!allocated) {
         return std::unexpected(allocated.error());
     }
-    const std::span<std::uint8_t> out = *allocated;
+    ByteWriter out(*allocated);
     auto putTable = [&](std::uint64_t at, std::size_t named, std::size_t ids) {
         coff_resource_dir_table t{};
         t.NumberOfNameEntries = static_cast<std::uint16_t>(named);
         t.NumberOfIDEntries = static_cast<std::uint16_t>(ids);
-        put(out, at, t);
+        out.put(at, t);
     };
     auto putEntry = [&](std::uint64_t at, const ResourceId* id, std::uint64_t strOff,
                         std::uint32_t target) {
@@ -722,12 +671,12 @@ Result<std::uint64_t> buildResourceSection(
                            ? coff_resource_dir_entry::HighBit | static_cast<std::uint32_t>(strOff)
                            : id->id;
         e.Offset = target;
-        put(out, at, e);
+        out.put(at, e);
     };
     auto putString = [&](std::uint64_t at, const ResourceId* id) {
-        put(out, at, static_cast<std::uint16_t>(id->name.size()));
+        out.put(at, static_cast<std::uint16_t>(id->name.size()));
         for (std::size_t k = 0; k < id->name.size(); ++k) {
-            put(out, at + 2 + 2 * k, static_cast<std::uint16_t>(id->name[k]));
+            out.put(at + 2 + 2 * k, static_cast<std::uint16_t>(id->name[k]));
         }
     };
     // Entries are sorted, so within every directory the named ones come first.
@@ -767,19 +716,27 @@ Result<std::uint64_t> buildResourceSection(
                 coff_resource_dir_entry le{};
                 le.Identifier = e->language;
                 le.Offset = static_cast<std::uint32_t>(de);
-                put(out, nn.dirOff + Table + Entry * l, le);
+                out.put(nn.dirOff + Table + Entry * l, le);
                 coff_resource_data_entry d{};
                 d.DataRVA = sectionRva + static_cast<std::uint32_t>(dataOff[i]);
                 d.DataSize = static_cast<std::uint32_t>(e->data.size());
                 d.Codepage = e->codePage;
-                put(out, de, d);
+                out.put(de, d);
                 if (!e->data.empty()) {
-                    std::memcpy(out.data() + dataOff[i], e->data.data(), e->data.size());
+                    out.putBytes(dataOff[i], e->data);
                 }
             }
         }
     }
-    assert(out.size() == total);
+    if (auto ok = out.check(fileName, "the resource section"); !ok) {
+        return std::unexpected(ok.error());
+    }
+    // Every byte the layout counted must have been emitted, and none beyond it: a layout that
+    // lost track of a string or a directory would otherwise leave zeros where the loader looks.
+    if (alignUp(out.end(), DataAlignment) != total) {
+        return fail(fileName + ": the resource section was laid out for " + std::to_string(total) +
+                    " bytes but " + std::to_string(out.end()) + " were written");
+    }
     return total;
 }
 
@@ -1025,10 +982,10 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     // Windows upper-cases string names before its lookup; store them that way.
     for (auto& e : entries) {
         if (e.type.isString) {
-            e.type.name = upper(e.type.name);
+            e.type.name = toUpperUtf16(e.type.name);
         }
         if (e.name.isString) {
-            e.name.name = upper(e.name.name);
+            e.name.name = toUpperUtf16(e.name.name);
         }
     }
     std::vector<const ResourceUpdater::Entry*> sorted;
@@ -1077,7 +1034,11 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     if (!section) {
         return std::unexpected(section.error());
     }
-    assert(out.size() == outSize);
+    if (out.size() != outSize) {
+        return fail(fileName + ": the rebuilt file was laid out for " + std::to_string(outSize) +
+                    " bytes but holds " + std::to_string(out.size()));
+    }
+    ByteWriter headers(out);
 
     // Section header.
     const std::uint64_t shAt = h.sectionTable + sizeof(coff_section) * headerIdx;
@@ -1091,7 +1052,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
             const std::uint64_t oldAt = h.sectionTable + sizeof(coff_section) * *resIdx;
             coff_section old = *r.read<coff_section>(oldAt, "a section header");
             std::memcpy(old.Name, ".oldrsrc", sizeof old.Name);
-            put(out, oldAt, old);
+            headers.put(oldAt, old);
         }
     }
     coff_section sh{};
@@ -1101,7 +1062,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     sh.SizeOfRawData = static_cast<std::uint32_t>(rawSize);
     sh.PointerToRawData = static_cast<std::uint32_t>(newPtr);
     sh.Characteristics = ScnCntInitializedData | ScnMemRead;
-    put(out, shAt, sh);
+    headers.put(shAt, sh);
 
     // Optional header and its resource directory.
     opt.SizeOfInitializedData =
@@ -1112,7 +1073,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
         res.RelativeVirtualAddress = static_cast<std::uint32_t>(newVa);
         res.Size = static_cast<std::uint32_t>(*section);
     }
-    put(out, h.directory(ResourceTableIndex), res);
+    headers.put(h.directory(ResourceTableIndex), res);
 
     // File offsets into the overlay move with it.
     const std::int64_t delta = std::int64_t(newPtr + rawSize) - std::int64_t(overlayStart);
@@ -1128,16 +1089,19 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
                 cert.RelativeVirtualAddress < file.size()) {
                 cert.RelativeVirtualAddress =
                     static_cast<std::uint32_t>(cert.RelativeVirtualAddress + delta);
-                put(out, at, cert);
+                headers.put(at, cert);
             }
         }
     }
-    put(out, fhAt, fh);
+    headers.put(fhAt, fh);
 
     opt.CheckSum = 0;
-    put(out, optAt, opt);
+    headers.put(optAt, opt);
     opt.CheckSum = computeChecksum(out, img.checksumOffset());
-    put(out, optAt, opt);
+    headers.put(optAt, opt);
+    if (auto ok = headers.check(fileName, "the rebuilt headers"); !ok) {
+        return std::unexpected(ok.error());
+    }
     if (auto ok = verifyRebuilt(out, fileName, unique); !ok) {
         return std::unexpected(ok.error());
     }
@@ -1186,7 +1150,7 @@ std::string entryKey(const ResourceId& type, const ResourceId& name, std::uint16
             k += std::to_string(id.name.size());
             k += ':';
             for (char16_t c : id.name) {
-                const char16_t u = upper16(c);
+                const char16_t u = toUpperUnit(c);
                 k += static_cast<char>(u & 0xFF);
                 k += static_cast<char>(u >> 8);
             }

@@ -64,6 +64,9 @@ class PeImage {
   public:
     // `data` must outlive the image. `fileName` is used in error messages.
     static Result<PeImage> parse(std::span<const std::uint8_t> data, std::string fileName);
+    // The headers and the section table only: resources() stays empty, so a damaged resource
+    // tree does not hide where the tree lies.
+    static Result<PeImage> parseHeaders(std::span<const std::uint8_t> data, std::string fileName);
 
     std::span<const std::uint8_t> bytes() const { return m_data; }
     const std::string& fileName() const { return m_fileName; }
@@ -162,5 +165,11 @@ Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::str
 // `entries`. Exposed for callers that hold the bytes already (and for tests).
 Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
                                std::vector<ResourceUpdater::Entry> entries);
+
+namespace testhooks {
+// Moves the last resource's data this many bytes past the place the layout gave it: a broken
+// layout on purpose, so that tests can see the writer refuse it. Always 0 outside tests.
+inline std::uint64_t layoutSkew = 0;
+} // namespace testhooks
 
 } // namespace folio::pe

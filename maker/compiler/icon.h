@@ -63,32 +63,6 @@ struct IconFile {
 // (not an icon file, or its first image lies outside the file).
 Result<IconFile> LoadIconFile(const std::string& iconPath);
 
-// The executable being patched. The whole file is read when it is opened and patched in
-// memory; commit() writes it back through a temporary file and a rename, so a failure on
-// the way never leaves a half-patched book. Every read and write is bounds-checked.
-class ExeFile {
-  public:
-    // Opens for reading and writing (error 1000 when that is impossible).
-    static Result<ExeFile> open(const std::string& path);
-
-    const std::string& path() const { return m_path; }
-    std::uint64_t size() const { return m_data.size(); }
-    std::span<const std::uint8_t> bytes() const { return m_data; }
-
-    Result<void> read(std::uint64_t offset, std::span<std::uint8_t> out) const;
-    Result<std::uint16_t> readU16(std::uint64_t offset) const;
-    Result<std::uint32_t> readU32(std::uint64_t offset) const;
-    Result<void> write(std::uint64_t offset, std::span<const std::uint8_t> data);
-    Result<void> writeU32(std::uint64_t offset, std::uint32_t value);
-
-    // Writes the patched bytes over the file, keeping its permissions.
-    Result<void> commit() const;
-
-  private:
-    std::string m_path;
-    Bytes m_data;
-};
-
 // What FindResourceTree remembers for the address conversions: the section that holds the
 // resource tree. Values are kept as the signed 32-bit numbers the header fields are taken
 // for, so the conversions can report an overflow instead of wrapping.
@@ -109,22 +83,23 @@ struct IconLocation {
 
 // True when the file starts with "MZ", the header it points at starts with "PE\0\0", and the
 // optional header is the 32-bit one (a 64-bit header would be read with the wrong layout).
-bool IsValidExe(const ExeFile& exe);
+bool IsValidExe(std::span<const std::uint8_t> exe);
 
 // File offset of the resource tree; -1 when there is none (size 0, or no section maps it),
 // 0 after a fault (shown through `observer` first). Fills `section` on success.
-std::int32_t FindResourceTree(const ExeFile& exe, ResourceSection& section,
-                              compiler::CompileObserver& observer);
+std::int32_t FindResourceTree(std::span<const std::uint8_t> exe, const std::string& exePath,
+                              ResourceSection& section, compiler::CompileObserver& observer);
 
 // Appends one record per icon image (type 3) to `icons`, in tree order, and returns their
-// number. After a fault (shown through `observer`) the records found so far are kept.
-std::size_t FindIcons(const ExeFile& exe, std::int32_t treeOffset, const ResourceSection& section,
-                      std::vector<IconLocation>& icons, compiler::CompileObserver& observer);
+// number. A damaged tree yields none (the fault is shown through `observer`).
+std::size_t FindIcons(std::span<const std::uint8_t> exe, const std::string& exePath,
+                      const ResourceSection& section, std::vector<IconLocation>& icons,
+                      compiler::CompileObserver& observer);
 
 // Points every icon image's data entry at the image at `firstImageOffset` (with the new
 // size) and rewrites every icon-group entry's first 12 bytes from `entry`, keeping the ids.
-// False after a fault (shown through `observer`).
-bool UpdateIconDirectories(ExeFile& exe, std::int32_t treeOffset, const ResourceSection& section,
+// False after a fault (shown through `observer`); `exe` may then be partly patched.
+bool UpdateIconDirectories(Bytes& exe, const std::string& exePath, const ResourceSection& section,
                            std::int32_t firstImageOffset, const IconDirEntry& entry,
                            compiler::CompileObserver& observer);
 

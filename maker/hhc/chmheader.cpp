@@ -1,6 +1,7 @@
 // Compiled help file directory: soundness check and the first-listing-chunk mend.
 #include "chmheader.h"
 
+#include "bytereader.h"
 #include "chmformat.h"
 #include "fileio.h"
 
@@ -15,36 +16,8 @@ using namespace format;
 
 namespace {
 
-std::string hex(std::uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
-    return buf;
-}
-
 // Every read is bounds-checked (offset + size overflow included) and copies the bytes out.
-class Reader {
-  public:
-    Reader(std::span<const std::uint8_t> data, const std::string& file) : m_d(data), m_f(file) {}
-
-    template <class T> Result<T> read(std::uint64_t off, const char* what) const {
-        static_assert(std::is_trivially_copyable_v<T>);
-        if (off > m_d.size() || sizeof(T) > m_d.size() - off) {
-            return fail(m_f + ": " + what + " at offset " + hex(off) + ": expected " +
-                        std::to_string(sizeof(T)) + " bytes, found " +
-                        std::to_string(off < m_d.size() ? m_d.size() - off : 0) +
-                        " before the end of the file");
-        }
-        T v;
-        std::memcpy(&v, m_d.data() + off, sizeof(T));
-        return v;
-    }
-
-    std::uint64_t size() const { return m_d.size(); }
-
-  private:
-    std::span<const std::uint8_t> m_d;
-    const std::string& m_f;
-};
+using Reader = ByteReader;
 
 bool signatureIs(const char (&sig)[4], const char* expected) {
     return std::memcmp(sig, expected, 4) == 0;

@@ -231,6 +231,36 @@ TEST(ResourceUpdater, ResourceSectionPlacement) {
     EXPECT_EQ(sections[0], sections[2]);
 }
 
+// A layout that places data beyond the section it sized is refused by the writer's checks, in
+// every build, instead of writing past the buffer; the same rebuild is sound without the fault.
+TEST(ResourceUpdater, ABrokenLayoutFailsTheWritersCheckInsteadOfWritingPastTheSection) {
+    auto file = readFileBytes(fixture("rsrc_last.exe"));
+    ASSERT_TRUE(file) << file.error().message;
+    const std::vector<ResourceUpdater::Entry> entries = {
+        {ResourceId::fromId(2110), ResourceId::fromName("A.HTML"), 1033, 0, bytesOf("page a")},
+        {ResourceId::fromId(2110), ResourceId::fromName("B.HTML"), 1033, 0, bytesOf("page b")}};
+    struct Skew {
+        Skew() { testhooks::layoutSkew = 4096; }
+        ~Skew() { testhooks::layoutSkew = 0; }
+    };
+    {
+        Skew skew;
+        auto broken = rebuildResources(*file, "skew.exe", entries);
+        ASSERT_FALSE(broken);
+        EXPECT_NE(broken.error().message.find("skew.exe: the resource section: a write of 6 bytes"),
+                  std::string::npos)
+            << broken.error().message;
+    }
+    auto sound = rebuildResources(*file, "skew.exe", entries);
+    ASSERT_TRUE(sound) << sound.error().message;
+    auto img = PeImage::parse(*sound, "skew.exe");
+    ASSERT_TRUE(img) << img.error().message;
+    const Resource* b = img->find(ResourceId::fromId(2110), ResourceId::fromName("b.html"));
+    ASSERT_NE(b, nullptr);
+    auto data = img->resourceData(*b);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), bytesOf("page b"));
+}
+
 TEST(ResourceUpdater, DiscardLeavesTheFileUntouchedAndDeleteExistingStartsEmpty) {
     const std::string book = copyOf("rsrc_last.exe", "discard.exe");
     auto original = readFileBytes(book);
