@@ -79,7 +79,9 @@ pe::ResourceId pageResourceName(std::string_view fileName) {
     const std::size_t slash = fileName.find_last_of("/\\");
     if (slash != std::string_view::npos)
         fileName.remove_prefix(slash + 1);
-    return pe::ResourceId::fromName(toUpperUnicode(fileName));
+    pe::ResourceId id = pe::ResourceId::fromName(fileName);
+    id.name = toUpperUtf16(id.name);
+    return id;
 }
 
 std::string percentEncodePath(std::string_view path) {
@@ -132,24 +134,10 @@ Result<ReaderAddresses> readerAddresses(std::string_view descriptorUtf8,
 
 namespace {
 
-std::u16string upper16(std::u16string_view s) {
-    bool ascii = true;
-    for (char16_t c : s)
-        ascii = ascii && c < 0x80;
-    if (ascii) {
-        std::u16string out(s);
-        for (char16_t& c : out)
-            if (c >= u'a' && c <= u'z')
-                c = static_cast<char16_t>(c - 0x20);
-        return out;
-    }
-    return utf8ToUtf16(toUpperUnicode(utf16ToUtf8(s)));
-}
-
 // Id names answer "#<id>", as the system's name parsing does.
 std::u16string nameKey(const pe::ResourceId& id) {
     if (id.isString)
-        return upper16(id.name);
+        return toUpperUtf16(id.name);
     return utf8ToUtf16("#" + std::to_string(id.id));
 }
 
@@ -199,7 +187,7 @@ Result<std::unique_ptr<BookImage>> BookImage::open(const std::string& path) {
         Key k;
         k.typeId = r.type.isString ? 0 : r.type.id;
         if (r.type.isString)
-            k.typeName = upper16(r.type.name);
+            k.typeName = toUpperUtf16(r.type.name);
         k.name = nameKey(r.name);
         k.index = i;
         book->m_index.push_back(std::move(k));
@@ -234,8 +222,8 @@ std::optional<std::span<const std::uint8_t>> BookImage::find(const pe::ResourceI
     Key probe;
     probe.typeId = type.isString ? 0 : type.id;
     if (type.isString)
-        probe.typeName = upper16(type.name);
-    probe.name = utf8ToUtf16(toUpperUnicode(name));
+        probe.typeName = toUpperUtf16(type.name);
+    probe.name = toUpperUtf16(utf8ToUtf16(name));
     auto it =
         std::lower_bound(m_index.begin(), m_index.end(), probe, [](const Key& a, const Key& b) {
             return std::tie(a.typeId, a.typeName, a.name) < std::tie(b.typeId, b.typeName, b.name);

@@ -35,7 +35,17 @@ char32_t toUpperChar(char32_t cp);
 // Upper case for ASCII and the Unicode letters Windows' resource names fold (UTF-8 in and out).
 std::string toUpperUnicode(std::string_view utf8);
 
+// Resource names, upper-cased one UTF-16 unit at a time as the system's loader does: the same
+// table, a surrogate half (and a character whose upper case needs two units) left as it is. The
+// resource writer's order and every lookup of a name go through these.
+char16_t toUpperUnit(char16_t c);
+std::u16string toUpperUtf16(std::u16string_view s);
+
 // UTF-8 <-> UTF-16 (resource names are UTF-16 in a PE file).
+// Appends one code point as UTF-8; a surrogate half or a value past U+10FFFF, which UTF-8
+// cannot carry, becomes U+FFFD.
+void appendUtf8(std::string& out, char32_t cp);
+
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
 

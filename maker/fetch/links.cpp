@@ -1,6 +1,8 @@
 // Plain-text link extraction and address resolution.
 #include "links.h"
 
+#include "text.h"
+
 #include <cctype>
 #include <cstdint>
 #include <string_view>
@@ -25,26 +27,6 @@ bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view wh
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 std::string decodeEntities(std::string_view text) {
@@ -90,8 +72,9 @@ std::string decodeEntities(std::string_view text) {
                 }
                 cp = cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
             }
+            // "&#0;" would cut the text short wherever it is used as a C string.
             if (known)
-                appendUtf8(out, cp);
+                appendUtf8(out, cp == 0 ? char32_t{0xFFFD} : char32_t{cp});
         } else {
             known = false;
         }
