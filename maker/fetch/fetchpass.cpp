@@ -160,6 +160,10 @@ FetchSummary FetchPass::run(const std::vector<std::string>& texts,
                 // The download is not retried: the pass waits for the stop button.
                 while (m_running) {
                     observer.processEvents();
+                    if (!observer.keepWaiting()) {
+                        m_running = false;
+                        break;
+                    }
                     std::this_thread::sleep_for(10ms);
                 }
             }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "download.h"
+#include "observer.h"
 
 #include <atomic>
 #include <optional>
@@ -11,12 +12,14 @@
 
 namespace folio::fetch {
 
-// What the pass reports while it runs; every member has a do-nothing default.
-class FetchObserver {
+// What the pass reports while it runs: the one observer of every long routine, plus the
+// chapters. Every member has a do-nothing default; the pass shows no message box.
+class FetchObserver : public Observer {
   public:
-    virtual ~FetchObserver() = default;
-    virtual void setProgressMaximum(int) {}
-    virtual void setProgressValue(int) {}
+    Answer messageBox(const std::string&, const std::string&, MessageIcon,
+                      MessageButtons buttons) override {
+        return buttons == MessageButtons::YesNo ? Answer::No : Answer::Ok;
+    }
     // The chapter being fetched: its title (Label1) and its link (Label2).
     virtual void showChapter(const std::string& /*title*/, const std::string& /*link*/) {}
     // A selected chapter is about to be downloaded to `localFile` (the maker adds its
@@ -25,10 +28,14 @@ class FetchObserver {
                                 const std::string& /*localFile*/) {}
     // A download failed; `reason` names the address, the file and what went wrong.
     virtual void downloadFailed(int /*index*/, const std::string& /*reason*/) {}
-    // Lets the window handle pending events (repaint, the stop button). Called while a
-    // download runs, while the pass waits after a failure, and every tenth index when
-    // the options ask for it.
-    virtual void processEvents() {}
+    // Asked between event pumps while the pass waits after a failed download: false ends
+    // the wait as the stop button would. The window answers yes and lets its stop button
+    // end the wait from its own thread; an observer that can never deliver a stop (a test,
+    // a batch run) answers no, so the pass cannot wait forever.
+    virtual bool keepWaiting() { return true; }
+    // processEvents() lets the window handle pending events (repaint, the stop button). It is
+    // called while a download runs, while the pass waits after a failure, and every tenth
+    // index when the options ask for it.
 };
 
 struct FetchOptions {
@@ -75,8 +82,8 @@ class FetchPass {
   public:
     // Runs the pass over parallel lists; `selected[i]` marks the chapters to fetch (a
     // missing entry counts as not selected). Sets the running flag at the start. A failed
-    // download makes the pass wait, processing events, until stop() clears the flag;
-    // afterwards failures are not waited on.
+    // download makes the pass wait, processing events, until stop() clears the flag or the
+    // observer no longer wants to wait; afterwards failures are not waited on.
     FetchSummary run(const std::vector<std::string>& texts, const std::vector<std::string>& targets,
                      const std::vector<bool>& selected, const FetchOptions& options,
                      FetchObserver& observer);

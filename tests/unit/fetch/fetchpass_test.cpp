@@ -32,8 +32,15 @@ class Recorder : public FetchObserver {
         ++pumps;
         if (stopAfter >= 0 && pumps >= stopAfter && pass != nullptr)
             pass->stop();
-        ASSERT_LT(pumps, 100000) << "the pass kept waiting";
     }
+    // A pass that keeps waiting past what any test asks for is a fault: end it, and fail.
+    bool keepWaiting() override {
+        if (pumps < MaxPumps)
+            return true;
+        ADD_FAILURE() << "the pass kept waiting after " << pumps << " event pumps";
+        return false;
+    }
+    static constexpr int MaxPumps = 1000;
 };
 
 FetchOptions generic(const TempDir& dir) {
@@ -105,6 +112,30 @@ TEST(FetchPass, AFailedDownloadWaitsUntilStopThenLaterFailuresDoNot) {
     EXPECT_NE(rec.failures[0].find("/404a"), std::string::npos);
     EXPECT_EQ(dir.read("good.html"), "ok");
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad1.html")));
+}
+
+// Nobody presses stop and the event pump does nothing: the observer's "no more waiting"
+// ends the wait, so the pass returns by itself.
+TEST(FetchPass, AWaitWithNobodyToPressStopEndsWhenTheObserverStopsWaiting) {
+    LocalServer server;
+    server.set("/ok.html", {200, "ok"});
+    TempDir dir;
+    class Unattended : public FetchObserver {
+      public:
+        int asked = 0;
+        bool keepWaiting() override { return ++asked < 3; }
+    } observer;
+    FetchPass pass;
+    const auto summary =
+        pass.run({"bad", "good", "bad2"},
+                 {server.base() + "/404", server.base() + "/ok.html", server.base() + "/404b"},
+                 {true, true, true}, generic(dir), observer);
+    EXPECT_EQ(summary.failed, 2);
+    EXPECT_EQ(summary.downloaded, 1);
+    EXPECT_EQ(observer.asked, 3) << "asked until the first no, and not again for the second "
+                                    "failure";
+    EXPECT_FALSE(pass.isRunning());
+    EXPECT_FALSE(pass.isActive());
 }
 
 TEST(FetchPass, StartingAgainWhileThePassRunsIsRefused) {
