@@ -15,7 +15,7 @@ bash scripts/build.sh
 echo "== tests"
 ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 600
 
-echo "== core tests under AddressSanitizer + UBSan"
+echo "== core tests under AddressSanitizer + UBSan, assertions on"
 BUILD_DIR=build-asan bash scripts/build.sh -DFOLIO_SANITIZE=ON -DFOLIO_BUILD_UI=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600

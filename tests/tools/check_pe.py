@@ -7,11 +7,21 @@ Usage: check_pe.py FILE                      prints the description as JSON
        check_pe.py FILE --expect-json EXPECT compares with EXPECT (a JSON description, or just
                                              its "resources" list); exits 1 and shows the
                                              differences when they disagree
+       check_pe.py FILE --listing [FOLDER]   one line a resource, "RES <type> <name> <language>
+                                             <size> <same|differs|->" (an id name as "#id"),
+                                             then "CHECKSUM ok|bad"; with FOLDER a type-2110
+                                             resource is compared with the folder's file of
+                                             that name (case ignored); "NORESOURCES" if none
+       check_pe.py FILE --offsets            "checksum <ok 0|1> <stored> <warnings>", then one
+                                             line a resource: type, name, language, file offset
+                                             of its language-level entry, of its data entry,
+                                             data RVA, data file offset, size, data in hex
 
 Resource types and names are numbers for ids and strings for names.
 """
 import hashlib
 import json
+import os
 import sys
 
 import pefile
@@ -28,23 +38,66 @@ def describe(path):
         "resources": [],
     }
     data = pe.__data__
-    if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
-        for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-            tname = str(t.name) if t.name is not None else t.id
-            for n in getattr(t, "directory", None).entries if hasattr(t, "directory") else []:
-                nname = str(n.name) if n.name is not None else n.id
-                for lang in n.directory.entries if hasattr(n, "directory") else []:
-                    st = lang.data.struct
-                    off = pe.get_offset_from_rva(st.OffsetToData)
-                    blob = data[off:off + st.Size]
-                    if len(blob) != st.Size:
-                        out["warnings"].append(
-                            "resource %s/%s/%d: data runs past the end of the file"
-                            % (tname, nname, lang.id))
-                    out["resources"].append({
-                        "type": tname, "name": nname, "language": lang.id,
-                        "size": st.Size, "sha256": hashlib.sha256(blob).hexdigest()})
+    for t, n, lang in leaves(pe):
+        tname = str(t.name) if t.name is not None else t.id
+        nname = str(n.name) if n.name is not None else n.id
+        st = lang.data.struct
+        off = pe.get_offset_from_rva(st.OffsetToData)
+        blob = data[off:off + st.Size]
+        if len(blob) != st.Size:
+            out["warnings"].append(
+                "resource %s/%s/%d: data runs past the end of the file" % (tname, nname, lang.id))
+        out["resources"].append({
+            "type": tname, "name": nname, "language": lang.id,
+            "size": st.Size, "sha256": hashlib.sha256(blob).hexdigest()})
     return out
+
+
+def leaves(pe):
+    """(type entry, name entry, language entry) for every resource, in tree order."""
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for n in t.directory.entries if hasattr(t, "directory") else []:
+            for lang in n.directory.entries if hasattr(n, "directory") else []:
+                yield t, n, lang
+
+
+def label(entry, prefix=""):
+    return str(entry.name) if entry.name is not None else prefix + str(entry.id)
+
+
+def listing(path, folder):
+    pe = pefile.PE(path)
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return "NORESOURCES"
+    files = {n.upper(): os.path.join(folder, n) for n in os.listdir(folder)} if folder else {}
+    out = []
+    for t, n, lang in leaves(pe):
+        tn, nn = label(t), label(n, "#")
+        d = lang.data.struct
+        data = pe.get_data(d.OffsetToData, d.Size)
+        verdict = "-"
+        if tn == "2110" and nn.upper() in files:
+            with open(files[nn.upper()], "rb") as f:
+                verdict = "same" if f.read() == data else "differs"
+        out.append("RES %s %s %d %d %s" % (tn, nn, lang.id, d.Size, verdict))
+    out.append("CHECKSUM " + ("ok" if pe.verify_checksum() else "bad"))
+    return "\n".join(out)
+
+
+def offsets(path):
+    pe = pefile.PE(path)
+    out = ["checksum %d %d %d" % (int(pe.verify_checksum()), pe.OPTIONAL_HEADER.CheckSum,
+                                  len(pe.get_warnings()))]
+    for t, n, lang in leaves(pe):
+        d = lang.data.struct
+        data = pe.get_data(d.OffsetToData, d.Size)
+        out.append(" ".join(str(v) for v in (
+            label(t), label(n), lang.id, lang.struct.get_file_offset(), d.get_file_offset(),
+            d.OffsetToData, pe.get_offset_from_rva(d.OffsetToData), d.Size,
+            data.hex() or "-")))
+    return "\n".join(out)
 
 
 def key(r):
@@ -90,6 +143,13 @@ def main():
     if not args or args[0] in ("-h", "--help"):
         print(__doc__)
         return 2
+    if "--listing" in args[1:]:
+        i = args.index("--listing")
+        print(listing(args[0], args[i + 1] if i + 1 < len(args) else None))
+        return 0
+    if "--offsets" in args[1:]:
+        print(offsets(args[0]))
+        return 0
     try:
         info = describe(args[0])
     except (pefile.PEFormatError, OSError) as e:

@@ -41,8 +41,8 @@ inline CommandOutput runCommand(const std::string& command) {
 // pefile's view: "RES <type> <name> <language> <size> <same|differs|->" lines and a checksum
 // verdict. With `pagesFolder`, each page is compared with that folder's file.
 inline CommandOutput pefileResources(const std::string& book, const std::string& pagesFolder = {}) {
-    std::string cmd =
-        "/usr/bin/python3 " + shellQuote(FOLIO_PECHECK_SCRIPT) + " " + shellQuote(book);
+    std::string cmd = "/usr/bin/python3 " + shellQuote(FOLIO_PECHECK_SCRIPT) + " " +
+                      shellQuote(book) + " --listing";
     if (!pagesFolder.empty())
         cmd += " " + shellQuote(pagesFolder);
     return runCommand(cmd);

@@ -97,8 +97,8 @@ struct PefileView {
 
 // Parses the file with the pefile library: no code of ours is involved in what it sees.
 PefileView pefileView(const fs::path& exe) {
-    const std::string out = run("/usr/bin/python3 " ICON_TEST_SOURCE_DIR "/pe_resources.py '" +
-                                exe.string() + "' 2>&1");
+    const std::string out = run("/usr/bin/python3 " FOLIO_SOURCE_DIR "/tests/tools/check_pe.py '" +
+                                exe.string() + "' --offsets 2>&1");
     PefileView v;
     std::istringstream lines(out);
     std::string word;
