@@ -38,11 +38,19 @@ QString qtFileFilter(const QString& systemFilter) {
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
         const QString description = parts[i].trimmed();
-        QString patterns = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        if (description.isEmpty() && patterns.trimmed().isEmpty())
+        const QString given = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
+        // Names on this system are matched with their case: "*.ICO" alone would hide
+        // "book.ico", so each pattern also comes in lower and upper case.
+        QStringList patterns;
+        for (const QString& p : given.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            for (const QString& form : {p.trimmed(), p.trimmed().toLower(), p.trimmed().toUpper()})
+                if (!form.isEmpty() && !patterns.contains(form))
+                    patterns << form;
+        }
+        if (description.isEmpty() && patterns.isEmpty())
             continue;
-        filters << description + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+        filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
 }

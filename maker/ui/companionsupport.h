@@ -46,9 +46,10 @@ using FileChooser = std::function<QString(QWidget* parent, const QString& title,
 // The real dialog: QFileDialog::getOpenFileName.
 FileChooser defaultFileChooser();
 
-// "文本文件(*.Txt)|*.Txt|全部文件(*.*)|*.*" -> "文本文件(*.Txt) (*.Txt);;全部文件(*.*) (*.*)".
-// Patterns separated by ";" become Qt's blank-separated list; a trailing lone description is
-// kept with "*".
+// The system's filter in Qt's form: "ICO图标文件( *.ICO)|*.ICO|全部文件(*.*)|*.*" gives
+// "ICO图标文件( *.ICO) (*.ICO *.ico);;全部文件(*.*) (*.*)". Patterns separated by ";" become
+// Qt's blank-separated list, each also in lower and upper case, since names here are matched
+// with their case.
 QString qtFileFilter(const QString& systemFilter);
 
 } // namespace folio::maker

@@ -137,6 +137,7 @@ class CompanionsTest : public QObject {
     void iconPreviewAndSetting();
     void iconPreviewOfABookImage();
     void aboutBox();
+    void systemFiltersAndExplorerSelection();
 };
 
 void CompanionsTest::treeAddsEntriesUnderTheClickedRow() {
@@ -606,6 +607,26 @@ void CompanionsTest::aboutBox() {
     w.show();
     click(&w, "cmdOK");
     QVERIFY(!w.isVisible());
+}
+
+void CompanionsTest::systemFiltersAndExplorerSelection() {
+    QCOMPARE(folio::maker::qtFileFilter(QString::fromUtf8(folio::maker::IconFilter)),
+             QStringLiteral("所有支持类型文件(*.ICO,*.EXE) (*.ICO *.ico *.EXE *.exe);;"
+                            "ICO图标文件( *.ICO) (*.ICO *.ico);;"
+                            "EXE可执行文件 (*.EXE) (*.EXE *.exe)"));
+    QCOMPARE(folio::maker::qtFileFilter(QStringLiteral("网页文件(*.htm;*.html)|*.htm;*.html|"
+                                                       "全部文件(*.*)|*.*")),
+             QStringLiteral("网页文件(*.htm;*.html) (*.htm *.HTM *.html *.HTML);;"
+                            "全部文件(*.*) (*.*)"));
+
+    QListWidget list1;
+    list1.setSelectionMode(QAbstractItemView::MultiSelection);
+    list1.addItems({QStringLiteral("甲.html"), QStringLiteral("b.txt")});
+    list1.item(1)->setSelected(true);
+    const ExplorerList seen = folio::maker::explorerListOf(&list1, QStringLiteral("/书"));
+    QCOMPARE(seen.folder, std::string("/书"));
+    QCOMPARE(seen.names, (std::vector<std::string>{"甲.html", "b.txt"}));
+    QCOMPARE(seen.selected, (std::vector<bool>{false, true}));
 }
 
 int main(int argc, char** argv) {
