@@ -62,6 +62,8 @@ class FrmDownLoad::Reporter : public folio::fetch::FetchObserver {
         m_window->m_label2->setText(QStringLiteral("下载失败，点“停止”继续：") + qs(reason));
         m_window->m_label2->setToolTip(qs(reason));
     }
+    // "停止" ends the wait after a failure; a window that is gone can no longer be pressed.
+    bool keepWaiting() override { return !m_window.isNull(); }
     void processEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
 
   private:
