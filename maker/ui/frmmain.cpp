@@ -201,13 +201,15 @@ void Frmmain::buildWindow() {
     outer->setSpacing(2);
 
     buildToolbars();
-    auto* bars = new QHBoxLayout;
-    bars->setSpacing(4);
-    for (int t : {6, 4, 3, 2}) {
-        bars->addWidget(m_toolbar[t]);
+    // Two rows of toolbars, so that no button hides behind an overflow arrow.
+    for (auto row : {std::pair{6, 4}, std::pair{3, 2}}) {
+        auto* bars = new QHBoxLayout;
+        bars->setSpacing(4);
+        bars->addWidget(m_toolbar[row.first]);
+        bars->addWidget(m_toolbar[row.second]);
+        bars->addStretch(1);
+        outer->addLayout(bars);
     }
-    bars->addStretch(1);
-    outer->addLayout(bars);
 
     // Left: the drive tree over the explorer list over the page list.
     m_treeView1 = new QTreeWidget;
@@ -384,7 +386,7 @@ QWidget* Frmmain::buildPageList() {
 
     auto* frame = new QGroupBox(QString::fromUtf8("双击文件"));
     frame->setObjectName(QStringLiteral("Frame1"));
-    auto* options = new QHBoxLayout(frame);
+    auto* options = new QVBoxLayout(frame);
     options->setContentsMargins(4, 2, 4, 2);
     const char* captions[] = {nullptr, "转向代码页", "转向浏览页", "不操作"};
     for (int i = 1; i <= 3; ++i) {

@@ -1,0 +1,561 @@
+// The workbench window on maker folders each test builds: start-up, opening projects, the
+// settings file rules as the window shows them, zoom, the page list's options, the link lists
+// and the grid, refusing a second command, saving the code view — and the road of a book from
+// an empty project to a Book image the reader opens.
+#include "contentslist.h"
+#include "frmebook.h"
+#include "frmmain.h"
+#include "frmtree.h"
+#include "messageservice.h"
+#include "resschemehandler.h"
+#include "text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace fs = std::filesystem;
+using folio::maker::Frmmain;
+using folio::maker::FrmmainOptions;
+
+namespace {
+
+// Answers the dialogs from queues and records every message.
+class ScriptedMessages : public folio::qt::MessageService {
+  public:
+    struct Shown {
+        QString title, text;
+    };
+    std::deque<QString> saveAnswers;
+    std::deque<bool> yesNoAnswers;
+    QList<Shown> shown;
+    QList<Shown> questions;
+    QList<bool> questionDefaults;
+    std::function<void()> onInform; // runs inside a box, as a click during it would
+
+    void inform(QWidget*, const QString& title, const QString& text,
+                folio::qt::MessageIcon) override {
+        shown.push_back({title, text});
+        if (onInform) {
+            auto f = std::move(onInform);
+            onInform = nullptr;
+            f();
+        }
+    }
+    bool askYesNo(QWidget*, const QString& title, const QString& text, folio::qt::MessageIcon,
+                  bool defaultYes) override {
+        questions.push_back({title, text});
+        questionDefaults.push_back(defaultYes);
+        if (yesNoAnswers.empty()) {
+            return false;
+        }
+        const bool a = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return a;
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        if (saveAnswers.empty()) {
+            return {};
+        }
+        QString a = saveAnswers.front();
+        saveAnswers.pop_front();
+        return a;
+    }
+    QString askText(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+void writeAnsi(const QString& path, const std::string& utf8Text) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const std::string bytes = folio::toAnsi(utf8Text);
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+QString readAnsi(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray b = f.readAll();
+    return QString::fromStdString(folio::fromAnsi(std::string_view(b.data(), b.size())));
+}
+
+QVariant evaluate(QWebEngineView* view, const QString& script) {
+    struct State {
+        QVariant result;
+        bool done = false;
+    };
+    auto state = std::make_shared<State>();
+    view->page()->runJavaScript(script, [state](const QVariant& v) {
+        state->result = v;
+        state->done = true;
+    });
+    if (!QTest::qWaitFor([&] { return state->done; }, 10000)) {
+        return {};
+    }
+    return state->result;
+}
+
+// A maker folder: the assembled one's data, template and tools, without its programs.
+void copyMakerFolder(const QString& to) {
+    const fs::path from = FOLIO_DIST_DIR;
+    for (const auto& e : fs::recursive_directory_iterator(from)) {
+        const fs::path rel = fs::relative(e.path(), from);
+        const std::string first = rel.begin()->string();
+        // Earlier runs' books and the programs themselves are not part of a fresh maker folder.
+        if (first == "out" || rel == "folioMake" || rel == fs::path("folioPage/folioPage") ||
+            rel == fs::path("folioPage/folioNet")) {
+            continue;
+        }
+        const fs::path target = fs::path(to.toStdString()) / rel;
+        if (e.is_directory()) {
+            fs::create_directories(target);
+        } else if (e.is_regular_file()) {
+            fs::create_directories(target.parent_path());
+            fs::copy_file(e.path(), target, fs::copy_options::overwrite_existing);
+        }
+    }
+    fs::create_directories(fs::path(to.toStdString()) / "out");
+}
+
+QString settingsText(const QString& title, const QString& author) {
+    return QStringLiteral("电子书名称：%1\r\n索引页：index.html\r\n目录树：tree.html\r\n"
+                          "输出文件：%1\r\n作者：%2\r\n")
+        .arg(title, author);
+}
+
+} // namespace
+
+class FrmmainTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+    void startsOnTheLastProjectWithEveryControlNamed();
+    void openingWritesConfigFromTheValuesShownBefore();
+    void settingsLinesFollowTheColonAndEmptyLineRules();
+    void savingTwiceThenClosingLeavesTheListOnce();
+    void zoomStaysWithinItsLimits();
+    void pageListOptionsChooseTheTab();
+    void threeSelectedLinksBecomeEntriesOneTwoThree();
+    void aSecondCommandIsRefusedWhileOneRuns();
+    void savingTheCodeView();
+    void theRoadOfABook();
+
+  private:
+    Frmmain& open();
+    QString maker(const QString& rel = {}) const {
+        return rel.isEmpty() ? m_dir->path() : m_dir->filePath(rel);
+    }
+    template <class T> T* child(const char* name) {
+        T* w = m_window->findChild<T*>(QString::fromLatin1(name));
+        if (!w) {
+            qFatal("no control %s", name);
+        }
+        return w;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedMessages m_messages;
+    std::unique_ptr<Frmmain> m_window;
+    QString m_pickedFolder;
+};
+
+void FrmmainTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    copyMakerFolder(m_dir->path());
+    // The sample project is the one a fresh maker folder opens.
+    writeAnsi(maker("Pro.ini"), "Book\r\n");
+    m_messages = ScriptedMessages();
+}
+
+void FrmmainTest::cleanup() {
+    if (m_window) {
+        m_window->close();
+        m_window.reset();
+    }
+    m_dir.reset();
+}
+
+Frmmain& FrmmainTest::open() {
+    FrmmainOptions options;
+    options.makerFolder = maker();
+    options.messages = &m_messages;
+    options.attachSkin = false;
+    options.chooseFolder = [this](QWidget*, const QString&) { return m_pickedFolder; };
+    m_window = std::make_unique<Frmmain>(options);
+    m_window->show();
+    return *m_window;
+}
+
+void FrmmainTest::startsOnTheLastProjectWithEveryControlNamed() {
+    writeAnsi(maker("Second/Second.ini"), settingsText("Second", "作者乙").toStdString());
+    writeAnsi(maker("Pro.ini"), "Book\r\nSecond\r\n");
+    Frmmain& w = open();
+
+    QCOMPARE(w.windowTitle(), QStringLiteral("folioMake"));
+    QCOMPARE(child<QComboBox>("ComProPath")->currentText(), QStringLiteral("Second"));
+    QCOMPARE(child<QComboBox>("ComProPath")->count(), 2);
+    QCOMPARE(child<QLineEdit>("TxtTitle")->text(), QStringLiteral("Second"));
+    QCOMPARE(child<QLineEdit>("TxtAuthor")->text(), QStringLiteral("作者乙"));
+    QCOMPARE(child<QLineEdit>("TxtOutPath")->text(), maker() + QStringLiteral("/out/"));
+    QCOMPARE(w.currentTab(), 6);
+    QCOMPARE(w.zoomLevel(), 100);
+    QVERIFY(child<QListWidget>("List2")
+                ->findItems(QStringLiteral("Second.ini"), Qt::MatchExactly)
+                .size() == 1);
+    QVERIFY(child<QComboBox>("Combo2")->count() >= 2);
+    QVERIFY(child<QComboBox>("Combo1")->count() >= 3);
+    QVERIFY(child<QWidget>("TreeView1"));
+    QVERIFY(child<QRadioButton>("Option3")->isChecked());
+
+    for (const char* name :
+         {"TxtTitle",     "Txtindex",  "TxtTree",      "TxtOutPath",  "TxtoutFile", "TxtAuthor",
+          "TxtURL",       "Txtupdate", "Txtonline",    "Txtad",       "ComProPath", "TxtTag",
+          "HomePageTag",  "Combo1",    "Combo2",       "TxtIconPath", "Check1",     "Check2",
+          "Check3",       "Check4",    "Command1",     "Command2",    "Command3",   "Command4",
+          "Command5",     "Command6",  "Command7",     "Command8",    "Toolbar1",   "Toolbar2",
+          "Toolbar3",     "Toolbar4",  "Toolbar5",     "Toolbar6",    "TabStrip1",  "MSFlexGrid1",
+          "List1",        "List2",     "List3",        "List4",       "TreeView1",  "WebBook",
+          "RichTextBox1", "PicGetURL", "ComURL",       "PicSet",      "Frame1",     "Option1",
+          "Option2",      "Option3",   "ProgressBar1", "Pic",         "Pic1",       "Pic2",
+          "Pic3"}) {
+        QVERIFY2(m_window->findChild<QObject*>(QString::fromLatin1(name)), name);
+    }
+}
+
+void FrmmainTest::openingWritesConfigFromTheValuesShownBefore() {
+    writeAnsi(maker("Other/Other.ini"), settingsText("Other", "作者丙").toStdString());
+    writeAnsi(maker("Pro.ini"), "Book\r\nOther\r\n");
+    QFile::remove(maker("Other/config.ini"));
+    QFile::remove(maker("Book/config.ini"));
+    writeAnsi(maker("Pro.ini"), "Other\r\nBook\r\n");
+    // Start-up opens Book (the last entry); then choosing Other writes Other's config.ini from
+    // what Book showed.
+    Frmmain& w = open();
+    QCOMPARE(child<QLineEdit>("TxtAuthor")->text(), QStringLiteral("老子"));
+    w.selectProject(0);
+    QCOMPARE(child<QLineEdit>("TxtAuthor")->text(), QStringLiteral("作者丙"));
+    const QString config = readAnsi(maker("Other/config.ini"));
+    QVERIFY2(config.contains(QStringLiteral("作者：老子\r\n")), qPrintable(config));
+    QVERIFY(config.contains(QStringLiteral("电子书名称：Book\r\n")));
+
+    // An entry whose folder is missing leaves the open project as it was.
+    child<QComboBox>("ComProPath")->addItem(QStringLiteral("/elsewhere/Gone"));
+    w.selectProject(2);
+    QCOMPARE(child<QLineEdit>("TxtTitle")->text(), QStringLiteral("Other"));
+}
+
+void FrmmainTest::settingsLinesFollowTheColonAndEmptyLineRules() {
+    writeAnsi(maker("Odd/Odd.ini"), "电子书名称：Odd\r\n网址：a：b\r\n作者 ：blank\r\n\r\n"
+                                    "广告：after the empty line\r\n");
+    writeAnsi(maker("Pro.ini"), "Odd\r\n");
+    open();
+    QCOMPARE(child<QLineEdit>("TxtURL")->text(), QStringLiteral("a：b"));
+    QCOMPARE(child<QLineEdit>("TxtAuthor")->text(), QString()); // the blank key matched nothing
+    QCOMPARE(child<QLineEdit>("Txtad")->text(), QString());     // read no further than the gap
+}
+
+void FrmmainTest::savingTwiceThenClosingLeavesTheListOnce() {
+    QFile::remove(maker("Pro.ini"));
+    Frmmain& w = open();
+    child<QLineEdit>("TxtTitle")->setText(QStringLiteral("新书"));
+    w.clickCommand(2);
+    w.clickCommand(2);
+    QCOMPARE(readAnsi(maker("Pro.ini")), QStringLiteral("新书\r\n新书\r\n"));
+    QVERIFY(QFileInfo(maker("新书")).isDir());
+    QVERIFY(QFile::exists(maker("TreeTag.ini")));
+
+    // An empty title makes the settings commands do nothing at all.
+    child<QLineEdit>("TxtTitle")->clear();
+    w.clickCommand(2);
+    w.clickCommand(7);
+    QCOMPARE(readAnsi(maker("Pro.ini")), QStringLiteral("新书\r\n新书\r\n"));
+
+    m_window->close();
+    m_window.reset();
+    QCOMPARE(readAnsi(maker("Pro.ini")), QStringLiteral("新书\r\n"));
+
+    // The folder picker records a project by its full path; at the next start that entry is
+    // the project text, but selecting it opens nothing (the maker folder is put in front).
+    m_pickedFolder = maker("Book");
+    Frmmain& again = open();
+    again.clickCommand(4);
+    QCOMPARE(child<QComboBox>("ComProPath")->currentText(), maker("Book"));
+    QCOMPARE(child<QLineEdit>("TxtTitle")->text(), QStringLiteral("Book"));
+}
+
+void FrmmainTest::zoomStaysWithinItsLimits() {
+    Frmmain& w = open();
+    for (int i = 0; i < 9; ++i) {
+        w.clickToolbar(1, 7);
+    }
+    QCOMPARE(w.zoomLevel(), 280);
+    for (int i = 0; i < 10; ++i) {
+        w.clickToolbar(1, 7);
+    }
+    QCOMPARE(w.zoomLevel(), 400);
+    for (int i = 0; i < 30; ++i) {
+        w.clickToolbar(1, 8);
+    }
+    QCOMPARE(w.zoomLevel(), 40);
+}
+
+void FrmmainTest::pageListOptionsChooseTheTab() {
+    Frmmain& w = open();
+    auto* list2 = child<QListWidget>("List2");
+    const auto items = list2->findItems(QStringLiteral("chapter01.html"), Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    const int row = list2->row(items.first());
+    w.selectTab(1);
+    w.openPageEntry(row); // Option3: no tab changes
+    QCOMPARE(w.currentTab(), 1);
+    QVERIFY(child<QPlainTextEdit>("RichTextBox1")->toPlainText().contains(QStringLiteral("<")));
+    child<QRadioButton>("Option1")->setChecked(true);
+    w.openPageEntry(row);
+    QCOMPARE(w.currentTab(), 4);
+    child<QRadioButton>("Option2")->setChecked(true);
+    w.openPageEntry(row);
+    QCOMPARE(w.currentTab(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("chapter01.html")),
+                             20000);
+}
+
+void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
+    Frmmain& w = open();
+    w.clickToolbar(5, 1);
+    QCOMPARE(w.contents().rowCount(), 2);
+    w.contents().appendEntry("1", "-1", "卷一", "v1.html");
+    w.clickToolbar(5, 1);
+    QCOMPARE(w.contents().rowCount(), 2);
+
+    w.setLinks({QStringLiteral("第一章"), QStringLiteral("第二章"), QStringLiteral("广告"),
+                QStringLiteral("第三章")},
+               {QStringLiteral("http://h/1"), QStringLiteral("http://h/2"),
+                QStringLiteral("http://h/ad"), QStringLiteral("http://h/3")});
+    auto* list3 = child<QListWidget>("List3");
+    auto* list4 = child<QListWidget>("List4");
+    for (int i : {0, 1, 3}) {
+        list3->item(i)->setSelected(true);
+        w.clickLinkText(i);
+    }
+    // The target list follows the text list's selection and current item.
+    QVERIFY(list4->item(3)->isSelected());
+    QVERIFY(!list4->item(2)->isSelected());
+    QCOMPARE(list4->currentRow(), 3);
+    QCOMPARE(list3->toolTip(), QStringLiteral("第三章"));
+
+    w.clickGridRow(1); // the blank row: both texts empty
+    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(), QString());
+    w.clickToolbar(5, 6);
+    QCOMPARE(w.contents().entryCount(), 3);
+    for (int r = 1; r <= 3; ++r) {
+        QCOMPARE(w.contents().cell(r, 1), std::to_string(r));
+    }
+    QCOMPARE(w.contents().cell(3, 3), std::string("第三章"));
+    QCOMPARE(w.contents().cell(3, 4), std::string("http://h/3"));
+
+    // Rows added under a clicked row take its ID as their parent.
+    w.clickGridRow(2);
+    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
+             QStringLiteral("2"));
+    w.clickToolbar(5, 6);
+    QCOMPARE(w.contents().cell(4, 2), std::string("2"));
+    QCOMPARE(w.contents().cell(6, 1), std::string("6"));
+
+    // The grid survives closing: it is kept with the project.
+    m_window->close();
+    m_window.reset();
+    Frmmain& again = open();
+    QCOMPARE(again.contents().entryCount(), 6);
+}
+
+void FrmmainTest::aSecondCommandIsRefusedWhileOneRuns() {
+    const QString source = maker("source");
+    writeAnsi(source + QStringLiteral("/a.html"), "<h1>A</h1>");
+    writeAnsi(source + QStringLiteral("/b.html"), "<h1>B</h1>");
+    Frmmain& w = open();
+    w.showExplorerFolder(source);
+    QCOMPARE(child<QListWidget>("List1")->count(), 2);
+    child<QListWidget>("List1")->selectAll();
+
+    // The copy's closing message is shown while the command still runs: a compile clicked
+    // then is refused, and nothing is compiled.
+    int refusedDuring = -1;
+    m_messages.onInform = [&] {
+        w.clickToolbar(4, 2);
+        w.clickCommand(2);
+        refusedDuring = w.refusedCommands();
+    };
+    w.clickToolbar(4, 1);
+    QCOMPARE(refusedDuring, 2);
+    QVERIFY(!w.isBusy());
+    QVERIFY(QFile::exists(maker("Book/a.html")));
+    QVERIFY(QFile::exists(maker("Book/b.html")));
+    QVERIFY(!QFile::exists(maker("out/Book.exe")));
+    QCOMPARE(w.windowTitle(), QStringLiteral("folioMake"));
+    QVERIFY(
+        child<QListWidget>("List2")->findItems(QStringLiteral("a.html"), Qt::MatchExactly).size() ==
+        1);
+}
+
+void FrmmainTest::savingTheCodeView() {
+    Frmmain& w = open();
+    auto* code = child<QPlainTextEdit>("RichTextBox1");
+    code->setPlainText(QStringLiteral("第一行\n第二行"));
+
+    w.clickToolbar(6, 4); // cancelled: the caption stays
+    QCOMPARE(w.windowTitle(), QStringLiteral("folioMake"));
+
+    const QString path = maker("Book/saved.txt");
+    m_messages.saveAnswers.push_back(path);
+    w.clickToolbar(6, 4);
+    QCOMPARE(w.windowTitle(), path);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray(folio::toAnsi("第一行\r\n第二行").c_str()));
+    f.close();
+    QCOMPARE(m_messages.shown.last().text,
+             QStringLiteral("文件 ") + path + QStringLiteral("，保存成功。"));
+    QCOMPARE(w.currentTab(), 2);
+
+    // An existing file is kept unless the author says Yes; No is the default.
+    code->setPlainText(QStringLiteral("changed"));
+    m_messages.saveAnswers.push_back(path);
+    m_messages.yesNoAnswers.push_back(false);
+    w.clickToolbar(6, 4);
+    QCOMPARE(m_messages.questions.last().text, QStringLiteral("文件已存在，要覆盖它吗？"));
+    QCOMPARE(m_messages.questionDefaults.last(), false);
+    QCOMPARE(readAnsi(path), QStringLiteral("第一行\r\n第二行"));
+}
+
+void FrmmainTest::theRoadOfABook() {
+    // Chapters somewhere outside the maker folder, titled by their H1 elements.
+    const QString source = maker("source");
+    const QStringList titles = {QStringLiteral("第一回 开篇"), QStringLiteral("第二回 相逢"),
+                                QStringLiteral("第三回 离别")};
+    for (int i = 0; i < titles.size(); ++i) {
+        writeAnsi(source + QStringLiteral("/ch%1.html").arg(i + 1),
+                  QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" "
+                                 "content=\"text/html; charset=gb2312\"><title>t</title></head>"
+                                 "<body><H1>%1</H1><p>正文%2</p></body></html>\r\n")
+                      .arg(titles[i])
+                      .arg(i + 1)
+                      .toStdString());
+    }
+    QFile::remove(maker("Pro.ini"));
+    Frmmain& w = open();
+
+    // Create the project.
+    child<QLineEdit>("TxtTitle")->setText(QStringLiteral("路书"));
+    child<QLineEdit>("TxtAuthor")->setText(QStringLiteral("某人"));
+    child<QLineEdit>("TxtoutFile")->setText(QStringLiteral("路书"));
+    w.clickCommand(7);
+    QCOMPARE(child<QComboBox>("ComProPath")->currentText(), QStringLiteral("路书"));
+    QVERIFY(QFile::exists(maker("路书/路书.ini")));
+
+    // Copy the pages into it through the explorer.
+    w.showExplorerFolder(source);
+    child<QListWidget>("List1")->selectAll();
+    w.clickToolbar(4, 1);
+    for (int i = 1; i <= 3; ++i) {
+        QVERIFY(QFile::exists(maker(QStringLiteral("路书/ch%1.html").arg(i))));
+    }
+
+    // Entries from the H1 titles, with Frmtree working on the explorer's selection.
+    w.clickToolbar(3, 6); // the home entry first
+    w.clickToolbar(2, 1);
+    QVERIFY(w.frmtree());
+    w.frmtree()->setTitleSource(folio::generators::TitleSource::HtmlH1);
+    w.frmtree()->generate();
+    QCOMPARE(w.contents().entryCount(), 4);
+    QCOMPARE(QString::fromStdString(w.contents().cell(2, 3)), titles[0].toUpper());
+
+    // The contents page and the home page.
+    w.clickToolbar(2, 2);
+    QVERIFY(QFile::exists(maker("路书/tree.html")));
+    QVERIFY(QFile::exists(maker("路书/路书.hhp")));
+    w.clickToolbar(5, 3);
+    QVERIFY(QFile::exists(maker("路书/index.html")));
+
+    // Compile with "EXE" and "CHM": every page of the project selected.
+    w.clickCommand(8);
+    w.clickCommand(5);
+    child<QCheckBox>("Check1")->setChecked(true);
+    child<QCheckBox>("Check2")->setChecked(true);
+    const int shownBefore = m_messages.shown.size();
+    w.clickToolbar(4, 2);
+    for (int i = shownBefore; i < m_messages.shown.size(); ++i) {
+        qInfo("message: %s", qPrintable(m_messages.shown[i].text));
+    }
+    const QString book = maker("out/路书.exe");
+    QVERIFY2(QFile::exists(book), qPrintable(book));
+    QVERIFY(QFile::exists(maker("路书/路书.chm")));
+
+    // Tools no one here wrote read the book's resources.
+    QProcess pefile;
+    pefile.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import pefile,sys; p=pefile.PE(sys.argv[1]); "
+                                 "t=[e for e in p.DIRECTORY_ENTRY_RESOURCE.entries if e.id==2110];"
+                                 "print(sorted(str(x.name) for x in t[0].directory.entries))"),
+                  book});
+    QVERIFY(pefile.waitForFinished(60000));
+    QVERIFY2(pefile.exitCode() == 0, pefile.readAllStandardError().constData());
+    const QString names = QString::fromUtf8(pefile.readAllStandardOutput());
+    for (const char* n : {"'TREE.HTML'", "'INDEX.HTML'", "'CH1.HTML'", "'CH3.HTML'"}) {
+        QVERIFY2(names.contains(QString::fromLatin1(n)), qPrintable(names));
+    }
+    QProcess wrestool;
+    wrestool.start(QStringLiteral("wrestool"), {QStringLiteral("-l"), book});
+    QVERIFY(wrestool.waitForFinished(60000));
+    QCOMPARE(wrestool.exitCode(), 0);
+    QVERIFY(wrestool.readAllStandardOutput().contains("--type=2110 --name='CH2.HTML'"));
+
+    // The reader opens it: its contents pane lists every chapter.
+    folio::readerui::ReaderOptions options;
+    options.bookPath = book;
+    options.messages = &m_messages;
+    folio::readerui::FrmEBook reader(options);
+    reader.load();
+    reader.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!reader.webTree()->url().isEmpty(), 20000);
+    QString text;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (text = evaluate(reader.webTree(), QStringLiteral("document.body ? "
+                                                          "document.body.innerText : ''"))
+                    .toString(),
+         text.contains(titles[2].toUpper())),
+        30000);
+    for (const QString& t : titles) {
+        QVERIFY2(text.contains(t.toUpper()), qPrintable(text));
+    }
+    QCOMPARE(reader.windowTitle(), QStringLiteral("folioPage-路书-某人"));
+}
+
+int main(int argc, char** argv) {
+    folio::qt::ResSchemeHandler::registerScheme();
+    QApplication app(argc, argv);
+    FrmmainTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "frmmain_test.moc"

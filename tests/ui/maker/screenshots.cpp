@@ -1,0 +1,66 @@
+// Pictures of the workbench on each of its six tabs, for looking at: run under a virtual display
+// with a CJK font (scripts/maker-screenshots.sh). Arguments: a maker folder (a copy: the window
+// saves its project list there on closing) and the folder the PNG files go to.
+#include "frmmain.h"
+#include "resschemehandler.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s MAKER-FOLDER OUTPUT-FOLDER\n", argv[0]);
+        return 2;
+    }
+    folio::qt::ResSchemeHandler::registerScheme();
+    QApplication app(argc, argv);
+    const QString maker = QString::fromLocal8Bit(argv[1]);
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+    QDir().mkpath(out.path());
+
+    folio::maker::FrmmainOptions options;
+    options.makerFolder = maker;
+    folio::maker::Frmmain window(options);
+    window.resize(1100, 720);
+    window.show();
+    QTest::qWait(1500);
+
+    // Something real in every pane: the sample's pages in the explorer, one chapter previewed,
+    // the contents list as the project keeps it, a page's code and a few links.
+    window.showExplorerFolder(maker + QStringLiteral("/Book"));
+    if (auto* list2 = window.findChild<QListWidget*>(QStringLiteral("List2"))) {
+        for (int i = 0; i < list2->count(); ++i) {
+            list2->item(i)->setSelected(list2->item(i)->text().endsWith(QStringLiteral(".html")));
+        }
+        const auto hits = list2->findItems(QStringLiteral("chapter01.html"), Qt::MatchExactly);
+        if (!hits.isEmpty()) {
+            window.openPageEntry(list2->row(hits.first()));
+        }
+    }
+    window.setLinks({QStringLiteral("第一章"), QStringLiteral("第二章"), QStringLiteral("第三章")},
+                    {QStringLiteral("http://example.org/1.html"),
+                     QStringLiteral("http://example.org/2.html"),
+                     QStringLiteral("http://example.org/3.html")});
+    QTest::qWait(2500);
+
+    const char* names[] = {"contents", "browse", "contents-preview", "code", "address", "settings"};
+    for (int tab = 1; tab <= 6; ++tab) {
+        window.selectTab(tab);
+        QTest::qWait(tab == 3 ? 3000 : 800);
+        const QString file = out.filePath(
+            QStringLiteral("frmmain-%1-%2.png").arg(tab).arg(QString::fromLatin1(names[tab - 1])));
+        if (!window.grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    window.close();
+    return 0;
+}
