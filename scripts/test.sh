@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the full build (programs, Windows template, UI tests),
-# the core's tests again under AddressSanitizer and UBSan, and a short run of every fuzz harness.
+# Sets everything up and runs every test: the formatting check, the full build (programs, Windows
+# template, UI tests), the core's tests again under AddressSanitizer and UBSan with assertions on,
+# and a short run of every fuzz harness.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,6 +10,9 @@ JOBS=${JOBS:-$(nproc)}
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QT_QPA_PLATFORM=offscreen
 export WINEDEBUG=-all
+
+echo "== formatting: every C and C++ file as .clang-format lays it out"
+git ls-files -z -- '*.cpp' '*.h' '*.c' | xargs -0 clang-format --dry-run -Werror
 
 echo "== full build"
 bash scripts/build.sh
