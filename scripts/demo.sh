@@ -51,3 +51,22 @@ xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   kill $pid; wait $pid 2>/dev/null || true
 '  _ "$BOOK" "$SHOT"
 echo "== screenshot: $SHOT"
+
+echo "== the maker workbench folioMake on the sample project (virtual display)"
+# The workbench reopens the last project of its list: make that the sample when there is none.
+[ -f "$DIST/Pro.ini" ] || printf 'Book\r\n' > "$DIST/Pro.ini"
+MAKERSHOT="$PWD/build/demo-folioMake.png"
+xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+  "$1" & pid=$!
+  for i in $(seq 1 60); do
+    if xdotool search --onlyvisible --name "^folioMake$" >/dev/null 2>&1; then break; fi
+    sleep 0.5
+  done
+  sleep 4
+  for w in $(xdotool search --onlyvisible --name "^folioMake$"); do
+    echo "window caption: $(xdotool getwindowname "$w")"
+  done
+  import -window root "$2"
+  kill $pid; wait $pid 2>/dev/null || true
+'  _ "$DIST/folioMake" "$MAKERSHOT"
+echo "== screenshot: $MAKERSHOT"
