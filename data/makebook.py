@@ -92,13 +92,14 @@ a:hover { text-decoration: underline; }
     ]) + "\n")
 
 
-def silent_mp3(name, frames=38):
-    # MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, mono: 417-byte frames whose side information and
-    # main data are all zero, which decodes as silence (about one second).
-    header = bytes([0xFF, 0xFB, 0x90, 0xC4])
-    frame = header + bytes(417 - len(header))
-    with open(os.path.join(here, name), "wb") as f:
-        f.write(frame * frames)
+def bell_mp3(name):
+    # A struck bell: three sine partials dying away over 1.6 seconds, made by SoX (with its
+    # MP3 format, Debian's libsox-fmt-mp3) and kept small at 64 kbit/s.
+    subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-C", "64",
+                    os.path.join(here, name),
+                    "synth", "1.6", "sine", "880", "synth", "1.6", "sine", "mix", "2217",
+                    "synth", "1.6", "sine", "mix", "1320",
+                    "fade", "l", "0.005", "1.6", "1.58", "gain", "-n", "-3"], check=True)
 
 
 def cover(name):
@@ -112,5 +113,5 @@ def cover(name):
 if __name__ == "__main__":
     os.makedirs(here, exist_ok=True)
     pages()
-    silent_mp3("bell.mp3")
+    bell_mp3("bell.mp3")
     cover("cover.png")
