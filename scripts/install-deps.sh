@@ -21,6 +21,7 @@ PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   python3 python3-pefile icoutils
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
+  espeak-ng flite pulseaudio pulseaudio-utils sox libsox-fmt-mp3
   wine wine32
   clang-16 libclang-rt-16-dev
   fp-utils libchm-bin

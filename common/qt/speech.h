@@ -1,26 +1,53 @@
-// The speech engine of the readers on Qt TextToSpeech (flite chosen when installed).
+// The readers' speech engine: the machine's synthesiser programs (espeak-ng, flite) render the
+// text to a WAV file in a child process, and a media player plays it.
 #pragma once
 
 #include "voice.h"
 
-#include <QList>
-#include <QVoice>
+#include <QObject>
+#include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <vector>
 
-class QTextToSpeech;
+class QAudioOutput;
+class QMediaPlayer;
+class QProcess;
+class QTemporaryDir;
 
 namespace folio::qt {
 
-class QtSpeechEngine : public folio::reader::SpeechEngine {
-  public:
-    // `engineName` empty: "flite" when available, else Qt's default engine.
-    explicit QtSpeechEngine(const QString& engineName = {});
-    ~QtSpeechEngine() override;
+// One voice of one synthesiser program.
+struct SpeechVoice {
+    QString program;     // "espeak-ng" or "flite"
+    QString id;          // what the program's voice option takes
+    QString description; // what the voice list shows
+};
 
-    // The engine in use ("" when none could be created).
-    QString engineName() const { return m_engineName; }
-    bool isAvailable() const { return m_speech != nullptr; }
+// The voices of every synthesiser program found on the PATH: Chinese voices first, then
+// English ones, then the rest in the programs' own order.
+std::vector<SpeechVoice> installedVoices();
+
+// Parses the table `espeak-ng --voices` prints.
+std::vector<SpeechVoice> parseEspeakVoices(const QString& table);
+// Parses the line `flite -lv` prints ("Voices available: kal slt ...").
+std::vector<SpeechVoice> parseFliteVoices(const QString& line);
+
+// The arguments that render `textFile` into `wavFile` with `voice` at a rate of -10..10.
+QStringList renderArguments(const SpeechVoice& voice, int rate, const QString& textFile,
+                            const QString& wavFile);
+
+// The synthesiser runs as a child process for each reading, so a fault inside it ends that
+// reading only, never the window. Reading is asynchronous: speak() returns at once.
+class ProcessSpeechEngine : public QObject, public folio::reader::SpeechEngine {
+    Q_OBJECT
+  public:
+    explicit ProcessSpeechEngine(QObject* parent = nullptr);
+    ProcessSpeechEngine(std::vector<SpeechVoice> voices, QObject* parent = nullptr);
+    ~ProcessSpeechEngine() override;
+
+    bool isAvailable() const { return !m_voices.empty(); }
 
     std::vector<std::string> voices() const override;
     std::vector<std::string> outputs() const override;
@@ -33,16 +60,33 @@ class QtSpeechEngine : public folio::reader::SpeechEngine {
     void stop() override;
 
     int formatType() const { return m_formatType; }
+    // The player of the spoken text: its position and duration are the reading's progress.
+    QMediaPlayer* player() const { return m_player; }
+    // The file the last reading was rendered into (empty before the first).
+    QString lastRendering() const { return m_wavFile; }
+
+  signals:
+    // The text is being rendered, is playing, or has ended.
+    void renderingStarted();
+    void playingStarted();
+    // A reading that could not be rendered; the message names the program and the fault.
+    void failed(const QString& message);
 
   private:
-    QString m_engineName;
-    std::unique_ptr<QTextToSpeech> m_speech;
-    QList<QVoice> m_voices;
-    int m_formatType = 0;
-    int m_output = -1;
-};
+    void rendered(int exitCode, bool crashed);
+    void killRenderer();
 
-// The engine the readers should use: flite when its plug-in is present.
-QString preferredSpeechEngine();
+    std::vector<SpeechVoice> m_voices;
+    int m_voice = -1;
+    int m_rate = 0;
+    int m_volume = folio::reader::DefaultVolume;
+    int m_formatType = 0;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcess* m_process = nullptr;
+    QMediaPlayer* m_player = nullptr;
+    QAudioOutput* m_audio = nullptr;
+    QString m_wavFile;
+    int m_readings = 0;
+};
 
 } // namespace folio::qt

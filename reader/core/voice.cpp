@@ -95,7 +95,7 @@ int audioFormatIndex(std::string_view name) {
 
 const std::vector<std::string>& defaultVoiceIniLines() {
     static const std::vector<std::string> lines = {
-        "语音=Microsoft Sam", "语速 = -3", "音量 = 100", "路径=", "真人语音 = 0",
+        "语音=" + std::string(DefaultVoiceName), "语速 = -3", "音量 = 100", "路径=", "真人语音 = 0",
     };
     return lines;
 }
@@ -249,6 +249,11 @@ void applyVoiceIni(SpeechEngine& engine, VoiceControls& controls,
                    const std::string& iniPath, VoiceLoadReport& report) {
     for (const VoiceIniEntry& entry : parseVoiceIni(lines)) {
         if (applyVoiceEntry(engine, controls, entry.key, entry.value))
+            continue;
+        // The reader writes this voice name itself into a new file; a machine without it is
+        // the usual case, not a fault of the user's settings, and the first voice stays.
+        if (mode == ApplyMode::ApplyWhatCan && entry.key == VoiceKey::Voice &&
+            entry.value == DefaultVoiceName)
             continue;
         report.skipped.push_back(iniPath + " line " + std::to_string(entry.line) + ": \"" +
                                  keyText(entry.key) + entry.value + "\" cannot be applied" +

@@ -56,6 +56,9 @@ inline constexpr std::string_view VoiceIniName = "Voice.ini";
 inline constexpr std::string_view NoAudioOutput = "没有音频输出";
 inline constexpr std::string_view SettingsTestText = "欢迎使用folioPage！";
 
+// The voice a new Voice.ini names.
+inline constexpr std::string_view DefaultVoiceName = "Microsoft Sam";
+
 inline constexpr int MinRate = -10, MaxRate = 10, DefaultRate = -3;
 inline constexpr int MinVolume = 0, MaxVolume = 100, DefaultVolume = 100;
 

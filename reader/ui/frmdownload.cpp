@@ -6,14 +6,17 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <utility>
 
 namespace folio::readerui {
@@ -49,7 +52,8 @@ class FrmDownload::Observer : public folio::fetch::FetchObserver {
     void downloadFailed(int, const std::string& reason) override {
         // The pass now waits for "停止"; the reason says which chapter and why.
         post([w = m_window, reason = qs(reason)] {
-            w->m_label2->setText(QStringLiteral("下载失败：") + reason);
+            // The pass waits for the user: the label says which button goes on.
+            w->m_label2->setText(QStringLiteral("下载失败，点“停止”继续：") + reason);
             w->m_label2->setToolTip(reason);
         });
     }
@@ -86,6 +90,7 @@ FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList lin
     m_text1 = new QLineEdit(this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     placeTwips(m_text1, 1200, 4440, 6960, 360);
+    m_text1->setText(m_settings.folder);
     m_command4 = new QPushButton(QStringLiteral("浏览(&B)"), this);
     m_command4->setObjectName(QStringLiteral("Command4"));
     placeTwips(m_command4, 8280, 4425, 1200, 390);
@@ -103,10 +108,14 @@ FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList lin
 
     m_label1 = new QLabel(this);
     m_label1->setObjectName(QStringLiteral("Label1"));
-    placeTwips(m_label1, 120, 5310, 9360, 300);
+    placeTwips(m_label1, 120, 5250, 9360, 270);
     m_label2 = new QLabel(this);
     m_label2->setObjectName(QStringLiteral("Label2"));
-    placeTwips(m_label2, 120, 5610, 9360, 300);
+    placeTwips(m_label2, 120, 5520, 9360, 480);
+    // A failure reason takes two lines here and is whole in the tooltip.
+    m_label2->setWordWrap(true);
+    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_progressBar1 = new QProgressBar(this);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -213,6 +222,13 @@ void FrmDownload::start() {
                           folio::qt::MessageIcon::Information);
         return;
     }
+    // A folder that is not there yet is made, so the chapters have somewhere to go.
+    if (!QDir().mkpath(m_text1->text())) {
+        messages().inform(this, QStringLiteral("提示！！！"),
+                          QStringLiteral("不能建立下载路径：") + m_text1->text(),
+                          folio::qt::MessageIcon::Exclamation);
+        return;
+    }
     m_command1->setEnabled(false);
     m_command2->setEnabled(false);
 
@@ -253,6 +269,25 @@ void FrmDownload::passEnded(const folio::fetch::FetchSummary& summary) {
     emit fetchFinished();
     if (std::exchange(m_closeWhenDone, false))
         close();
+}
+
+void FrmDownload::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Wholly on the screen, whatever the size of the reading window it opens beside.
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    if (parentWidget() && !m_placed) {
+        frame.moveCenter(parentWidget()->frameGeometry().center());
+        m_placed = true;
+    }
+    frame.moveLeft(std::clamp(frame.left(), room.left(),
+                              std::max(room.left(), room.right() - frame.width() + 1)));
+    frame.moveTop(std::clamp(frame.top(), room.top(),
+                             std::max(room.top(), room.bottom() - frame.height() + 1)));
+    move(frame.topLeft());
 }
 
 void FrmDownload::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,7 @@ struct FrmDownloadSettings {
     folio::fetch::DownloadOptions download;
     folio::qt::MessageService* messages = nullptr; // null: the real message boxes
     FolderChooser chooseFolder;                    // empty: the real folder picker
+    QString folder;                                // the download folder offered at start
 };
 
 class FrmDownload : public QWidget {
@@ -58,6 +59,7 @@ class FrmDownload : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     class Observer;
@@ -78,6 +80,7 @@ class FrmDownload : public QWidget {
     std::unique_ptr<Observer> m_observer;
     folio::fetch::FetchSummary m_summary;
     bool m_closeWhenDone = false;
+    bool m_placed = false;
 
     QListWidget* m_list3 = nullptr;
     QListWidget* m_list4 = nullptr;

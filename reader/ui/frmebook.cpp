@@ -23,6 +23,7 @@
 #include "uitext.h"
 #include "voice.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QAudioOutput>
@@ -32,11 +33,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonParseError>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +56,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <filesystem>
 
 namespace folio::readerui {
 
@@ -132,6 +137,12 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     m_profile = new QWebEngineProfile(this);
     // Pages are untrusted: they reach the book and the addresses allowed below, nothing else.
     folio::qt::guardPages(m_profile, m_prefix);
+    if (m_options.variant == Variant::Net) {
+        // The online book is kept as files: its pages need their own style sheets and
+        // pictures, which the request guard still confines to the program folder.
+        m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
+                                            true);
+    }
 
     m_webTree = new QWebEngineView(this);
     m_webTree->setObjectName(QStringLiteral("WebTree"));
@@ -164,6 +175,13 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     m_player->setObjectName(QStringLiteral("WMPlayer1"));
     m_audio = new QAudioOutput(this);
     m_player->setAudioOutput(m_audio);
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+            [this](QMediaPlayer::PlaybackState state) {
+                if (state == QMediaPlayer::StoppedState) {
+                    button(1, 18)->setVisible(true);
+                    button(1, 19)->setVisible(false);
+                }
+            });
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -186,6 +204,10 @@ FrmEBook::~FrmEBook() {
     delete m_webTree;
     delete m_webBook;
     m_webTree = m_webBook = nullptr;
+}
+
+FrmDownload* FrmEBook::downloadWindow() const {
+    return m_download;
 }
 
 QString FrmEBook::programName() const {
@@ -278,7 +300,8 @@ void FrmEBook::buildSpeechPanel() {
         s->setObjectName(QString::fromLatin1(name));
         s->setRange(min, max);
         s->setValue(value);
-        s->setFixedWidth(70);
+        s->setMinimumWidth(40);
+        s->setMaximumWidth(90);
         return s;
     };
 
@@ -286,7 +309,10 @@ void FrmEBook::buildSpeechPanel() {
     m_check1->setObjectName(QStringLiteral("Check1"));
     m_comVoice = new QComboBox(m_picture1);
     m_comVoice->setObjectName(QStringLiteral("ComVoice"));
-    m_comVoice->setMinimumWidth(110);
+    // Voice names are long; the list stays narrow and shows them whole when opened.
+    m_comVoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_comVoice->setMinimumContentsLength(8);
+    m_comVoice->view()->setMinimumWidth(260);
     m_slider1 = slider("Slider1", 0, 0, 0);
     m_volume = slider("Volume", reader::MinVolume, reader::MaxVolume, reader::DefaultVolume);
     m_rate = slider("Rate", reader::MinRate, reader::MaxRate, reader::DefaultRate);
@@ -330,6 +356,7 @@ void FrmEBook::buildSpeechPanel() {
         if (!m_fillingVoice && m_speech && i >= 0) {
             m_speech->setVoice(i);
             m_voice->voiceIndex = i;
+            keepVoiceSettings();
         }
     });
     connect(m_comOutput, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -348,14 +375,19 @@ void FrmEBook::buildSpeechPanel() {
         if (m_speech) {
             m_speech->setRate(v);
         }
+        keepVoiceSettings();
     });
     connect(m_volume, &QSlider::valueChanged, this, [this](int v) {
         if (m_speech) {
             m_speech->setVolume(v);
         }
+        keepVoiceSettings();
     });
-    connect(m_slider1, &QSlider::sliderMoved, this,
-            [this](int seconds) { m_player->setPosition(qint64(seconds) * 1000); });
+    connect(m_slider1, &QSlider::sliderMoved, this, [this](int seconds) {
+        if (m_player->isSeekable() && m_player->duration() > 0) {
+            m_player->setPosition(qint64(seconds) * 1000);
+        }
+    });
 }
 
 void FrmEBook::buildAddressBox() {
@@ -374,7 +406,7 @@ void FrmEBook::buildAddressBox() {
     row->addWidget(m_comURL, 1);
     m_picture2->resize(420, 34);
     connect(m_comURL, &QComboBox::activated, this, [this](int) { addressChosen(); });
-    m_comURL->lineEdit()->installEventFilter(this);
+    connect(m_comURL->lineEdit(), &QLineEdit::returnPressed, this, &FrmEBook::addressChosen);
 }
 
 QToolBar* FrmEBook::toolbar(int number) const {
@@ -405,11 +437,9 @@ bool FrmEBook::contentsCollapsed() const {
 // ---- layout ------------------------------------------------------------------------------
 
 int FrmEBook::toolbarHeightTwips() const {
-    int px = m_toolbar1->height() + m_toolbar2->height();
-    if (m_toolbar3) {
-        px += m_toolbar3->height();
-    }
-    return pixelsToTwips(px);
+    // Everything above the panes: the toolbars and, on a narrow window, the speech panel's
+    // own row.
+    return pixelsToTwips(m_topHeight);
 }
 
 void FrmEBook::applyLayout(int treeWidth) {
@@ -417,19 +447,64 @@ void FrmEBook::applyLayout(int treeWidth) {
     // toolbar's row.
     const int w = width();
     int y = 0;
+    // A window too narrow for the captions keeps every button, as icons with tooltips.
+    if (m_toolbarTextWidth == 0) {
+        m_toolbarTextWidth = m_toolbar1->sizeHint().width();
+    }
+    const bool captions = w >= m_toolbarTextWidth;
+    for (QToolBar* bar : {m_toolbar1, m_toolbar2}) {
+        bar->setToolButtonStyle(captions ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+        bar->setIconSize(captions ? QSize(24, 24) : QSize(20, 20));
+    }
     m_toolbar1->setGeometry(0, y, w, m_toolbar1->sizeHint().height());
     y += m_toolbar1->height();
     const int bar2Width = std::min(w, m_toolbar2->sizeHint().width());
     m_toolbar2->setGeometry(0, y, w, m_toolbar2->sizeHint().height());
-    m_picture1->setGeometry(bar2Width, y, std::max(0, w - bar2Width), m_toolbar2->height());
+    // The speech panel sits beside the second toolbar when there is room for all of it;
+    // otherwise it takes a row of its own and drops the captions it can do without.
+    for (const char* name : {"Label2", "Label5", "Label6"}) {
+        if (auto* l = m_picture1->findChild<QLabel*>(QString::fromLatin1(name))) {
+            l->setVisible(true);
+        }
+    }
+    const int panelHeight = std::max(m_toolbar2->height(), m_picture1->sizeHint().height());
+    if (w - bar2Width >= m_picture1->sizeHint().width()) {
+        m_picture1->setGeometry(bar2Width, y, w - bar2Width, m_toolbar2->height());
+        y += m_toolbar2->height();
+    } else {
+        y += m_toolbar2->height();
+        for (const char* name : {"Label5", "Label6", "Label2"}) {
+            if (m_picture1->sizeHint().width() <= w) {
+                break;
+            }
+            if (auto* l = m_picture1->findChild<QLabel*>(QString::fromLatin1(name))) {
+                l->setVisible(false);
+            }
+        }
+        m_picture1->setGeometry(0, y, w, panelHeight);
+        y += panelHeight;
+    }
     m_picture1->raise();
-    y += m_toolbar2->height();
     if (m_toolbar3) {
         m_toolbar3->setGeometry(0, y, w, m_toolbar3->sizeHint().height());
+        if (m_picture2) {
+            // The address box fills the download toolbar's row after its one button.
+            const int left = m_toolbar3->widgetForAction(button(3, 1))
+                                 ? m_toolbar3->widgetForAction(button(3, 1))->geometry().right() + 8
+                                 : 120;
+            m_picture2->setGeometry(
+                left, y, std::max(0, w - left),
+                std::max(m_toolbar3->height(), m_picture2->sizeHint().height()));
+            m_picture2->raise();
+            y += m_picture2->height();
+        } else {
+            y += m_toolbar3->height();
+        }
     }
+    m_topHeight = y;
 
     const PaneLayout l =
-        layoutPanes(pixelsToTwips(width()), pixelsToTwips(height()), toolbarHeightTwips(),
+        layoutPanes(pixelsToTwips(width()), pixelsToTwips(height()), pixelsToTwips(y),
                     pixelsToTwips(m_toolbar1->height()), treeWidth);
     auto place = [](QWidget* widget, const TwipRect& r) {
         widget->setGeometry(twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
@@ -439,14 +514,6 @@ void FrmEBook::applyLayout(int treeWidth) {
     place(m_pic, l.bar);
     place(m_webBook, l.book);
     m_treeWidth = treeWidth;
-
-    if (m_picture2) {
-        // The address box takes the room the first toolbar leaves, within reason.
-        const int room = w - m_toolbar1->sizeHint().width() - 8;
-        m_picture2->resize(std::clamp(room, 220, 480), m_toolbar1->height());
-        m_picture2->move(std::max(0, w - m_picture2->width()), 0);
-        m_picture2->raise();
-    }
 }
 
 void FrmEBook::resizeEvent(QResizeEvent* event) {
@@ -485,12 +552,6 @@ bool FrmEBook::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (m_comURL && watched == m_comURL->lineEdit() && event->type() == QEvent::KeyRelease) {
-        const auto* ke = static_cast<QKeyEvent*>(event);
-        if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-            addressChosen();
-        }
-    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -508,8 +569,7 @@ void FrmEBook::load() {
     applyZoom(m_zoomLevel);
     selectLanguage();
     if (m_options.variant == Variant::Net && m_options.downloads) {
-        startDownload(contentsDownload(utf8(m_onlineBase), utf8(m_programFolder)));
-        startDownload(indexDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+        refreshLibrary();
     }
     m_timer1->start();
 }
@@ -558,14 +618,45 @@ void FrmEBook::loadVoice() {
     m_voice = std::make_unique<reader::VoiceControls>();
     m_speech = m_options.speech;
     if (!m_speech) {
-        m_ownSpeech = std::make_unique<folio::qt::QtSpeechEngine>();
+        auto engine = std::make_unique<folio::qt::ProcessSpeechEngine>();
+        m_processSpeech = engine.get();
+        // A reading that cannot be rendered is told once, not left as a silent button.
+        connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::failed, this,
+                [this](const QString& message) {
+                    messages().inform(this, programName(), message,
+                                      folio::qt::MessageIcon::Exclamation);
+                });
+        m_ownSpeech = std::move(engine);
         m_speech = m_ownSpeech.get();
     }
     const reader::VoiceLoadReport report =
         reader::LoadVoice(*m_speech, *m_voice, utf8(m_programFolder));
+    if (auto lines = readAnsiLines(reader::voiceIniPath(utf8(m_programFolder)))) {
+        for (const reader::VoiceIniEntry& e : reader::parseVoiceIni(*lines)) {
+            if (e.key == reader::VoiceKey::Folder) {
+                m_savedVoiceFolder = e.value;
+            }
+        }
+    }
     showSpeechControls();
     if (report.failed()) {
         setWindowTitle(QStringLiteral("folioPage"));
+    }
+}
+
+void FrmEBook::keepVoiceSettings() {
+    // What the user chose on the toolbar is there again at the next start.
+    if (m_fillingVoice || !m_voice || m_voice->voiceIndex < 0) {
+        return;
+    }
+    reader::VoiceSettings settings;
+    settings.voice = m_voice->voiceName();
+    settings.rate = m_rate->value();
+    settings.volume = m_volume->value();
+    settings.folder = m_savedVoiceFolder;
+    settings.recorded = m_check1->isChecked();
+    if (auto saved = reader::saveVoiceIni(utf8(m_programFolder), settings); !saved) {
+        setToolTip(qs(saved.error().message));
     }
 }
 
@@ -598,14 +689,36 @@ void FrmEBook::loadHtml() {
     if (m_options.variant == Variant::Net) {
         setWindowTitle(QStringLiteral("folioNet"));
         if (m_onlineBase.isEmpty()) {
+            // The settings lie beside the book; a book folder without them uses the ones
+            // beside the program.
+            QString folder = m_programFolder;
+            if (!QFileInfo::exists(
+                    QDir(folder).filePath(qs(std::string(fetch::NetSettingsFileName))))) {
+                folder = QCoreApplication::applicationDirPath();
+            }
             m_onlineBase = m_options.onlineBase.isEmpty()
-                               ? qs(fetch::readNetSettings(utf8(m_programFolder)).libraryBase)
+                               ? qs(fetch::readNetSettings(utf8(folder)).libraryBase)
                                : m_options.onlineBase;
         }
         folio::qt::PageRequestGuard::of(m_profile)->policy().allowWebAddress(m_onlineBase);
-        m_webTree->load(QUrl(m_prefix + QStringLiteral("tree/tree.html")));
         m_homeAddress = m_prefix + QStringLiteral("index.html");
-        m_webBook->load(QUrl(m_homeAddress));
+        // A page not kept yet would show the browser's own error page until the library's
+        // copy arrives: the pane waits with a word of its own instead.
+        const QString waiting = QStringLiteral(
+            "<html><head><meta charset='utf-8'></head><body style='font-family:sans-serif;"
+            "margin:2em'>正在从在线书库下载……</body></html>");
+        const QUrl tree(m_prefix + QStringLiteral("tree/tree.html"));
+        const QUrl home(m_homeAddress);
+        if (m_options.downloads && !QFileInfo(tree.toLocalFile()).isFile()) {
+            showMessage(m_webTree, waiting);
+        } else {
+            m_webTree->load(tree);
+        }
+        if (m_options.downloads && !QFileInfo(home.toLocalFile()).isFile()) {
+            showMessage(m_webBook, waiting);
+        } else {
+            m_webBook->load(home);
+        }
         return;
     }
 
@@ -651,10 +764,134 @@ void FrmEBook::selectLanguage() {
     folio::qt::SelectLanguageFromLocale(m_programFolder);
 }
 
-void FrmEBook::startDownload(const Download& d) {
-    // The window keeps working while the file comes; nobody waits for the result.
+void FrmEBook::fetchInBackground(std::vector<Download> list,
+                                 std::function<void(const std::vector<std::string>&)> done) {
+    std::erase_if(m_downloads, [](std::future<bool>& f) {
+        return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    ++m_pendingDownloads;
+    // The window keeps working while the files come. The window's destruction waits for the
+    // worker (the futures), and a result posted to a window that is gone is dropped.
     m_downloads.push_back(
-        std::async(std::launch::async, [d] { return fetch::DownloadFile(d.url, d.localFile); }));
+        std::async(std::launch::async, [this, list = std::move(list), done = std::move(done)] {
+            std::vector<std::string> errors;
+            for (const Download& d : list) {
+                // The library's folders (tree/ ...) are made here on first use.
+                std::error_code ec;
+                std::filesystem::create_directories(
+                    std::filesystem::path(d.localFile).parent_path(), ec);
+                auto result = fetch::downloadToFile(d.url, d.localFile);
+                errors.push_back(result ? std::string() : result.error().message);
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, done, errors] {
+                    --m_pendingDownloads;
+                    done(errors);
+                },
+                Qt::QueuedConnection);
+            return true;
+        }));
+}
+
+void FrmEBook::fetchPage(const Download& page, std::function<void(const std::string&)> done) {
+    fetchInBackground({page}, [this, page, done](const std::vector<std::string>& errors) {
+        if (!errors.front().empty()) {
+            done(errors.front());
+            return;
+        }
+        // What the page needs, resolved against its place in the library and on disk; only
+        // what is not kept yet, and never a file outside the program folder.
+        std::vector<Download> needed;
+        const QUrl pageUrl(qs(page.url));
+        const QDir pageDir = QFileInfo(qs(page.localFile)).absoluteDir();
+        const QString root = QDir(m_programFolder).absolutePath() + QLatin1Char('/');
+        const auto bytes = readFileBytes(page.localFile);
+        const std::string html = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+        for (const std::string& ref : pageResources(html)) {
+            const QString local = QDir::cleanPath(pageDir.filePath(qs(ref)));
+            if (!local.startsWith(root) || QFileInfo::exists(local)) {
+                continue;
+            }
+            needed.push_back({utf8(pageUrl.resolved(QUrl(qs(ref))).toString()), utf8(local)});
+        }
+        if (needed.empty()) {
+            done({});
+            return;
+        }
+        fetchInBackground(std::move(needed), [done](const std::vector<std::string>&) { done({}); });
+    });
+}
+
+void FrmEBook::refreshLibrary() {
+    const Download tree = contentsDownload(utf8(m_onlineBase), utf8(m_programFolder));
+    const Download index = indexDownload(utf8(m_onlineBase), utf8(m_programFolder));
+    auto results =
+        std::make_shared<std::pair<int, std::vector<std::string>>>(0, std::vector<std::string>(2));
+    auto show = [this, results, tree, index] {
+        bool reached = false;
+        const std::pair<QWebEngineView*, const Download*> panes[] = {{m_webTree, &tree},
+                                                                     {m_webBook, &index}};
+        for (int i = 0; i < 2; ++i) {
+            QWebEngineView* view = panes[i].first;
+            const QString file = qs(panes[i].second->localFile);
+            const std::string& error = results->second[static_cast<std::size_t>(i)];
+            reached = reached || error.empty();
+            const QUrl url = QUrl::fromLocalFile(file);
+            // The page pane is reloaded only while it still shows the home page or a word of
+            // the reader's own.
+            const bool showsIt =
+                view == m_webTree || view->url() == url || !view->url().isLocalFile();
+            if (error.empty()) {
+                if (showsIt) {
+                    view->load(url);
+                }
+            } else if (!QFileInfo(file).isFile() && showsIt) {
+                showMessage(view, qs(unreachablePage(utf8(m_onlineBase), error)));
+            }
+        }
+        emit libraryRefreshed(reached);
+    };
+    for (int i = 0; i < 2; ++i) {
+        fetchPage(i == 0 ? tree : index, [results, i, show](const std::string& error) {
+            results->second[static_cast<std::size_t>(i)] = error;
+            if (++results->first == 2) {
+                show();
+            }
+        });
+    }
+}
+
+bool FrmEBook::onlinePageNavigation(const QUrl& url) {
+    if (!m_options.downloads || !url.isLocalFile()) {
+        return true;
+    }
+    const QString folder = QDir(m_programFolder).absolutePath();
+    const QString local = QDir::cleanPath(url.toLocalFile());
+    const std::string relative = libraryPath(utf8(folder), utf8(local));
+    if (relative.empty() || relative == "tree.html") {
+        return true;
+    }
+    // The contents page's links name the book's pages beside the home page.
+    const QString page = QDir(folder).filePath(qs(relative));
+    const QUrl pageUrl = QUrl::fromLocalFile(page);
+    if (page != local) {
+        QTimer::singleShot(0, this, [this, pageUrl] { m_webBook->load(pageUrl); });
+        return false;
+    }
+    if (QFileInfo(page).isFile()) {
+        return true;
+    }
+    // A page not kept yet comes from the library first.
+    const std::string address = utf8(m_onlineBase) + "book/" + relative;
+    fetchPage({address, utf8(page)}, [this, pageUrl, address](const std::string& error) {
+        if (error.empty()) {
+            m_webBook->load(pageUrl);
+        } else {
+            showMessage(m_webBook, qs(unreachablePage(address, error)));
+        }
+    });
+    return false;
 }
 
 // ---- the panes ---------------------------------------------------------------------------
@@ -665,25 +902,82 @@ void FrmEBook::showDocument(QWebEngineView* view, const QString& html) {
     view->load(QUrl(QStringLiteral("about:blank")));
 }
 
+void FrmEBook::showMessage(QWebEngineView* view, const QString& html) {
+    // A document of its own address: a page load asked for afterwards always replaces it,
+    // which a text written into a blank document cannot promise.
+    view->setHtml(html);
+}
+
 void FrmEBook::onPaneLoaded(QWebEngineView* view, bool ok) {
     auto it = m_pendingHtml.find(view);
     if (it != m_pendingHtml.end() && view->url() == QUrl(QStringLiteral("about:blank"))) {
-        const QString script = QStringLiteral("document.open();document.write(") +
-                               scriptString(it.value()) + QStringLiteral(");document.close();");
+        // Only into the blank document: a page that has started loading meanwhile keeps its
+        // own text.
+        const QString script =
+            QStringLiteral("if(location.href==='about:blank'){document.open();document.write(") +
+            scriptString(it.value()) + QStringLiteral(");document.close();}");
         m_pendingHtml.erase(it);
-        view->page()->runJavaScript(script);
+        view->page()->runJavaScript(script, [this, view](const QVariant&) { reportPane(view); });
+        return;
+    }
+    reportPane(view);
+    // The reader's own messages are no page of the book: no caption, no history.
+    if (view->url().scheme() == QLatin1String("data")) {
         return;
     }
     if (view == m_webBook && ok && m_options.variant == Variant::Net) {
         setWindowTitle(qs(onlineCaption(utf8(view->title()))));
         const QString address = view->url().toString();
-        m_comURL->addItem(address);
+        if (m_comURL->findText(address) < 0) {
+            m_comURL->addItem(address);
+        }
         m_comURL->setEditText(address);
     }
 }
 
+void FrmEBook::reportPane(QWebEngineView* view) {
+    // FOLIO_READER_REPORT names a file that gets one line per document a pane shows: the
+    // pane, its address and its text. End-to-end tests read it; so can a bug report.
+    static const QString reportFile = qEnvironmentVariable("FOLIO_READER_REPORT");
+    if (reportFile.isEmpty()) {
+        return;
+    }
+    QPointer<QWebEngineView> pane(view);
+    // Pages that build themselves by script after loading are reported once more.
+    if (!m_reportAgain.contains(view)) {
+        m_reportAgain.insert(view);
+        QTimer::singleShot(1000, this, [this, pane] {
+            if (pane) {
+                reportPane(pane);
+                m_reportAgain.remove(pane);
+            }
+        });
+    }
+    // The document's own address: the pane's may already be the next one's.
+    view->page()->runJavaScript(QStringLiteral("[location.href, document.title+' | '+"
+                                               "(document.body?document.body.innerText:'')]"),
+                                [pane](const QVariant& result) {
+                                    const QVariantList parts = result.toList();
+                                    if (!pane || parts.size() != 2) {
+                                        return;
+                                    }
+                                    const QString line = pane->objectName() + QLatin1Char('\t') +
+                                                         parts[0].toString() + QLatin1Char('\t') +
+                                                         parts[1].toString().simplified() +
+                                                         QLatin1Char('\n');
+                                    QFile file(reportFile);
+                                    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+                                        file.write(line.toUtf8());
+                                    }
+                                });
+}
+
 bool FrmEBook::contentsNavigation(const QUrl& url, bool mainFrame) {
     if (!mainFrame) {
+        return true;
+    }
+    // The reader's own messages stay where they were put.
+    if (url.scheme() == QLatin1String("data")) {
         return true;
     }
     const QString address = url.toString();
@@ -695,8 +989,11 @@ bool FrmEBook::contentsNavigation(const QUrl& url, bool mainFrame) {
 }
 
 bool FrmEBook::pageNavigation(const QUrl& url, bool mainFrame) {
-    if (!mainFrame || m_options.variant != Variant::Page) {
+    if (!mainFrame) {
         return true;
+    }
+    if (m_options.variant == Variant::Net) {
+        return onlinePageNavigation(url);
     }
     if (isSoundLink(utf8(url.toString()))) {
         QTimer::singleShot(0, this, [this, url] { playSoundLink(url); });
@@ -870,6 +1167,18 @@ void FrmEBook::find() {
 void FrmEBook::openFullScreen() {
     // The window deletes itself when full screen ends.
     auto* full = new FrmFullScreen(this, QUrl(), m_profile);
+    m_fullScreenPage = QUrl();
+    connect(full->webB(), &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
+        if (url.isValid() && url != QUrl(QStringLiteral("about:blank"))) {
+            m_fullScreenPage = url;
+        }
+    });
+    // The chapter reached in full screen is where the reader goes on reading.
+    connect(full, &QObject::destroyed, this, [this] {
+        if (m_fullScreenPage.isValid() && m_fullScreenPage != m_webBook->url()) {
+            m_webBook->load(m_fullScreenPage);
+        }
+    });
     full->open();
     full->navigate(m_webBook->url());
 }
@@ -917,6 +1226,7 @@ void FrmEBook::openSettings() {
         if (voice >= 0) {
             m_comVoice->setCurrentIndex(voice);
         }
+        m_savedVoiceFolder = settings.folder;
         m_rate->setValue(settings.rate);
         m_volume->setValue(settings.volume);
         m_check1->setChecked(settings.recorded);
@@ -925,7 +1235,7 @@ void FrmEBook::openSettings() {
     if (m_options.makeSpeech) {
         own = m_options.makeSpeech();
     } else if (!m_options.speech) {
-        own = std::make_unique<folio::qt::QtSpeechEngine>();
+        own = std::make_unique<folio::qt::ProcessSpeechEngine>();
     }
     if (own) {
         FrmSet settings(this, std::move(own), m_programFolder, applied, m_options.messages);
@@ -997,14 +1307,33 @@ void FrmEBook::save() {
 
 void FrmEBook::update() {
     if (m_options.variant == Variant::Net && m_options.downloads) {
-        startDownload(contentsDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+        const Download tree = contentsDownload(utf8(m_onlineBase), utf8(m_programFolder));
+        fetchPage(tree, [this, tree](const std::string& error) {
+            if (error.empty()) {
+                m_webTree->load(QUrl::fromLocalFile(qs(tree.localFile)));
+            } else {
+                messages().inform(this, programName(),
+                                  QStringLiteral("无法连接在线书库，目录没有更新：\n") + qs(error),
+                                  folio::qt::MessageIcon::Exclamation);
+            }
+        });
     }
 }
 
 void FrmEBook::bookshelf() {
     if (m_options.variant == Variant::Net) {
         if (m_options.downloads) {
-            startDownload(indexDownload(utf8(m_onlineBase), utf8(m_programFolder)));
+            const Download index = indexDownload(utf8(m_onlineBase), utf8(m_programFolder));
+            fetchPage(index, [this, index](const std::string& error) {
+                if (error.empty()) {
+                    m_webBook->load(QUrl::fromLocalFile(qs(index.localFile)));
+                } else {
+                    messages().inform(this, programName(),
+                                      QStringLiteral("无法连接在线书库，首页没有更新：\n") +
+                                          qs(error),
+                                      folio::qt::MessageIcon::Exclamation);
+                }
+            });
         }
         return;
     }
@@ -1020,28 +1349,45 @@ void FrmEBook::downloadChapters() {
         settings.novelSiteName = qs(net.novelSiteName);
         settings.authorPrefix = net.authorPrefix();
         settings.messages = m_options.messages;
+        // Chapters go to a folder of the book's own unless the user picks another.
+        settings.folder = QDir(m_programFolder).filePath(QStringLiteral("download"));
         m_download = new FrmDownload(this, {}, {}, settings);
     }
     m_download->show();
     m_download->raise();
     m_download->setLinks({}, {});
-    // Every "A" element of the page, in document order: its text and its address.
-    const QString script =
-        QStringLiteral("Array.prototype.filter.call(document.getElementsByTagName('*'),"
-                       "function(e){return e.tagName.toUpperCase()=='A';})"
-                       ".map(function(e){return [e.innerText, e.href || ''];})");
+    // Every "A" element of the page, in document order: its text and its address, as one
+    // JSON text (a list of lists does not always survive the trip out of the page).
+    const QString script = QStringLiteral(
+        "(function(){var r=[],a=document.getElementsByTagName('a');"
+        "for(var i=0;i<a.length;++i){r.push([String(a[i].innerText||a[i].textContent||''),"
+        "String(a[i].href||'')]);}return JSON.stringify(r);})()");
     QPointer<FrmDownload> window = m_download;
-    m_webBook->page()->runJavaScript(script, [window](const QVariant& result) {
+    const QString base = m_onlineBase;
+    const QString folder = QDir(m_programFolder).absolutePath();
+    m_webBook->page()->runJavaScript(script, [window, base, folder](const QVariant& result) {
         if (!window) {
             return;
         }
         QStringList texts, targets;
-        for (const QVariant& link : result.toList()) {
-            const QVariantList pair = link.toList();
-            if (pair.size() == 2) {
-                texts << pair[0].toString();
-                targets << pair[1].toString();
+        const QJsonDocument doc = QJsonDocument::fromJson(result.toString().toUtf8());
+        for (const QJsonValue& link : doc.array()) {
+            const QJsonArray pair = link.toArray();
+            if (pair.size() != 2) {
+                continue;
             }
+            texts << pair[0].toString().trimmed();
+            // A page of the book kept here is fetched from where it came from.
+            QString target = pair[1].toString();
+            const QUrl url(target);
+            if (url.isLocalFile()) {
+                const std::string address =
+                    libraryAddress(utf8(base), utf8(folder), utf8(url.toLocalFile()));
+                if (!address.empty()) {
+                    target = qs(address);
+                }
+            }
+            targets << target;
         }
         window->setLinks(texts, targets);
     });
@@ -1058,11 +1404,16 @@ void FrmEBook::addressChosen() {
 }
 
 void FrmEBook::timerTick() {
-    if (m_player->playbackState() != QMediaPlayer::PlayingState) {
+    QMediaPlayer* player = m_player;
+    if (m_processSpeech &&
+        m_processSpeech->player()->playbackState() == QMediaPlayer::PlayingState) {
+        player = m_processSpeech->player();
+    }
+    if (player->playbackState() != QMediaPlayer::PlayingState) {
         return;
     }
-    const qint64 position = m_player->position();
-    const qint64 duration = m_player->duration();
+    const qint64 position = player->position();
+    const qint64 duration = player->duration();
     m_label7->setText(qs(playerTimeText(position)));
     m_label8->setText(qs(playerTimeText(duration)));
     m_slider1->setMaximum(static_cast<int>(duration / 1000));

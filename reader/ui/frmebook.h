@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -40,6 +41,7 @@ struct VoiceControls;
 } // namespace folio::reader
 namespace folio::qt {
 class MessageService;
+class ProcessSpeechEngine;
 class ResSchemeHandler;
 } // namespace folio::qt
 
@@ -103,6 +105,18 @@ class FrmEBook : public QWidget {
     // Zooms the page pane's current document (nothing when it holds none).
     void applyZoom(int percent);
 
+    // folioNet: the online library's base address in use.
+    QString onlineBase() const { return m_onlineBase; }
+    // folioNet: the downloads started and not yet handed back to the window.
+    int pendingDownloads() const { return m_pendingDownloads; }
+    FrmDownload* downloadWindow() const;
+    QComboBox* addressBox() const { return m_comURL; }
+
+  signals:
+    // folioNet: a refresh from the online library has ended and the panes were told what to
+    // show (the fresh copies, or the message that the library could not be reached).
+    void libraryRefreshed(bool reached);
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -118,10 +132,21 @@ class FrmEBook : public QWidget {
     void loadVoice();
     void loadHtml();
     void selectLanguage();
-    void startDownload(const Download& d);
+    // Downloads on a worker thread; `done` gets one message per download ("" when it
+    // succeeded) on the window's thread.
+    void fetchInBackground(std::vector<Download> list,
+                           std::function<void(const std::vector<std::string>&)> done);
+    // Downloads a page, then whatever it needs that is not kept yet; `done` gets the page's
+    // own result.
+    void fetchPage(const Download& page, std::function<void(const std::string&)> done);
+    void refreshLibrary();
+    bool onlinePageNavigation(const QUrl& url);
+    void keepVoiceSettings();
 
     void showDocument(QWebEngineView* view, const QString& html);
+    void showMessage(QWebEngineView* view, const QString& html);
     void onPaneLoaded(QWebEngineView* view, bool ok);
+    void reportPane(QWebEngineView* view);
     bool contentsNavigation(const QUrl& url, bool mainFrame);
     bool pageNavigation(const QUrl& url, bool mainFrame);
     void playSoundLink(const QUrl& url);
@@ -156,6 +181,7 @@ class FrmEBook : public QWidget {
     ReaderOptions m_options;
     std::unique_ptr<folio::qt::MessageService> m_ownMessages;
     std::unique_ptr<folio::reader::SpeechEngine> m_ownSpeech;
+    folio::qt::ProcessSpeechEngine* m_processSpeech = nullptr; // m_ownSpeech, when it is ours
     folio::reader::SpeechEngine* m_speech = nullptr;
     std::unique_ptr<folio::reader::VoiceControls> m_voice;
 
@@ -173,6 +199,7 @@ class FrmEBook : public QWidget {
     QWebEngineProfile* m_profile = nullptr;
     folio::qt::ResSchemeHandler* m_handler = nullptr;
     QHash<QWebEngineView*, QString> m_pendingHtml;
+    QSet<QWebEngineView*> m_reportAgain;
 
     ImageList* m_images = nullptr;
     QToolBar* m_toolbar1 = nullptr;
@@ -200,6 +227,11 @@ class FrmEBook : public QWidget {
     std::unique_ptr<QIODevice> m_sound;
     QString m_playerUrl;
     bool m_fillingVoice = false;
+    std::string m_savedVoiceFolder; // the folder Voice.ini holds (Text1 keeps the one in use)
+    QUrl m_fullScreenPage;          // the last page shown in full screen
+    int m_pendingDownloads = 0;
+    int m_topHeight = 0;        // pixels above the panes
+    int m_toolbarTextWidth = 0; // the first toolbar's width with its captions
     bool m_bookLoading = false;
 
     QPointer<FrmDownload> m_download;

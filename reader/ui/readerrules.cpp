@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <regex>
 
 namespace folio::readerui {
 
@@ -77,6 +78,89 @@ Download contentsDownload(const std::string& base, const std::string& programFol
 
 Download indexDownload(const std::string& base, const std::string& programFolder) {
     return {base + "book/index.html", programFolder + "/index.html"};
+}
+
+std::vector<std::string> pageResources(std::string_view html) {
+    static const std::regex element(R"(<(link|img|script|embed|source|audio|video)\b[^>]*>)",
+                                    std::regex::icase);
+    static const std::regex attribute(R"re(\b(href|src)\s*=\s*("([^"]*)"|'([^']*)'|([^\s>]+)))re",
+                                      std::regex::icase);
+    static const std::regex scheme(R"(^[A-Za-z][A-Za-z0-9+.-]*:)");
+    std::vector<std::string> found;
+    const std::string text(html);
+    for (auto e = std::sregex_iterator(text.begin(), text.end(), element);
+         e != std::sregex_iterator(); ++e) {
+        const std::string tag = e->str();
+        for (auto a = std::sregex_iterator(tag.begin(), tag.end(), attribute);
+             a != std::sregex_iterator(); ++a) {
+            std::string value = (*a)[3].matched   ? (*a)[3].str()
+                                : (*a)[4].matched ? (*a)[4].str()
+                                                  : (*a)[5].str();
+            value = value.substr(0, value.find_first_of("?#"));
+            if (value.empty() || value[0] == '/' || value[0] == '\\' ||
+                std::regex_search(value, scheme)) {
+                continue;
+            }
+            if (std::find(found.begin(), found.end(), value) == found.end())
+                found.push_back(value);
+        }
+    }
+    return found;
+}
+
+std::string libraryPath(const std::string& programFolder, const std::string& localFile) {
+    std::string folder = programFolder;
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    std::string file = localFile;
+    std::replace(file.begin(), file.end(), '\\', '/');
+    if (file.size() <= folder.size() || file.compare(0, folder.size(), folder) != 0)
+        return {};
+    std::string relative = file.substr(folder.size());
+    // A path that climbs out again is not the book's.
+    if (relative == ".." || relative.starts_with("../") ||
+        relative.find("/../") != std::string::npos)
+        return {};
+    constexpr std::string_view TreeFolder = "tree/";
+    if (relative.starts_with(TreeFolder))
+        relative.erase(0, TreeFolder.size());
+    return relative;
+}
+
+std::string libraryAddress(const std::string& base, const std::string& programFolder,
+                           const std::string& localFile) {
+    const std::string relative = libraryPath(programFolder, localFile);
+    return relative.empty() ? std::string() : base + "book/" + relative;
+}
+
+std::string unreachablePage(std::string_view address, std::string_view reason) {
+    auto escape = [](std::string_view t) {
+        std::string out;
+        for (char c : t) {
+            switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            default:
+                out += c;
+            }
+        }
+        return out;
+    };
+    return "<html><head><meta charset='utf-8'><title>无法连接在线书库</title></head>"
+           "<body style='font-family:sans-serif;margin:2em'><h3>无法连接在线书库</h3>"
+           "<p>在线书库 " +
+           escape(address) +
+           " 现在无法访问，本地也还没有这本书的副本。</p><p>请检查网络连接，稍后点工具栏上的"
+           "“更新”或“刷新”再试。</p><p style='color:#777;font-size:small'>" +
+           escape(reason) + "</p></body></html>";
 }
 
 std::string onlineCaption(std::string_view title) {

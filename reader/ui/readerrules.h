@@ -87,6 +87,24 @@ struct Download {
 Download contentsDownload(const std::string& base, const std::string& programFolder);
 Download indexDownload(const std::string& base, const std::string& programFolder);
 
+// The addresses of what a page needs to be shown (style sheets, pictures, scripts, sounds of
+// link/img/script/embed/source elements), relative ones only, each once, in page order.
+// Links to other pages (A elements) are not among them: they are fetched when followed.
+std::vector<std::string> pageResources(std::string_view html);
+
+// A local file's place in the online library, relative to its "book/" folder; empty when the
+// file lies outside the program folder. The contents page is kept as "tree/tree.html" but is
+// "tree.html" there, and the addresses of its relative links ("tree/chapter01.html") mean
+// the book's pages beside the home page ("chapter01.html").
+std::string libraryPath(const std::string& programFolder, const std::string& localFile);
+
+// base + "book/" + libraryPath(), or empty.
+std::string libraryAddress(const std::string& base, const std::string& programFolder,
+                           const std::string& localFile);
+
+// The page shown in a pane when the library could not be reached and no copy is kept.
+std::string unreachablePage(std::string_view address, std::string_view reason);
+
 // "folioNet-" + the page title.
 std::string onlineCaption(std::string_view title);
 

@@ -108,6 +108,41 @@ TEST(Online, LocalPrefixAndDownloads) {
     EXPECT_EQ(onlineCaption("第一章"), "folioNet-第一章");
 }
 
+TEST(Online, PageResourcesAreTheRelativeAddressesAPageNeeds) {
+    const auto found = pageResources(
+        "<LINK rel=stylesheet href='style.css'><img src=\"pics/cover.png?v=2\" alt=x>"
+        "<a href=\"chapter01.html\">one</a><script src=tree.js></script>"
+        "<img src=\"http://elsewhere/x.png\"><img src=\"/etc/passwd\"><img src=\"data:x\">"
+        "<link href=\"style.css\"><embed src=\"bell.mp3\"><img src=\"#top\">");
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"style.css", "pics/cover.png", "tree.js", "bell.mp3"}));
+    EXPECT_TRUE(pageResources("<p>no elements</p><img>").empty());
+}
+
+TEST(Online, LocalFilesMapOntoTheLibrarysBookFolder) {
+    EXPECT_EQ(libraryPath("/r", "/r/index.html"), "index.html");
+    EXPECT_EQ(libraryPath("/r/", "/r/tree/tree.html"), "tree.html");
+    // The contents page's relative links mean the pages beside the home page.
+    EXPECT_EQ(libraryPath("/r", "/r/tree/chapter01.html"), "chapter01.html");
+    EXPECT_EQ(libraryPath("/r", "/r/sub/page.html"), "sub/page.html");
+    EXPECT_EQ(libraryPath("C:\\Reader", "C:\\Reader\\index.html"), "index.html");
+    EXPECT_EQ(libraryPath("/r", "/other/index.html"), "");
+    EXPECT_EQ(libraryPath("/r", "/rr/index.html"), "");
+    EXPECT_EQ(libraryPath("/r", "/r/../etc/passwd"), "");
+    EXPECT_EQ(libraryPath("/r", "/r/"), "");
+    EXPECT_EQ(libraryAddress("http://h:1/", "/r", "/r/tree/tree.html"),
+              "http://h:1/book/tree.html");
+    EXPECT_EQ(libraryAddress("http://h:1/", "/r", "/x/tree.html"), "");
+}
+
+TEST(Online, UnreachablePageNamesTheLibraryAndEscapesTheReason) {
+    const std::string page = unreachablePage("http://h:1/", "refused <script>&");
+    EXPECT_NE(page.find("无法连接在线书库"), std::string::npos);
+    EXPECT_NE(page.find("http://h:1/"), std::string::npos);
+    EXPECT_NE(page.find("refused &lt;script&gt;&amp;"), std::string::npos);
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+}
+
 TEST(Save, ClipboardTextBecomesAnsiWithCrLf) {
     EXPECT_EQ(savedFileBytes(""), "\r\n");
     EXPECT_EQ(savedFileBytes("a\nb"), "a\r\nb\r\n");

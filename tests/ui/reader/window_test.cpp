@@ -583,6 +583,7 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     options.messages = &messages;
     options.speech = &speech;
     options.downloads = false;
+    options.onlineBase = QStringLiteral("http://127.0.0.1:9/");
     FrmEBook window(options);
     window.load();
     window.show();
@@ -607,7 +608,8 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     QCOMPARE(list4->count(), 3);
     QCOMPARE(list3->item(0)->text(), QStringLiteral("一"));
     QCOMPARE(list3->item(2)->text(), QStringLiteral("三"));
-    QCOMPARE(list4->item(1)->text(), QUrl::fromLocalFile(folder.filePath("b.html")).toString());
+    // A page kept in the folder is fetched from the library it came from.
+    QCOMPARE(list4->item(1)->text(), QStringLiteral("http://127.0.0.1:9/book/b.html"));
     QCOMPARE(list4->item(2)->text(), QStringLiteral("http://127.0.0.1:9/c"));
 }
 

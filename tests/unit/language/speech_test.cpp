@@ -1,62 +1,312 @@
+// The readers' speech engine: voice lists, the synthesiser's arguments, rendering Chinese and
+// English into real sound, playing it into a PulseAudio null sink, and a synthesiser that
+// crashes or runs for a minute without taking the reader down.
 #include "speech.h"
 
+#include "independent_check.h"
+#include "testdir.h"
+
 #include <QCoreApplication>
-#include <QTextToSpeech>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMediaPlayer>
+#include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 
-using folio::qt::QtSpeechEngine;
+using folio::qt::ProcessSpeechEngine;
+using folio::qt::SpeechVoice;
 
 namespace {
-class AppEnvironment : public ::testing::Environment {
-  public:
-    void TearDown() override { app.reset(); }
-    std::unique_ptr<QCoreApplication> app;
-};
-AppEnvironment* const g_env =
-    static_cast<AppEnvironment*>(::testing::AddGlobalTestEnvironment(new AppEnvironment));
 
-void ensureApp() {
-    if (g_env->app)
-        return;
-    static int argc = 1;
-    static char name[] = "speech_tests";
-    static char* argv[] = {name, nullptr};
-    g_env->app = std::make_unique<QCoreApplication>(argc, argv);
+// A sound server of the test's own: a null sink whose monitor the test records. Started
+// before anything opens an audio output, so every player of the process uses it.
+class SoundServer : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        if (!folio::check::haveTool("pulseaudio") || !folio::check::haveTool("parec"))
+            return;
+        m_dir = std::make_unique<TempDir>();
+        m_socket = m_dir->file("native");
+        const std::string runtime = m_dir->file("runtime");
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("PULSE_RUNTIME_PATH", runtime.c_str(), 1);
+        ::setenv("PULSE_SERVER", ("unix:" + m_socket).c_str(), 1);
+        ensureApp();
+        m_daemon = std::make_unique<QProcess>();
+        m_daemon->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_daemon->start(
+            "pulseaudio",
+            {"--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
+             "--log-level=error", "--load=module-null-sink sink_name=folio_null",
+             QString::fromStdString("--load=module-native-protocol-unix auth-anonymous=1 "
+                                    "socket=" +
+                                    m_socket)});
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 15'000) {
+            QProcess pactl;
+            pactl.setStandardOutputFile(QProcess::nullDevice());
+            pactl.start("pactl", {"info"});
+            if (pactl.waitForFinished(5'000) && pactl.exitStatus() == QProcess::NormalExit &&
+                pactl.exitCode() == 0) {
+                running = true;
+                return;
+            }
+            QThread::msleep(200);
+        }
+    }
+    void TearDown() override {
+        if (m_daemon) {
+            m_daemon->terminate();
+            m_daemon->waitForFinished(5'000);
+        }
+        app.reset();
+    }
+    void ensureApp() {
+        static int argc = 1;
+        static char name[] = "speech_tests";
+        static char* argv[] = {name, nullptr};
+        if (!app)
+            app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    bool running = false;
+    std::unique_ptr<QCoreApplication> app;
+
+  private:
+    std::unique_ptr<TempDir> m_dir;
+    std::string m_socket;
+    std::unique_ptr<QProcess> m_daemon;
+};
+
+SoundServer* const g_sound =
+    static_cast<SoundServer*>(::testing::AddGlobalTestEnvironment(new SoundServer));
+
+// Root mean square of the 16-bit samples of a WAV file, 0 to 1.
+double wavLoudness(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    const qsizetype data = bytes.indexOf("data");
+    if (data < 0)
+        return -1;
+    double sum = 0;
+    qsizetype count = 0;
+    for (qsizetype i = data + 8; i + 1 < bytes.size(); i += 2) {
+        const auto sample = static_cast<qint16>(static_cast<quint8>(bytes[i]) |
+                                                (static_cast<quint8>(bytes[i + 1]) << 8));
+        sum += double(sample) * sample;
+        ++count;
+    }
+    return count == 0 ? 0 : std::sqrt(sum / count) / 32768.0;
 }
+
+// Runs the event loop until `done` holds or `ms` pass.
+bool waitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+// The voice of a program, found by its id.
+int voiceIndex(const std::vector<SpeechVoice>& voices, const QString& id) {
+    for (std::size_t i = 0; i < voices.size(); ++i)
+        if (voices[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+constexpr const char* Chinese = "道可道，非常道；名可名，非常名。";
+constexpr const char* English = "The way that can be told is not the eternal way.";
+
 } // namespace
 
-TEST(QtSpeech, PrefersFliteAndDrivesItThroughTheEngineInterface) {
-    ensureApp();
-    if (!QTextToSpeech::availableEngines().contains("flite"))
-        GTEST_SKIP() << "the flite speech plug-in is not installed";
-    QtSpeechEngine engine;
-    ASSERT_EQ(engine.engineName(), "flite");
-    ASSERT_TRUE(engine.isAvailable());
-    const auto voices = engine.voices();
-    ASSERT_FALSE(voices.empty());
-    EXPECT_TRUE(engine.setVoice(0));
-    EXPECT_FALSE(engine.setVoice(static_cast<int>(voices.size())));
-    EXPECT_TRUE(engine.setRate(-10));
+TEST(SpeechVoices, EspeakTableAndFliteListBecomeVoices) {
+    const auto espeak = folio::qt::parseEspeakVoices(
+        "Pty Language       Age/Gender VoiceName          File                 Other Languages\n"
+        " 5  cmn             --/M      Chinese_(Mandarin,_latin_as_English) sit/cmn   (zh 5)\n"
+        " 2  en-us           --/M      English_(America)  gmw/en-US            (en 3)\n"
+        "garbage line\n");
+    ASSERT_EQ(espeak.size(), 2u);
+    EXPECT_EQ(espeak[0].program, "espeak-ng");
+    EXPECT_EQ(espeak[0].id, "sit/cmn");
+    EXPECT_EQ(espeak[0].description, "Chinese (Mandarin, latin as English)");
+    EXPECT_EQ(espeak[1].id, "gmw/en-US");
+
+    const auto flite = folio::qt::parseFliteVoices("Voices available: kal awb_time kal16 slt \n");
+    ASSERT_EQ(flite.size(), 3u); // the talking clock is left out
+    EXPECT_EQ(flite[0].id, "kal");
+    EXPECT_EQ(flite[2].description, "flite slt");
+    EXPECT_TRUE(folio::qt::parseFliteVoices("no colon here").empty());
+}
+
+TEST(SpeechVoices, RateMapsOntoEachProgramsOwnScale) {
+    const SpeechVoice espeak{"espeak-ng", "sit/cmn", "Chinese"};
+    auto speed = [&](int rate) {
+        return folio::qt::renderArguments(espeak, rate, "t.txt", "o.wav").at(3);
+    };
+    EXPECT_EQ(speed(0), "175");
+    EXPECT_EQ(speed(10), "450"); // three times as fast, held at the program's top speed
+    EXPECT_EQ(speed(-10), "80"); // a third, held at its lowest
+    const QStringList args = folio::qt::renderArguments(espeak, 0, "t.txt", "o.wav");
+    EXPECT_TRUE(args.contains("-w") && args.contains("o.wav") && args.contains("t.txt"));
+
+    const SpeechVoice flite{"flite", "kal", "flite kal"};
+    const QStringList fast = folio::qt::renderArguments(flite, 10, "t.txt", "o.wav");
+    EXPECT_TRUE(fast.contains("duration_stretch=0.333")) << fast.join(' ').toStdString();
+}
+
+TEST(SpeechEngine, RefusesOutOfRangeValuesAndReportsAMissingSynthesiser) {
+    g_sound->ensureApp();
+    ProcessSpeechEngine none(std::vector<SpeechVoice>{});
+    EXPECT_TRUE(none.outputs().empty());
+    EXPECT_FALSE(none.setVoice(0));
+    QStringList failures;
+    QObject::connect(&none, &ProcessSpeechEngine::failed, [&](const QString& m) { failures << m; });
+    none.speak("x");
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains("espeak-ng"));
+
+    ProcessSpeechEngine engine({{"espeak-ng", "sit/cmn", "Chinese"}});
+    EXPECT_EQ(engine.outputs().size(), 1u);
+    EXPECT_FALSE(engine.setVoice(1));
     EXPECT_FALSE(engine.setRate(11));
-    EXPECT_TRUE(engine.setVolume(0));
     EXPECT_FALSE(engine.setVolume(-1));
+    EXPECT_FALSE(engine.setFormatType(40));
     EXPECT_TRUE(engine.setFormatType(38));
     EXPECT_EQ(engine.formatType(), 38);
-    EXPECT_FALSE(engine.setFormatType(40));
-    EXPECT_EQ(engine.outputs().size(), 1u);
-    engine.speak(""); // only stops; must not crash without an audio device
+    engine.speak(""); // only stops
+    EXPECT_TRUE(engine.lastRendering().isEmpty());
+}
+
+TEST(SpeechEngine, ChineseVoicesComeFirst) {
+    FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
+    const auto voices = folio::qt::installedVoices();
+    ASSERT_FALSE(voices.empty());
+    EXPECT_EQ(voices.front().id, "sit/cmn");
+}
+
+TEST(SpeechEngine, RendersChineseAndEnglishIntoSound) {
+    FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
+    g_sound->ensureApp();
+    const auto voices = folio::qt::installedVoices();
+    ProcessSpeechEngine engine(voices);
+    for (const char* text : {Chinese, English}) {
+        bool playing = false;
+        QString failure;
+        auto c1 = QObject::connect(&engine, &ProcessSpeechEngine::playingStarted,
+                                   [&] { playing = true; });
+        auto c2 = QObject::connect(&engine, &ProcessSpeechEngine::failed,
+                                   [&](const QString& m) { failure = m; });
+        engine.speak(text);
+        ASSERT_TRUE(waitFor([&] { return playing || !failure.isEmpty(); }, 30'000)) << text;
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        EXPECT_GT(wavLoudness(engine.lastRendering()), 0.01) << text;
+        QObject::disconnect(c1);
+        QObject::disconnect(c2);
+    }
     engine.stop();
 }
 
-TEST(QtSpeech, AnUnknownEngineIsUnavailableAndEveryCallIsHarmless) {
-    ensureApp();
-    QtSpeechEngine engine("no-such-engine");
-    EXPECT_FALSE(engine.isAvailable());
-    EXPECT_TRUE(engine.voices().empty());
-    EXPECT_TRUE(engine.outputs().empty());
-    EXPECT_FALSE(engine.setVoice(0));
-    engine.speak("x");
-    engine.stop();
+TEST(SpeechEngine, AFliteVoiceRendersEnglish) {
+    FOLIO_REQUIRE_TOOL("flite", "Debian package flite");
+    g_sound->ensureApp();
+    const auto voices = folio::qt::installedVoices();
+    ProcessSpeechEngine engine(voices);
+    const int kal = voiceIndex(voices, "kal");
+    ASSERT_GE(kal, 0);
+    ASSERT_TRUE(engine.setVoice(kal));
+    bool playing = false;
+    QObject::connect(&engine, &ProcessSpeechEngine::playingStarted, [&] { playing = true; });
+    engine.speak(English);
+    ASSERT_TRUE(waitFor([&] { return playing; }, 30'000));
+    EXPECT_GT(wavLoudness(engine.lastRendering()), 0.01);
+}
+
+TEST(SpeechEngine, ASynthesiserThatCrashesEndsOnlyThatReading) {
+    g_sound->ensureApp();
+    TempDir bin;
+    // A stand-in for the synthesiser that dies of a segmentation fault.
+    bin.write("espeak-ng", "#!/bin/sh\nkill -SEGV $$\n");
+    std::filesystem::permissions(bin.file("espeak-ng"), std::filesystem::perms::owner_all);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(bin.str()) + ":" + path);
+    ProcessSpeechEngine engine({{"espeak-ng", "sit/cmn", "Chinese"}});
+    QString failure;
+    QObject::connect(&engine, &ProcessSpeechEngine::failed, [&](const QString& m) { failure = m; });
+    engine.speak(Chinese);
+    const bool reported = waitFor([&] { return !failure.isEmpty(); }, 10'000);
+    qputenv("PATH", path);
+    ASSERT_TRUE(reported);
+    EXPECT_TRUE(failure.contains("异常终止")) << failure.toStdString();
+}
+
+TEST(SpeechEngine, PlaysIntoTheSoundServer) {
+    FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
+    FOLIO_REQUIRE_TOOL("pulseaudio", "Debian package pulseaudio");
+    FOLIO_REQUIRE_TOOL("parec", "Debian package pulseaudio-utils");
+    ASSERT_TRUE(g_sound->running) << "the test's own PulseAudio server did not start";
+    TempDir dir;
+    ProcessSpeechEngine engine(folio::qt::installedVoices());
+    for (const char* text : {Chinese, English}) {
+        const QString recording = QString::fromStdString(dir.file("heard.wav"));
+        QProcess parec;
+        parec.start("parec", {"-d", "folio_null.monitor", "--file-format=wav", recording});
+        ASSERT_TRUE(parec.waitForStarted());
+        bool ended = false;
+        auto c = QObject::connect(
+            engine.player(), &QMediaPlayer::mediaStatusChanged,
+            [&](QMediaPlayer::MediaStatus s) { ended = s == QMediaPlayer::EndOfMedia; });
+        engine.speak(text);
+        ASSERT_TRUE(waitFor([&] { return ended; }, 60'000)) << text;
+        QObject::disconnect(c);
+        waitFor([] { return false; }, 300); // the sink's last buffer
+        parec.terminate();
+        parec.waitForFinished(5'000);
+        EXPECT_GT(wavLoudness(recording), 0.005) << text << ": the null sink heard silence";
+    }
+}
+
+TEST(SpeechEngine, ReadingAgainAndAgainForAMinute) {
+    FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
+    g_sound->ensureApp();
+    const auto voices = folio::qt::installedVoices();
+    ProcessSpeechEngine engine(voices);
+    int failures = 0, playing = 0;
+    QObject::connect(&engine, &ProcessSpeechEngine::failed, [&] { ++failures; });
+    QObject::connect(&engine, &ProcessSpeechEngine::playingStarted, [&] { ++playing; });
+    QElapsedTimer clock;
+    clock.start();
+    int readings = 0;
+    while (clock.elapsed() < 60'000) {
+        // The first voices in turn, each reading cut short by the next, as a restless user
+        // does.
+        engine.setVoice(readings % std::min(4, static_cast<int>(voices.size())));
+        engine.speak(readings % 2 ? English : Chinese);
+        ++readings;
+        waitFor([] { return false; }, 150 + (readings % 5) * 100);
+    }
+    ASSERT_TRUE(engine.setVoice(0));
+    bool last = false;
+    QObject::connect(&engine, &ProcessSpeechEngine::playingStarted, [&] { last = true; });
+    engine.speak(Chinese);
+    ASSERT_TRUE(waitFor([&] { return last; }, 30'000));
+    EXPECT_GT(wavLoudness(engine.lastRendering()), 0.01);
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(playing, 0);
+    EXPECT_GT(readings, 60);
 }
