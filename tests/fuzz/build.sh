@@ -6,6 +6,7 @@ ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 CXX_BIN="${FUZZ_CXX:-clang++-16}"
 C_BIN="${FUZZ_CC:-clang-16}"
-cmake -S "$ROOT/tests/fuzz" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# No build type: the harnesses' own -O1 -g, and assertions stay on.
+cmake -S "$ROOT/tests/fuzz" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE= \
   -DCMAKE_C_COMPILER="$C_BIN" -DCMAKE_CXX_COMPILER="$CXX_BIN" > /dev/null
 cmake --build "$BUILD" -j "${JOBS:-2}"
