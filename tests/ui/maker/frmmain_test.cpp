@@ -9,6 +9,7 @@
 #include "messageservice.h"
 #include "resschemehandler.h"
 #include "text.h"
+#include "windowobserver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -52,18 +54,22 @@ class ScriptedMessages : public folio::qt::MessageService {
     QList<bool> questionDefaults;
     std::function<void()> onInform; // runs inside a box, as a click during it would
 
+    QList<folio::qt::MessageIcon> icons;
+
     void inform(QWidget*, const QString& title, const QString& text,
-                folio::qt::MessageIcon) override {
+                folio::qt::MessageIcon icon) override {
         shown.push_back({title, text});
+        icons.push_back(icon);
         if (onInform) {
             auto f = std::move(onInform);
             onInform = nullptr;
             f();
         }
     }
-    bool askYesNo(QWidget*, const QString& title, const QString& text, folio::qt::MessageIcon,
+    bool askYesNo(QWidget*, const QString& title, const QString& text, folio::qt::MessageIcon icon,
                   bool defaultYes) override {
         questions.push_back({title, text});
+        icons.push_back(icon);
         questionDefaults.push_back(defaultYes);
         if (yesNoAnswers.empty()) {
             return false;
@@ -152,6 +158,7 @@ class FrmmainTest : public QObject {
   private slots:
     void init();
     void cleanup();
+    void windowObserverShowsWhatRoutinesReport();
     void startsOnTheLastProjectWithEveryControlNamed();
     void openingWritesConfigFromTheValuesShownBefore();
     void settingsLinesFollowTheColonAndEmptyLineRules();
@@ -210,6 +217,48 @@ Frmmain& FrmmainTest::open() {
     m_window = std::make_unique<Frmmain>(options);
     m_window->show();
     return *m_window;
+}
+
+void FrmmainTest::windowObserverShowsWhatRoutinesReport() {
+    QWidget window;
+    QProgressBar bar;
+    folio::qt::WindowObserver observer(&window, &bar, &m_messages);
+
+    QCOMPARE(
+        observer.messageBox("文件 a.txt 写不进去", "folioMake", folio::MessageIcon::Exclamation),
+        folio::Answer::Ok);
+    QCOMPARE(m_messages.shown.last().text, QStringLiteral("文件 a.txt 写不进去"));
+    QCOMPARE(m_messages.shown.last().title, QStringLiteral("folioMake"));
+    QCOMPARE(m_messages.icons.last(), folio::qt::MessageIcon::Exclamation);
+
+    m_messages.yesNoAnswers = {true, false};
+    QCOMPARE(observer.messageBox("继续？", "t", folio::MessageIcon::Question,
+                                 folio::MessageButtons::YesNo),
+             folio::Answer::Yes);
+    QCOMPARE(observer.messageBox("继续？", "t", folio::MessageIcon::Question,
+                                 folio::MessageButtons::YesNo),
+             folio::Answer::No);
+    QCOMPARE(m_messages.icons.last(), folio::qt::MessageIcon::Question);
+
+    observer.setCaption("folioMake-正在复制文件3%");
+    QCOMPARE(window.windowTitle(), QStringLiteral("folioMake-正在复制文件3%"));
+
+    // A value beyond the maximum, or a maximum below zero, never reaches the bar as such.
+    bar.setValue(0);
+    observer.setProgressMaximum(10);
+    observer.setProgressValue(4);
+    QCOMPARE(bar.value(), 4);
+    observer.setProgressValue(12);
+    QCOMPARE(bar.value(), 10);
+    observer.setProgressMaximum(-1);
+    QCOMPARE(bar.maximum(), 0);
+
+    // Without a bar or a window the observer still answers.
+    folio::qt::WindowObserver bare(nullptr, nullptr, &m_messages);
+    bare.setCaption("x");
+    bare.setProgressMaximum(3);
+    bare.setProgressValue(2);
+    bare.processEvents();
 }
 
 void FrmmainTest::startsOnTheLastProjectWithEveryControlNamed() {
