@@ -28,6 +28,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -102,6 +103,7 @@ class FolioNetWindowTest : public QObject {
     void cleanup();
     void linksOfTheHomePageAndTheContentsFetchTheirChapters();
     void addressBoxNavigatesAndKeepsEachAddressOnce();
+    void updateFetchesTheContentsAgainAndSaysWhenItCannot();
     void downloadWindowFetchesAChapterOfThePage();
     void downloadWindowGivesItsButtonsBackAfterAFailure();
     void speechBarChoicesAreKept();
@@ -198,6 +200,28 @@ void FolioNetWindowTest::addressBoxNavigatesAndKeepsEachAddressOnce() {
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
     QCOMPARE(items.removeDuplicates(), 0);
+}
+
+void FolioNetWindowTest::updateFetchesTheContentsAgainAndSaysWhenItCannot() {
+    auto treeRequests = [this] {
+        const auto all = m_server->requests();
+        return std::count(all.begin(), all.end(), std::string("/book/tree.html"));
+    };
+    const auto before = treeRequests();
+    m_server->set("/book/tree.html",
+                  Reply(200, "<html><head><meta charset='utf-8'><title>新目录</title></head>"
+                             "<body><a href='chapter01.html'>第一章</a></body></html>"));
+    m_window->button(2, 6)->trigger(); // update
+    QTRY_COMPARE_WITH_TIMEOUT(treeRequests(), before + 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->webTree()->title(), QStringLiteral("新目录"), 20000);
+    QVERIFY(readAll(m_folder->filePath("tree/tree.html")).contains("新目录"));
+
+    m_server->set("/book/tree.html", Reply(500, "down"));
+    m_window->button(2, 6)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_messages->shown.size(), std::size_t(1), 20000);
+    QVERIFY(m_messages->shown[0].text.contains(QStringLiteral("无法连接在线书库")));
+    // The copy kept before stays as it was.
+    QVERIFY(readAll(m_folder->filePath("tree/tree.html")).contains("新目录"));
 }
 
 void FolioNetWindowTest::downloadWindowFetchesAChapterOfThePage() {

@@ -216,8 +216,8 @@ void ReaderWinTest::bookmarksUnwritableFolderIsReported() {
 
 void ReaderWinTest::settingsOpenWithMissingVoice() {
     QTemporaryDir dir;
-    writeFile(dir.filePath("Voice.ini"), ansiLines({"语音=Voice Z", "语速=5", "音量=40",
-                                                    "路径=/data/voice", "真人语音=1"}));
+    writeFile(dir.filePath("Voice.ini"),
+              ansiLines({"语音=Voice Z", "语速=5", "音量=40", "路径=/data/voice", "真人语音=1"}));
     FakeSpeech engine;
     FakeMessages messages;
     FrmSet window(nullptr, engine, dir.path(), {}, &messages);
