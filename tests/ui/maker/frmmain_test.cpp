@@ -11,6 +11,7 @@
 #include "text.h"
 #include "windowobserver.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,6 +165,7 @@ class FrmmainTest : public QObject {
     void settingsLinesFollowTheColonAndEmptyLineRules();
     void savingTwiceThenClosingLeavesTheListOnce();
     void zoomStaysWithinItsLimits();
+    void previewFollowsNewWindowsAndKeepsHistory();
     void pageListOptionsChooseTheTab();
     void threeSelectedLinksBecomeEntriesOneTwoThree();
     void aSecondCommandIsRefusedWhileOneRuns();
@@ -372,6 +374,29 @@ void FrmmainTest::zoomStaysWithinItsLimits() {
         w.clickToolbar(1, 8);
     }
     QCOMPARE(w.zoomLevel(), 40);
+}
+
+void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
+    writeAnsi(maker("Book/a.html"), "<html><body><a id=\"l\" href=\"elsewhere.html\" "
+                                    "target=\"_blank\">b</a></body></html>");
+    writeAnsi(maker("Book/b.html"), "<html><head><title>B</title></head><body>b</body></html>");
+    Frmmain& w = open();
+    QAction* back = child<QToolBar>("Toolbar1")->actions().value(0);
+
+    // The address box navigates the preview.
+    auto* comURL = child<QComboBox>("ComURL");
+    comURL->setEditText(QUrl::fromLocalFile(maker("Book/a.html")).toString());
+    emit comURL->lineEdit()->returnPressed();
+    QCOMPARE(w.currentTab(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("a.html")), 20000);
+
+    // A link asking for a new window opens the last status text in the preview itself.
+    w.preview()->setLastStatusText(QUrl::fromLocalFile(maker("Book/b.html")).toString());
+    evaluate(w.preview(), QStringLiteral("document.getElementById('l').click()"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.preview()->title(), QStringLiteral("B"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(back->isEnabled(), 10000);
+    w.clickToolbar(1, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("a.html")), 20000);
 }
 
 void FrmmainTest::pageListOptionsChooseTheTab() {
