@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QWebEngineView>
 
 #include <deque>
@@ -165,6 +166,7 @@ class FrmmainTest : public QObject {
     void settingsLinesFollowTheColonAndEmptyLineRules();
     void savingTwiceThenClosingLeavesTheListOnce();
     void zoomStaysWithinItsLimits();
+    void driveTreeExpandsIntoFolders();
     void previewFollowsNewWindowsAndKeepsHistory();
     void pageListOptionsChooseTheTab();
     void threeSelectedLinksBecomeEntriesOneTwoThree();
@@ -374,6 +376,37 @@ void FrmmainTest::zoomStaysWithinItsLimits() {
         w.clickToolbar(1, 8);
     }
     QCOMPARE(w.zoomLevel(), 40);
+}
+
+void FrmmainTest::driveTreeExpandsIntoFolders() {
+    open();
+    auto* tree = child<QTreeWidget>("TreeView1");
+    QVERIFY(tree->topLevelItemCount() >= 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QCOMPARE(root->text(0), QStringLiteral("/"));
+    QCOMPARE(root->childCount(), 1); // the placeholder
+    QVERIFY(root->child(0)->text(0).isEmpty());
+
+    // Expanding replaces the placeholder by the sub-folders, keyed by their paths.
+    root->setExpanded(true);
+    QTreeWidgetItem* tmp = nullptr;
+    for (int i = 0; i < root->childCount(); ++i) {
+        QVERIFY(!root->child(i)->text(0).isEmpty());
+        if (root->child(i)->text(0) == QStringLiteral("tmp")) {
+            tmp = root->child(i);
+        }
+    }
+    QVERIFY(tmp);
+    QCOMPARE(tmp->data(0, Qt::UserRole + 1).toString(), QStringLiteral("/tmp/"));
+
+    // A click on a node lists its files.
+    const QString folder = maker("Book");
+    emit tree->itemClicked(root, 0);
+    m_window->showExplorerFolder(folder);
+    QCOMPARE(m_window->explorerFolder(), folder);
+    QVERIFY(!child<QListWidget>("List1")
+                 ->findItems(QStringLiteral("Book.ini"), Qt::MatchExactly)
+                 .isEmpty());
 }
 
 void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
