@@ -400,6 +400,11 @@ Result<void> copyFileAtomic(const std::string& from, const std::string& to) {
     return {};
 }
 
+bool isPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(fs::u8path(path), ec);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace folio {
@@ -94,6 +95,10 @@ class WriteBatch {
 
 // Copies `from` over `to` (atomically, as above).
 Result<void> copyFileAtomic(const std::string& from, const std::string& to);
+
+// True for a name that can only mean a file directly in the folder it is joined to: not empty,
+// not "." or "..", and without "/", "\\" or a NUL.
+bool isPlainFileName(std::string_view name);
 
 bool fileExists(const std::string& path);
 bool dirExists(const std::string& path);

@@ -17,13 +17,6 @@ namespace {
 
 constexpr const char* NoticeTitle = "提示！！";
 
-// A page entry can only name a file lying directly in the project folder: anything that
-// reaches into another folder never becomes a page.
-bool namesPlainFile(const std::string& entry) {
-    return !entry.empty() && entry != "." && entry != ".." &&
-           entry.find_first_of("/\\") == std::string::npos;
-}
-
 // A copy of `from` staged for `to`, with the permissions of `from` (a book stays executable).
 // `check` looks at the bytes before anything is written.
 Result<StagedFile>
@@ -88,7 +81,7 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
 
     // The book is named by the output file setting alone; a name reaching into another folder
     // would put it (and overwrite whatever is there) outside the output folder.
-    if (!namesPlainFile(s.outFile + ".exe") || s.outFile.find("..") != std::string::npos)
+    if (!isPlainFileName(s.outFile + ".exe") || s.outFile.find("..") != std::string::npos)
         return trap("the output file name (输出文件) \"" + s.outFile +
                     "\" holds a path separator or \"..\"");
     // The descriptor's fields are joined by ":", so a ":" inside one would shift every later
@@ -181,7 +174,9 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     int added = 0;
     for (int i = 0; i < entries; ++i) {
         const PageEntry& entry = in.pages[static_cast<std::size_t>(i)];
-        if (entry.selected && namesPlainFile(entry.name)) {
+        // A page entry can only name a file lying directly in the project folder: anything that
+        // reaches into another folder never becomes a page.
+        if (entry.selected && isPlainFileName(entry.name)) {
             const std::string path = projectFolder + entry.name;
             const std::string kind = describeNonRegular(path);
             if (kind == "a folder") {

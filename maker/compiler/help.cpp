@@ -36,7 +36,7 @@ std::string replaceAll(const std::string& text, const std::string& token,
 Result<void> checkTitle(const std::string& title) {
     if (title.empty())
         return fail("the book title is empty, so the help files have no name");
-    if (title.find_first_of("/\\") != std::string::npos || title == "." || title == "..")
+    if (!isPlainFileName(title))
         return fail("the book title \"" + title + "\" is not a plain file name");
     return {};
 }

@@ -24,7 +24,7 @@ Error report(Observer& observer, const std::string& title, Error error) {
 Result<std::string> projectFolderFor(const std::string& makerFolder, const std::string& bookName) {
     if (bookName.empty())
         return fail("The book has no name: enter the book name first.");
-    if (bookName == "." || bookName == ".." || bookName.find_first_of("/\\") != std::string::npos)
+    if (!isPlainFileName(bookName))
         return fail("\"" + bookName + "\" cannot name a project folder inside " + makerFolder +
                     ".");
     return FixPath(makerFolder) + bookName;

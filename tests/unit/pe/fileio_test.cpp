@@ -166,3 +166,11 @@ TEST(FileIo, PathHelpers) {
     EXPECT_TRUE(dirExists(FOLIO_BINARY_DIR));
     EXPECT_FALSE(fileExists(FOLIO_BINARY_DIR));
 }
+
+TEST(FileIo, PlainFileNamesNameOnlyAFileDirectlyInTheFolder) {
+    for (const char* plain : {"a.html", "..a", "a..b", "封面.jpg", " "})
+        EXPECT_TRUE(isPlainFileName(plain)) << plain;
+    for (const char* notPlain : {"", ".", "..", "a/b", "a\\b", "/", "../x"})
+        EXPECT_FALSE(isPlainFileName(notPlain)) << notPlain;
+    EXPECT_FALSE(isPlainFileName(std::string_view("a\0b", 3))) << "a NUL cuts the name short";
+}
