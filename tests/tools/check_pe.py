@@ -12,6 +12,10 @@ Usage: check_pe.py FILE                      prints the description as JSON
                                              then "CHECKSUM ok|bad"; with FOLDER a type-2110
                                              resource is compared with the folder's file of
                                              that name (case ignored); "NORESOURCES" if none
+       check_pe.py FILE --template           the shipped reader template: exactly its three
+                                             resources, launcher header, system DLLs only
+       check_pe.py FILE --book TEXT          a Book image whose descriptor is TEXT (stored as
+                                             CP936); both print every fault found, exit 1 if any
        check_pe.py FILE --offsets            "checksum <ok 0|1> <stored> <warnings>", then one
                                              line a resource: type, name, language, file offset
                                              of its language-level entry, of its data entry,
@@ -100,6 +104,66 @@ def offsets(path):
     return "\n".join(out)
 
 
+ALLOWED_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
+    "comctl32.dll", "msvcrt.dll", "advapi32.dll", "shlwapi.dll", "comdlg32.dll",
+}
+
+
+def reader_faults(path, mode, text):
+    """What is wrong with a reader template (mode "template") or a Book image ("book")."""
+    faults = []
+
+    def check(cond, what):
+        if not cond:
+            faults.append(what)
+
+    with open(path, "rb") as f:
+        data = f.read()
+    pe = pefile.PE(data=data)
+    check(data[:9] == b"MZqFpD='\n", "launcher header missing")
+    check(pe.FILE_HEADER.Machine == 0x14C, "not an i386 image")
+    check(pe.OPTIONAL_HEADER.Magic == 0x10B, "not PE32")
+    check(pe.OPTIONAL_HEADER.Subsystem == 2, "not a GUI program")
+    dlls = {e.dll.decode().lower() for e in pe.DIRECTORY_ENTRY_IMPORT}
+    check(dlls <= ALLOWED_DLLS, f"imports beyond the system DLLs: {sorted(dlls - ALLOWED_DLLS)}")
+    check(pe.sections[-1].Name.rstrip(b"\0") == b".rsrc", "resource section is not the last")
+    for w in pe.get_warnings():
+        faults.append("pefile: " + w)
+
+    res = {}
+    for t, n, lang in leaves(pe):
+        tkey = str(t.name) if t.name is not None else t.id
+        nkey = str(n.name) if n.name is not None else n.id
+        d = lang.data.struct
+        res[(tkey, nkey, lang.id)] = pe.get_data(d.OffsetToData, d.Size)
+
+    img = res.get((3, 30001, 0))
+    check(img is not None and len(img) == 3240, "icon image 30001/0 missing or not 3240 bytes")
+    if img:
+        check(img[:4] == (40).to_bytes(4, "little"),
+              "icon image does not start with a BITMAPINFOHEADER")
+        check(int.from_bytes(img[4:8], "little") == 32 and int.from_bytes(img[14:16], "little") == 24,
+              "icon image is not 32 pixels wide at 24 bits")
+    grp = res.get((14, 1, 0))
+    check(grp is not None and len(grp) == 20, "icon group 1/0 missing or not one entry")
+    if grp:
+        check(int.from_bytes(grp[4:6], "little") == 1, "icon group count is not 1")
+        check(int.from_bytes(grp[18:20], "little") == 30001, "icon group does not name image 30001")
+        check(int.from_bytes(grp[14:18], "little") == 3240, "icon group size is not 3240")
+    check((16, 1, 2052) in res, "version block 16/1/2052 missing")
+
+    if mode == "template":
+        check(set(res) == {(3, 30001, 0), (14, 1, 0), (16, 1, 2052)},
+              f"resources other than icon, group and version: {sorted(res, key=str)}")
+        check(pe.verify_checksum(), "checksum does not match")
+        check(len(data) < 512 * 1024, f"template is {len(data)} bytes")
+    else:
+        check(res.get(("CUSTOM", 101, 1033)) == text.encode("gbk"),
+              "descriptor CUSTOM/101/1033 differs")
+    return faults
+
+
 def key(r):
     return (str(r["type"]), str(r["name"]), r["language"])
 
@@ -147,6 +211,13 @@ def main():
         i = args.index("--listing")
         print(listing(args[0], args[i + 1] if i + 1 < len(args) else None))
         return 0
+    if "--template" in args[1:] or "--book" in args[1:]:
+        mode = "template" if "--template" in args[1:] else "book"
+        text = args[args.index("--book") + 1] if mode == "book" else None
+        faults = reader_faults(args[0], mode, text)
+        for f in faults:
+            print("%s: %s" % (args[0], f))
+        return 1 if faults else 0
     if "--offsets" in args[1:]:
         print(offsets(args[0]))
         return 0

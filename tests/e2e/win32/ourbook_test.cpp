@@ -23,6 +23,7 @@ namespace {
 
 const fs::path Template = fs::path(FOLIO_DIST_DIR) / "folioPage" / "folioPage.dat";
 const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
+const fs::path CheckPe = fs::path(FOLIO_SOURCE_DIR) / "tests" / "tools" / "check_pe.py";
 
 std::string quote(const std::string& s) {
     std::string out = "'";
@@ -102,8 +103,8 @@ TEST_F(OurBook, KeepsTheLauncherHeaderAndReadsBackEverywhere) {
     EXPECT_EQ(readFile(record), "./mybook.exe\n");
 
     // pefile: valid, descriptor as stored, icon resources intact.
-    const auto [prc, pout] = shell("/usr/bin/python3 " + quote((Here / "checkpe.py").string()) +
-                                   " book " + quote(book.string()) + " " + quote(Descriptor));
+    const auto [prc, pout] = shell("/usr/bin/python3 " + quote(CheckPe.string()) + " " +
+                                   quote(book.string()) + " --book " + quote(Descriptor));
     EXPECT_EQ(prc, 0) << pout;
 
     auto image = folio::book::BookImage::open(book.string());

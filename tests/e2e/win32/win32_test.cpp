@@ -23,6 +23,7 @@ const fs::path Dist = FOLIO_DIST_DIR;
 const fs::path Template = Dist / "folioPage" / "folioPage.dat";
 const fs::path WinBin = fs::path(FOLIO_BINARY_DIR) / "win32";
 const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
+const fs::path CheckPe = fs::path(FOLIO_SOURCE_DIR) / "tests" / "tools" / "check_pe.py";
 
 std::string quote(const std::string& s) {
     std::string out = "'";
@@ -99,8 +100,8 @@ class Win32 : public ::testing::Test {
     }
 
     Outcome checkpe(const std::string& mode, const fs::path& file, const std::string& extra = "") {
-        return shell("/usr/bin/python3 " + quote((Here / "checkpe.py").string()) + " " + mode +
-                     " " + quote(file.string()) + (extra.empty() ? "" : " " + quote(extra)));
+        return shell("/usr/bin/python3 " + quote(CheckPe.string()) + " " + quote(file.string()) +
+                     " --" + mode + (extra.empty() ? "" : " " + quote(extra)));
     }
 
     fs::path dir;
