@@ -2,26 +2,13 @@
 #pragma once
 
 #include "observer.h"
+#include "projectsettings.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace folio::compiler {
-
-// The ten project settings as the workbench shows them (UTF-8).
-struct ProjectSettings {
-    std::string title;        // TxtTitle
-    std::string indexPage;    // Txtindex
-    std::string contentsPage; // TxtTree
-    std::string outPath;      // TxtOutPath
-    std::string outFile;      // TxtoutFile
-    std::string author;       // TxtAuthor
-    std::string webAddress;   // TxtURL
-    std::string update;       // Txtupdate
-    std::string bookshelf;    // Txtonline
-    std::string advert;       // Txtad
-};
 
 struct PageEntry {
     std::string name; // as listed in List2
