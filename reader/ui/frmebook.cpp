@@ -39,8 +39,6 @@
 #include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonParseError>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMediaPlayer>
@@ -436,12 +434,6 @@ bool FrmEBook::contentsCollapsed() const {
 
 // ---- layout ------------------------------------------------------------------------------
 
-int FrmEBook::toolbarHeightTwips() const {
-    // Everything above the panes: the toolbars and, on a narrow window, the speech panel's
-    // own row.
-    return pixelsToTwips(m_topHeight);
-}
-
 void FrmEBook::applyLayout(int treeWidth) {
     // The toolbars stack at the top, full width; the speech panel fills the rest of the second
     // toolbar's row.
@@ -769,7 +761,6 @@ void FrmEBook::fetchInBackground(std::vector<Download> list,
     std::erase_if(m_downloads, [](std::future<bool>& f) {
         return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     });
-    ++m_pendingDownloads;
     // The window keeps working while the files come. The window's destruction waits for the
     // worker (the futures), and a result posted to a window that is gone is dropped.
     m_downloads.push_back(
@@ -784,12 +775,7 @@ void FrmEBook::fetchInBackground(std::vector<Download> list,
                 errors.push_back(result ? std::string() : result.error().message);
             }
             QMetaObject::invokeMethod(
-                this,
-                [this, done, errors] {
-                    --m_pendingDownloads;
-                    done(errors);
-                },
-                Qt::QueuedConnection);
+                this, [done, errors] { done(errors); }, Qt::QueuedConnection);
             return true;
         }));
 }

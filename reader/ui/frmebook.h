@@ -107,8 +107,6 @@ class FrmEBook : public QWidget {
 
     // folioNet: the online library's base address in use.
     QString onlineBase() const { return m_onlineBase; }
-    // folioNet: the downloads started and not yet handed back to the window.
-    int pendingDownloads() const { return m_pendingDownloads; }
     FrmDownload* downloadWindow() const;
     QComboBox* addressBox() const { return m_comURL; }
 
@@ -126,7 +124,6 @@ class FrmEBook : public QWidget {
     void buildSpeechPanel();
     void buildAddressBox();
     void applyLayout(int treeWidth);
-    int toolbarHeightTwips() const;
 
     void attachSkin();
     void loadVoice();
@@ -229,9 +226,8 @@ class FrmEBook : public QWidget {
     bool m_fillingVoice = false;
     std::string m_savedVoiceFolder; // the folder Voice.ini holds (Text1 keeps the one in use)
     QUrl m_fullScreenPage;          // the last page shown in full screen
-    int m_pendingDownloads = 0;
-    int m_topHeight = 0;        // pixels above the panes
-    int m_toolbarTextWidth = 0; // the first toolbar's width with its captions
+    int m_topHeight = 0;            // pixels above the panes
+    int m_toolbarTextWidth = 0;     // the first toolbar's width with its captions
     bool m_bookLoading = false;
 
     QPointer<FrmDownload> m_download;
