@@ -66,6 +66,17 @@ class LanguageFile {
             m_profile->get(section.toStdString(), keyText, keyText, BufferSize));
     }
 
+    // A control's caption: "<window>.<control>" when the section holds that key, so that
+    // windows whose controls share a name can differ; otherwise the control's own name.
+    QString captionFor(const QString& section, const QString& window, const QString& name) const {
+        if (m_exists && m_profile && !window.isEmpty()) {
+            const std::string qualified = (window + QLatin1Char('.') + name).toStdString();
+            if (m_profile->contains(section.toStdString(), qualified))
+                return QString::fromStdString(
+                    m_profile->get(section.toStdString(), qualified, qualified, BufferSize));
+        }
+        return entry(section, name);
+    }
     bool exists() const { return m_exists; }
     const std::optional<folio::Profile>& profile() const { return m_profile; }
 
@@ -94,36 +105,43 @@ void applyToControl(QObject* control, const LanguageFile& file, const QString& s
     if (control == nullptr || !isNamedControl(control))
         return;
     const QString name = control->objectName();
+    // A label that stands for a picture box (a cover or icon preview) has no caption.
+    if (control->property(PictureProperty).toBool())
+        return;
+    const QWidget* owner =
+        control->isWidgetType() ? static_cast<QWidget*>(control)->window() : nullptr;
+    const QString window = owner != nullptr && owner != control ? owner->objectName() : QString();
+    auto caption = [&] { return file.captionFor(section, window, name); };
 
     // Caption controls. QLabel is a QFrame too, so it is tested before the frame case.
     if (auto* box = qobject_cast<QGroupBox*>(control)) {
-        box->setTitle(file.entry(section, name));
+        box->setTitle(caption());
         return;
     }
     if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setText(file.entry(section, name));
+        label->setText(caption());
         return;
     }
     if (qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control) ||
         qobject_cast<QPushButton*>(control)) {
-        static_cast<QAbstractButton*>(control)->setText(file.entry(section, name));
+        static_cast<QAbstractButton*>(control)->setText(caption());
         return;
     }
     if (auto* frame = qobject_cast<QFrame*>(control);
         frame != nullptr && frame->property("caption").isValid()) {
-        frame->setProperty("caption", file.entry(section, name));
+        frame->setProperty("caption", caption());
         return;
     }
 
     // Strips: the n-th part (from 0) goes to tab or button n + 1; extra parts are dropped.
     if (auto* tabs = qobject_cast<QTabWidget*>(control)) {
-        const QStringList parts = splitParts(file.entry(section, name));
+        const QStringList parts = splitParts(caption());
         for (int n = 0; n < parts.size() && n < tabs->count(); ++n)
             tabs->setTabText(n, parts[n]);
         return;
     }
     if (auto* bar = qobject_cast<QTabBar*>(control)) {
-        const QStringList parts = splitParts(file.entry(section, name));
+        const QStringList parts = splitParts(caption());
         for (int n = 0; n < parts.size() && n < bar->count(); ++n)
             bar->setTabText(n, parts[n]);
         return;
@@ -131,7 +149,7 @@ void applyToControl(QObject* control, const LanguageFile& file, const QString& s
     if (auto* toolbar = qobject_cast<QToolBar*>(control)) {
         // Separators are buttons of the strip too: each takes a part.
         const QList<QAction*> actions = toolbar->actions();
-        const QStringList parts = splitParts(file.entry(section, name));
+        const QStringList parts = splitParts(caption());
         for (int n = 0; n < parts.size() && n < actions.size(); ++n)
             actions[n]->setText(parts[n]);
         return;

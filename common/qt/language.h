@@ -28,11 +28,15 @@ QString ReadLanguageEntry(const QString& programFolder, const QString& section, 
 // false. The names come through a 254-character buffer, so a long list is cut short.
 QStringList ListLanguages(const QString& programFolder);
 
+// A label carrying this property set to true is a picture box (a preview), not a caption.
+inline constexpr const char* PictureProperty = "folioPicture";
+
 // Sets the captions of one control from `section`: group boxes (title), frames carrying a
 // "caption" property, labels, check boxes, radio buttons and push buttons (text); tab
 // bars and tab widgets (one ","-separated part per tab); toolbars (one part per action,
 // separators included, in order). Anything else is left alone, as are controls without a
-// name or with Qt's internal "qt_" names.
+// name or with Qt's internal "qt_" names. The key is the control's name; a key
+// "<window name>.<control name>" in the section, when present, wins for that window's control.
 void ApplyLanguageToControl(QObject* control, const QString& programFolder, const QString& section);
 
 // Applies `section` to every control of every top-level widget that exists now, each

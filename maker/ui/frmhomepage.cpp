@@ -1,5 +1,6 @@
 // The home-page card editor (see frmhomepage.h).
 #include "frmhomepage.h"
+#include "language.h"
 
 #include "homepage.h"
 
@@ -69,6 +70,7 @@ FrmHomePage::FrmHomePage(QWidget* parent, gen::ContentsList& contents, int row,
     auto* coverBox = new QGroupBox(QStringLiteral("封面"), this);
     m_picture1 = new QLabel(coverBox);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setProperty(folio::qt::PictureProperty, true); // a preview, not a caption
     m_picture1->setFixedSize(CoverWidth, CoverHeight);
     m_picture1->setAlignment(Qt::AlignCenter);
     m_picture1->setFrameShape(QFrame::StyledPanel);

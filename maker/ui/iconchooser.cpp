@@ -1,5 +1,6 @@
 // The icon chooser and preview (see iconchooser.h).
 #include "iconchooser.h"
+#include "language.h"
 
 #include "convert.h"
 #include "fileio.h"
@@ -97,6 +98,7 @@ IconChooser::IconChooser(QWidget* parent, QLineEdit* txtIconPath, QString makerF
       m_chooseFile(chooseFile ? std::move(chooseFile) : defaultFileChooser()) {
     m_picIcon = new QLabel(this);
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
+    m_picIcon->setProperty(folio::qt::PictureProperty, true); // a preview, not a caption
     m_picIcon->setFixedSize(PreviewSide, PreviewSide);
     m_picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_picIcon->setFrameShape(QFrame::StyledPanel);

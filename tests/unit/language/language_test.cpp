@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -262,4 +263,30 @@ TEST_F(Language, ShippedFilesOfferTheThreeLanguagesWithWholeToolbars) {
         for (const char* key : {"Check1", "Label1", "Label9", "Frame1", "Command1", "tbrFull"})
             EXPECT_NE(ReadLanguageEntry(readerFolder, language, key), key) << key;
     }
+}
+
+TEST_F(Language, WindowQualifiedKeysWinAndPictureLabelsKeepTheirImage) {
+    writeLng(dir.path(), "[English]\n"
+                         "Option1=Go to code\n"
+                         "Frmtree.Option1=Use the file name as title\n"
+                         "Picture1=Cover\n");
+    // A companion window is a child of the main window but a window of its own.
+    Window main;
+    main.window.setObjectName("Frmmain");
+    auto* companion = new QWidget(&main.window, Qt::Dialog);
+    companion->setObjectName("Frmtree");
+    auto* own = new QRadioButton("名", companion);
+    own->setObjectName("Option1");
+    auto* picture = new QLabel(&main.window);
+    picture->setObjectName("Picture1");
+    QPixmap cover(4, 4);
+    cover.fill(Qt::red);
+    picture->setPixmap(cover);
+    picture->setProperty(folio::qt::PictureProperty, true);
+
+    ApplyLanguage(dir.path(), "English");
+    EXPECT_EQ(main.option->text(), "Go to code");
+    EXPECT_EQ(own->text(), "Use the file name as title");
+    EXPECT_FALSE(picture->pixmap().isNull()) << "the walk wiped a preview";
+    EXPECT_TRUE(picture->text().isEmpty());
 }
