@@ -134,10 +134,20 @@ Result<ReaderAddresses> readerAddresses(std::string_view descriptorUtf8,
 
 namespace {
 
+// Names are asked for in UTF-8, which cannot hold a lone surrogate (it reads back as U+FFFD): a
+// stored name holding one is keyed as its UTF-8 form reads back, so that every name the book
+// lists is found again.
+std::u16string asAskedFor(const std::u16string& name) {
+    for (char16_t c : name)
+        if (c >= 0xD800 && c <= 0xDFFF)
+            return utf8ToUtf16(utf16ToUtf8(name));
+    return name;
+}
+
 // Id names answer "#<id>", as the system's name parsing does.
 std::u16string nameKey(const pe::ResourceId& id) {
     if (id.isString)
-        return toUpperUtf16(id.name);
+        return toUpperUtf16(asAskedFor(id.name));
     return utf8ToUtf16("#" + std::to_string(id.id));
 }
 
@@ -187,7 +197,7 @@ Result<std::unique_ptr<BookImage>> BookImage::open(const std::string& path) {
         Key k;
         k.typeId = r.type.isString ? 0 : r.type.id;
         if (r.type.isString)
-            k.typeName = toUpperUtf16(r.type.name);
+            k.typeName = toUpperUtf16(asAskedFor(r.type.name));
         k.name = nameKey(r.name);
         k.index = i;
         book->m_index.push_back(std::move(k));

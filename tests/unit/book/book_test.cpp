@@ -192,6 +192,24 @@ TEST_F(BookFile, PagesFoundByAnyCaseThroughTheSortedIndex) {
     EXPECT_NE(pefile.output.find("CHECKSUM ok"), std::string::npos);
 }
 
+// Found by fuzzing: a damaged book's page name holding a lone UTF-16 surrogate. Names are asked
+// for in UTF-8, which cannot hold one, so such a page was listed but never found.
+TEST_F(BookFile, EveryListedPageIsFoundEvenWithALoneSurrogateInItsName) {
+    auto u = pe::ResourceUpdater::begin(m_book, false);
+    ASSERT_TRUE(u) << u.error().message;
+    pe::ResourceId odd;
+    odd.isString = true;
+    odd.name = u"TREE.HTML\xDADA\x0198";
+    u->update(pe::ResourceId::fromId(PageType), odd, ResourceLanguage, Bytes{'o', 'k'});
+    ASSERT_TRUE(u->end(false));
+
+    auto book = BookImage::open(m_book);
+    ASSERT_TRUE(book) << book.error().message;
+    for (const std::string& name : (*book)->pageNames())
+        EXPECT_TRUE((*book)->find(name)) << name;
+    EXPECT_FALSE((*book)->find("TREE.HTML"));
+}
+
 TEST_F(BookFile, BookWithoutDescriptorOpensButSaysSo) {
     auto book = BookImage::open(m_book);
     ASSERT_TRUE(book) << book.error().message;
