@@ -1110,6 +1110,10 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
 
 // ---- ResourceUpdater ----
 
+namespace {
+std::string entryKey(const ResourceId& type, const ResourceId& name, std::uint16_t language);
+} // namespace
+
 Result<ResourceUpdater> ResourceUpdater::begin(const std::string& path, bool deleteExisting) {
     auto bytes = readFileBytes(path);
     if (!bytes) {
@@ -1131,6 +1135,10 @@ Result<ResourceUpdater> ResourceUpdater::begin(const std::string& path, bool del
         u.m_entries.reserve(img->resources().size());
         u.m_live.reserve(img->resources().size());
         for (const Resource& r : img->resources()) {
+            // A damaged tree may hold one (type, name, language) twice; readers find the
+            // first, so the rebuild keeps the first and drops the others.
+            if (u.m_index.contains(entryKey(r.type, r.name, r.language)))
+                continue;
             auto data = img->resourceData(r);
             u.update(r.type, r.name, r.language, Bytes(data.begin(), data.end()));
         }

@@ -287,6 +287,56 @@ TEST(ResourceUpdater, DiscardLeavesTheFileUntouchedAndDeleteExistingStartsEmpty)
     EXPECT_EQ(after.begin()->second, bytesOf("p")) << "the later update wins";
 }
 
+// Found by fuzzing: a damaged tree holding one (type, name, language) twice. Readers find the
+// first; the rebuild kept the last, so what the book showed changed under it.
+TEST(ResourceUpdater, OfTwoEntriesUnderOneKeyTheRebuildKeepsTheOneReadersFind) {
+    const std::string book = copyOf("rsrc_last.exe", "duplicate.exe");
+    Bytes file = *readFileBytes(book);
+    {
+        auto image = PeImage::parse(file, book);
+        ASSERT_TRUE(image) << image.error().message;
+        const Resource* chinese =
+            image->find(ResourceId::fromName("TEXTFILE"), ResourceId::fromName("README"), 2052);
+        ASSERT_NE(chinese, nullptr);
+        // Its language entry (id, offset of the data entry) is relabelled 1033.
+        const std::uint32_t root = *image->rvaToOffset(image->resourceDirRva());
+        const std::uint32_t rel = chinese->dataEntryOffset - root;
+        const std::uint8_t entry[8] = {0x04,
+                                       0x08,
+                                       0,
+                                       0,
+                                       std::uint8_t(rel),
+                                       std::uint8_t(rel >> 8),
+                                       std::uint8_t(rel >> 16),
+                                       std::uint8_t(rel >> 24)};
+        auto at = std::search(file.begin() + root, file.end(), entry, entry + 8);
+        ASSERT_NE(at, file.end());
+        at[0] = 0x09;
+        at[1] = 0x04;
+    }
+    ASSERT_TRUE(writeFileAtomic(book, file));
+    auto twice = PeImage::parse(file, book);
+    ASSERT_TRUE(twice) << twice.error().message;
+    const Resource* first =
+        twice->find(ResourceId::fromName("TEXTFILE"), ResourceId::fromName("README"), 1033);
+    ASSERT_NE(first, nullptr);
+    const auto shown = twice->resourceData(*first);
+    const Bytes seen(shown.begin(), shown.end());
+
+    auto u = ResourceUpdater::begin(book, false);
+    ASSERT_TRUE(u) << u.error().message;
+    ASSERT_TRUE(u->end(false));
+    const Bytes after = *readFileBytes(book);
+    auto rebuilt = PeImage::parse(after, book);
+    ASSERT_TRUE(rebuilt) << rebuilt.error().message;
+    EXPECT_EQ(rebuilt->resources().size(), twice->resources().size() - 1);
+    const Resource* kept =
+        rebuilt->find(ResourceId::fromName("TEXTFILE"), ResourceId::fromName("README"), 1033);
+    ASSERT_NE(kept, nullptr);
+    const auto data = rebuilt->resourceData(*kept);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), seen);
+}
+
 TEST(ResourceUpdater, ManyNamesAndLanguagesComeOutSortedAndFindable) {
     const std::string book = copyOf("rsrc_not_last.exe", "many.exe");
     auto u = ResourceUpdater::begin(book, false);
