@@ -105,3 +105,17 @@ TEST(Utf16, RoundTripIncludingSupplementaryPlane) {
     EXPECT_EQ(utf16ToUtf8(w), s);
     EXPECT_EQ(utf16ToUtf8(std::u16string{char16_t(0xD800)}), "\xEF\xBF\xBD");
 }
+
+// Resource names fold one UTF-16 unit at a time, as the loader does: the writer's order and a
+// book's lookups must agree even for names a round trip through UTF-8 would change.
+TEST(Text, ResourceNamesUpperCaseUnitByUnit) {
+    EXPECT_EQ(toUpperUtf16(u"index.html"), u"INDEX.HTML");
+    EXPECT_EQ(toUpperUtf16(u"é章ß"), u"É章ß") << "letters without a one-unit upper case stay";
+    // A lone surrogate half survives (UTF-8 would turn it into U+FFFD), and the halves of a
+    // pair are left alone, so a lookup folds a stored name exactly as the writer did.
+    const std::u16string lone = {u'a', 0xD801, u'b'};
+    EXPECT_EQ(toUpperUtf16(lone), (std::u16string{u'A', 0xD801, u'B'}));
+    const std::u16string pair = {0xD801, 0xDC28};
+    EXPECT_EQ(toUpperUtf16(pair), pair);
+    EXPECT_EQ(toUpperUnit(u'z'), u'Z');
+}
