@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return a < b + bn && b < a + an;
     };
     for (const pe::Resource& r : before->resources()) {
-        if (isIcon(r) || r.size == 0) {
+        // Of one (type, name, language) stored twice, readers see only the first.
+        if (isIcon(r) || r.size == 0 || before->find(r.type, r.name, r.language) != &r) {
             continue;
         }
         bool shared = overlaps(r.fileOffset, r.size, before->checksumOffset(), 4);

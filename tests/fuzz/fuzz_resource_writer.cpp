@@ -110,6 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<pe::Resource>& stored = before->resources();
     if (!deleteExisting) {
         for (const pe::Resource& r : stored) {
+            // Of one (type, name, language) stored twice, readers see the first.
+            if (model.find(r.type, r.name, r.language)) {
+                continue;
+            }
             const auto d = before->resourceData(r);
             model.put(r.type, r.name, r.language, Bytes(d.begin(), d.end()));
         }
