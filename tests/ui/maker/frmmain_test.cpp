@@ -423,6 +423,10 @@ void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
     emit comURL->lineEdit()->returnPressed();
     QCOMPARE(w.currentTab(), 2);
     QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("a.html")), 20000);
+    // The address changes when loading starts; the link exists once the document is there.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        evaluate(w.preview(), QStringLiteral("document.getElementById('l') !== null")).toBool(),
+        20000);
 
     // A link asking for a new window opens the last status text in the preview itself.
     w.preview()->setLastStatusText(QUrl::fromLocalFile(maker("Book/b.html")).toString());
