@@ -1,5 +1,5 @@
 // What every folio command shares: the usage text, usage errors and the console observer.
-#include "console.h"
+#include "cli/console.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,7 +1,7 @@
 // What every folio command shares: the usage text, usage errors and the console observer.
 #pragma once
 
-#include "observer.h"
+#include "core/observer.h"
 
 #include <string>
 #include <vector>

@@ -1,15 +1,15 @@
 // folio contents and folio generate: the project's saved contents list, and the contents and
 // home pages written from it.
-#include "console.h"
+#include "cli/console.h"
 
-#include "contents.h"
-#include "contentslist.h"
-#include "contentspage.h"
-#include "fileio.h"
-#include "help.h"
-#include "homepage.h"
-#include "settings.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/compiler/help.h"
+#include "maker/generators/contents.h"
+#include "maker/generators/contentslist.h"
+#include "maker/generators/contentspage.h"
+#include "maker/generators/homepage.h"
+#include "maker/project/settings.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,8 +1,8 @@
 // folio txt2html, html2txt and rename: the page generators' conversions on the files named.
-#include "convert.h"
-#include "console.h"
-#include "fileio.h"
-#include "rename.h"
+#include "maker/generators/convert.h"
+#include "cli/console.h"
+#include "core/fileio.h"
+#include "maker/generators/rename.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,12 +1,12 @@
 // folio: compile a project folder into a Book image, and look inside Book images, from the
 // command line.
-#include "book.h"
-#include "compilebook.h"
-#include "console.h"
-#include "fileio.h"
-#include "help.h"
-#include "settings.h"
-#include "text.h"
+#include "cli/console.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/compiler/compilebook.h"
+#include "maker/compiler/help.h"
+#include "maker/project/settings.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,5 +1,5 @@
 // Parser of the ".she" skin files.
-#include "she.h"
+#include "skin/she.h"
 
 #include <algorithm>
 #include <cctype>

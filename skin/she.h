@@ -12,7 +12,7 @@
 //   size=9
 #pragma once
 
-#include "skinh.h"
+#include "skin/skinh.h"
 
 #include <optional>
 #include <string>

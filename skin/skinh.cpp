@@ -3,8 +3,8 @@
 // Attaching reads the skin file and keeps its palette. On Windows the window opacity is
 // applied with a layered window; the colours are offered to the programs through
 // SkinH_GetPalette, which paint their own widgets with them.
-#include "skinh.h"
-#include "she.h"
+#include "skin/skinh.h"
+#include "skin/she.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,5 +1,5 @@
 // Loads the skin library at run time and makes the three calls.
-#include "skinloader.h"
+#include "skin/skinloader.h"
 
 #ifdef _WIN32
 #include <windows.h>

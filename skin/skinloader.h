@@ -2,7 +2,7 @@
 // the library it is given (Windows DLL or Linux shared object).
 #pragma once
 
-#include "skinh.h"
+#include "skin/skinh.h"
 
 #include <optional>
 #include <string>

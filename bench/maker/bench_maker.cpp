@@ -2,11 +2,11 @@
 // filled, settings read, config.ini written), opening it again, listing it for the explorer,
 // and expanding a folder of 10,000 sub-folders in the drive tree. Best and median of the runs.
 // bench_maker [files] [runs]
-#include "drives.h"
-#include "explorer.h"
-#include "fileio.h"
-#include "text.h"
-#include "workbench.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/project/drives.h"
+#include "maker/project/explorer.h"
+#include "maker/project/workbench.h"
 
 #include <algorithm>
 #include <chrono>

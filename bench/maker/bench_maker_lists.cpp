@@ -1,8 +1,8 @@
 // Times opening a project of 10,000 pages as the window sees it: the routine's names put into
 // a multi-selection list widget, in batches that let the window handle its events.
 // bench_maker_lists [files] [runs]   (run with QT_QPA_PLATFORM=offscreen)
-#include "fileio.h"
-#include "workbench.h"
+#include "core/fileio.h"
+#include "maker/project/workbench.h"
 
 #include <QApplication>
 #include <QListWidget>

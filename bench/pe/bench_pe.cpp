@@ -1,7 +1,7 @@
 // Times a book-sized resource rebuild: begin, 10,000 distinct updates, end.
 // bench_pe [PE file] [count] [bytes per resource]
-#include "fileio.h"
-#include "pe.h"
+#include "core/fileio.h"
+#include "core/pe.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,12 +1,12 @@
 // Benchmark of the res: scheme: the median time to map a URL to a page's bytes in a 10,000-page
 // Book image, and the resident memory of a process holding a 1 MB and a 60 MB book open.
 // Usage: bench_scheme [work folder]   (default: a folder under /tmp)
-#include "resschemehandler.h"
+#include "qt/resschemehandler.h"
 
-#include "book.h"
-#include "fileio.h"
-#include "pe.h"
-#include "text.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "core/text.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -1,8 +1,8 @@
 // The Book image contract: the descriptor both sides read, the names pages are stored under,
 // and a mapped, indexed view of a finished book.
-#include "book.h"
+#include "core/book.h"
 
-#include "text.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <tuple>

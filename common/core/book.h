@@ -2,9 +2,9 @@
 // reading a book back.
 #pragma once
 
-#include "error.h"
-#include "fileio.h"
-#include "pe.h"
+#include "core/error.h"
+#include "core/fileio.h"
+#include "core/pe.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 // Bounds-checked copying of binary structures out of, and into, a file held in memory.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Whole-file reads and crash-safe whole-file writes over the standard library.
-#include "fileio.h"
+#include "core/fileio.h"
 
 #include <algorithm>
 #include <atomic>

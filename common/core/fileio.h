@@ -1,7 +1,7 @@
 // Whole-file reads and crash-safe whole-file writes.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // PE32 reading and resource-section rebuilding, bounds-checked throughout.
-#include "pe.h"
+#include "core/pe.h"
 
-#include "bytereader.h"
-#include "pe_format.h"
-#include "text.h"
+#include "core/bytereader.h"
+#include "core/pe_format.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cstddef>

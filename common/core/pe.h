@@ -1,8 +1,8 @@
 // PE32 reading and resource rebuilding: the on-disk Book image format.
 #pragma once
 
-#include "error.h"
-#include "fileio.h"
+#include "core/error.h"
+#include "core/fileio.h"
 
 #include <cstdint>
 #include <map>

@@ -1,9 +1,9 @@
 // Profile (INI) files with the system's semantics: case-insensitive names, trimmed values,
 // answers cut to the caller's buffer.
-#include "profile.h"
+#include "core/profile.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // with the semantics of the system's profile calls.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 // The ANSI text layer: CP936 <-> UTF-8 (iconv on Linux, the code-page calls on Windows), line
 // splitting with the line ends the system's files use, and resource-name upper-casing.
-#include "text.h"
+#include "core/text.h"
 
-#include "fileio.h"
+#include "core/fileio.h"
 
 #include <cstdint>
 #include <cwctype>

@@ -1,7 +1,7 @@
 // The ANSI text layer: the system code page is CP936 (GBK) everywhere; text inside is UTF-8.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <string>
 #include <string_view>

@@ -1,9 +1,9 @@
 // The interface language walk.
-#include "language.h"
+#include "qt/language.h"
 
-#include "localeid.h"
-#include "profile.h"
-#include "text.h"
+#include "core/profile.h"
+#include "core/text.h"
+#include "reader/core/localeid.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 // The real dialogs behind MessageService.
-#include "messageservice.h"
+#include "qt/messageservice.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

@@ -1,5 +1,5 @@
 // The page policy (see pagepolicy.h).
-#include "pagepolicy.h"
+#include "qt/pagepolicy.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // Splitting a res: path (see respath.h).
-#include "respath.h"
+#include "qt/respath.h"
 
-#include "book.h"
+#include "core/book.h"
 
 namespace folio::qt {
 

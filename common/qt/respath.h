@@ -2,7 +2,7 @@
 // tested and fuzzed without a browser.
 #pragma once
 
-#include "pe.h"
+#include "core/pe.h"
 
 #include <optional>
 #include <string>

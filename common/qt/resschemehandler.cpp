@@ -1,5 +1,5 @@
 // The res: scheme handler (see resschemehandler.h).
-#include "resschemehandler.h"
+#include "qt/resschemehandler.h"
 
 #include <QBuffer>
 #include <QWebEngineUrlRequestJob>

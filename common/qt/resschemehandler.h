@@ -2,9 +2,9 @@
 // from its memory-mapped file.
 #pragma once
 
-#include "book.h"
-#include "pe.h"
-#include "respath.h"
+#include "core/book.h"
+#include "core/pe.h"
+#include "qt/respath.h"
 
 #include <QByteArray>
 #include <QString>

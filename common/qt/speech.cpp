@@ -1,5 +1,5 @@
 // The readers' speech engine over the synthesiser programs (see speech.h).
-#include "speech.h"
+#include "qt/speech.h"
 
 #include <QAudioOutput>
 #include <QFile>

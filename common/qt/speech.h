@@ -2,7 +2,7 @@
 // text to a WAV file in a child process, and a media player plays it.
 #pragma once
 
-#include "voice.h"
+#include "reader/core/voice.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 // Twips and zoom rules shared by the workbench and the readers.
-#include "viewrules.h"
+#include "qt/viewrules.h"
 
 #include <QString>
 #include <QWebEnginePage>

@@ -1,7 +1,7 @@
 // The Qt observer: routines report here and the window shows it.
-#include "windowobserver.h"
+#include "qt/windowobserver.h"
 
-#include "messageservice.h"
+#include "qt/messageservice.h"
 
 #include <QCoreApplication>
 #include <QProgressBar>

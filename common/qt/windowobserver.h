@@ -3,8 +3,8 @@
 // QProgressBar and pending events handled by the Qt event loop.
 #pragma once
 
-#include "messageservice.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "qt/messageservice.h"
 
 #include <QPointer>
 #include <memory>

@@ -1,11 +1,11 @@
 // Compiling a project into a Book image: copies the skin, the skin library and the reader
 // template, writes the descriptor, adds the selected pages and reports through the observer;
 // the previous build is replaced only once the new one is whole.
-#include "compilebook.h"
+#include "maker/compiler/compilebook.h"
 
-#include "book.h"
-#include "fileio.h"
-#include "pe.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/pe.h"
 
 #include <algorithm>
 #include <functional>

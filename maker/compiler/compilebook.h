@@ -1,8 +1,8 @@
 // Compiling a project folder into a Book image, without any window.
 #pragma once
 
-#include "observer.h"
-#include "projectsettings.h"
+#include "core/observer.h"
+#include "core/projectsettings.h"
 
 #include <functional>
 #include <string>

@@ -1,9 +1,9 @@
 // The compiled help output: the three help files from their templates, and the compiler run.
-#include "help.h"
+#include "maker/compiler/help.h"
 
-#include "fileio.h"
-#include "process.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/hhc/process.h"
 
 #include <filesystem>
 #include <system_error>

@@ -2,10 +2,10 @@
 // contents list, and the run of the maker's help compiler launcher on the project.
 #pragma once
 
-#include "compilebook.h"
-#include "contentslist.h"
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
+#include "maker/compiler/compilebook.h"
+#include "maker/generators/contentslist.h"
 
 #include <string>
 

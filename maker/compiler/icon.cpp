@@ -1,11 +1,11 @@
 // Icon replacement: reads an .ico's first image and puts it into a PE32 executable's icon
 // resources, by patching the resource tree where the image fits and by rebuilding the icon
 // resources where it does not.
-#include "icon.h"
+#include "maker/compiler/icon.h"
 
-#include "bytereader.h"
-#include "pe.h"
-#include "pe_format.h"
+#include "core/bytereader.h"
+#include "core/pe.h"
+#include "core/pe_format.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,9 +2,9 @@
 // executable's icon resources.
 #pragma once
 
-#include "compilebook.h"
-#include "error.h"
-#include "fileio.h"
+#include "core/error.h"
+#include "core/fileio.h"
+#include "maker/compiler/compilebook.h"
 
 #include <array>
 #include <cstdint>

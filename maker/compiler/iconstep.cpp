@@ -1,6 +1,6 @@
 // The compiler's icon step: gives the finished book the chosen icon.
-#include "compilebook.h"
-#include "icon.h"
+#include "maker/compiler/compilebook.h"
+#include "maker/compiler/icon.h"
 
 namespace folio::compiler {
 

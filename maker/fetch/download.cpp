@@ -1,7 +1,7 @@
 // libcurl downloads: http/https only, bounded in time, redirects and size.
-#include "download.h"
+#include "maker/fetch/download.h"
 
-#include "fileio.h"
+#include "core/fileio.h"
 
 #include <curl/curl.h>
 

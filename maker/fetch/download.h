@@ -1,7 +1,7 @@
 // Downloads over http and https (libcurl): a whole resource to a file, or a page as text.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The chapter fetch pass.
-#include "fetchpass.h"
+#include "maker/fetch/fetchpass.h"
 
 #include <chrono>
 #include <future>

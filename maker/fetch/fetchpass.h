@@ -2,8 +2,8 @@
 // rewriting novel-site chapter links to their text files.
 #pragma once
 
-#include "download.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/fetch/download.h"
 
 #include <atomic>
 #include <optional>

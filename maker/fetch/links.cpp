@@ -1,7 +1,7 @@
 // Plain-text link extraction and address resolution.
-#include "links.h"
+#include "maker/fetch/links.h"
 
-#include "text.h"
+#include "core/text.h"
 
 #include <cctype>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // folioNet.ini: the novel site and online library addresses.
-#include "netsettings.h"
+#include "maker/fetch/netsettings.h"
 
-#include "fileio.h"
-#include "profile.h"
+#include "core/fileio.h"
+#include "core/profile.h"
 
 namespace folio::fetch {
 

@@ -1,9 +1,9 @@
 // The entry makers of the contents list.
-#include "contents.h"
+#include "maker/generators/contents.h"
 
-#include "contentstag.h"
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/contentstag.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -2,10 +2,10 @@
 // the home entry and one entry per subfolder.
 #pragma once
 
-#include "contentslist.h"
-#include "convert.h"
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
+#include "maker/generators/contentslist.h"
+#include "maker/generators/convert.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // The contents list grid and the file that keeps it with the project.
-#include "contentslist.h"
+#include "maker/generators/contentslist.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The contents list: the book's numbered entries as a plain grid of text cells, and its file.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <array>
 #include <string>

@@ -1,9 +1,9 @@
 // Writing the contents page, its tab-separated twin and its support files.
-#include "contentspage.h"
+#include "maker/generators/contentspage.h"
 
-#include "contents.h"
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/contents.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,10 +1,10 @@
 // The contents page: tree.html and tree.ini written into the project folder from the list.
 #pragma once
 
-#include "contentslist.h"
-#include "convert.h"
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
+#include "maker/generators/contentslist.h"
+#include "maker/generators/convert.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 // Extracting the text of a page's first TITLE/H1/H2 element.
-#include "contentstag.h"
+#include "maker/generators/contentstag.h"
 
-#include "text.h"
+#include "core/text.h"
 
 namespace folio::generators {
 

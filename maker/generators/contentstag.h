@@ -1,7 +1,7 @@
 // The text of a page's first TITLE/H1/H2 element, as the contents builder and renaming read it.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 // Text chapters to pages and pages back to text: the "TxtToHtml" and "HtmlToTxt" commands.
-#include "convert.h"
+#include "maker/generators/convert.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <optional>

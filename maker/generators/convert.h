@@ -1,8 +1,8 @@
 // Text chapters to pages and pages back to text, over the selection of the workbench's explorer.
 #pragma once
 
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
 
 #include <string>
 #include <string_view>

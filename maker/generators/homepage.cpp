@@ -1,8 +1,8 @@
 // Writing the home page and editing one entry's card fields.
-#include "homepage.h"
+#include "maker/generators/homepage.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <filesystem>
 #include <system_error>

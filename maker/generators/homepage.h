@@ -2,10 +2,10 @@
 // editor of one entry's card fields.
 #pragma once
 
-#include "contentslist.h"
-#include "convert.h"
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
+#include "maker/generators/contentslist.h"
+#include "maker/generators/convert.h"
 
 #include <array>
 #include <string>

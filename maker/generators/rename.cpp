@@ -1,9 +1,9 @@
 // Renaming the selected files of the explorer after their first line, title or heading.
-#include "rename.h"
+#include "maker/generators/rename.h"
 
-#include "contentstag.h"
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/contentstag.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // Renaming the selected files of the explorer after their content: the "批量改名" command.
 #pragma once
 
-#include "convert.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/generators/convert.h"
 
 #include <string>
 #include <string_view>

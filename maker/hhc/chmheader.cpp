@@ -1,9 +1,9 @@
 // Compiled help file directory: soundness check and the first-listing-chunk mend.
-#include "chmheader.h"
+#include "maker/hhc/chmheader.h"
 
-#include "bytereader.h"
-#include "chmformat.h"
-#include "fileio.h"
+#include "core/bytereader.h"
+#include "core/fileio.h"
+#include "maker/hhc/chmformat.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,7 +2,7 @@
 // chmcmd 3.2.2 writes wrong once the directory needs more than one listing chunk.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <cstdint>
 #include <span>

@@ -1,9 +1,9 @@
 // The help compiler launcher: project reading, the chmcmd run, the check and the mend.
-#include "helpcompiler.h"
+#include "maker/hhc/helpcompiler.h"
 
-#include "fileio.h"
-#include "process.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/hhc/process.h"
 
 #include <algorithm>
 #include <filesystem>

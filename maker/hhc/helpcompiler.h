@@ -1,8 +1,8 @@
 // The help compiler launcher: runs chmcmd on a help project and hands back a sound help file.
 #pragma once
 
-#include "chmheader.h"
-#include "error.h"
+#include "core/error.h"
+#include "maker/hhc/chmheader.h"
 
 #include <string>
 #include <vector>

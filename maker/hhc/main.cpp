@@ -1,5 +1,5 @@
 // hhc: the maker's help compiler launcher, started with the path of a help project file.
-#include "helpcompiler.h"
+#include "maker/hhc/helpcompiler.h"
 
 #include <iostream>
 #include <string>

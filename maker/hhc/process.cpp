@@ -1,5 +1,5 @@
 // Running a helper program without a shell: fork, exec, and a pipe for its output.
-#include "process.h"
+#include "maker/hhc/process.h"
 
 #include <fcntl.h>
 #include <poll.h>

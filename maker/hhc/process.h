@@ -1,7 +1,7 @@
 // Running a helper program without a shell and collecting what it prints.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
 // The drive tree's volumes from the mount table, and the folders under a node.
-#include "drives.h"
+#include "maker/project/drives.h"
 
-#include "contents.h"
-#include "fileio.h"
+#include "core/fileio.h"
+#include "maker/generators/contents.h"
 
 #include <algorithm>
 #include <array>

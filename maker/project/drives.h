@@ -2,7 +2,7 @@
 // marks them as, and the sub-folders of a node as the tree expands it.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <string>
 #include <string_view>

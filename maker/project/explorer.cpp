@@ -1,9 +1,9 @@
 // Folder listings for the explorer and the page list, and FrmSel's patterns.
-#include "explorer.h"
+#include "maker/project/explorer.h"
 
-#include "contents.h"
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/contents.h"
 
 namespace folio::project {
 

@@ -1,8 +1,8 @@
 // The explorer's and the page list's file listing, and the file-selection window's patterns.
 #pragma once
 
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,5 @@
 // The contents grid toolbar's commands and the two link lists kept in step.
-#include "gridtoolbar.h"
+#include "maker/project/gridtoolbar.h"
 
 namespace folio::project {
 

@@ -2,7 +2,7 @@
 // and targets) that the link analysis fills and the user selects from, kept in step.
 #pragma once
 
-#include "contentslist.h"
+#include "maker/generators/contentslist.h"
 
 #include <string>
 #include <vector>

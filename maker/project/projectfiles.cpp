@@ -1,11 +1,11 @@
 // The maker folder's files: project list, settings snapshot, tag files and template copies.
-#include "projectfiles.h"
+#include "maker/project/projectfiles.h"
 
-#include "contents.h"
-#include "contentspage.h"
-#include "fileio.h"
-#include "settings.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/contents.h"
+#include "maker/generators/contentspage.h"
+#include "maker/project/settings.h"
 
 namespace folio::project {
 

@@ -2,8 +2,8 @@
 // and HomePageTag.ini, and the template copies that creating and saving a project make.
 #pragma once
 
-#include "compilebook.h"
-#include "error.h"
+#include "core/error.h"
+#include "maker/compiler/compilebook.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 // Reading and writing the project settings file.
-#include "settings.h"
+#include "maker/project/settings.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 namespace folio::project {
 

@@ -1,8 +1,8 @@
 // The project settings file: the ten settings as key lines ending in the full-width colon.
 #pragma once
 
-#include "error.h"
-#include "projectsettings.h"
+#include "core/error.h"
+#include "core/projectsettings.h"
 
 #include <array>
 #include <string>

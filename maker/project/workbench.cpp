@@ -1,14 +1,14 @@
 // The workbench's commands over its project state: start-up, opening, creating, saving,
 // copying files in and shut-down.
-#include "workbench.h"
+#include "maker/project/workbench.h"
 
-#include "contents.h"
-#include "contentspage.h"
-#include "explorer.h"
-#include "fileio.h"
-#include "homepage.h"
-#include "projectfiles.h"
-#include "settings.h"
+#include "core/fileio.h"
+#include "maker/generators/contents.h"
+#include "maker/generators/contentspage.h"
+#include "maker/generators/homepage.h"
+#include "maker/project/explorer.h"
+#include "maker/project/projectfiles.h"
+#include "maker/project/settings.h"
 
 #include <algorithm>
 #include <filesystem>

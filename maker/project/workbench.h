@@ -3,11 +3,11 @@
 // The window copies its boxes into a MakerState, calls a command and shows the state again.
 #pragma once
 
-#include "compilebook.h"
-#include "convert.h"
-#include "drives.h"
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
+#include "maker/compiler/compilebook.h"
+#include "maker/generators/convert.h"
+#include "maker/project/drives.h"
 
 #include <string>
 #include <vector>

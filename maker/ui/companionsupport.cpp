@@ -1,5 +1,5 @@
 // Helpers shared by the maker's companion windows (see companionsupport.h).
-#include "companionsupport.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QAbstractItemView>
 #include <QFileDialog>

@@ -2,7 +2,7 @@
 // open-file dialog, and the step between the routines' UTF-8 and the windows' QString.
 #pragma once
 
-#include "convert.h"
+#include "maker/generators/convert.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // The contents list as a table model for the workbench's grid.
-#include "contentsgridmodel.h"
+#include "maker/ui/contentsgridmodel.h"
 
 namespace folio::maker {
 

@@ -2,7 +2,7 @@
 // the data rows and the trailing blank row (so that it can be clicked, as the grid allows).
 #pragma once
 
-#include "contentslist.h"
+#include "maker/generators/contentslist.h"
 
 #include <QAbstractTableModel>
 

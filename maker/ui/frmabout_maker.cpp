@@ -1,5 +1,5 @@
 // The workbench's about box (see frmabout_maker.h).
-#include "frmabout_maker.h"
+#include "maker/ui/frmabout_maker.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

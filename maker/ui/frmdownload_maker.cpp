@@ -1,9 +1,9 @@
 // The maker's chapter download window (see frmdownload_maker.h).
-#include "frmdownload_maker.h"
+#include "maker/ui/frmdownload_maker.h"
 
-#include "convert.h"
-#include "fileio.h"
-#include "netsettings.h"
+#include "core/fileio.h"
+#include "maker/fetch/netsettings.h"
+#include "maker/generators/convert.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>

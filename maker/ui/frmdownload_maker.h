@@ -2,11 +2,11 @@
 // folder and adds one contents entry per chapter under the grid's current row.
 #pragma once
 
-#include "companionsupport.h"
-#include "contentslist.h"
-#include "download.h"
-#include "fetchpass.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/fetch/download.h"
+#include "maker/fetch/fetchpass.h"
+#include "maker/generators/contentslist.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QWidget>
 

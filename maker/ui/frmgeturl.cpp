@@ -1,8 +1,8 @@
 // The link analysis window (see frmgeturl.h).
-#include "frmgeturl.h"
+#include "maker/ui/frmgeturl.h"
 
-#include "companionsupport.h"
-#include "convert.h"
+#include "maker/generators/convert.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

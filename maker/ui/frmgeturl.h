@@ -2,8 +2,8 @@
 // the two link lists, all of them or those whose inner HTML holds a keyword.
 #pragma once
 
-#include "links.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/fetch/links.h"
 
 #include <QPointer>
 #include <QStringList>

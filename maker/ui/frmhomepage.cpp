@@ -1,8 +1,8 @@
 // The home-page card editor (see frmhomepage.h).
-#include "frmhomepage.h"
-#include "language.h"
+#include "maker/ui/frmhomepage.h"
+#include "qt/language.h"
 
-#include "homepage.h"
+#include "maker/generators/homepage.h"
 
 #include <QComboBox>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 // cover, newest chapter, state, synopsis) that the home page shows.
 #pragma once
 
-#include "companionsupport.h"
-#include "contentslist.h"
+#include "maker/generators/contentslist.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 // The page-to-text window (see frmhtmltotxt.h).
-#include "frmhtmltotxt.h"
+#include "maker/ui/frmhtmltotxt.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

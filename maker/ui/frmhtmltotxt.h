@@ -2,9 +2,9 @@
 // them (title, then the body cut out between two markers).
 #pragma once
 
-#include "companionsupport.h"
-#include "convert.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/generators/convert.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QWidget>
 

@@ -3,10 +3,10 @@
 // generators, the compiler and the fetcher.
 #pragma once
 
-#include "companionsupport.h"
-#include "contentslist.h"
-#include "windowobserver.h"
-#include "workbench.h"
+#include "maker/generators/contentslist.h"
+#include "maker/project/workbench.h"
+#include "maker/ui/companionsupport.h"
+#include "qt/windowobserver.h"
 
 #include <QPointer>
 #include <QWebEngineView>

@@ -1,7 +1,7 @@
 // The batch rename window (see frmrename.h).
-#include "frmrename.h"
+#include "maker/ui/frmrename.h"
 
-#include "rename.h"
+#include "maker/generators/rename.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -2,8 +2,8 @@
 // their TITLE/H1/H2 text, or their own name cleaned of punctuation.
 #pragma once
 
-#include "companionsupport.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 // The file-selection window (see frmsel.h).
-#include "frmsel.h"
+#include "maker/ui/frmsel.h"
 
-#include "companionsupport.h"
-#include "explorer.h"
+#include "maker/project/explorer.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QAbstractItemView>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 // The contents tree builder window (see frmtree.h).
-#include "frmtree.h"
+#include "maker/ui/frmtree.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>

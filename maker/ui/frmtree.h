@@ -2,10 +2,10 @@
 // taken from the file name, the first line, the page's TITLE/H1/H2 or typed by the author.
 #pragma once
 
-#include "companionsupport.h"
-#include "contents.h"
-#include "contentslist.h"
-#include "observer.h"
+#include "core/observer.h"
+#include "maker/generators/contents.h"
+#include "maker/generators/contentslist.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QWidget>
 

@@ -1,11 +1,11 @@
 // The icon chooser and preview (see iconchooser.h).
-#include "iconchooser.h"
-#include "language.h"
+#include "maker/ui/iconchooser.h"
+#include "qt/language.h"
 
-#include "convert.h"
-#include "fileio.h"
-#include "icon.h"
-#include "pe.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "maker/compiler/icon.h"
+#include "maker/generators/convert.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

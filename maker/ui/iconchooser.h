@@ -2,9 +2,9 @@
 // executable's own icon), "设为默认" goes back to the reader template's icon; picIcon shows it.
 #pragma once
 
-#include "companionsupport.h"
-#include "error.h"
-#include "observer.h"
+#include "core/error.h"
+#include "core/observer.h"
+#include "maker/ui/companionsupport.h"
 
 #include <QImage>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // folioMake: the maker workbench's entry point.
-#include "frmmain.h"
+#include "maker/ui/frmmain.h"
 
 #include <QApplication>
 

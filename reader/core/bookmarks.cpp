@@ -1,8 +1,8 @@
 // The bookmarks file model behind the bookmarks window.
-#include "bookmarks.h"
+#include "reader/core/bookmarks.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 namespace folio::reader {
 

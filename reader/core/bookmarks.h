@@ -1,7 +1,7 @@
 // The bookmarks file BookTag.ini: one "name=address" line per bookmark, CP936, CR LF.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
 // Locale name -> LCID, and LCID -> language section name.
-#include "localeid.h"
+#include "reader/core/localeid.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // Speech settings: the format list, Voice.ini, applying it to an engine, read aloud.
-#include "voice.h"
+#include "reader/core/voice.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <charconv>
 

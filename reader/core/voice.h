@@ -2,7 +2,7 @@
 // engine, and the recorded-voice file rule.
 #pragma once
 
-#include "error.h"
+#include "core/error.h"
 
 #include <array>
 #include <functional>

@@ -1,7 +1,7 @@
 // Helpers of the companion windows (see companionrules.h).
-#include "companionrules.h"
+#include "reader/ui/companionrules.h"
 
-#include "readerrules.h"
+#include "reader/ui/readerrules.h"
 
 #include <QFileDialog>
 #include <QWidget>

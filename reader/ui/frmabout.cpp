@@ -1,5 +1,5 @@
 // The about box (see frmabout.h).
-#include "frmabout.h"
+#include "reader/ui/frmabout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The advert window (see frmadshow.h).
-#include "frmadshow.h"
+#include "reader/ui/frmadshow.h"
 
-#include "companionrules.h"
-#include "readerrules.h"
+#include "reader/ui/companionrules.h"
+#include "reader/ui/readerrules.h"
 
 #include <QResizeEvent>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // The bookmarks window (see frmbooktag.h).
-#include "frmbooktag.h"
+#include "reader/ui/frmbooktag.h"
 
-#include "companionrules.h"
-#include "messageservice.h"
-#include "uitext.h"
+#include "qt/messageservice.h"
+#include "reader/ui/companionrules.h"
+#include "reader/ui/uitext.h"
 
 #include <QLineEdit>
 #include <QListWidget>

@@ -1,7 +1,7 @@
 // The bookmarks window: the named page addresses kept in BookTag.ini beside the reader.
 #pragma once
 
-#include "bookmarks.h"
+#include "reader/core/bookmarks.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,8 +1,8 @@
 // The online reader's download window (see frmdownload.h).
-#include "frmdownload.h"
+#include "reader/ui/frmdownload.h"
 
-#include "messageservice.h"
-#include "uitext.h"
+#include "qt/messageservice.h"
+#include "reader/ui/uitext.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>

@@ -2,9 +2,9 @@
 // reading window into a local folder.
 #pragma once
 
-#include "companionrules.h"
-#include "download.h"
-#include "fetchpass.h"
+#include "maker/fetch/download.h"
+#include "maker/fetch/fetchpass.h"
+#include "reader/ui/companionrules.h"
 
 #include <QString>
 #include <QStringList>

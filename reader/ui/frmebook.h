@@ -2,7 +2,7 @@
 // (online) the address box.
 #pragma once
 
-#include "readerrules.h"
+#include "reader/ui/readerrules.h"
 
 #include <QHash>
 #include <QPointer>

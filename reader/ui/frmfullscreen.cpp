@@ -1,7 +1,7 @@
 // Full-screen reading (see frmfullscreen.h).
-#include "frmfullscreen.h"
+#include "reader/ui/frmfullscreen.h"
 
-#include "frmfullscreenb.h"
+#include "reader/ui/frmfullscreenb.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

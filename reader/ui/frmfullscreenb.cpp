@@ -1,8 +1,8 @@
 // The exit window of full-screen reading (see frmfullscreenb.h).
-#include "frmfullscreenb.h"
+#include "reader/ui/frmfullscreenb.h"
 
-#include "companionrules.h"
-#include "readerrules.h"
+#include "reader/ui/companionrules.h"
+#include "reader/ui/readerrules.h"
 
 #include <QAction>
 #include <QCloseEvent>

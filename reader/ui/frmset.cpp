@@ -1,8 +1,8 @@
 // The voice settings window (see frmset.h).
-#include "frmset.h"
+#include "reader/ui/frmset.h"
 
-#include "messageservice.h"
-#include "uitext.h"
+#include "qt/messageservice.h"
+#include "reader/ui/uitext.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // Voice.ini beside the reader.
 #pragma once
 
-#include "companionrules.h"
-#include "voice.h"
+#include "reader/core/voice.h"
+#include "reader/ui/companionrules.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,6 +1,6 @@
 // Toolbar pictures drawn with QPainter: simple shapes, so no picture files travel with the
 // program.
-#include "imagelist.h"
+#include "reader/ui/imagelist.h"
 
 #include <QPainter>
 #include <QPainterPath>

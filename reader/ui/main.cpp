@@ -1,7 +1,7 @@
 // folioPage and folioNet: `folioPage book.exe` reads a Book image as its own file (no argument:
 // the program's own file); `folioNet [folder]` shows the book kept in its folder.
-#include "frmebook.h"
-#include "resschemehandler.h"
+#include "qt/resschemehandler.h"
+#include "reader/ui/frmebook.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The reading window's rules as plain functions (see readerrules.h).
-#include "readerrules.h"
+#include "reader/ui/readerrules.h"
 
-#include "text.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cctype>

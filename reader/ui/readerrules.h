@@ -2,7 +2,7 @@
 // links, saving text, the online reader's addresses and the built-in about page.
 #pragma once
 
-#include "viewrules.h"
+#include "qt/viewrules.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Descriptor splitting and the res: address prefix of the Windows reader. Standard C++ apart
 // from the code page conversion, so the native tests can hold it against the core's rules.
-#include "descriptor.h"
+#include "reader/win32/descriptor.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,8 +1,8 @@
 // The reading window: start-up of a Book image on Windows.
-#include "frmebook.h"
+#include "reader/win32/frmebook.h"
 
-#include "descriptor.h"
-#include "skinloader.h"
+#include "reader/win32/descriptor.h"
+#include "skin/skinloader.h"
 
 namespace folio::win32 {
 namespace {

@@ -2,7 +2,7 @@
 // browser panes WebTree (contents) and WebBook (pages).
 #pragma once
 
-#include "webpane.h"
+#include "reader/win32/webpane.h"
 
 #include <windows.h>
 

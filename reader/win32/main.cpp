@@ -1,5 +1,5 @@
 // Entry point of the Windows reader (the reader template folioPage.dat and every Book image).
-#include "frmebook.h"
+#include "reader/win32/frmebook.h"
 
 #include <objbase.h>
 

@@ -1,6 +1,6 @@
 // The fallback pane: a read-only text box showing the address or the page source, used when
 // no browser control can be created.
-#include "webpane.h"
+#include "reader/win32/webpane.h"
 
 namespace folio::win32 {
 namespace {

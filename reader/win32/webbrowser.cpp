@@ -4,7 +4,7 @@
 // in-place site and the in-place frame, each method doing the least the control needs to
 // activate in place inside our window. When the control cannot be created or activated (no
 // browser engine installed), the pane falls back to the plain text pane.
-#include "webpane.h"
+#include "reader/win32/webpane.h"
 
 #include <exdisp.h>
 #include <exdispid.h>

@@ -2,10 +2,10 @@
 // the same text, and every page a book lists is found again by its name, in any case.
 //
 // Input: a page name, a descriptor text, then the Book image.
-#include "book.h"
-#include "fileio.h"
-#include "fuzz_input.h"
-#include "text.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "tests/fuzz/fuzz_input.h"
 
 using namespace folio;
 

@@ -3,11 +3,11 @@
 // executable untouched.
 //
 // Input: the .ico's length (2 bytes), the .ico, then the executable.
-#include "fileio.h"
-#include "fuzz_input.h"
-#include "icon.h"
-#include "observer.h"
-#include "pe.h"
+#include "core/fileio.h"
+#include "core/observer.h"
+#include "core/pe.h"
+#include "maker/compiler/icon.h"
+#include "tests/fuzz/fuzz_input.h"
 
 #include <algorithm>
 

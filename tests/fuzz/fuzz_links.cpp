@@ -1,7 +1,7 @@
 // Fuzzes the link extraction of the fetch pass: any markup and base address give three lists
 // of one length, and the keyword filter keeps only links it was given.
-#include "fuzz_input.h"
-#include "links.h"
+#include "maker/fetch/links.h"
+#include "tests/fuzz/fuzz_input.h"
 
 using namespace folio;
 

@@ -1,7 +1,7 @@
 // Fuzzes the PE32 reader: any bytes either parse into an image whose every reported region
 // lies inside the file, or are refused with a message naming the file.
-#include "fuzz_input.h"
-#include "pe.h"
+#include "core/pe.h"
+#include "tests/fuzz/fuzz_input.h"
 
 using namespace folio;
 

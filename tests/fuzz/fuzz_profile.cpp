@@ -1,8 +1,8 @@
 // Fuzzes the settings-file reader: any text reads as sections and keys, every listed key is
 // found again, and no value comes back longer than the buffer the caller gave.
-#include "fuzz_input.h"
-#include "profile.h"
-#include "text.h"
+#include "core/profile.h"
+#include "core/text.h"
+#include "tests/fuzz/fuzz_input.h"
 
 using namespace folio;
 

@@ -3,9 +3,9 @@
 // resources asked for, byte for byte; a refused commit leaves the file as it was.
 //
 // Input: a count of changes and the changes themselves, then the PE32 file.
-#include "fileio.h"
-#include "fuzz_input.h"
-#include "pe.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "tests/fuzz/fuzz_input.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
 // Fuzzes the res: path splitter: whatever a page asks for, a target is only ever a name inside
 // the open book's own prefix, never a path to anything else.
-#include "fuzz_input.h"
-#include "respath.h"
+#include "qt/respath.h"
+#include "tests/fuzz/fuzz_input.h"
 
 using namespace folio;
 

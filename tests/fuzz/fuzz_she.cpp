@@ -1,6 +1,6 @@
 // Fuzzes the skin-file parser: any text is a skin or a refusal with a reason.
-#include "fuzz_input.h"
-#include "she.h"
+#include "skin/she.h"
+#include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string why;

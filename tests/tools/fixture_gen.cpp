@@ -1,7 +1,7 @@
 // Writes the sources from which the test build links its small PE32 programs: the icon tests'
 // raw resources and resource scripts, the Book image tests' reader stand-in, and the icon of the
 // PE tests' programs.
-#include "ico_builder.h"
+#include "tests/tools/ico_builder.h"
 
 #include <cstdio>
 #include <fstream>

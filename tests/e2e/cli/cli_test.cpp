@@ -1,9 +1,9 @@
 // folio compile / info / extract on the sample project, run as a user would.
-#include "book.h"
-#include "bookcheck.h"
-#include "fileio.h"
-#include "independent_check.h"
-#include "pe.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "tests/tools/independent_check.h"
+#include "tests/unit/book/bookcheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // folio txt2html, html2txt and rename on files in two folders, with the installed page template.
-#include "testdir.h"
-#include "text.h"
+#include "core/text.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

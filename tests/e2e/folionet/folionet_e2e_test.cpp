@@ -1,9 +1,9 @@
 // The built folioNet, started from the maker folder the build assembles, against an online
 // library on 127.0.0.1: the files it keeps and what its two panes show, with the library up
 // and with it down.
-#include "localserver.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/text.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/fetch/localserver.h"
 
 #include <gtest/gtest.h>
 

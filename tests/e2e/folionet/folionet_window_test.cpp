@@ -1,12 +1,12 @@
 // The online reading window driven as a user drives it, against a library on 127.0.0.1:
 // links of the home page and the contents, the address box, the download window, the speech
 // bar's settings kept, full screen, and layouts from 1280x900 down to 640x480.
-#include "frmdownload.h"
-#include "frmebook.h"
-#include "frmfullscreen.h"
-#include "frmfullscreenb.h"
-#include "localserver.h"
-#include "testsupport.h"
+#include "reader/ui/frmdownload.h"
+#include "reader/ui/frmebook.h"
+#include "reader/ui/frmfullscreen.h"
+#include "reader/ui/frmfullscreenb.h"
+#include "tests/ui/readerwin/testsupport.h"
+#include "tests/unit/fetch/localserver.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,13 +3,13 @@
 // through res:, and a server on 127.0.0.1 (XHR, fetch, img, WebSocket, beacon), in folioPage and
 // folioNet. The page reports through its title; the server must see no request. Also the
 // policy's rules without a browser.
-#include "book.h"
-#include "frmebook.h"
-#include "messageservice.h"
-#include "pagepolicy.h"
-#include "resschemehandler.h"
-#include "testsupport.h"
-#include "text.h"
+#include "core/book.h"
+#include "core/text.h"
+#include "qt/messageservice.h"
+#include "qt/pagepolicy.h"
+#include "qt/resschemehandler.h"
+#include "reader/ui/frmebook.h"
+#include "tests/ui/readerwin/testsupport.h"
 
 #include <QApplication>
 #include <QBuffer>

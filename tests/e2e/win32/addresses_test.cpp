@@ -1,7 +1,7 @@
 // The Windows reader builds its caption and pane addresses with its own small code (the core
 // does not build with the Windows tool chain); these cases hold it to the core's rules.
-#include "book.h"
-#include "descriptor.h"
+#include "core/book.h"
+#include "reader/win32/descriptor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // A Book image written by our own resource writer from the template: it must still be a shell
 // launcher on Linux, a PE file that pefile reads, and a program that Wine runs with its
 // caption taken from the descriptor.
-#include "book.h"
-#include "pe.h"
+#include "core/book.h"
+#include "core/pe.h"
 
 #include <gtest/gtest.h>
 

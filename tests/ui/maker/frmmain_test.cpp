@@ -2,15 +2,15 @@
 // settings file rules as the window shows them, zoom, the page list's options, the link lists
 // and the grid, refusing a second command, saving the code view — and the road of a book from
 // an empty project to a Book image the reader opens.
-#include "contentslist.h"
-#include "frmebook.h"
-#include "frmmain.h"
-#include "frmtree.h"
-#include "independent_check.h"
-#include "messageservice.h"
-#include "resschemehandler.h"
-#include "text.h"
-#include "windowobserver.h"
+#include "core/text.h"
+#include "maker/generators/contentslist.h"
+#include "maker/ui/frmmain.h"
+#include "maker/ui/frmtree.h"
+#include "qt/messageservice.h"
+#include "qt/resschemehandler.h"
+#include "qt/windowobserver.h"
+#include "reader/ui/frmebook.h"
+#include "tests/tools/independent_check.h"
 
 #include <QAction>
 #include <QApplication>

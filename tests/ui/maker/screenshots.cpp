@@ -1,8 +1,8 @@
 // Pictures of the workbench on each of its six tabs, for looking at: run under a virtual display
 // with a CJK font (scripts/maker-screenshots.sh). Arguments: a maker folder (a copy: the window
 // saves its project list there on closing) and the folder the PNG files go to.
-#include "frmmain.h"
-#include "resschemehandler.h"
+#include "maker/ui/frmmain.h"
+#include "qt/resschemehandler.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

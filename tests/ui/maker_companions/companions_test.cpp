@@ -1,23 +1,23 @@
 // The maker's companion windows driven through their buttons on folders each test builds: what
 // they add to the contents list, the files they write, the questions and messages they show.
-#include "frmabout_maker.h"
-#include "frmdownload_maker.h"
-#include "frmgeturl.h"
-#include "frmhomepage.h"
-#include "frmhtmltotxt.h"
-#include "frmrename.h"
-#include "frmsel.h"
-#include "frmtree.h"
-#include "iconchooser.h"
+#include "maker/ui/frmabout_maker.h"
+#include "maker/ui/frmdownload_maker.h"
+#include "maker/ui/frmgeturl.h"
+#include "maker/ui/frmhomepage.h"
+#include "maker/ui/frmhtmltotxt.h"
+#include "maker/ui/frmrename.h"
+#include "maker/ui/frmsel.h"
+#include "maker/ui/frmtree.h"
+#include "maker/ui/iconchooser.h"
 
-#include "contentslist.h"
-#include "convert.h"
-#include "icon.h"
-#include "text.h"
+#include "core/text.h"
+#include "maker/compiler/icon.h"
+#include "maker/generators/contentslist.h"
+#include "maker/generators/convert.h"
 
-#include "ico_builder.h"
-#include "localserver.h"
-#include "testdir.h"
+#include "tests/tools/ico_builder.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/fetch/localserver.h"
 
 #include <QApplication>
 #include <QComboBox>

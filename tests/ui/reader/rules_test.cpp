@@ -1,8 +1,8 @@
 // The reading window's rules and the res: address parsing, without a window.
-#include "readerrules.h"
-#include "resschemehandler.h"
+#include "qt/resschemehandler.h"
+#include "reader/ui/readerrules.h"
 
-#include "text.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 

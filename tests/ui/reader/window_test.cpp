@@ -1,14 +1,14 @@
 // The reading window on real Book images: start-up, panes, link routing, zoom, sound links,
 // saving, the res: scheme, and the online variant.
-#include "frmebook.h"
-#include "messageservice.h"
-#include "resschemehandler.h"
+#include "qt/messageservice.h"
+#include "qt/resschemehandler.h"
+#include "reader/ui/frmebook.h"
 
-#include "book.h"
-#include "fileio.h"
-#include "pe.h"
-#include "text.h"
-#include "voice.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "core/text.h"
+#include "reader/core/voice.h"
 
 #include <QAction>
 #include <QApplication>

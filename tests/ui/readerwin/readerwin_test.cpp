@@ -1,14 +1,14 @@
 // Wiring of the reader's companion windows: bookmarks, voice settings, full screen, advert and
 // the online reader's download window.
-#include "companionrules.h"
-#include "frmadshow.h"
-#include "frmbooktag.h"
-#include "frmdownload.h"
-#include "frmfullscreen.h"
-#include "frmfullscreenb.h"
-#include "frmset.h"
-#include "testsupport.h"
-#include "text.h"
+#include "core/text.h"
+#include "reader/ui/companionrules.h"
+#include "reader/ui/frmadshow.h"
+#include "reader/ui/frmbooktag.h"
+#include "reader/ui/frmdownload.h"
+#include "reader/ui/frmfullscreen.h"
+#include "reader/ui/frmfullscreenb.h"
+#include "reader/ui/frmset.h"
+#include "tests/ui/readerwin/testsupport.h"
 
 #include <QAction>
 #include <QApplication>

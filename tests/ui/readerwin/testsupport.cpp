@@ -1,5 +1,5 @@
 // Test doubles for the companion windows (see testsupport.h).
-#include "testsupport.h"
+#include "tests/ui/readerwin/testsupport.h"
 
 #include <QFile>
 #include <QHostAddress>

@@ -2,8 +2,8 @@
 // a small HTTP server on 127.0.0.1.
 #pragma once
 
-#include "messageservice.h"
-#include "voice.h"
+#include "qt/messageservice.h"
+#include "reader/core/voice.h"
 
 #include <QByteArray>
 #include <QHash>

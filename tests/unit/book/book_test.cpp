@@ -1,11 +1,11 @@
 // The Book image contract: descriptor text and its limits, page names, reader addresses, and
 // reading a book back through the mapped, indexed view.
-#include "book.h"
+#include "core/book.h"
 
-#include "bookcheck.h"
-#include "fileio.h"
-#include "pe.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "core/text.h"
+#include "tests/unit/book/bookcheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // CompileBook: validation, the three output files, descriptor and pages, what the window is
 // told, and the failure paths.
-#include "compilebook.h"
+#include "maker/compiler/compilebook.h"
 
-#include "book.h"
-#include "bookcheck.h"
-#include "fileio.h"
-#include "icon.h"
-#include "independent_check.h"
-#include "text.h"
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/compiler/icon.h"
+#include "tests/tools/independent_check.h"
+#include "tests/unit/book/bookcheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The project settings file: key lines with the full-width colon, read key by key.
-#include "settings.h"
+#include "maker/project/settings.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "download.h"
-#include "localserver.h"
-#include "testdir.h"
+#include "maker/fetch/download.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/fetch/localserver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "fetchpass.h"
-#include "localserver.h"
-#include "testdir.h"
+#include "maker/fetch/fetchpass.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/fetch/localserver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "links.h"
+#include "maker/fetch/links.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "netsettings.h"
-#include "testdir.h"
+#include "maker/fetch/netsettings.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The entry makers: the builder run over the explorer selection, the home and folder entries.
-#include "contents.h"
-#include "contentstestsupport.h"
+#include "maker/generators/contents.h"
+#include "tests/unit/generators/contentstestsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The contents list grid and its project file.
-#include "contentslist.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/text.h"
+#include "maker/generators/contentslist.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The contents page generator: tree.html, tree.ini and the support files, byte for byte.
-#include "contentspage.h"
-#include "contentstestsupport.h"
+#include "maker/generators/contentspage.h"
+#include "tests/unit/generators/contentstestsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The text of a page's first TITLE/H1/H2 element.
-#include "contentstag.h"
+#include "maker/generators/contentstag.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // What the contents and home page tests share: an observer that records, and file helpers.
 #pragma once
 
-#include "observer.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/observer.h"
+#include "core/text.h"
+#include "tests/tools/testdir.h"
 
 #include <filesystem>
 #include <string>

@@ -1,9 +1,9 @@
 // Text to page and page to text: the files written, byte for byte, and what the user is told.
-#include "convert.h"
-#include "convert_test_observer.h"
-#include "fileio.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/convert.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/generators/convert_test_observer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // answers questions as the test says.
 #pragma once
 
-#include "observer.h"
+#include "core/observer.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // The home page generator, the entry template file and the card editor, byte for byte.
-#include "contentstestsupport.h"
-#include "homepage.h"
+#include "maker/generators/homepage.h"
+#include "tests/unit/generators/contentstestsupport.h"
 
 #include <gtest/gtest.h>
 

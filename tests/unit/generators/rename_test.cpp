@@ -1,9 +1,9 @@
 // Renaming by title: the names files end up with, and the names they must never get.
-#include "convert_test_observer.h"
-#include "fileio.h"
-#include "rename.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/rename.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/generators/convert_test_observer.h"
 
 #include <gtest/gtest.h>
 

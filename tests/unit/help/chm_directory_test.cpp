@@ -1,9 +1,9 @@
 // The help file directory check and mend on real chmcmd output, and the launcher around chmcmd.
-#include "chmformat.h"
-#include "chmheader.h"
-#include "fileio.h"
-#include "helpcompiler.h"
-#include "helptest.h"
+#include "core/fileio.h"
+#include "maker/hhc/chmformat.h"
+#include "maker/hhc/chmheader.h"
+#include "maker/hhc/helpcompiler.h"
+#include "tests/unit/help/helptest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // folio compile --chm end to end: the sample project and a 600-page book, each help file read
 // back with libchm.
-#include "contentslist.h"
-#include "fileio.h"
-#include "helptest.h"
-#include "settings.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/generators/contentslist.h"
+#include "maker/project/settings.h"
+#include "tests/unit/help/helptest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // CompileHelp: the maker's launcher started on the help project the writers made, with the
 // maker folder's own templates.
-#include "contentslist.h"
-#include "help.h"
-#include "helptest.h"
-#include "text.h"
+#include "core/text.h"
+#include "maker/compiler/help.h"
+#include "maker/generators/contentslist.h"
+#include "tests/unit/help/helptest.h"
 
 #include <gtest/gtest.h>
 

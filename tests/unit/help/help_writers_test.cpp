@@ -1,10 +1,10 @@
 // The help project, contents and index writers: byte-exact output against golden files, and
 // their refusals.
-#include "contentslist.h"
-#include "fileio.h"
-#include "help.h"
-#include "helptest.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "maker/compiler/help.h"
+#include "maker/generators/contentslist.h"
+#include "tests/unit/help/helptest.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // independent help file reader (libchm's extract_chmLib).
 #pragma once
 
-#include "independent_check.h"
-#include "observer.h"
-#include "testdir.h"
+#include "core/observer.h"
+#include "tests/tools/independent_check.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Tests of the icon replacement on small PE32 programs linked by the test build, on the
 // reader template when it has been built, checked with pefile and wrestool.
-#include "ico_builder.h"
-#include "icon.h"
-#include "independent_check.h"
-#include "pe.h"
+#include "core/pe.h"
+#include "maker/compiler/icon.h"
+#include "tests/tools/ico_builder.h"
+#include "tests/tools/independent_check.h"
 
 #include <gtest/gtest.h>
 

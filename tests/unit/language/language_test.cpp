@@ -1,5 +1,5 @@
-#include "language.h"
-#include "text.h"
+#include "core/text.h"
+#include "qt/language.h"
 
 #include <QApplication>
 #include <QCheckBox>

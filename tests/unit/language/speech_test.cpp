@@ -1,10 +1,10 @@
 // The readers' speech engine: voice lists, the synthesiser's arguments, rendering Chinese and
 // English into real sound, playing it into a PulseAudio null sink, and a synthesiser that
 // crashes or runs for a minute without taking the reader down.
-#include "speech.h"
+#include "qt/speech.h"
 
-#include "independent_check.h"
-#include "testdir.h"
+#include "tests/tools/independent_check.h"
+#include "tests/tools/testdir.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

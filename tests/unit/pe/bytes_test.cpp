@@ -1,5 +1,5 @@
 // The bounds-checked byte reader and writer every binary format goes through.
-#include "bytereader.h"
+#include "core/bytereader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Whole-file reads and atomic writes: errors name the file, replacements leave no debris.
-#include "fileio.h"
+#include "core/fileio.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The PE reader and the resource writer, checked against pefile, wrestool and Wine.
-#include "fileio.h"
-#include "independent_check.h"
-#include "pe.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "core/text.h"
+#include "tests/tools/independent_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The drive tree: volumes and kinds from a mount table, and folder expansion.
-#include "drives.h"
-#include "testdir.h"
+#include "maker/project/drives.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The explorer listing and FrmSel's patterns.
-#include "convert_test_observer.h"
-#include "explorer.h"
-#include "testdir.h"
+#include "maker/project/explorer.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/generators/convert_test_observer.h"
 
 #include <gtest/gtest.h>
 

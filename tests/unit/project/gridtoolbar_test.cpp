@@ -1,5 +1,5 @@
 // The contents grid toolbar over the contents list, and the link lists in step.
-#include "gridtoolbar.h"
+#include "maker/project/gridtoolbar.h"
 
 #include <gtest/gtest.h>
 

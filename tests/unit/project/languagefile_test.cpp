@@ -1,6 +1,6 @@
 // The maker's language file: three languages, each naming every captioned control of the
 // maker's windows, with the built-in Chinese captions in the simplified section.
-#include "profile.h"
+#include "core/profile.h"
 
 #include <gtest/gtest.h>
 

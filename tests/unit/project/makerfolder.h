@@ -1,9 +1,9 @@
 // A maker folder built by each test: list/, skin/, Language names, Pro.ini and projects.
 #pragma once
 
-#include "convert_test_observer.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/text.h"
+#include "tests/tools/testdir.h"
+#include "tests/unit/generators/convert_test_observer.h"
 
 #include <filesystem>
 #include <string>

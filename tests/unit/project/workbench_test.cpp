@@ -1,7 +1,7 @@
 // Start-up, opening, creating and saving projects, shut-down and copying files in.
-#include "makerfolder.h"
-#include "projectfiles.h"
-#include "workbench.h"
+#include "maker/project/projectfiles.h"
+#include "maker/project/workbench.h"
+#include "tests/unit/project/makerfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "bookmarks.h"
-#include "testdir.h"
-#include "text.h"
+#include "core/text.h"
+#include "reader/core/bookmarks.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

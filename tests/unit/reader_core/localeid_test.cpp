@@ -1,4 +1,4 @@
-#include "localeid.h"
+#include "reader/core/localeid.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

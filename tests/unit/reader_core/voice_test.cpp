@@ -1,6 +1,6 @@
-#include "testdir.h"
-#include "text.h"
-#include "voice.h"
+#include "core/text.h"
+#include "reader/core/voice.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

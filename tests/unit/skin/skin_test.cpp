@@ -1,7 +1,7 @@
 // The skin file parser, the Linux skin library loaded by name, and the three-call loader.
-#include "she.h"
-#include "skinh.h"
-#include "skinloader.h"
+#include "skin/she.h"
+#include "skin/skinh.h"
+#include "skin/skinloader.h"
 
 #include <gtest/gtest.h>
 

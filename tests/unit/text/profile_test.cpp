@@ -1,8 +1,8 @@
 // The profile reader and writer: the semantics callers rely on from the system's profile calls.
-#include "profile.h"
+#include "core/profile.h"
 
-#include "fileio.h"
-#include "text.h"
+#include "core/fileio.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 

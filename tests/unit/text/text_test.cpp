@@ -1,7 +1,7 @@
 // The ANSI text layer: CP936 conversion, line splitting and name upper-casing.
-#include "text.h"
+#include "core/text.h"
 
-#include "fileio.h"
+#include "core/fileio.h"
 
 #include <gtest/gtest.h>
 
