@@ -1,0 +1,629 @@
+// Whole-book search: page text extraction, the per-book text index and the search over it.
+#include "reader/core/booksearch.h"
+
+#include "core/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <thread>
+
+namespace folio::reader {
+
+namespace {
+
+enum class Charset { Utf8, Ansi };
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool isAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool equalsNoCase(std::string_view text, std::size_t at, std::string_view lowerWord) {
+    if (at + lowerWord.size() > text.size())
+        return false;
+    for (std::size_t i = 0; i < lowerWord.size(); ++i)
+        if (asciiLower(text[at + i]) != lowerWord[i])
+            return false;
+    return true;
+}
+
+// Where `lowerWord` (ASCII, lower case) first occurs at or after `from`, any case; npos if never.
+std::size_t findNoCase(std::string_view text, std::size_t from, std::string_view lowerWord) {
+    if (lowerWord.empty())
+        return from;
+    const char first = lowerWord[0];
+    const char firstUpper = static_cast<char>(first >= 'a' && first <= 'z' ? first - 32 : first);
+    for (std::size_t i = from; i + lowerWord.size() <= text.size(); ++i) {
+        if ((text[i] == first || text[i] == firstUpper) && equalsNoCase(text, i, lowerWord))
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool isValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time: most of a page is markup.
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + len > n || p[i + 1] < lo || p[i + 1] > hi)
+            return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return false;
+        i += len;
+    }
+    return true;
+}
+
+// The charset a page declares in its first bytes ("charset=..." of a <meta>), if one we know.
+std::optional<Charset> declaredCharset(std::string_view bytes) {
+    const std::string_view head = bytes.substr(0, 4096);
+    for (std::size_t at = findNoCase(head, 0, "charset"); at != std::string_view::npos;
+         at = findNoCase(head, at + 7, "charset")) {
+        std::size_t i = at + 7;
+        while (i < head.size() &&
+               (isBlank(head[i]) || head[i] == '=' || head[i] == '"' || head[i] == '\''))
+            ++i;
+        std::string name;
+        while (
+            i < head.size() && name.size() < 16 &&
+            (isAsciiLetter(head[i]) || isAsciiDigit(head[i]) || head[i] == '-' || head[i] == '_'))
+            name += asciiLower(head[i++]);
+        if (name == "utf-8" || name == "utf8")
+            return Charset::Utf8;
+        if (name == "gb2312" || name == "gbk" || name == "gb18030" || name == "cp936" ||
+            name == "x-gbk" || name == "euc-cn" || name == "windows-936" || name == "ms936")
+            return Charset::Ansi;
+    }
+    return std::nullopt;
+}
+
+struct NamedEntity {
+    std::string_view name;
+    char32_t cp;
+};
+
+// The named entities pages of Chinese and English books use; others stay as written.
+constexpr std::array<NamedEntity, 41> NamedEntities{{
+    {"amp", U'&'},     {"lt", U'<'},      {"gt", U'>'},      {"quot", U'"'},     {"apos", U'\''},
+    {"nbsp", 0xA0},    {"ensp", 0x2002},  {"emsp", 0x2003},  {"thinsp", 0x2009}, {"copy", 0xA9},
+    {"reg", 0xAE},     {"trade", 0x2122}, {"middot", 0xB7},  {"bull", 0x2022},   {"hellip", 0x2026},
+    {"mdash", 0x2014}, {"ndash", 0x2013}, {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"ldquo", 0x201C},
+    {"rdquo", 0x201D}, {"laquo", 0xAB},   {"raquo", 0xBB},   {"times", 0xD7},    {"divide", 0xF7},
+    {"deg", 0xB0},     {"plusmn", 0xB1},  {"yen", 0xA5},     {"pound", 0xA3},    {"euro", 0x20AC},
+    {"cent", 0xA2},    {"sect", 0xA7},    {"para", 0xB6},    {"larr", 0x2190},   {"rarr", 0x2192},
+    {"uarr", 0x2191},  {"darr", 0x2193},  {"iexcl", 0xA1},   {"iquest", 0xBF},   {"shy", 0xAD},
+    {"frac12", 0xBD},
+}};
+
+// Decodes the entity starting at text[at] == '&'. Returns the characters it spans (0 when it is
+// no entity we know: the "&" is then text).
+std::size_t decodeEntity(std::string_view text, std::size_t at, char32_t& cp) {
+    const std::size_t semi = text.find(';', at + 1);
+    if (semi == std::string_view::npos || semi - at > 12 || semi == at + 1)
+        return 0;
+    const std::string_view name = text.substr(at + 1, semi - at - 1);
+    if (name[0] == '#') {
+        const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        if (digits.empty())
+            return 0;
+        std::uint32_t value = 0;
+        for (char d : digits) {
+            int v = -1;
+            if (isAsciiDigit(d))
+                v = d - '0';
+            else if (hex && asciiLower(d) >= 'a' && asciiLower(d) <= 'f')
+                v = asciiLower(d) - 'a' + 10;
+            if (v < 0)
+                return 0;
+            value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
+            if (value > 0x10FFFF)
+                return 0;
+        }
+        // NUL and surrogate halves are no characters a browser shows.
+        cp = (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) ? char32_t{0xFFFD}
+                                                                  : char32_t{value};
+        return semi - at + 1;
+    }
+    for (const NamedEntity& e : NamedEntities) {
+        if (e.name == name) {
+            cp = e.cp;
+            return semi - at + 1;
+        }
+    }
+    return 0;
+}
+
+// Collects a page's text: runs of page bytes (decoded from the page's charset), entities and
+// line breaks, with blanks folded.
+class TextSink {
+  public:
+    TextSink(Charset charset, bool entities) : m_charset(charset), m_entities(entities) {}
+
+    // Ends a line: the next text starts after one space.
+    void lineBreak() { m_space = m_any; }
+
+    void text(std::string_view run) {
+        std::size_t i = 0;
+        while (i < run.size()) {
+            const char c = run[i];
+            if (isBlank(c)) {
+                m_space = m_any;
+                ++i;
+                continue;
+            }
+            if (c == '&' && m_entities) {
+                char32_t cp = 0;
+                if (const std::size_t len = decodeEntity(run, i, cp)) {
+                    character(cp);
+                    i += len;
+                    continue;
+                }
+            }
+            // A no-break space of a UTF-8 page is a blank too.
+            if (m_charset == Charset::Utf8 && c == '\xC2' && i + 1 < run.size() &&
+                run[i + 1] == '\xA0') {
+                m_space = m_any;
+                i += 2;
+                continue;
+            }
+            // The longest run of plain characters goes in at once.
+            std::size_t end = i + 1;
+            while (end < run.size() && !isBlank(run[end]) && run[end] != '&' &&
+                   !(run[end] == '\xC2' && m_charset == Charset::Utf8))
+                ++end;
+            putSpace();
+            m_pending.append(run.substr(i, end - i));
+            m_any = true;
+            i = end;
+        }
+    }
+
+    std::string finish() {
+        flush();
+        return std::move(m_out);
+    }
+
+  private:
+    void character(char32_t cp) {
+        if (cp == 0xA0 || cp == U' ' || cp == U'\t' || cp == U'\n' || cp == U'\r') {
+            m_space = m_any;
+            return;
+        }
+        putSpace();
+        flush();
+        appendUtf8(m_out, cp);
+        m_any = true;
+    }
+    void putSpace() {
+        if (m_space)
+            m_pending += ' ';
+        m_space = false;
+    }
+    void flush() {
+        if (m_pending.empty())
+            return;
+        if (m_charset == Charset::Ansi)
+            m_out += fromAnsi(m_pending);
+        else
+            m_out += m_pending;
+        m_pending.clear();
+    }
+
+    Charset m_charset;
+    bool m_entities;
+    std::string m_out;
+    std::string m_pending; // page bytes not yet decoded
+    bool m_any = false;    // some text came already
+    bool m_space = false;  // a blank is due before the next text
+};
+
+// Tags that do not break the line: text on both sides of them reads as one.
+bool isInlineTag(std::string_view name) {
+    static constexpr std::array<std::string_view, 36> Inline{
+        "a",     "abbr",  "acronym", "b",      "bdi",    "bdo", "big", "cite", "code",
+        "data",  "del",   "dfn",     "em",     "font",   "i",   "img", "ins",  "kbd",
+        "label", "mark",  "nobr",    "q",      "rb",     "rp",  "rt",  "ruby", "s",
+        "samp",  "small", "span",    "strike", "strong", "sub", "sup", "tt",   "u"};
+    if (name == "var" || name == "wbr" || name == "time")
+        return true;
+    return std::find(Inline.begin(), Inline.end(), name) != Inline.end();
+}
+
+// Elements whose content is never shown as text.
+bool isHiddenContent(std::string_view name) {
+    return name == "script" || name == "style" || name == "template" || name == "noscript";
+}
+
+// Where the tag opened at text[at] == '<' ends: the index of its ">", quotes respected;
+// text.size() when it never ends.
+std::size_t tagEnd(std::string_view text, std::size_t at) {
+    char quote = 0;
+    for (std::size_t i = at + 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            // A quote opens a value only after "=" (a stray one in a tag is part of a name).
+            std::size_t k = i;
+            while (k > at + 1 && isBlank(text[k - 1]))
+                --k;
+            if (text[k - 1] == '=')
+                quote = c;
+        } else if (c == '>') {
+            return i;
+        }
+    }
+    return text.size();
+}
+
+// Where the element `name` closes ("</name" in any case) at or after `from`; npos if never.
+std::size_t closingTag(std::string_view text, std::size_t from, std::string_view name) {
+    for (std::size_t at = text.find("</", from); at != std::string_view::npos;
+         at = text.find("</", at + 2)) {
+        if (equalsNoCase(text, at + 2, name)) {
+            const std::size_t after = at + 2 + name.size();
+            if (after >= text.size() || !isAsciiLetter(text[after]))
+                return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
+void extractMarkup(std::string_view page, TextSink& body, TextSink& title) {
+    std::size_t i = 0;
+    const std::size_t n = page.size();
+    bool haveTitle = false;
+    while (i < n) {
+        const std::size_t lt = page.find('<', i);
+        if (lt == std::string_view::npos) {
+            body.text(page.substr(i));
+            break;
+        }
+        if (lt > i)
+            body.text(page.substr(i, lt - i));
+        i = lt;
+        const char next = lt + 1 < n ? page[lt + 1] : '\0';
+        if (page.compare(lt, 4, "<!--") == 0) {
+            const std::size_t end = page.find("-->", lt + 4);
+            i = end == std::string_view::npos ? n : end + 3;
+            continue;
+        }
+        if (next == '!' || next == '?') {
+            const std::size_t end = page.find('>', lt);
+            i = end == std::string_view::npos ? n : end + 1;
+            continue;
+        }
+        const bool closing = next == '/';
+        const std::size_t nameAt = lt + (closing ? 2 : 1);
+        if (nameAt >= n || !isAsciiLetter(page[nameAt])) {
+            // "a < b": the "<" is text.
+            body.text(page.substr(lt, 1));
+            i = lt + 1;
+            continue;
+        }
+        std::string name;
+        for (std::size_t k = nameAt;
+             k < n && (isAsciiLetter(page[k]) || isAsciiDigit(page[k])) && name.size() < 16; ++k)
+            name += asciiLower(page[k]);
+        const std::size_t end = tagEnd(page, lt);
+        i = end == n ? n : end + 1;
+        if (closing) {
+            if (!isInlineTag(name))
+                body.lineBreak();
+            continue;
+        }
+        if (isHiddenContent(name) || name == "title") {
+            const std::size_t close = closingTag(page, i, name);
+            const std::size_t contentEnd = close == std::string_view::npos ? n : close;
+            if (name == "title" && !haveTitle) {
+                title.text(page.substr(i, contentEnd - i));
+                haveTitle = true;
+            }
+            i = contentEnd == n ? n : std::min(n, tagEnd(page, contentEnd) + 1);
+            body.lineBreak();
+            continue;
+        }
+        if (!isInlineTag(name))
+            body.lineBreak();
+    }
+}
+
+// The case-free form of one character whose UTF-8 form has the same length, or the character
+// itself. Latin, Greek and Cyrillic letters and full-width Latin letters fold; nothing else does.
+char32_t foldChar(char32_t cp) {
+    if (cp < 0x80)
+        return (cp >= 'A' && cp <= 'Z') ? cp + 0x20 : cp;
+    if (cp >= 0xFF21 && cp <= 0xFF3A)
+        return cp + 0x20;
+    if (cp < 0xC0 || cp >= 0x530)
+        return cp;
+    const char32_t upper = toUpperChar(cp);
+    return (upper >= 0x80 && upper < 0x800) ? upper : cp;
+}
+
+// Folds `text` in place (byte lengths kept); records each changed character when `marks` is
+// given. Only ASCII, two-byte sequences and the full-width letters can change.
+template <class OnChange> void foldInPlace(std::string& text, OnChange onChange) {
+    auto* p = reinterpret_cast<unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z') {
+                onChange(i, char32_t{c});
+                p[i] = static_cast<unsigned char>(c + 0x20);
+            }
+            ++i;
+        } else if (c >= 0xC3 && c <= 0xD4 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+            const char32_t cp = (char32_t{c & 0x1Fu} << 6) | (p[i + 1] & 0x3Fu);
+            const char32_t folded = foldChar(cp);
+            if (folded != cp) {
+                onChange(i, cp);
+                p[i] = static_cast<unsigned char>(0xC0 | (folded >> 6));
+                p[i + 1] = static_cast<unsigned char>(0x80 | (folded & 0x3F));
+            }
+            i += 2;
+        } else if (c == 0xEF && i + 2 < n && p[i + 1] == 0xBC && p[i + 2] >= 0xA1 &&
+                   p[i + 2] <= 0xBA) {
+            // Full-width A..Z (U+FF21..FF3A) -> a..z (U+FF41..FF5A).
+            onChange(i, char32_t{0xFF21u + (p[i + 2] - 0xA1u)});
+            p[i + 1] = 0xBD;
+            p[i + 2] = static_cast<unsigned char>(0x81 + (p[i + 2] - 0xA1));
+            i += 3;
+        } else {
+            ++i;
+        }
+    }
+}
+
+std::string foldedNeedle(std::string_view text) {
+    TextSink sink(Charset::Utf8, false);
+    sink.text(text);
+    std::string needle = sink.finish();
+    foldInPlace(needle, [](std::size_t, char32_t) {});
+    return needle;
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view lowerSuffix) {
+    return text.size() >= lowerSuffix.size() &&
+           equalsNoCase(text, text.size() - lowerSuffix.size(), lowerSuffix);
+}
+
+enum class PageKind { None, Markup, Plain };
+
+PageKind pageKind(std::string_view name) {
+    for (std::string_view ext : {".htm", ".html", ".xhtml", ".xht", ".shtml"})
+        if (endsWithNoCase(name, ext))
+            return PageKind::Markup;
+    return endsWithNoCase(name, ".txt") ? PageKind::Plain : PageKind::None;
+}
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+PageText ExtractPageText(std::span<const std::uint8_t> bytes, bool markup) {
+    std::string_view page(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    Charset charset;
+    if (page.starts_with("\xEF\xBB\xBF")) {
+        page.remove_prefix(3);
+        charset = Charset::Utf8;
+    } else if (const auto declared = markup ? declaredCharset(page) : std::nullopt) {
+        charset = *declared;
+    } else {
+        charset = isValidUtf8(page) ? Charset::Utf8 : Charset::Ansi;
+    }
+    TextSink body(charset, markup);
+    TextSink title(charset, true);
+    if (markup)
+        extractMarkup(page, body, title);
+    else
+        body.text(page);
+    return PageText{title.finish(), body.finish()};
+}
+
+BookSearch::BookSearch(const book::BookImage& book) : m_book(book) {}
+
+bool BookSearch::indexed() const {
+    std::lock_guard lock(m_mutex);
+    return m_indexed;
+}
+
+std::size_t BookSearch::pageCount() {
+    std::lock_guard lock(m_mutex);
+    buildIndexLocked();
+    return m_pages.size();
+}
+
+void BookSearch::buildIndex() {
+    std::lock_guard lock(m_mutex);
+    buildIndexLocked();
+}
+
+void BookSearch::buildIndexLocked() {
+    if (m_indexed)
+        return;
+    // The pages a reader opens: of a name stored more than once (other languages, names that
+    // differ in case) the copy the lookup finds.
+    struct Source {
+        std::string name;
+        std::span<const std::uint8_t> bytes;
+        PageKind kind;
+    };
+    std::vector<Source> sources;
+    std::string previousFolded;
+    for (const pe::Resource& r : m_book.image().resources()) {
+        if (r.type.isString || r.type.id != book::PageType || !r.name.isString)
+            continue;
+        const std::string name = utf16ToUtf8(r.name.name);
+        const PageKind kind = pageKind(name);
+        if (kind == PageKind::None)
+            continue;
+        std::string folded = toUpperUnicode(name);
+        if (folded == previousFolded)
+            continue;
+        previousFolded = std::move(folded);
+        if (const auto bytes = m_book.find(name))
+            sources.push_back(Source{name, *bytes, kind});
+    }
+
+    std::vector<Page> pages(sources.size());
+    auto work = [&](std::size_t first, std::size_t step) {
+        for (std::size_t k = first; k < sources.size(); k += step) {
+            const Source& s = sources[k];
+            PageText text = ExtractPageText(s.bytes, s.kind == PageKind::Markup);
+            Page& page = pages[k];
+            page.name = s.name;
+            page.title = text.title.empty() ? s.name : std::move(text.title);
+            page.folded = std::move(text.text);
+            foldInPlace(page.folded, [&page](std::size_t at, char32_t original) {
+                page.marks.push_back(CaseMark{static_cast<std::uint32_t>(at), original});
+            });
+            page.folded.shrink_to_fit();
+            page.marks.shrink_to_fit();
+        }
+    };
+    // Pages are independent: extract them on every core (the converter is per thread).
+    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+    if (threads == 1 || sources.size() < 64) {
+        work(0, 1);
+    } else {
+        std::vector<std::jthread> workers;
+        for (std::size_t t = 1; t < threads; ++t)
+            workers.emplace_back(work, t, threads);
+        work(0, threads);
+    }
+    m_pages = std::move(pages);
+    m_indexed = true;
+}
+
+std::string BookSearch::snippetOf(const Page& page, std::size_t at, std::size_t length,
+                                  SearchHit& hit) const {
+    const std::string& text = page.folded;
+    std::size_t begin = at;
+    for (std::size_t chars = 0; begin > 0 && chars < SnippetContext; ++chars) {
+        --begin;
+        while (begin > 0 && isContinuation(text[begin]))
+            --begin;
+    }
+    std::size_t end = at + length;
+    for (std::size_t chars = 0; end < text.size() && chars < SnippetContext; ++chars) {
+        ++end;
+        while (end < text.size() && isContinuation(text[end]))
+            ++end;
+    }
+    // The letters as the page has them.
+    std::string piece = text.substr(begin, end - begin);
+    auto mark =
+        std::lower_bound(page.marks.begin(), page.marks.end(), begin,
+                         [](const CaseMark& m, std::size_t offset) { return m.offset < offset; });
+    for (; mark != page.marks.end() && mark->offset < end; ++mark) {
+        std::string original;
+        appendUtf8(original, mark->original);
+        piece.replace(mark->offset - begin, original.size(), original);
+    }
+    std::size_t matchAt = at - begin;
+    // Blanks at a cut end go; "…" tells that the text goes on.
+    if (begin > 0) {
+        std::size_t lead = 0;
+        while (lead < matchAt && piece[lead] == ' ')
+            ++lead;
+        piece.replace(0, lead, "…");
+        matchAt = matchAt - lead + std::string_view("…").size();
+    }
+    if (end < text.size()) {
+        while (piece.size() > matchAt + length && piece.back() == ' ')
+            piece.pop_back();
+        piece += "…";
+    }
+    hit.snippetMatch = matchAt;
+    hit.snippetLength = length;
+    return piece;
+}
+
+std::vector<SearchHit> BookSearch::find(std::string_view text) {
+    const std::string needle = foldedNeedle(text);
+    std::vector<SearchHit> hits;
+    if (needle.empty())
+        return hits;
+    std::lock_guard lock(m_mutex);
+    buildIndexLocked();
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    for (const Page& page : m_pages) {
+        auto from = page.folded.begin();
+        std::size_t count = 0;
+        std::size_t first = 0;
+        while (true) {
+            const auto found = searcher(from, page.folded.end()).first;
+            if (found == page.folded.end())
+                break;
+            if (count++ == 0)
+                first = static_cast<std::size_t>(found - page.folded.begin());
+            from = found + static_cast<std::ptrdiff_t>(needle.size());
+        }
+        if (count == 0)
+            continue;
+        SearchHit hit;
+        hit.name = page.name;
+        hit.title = page.title;
+        hit.count = count;
+        hit.snippet = snippetOf(page, first, needle.size(), hit);
+        hits.push_back(std::move(hit));
+    }
+    return hits;
+}
+
+} // namespace folio::reader

@@ -1,0 +1,86 @@
+// Whole-book search: the visible text of every page of an open Book image, searched at once.
+#pragma once
+
+#include "core/book.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folio::reader {
+
+// What a reader shows of one page: the text of its <title> and the text of the page itself,
+// both UTF-8 with every run of blanks folded into one space and trimmed.
+struct PageText {
+    std::string title;
+    std::string text;
+};
+
+// The visible text of a page held as bytes. A page is UTF-8 when it starts with the UTF-8 byte
+// order mark or declares a UTF-8 charset, CP936 when it declares a Chinese one; undeclared, it is
+// UTF-8 when its bytes are valid UTF-8 and CP936 otherwise. Tags, attributes, comments, scripts,
+// styles and the title are left out of `text`; entities are decoded; tags that break a line
+// (paragraphs, cells, <br>, ...) leave one space, inline ones (<b>, <span>, <a>, ...) none, so a
+// word split by inline markup is still found. With `markup` false the bytes are plain text.
+PageText ExtractPageText(std::span<const std::uint8_t> bytes, bool markup = true);
+
+// One page holding the text searched for.
+struct SearchHit {
+    std::string name;              // the page's resource name, as stored
+    std::string title;             // its <title>, or its name when it has none
+    std::size_t count = 0;         // matches on the page (not overlapping)
+    std::string snippet;           // the text around the first match ("…" where it was cut)
+    std::size_t snippetMatch = 0;  // byte offset of the match in `snippet`
+    std::size_t snippetLength = 0; // byte length of the match in `snippet`
+};
+
+// Searches the pages of one open book. The pages' text is extracted once, the first time it is
+// needed, and kept; every search after that reads only the kept text. Latin letters match
+// without regard to case (ASCII, accented Latin, Greek, Cyrillic and full-width letters); every
+// other character, Chinese included, matches itself, with no word breaks needed. The book must
+// outlive this object. find() may be called from any thread; calls run one after another.
+class BookSearch {
+  public:
+    // Characters of context kept on each side of the first match.
+    static constexpr std::size_t SnippetContext = 40;
+
+    explicit BookSearch(const book::BookImage& book);
+
+    // Every page holding `text` (blanks in it folded like the pages'), in the book's page order.
+    // Empty text finds nothing.
+    std::vector<SearchHit> find(std::string_view text);
+
+    // Extracts every page's text now (find() does it on first use).
+    void buildIndex();
+    bool indexed() const;
+
+    // Pages searched: the book's HTML and text pages (pictures, sounds and styles are not).
+    std::size_t pageCount();
+
+  private:
+    // A letter whose case the search ignores, stored as it appears on the page.
+    struct CaseMark {
+        std::uint32_t offset; // byte offset in Page::folded
+        char32_t original;
+    };
+    struct Page {
+        std::string name;
+        std::string title;
+        std::string folded; // the text with letters folded; byte offsets equal the text's
+        std::vector<CaseMark> marks;
+    };
+    void buildIndexLocked();
+    std::string snippetOf(const Page& page, std::size_t at, std::size_t length,
+                          SearchHit& hit) const;
+
+    const book::BookImage& m_book;
+    mutable std::mutex m_mutex;
+    bool m_indexed = false;
+    std::vector<Page> m_pages;
+};
+
+} // namespace folio::reader
