@@ -1,0 +1,154 @@
+// Book keys and the places file.
+#include "reader/core/placestore.h"
+
+#include "core/book.h"
+#include "core/fileio.h"
+#include "reader/core/statefile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+namespace folio::reader {
+
+namespace {
+
+constexpr std::string_view Header = "folio places 1";
+constexpr int MinZoom = 40;
+constexpr int MaxZoom = 400;
+constexpr int MaxScroll = 100'000'000;
+
+// 64-bit FNV-1a: plenty for telling a few hundred books apart, and simple to keep stable.
+class Hasher {
+  public:
+    void bytes(const void* data, std::size_t size) {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < size; ++i) {
+            m_value ^= p[i];
+            m_value *= 0x100000001b3ULL;
+        }
+    }
+    void number(std::uint64_t v) {
+        unsigned char b[8];
+        for (int i = 0; i < 8; ++i)
+            b[i] = static_cast<unsigned char>(v >> (8 * i));
+        bytes(b, sizeof b);
+    }
+    void text(std::string_view s) {
+        number(s.size());
+        bytes(s.data(), s.size());
+    }
+    void id(const pe::ResourceId& r) {
+        number(r.isString ? 1 : 0);
+        if (r.isString) {
+            number(r.name.size());
+            for (const char16_t c : r.name)
+                number(c);
+        } else {
+            number(r.id);
+        }
+    }
+    std::uint64_t value() const { return m_value; }
+
+  private:
+    std::uint64_t m_value = 0xcbf29ce484222325ULL;
+};
+
+std::optional<int> parseInt(std::string_view s, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+bool isKey(std::string_view key) {
+    return key.size() == 16 && std::all_of(key.begin(), key.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+struct Row {
+    std::string key;
+    Place place;
+};
+
+std::optional<Row> parseRow(const std::vector<std::string>& fields) {
+    if (fields.size() != 5 || !isKey(fields[0]))
+        return std::nullopt;
+    auto zoom = parseInt(fields[1], MinZoom, MaxZoom);
+    auto x = parseInt(fields[2], 0, MaxScroll);
+    auto y = parseInt(fields[3], 0, MaxScroll);
+    auto page = decodeField(fields[4]);
+    if (!zoom || !x || !y || !page || page->empty())
+        return std::nullopt;
+    return Row{fields[0], Place{std::move(*page), *x, *y, *zoom}};
+}
+
+} // namespace
+
+std::string bookKey(const book::BookImage& book) {
+    const pe::PeImage& image = book.image();
+    Hasher h;
+    h.text("folio book key 1");
+    h.number(image.bytes().size());
+    h.number(image.checksum());
+    const auto& resources = image.resources();
+    h.number(resources.size());
+    for (const pe::Resource& r : resources) {
+        h.id(r.type);
+        h.id(r.name);
+        h.number(r.language);
+        h.number(r.size);
+    }
+    if (auto descriptor = book.descriptor())
+        h.text(*descriptor);
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h.value()));
+    return text;
+}
+
+PlaceStore::PlaceStore(std::string folder, std::size_t capacity)
+    : m_folder(folder.empty() ? stateFolder() : std::move(folder)), m_capacity(capacity) {}
+
+std::string PlaceStore::filePath() const {
+    return m_folder.empty() ? std::string() : FixPath(m_folder) + std::string(FileName);
+}
+
+std::optional<Place> PlaceStore::find(std::string_view key) const {
+    if (m_folder.empty())
+        return std::nullopt;
+    for (const auto& fields : readStateFile(filePath(), Header)) {
+        if (!fields.empty() && fields[0] == key) {
+            if (auto row = parseRow(fields))
+                return row->place;
+        }
+    }
+    return std::nullopt;
+}
+
+Result<void> PlaceStore::remember(std::string_view key, const Place& place) const {
+    if (m_folder.empty())
+        return fail("no state folder for the places file: neither XDG_STATE_HOME nor HOME is set");
+    if (!isKey(key))
+        return fail("places file " + filePath() + ": \"" + std::string(key) +
+                    "\" is not a book key (16 hex digits)");
+    if (place.page.empty())
+        return fail("places file " + filePath() + ": a place needs a page");
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({std::string(key), std::to_string(std::clamp(place.zoom, MinZoom, MaxZoom)),
+                    std::to_string(std::clamp(place.scrollX, 0, MaxScroll)),
+                    std::to_string(std::clamp(place.scrollY, 0, MaxScroll)),
+                    encodeField(place.page)});
+    for (auto& fields : readStateFile(filePath(), Header)) {
+        if (rows.size() >= m_capacity)
+            break;
+        // Damaged lines and the book's old place are left behind.
+        if (parseRow(fields) && fields[0] != key)
+            rows.push_back(std::move(fields));
+    }
+    return writeStateFile(filePath(), Header, rows);
+}
+
+} // namespace folio::reader

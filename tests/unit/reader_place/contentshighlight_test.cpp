@@ -1,0 +1,128 @@
+// The contents-pane highlight script, run in a real browser (headless Chromium) on an author's
+// own contents page and on a page built like the generated tree.
+#include "reader/core/contentshighlight.h"
+
+#include "core/fileio.h"
+#include "tests/tools/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <regex>
+
+using namespace folio::reader;
+
+namespace {
+
+// The document as the browser holds it after the page's scripts ran; empty without Chromium.
+std::string dumpDom(const std::string& file) {
+    if (!std::filesystem::exists("/usr/bin/chromium"))
+        return {};
+    const std::string command = "/usr/bin/chromium --headless --no-sandbox --disable-gpu "
+                                "--virtual-time-budget=2000 --dump-dom 'file://" +
+                                file + "' 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::string out;
+    std::array<char, 4096> buffer;
+    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe.get()))
+        out += buffer.data();
+    return out;
+}
+
+// The ids of the links that carry the mark, in document order.
+std::vector<std::string> markedIds(const std::string& dom) {
+    std::vector<std::string> ids;
+    const std::regex link("<a ([^>]*)>");
+    for (auto it = std::sregex_iterator(dom.begin(), dom.end(), link); it != std::sregex_iterator();
+         ++it) {
+        const std::string attributes = (*it)[1];
+        if (attributes.find(std::string(CurrentLinkClass)) == std::string::npos)
+            continue;
+        std::smatch id;
+        if (std::regex_search(attributes, id, std::regex("id=\"([^\"]*)\"")))
+            ids.push_back(id[1]);
+    }
+    return ids;
+}
+
+// Runs the script on the page `body` for `pageUrl` (relative to the folder), reporting the
+// script's value in the title.
+std::string runOn(const TempDir& dir, const std::string& head, const std::string& body,
+                  const std::string& pageUrl) {
+    const std::string script = contentsHighlightScript("file://" + dir.str() + "/" + pageUrl);
+    dir.write("tree.html", "<html><head>" + head + "</head><body>" + body +
+                               "<script>document.title = 'marked ' + " +
+                               script.substr(0, script.size() - 1) + ";</script></body></html>");
+    return dumpDom(dir.file("tree.html"));
+}
+
+} // namespace
+
+TEST(ContentsHighlight, StringLiteralEscapesWhatWouldEndOrBreakIt) {
+    EXPECT_EQ(scriptStringLiteral("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(scriptStringLiteral("x\ny\x01"), "\"x\\u000Ay\\u0001\"");
+    EXPECT_EQ(scriptStringLiteral("第\xE2\x80\xA8"), "\"第\\u2028\"");
+}
+
+TEST(ContentsHighlight, AuthorsPageMarksTheMatchingLinksOnly) {
+    TempDir dir;
+    std::string filler;
+    for (int i = 0; i < 200; ++i)
+        filler += "<p>filler</p>";
+    // Same page in another case, percent-encoded, with a fragment, and through "./": all are
+    // the page being read. A similar name and a script link are not.
+    const std::string body = "<a id='one' href='ch1.html'>1</a>" + filler +
+                             "<a id='two' class='chapter' href='CH2.HTML'>2</a>"
+                             "<a id='two-again' href='./ch2.html#part'>2b</a>"
+                             "<a id='similar' href='ch2.html.bak'>x</a>"
+                             "<a id='script' href='javascript:void(0)'>s</a>"
+                             "<a id='chinese' href='%E7%AC%AC%E4%B8%89.html'>3</a>";
+    const std::string dom = runOn(dir, "", body, "ch2.html");
+    if (dom.empty())
+        GTEST_SKIP() << "no Chromium on this machine";
+    EXPECT_EQ(markedIds(dom), (std::vector<std::string>{"two", "two-again"})) << dom;
+    EXPECT_NE(dom.find("<title>marked 2</title>"), std::string::npos);
+    EXPECT_NE(dom.find("class=\"chapter folio-current\""), std::string::npos); // own class kept
+
+    // A non-ASCII name written plainly in the contents page matches the encoded address.
+    const std::string dom2 =
+        runOn(dir, "", "<a id='c' href='第三.html'>3</a>", "%E7%AC%AC%E4%B8%89.html");
+    EXPECT_EQ(markedIds(dom2), (std::vector<std::string>{"c"})) << dom2;
+
+    // Nothing matching: nothing marked, no failure.
+    const std::string dom3 = runOn(dir, "", body, "elsewhere.html");
+    EXPECT_TRUE(markedIds(dom3).empty());
+    EXPECT_NE(dom3.find("<title>marked 0</title>"), std::string::npos);
+}
+
+TEST(ContentsHighlight, MarkMovesAndCollapsedTreeBranchOpens) {
+    TempDir dir;
+    std::filesystem::copy_file(std::string(FOLIO_SOURCE_DIR) + "/data/list/tree/tree.js",
+                               dir.path / "tree.js");
+    // The generated contents page's shape: the tree script draws the entries; chapter 2 sits
+    // in a branch that starts collapsed.
+    const std::string head = "<script src='tree.js'></script>";
+    const std::string body = "<div id='tree'></div><script>var d = new ContentsTree('d');"
+                             "d.add(1, 0, 'Part', 'part.html');"
+                             "d.add(2, 1, 'Volume', 'volume.html');"
+                             "d.add(3, 2, 'Chapter 2', 'ch2.html');"
+                             "d.draw(document.getElementById('tree'));"
+                             "document.getElementsByTagName('a')[0].className += ' folio-current';"
+                             "</script>";
+    const std::string dom = runOn(dir, head, body, "ch2.html");
+    if (dom.empty())
+        GTEST_SKIP() << "no Chromium on this machine";
+    // Only the chapter's link is marked (the old mark on the first link is gone) ...
+    const auto marked =
+        std::regex_search(dom, std::regex("<a class=\"tree-link\" href=\"part.html\">"));
+    EXPECT_TRUE(marked) << dom;
+    EXPECT_NE(dom.find("<a class=\"tree-link folio-current\" href=\"ch2.html\">Chapter 2</a>"),
+              std::string::npos)
+        << dom;
+    // ... and its branch was opened through the tree, sign and all.
+    EXPECT_EQ(dom.find("display: none"), std::string::npos) << dom;
+    EXPECT_NE(dom.find("tree-branch tree-open"), std::string::npos);
+}
