@@ -53,26 +53,24 @@ Result<std::int16_t> AnsiByteLength(std::string_view utf8) {
     return static_cast<std::int16_t>(n);
 }
 
-int WriteDescriptor(const std::string& bookPath, const std::string& descriptor, std::string* why) {
-    auto report = [&](const std::string& reason) {
-        if (why)
-            *why = reason;
-        return 0;
-    };
+Result<void> writeDescriptor(const std::string& bookPath, const std::string& descriptor) {
     auto length = AnsiByteLength(descriptor);
     if (!length)
-        return report(bookPath + ": " + length.error().message);
+        return fail(bookPath + ": " + length.error().message);
     auto updater = pe::ResourceUpdater::begin(bookPath, false);
-    if (!updater)
-        return report(updater.error().message);
+    FOLIO_TRY(updater);
     const std::string ansi = toAnsi(descriptor);
     updater->update(pe::ResourceId::fromName(DescriptorType), pe::ResourceId::fromId(DescriptorId),
                     ResourceLanguage,
                     Bytes(ansi.begin(), ansi.begin() + static_cast<std::ptrdiff_t>(*length)));
-    auto committed = updater->end(false);
-    if (!committed)
-        return report(committed.error().message);
-    return 1;
+    return updater->end(false);
+}
+
+int WriteDescriptor(const std::string& bookPath, const std::string& descriptor, std::string* why) {
+    auto written = writeDescriptor(bookPath, descriptor);
+    if (!written && why)
+        *why = written.error().message;
+    return written ? 1 : 0;
 }
 
 pe::ResourceId pageResourceName(std::string_view fileName) {
@@ -180,14 +178,12 @@ Result<std::unique_ptr<BookImage>> BookImage::open(const std::string& path) {
 #endif
     if (!book->m_map) {
         auto read = readFileBytes(path);
-        if (!read)
-            return std::unexpected(read.error());
+        FOLIO_TRY(read);
         book->m_owned = std::move(*read);
         bytes = book->m_owned;
     }
     auto image = pe::PeImage::parse(bytes, path);
-    if (!image)
-        return std::unexpected(image.error());
+    FOLIO_TRY(image);
     book->m_image = std::make_unique<pe::PeImage>(std::move(*image));
 
     const auto& resources = book->m_image->resources();

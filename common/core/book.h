@@ -36,7 +36,10 @@ std::vector<std::string> splitDescriptor(std::string_view text);
 Result<std::int16_t> AnsiByteLength(std::string_view utf8);
 
 // Adds the descriptor (CUSTOM/101/1033, CP936 bytes, no terminator) to the book file.
-// Returns 1 when written, 0 otherwise; `why` receives the reason on 0.
+Result<void> writeDescriptor(const std::string& bookPath, const std::string& descriptor);
+
+// The same with the system's own signature: 1 when written, 0 otherwise; `why` receives the
+// reason on 0.
 int WriteDescriptor(const std::string& bookPath, const std::string& descriptor,
                     std::string* why = nullptr);
 

@@ -19,3 +19,14 @@ inline std::unexpected<Error> fail(std::string message, int code = 0) {
 }
 
 } // namespace folio
+
+// Hands a failed Result on to the caller: the enclosing routine returns its error unchanged.
+// The operand is evaluated once; a named Result stays usable afterwards.
+//     auto bytes = readFileBytes(path);
+//     FOLIO_TRY(bytes);
+//     FOLIO_TRY(stage->close());
+#define FOLIO_TRY(result)                                                                          \
+    do {                                                                                           \
+        if (auto&& folio_try_result_ = (result); !folio_try_result_)                               \
+            return ::std::unexpected<::folio::Error>(folio_try_result_.error());                   \
+    } while (false)

@@ -308,15 +308,9 @@ Result<Bytes> readFileBytes(const std::string& path) {
 
 Result<void> writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
     auto stage = StagedFile::create(path);
-    if (!stage) {
-        return std::unexpected(stage.error());
-    }
-    if (auto w = stage->write(data); !w) {
-        return w;
-    }
-    if (auto c = stage->close(); !c) {
-        return c;
-    }
+    FOLIO_TRY(stage);
+    FOLIO_TRY(stage->write(data));
+    FOLIO_TRY(stage->close());
     // The replacement keeps the permissions of the file it replaces (a book stays executable).
     stage->copyPermissionsFrom(path);
     return stage->commit();
@@ -330,21 +324,15 @@ Result<void> writeFileAtomic(const std::string& path, const std::string& data) {
 
 Result<void> WriteBatch::add(const std::string& path, std::span<const std::uint8_t> data) {
     auto stage = StagedFile::create(path);
-    if (!stage) {
-        return std::unexpected(stage.error());
-    }
-    if (auto w = stage->write(data); !w) {
-        return w;
-    }
+    FOLIO_TRY(stage);
+    FOLIO_TRY(stage->write(data));
 #ifdef _WIN32
     // No whole-file-system flush here: each file is flushed on its own.
     const auto flush = StagedFile::Flush::Now;
 #else
     const auto flush = StagedFile::Flush::Deferred;
 #endif
-    if (auto c = stage->close(flush); !c) {
-        return c;
-    }
+    FOLIO_TRY(stage->close(flush));
     stage->copyPermissionsFrom(path);
     m_stages.push_back(std::move(*stage));
     return {};
@@ -375,8 +363,7 @@ Result<void> WriteBatch::commit() {
     }
 #endif
     for (StagedFile& s : m_stages) {
-        if (auto c = s.commit(); !c)
-            return c;
+        FOLIO_TRY(s.commit());
     }
     m_stages.clear();
     return {};
@@ -384,9 +371,7 @@ Result<void> WriteBatch::commit() {
 
 Result<void> copyFileAtomic(const std::string& from, const std::string& to) {
     auto bytes = readFileBytes(from);
-    if (!bytes) {
-        return std::unexpected(bytes.error());
-    }
+    FOLIO_TRY(bytes);
     auto written = writeFileAtomic(to, *bytes);
     if (!written) {
         return written;

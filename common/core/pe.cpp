@@ -156,9 +156,7 @@ class TreeWalker {
                         " is shared by several entries of the level above");
         }
         auto table = readInTree<coff_resource_dir_table>(dirOff, "resource directory");
-        if (!table) {
-            return std::unexpected(table.error());
-        }
+        FOLIO_TRY(table);
         const std::uint32_t n =
             std::uint32_t(table->NumberOfNameEntries) + table->NumberOfIDEntries;
         const std::uint64_t tableSize =
@@ -168,22 +166,16 @@ class TreeWalker {
                         std::to_string(n) + " entries runs past the end of the resource section (" +
                         hex(m_limit) + ")");
         }
-        if (auto ok = claim(at, tableSize, "resource directory"); !ok) {
-            return ok;
-        }
+        FOLIO_TRY(claim(at, tableSize, "resource directory"));
         for (std::uint32_t i = 0; i < n; ++i) {
             const std::uint64_t rel = std::uint64_t(dirOff) + sizeof(coff_resource_dir_table) +
                                       std::uint64_t(i) * sizeof(coff_resource_dir_entry);
             auto entry = m_r.read<coff_resource_dir_entry>(m_base + rel, "resource entry");
-            if (!entry) {
-                return std::unexpected(entry.error());
-            }
+            FOLIO_TRY(entry);
             ResourceId id;
             if (entry->isNamed()) {
                 auto name = readName(entry->nameOffset());
-                if (!name) {
-                    return std::unexpected(name.error());
-                }
+                FOLIO_TRY(name);
                 id = std::move(*name);
             } else {
                 id.id = entry->id();
@@ -205,9 +197,7 @@ class TreeWalker {
                 }
                 continue;
             }
-            if (auto ok = addLeaf(entry->target(), id.id); !ok) {
-                return ok;
-            }
+            FOLIO_TRY(addLeaf(entry->target(), id.id));
         }
         return {};
     }
@@ -263,13 +253,8 @@ class TreeWalker {
 
     Result<void> addLeaf(std::uint32_t rel, std::uint16_t language) {
         auto de = readInTree<coff_resource_data_entry>(rel, "resource data entry");
-        if (!de) {
-            return std::unexpected(de.error());
-        }
-        if (auto ok = claim(m_base + rel, sizeof(coff_resource_data_entry), "resource data entry");
-            !ok) {
-            return ok;
-        }
+        FOLIO_TRY(de);
+        FOLIO_TRY(claim(m_base + rel, sizeof(coff_resource_data_entry), "resource data entry"));
         Resource res;
         res.type = m_path[0];
         res.name = m_path[1];
@@ -316,9 +301,7 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
                     std::to_string(data.size()));
     }
     auto dos = r.read<dos_header>(0, "the DOS header");
-    if (!dos) {
-        return std::unexpected(dos.error());
-    }
+    FOLIO_TRY(dos);
     if (dos->e_magic != DosMagic) {
         return fail(f + ": not a PE file: expected \"MZ\" at offset 0x0, found " +
                     hex(dos->e_magic));
@@ -336,9 +319,7 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
                     hex(data[po + 2]) + " " + hex(data[po + 3]));
     }
     auto fh = r.read<coff_file_header>(po + PeSignatureSize, "the file header");
-    if (!fh) {
-        return std::unexpected(fh.error());
-    }
+    FOLIO_TRY(fh);
     img.m_machine = fh->Machine;
     const std::uint64_t optAt = po + PeSignatureSize + sizeof(coff_file_header);
     if (!r.has(optAt, 2)) {
@@ -365,9 +346,7 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
                     std::to_string(data.size() - optAt));
     }
     auto opt = r.read<pe32_header>(optAt, "the optional header");
-    if (!opt) {
-        return std::unexpected(opt.error());
-    }
+    FOLIO_TRY(opt);
     img.m_imageBase = opt->ImageBase;
     img.m_sectionAlignment = opt->SectionAlignment;
     img.m_fileAlignment = opt->FileAlignment;
@@ -378,9 +357,7 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
     if (h.hasDirectory(ResourceTableIndex)) {
         auto dir =
             r.read<data_directory>(h.directory(ResourceTableIndex), "the resource directory");
-        if (!dir) {
-            return std::unexpected(dir.error());
-        }
+        FOLIO_TRY(dir);
         img.m_resRva = dir->RelativeVirtualAddress;
         img.m_resSize = dir->Size;
     }
@@ -396,9 +373,7 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
     for (std::uint16_t i = 0; i < fh->NumberOfSections; ++i) {
         auto cs = r.read<coff_section>(h.sectionTable + std::uint64_t(i) * sizeof(coff_section),
                                        "a section header");
-        if (!cs) {
-            return std::unexpected(cs.error());
-        }
+        FOLIO_TRY(cs);
         Section sec;
         sec.name.assign(cs->Name, strnlen(cs->Name, sizeof cs->Name));
         sec.virtualSize = cs->VirtualSize;
@@ -447,9 +422,7 @@ Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string f
     const std::uint64_t limit =
         std::min<std::uint64_t>(std::uint64_t(rs.pointerToRawData) + rs.sizeOfRawData, data.size());
     TreeWalker walker(r, f, base, limit, img, img.m_resources);
-    if (auto ok = walker.walk(0, 0); !ok) {
-        return std::unexpected(ok.error());
-    }
+    FOLIO_TRY(walker.walk(0, 0));
     return parsed;
 }
 
@@ -600,13 +573,9 @@ Result<std::uint64_t> buildResourceSection(
         }
         return {};
     };
-    if (auto ok = tooMany(types.size(), "the root"); !ok) {
-        return std::unexpected(ok.error());
-    }
+    FOLIO_TRY(tooMany(types.size(), "the root"));
     for (const auto& t : types) {
-        if (auto ok = tooMany(t.nameCount, "type " + t.type->toString()); !ok) {
-            return std::unexpected(ok.error());
-        }
+        FOLIO_TRY(tooMany(t.nameCount, "type " + t.type->toString()));
     }
 
     constexpr std::uint64_t Table = sizeof(coff_resource_dir_table);
@@ -654,9 +623,7 @@ Result<std::uint64_t> buildResourceSection(
 
     // Emit.
     const auto allocated = allocate(total);
-    if (!allocated) {
-        return std::unexpected(allocated.error());
-    }
+    FOLIO_TRY(allocated);
     ByteWriter out(*allocated);
     auto putTable = [&](std::uint64_t at, std::size_t named, std::size_t ids) {
         coff_resource_dir_table t{};
@@ -728,9 +695,7 @@ Result<std::uint64_t> buildResourceSection(
             }
         }
     }
-    if (auto ok = out.check(fileName, "the resource section"); !ok) {
-        return std::unexpected(ok.error());
-    }
+    FOLIO_TRY(out.check(fileName, "the resource section"));
     // Every byte the layout counted must have been emitted, and none beyond it: a layout that
     // lost track of a string or a directory would otherwise leave zeros where the loader looks.
     if (alignUp(out.end(), DataAlignment) != total) {
@@ -751,9 +716,8 @@ Result<void> checkRebuildable(std::span<const std::uint8_t> file, const PeImage&
     const std::uint32_t fhAt = img.peHeaderOffset() + PeSignatureSize;
     auto fh = r.read<coff_file_header>(fhAt, "the file header");
     auto opt = r.read<pe32_header>(fhAt + sizeof(coff_file_header), "the optional header");
-    if (!fh || !opt) {
-        return std::unexpected(fh ? opt.error() : fh.error());
-    }
+    FOLIO_TRY(fh);
+    FOLIO_TRY(opt);
     const HeaderOffsets h = headerOffsets(img.peHeaderOffset(), *fh, *opt);
     const std::uint32_t fa = img.fileAlignment();
     const std::uint32_t sa = img.sectionAlignment();
@@ -832,9 +796,7 @@ Result<void> checkRebuildable(std::span<const std::uint8_t> file, const PeImage&
             continue; // replaced by the rebuild; a file offset, not an address
         }
         auto dir = r.read<data_directory>(h.directory(d), "a data directory");
-        if (!dir) {
-            return std::unexpected(dir.error());
-        }
+        FOLIO_TRY(dir);
         const std::uint64_t rva = dir->RelativeVirtualAddress;
         const std::uint64_t end = rva + dir->Size;
         if (rva == 0) {
@@ -884,23 +846,17 @@ Result<void> verifyRebuilt(std::span<const std::uint8_t> out, const std::string&
 
 Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::string& fileName) {
     auto img = PeImage::parse(file, fileName);
-    if (!img) {
-        return std::unexpected(img.error());
-    }
+    FOLIO_TRY(img);
     return checkRebuildable(file, *img);
 }
 
 Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
                                std::vector<ResourceUpdater::Entry> entries) {
     auto parsed = PeImage::parse(file, fileName);
-    if (!parsed) {
-        return std::unexpected(parsed.error());
-    }
+    FOLIO_TRY(parsed);
     const PeImage& img = *parsed;
     const auto& secs = img.sections();
-    if (auto ok = checkRebuildable(file, img); !ok) {
-        return std::unexpected(ok.error());
-    }
+    FOLIO_TRY(checkRebuildable(file, img));
     // parse() has checked that all these headers lie inside the file.
     Reader r(file, fileName);
     const std::uint32_t fhAt = img.peHeaderOffset() + PeSignatureSize;
@@ -1031,9 +987,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
                        file.end());
             return std::span<std::uint8_t>(out.data() + newPtr, static_cast<std::size_t>(total));
         });
-    if (!section) {
-        return std::unexpected(section.error());
-    }
+    FOLIO_TRY(section);
     if (out.size() != outSize) {
         return fail(fileName + ": the rebuilt file was laid out for " + std::to_string(outSize) +
                     " bytes but holds " + std::to_string(out.size()));
@@ -1099,12 +1053,8 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     headers.put(optAt, opt);
     opt.CheckSum = computeChecksum(out, img.checksumOffset());
     headers.put(optAt, opt);
-    if (auto ok = headers.check(fileName, "the rebuilt headers"); !ok) {
-        return std::unexpected(ok.error());
-    }
-    if (auto ok = verifyRebuilt(out, fileName, unique); !ok) {
-        return std::unexpected(ok.error());
-    }
+    FOLIO_TRY(headers.check(fileName, "the rebuilt headers"));
+    FOLIO_TRY(verifyRebuilt(out, fileName, unique));
     return out;
 }
 
@@ -1116,19 +1066,13 @@ std::string entryKey(const ResourceId& type, const ResourceId& name, std::uint16
 
 Result<ResourceUpdater> ResourceUpdater::begin(const std::string& path, bool deleteExisting) {
     auto bytes = readFileBytes(path);
-    if (!bytes) {
-        return std::unexpected(bytes.error());
-    }
+    FOLIO_TRY(bytes);
     ResourceUpdater u;
     u.m_path = path;
     u.m_file = std::move(*bytes);
     auto img = PeImage::parse(u.m_file, path);
-    if (!img) {
-        return std::unexpected(img.error());
-    }
-    if (auto ok = checkRebuildable(u.m_file, *img); !ok) {
-        return std::unexpected(ok.error());
-    }
+    FOLIO_TRY(img);
+    FOLIO_TRY(checkRebuildable(u.m_file, *img));
     if (!deleteExisting) {
         // Kept resources are rewritten like new ones (code page 0), as the system's own
         // resource writer does.
@@ -1221,9 +1165,7 @@ Result<void> ResourceUpdater::end(bool discard) {
     m_live.clear();
     m_index.clear();
     auto rebuilt = rebuildResources(m_file, m_path, std::move(live));
-    if (!rebuilt) {
-        return std::unexpected(rebuilt.error());
-    }
+    FOLIO_TRY(rebuilt);
     return writeFileAtomic(m_path, *rebuilt);
 }
 

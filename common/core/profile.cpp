@@ -76,8 +76,7 @@ std::string cutToAnsiBytes(std::string_view utf8, std::size_t maxBytes) {
 
 Result<Profile> Profile::load(const std::string& path) {
     auto bytes = readFileBytes(path);
-    if (!bytes)
-        return std::unexpected(bytes.error());
+    FOLIO_TRY(bytes);
     return parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
@@ -156,8 +155,7 @@ Result<void> writeProfileString(const std::string& path, std::string_view sectio
     std::vector<std::string> lines;
     if (fileExists(path)) {
         auto read = readAnsiLines(path);
-        if (!read)
-            return std::unexpected(read.error());
+        FOLIO_TRY(read);
         lines = std::move(*read);
     }
     const std::string entry = std::string(trim(key)) + "=" + std::string(value);

@@ -283,8 +283,7 @@ std::vector<std::string> splitAnsiLines(std::string_view text) {
 
 Result<std::string> ReadPageText(const std::string& path) {
     auto bytes = readFileBytes(path);
-    if (!bytes)
-        return std::unexpected(bytes.error());
+    FOLIO_TRY(bytes);
     const std::string_view raw(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     std::string text;
     text.reserve(raw.size() + raw.size() / 16);
@@ -297,8 +296,7 @@ Result<std::string> ReadPageText(const std::string& path) {
 
 Result<std::vector<std::string>> readAnsiLines(const std::string& path) {
     auto bytes = readFileBytes(path);
-    if (!bytes)
-        return std::unexpected(bytes.error());
+    FOLIO_TRY(bytes);
     const std::string_view raw(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     std::vector<std::string> lines = splitAnsiLines(raw);
     for (std::string& line : lines)
