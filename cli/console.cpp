@@ -1,6 +1,9 @@
 // What every folio command shares: the usage text, usage errors and the console observer.
 #include "cli/console.h"
 
+#include "core/fileio.h"
+
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -22,6 +25,7 @@ const char* const Usage =
        folio rename [--by first-line|title|h1|h2|symbols] --yes FILE...
        folio info <book>
        folio extract [--force] <book> <dir>
+       folio search <book> <text>
        folio --help
 
 compile  reads <folder>/<name>.ini and compiles every file directly in the folder, in name
@@ -43,6 +47,10 @@ extract  writes the book's pages into <dir>, named as stored; of several copies 
          other languages, or names differing only in case) the one the reader reads keeps
          the name, the others go to <dir>/<language>/. Files already in <dir> are replaced
          only with --force; otherwise nothing is written.
+search   prints each page of the book whose text holds <text> (markup, scripts and styles
+         left out; Latin letters in any case), in page order: its name, a TAB, the text
+         around the first match. Exit status 0 when a page matched, 1 when none did, 2 on
+         trouble.
 txt2html turns each FILE ending in .txt into a page <name>.html beside it, from the template
          <maker>/list/page/page.html.
 html2txt turns each FILE ending in .html into <name>.txt beside it: the title (from the first
@@ -80,6 +88,33 @@ Answer ConsoleObserver::messageBox(const std::string& text, const std::string& t
     if (buttons == MessageButtons::YesNo)
         return m_answerYes ? Answer::Yes : Answer::No;
     return Answer::Ok;
+}
+
+std::string printable(std::string_view text) {
+    std::string out;
+    char buf[8];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else if (c1) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(text[++i]));
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+Result<std::unique_ptr<book::BookImage>> openBook(const std::string& path) {
+    if (const std::string what = describeNonRegular(path); !what.empty())
+        return fail(path + ": " + (what == "no such file" ? what : "not a book but " + what));
+    return book::BookImage::open(path);
 }
 
 std::string executableFolder() {

@@ -1,9 +1,14 @@
 // What every folio command shares: the usage text, usage errors and the console observer.
 #pragma once
 
+#include "core/book.h"
+#include "core/error.h"
 #include "core/observer.h"
 
+#include <memory>
+
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace folio::cli {
@@ -32,11 +37,19 @@ class ConsoleObserver : public Observer {
 // The folder of this program: the maker folder by default.
 std::string executableFolder();
 
+// Control characters (C0, DEL, C1) as \xNN: a name from a book never reaches the terminal as
+// an escape sequence.
+std::string printable(std::string_view text);
+
+// Opens a Book image; what is no regular file (a FIFO would block the open) is refused first.
+Result<std::unique_ptr<book::BookImage>> openBook(const std::string& path);
+
 // The commands beyond compile/info/extract, each in its own file; each returns the exit status.
 int contentsCommand(const std::vector<std::string>& args); // contents.cpp
 int generateCommand(const std::vector<std::string>& args); // contents.cpp
 int txt2htmlCommand(const std::vector<std::string>& args); // convert.cpp
 int html2txtCommand(const std::vector<std::string>& args); // convert.cpp
 int renameCommand(const std::vector<std::string>& args);   // convert.cpp
+int searchCommand(const std::vector<std::string>& args);   // search.cpp
 
 } // namespace folio::cli

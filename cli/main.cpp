@@ -27,29 +27,6 @@ using namespace folio::cli;
 
 namespace {
 
-// Control characters (C0, DEL, C1) as \xNN: a name from a book never reaches the terminal as
-// an escape sequence.
-std::string printable(std::string_view text) {
-    std::string out;
-    char buf[8];
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
-                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c < 0x20 || c == 0x7F) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else if (c1) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(text[++i]));
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 bool hasControlCharacter(std::string_view text) {
     return printable(text) != text;
 }
@@ -196,12 +173,6 @@ int compile(const std::vector<std::string>& args) {
         std::cout << *h;
     }
     return ExitOk;
-}
-
-Result<std::unique_ptr<book::BookImage>> openBook(const std::string& path) {
-    if (const std::string what = describeNonRegular(path); !what.empty())
-        return fail(path + ": " + (what == "no such file" ? what : "not a book but " + what));
-    return book::BookImage::open(path);
 }
 
 int info(const std::vector<std::string>& args) {
@@ -409,5 +380,7 @@ int main(int argc, char** argv) {
         return html2txtCommand(args);
     if (command == "rename")
         return renameCommand(args);
+    if (command == "search")
+        return searchCommand(args);
     return usageError("unknown command " + command);
 }
