@@ -1,6 +1,7 @@
 // The recent books file.
 #include "reader/core/recentbooks.h"
 
+#include "core/book.h"
 #include "core/fileio.h"
 #include "reader/core/statefile.h"
 
@@ -59,6 +60,20 @@ Result<void> RecentBooks::add(const std::string& path, const std::string& title)
             rows.push_back({encodeField(book.path), encodeField(book.title)});
     }
     return writeStateFile(filePath(), Header, rows);
+}
+
+Result<std::string> readBookTitle(const std::string& path) {
+    auto image = book::BookImage::open(path);
+    if (!image)
+        return fail(image.error().message);
+    auto descriptor = (*image)->descriptor();
+    if (!descriptor)
+        return fail(descriptor.error().message);
+    const std::vector<std::string> fields = book::splitDescriptor(*descriptor);
+    if (fields.size() < 4)
+        return fail(path + ": the book's descriptor has " + std::to_string(fields.size()) +
+                    " fields, a reader needs at least 4");
+    return fields[0];
 }
 
 } // namespace folio::reader

@@ -39,4 +39,8 @@ class RecentBooks {
     std::size_t m_capacity;
 };
 
+// The title of the Book image at `path` (its descriptor's first field); an error naming the file
+// when it is not a Book image or its descriptor has fewer than the four fields a reader needs.
+Result<std::string> readBookTitle(const std::string& path);
+
 } // namespace folio::reader

@@ -1,0 +1,67 @@
+// What folioPage shows when it is started without a book: "打开" and the books opened lately.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMimeData;
+class QPushButton;
+
+namespace folio::qt {
+class MessageService;
+}
+
+namespace folio::readerui {
+
+// The first local file among dropped data (the book a user drags onto a reader window);
+// empty when the drop holds none.
+QString droppedFile(const QMimeData* data);
+
+class StartPage : public QWidget {
+    Q_OBJECT
+  public:
+    // `messages` null means the real message boxes; `stateFolder` empty means the user's own.
+    explicit StartPage(folio::qt::MessageService* messages = nullptr, QString stateFolder = {},
+                       QWidget* parent = nullptr);
+    ~StartPage() override;
+
+    // Replaces the file dialog of "打开" (tests answer it); it returns the chosen path or "".
+    void setFileChooser(std::function<QString(QWidget*)> choose);
+
+    // Lists the recent books again (those still on disk, most recent first).
+    void reload();
+
+    QPushButton* openButton() const { return m_open; }
+    QListWidget* recentList() const { return m_list; }
+
+    // Opens `path` when it is a Book image (emits bookChosen), else says why it is not one.
+    bool openBook(const QString& path);
+
+  signals:
+    // A Book image to read (checked: it opens and has a usable descriptor).
+    void bookChosen(const QString& path);
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void chooseFile();
+    void itemActivated(QListWidgetItem* item);
+
+    folio::qt::MessageService* m_messages;
+    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
+    QString m_stateFolder;
+    std::function<QString(QWidget*)> m_choose;
+    QPushButton* m_open = nullptr;
+    QListWidget* m_list = nullptr;
+    QLabel* m_empty = nullptr;
+};
+
+} // namespace folio::readerui
