@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QMediaPlayer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -18,44 +18,80 @@ namespace folio::qt {
 
 namespace {
 
+using folio::reader::TextLanguage;
+
 const QString Espeak = QStringLiteral("espeak-ng");
 const QString Flite = QStringLiteral("flite");
+const QString Dispatcher = QStringLiteral("spd-say");
 
 // A WAV header alone is 44 bytes: anything not longer holds no sound.
 constexpr qint64 WavHeaderSize = 44;
 
-QString runForOutput(const QString& program, const QStringList& arguments) {
-    const QString path = QStandardPaths::findExecutable(program);
-    if (path.isEmpty())
-        return {};
-    QProcess process;
-    process.start(path, arguments);
-    if (!process.waitForFinished(10'000)) {
-        process.kill();
-        process.waitForFinished(1'000);
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
+// speech-dispatcher gives no sign when it cannot reach a sound device: its client then waits
+// for ever. A sentence that takes far longer than any speaker would is given up.
+int sentenceTimeoutMs(const std::string& sentence) {
+    return 15'000 + static_cast<int>(sentence.size()) * 300;
+}
+
+bool isChineseLanguage(const QString& language) {
+    const QString l = language.toLower();
+    return l == QStringLiteral("cmn") || l.startsWith(QStringLiteral("cmn-")) ||
+           l.startsWith(QStringLiteral("zh"));
+}
+
+bool isEnglishLanguage(const QString& language) {
+    const QString l = language.toLower();
+    return l == QStringLiteral("en") || l.startsWith(QStringLiteral("en-"));
 }
 
 // Chinese voices first, then English ones: a new reader of a Chinese book should hear its
-// text, not letters spelled out by a voice of another language.
+// text, not letters spelled out by a voice of another language. Within a language the
+// synthesisers that render into a file come before speech-dispatcher, which needs a server.
 int languageRank(const SpeechVoice& v) {
-    const QString id = v.id.toLower();
-    if (id.endsWith(QStringLiteral("/cmn")) || id == QStringLiteral("cmn"))
+    const QString l = v.language.toLower();
+    if (l == QStringLiteral("cmn"))
         return 0;
-    if (id.contains(QStringLiteral("/yue")) || id.contains(QStringLiteral("zh")))
+    if (isChineseLanguage(l) || l.startsWith(QStringLiteral("yue")))
         return 1;
-    if (v.program == Espeak && id.contains(QStringLiteral("/en")))
-        return 2;
-    if (v.program == Flite)
-        return 3;
+    if (isEnglishLanguage(l))
+        return v.program == Flite ? 3 : 2;
     return 4;
+}
+
+int programRank(const SpeechVoice& v) {
+    return v.program == Dispatcher ? 1 : 0;
 }
 
 // SAPI's rate runs from a third of the normal speed (-10) to three times it (10).
 double speedFactor(int rate) {
     return std::pow(3.0, std::clamp(rate, folio::reader::MinRate, folio::reader::MaxRate) / 10.0);
+}
+
+// Runs each program with its arguments at once and collects what they print: the listings
+// cost a start of the reader, so they run side by side.
+QStringList runAllForOutput(const std::vector<std::pair<QString, QStringList>>& runs) {
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const auto& [program, arguments] : runs) {
+        processes.push_back(std::make_unique<QProcess>());
+        const QString path = QStandardPaths::findExecutable(program);
+        if (!path.isEmpty())
+            processes.back()->start(path, arguments);
+    }
+    QStringList outputs;
+    for (auto& process : processes) {
+        if (process->state() == QProcess::NotRunning && process->program().isEmpty()) {
+            outputs << QString();
+            continue;
+        }
+        if (!process->waitForFinished(10'000)) {
+            process->kill();
+            process->waitForFinished(1'000);
+            outputs << QString();
+            continue;
+        }
+        outputs << QString::fromUtf8(process->readAllStandardOutput());
+    }
+    return outputs;
 }
 
 } // namespace
@@ -74,7 +110,7 @@ std::vector<SpeechVoice> parseEspeakVoices(const QString& table) {
             continue;
         QString name = cols[3];
         name.replace(QLatin1Char('_'), QLatin1Char(' '));
-        voices.push_back({Espeak, cols[4], name});
+        voices.push_back({Espeak, cols[4], name, cols[1]});
     }
     return voices;
 }
@@ -90,19 +126,69 @@ std::vector<SpeechVoice> parseFliteVoices(const QString& line) {
         // The talking-clock voice knows only the time of day.
         if (name.endsWith(QStringLiteral("_time")))
             continue;
-        voices.push_back({Flite, name, QStringLiteral("flite ") + name});
+        voices.push_back({Flite, name, QStringLiteral("flite ") + name, QStringLiteral("en")});
     }
     return voices;
 }
 
+std::vector<SpeechVoice> speechDispatcherVoices(const std::vector<SpeechVoice>& espeak) {
+    std::vector<SpeechVoice> voices;
+    auto offer = [&](auto matches, const QString& language) {
+        const auto found = std::find_if(espeak.begin(), espeak.end(), [&](const SpeechVoice& v) {
+            return v.program == Espeak && matches(v.language);
+        });
+        if (found != espeak.end())
+            voices.push_back({Dispatcher, language,
+                              QStringLiteral("speech-dispatcher: ") + found->description,
+                              language});
+    };
+    offer([](const QString& l) { return l.toLower() == QStringLiteral("cmn"); },
+          QStringLiteral("cmn"));
+    offer([](const QString& l) { return isEnglishLanguage(l); }, QStringLiteral("en"));
+    return voices;
+}
+
+bool speechDispatcherInstalled() {
+    if (QStandardPaths::findExecutable(Dispatcher).isEmpty())
+        return false;
+    for (const char* folder : {"/usr/lib/speech-dispatcher-modules",
+                               "/usr/lib/x86_64-linux-gnu/speech-dispatcher-modules",
+                               "/usr/local/lib/speech-dispatcher-modules"}) {
+        if (QFileInfo::exists(QString::fromLatin1(folder) + QStringLiteral("/sd_espeak-ng")))
+            return true;
+    }
+    return false;
+}
+
 std::vector<SpeechVoice> installedVoices() {
-    std::vector<SpeechVoice> voices = parseEspeakVoices(runForOutput(Espeak, {"--voices"}));
-    const std::vector<SpeechVoice> flite = parseFliteVoices(runForOutput(Flite, {"-lv"}));
+    const QStringList listed =
+        runAllForOutput({{Espeak, {QStringLiteral("--voices")}}, {Flite, {QStringLiteral("-lv")}}});
+    std::vector<SpeechVoice> voices = parseEspeakVoices(listed.value(0));
+    const std::vector<SpeechVoice> flite = parseFliteVoices(listed.value(1));
+    if (speechDispatcherInstalled()) {
+        const std::vector<SpeechVoice> dispatcher = speechDispatcherVoices(voices);
+        voices.insert(voices.end(), dispatcher.begin(), dispatcher.end());
+    }
     voices.insert(voices.end(), flite.begin(), flite.end());
     std::stable_sort(voices.begin(), voices.end(), [](const SpeechVoice& a, const SpeechVoice& b) {
-        return languageRank(a) < languageRank(b);
+        return std::pair(languageRank(a), programRank(a)) <
+               std::pair(languageRank(b), programRank(b));
     });
     return voices;
+}
+
+bool speaksLanguage(const SpeechVoice& voice, TextLanguage language) {
+    return language == TextLanguage::Chinese ? isChineseLanguage(voice.language)
+                                             : isEnglishLanguage(voice.language);
+}
+
+int pickVoice(const std::vector<SpeechVoice>& voices, TextLanguage language) {
+    if (voices.empty())
+        return -1;
+    const auto found = std::find_if(voices.begin(), voices.end(), [&](const SpeechVoice& v) {
+        return speaksLanguage(v, language);
+    });
+    return found == voices.end() ? 0 : static_cast<int>(found - voices.begin());
 }
 
 QStringList renderArguments(const SpeechVoice& voice, int rate, const QString& textFile,
@@ -127,25 +213,46 @@ QStringList renderArguments(const SpeechVoice& voice, int rate, const QString& t
             QStringLiteral("-f"), textFile};
 }
 
+QStringList speechDispatcherArguments(const SpeechVoice& voice, int rate, int volume,
+                                      const QString& sentence) {
+    // speech-dispatcher's rate and volume both run from -100 to 100.
+    const int spdRate = std::clamp(rate, folio::reader::MinRate, folio::reader::MaxRate) * 10;
+    const int spdVolume =
+        std::clamp(volume, folio::reader::MinVolume, folio::reader::MaxVolume) * 2 - 100;
+    // "--" ends the options, so a sentence starting with "-" is spoken, not parsed.
+    return {QStringLiteral("-w"),
+            QStringLiteral("-o"),
+            QStringLiteral("espeak-ng"),
+            QStringLiteral("-l"),
+            voice.id,
+            QStringLiteral("-r"),
+            QString::number(spdRate),
+            QStringLiteral("-i"),
+            QString::number(spdVolume),
+            QStringLiteral("-N"),
+            QStringLiteral("folio"),
+            QStringLiteral("--"),
+            sentence};
+}
+
 ProcessSpeechEngine::ProcessSpeechEngine(QObject* parent)
     : ProcessSpeechEngine(installedVoices(), parent) {}
 
 ProcessSpeechEngine::ProcessSpeechEngine(std::vector<SpeechVoice> voices, QObject* parent)
     : QObject(parent), m_voices(std::move(voices)) {
-    m_player = new QMediaPlayer(this);
-    m_audio = new QAudioOutput(this);
-    m_player->setAudioOutput(m_audio);
     if (!m_voices.empty())
         m_voice = 0;
 }
 
 ProcessSpeechEngine::~ProcessSpeechEngine() {
-    killRenderer();
-    m_player->stop();
+    stop();
 }
 
 std::vector<std::string> ProcessSpeechEngine::voices() const {
     std::vector<std::string> names;
+    if (m_voices.empty())
+        return names;
+    names.emplace_back(folio::reader::AutomaticVoiceName);
     for (const SpeechVoice& v : m_voices)
         names.push_back(v.description.toStdString());
     return names;
@@ -159,7 +266,7 @@ std::vector<std::string> ProcessSpeechEngine::outputs() const {
 }
 
 bool ProcessSpeechEngine::setVoice(int index) {
-    if (index < 0 || index >= static_cast<int>(m_voices.size()))
+    if (index < 0 || index > static_cast<int>(m_voices.size()) || m_voices.empty())
         return false;
     m_voice = index;
     return true;
@@ -188,11 +295,54 @@ bool ProcessSpeechEngine::setVolume(int volume) {
     if (volume < folio::reader::MinVolume || volume > folio::reader::MaxVolume)
         return false;
     m_volume = volume;
-    m_audio->setVolume(static_cast<float>(volume) / 100.0f);
+    if (m_audio)
+        m_audio->setVolume(static_cast<float>(volume) / 100.0f);
     return true;
 }
 
+int ProcessSpeechEngine::voiceFor(const std::string& text) const {
+    if (m_voice < 0 || m_voices.empty())
+        return -1;
+    if (m_voice == 0)
+        return pickVoice(m_voices, folio::reader::detectTextLanguage(text));
+    return m_voice - 1;
+}
+
+QMediaPlayer* ProcessSpeechEngine::player() {
+    if (!m_player) {
+        // The sound system is set up at the first reading, not when the reader starts.
+        m_player = new QMediaPlayer(this);
+        m_audio = new QAudioOutput(this);
+        m_audio->setVolume(static_cast<float>(m_volume) / 100.0f);
+        m_player->setAudioOutput(m_audio);
+        connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+            const qint64 duration = m_player->duration();
+            if (duration > 0 && m_player->playbackState() == QMediaPlayer::PlayingState)
+                report(static_cast<double>(position) / static_cast<double>(duration));
+        });
+        connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
+                [this](QMediaPlayer::MediaStatus status) {
+                    if (status == QMediaPlayer::EndOfMedia && !m_sentences.empty()) {
+                        report(1.0);
+                        emit finished();
+                    }
+                });
+    }
+    return m_player;
+}
+
+void ProcessSpeechEngine::report(double fraction) {
+    const folio::reader::ReadingProgress now = folio::reader::progressAt(m_sentences, fraction);
+    if (now.sentence == m_progress.sentence && now.sentences == m_progress.sentences &&
+        now.percent == m_progress.percent)
+        return;
+    m_progress = now;
+    emit progress(now.sentence, now.sentences, now.percent);
+}
+
 void ProcessSpeechEngine::killRenderer() {
+    if (m_watchdog)
+        m_watchdog->stop();
     if (!m_process)
         return;
     m_process->disconnect(this);
@@ -204,25 +354,28 @@ void ProcessSpeechEngine::killRenderer() {
 
 void ProcessSpeechEngine::stop() {
     killRenderer();
-    m_player->stop();
-    m_player->setSource(QUrl());
+    if (m_speaking && m_speaking->program == Dispatcher && m_nextSentence < m_sentences.size()) {
+        // Killing the client leaves the server speaking the sentence it was given.
+        QProcess::startDetached(Dispatcher, {QStringLiteral("-C")});
+    }
+    m_speaking = nullptr;
+    m_sentences.clear();
+    m_nextSentence = 0;
+    m_progress = {};
+    if (m_player) {
+        m_player->stop();
+        m_player->setSource(QUrl());
+    }
 }
 
-void ProcessSpeechEngine::speak(const std::string& text) {
-    stop();
-    if (text.empty())
-        return;
-    if (m_voice < 0) {
-        emit failed(QStringLiteral("没有找到语音合成程序（espeak-ng 或 flite）。"));
-        return;
-    }
+QString ProcessSpeechEngine::writeTextFile(const std::string& text) {
     if (!m_dir) {
         m_dir = std::make_unique<QTemporaryDir>();
         if (!m_dir->isValid()) {
             const QString reason = m_dir->errorString();
             m_dir.reset();
             emit failed(QStringLiteral("语音合成失败：不能建立临时文件夹：") + reason);
-            return;
+            return {};
         }
     }
     const QString textFile = m_dir->filePath(QStringLiteral("speech.txt"));
@@ -230,19 +383,47 @@ void ProcessSpeechEngine::speak(const std::string& text) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(QByteArray::fromStdString(text)) != static_cast<qint64>(text.size())) {
         emit failed(QStringLiteral("语音合成失败：不能写入 ") + textFile);
+        return {};
+    }
+    return textFile;
+}
+
+void ProcessSpeechEngine::speak(const std::string& text) {
+    stop();
+    if (text.empty())
+        return;
+    const int chosen = voiceFor(text);
+    if (chosen < 0) {
+        emit failed(
+            QStringLiteral("没有找到语音合成程序（espeak-ng、flite 或 speech-dispatcher）。"));
         return;
     }
-    file.close();
-    // Two files in turn: the player never reads a file that is being rewritten.
-    m_wavFile = m_dir->filePath(QStringLiteral("speech-%1.wav").arg(m_readings++ % 2));
-    QFile::remove(m_wavFile);
-
-    const SpeechVoice& voice = m_voices[static_cast<std::size_t>(m_voice)];
+    const SpeechVoice& voice = m_voices[static_cast<std::size_t>(chosen)];
     const QString program = QStandardPaths::findExecutable(voice.program);
     if (program.isEmpty()) {
         emit failed(QStringLiteral("语音合成失败：找不到程序 ") + voice.program);
         return;
     }
+    m_sentences = folio::reader::splitSentences(text);
+    if (m_sentences.empty())
+        return;
+    m_speaking = &voice;
+
+    if (voice.program == Dispatcher) {
+        emit renderingStarted();
+        emit playingStarted();
+        report(0.0);
+        speakNextSentence();
+        return;
+    }
+
+    const QString textFile = writeTextFile(text);
+    if (textFile.isEmpty())
+        return;
+    // Two files in turn: the player never reads a file that is being rewritten.
+    m_wavFile = m_dir->filePath(QStringLiteral("speech-%1.wav").arg(m_readings++ % 2));
+    QFile::remove(m_wavFile);
+
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
@@ -268,13 +449,69 @@ void ProcessSpeechEngine::rendered(int exitCode, bool crashed) {
         const QString reason = crashed         ? QStringLiteral("程序异常终止")
                                : exitCode != 0 ? QStringLiteral("退出码 %1").arg(exitCode)
                                                : QStringLiteral("没有产生声音");
+        m_sentences.clear();
         emit failed(QStringLiteral("语音合成失败：") + program + QStringLiteral("：") + reason);
         return;
     }
+    QMediaPlayer* p = player();
     m_audio->setVolume(static_cast<float>(m_volume) / 100.0f);
-    m_player->setSource(QUrl::fromLocalFile(m_wavFile));
-    m_player->play();
+    p->setSource(QUrl::fromLocalFile(m_wavFile));
+    p->play();
     emit playingStarted();
+    report(0.0);
+}
+
+void ProcessSpeechEngine::speakNextSentence() {
+    const std::string& sentence = m_sentences[m_nextSentence];
+    m_process = new QProcess(this);
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        sentenceSpoken(code, status == QProcess::CrashExit);
+    });
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            sentenceSpoken(-1, false);
+    });
+    if (!m_watchdog) {
+        m_watchdog = new QTimer(this);
+        m_watchdog->setSingleShot(true);
+        connect(m_watchdog, &QTimer::timeout, this, [this] {
+            killRenderer();
+            m_sentences.clear();
+            emit failed(QStringLiteral("语音合成失败：") + Dispatcher +
+                        QStringLiteral("：speech-dispatcher 没有回应（没有可用的声音设备？）"));
+        });
+    }
+    m_watchdog->start(sentenceTimeoutMs(sentence));
+    m_process->start(
+        QStandardPaths::findExecutable(Dispatcher),
+        speechDispatcherArguments(*m_speaking, m_rate, m_volume, QString::fromStdString(sentence)));
+}
+
+void ProcessSpeechEngine::sentenceSpoken(int exitCode, bool crashed) {
+    if (m_watchdog)
+        m_watchdog->stop();
+    if (m_process) {
+        m_process->disconnect(this);
+        m_process->deleteLater();
+        m_process = nullptr;
+    }
+    if (crashed || exitCode != 0) {
+        const QString reason =
+            crashed ? QStringLiteral("程序异常终止") : QStringLiteral("退出码 %1").arg(exitCode);
+        m_sentences.clear();
+        emit failed(QStringLiteral("语音合成失败：") + Dispatcher + QStringLiteral("：") + reason);
+        return;
+    }
+    ++m_nextSentence;
+    if (m_nextSentence >= m_sentences.size()) {
+        report(1.0);
+        emit finished();
+        return;
+    }
+    report(folio::reader::sentenceStart(m_sentences, m_nextSentence));
+    speakNextSentence();
 }
 
 } // namespace folio::qt

@@ -4,6 +4,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace folio::reader {
@@ -93,11 +94,14 @@ int audioFormatIndex(std::string_view name) {
     return -1;
 }
 
-const std::vector<std::string>& defaultVoiceIniLines() {
-    static const std::vector<std::string> lines = {
-        "语音=" + std::string(DefaultVoiceName), "语速 = -3", "音量 = 100", "路径=", "真人语音 = 0",
+std::vector<std::string> defaultVoiceIniLines(std::string_view voice) {
+    return {
+        std::string(KeyVoice) + std::string(voice),
+        "语速 = -3",
+        "音量 = 100",
+        "路径=",
+        "真人语音 = 0",
     };
-    return lines;
 }
 
 std::string voiceIniPath(const std::string& programFolder) {
@@ -121,11 +125,11 @@ Result<void> saveVoiceIni(const std::string& programFolder, const VoiceSettings&
     return {};
 }
 
-Result<bool> ensureVoiceIni(const std::string& programFolder) {
+Result<bool> ensureVoiceIni(const std::string& programFolder, std::string_view voice) {
     const std::string path = voiceIniPath(programFolder);
     if (fileExists(path))
         return false;
-    if (auto written = writeAnsiLines(path, defaultVoiceIniLines()); !written)
+    if (auto written = writeAnsiLines(path, defaultVoiceIniLines(voice)); !written)
         return fail("cannot create the voice settings " + path + ": " + written.error().message);
     return true;
 }
@@ -250,14 +254,22 @@ void applyVoiceIni(SpeechEngine& engine, VoiceControls& controls,
     for (const VoiceIniEntry& entry : parseVoiceIni(lines)) {
         if (applyVoiceEntry(engine, controls, entry.key, entry.value))
             continue;
-        // The reader writes this voice name itself into a new file; a machine without it is
-        // the usual case, not a fault of the user's settings, and the first voice stays.
-        if (mode == ApplyMode::ApplyWhatCan && entry.key == VoiceKey::Voice &&
-            entry.value == DefaultVoiceName)
-            continue;
+        if (entry.key == VoiceKey::Voice && !controls.voices.empty()) {
+            // A voice this machine does not have (a file from another machine, an engine
+            // removed since) must not leave the reader mute: the engine's first voice, the one
+            // that picks by the text's language, reads instead. Only the settings window
+            // tells of it, and not for the names the reader itself writes into a new file.
+            controls.voiceIndex = 0;
+            engine.setVoice(0);
+            if (mode == ApplyMode::StopAtFirstFailure || entry.value == LegacyVoiceName ||
+                entry.value == AutomaticVoiceName)
+                continue;
+        }
         report.skipped.push_back(iniPath + " line " + std::to_string(entry.line) + ": \"" +
                                  keyText(entry.key) + entry.value + "\" cannot be applied" +
-                                 (entry.key == VoiceKey::Voice ? " (voice not installed)" : ""));
+                                 (entry.key == VoiceKey::Voice ? " (voice not installed, the first "
+                                                                 "voice reads instead)"
+                                                               : ""));
         if (mode == ApplyMode::StopAtFirstFailure)
             return;
     }
@@ -269,7 +281,7 @@ VoiceLoadReport LoadVoice(SpeechEngine& engine, VoiceControls& controls,
     fillVoiceControls(engine, controls, report);
     if (report.engineFailed)
         return report;
-    if (auto created = ensureVoiceIni(programFolder); !created) {
+    if (auto created = ensureVoiceIni(programFolder, controls.voiceName()); !created) {
         report.skipped.push_back(created.error().message);
         return report;
     }
@@ -322,6 +334,158 @@ ReadAloudAction decideReadAloud(const std::optional<std::string>& selection, boo
     if (path.empty() || !exists(path))
         return {};
     return {ReadAloudAction::Play, {}, path};
+}
+
+namespace {
+
+bool isIdeograph(char32_t c) {
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3134F);
+}
+
+bool isLatinLetter(char32_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
+}
+
+// The code points of a UTF-8 text (through the text layer's UTF-16 form, which replaces
+// malformed bytes).
+std::u32string codePoints(std::string_view utf8) {
+    const std::u16string units = utf8ToUtf16(utf8);
+    std::u32string out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t u = units[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            out.push_back(0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            out.push_back(u);
+        }
+    }
+    return out;
+}
+
+std::string toUtf8(std::u32string_view cps) {
+    std::string out;
+    for (const char32_t c : cps)
+        appendUtf8(out, c);
+    return out;
+}
+
+bool isSpace(char32_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == 0xA0 ||
+           c == 0x3000;
+}
+
+bool endsSentence(char32_t c) {
+    return c == U'。' || c == U'！' || c == U'？' || c == U'；' || c == '!' || c == '?' || c == ';';
+}
+
+bool closesQuote(char32_t c) {
+    return c == U'”' || c == U'’' || c == U'」' || c == U'』' || c == U'）' || c == U'》' ||
+           c == '"' || c == '\'' || c == ')';
+}
+
+} // namespace
+
+TextLanguage detectTextLanguage(std::string_view utf8) {
+    std::size_t ideographs = 0, letters = 0;
+    for (const char32_t c : codePoints(utf8)) {
+        if (isIdeograph(c))
+            ++ideographs;
+        else if (isLatinLetter(c))
+            ++letters;
+    }
+    if (ideographs + letters == 0)
+        return TextLanguage::Chinese;
+    return ideographs * 4 >= ideographs + letters ? TextLanguage::Chinese : TextLanguage::Latin;
+}
+
+std::vector<std::string> splitSentences(std::string_view utf8) {
+    const std::u32string text = codePoints(utf8);
+    std::vector<std::string> sentences;
+    std::size_t start = 0;
+    auto flush = [&](std::size_t end) {
+        std::size_t a = start, b = end;
+        while (a < b && isSpace(text[a]))
+            ++a;
+        while (b > a && isSpace(text[b - 1]))
+            --b;
+        if (a < b)
+            sentences.push_back(toUtf8(std::u32string_view(text).substr(a, b - a)));
+        start = end;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        if (c == '\n' || c == '\r' || c == 0x2029) {
+            flush(i + 1);
+            continue;
+        }
+        const bool stop =
+            endsSentence(c) || (c == '.' && (i + 1 == text.size() || isSpace(text[i + 1])));
+        if (!stop)
+            continue;
+        std::size_t end = i + 1;
+        // Runs of marks ("?!", "……。") and closing quotes belong to the sentence they end.
+        while (end < text.size() && (endsSentence(text[end]) || closesQuote(text[end])))
+            ++end;
+        flush(end);
+        i = end - 1;
+    }
+    flush(text.size());
+    return sentences;
+}
+
+namespace {
+
+// The length of each sentence in characters (at least one, so none is skipped over).
+std::vector<std::size_t> sentenceLengths(const std::vector<std::string>& sentences,
+                                         std::size_t& total) {
+    std::vector<std::size_t> lengths;
+    total = 0;
+    for (const std::string& s : sentences) {
+        lengths.push_back(std::max<std::size_t>(1, codePoints(s).size()));
+        total += lengths.back();
+    }
+    return lengths;
+}
+
+} // namespace
+
+ReadingProgress progressAt(const std::vector<std::string>& sentences, double fraction) {
+    ReadingProgress progress;
+    progress.sentences = static_cast<int>(sentences.size());
+    if (sentences.empty())
+        return progress;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    progress.percent = static_cast<int>(fraction * 100.0 + 0.5);
+    std::size_t total = 0;
+    const std::vector<std::size_t> lengths = sentenceLengths(sentences, total);
+    // A reading standing exactly at a sentence's first character is reading that sentence,
+    // whatever rounding did to the fraction.
+    const double read = fraction * static_cast<double>(total) + 1e-6;
+    std::size_t before = 0;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        before += lengths[i];
+        if (read < static_cast<double>(before) || i + 1 == lengths.size()) {
+            progress.sentence = static_cast<int>(i) + 1;
+            break;
+        }
+    }
+    return progress;
+}
+
+double sentenceStart(const std::vector<std::string>& sentences, std::size_t index) {
+    std::size_t total = 0;
+    const std::vector<std::size_t> lengths = sentenceLengths(sentences, total);
+    if (total == 0)
+        return 0.0;
+    std::size_t before = 0;
+    for (std::size_t i = 0; i < std::min(index, lengths.size()); ++i)
+        before += lengths[i];
+    return static_cast<double>(before) / static_cast<double>(total);
 }
 
 } // namespace folio::reader

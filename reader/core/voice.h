@@ -56,15 +56,19 @@ inline constexpr std::string_view VoiceIniName = "Voice.ini";
 inline constexpr std::string_view NoAudioOutput = "没有音频输出";
 inline constexpr std::string_view SettingsTestText = "欢迎使用folioPage！";
 
-// The voice a new Voice.ini names.
-inline constexpr std::string_view DefaultVoiceName = "Microsoft Sam";
+// The first voice a speech engine offers: it reads each text with a voice of the text's own
+// language (Chinese with a Mandarin voice, Latin letters with an English one).
+inline constexpr std::string_view AutomaticVoiceName = "按文字的语言自动选择";
+// The voice older Voice.ini files name; no Linux machine has it.
+inline constexpr std::string_view LegacyVoiceName = "Microsoft Sam";
 
 inline constexpr int MinRate = -10, MaxRate = 10, DefaultRate = -3;
 inline constexpr int MinVolume = 0, MaxVolume = 100, DefaultVolume = 100;
 
-// The file the reading window writes when Voice.ini is missing. Three keys carry a space
-// before "=" and so are never applied: keys are compared exactly.
-const std::vector<std::string>& defaultVoiceIniLines();
+// The file the reading window writes when Voice.ini is missing, naming `voice` (the engine's
+// first voice). Three keys carry a space before "=" and so are never applied: keys are
+// compared exactly.
+std::vector<std::string> defaultVoiceIniLines(std::string_view voice = AutomaticVoiceName);
 
 std::string voiceIniPath(const std::string& programFolder);
 
@@ -83,8 +87,10 @@ std::vector<std::string> voiceIniLines(const VoiceSettings& settings);
 // Rewrites Voice.ini atomically with the five lines above.
 Result<void> saveVoiceIni(const std::string& programFolder, const VoiceSettings& settings);
 
-// Creates Voice.ini with the default lines when it is missing. True when it was created.
-Result<bool> ensureVoiceIni(const std::string& programFolder);
+// Creates Voice.ini with the default lines naming `voice` when it is missing. True when it
+// was created.
+Result<bool> ensureVoiceIni(const std::string& programFolder,
+                            std::string_view voice = AutomaticVoiceName);
 
 enum class VoiceKey { Voice, Rate, Volume, Folder, Recorded };
 
@@ -132,7 +138,8 @@ struct VoiceLoadReport {
 };
 
 // Applies one value to the controls and the engine. Rate and volume must be integers in
-// range; a voice must be installed. False (nothing changed) otherwise.
+// range; a voice must be installed. False (nothing changed) otherwise: applyVoiceIni then
+// falls back to the engine's first voice for a voice that is not installed.
 bool applyVoiceEntry(SpeechEngine& engine, VoiceControls& controls, VoiceKey key,
                      const std::string& value);
 
@@ -150,8 +157,9 @@ void applyVoiceIni(SpeechEngine& engine, VoiceControls& controls,
                    const std::vector<std::string>& lines, ApplyMode mode,
                    const std::string& iniPath, VoiceLoadReport& report);
 
-// The reading window's start-up: fill the lists, create Voice.ini when missing, apply it
-// (stopping at the first line that cannot be applied). A report that failed() means the
+// The reading window's start-up: fill the lists, create Voice.ini naming the engine's first
+// voice when missing, apply it (stopping at the first line that cannot be applied; a voice
+// that is not installed is no such line: the first voice is kept). A report that failed() means the
 // caller sets the caption "folioPage".
 VoiceLoadReport LoadVoice(SpeechEngine& engine, VoiceControls& controls,
                           const std::string& programFolder);
@@ -162,6 +170,31 @@ VoiceLoadReport loadSettingsWindowVoice(SpeechEngine& engine, VoiceControls& con
                                         const std::string& programFolder);
 
 // ---- reading aloud -------------------------------------------------------------------
+
+enum class TextLanguage { Chinese, Latin };
+
+// The language of a UTF-8 text, by the share of CJK ideographs among its letters: Chinese
+// when at least a quarter of them are ideographs (a Chinese sentence naming a Latin product
+// stays Chinese) or when it has no letters at all (digits are read in Chinese), Latin
+// otherwise.
+TextLanguage detectTextLanguage(std::string_view utf8);
+
+// The sentences of a UTF-8 text, in order, each with its closing punctuation and quotes and
+// without surrounding white space. A sentence ends at 。！？；!?; and a "." followed by white
+// space, at a line break, and at the end of the text; empty sentences are dropped.
+std::vector<std::string> splitSentences(std::string_view utf8);
+
+struct ReadingProgress {
+    int sentence = 0;  // 1-based number of the sentence being read, 0 when there is none
+    int sentences = 0; // how many there are
+    int percent = 0;   // 0 .. 100, by characters read
+};
+
+// Where a reading of `sentences` stands once `fraction` (0 .. 1) of its characters are read.
+ReadingProgress progressAt(const std::vector<std::string>& sentences, double fraction);
+
+// The share of the characters of `sentences` that come before sentence `index` (0-based).
+double sentenceStart(const std::vector<std::string>& sentences, std::size_t index);
 
 // The recorded phrase for a selected text T: folder + "/" + first character of T + "/" +
 // T + ".WAV". Empty when T is empty, or when T holds a path separator or a NUL (the phrase

@@ -1,5 +1,6 @@
-// The readers' speech engine: voice lists, the synthesiser's arguments, rendering Chinese and
-// English into real sound, playing it into a PulseAudio null sink, and a synthesiser that
+// The readers' speech engine: voice lists, the voice picked by the text's language, the
+// synthesiser's arguments, rendering Chinese and English into real sound, playing it into a
+// PulseAudio null sink, speech-dispatcher sentence by sentence, and a synthesiser that
 // crashes or runs for a minute without taking the reader down.
 #include "qt/speech.h"
 
@@ -15,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -145,7 +148,18 @@ TEST(SpeechVoices, EspeakTableAndFliteListBecomeVoices) {
     EXPECT_EQ(espeak[0].program, "espeak-ng");
     EXPECT_EQ(espeak[0].id, "sit/cmn");
     EXPECT_EQ(espeak[0].description, "Chinese (Mandarin, latin as English)");
+    EXPECT_EQ(espeak[0].language, "cmn");
     EXPECT_EQ(espeak[1].id, "gmw/en-US");
+    EXPECT_EQ(espeak[1].language, "en-us");
+
+    // speech-dispatcher speaks through espeak-ng's Mandarin and English voices, by language.
+    const auto dispatcher = folio::qt::speechDispatcherVoices(espeak);
+    ASSERT_EQ(dispatcher.size(), 2u);
+    EXPECT_EQ(dispatcher[0].program, "spd-say");
+    EXPECT_EQ(dispatcher[0].id, "cmn");
+    EXPECT_EQ(dispatcher[0].description, "speech-dispatcher: Chinese (Mandarin, latin as English)");
+    EXPECT_EQ(dispatcher[1].id, "en");
+    EXPECT_TRUE(folio::qt::speechDispatcherVoices({}).empty());
 
     const auto flite = folio::qt::parseFliteVoices("Voices available: kal awb_time kal16 slt \n");
     ASSERT_EQ(flite.size(), 3u); // the talking clock is left out
@@ -155,7 +169,7 @@ TEST(SpeechVoices, EspeakTableAndFliteListBecomeVoices) {
 }
 
 TEST(SpeechVoices, RateMapsOntoEachProgramsOwnScale) {
-    const SpeechVoice espeak{"espeak-ng", "sit/cmn", "Chinese"};
+    const SpeechVoice espeak{"espeak-ng", "sit/cmn", "Chinese", "cmn"};
     auto speed = [&](int rate) {
         return folio::qt::renderArguments(espeak, rate, "t.txt", "o.wav").at(3);
     };
@@ -165,9 +179,63 @@ TEST(SpeechVoices, RateMapsOntoEachProgramsOwnScale) {
     const QStringList args = folio::qt::renderArguments(espeak, 0, "t.txt", "o.wav");
     EXPECT_TRUE(args.contains("-w") && args.contains("o.wav") && args.contains("t.txt"));
 
-    const SpeechVoice flite{"flite", "kal", "flite kal"};
+    const SpeechVoice flite{"flite", "kal", "flite kal", "en"};
     const QStringList fast = folio::qt::renderArguments(flite, 10, "t.txt", "o.wav");
     EXPECT_TRUE(fast.contains("duration_stretch=0.333")) << fast.join(' ').toStdString();
+
+    // speech-dispatcher: rate and volume on its -100..100 scales; the sentence after "--" so
+    // that one starting with "-" is spoken, not taken for an option.
+    const SpeechVoice spd{"spd-say", "cmn", "speech-dispatcher: Chinese", "cmn"};
+    EXPECT_EQ(folio::qt::speechDispatcherArguments(spd, -3, 100, "-1 度"),
+              (QStringList{"-w", "-o", "espeak-ng", "-l", "cmn", "-r", "-30", "-i", "100", "-N",
+                           "folio", "--", "-1 度"}));
+    EXPECT_EQ(folio::qt::speechDispatcherArguments(spd, 10, 0, "x").at(8), "-100");
+}
+
+namespace {
+
+// The voices of a machine with every synthesiser, in the order installedVoices() gives.
+std::vector<SpeechVoice> fakeMachine() {
+    return {{"espeak-ng", "sit/cmn", "Chinese (Mandarin)", "cmn"},
+            {"spd-say", "cmn", "speech-dispatcher: Chinese (Mandarin)", "cmn"},
+            {"espeak-ng", "sit/yue", "Chinese (Cantonese)", "yue"},
+            {"espeak-ng", "gmw/en", "English (Great Britain)", "en"},
+            {"flite", "slt", "flite slt", "en"},
+            {"espeak-ng", "roa/fr", "French", "fr"}};
+}
+
+} // namespace
+
+TEST(SpeechVoices, TheTextsLanguagePicksTheVoice) {
+    using folio::reader::TextLanguage;
+    const auto machine = fakeMachine();
+    EXPECT_EQ(folio::qt::pickVoice(machine, TextLanguage::Chinese), 0);
+    EXPECT_EQ(folio::qt::pickVoice(machine, TextLanguage::Latin), 3);
+    // Without espeak-ng's own voices speech-dispatcher's Mandarin reads Chinese.
+    const std::vector<SpeechVoice> dispatcherOnly(machine.begin() + 1, machine.end());
+    EXPECT_EQ(dispatcherOnly[static_cast<std::size_t>(
+                                 folio::qt::pickVoice(dispatcherOnly, TextLanguage::Chinese))]
+                  .program,
+              "spd-say");
+    // Only English voices: Chinese text falls to the first voice rather than to silence.
+    const std::vector<SpeechVoice> english(machine.begin() + 3, machine.begin() + 5);
+    EXPECT_EQ(folio::qt::pickVoice(english, TextLanguage::Chinese), 0);
+    EXPECT_EQ(folio::qt::pickVoice({}, TextLanguage::Latin), -1);
+
+    g_sound->ensureApp();
+    ProcessSpeechEngine engine(machine);
+    const auto names = engine.voices();
+    ASSERT_EQ(names.size(), machine.size() + 1);
+    EXPECT_EQ(names[0], folio::reader::AutomaticVoiceName);
+    EXPECT_EQ(names[4], "English (Great Britain)");
+    // The automatic first voice reads each text in its own language ...
+    EXPECT_EQ(engine.voiceFor(Chinese), 0);
+    EXPECT_EQ(engine.voiceFor(English), 3);
+    EXPECT_EQ(engine.voiceFor("欢迎使用folioPage！"), 0);
+    // ... a voice chosen by hand reads everything.
+    ASSERT_TRUE(engine.setVoice(5));
+    EXPECT_EQ(engine.voiceFor(Chinese), 4);
+    EXPECT_FALSE(engine.setVoice(7));
 }
 
 TEST(SpeechEngine, RefusesOutOfRangeValuesAndReportsAMissingSynthesiser) {
@@ -181,9 +249,10 @@ TEST(SpeechEngine, RefusesOutOfRangeValuesAndReportsAMissingSynthesiser) {
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].contains("espeak-ng"));
 
-    ProcessSpeechEngine engine({{"espeak-ng", "sit/cmn", "Chinese"}});
+    ProcessSpeechEngine engine({{"espeak-ng", "sit/cmn", "Chinese", "cmn"}});
     EXPECT_EQ(engine.outputs().size(), 1u);
-    EXPECT_FALSE(engine.setVoice(1));
+    EXPECT_TRUE(engine.setVoice(1)); // the automatic voice, then the one installed
+    EXPECT_FALSE(engine.setVoice(2));
     EXPECT_FALSE(engine.setRate(11));
     EXPECT_FALSE(engine.setVolume(-1));
     EXPECT_FALSE(engine.setFormatType(40));
@@ -205,6 +274,12 @@ TEST(SpeechEngine, RendersChineseAndEnglishIntoSound) {
     g_sound->ensureApp();
     const auto voices = folio::qt::installedVoices();
     ProcessSpeechEngine engine(voices);
+    // The automatic voice: Mandarin for the Chinese text, an English voice for the other.
+    const int mandarin = engine.voiceFor(Chinese);
+    ASSERT_GE(mandarin, 0);
+    EXPECT_EQ(voices[static_cast<std::size_t>(mandarin)].language, "cmn");
+    EXPECT_TRUE(
+        voices[static_cast<std::size_t>(engine.voiceFor(English))].language.startsWith("en"));
     for (const char* text : {Chinese, English}) {
         bool playing = false;
         QString failure;
@@ -229,7 +304,7 @@ TEST(SpeechEngine, AFliteVoiceRendersEnglish) {
     ProcessSpeechEngine engine(voices);
     const int kal = voiceIndex(voices, "kal");
     ASSERT_GE(kal, 0);
-    ASSERT_TRUE(engine.setVoice(kal));
+    ASSERT_TRUE(engine.setVoice(kal + 1)); // after the automatic voice
     bool playing = false;
     QObject::connect(&engine, &ProcessSpeechEngine::playingStarted, [&] { playing = true; });
     engine.speak(English);
@@ -245,7 +320,7 @@ TEST(SpeechEngine, ASynthesiserThatCrashesEndsOnlyThatReading) {
     std::filesystem::permissions(bin.file("espeak-ng"), std::filesystem::perms::owner_all);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString(bin.str()) + ":" + path);
-    ProcessSpeechEngine engine({{"espeak-ng", "sit/cmn", "Chinese"}});
+    ProcessSpeechEngine engine({{"espeak-ng", "sit/cmn", "Chinese", "cmn"}});
     QString failure;
     QObject::connect(&engine, &ProcessSpeechEngine::failed, [&](const QString& m) { failure = m; });
     engine.speak(Chinese);
@@ -268,12 +343,20 @@ TEST(SpeechEngine, PlaysIntoTheSoundServer) {
         parec.start("parec", {"-d", "folio_null.monitor", "--file-format=wav", recording});
         ASSERT_TRUE(parec.waitForStarted());
         bool ended = false;
-        auto c = QObject::connect(
-            engine.player(), &QMediaPlayer::mediaStatusChanged,
-            [&](QMediaPlayer::MediaStatus s) { ended = s == QMediaPlayer::EndOfMedia; });
+        std::vector<int> percents;
+        auto c = QObject::connect(&engine, &ProcessSpeechEngine::finished, [&] { ended = true; });
+        auto p = QObject::connect(&engine, &ProcessSpeechEngine::progress,
+                                  [&](int, int, int percent) { percents.push_back(percent); });
         engine.speak(text);
         ASSERT_TRUE(waitFor([&] { return ended; }, 60'000)) << text;
         QObject::disconnect(c);
+        QObject::disconnect(p);
+        // The reading's progress rose from the start to its end while it was heard.
+        ASSERT_GE(percents.size(), 2u) << text;
+        EXPECT_EQ(percents.front(), 0);
+        EXPECT_EQ(percents.back(), 100);
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+        EXPECT_EQ(engine.readingProgress().sentence, engine.readingProgress().sentences);
         waitFor([] { return false; }, 300); // the sink's last buffer
         parec.terminate();
         parec.waitForFinished(5'000);
@@ -309,4 +392,52 @@ TEST(SpeechEngine, ReadingAgainAndAgainForAMinute) {
     EXPECT_EQ(failures, 0);
     EXPECT_GT(playing, 0);
     EXPECT_GT(readings, 60);
+}
+
+// A stand-in for speech-dispatcher's client that notes each call and "speaks" at once.
+TEST(SpeechEngine, SpeechDispatcherSpeaksSentenceBySentenceAndStops) {
+    g_sound->ensureApp();
+    TempDir bin;
+    const std::string log = bin.file("calls.txt");
+    bin.write("spd-say", "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done >> '" + log +
+                             "'\necho >> '" + log +
+                             "'\ncase \"$*\" in *fail*) exit 3;; *slow*) sleep 30;; esac\n");
+    std::filesystem::permissions(bin.file("spd-say"), std::filesystem::perms::owner_all);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(bin.str()) + ":" + path);
+
+    ProcessSpeechEngine engine({{"spd-say", "cmn", "speech-dispatcher: Chinese", "cmn"}});
+    std::vector<std::array<int, 3>> steps;
+    bool ended = false;
+    QString failure;
+    QObject::connect(&engine, &ProcessSpeechEngine::progress, [&](int s, int n, int pc) {
+        steps.push_back({s, n, pc});
+    });
+    QObject::connect(&engine, &ProcessSpeechEngine::finished, [&] { ended = true; });
+    QObject::connect(&engine, &ProcessSpeechEngine::failed, [&](const QString& m) { failure = m; });
+    engine.speak("道可道，非常道。名可名，非常名。-无名天地之始");
+    EXPECT_TRUE(waitFor([&] { return ended || !failure.isEmpty(); }, 10'000));
+    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
+    EXPECT_EQ(steps,
+              (std::vector<std::array<int, 3>>{{1, 3, 0}, {2, 3, 35}, {3, 3, 70}, {3, 3, 100}}));
+    const std::string calls = bin.read("calls.txt");
+    EXPECT_NE(calls.find("-l|cmn|"), std::string::npos);
+    EXPECT_NE(calls.find("|--|道可道，非常道。|\n"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("|--|-无名天地之始|\n"), std::string::npos) << calls;
+
+    // A failing client ends the reading and says so.
+    engine.speak("fail now.");
+    EXPECT_TRUE(waitFor([&] { return !failure.isEmpty(); }, 10'000));
+    EXPECT_TRUE(failure.contains("退出码 3")) << failure.toStdString();
+
+    // Stopping mid-sentence ends the client and cancels what the server still speaks.
+    failure.clear();
+    engine.speak("slow one. slow two.");
+    waitFor([] { return false; }, 300);
+    engine.stop();
+    waitFor([] { return false; }, 500);
+    qputenv("PATH", path);
+    EXPECT_TRUE(failure.isEmpty());
+    EXPECT_NE(bin.read("calls.txt").find("-C|"), std::string::npos);
+    EXPECT_EQ(bin.read("calls.txt").find("slow two"), std::string::npos);
 }

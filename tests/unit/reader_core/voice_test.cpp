@@ -59,44 +59,68 @@ TEST(AudioFormats, ThirtySixEntriesNumberedFourToThirtyNine) {
     EXPECT_EQ(audioFormatIndex("nope"), -1);
 }
 
-TEST(VoiceIni, FirstStartWritesTheDefaultFileExactly) {
+TEST(VoiceIni, FirstStartWritesTheDefaultFileNamingTheEnginesFirstVoice) {
     TempDir dir;
     FakeEngine engine;
+    engine.voiceList = {std::string(AutomaticVoiceName), "Kal", "Slt"};
     VoiceControls controls;
-    LoadVoice(engine, controls, dir.str());
+    const auto report = LoadVoice(engine, controls, dir.str());
+    EXPECT_FALSE(report.failed());
     EXPECT_EQ(dir.read("Voice.ini"),
-              folio::toAnsi("语音=Microsoft Sam\r\n语速 = -3\r\n音量 = 100\r\n路径=\r\n"
+              folio::toAnsi("语音=按文字的语言自动选择\r\n语速 = -3\r\n音量 = 100\r\n路径=\r\n"
                             "真人语音 = 0\r\n"));
-    // Microsoft Sam is installed, so it becomes current; the spaced keys are not applied,
-    // so rate and volume keep their initial values and never reach the engine.
-    EXPECT_EQ(controls.voiceName(), "Microsoft Sam");
+    // The spaced keys are not applied, so rate and volume keep their initial values and
+    // never reach the engine.
+    EXPECT_EQ(controls.voiceName(), AutomaticVoiceName);
     EXPECT_EQ(controls.rate, -3);
     EXPECT_EQ(controls.volume, 100);
     EXPECT_FALSE(controls.recorded);
     EXPECT_EQ(engine.calls, (std::vector<std::string>{"voice 0", "format 38", "output 0",
-                                                      "format 38", "voice 1"}));
+                                                      "format 38", "voice 0"}));
     EXPECT_EQ(controls.formatIndex, 34);
     EXPECT_TRUE(controls.outputEnabled);
+
+    // An engine without the automatic voice gets its own first voice named.
+    TempDir other;
+    FakeEngine plain;
+    VoiceControls c;
+    EXPECT_FALSE(LoadVoice(plain, c, other.str()).failed());
+    EXPECT_EQ(folio::readAnsiLines(other.file("Voice.ini"))->at(0), "语音=Kal");
 }
 
-TEST(VoiceIni, WithoutMicrosoftSamTheFirstVoiceStaysAndTheLoadReportsIt) {
+TEST(VoiceIni, AVoiceThisMachineLacksFallsBackToTheFirstVoice) {
     TempDir dir;
+    dir.write("Voice.ini", folio::toAnsi("语音=Microsoft Sam\r\n语速=5\r\n音量=40\r\n"));
     FakeEngine engine;
-    engine.voiceList = {"Kal", "Slt"};
+    engine.voiceList = {std::string(AutomaticVoiceName), "Kal"};
     engine.outputList.clear();
-    VoiceControls controls;
-    const auto report = LoadVoice(engine, controls, dir.str());
-    EXPECT_TRUE(report.failed());
-    EXPECT_EQ(controls.voiceName(), "Kal");
-    EXPECT_EQ(controls.outputs, std::vector<std::string>{"没有音频输出"});
-    EXPECT_FALSE(controls.outputEnabled);
-    ASSERT_EQ(report.skipped.size(), 1u);
-    EXPECT_NE(report.skipped[0].find("Voice.ini line 1"), std::string::npos);
+    {
+        // The reading window: no complaint, and the lines after it still apply.
+        VoiceControls controls;
+        const auto report = LoadVoice(engine, controls, dir.str());
+        EXPECT_FALSE(report.failed());
+        EXPECT_EQ(controls.voiceName(), AutomaticVoiceName);
+        EXPECT_EQ(controls.rate, 5);
+        EXPECT_EQ(controls.volume, 40);
+        EXPECT_EQ(controls.outputs, std::vector<std::string>{"没有音频输出"});
+    }
+    {
+        // The settings window tells of a name the user chose, never of the old default.
+        VoiceControls controls;
+        EXPECT_FALSE(loadSettingsWindowVoice(engine, controls, dir.str()).failed());
+        dir.write("Voice.ini", folio::toAnsi("语音=Ting-Ting\r\n语速=5\r\n"));
+        const auto report = loadSettingsWindowVoice(engine, controls, dir.str());
+        ASSERT_EQ(report.skipped.size(), 1u);
+        EXPECT_NE(report.skipped[0].find("Voice.ini line 1"), std::string::npos);
+        EXPECT_NE(report.skipped[0].find("Ting-Ting"), std::string::npos);
+        EXPECT_EQ(controls.voiceIndex, 0);
+        EXPECT_EQ(controls.rate, 5);
+    }
 }
 
 TEST(VoiceIni, ReadingWindowStopsAtTheFirstBadLineSettingsWindowAppliesTheRest) {
     TempDir dir;
-    dir.write("Voice.ini", folio::toAnsi("语速=5\r\n语音=Not Installed\r\n音量=40\r\n"
+    dir.write("Voice.ini", folio::toAnsi("语速=5\r\n音量=loud\r\n语音=Slt\r\n"
                                          "路径=/voices\r\n真人语音=1\r\n"));
     {
         FakeEngine engine;
@@ -104,7 +128,7 @@ TEST(VoiceIni, ReadingWindowStopsAtTheFirstBadLineSettingsWindowAppliesTheRest) 
         const auto report = LoadVoice(engine, controls, dir.str());
         EXPECT_TRUE(report.failed());
         EXPECT_EQ(controls.rate, 5);
-        EXPECT_EQ(controls.volume, 100); // after the bad line: not applied
+        EXPECT_EQ(controls.voiceName(), "Kal"); // after the bad line: not applied
         EXPECT_EQ(controls.folder, "");
         EXPECT_FALSE(controls.recorded);
     }
@@ -113,13 +137,13 @@ TEST(VoiceIni, ReadingWindowStopsAtTheFirstBadLineSettingsWindowAppliesTheRest) 
         VoiceControls controls;
         const auto report = loadSettingsWindowVoice(engine, controls, dir.str());
         ASSERT_EQ(report.skipped.size(), 1u);
-        EXPECT_NE(report.skipped[0].find("Not Installed"), std::string::npos);
-        EXPECT_EQ(controls.voiceName(), "Kal");
+        EXPECT_NE(report.skipped[0].find("loud"), std::string::npos);
+        EXPECT_EQ(controls.voiceName(), "Slt");
         EXPECT_EQ(controls.rate, 5);
-        EXPECT_EQ(controls.volume, 40);
+        EXPECT_EQ(controls.volume, 100);
         EXPECT_EQ(controls.folder, "/voices");
         EXPECT_TRUE(controls.recorded);
-        EXPECT_EQ(engine.calls.back(), "volume 40");
+        EXPECT_EQ(engine.calls.back(), "voice 2");
     }
 }
 
@@ -209,4 +233,44 @@ TEST(RecordedVoice, ReadAloudChoosesSpeechPlayOrNothing) {
     EXPECT_EQ(play.file, "/v/你/你好.WAV");
     EXPECT_EQ(decideReadAloud(std::string("你好"), true, "/v", never).kind,
               ReadAloudAction::Nothing);
+}
+
+TEST(ReadingText, LanguageByTheShareOfIdeographs) {
+    EXPECT_EQ(detectTextLanguage("道可道，非常道。"), TextLanguage::Chinese);
+    EXPECT_EQ(detectTextLanguage("The way that can be told."), TextLanguage::Latin);
+    // A Chinese sentence naming a Latin product is still Chinese ...
+    EXPECT_EQ(detectTextLanguage("欢迎使用folioPage！"), TextLanguage::Chinese);
+    // ... an English one quoting a Chinese title is not.
+    EXPECT_EQ(detectTextLanguage("The book 道德经 is very old indeed."), TextLanguage::Latin);
+    EXPECT_EQ(detectTextLanguage("Ça coûte très cher, déjà."), TextLanguage::Latin);
+    EXPECT_EQ(detectTextLanguage("2024 — 12"), TextLanguage::Chinese);
+    EXPECT_EQ(detectTextLanguage(""), TextLanguage::Chinese);
+    // Ideographs beyond the basic plane count too; malformed bytes are no letters.
+    EXPECT_EQ(detectTextLanguage("\xF0\xA0\x80\x80\xF0\xA0\x80\x81 ab"), TextLanguage::Chinese);
+    EXPECT_EQ(detectTextLanguage("\xFF\xFE abc"), TextLanguage::Latin);
+}
+
+TEST(ReadingText, SentencesKeepTheirMarksAndQuotes) {
+    EXPECT_EQ(splitSentences("第一句。第二句！“第三句？”\n  第四句"),
+              (std::vector<std::string>{"第一句。", "第二句！", "“第三句？”", "第四句"}));
+    EXPECT_EQ(splitSentences("Li came. Did he?! Yes; 3.5 km"),
+              (std::vector<std::string>{"Li came.", "Did he?!", "Yes;", "3.5 km"}));
+    EXPECT_EQ(splitSentences("  \r\n 。 \n"), (std::vector<std::string>{"。"}));
+    EXPECT_TRUE(splitSentences(" \t\n").empty());
+}
+
+TEST(ReadingText, ProgressNamesTheSentenceByCharactersRead) {
+    const std::vector<std::string> s = {"一二三。", "ab.", "四五六七八九十。"}; // 4 + 3 + 8
+    EXPECT_EQ(progressAt(s, 0.0).sentence, 1);
+    EXPECT_EQ(progressAt(s, 0.0).sentences, 3);
+    EXPECT_EQ(progressAt(s, 0.0).percent, 0);
+    EXPECT_EQ(progressAt(s, sentenceStart(s, 1)).sentence, 2);
+    EXPECT_EQ(progressAt(s, sentenceStart(s, 2)).sentence, 3);
+    EXPECT_DOUBLE_EQ(sentenceStart(s, 1), 4.0 / 15.0);
+    EXPECT_EQ(progressAt(s, 0.5).sentence, 3);
+    EXPECT_EQ(progressAt(s, 0.5).percent, 50);
+    EXPECT_EQ(progressAt(s, 1.0).sentence, 3);
+    EXPECT_EQ(progressAt(s, 7.0).percent, 100); // held within 0 .. 100
+    EXPECT_EQ(progressAt({}, 0.5).sentence, 0);
+    EXPECT_EQ(sentenceStart(s, 99), 1.0);
 }
