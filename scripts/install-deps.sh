@@ -21,11 +21,13 @@ PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   python3 python3-pefile icoutils
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
-  espeak-ng flite pulseaudio pulseaudio-utils sox libsox-fmt-mp3
+  espeak-ng espeak-ng-data flite pulseaudio pulseaudio-utils sox libsox-fmt-mp3
+  speech-dispatcher speech-dispatcher-espeak-ng
   wine wine32
   clang-16 libclang-rt-16-dev
   fp-utils libchm-bin
   chromium
+  xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils dpkg-dev
 )
 
 # wine32 lives in Debian's i386 architecture.
