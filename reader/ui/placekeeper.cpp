@@ -64,6 +64,8 @@ QString PlaceKeeper::pageName(const QUrl& url) const {
 }
 
 bool PlaceKeeper::restore() {
+    if (m_book.key.empty())
+        return false;
     const folio::reader::PlaceStore store(utf8(m_stateFolder));
     const auto place = store.find(m_book.key);
     if (!place || !m_webBook)
@@ -88,7 +90,7 @@ void PlaceKeeper::saveNow() {
     if (m_zoom)
         m_zoomSeen = m_zoom();
     const QString page = pageName(m_url);
-    if (page.isEmpty())
+    if (page.isEmpty() || m_book.key.empty())
         return;
     folio::reader::Place place;
     place.page = utf8(page);

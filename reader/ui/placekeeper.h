@@ -23,7 +23,7 @@ class PlaceKeeper : public QObject {
   public:
     struct Book {
         QString prefix;  // the address every page of the book starts with
-        std::string key; // folio::reader::bookKey of the book
+        std::string key; // folio::reader::bookKey of the book; empty: no place is kept
     };
     // `zoom` reads the page pane's zoom, `setZoom` sets it for the pages loaded afterwards.
     // `stateFolder` empty means the user's own.

@@ -34,6 +34,48 @@ QString droppedFile(const QMimeData* data) {
     return {};
 }
 
+BookDrops::BookDrops(const QList<QWidget*>& widgets, QObject* parent) : QObject(parent) {
+    for (QWidget* widget : widgets) {
+        if (!widget)
+            continue;
+        widget->setAcceptDrops(true);
+        widget->installEventFilter(this);
+        // A browser pane receives drops through the child widget that draws it, which may be
+        // made only when the pane first shows a page.
+        for (QWidget* child : widget->findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+}
+
+bool BookDrops::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            child->installEventFilter(this);
+        break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (droppedFile(drag->mimeData()).isEmpty())
+            break;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = droppedFile(drop->mimeData());
+        if (path.isEmpty())
+            break;
+        drop->acceptProposedAction();
+        emit bookDropped(path);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 StartPage::StartPage(folio::qt::MessageService* messages, QString stateFolder, QWidget* parent)
     : QWidget(parent), m_messages(messages), m_stateFolder(std::move(stateFolder)) {
     if (!m_messages) {
@@ -77,6 +119,11 @@ StartPage::StartPage(folio::qt::MessageService* messages, QString stateFolder, Q
     layout->addWidget(recentLabel);
     layout->addWidget(m_list, 1);
     layout->addWidget(m_empty);
+    auto* hint =
+        new QLabel(QStringLiteral("按“打开”选一本电子书，或把电子书拖到这个窗口上。"), this);
+    hint->setObjectName(QStringLiteral("LblHint"));
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
 
     m_choose = [](QWidget* parent) {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("打开"), QDir::homePath(),

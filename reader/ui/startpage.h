@@ -1,6 +1,8 @@
 // What folioPage shows when it is started without a book: "打开" and the books opened lately.
 #pragma once
 
+#include <QList>
+#include <QObject>
 #include <QString>
 #include <QWidget>
 
@@ -22,6 +24,20 @@ namespace folio::readerui {
 // The first local file among dropped data (the book a user drags onto a reader window);
 // empty when the drop holds none.
 QString droppedFile(const QMimeData* data);
+
+// Watches widgets (a window and its browser panes) for a book dropped on them; the browser
+// panes would otherwise take the file for a page to show.
+class BookDrops : public QObject {
+    Q_OBJECT
+  public:
+    BookDrops(const QList<QWidget*>& widgets, QObject* parent);
+
+  signals:
+    void bookDropped(const QString& path);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
 
 class StartPage : public QWidget {
     Q_OBJECT

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -91,6 +93,7 @@ class PlaceUiTest : public QObject {
     void contentsMarkFollowsThePage();
     void startPageListsARecentBookAndOpensIt();
     void startPageRefusesWhatIsNoBook();
+    void bookDroppedOnAPaneIsCaught();
 
   private:
     std::unique_ptr<PlaceKeeper> keeperFor(Panes& panes);
@@ -258,6 +261,37 @@ void PlaceUiTest::startPageRefusesWhatIsNoBook() {
     QVERIFY(!page.openBook(bare));
     QCOMPARE(messages.texts.size(), 2);
     QVERIFY(messages.texts.at(1).contains(QStringLiteral("descriptor")));
+}
+
+void PlaceUiTest::bookDroppedOnAPaneIsCaught() {
+    Panes panes;
+    folio::readerui::BookDrops drops({&panes.window, panes.tree, panes.book}, &panes.window);
+    QSignalSpy dropped(&drops, &folio::readerui::BookDrops::bookDropped);
+    // The widget that draws the page exists once the pane shows one.
+    panes.book->setUrl(QUrl(m_prefix + QStringLiteral("ch1.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(panes.book->title(), QStringLiteral("one"), 20000);
+    QWidget* surface = panes.book->focusProxy() ? panes.book->focusProxy() : panes.book;
+
+    const QString file = m_dir.filePath(QStringLiteral("ch2.html"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &drop);
+    QCOMPARE(dropped.count(), 1);
+    QCOMPARE(dropped.at(0).at(0).toString(), file);
+    // The pane did not take the file for a page to show.
+    QTest::qWait(300);
+    QCOMPARE(panes.book->title(), QStringLiteral("one"));
+
+    // Text dropped is left to the pane.
+    QMimeData text;
+    text.setText(QStringLiteral("words"));
+    QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &textDrop);
+    QCOMPARE(dropped.count(), 1);
 }
 
 int main(int argc, char** argv) {
