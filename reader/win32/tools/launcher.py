@@ -21,15 +21,18 @@ import sys
 MAGIC = b"MZqFpD='\n"
 
 SCRIPT = b"""'
-# On Linux this book opens in the folioPage reader: beside the book, $FOLIO_READER, PATH,
-# or the maker folder when the book lies in its out/ folder.
+# On Linux this book opens in the folioPage reader: beside the book, $FOLIO_READER, PATH, the
+# maker folder when the book lies in its out/ folder, or where packages install it (for a
+# start with a bare PATH).
 d=${0%/*}
 [ "$d" = "$0" ] && d=.
 [ -f "$d/folioPage" ] && [ -x "$d/folioPage" ] && exec "$d/folioPage" "$0" "$@"
 [ -n "$FOLIO_READER" ] && exec "$FOLIO_READER" "$0" "$@"
 command -v folioPage >/dev/null 2>&1 && exec folioPage "$0" "$@"
-r=$d/../folioPage/folioPage; [ -f "$r" ] && [ -x "$r" ] && exec "$r" "$0" "$@"
-echo "$0: no folioPage reader found: install folioPage on PATH, put it beside the book or set FOLIO_READER to its path" >&2
+for r in "$d/../folioPage/folioPage" /usr/bin/folioPage /usr/local/bin/folioPage ~/.local/bin/folioPage; do
+  [ -f "$r" ] && [ -x "$r" ] && exec "$r" "$0" "$@"
+done
+echo "$0: no folioPage reader found: install folio, put folioPage beside the book or on PATH, or set FOLIO_READER to its path" >&2
 exit 127
 """
 
