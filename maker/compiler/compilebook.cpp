@@ -68,6 +68,10 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     const std::string bookPath = outFolder + s.outFile + ".exe";
     const std::string skinCopy = outFolder + "aero.she";
     const std::string libraryCopy = outFolder + "SkinH_VB6.dll";
+    // The readers' interface languages travel with every book, beside it as the reader
+    // expects them.
+    const std::string languageSource = maker + "folioPage/Language.lng";
+    const std::string languageCopy = outFolder + "Language.lng";
     result.bookPath = bookPath;
 
     // The error trap: every run-time failure ends the routine with this message.
@@ -138,6 +142,14 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         {&skinSource, &skinCopy}, {&librarySource, &libraryCopy}};
     for (const auto& [from, to] : copies) {
         auto staged = stageCopy(*from, *to);
+        if (!staged)
+            return trap(staged.error().message);
+        stages.push_back(std::move(*staged));
+    }
+    // A maker folder without the language file still makes books: they keep the built-in
+    // captions.
+    if (fileExists(languageSource)) {
+        auto staged = stageCopy(languageSource, languageCopy);
         if (!staged)
             return trap(staged.error().message);
         stages.push_back(std::move(*staged));

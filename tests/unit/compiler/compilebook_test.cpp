@@ -196,6 +196,29 @@ TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
     EXPECT_EQ(m_rec.of(Event::Events).size(), 5u);
 }
 
+TEST_F(Compile, BookCarriesTheReadersLanguageFileBesideIt) {
+    // Without the file in the maker folder the book is still made, with no language file.
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    EXPECT_FALSE(fs::exists(m_out / "Language.lng"));
+
+    const std::string lng =
+        "[English]\r\nToolbar1=,Back,Forward\r\n[\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4]\r\n";
+    writeFile(m_maker / "folioPage" / "Language.lng", lng);
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    EXPECT_EQ(readFile(m_out / "Language.lng"), lng);
+
+    // A copy edited beside an earlier build is replaced byte for byte.
+    writeFile(m_out / "Language.lng", "old");
+    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    EXPECT_EQ(readFile(m_out / "Language.lng"), lng);
+
+    // A build that fails leaves the earlier copy alone.
+    writeFile(m_out / "Language.lng", "earlier");
+    fs::remove(m_maker / "folioPage" / "folioPage.dat");
+    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    EXPECT_EQ(readFile(m_out / "Language.lng"), "earlier");
+}
+
 TEST_F(Compile, BookReadThroughWinesOwnResourceLoader) {
     FOLIO_REQUIRE_TOOL("wine", "apt-get install wine wine32");
     m_in.settings.author = "老子";
