@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <thread>
 
@@ -183,11 +182,15 @@ std::size_t decodeEntity(std::string_view text, std::size_t at, char32_t& cp) {
     return 0;
 }
 
-// Collects a page's text: runs of page bytes (decoded from the page's charset), entities and
-// line breaks, with blanks folded.
+// Collects a page's text in the page's own encoding: runs of page bytes, entities (written in
+// that encoding) and line breaks, with blanks folded. Nothing is decoded here: a search compares
+// bytes, and only the few characters shown are decoded.
 class TextSink {
   public:
-    TextSink(Charset charset, bool entities) : m_charset(charset), m_entities(entities) {}
+    TextSink(Charset charset, bool entities, std::size_t expected = 0)
+        : m_charset(charset), m_entities(entities) {
+        m_out.reserve(expected);
+    }
 
     // Ends a line: the next text starts after one space.
     void lineBreak() { m_space = m_any; }
@@ -222,16 +225,13 @@ class TextSink {
                    !(run[end] == '\xC2' && m_charset == Charset::Utf8))
                 ++end;
             putSpace();
-            m_pending.append(run.substr(i, end - i));
+            m_out.append(run.substr(i, end - i));
             m_any = true;
             i = end;
         }
     }
 
-    std::string finish() {
-        flush();
-        return std::move(m_out);
-    }
+    std::string finish() { return std::move(m_out); }
 
   private:
     void character(char32_t cp) {
@@ -240,43 +240,45 @@ class TextSink {
             return;
         }
         putSpace();
-        flush();
-        appendUtf8(m_out, cp);
+        std::string utf8;
+        appendUtf8(utf8, cp);
+        m_out += m_charset == Charset::Ansi ? toAnsi(utf8) : utf8;
         m_any = true;
     }
     void putSpace() {
         if (m_space)
-            m_pending += ' ';
+            m_out += ' ';
         m_space = false;
-    }
-    void flush() {
-        if (m_pending.empty())
-            return;
-        if (m_charset == Charset::Ansi)
-            m_out += fromAnsi(m_pending);
-        else
-            m_out += m_pending;
-        m_pending.clear();
     }
 
     Charset m_charset;
     bool m_entities;
-    std::string m_out;
-    std::string m_pending; // page bytes not yet decoded
-    bool m_any = false;    // some text came already
-    bool m_space = false;  // a blank is due before the next text
+    std::string m_out;    // in the page's encoding
+    bool m_any = false;   // some text came already
+    bool m_space = false; // a blank is due before the next text
 };
+
+// A tag name of up to eight letters as one number, so a name is compared in one step.
+constexpr std::uint64_t tagKey(std::string_view name) {
+    std::uint64_t key = 0;
+    for (char c : name)
+        key = key << 8 | static_cast<unsigned char>(c);
+    return name.size() <= 8 ? key : ~std::uint64_t{0};
+}
 
 // Tags that do not break the line: text on both sides of them reads as one.
 bool isInlineTag(std::string_view name) {
-    static constexpr std::array<std::string_view, 36> Inline{
-        "a",     "abbr",  "acronym", "b",      "bdi",    "bdo", "big", "cite", "code",
-        "data",  "del",   "dfn",     "em",     "font",   "i",   "img", "ins",  "kbd",
-        "label", "mark",  "nobr",    "q",      "rb",     "rp",  "rt",  "ruby", "s",
-        "samp",  "small", "span",    "strike", "strong", "sub", "sup", "tt",   "u"};
-    if (name == "var" || name == "wbr" || name == "time")
-        return true;
-    return std::find(Inline.begin(), Inline.end(), name) != Inline.end();
+    static constexpr std::array<std::uint64_t, 39> Inline{
+        tagKey("a"),      tagKey("abbr"),   tagKey("acronym"), tagKey("b"),     tagKey("bdi"),
+        tagKey("bdo"),    tagKey("big"),    tagKey("cite"),    tagKey("code"),  tagKey("data"),
+        tagKey("del"),    tagKey("dfn"),    tagKey("em"),      tagKey("font"),  tagKey("i"),
+        tagKey("img"),    tagKey("ins"),    tagKey("kbd"),     tagKey("label"), tagKey("mark"),
+        tagKey("nobr"),   tagKey("q"),      tagKey("rb"),      tagKey("rp"),    tagKey("rt"),
+        tagKey("ruby"),   tagKey("s"),      tagKey("samp"),    tagKey("small"), tagKey("span"),
+        tagKey("strike"), tagKey("strong"), tagKey("sub"),     tagKey("sup"),   tagKey("tt"),
+        tagKey("u"),      tagKey("var"),    tagKey("wbr"),     tagKey("time")};
+    const std::uint64_t key = tagKey(name);
+    return std::find(Inline.begin(), Inline.end(), key) != Inline.end();
 }
 
 // Elements whose content is never shown as text.
@@ -392,16 +394,25 @@ char32_t foldChar(char32_t cp) {
     return (upper >= 0x80 && upper < 0x800) ? upper : cp;
 }
 
-// Folds `text` in place (byte lengths kept); records each changed character when `marks` is
-// given. Only ASCII, two-byte sequences and the full-width letters can change.
-template <class OnChange> void foldInPlace(std::string& text, OnChange onChange) {
+// Bytes of the CP936 character at p[i]: a lead byte with a trail byte after it makes two.
+// Every walk over CP936 text steps with this, so all of them agree where characters start.
+std::size_t ansiCharLength(const unsigned char* p, std::size_t i, std::size_t n) {
+    return (p[i] >= 0x81 && p[i] <= 0xFE && i + 1 < n && p[i + 1] >= 0x40 && p[i + 1] != 0x7F &&
+            p[i + 1] != 0xFF)
+               ? 2
+               : 1;
+}
+
+// Folds UTF-8 text in place, byte lengths kept; onChange(offset, length) is called before a
+// character changes. Only ASCII, two-byte sequences and the full-width letters can change.
+template <class OnChange> void foldUtf8(std::string& text, OnChange onChange) {
     auto* p = reinterpret_cast<unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
         const unsigned char c = p[i];
         if (c < 0x80) {
             if (c >= 'A' && c <= 'Z') {
-                onChange(i, char32_t{c});
+                onChange(i, 1);
                 p[i] = static_cast<unsigned char>(c + 0x20);
             }
             ++i;
@@ -409,7 +420,7 @@ template <class OnChange> void foldInPlace(std::string& text, OnChange onChange)
             const char32_t cp = (char32_t{c & 0x1Fu} << 6) | (p[i + 1] & 0x3Fu);
             const char32_t folded = foldChar(cp);
             if (folded != cp) {
-                onChange(i, cp);
+                onChange(i, 2);
                 p[i] = static_cast<unsigned char>(0xC0 | (folded >> 6));
                 p[i + 1] = static_cast<unsigned char>(0x80 | (folded & 0x3F));
             }
@@ -417,7 +428,7 @@ template <class OnChange> void foldInPlace(std::string& text, OnChange onChange)
         } else if (c == 0xEF && i + 2 < n && p[i + 1] == 0xBC && p[i + 2] >= 0xA1 &&
                    p[i + 2] <= 0xBA) {
             // Full-width A..Z (U+FF21..FF3A) -> a..z (U+FF41..FF5A).
-            onChange(i, char32_t{0xFF21u + (p[i + 2] - 0xA1u)});
+            onChange(i, 3);
             p[i + 1] = 0xBD;
             p[i + 2] = static_cast<unsigned char>(0x81 + (p[i + 2] - 0xA1));
             i += 3;
@@ -427,12 +438,74 @@ template <class OnChange> void foldInPlace(std::string& text, OnChange onChange)
     }
 }
 
-std::string foldedNeedle(std::string_view text) {
-    TextSink sink(Charset::Utf8, false);
-    sink.text(text);
-    std::string needle = sink.finish();
-    foldInPlace(needle, [](std::size_t, char32_t) {});
-    return needle;
+// The same for CP936 text: ASCII letters, and the code page's full-width Latin (A3C1..A3DA),
+// Greek (A6A1..A6B8) and Cyrillic (A7A1..A7C1) capitals, which fold to their small letters.
+template <class OnChange> void foldAnsi(std::string& text, OnChange onChange) {
+    auto* p = reinterpret_cast<unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        const std::size_t len = ansiCharLength(p, i, n);
+        if (len == 1) {
+            if (c >= 'A' && c <= 'Z') {
+                onChange(i, 1);
+                p[i] = static_cast<unsigned char>(c + 0x20);
+            }
+        } else {
+            const unsigned char t = p[i + 1];
+            int shift = 0;
+            if ((c == 0xA3 && t >= 0xC1 && t <= 0xDA) || (c == 0xA6 && t >= 0xA1 && t <= 0xB8))
+                shift = 0x20;
+            else if (c == 0xA7 && t >= 0xA1 && t <= 0xC1)
+                shift = 0x30;
+            if (shift) {
+                onChange(i, 2);
+                p[i + 1] = static_cast<unsigned char>(t + shift);
+            }
+        }
+        i += len;
+    }
+}
+
+void foldText(std::string& text, Charset charset) {
+    auto ignore = [](std::size_t, std::size_t) {};
+    if (charset == Charset::Ansi)
+        foldAnsi(text, ignore);
+    else
+        foldUtf8(text, ignore);
+}
+
+std::string decodeText(std::string_view text, Charset charset) {
+    return charset == Charset::Ansi ? fromAnsi(text) : std::string(text);
+}
+
+struct NativeText {
+    Charset charset = Charset::Utf8;
+    std::string title; // UTF-8
+    std::string text;  // in the page's encoding
+};
+
+NativeText extractNative(std::span<const std::uint8_t> bytes, bool markup) {
+    std::string_view page(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    NativeText out;
+    if (page.starts_with("\xEF\xBB\xBF")) {
+        page.remove_prefix(3);
+        out.charset = Charset::Utf8;
+    } else if (const auto declared = markup ? declaredCharset(page) : std::nullopt) {
+        out.charset = *declared;
+    } else {
+        out.charset = isValidUtf8(page) ? Charset::Utf8 : Charset::Ansi;
+    }
+    // Text is usually well under half of a page's bytes.
+    TextSink body(out.charset, markup, page.size() / 2);
+    TextSink title(out.charset, true);
+    if (markup)
+        extractMarkup(page, body, title);
+    else
+        body.text(page);
+    out.title = decodeText(title.finish(), out.charset);
+    out.text = body.finish();
+    return out;
 }
 
 bool endsWithNoCase(std::string_view text, std::string_view lowerSuffix) {
@@ -449,30 +522,51 @@ PageKind pageKind(std::string_view name) {
     return endsWithNoCase(name, ".txt") ? PageKind::Plain : PageKind::None;
 }
 
-bool isContinuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
 }
+
+// Whether a character of CP936 text starts at `at`, given that one starts at `known` <= at.
+// A byte that cannot be a lead byte ends a character, so the characters after it pair up the
+// lead-range bytes (0x81..0xFE) that follow: `at` starts one when an even number of them lie
+// before it. Only the bytes back to `known` or to such a byte are read.
+bool ansiCharStart(std::string_view text, std::size_t at, std::size_t known) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    // A byte that cannot be a trail byte starts a character wherever it is.
+    if (p[at] < 0x40 || p[at] == 0x7F || p[at] == 0xFF)
+        return true;
+    std::size_t i = at;
+    while (i > known && p[i - 1] >= 0x81 && p[i - 1] <= 0xFE)
+        --i;
+    return (at - i) % 2 == 0;
+}
+
+// Character starts of `text` from `from` on, one at a time.
+class CharWalk {
+  public:
+    CharWalk(std::string_view text, bool ansi)
+        : m_p(reinterpret_cast<const unsigned char*>(text.data())), m_n(text.size()), m_ansi(ansi) {
+    }
+    std::size_t next(std::size_t i) const {
+        if (m_ansi)
+            return i + ansiCharLength(m_p, i, m_n);
+        ++i;
+        while (i < m_n && isContinuation(m_p[i]))
+            ++i;
+        return i;
+    }
+
+  private:
+    const unsigned char* m_p;
+    std::size_t m_n;
+    bool m_ansi;
+};
 
 } // namespace
 
 PageText ExtractPageText(std::span<const std::uint8_t> bytes, bool markup) {
-    std::string_view page(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    Charset charset;
-    if (page.starts_with("\xEF\xBB\xBF")) {
-        page.remove_prefix(3);
-        charset = Charset::Utf8;
-    } else if (const auto declared = markup ? declaredCharset(page) : std::nullopt) {
-        charset = *declared;
-    } else {
-        charset = isValidUtf8(page) ? Charset::Utf8 : Charset::Ansi;
-    }
-    TextSink body(charset, markup);
-    TextSink title(charset, true);
-    if (markup)
-        extractMarkup(page, body, title);
-    else
-        body.text(page);
-    return PageText{title.finish(), body.finish()};
+    NativeText t = extractNative(bytes, markup);
+    return PageText{std::move(t.title), decodeText(t.text, t.charset)};
 }
 
 BookSearch::BookSearch(const book::BookImage& book) : m_book(book) {}
@@ -524,19 +618,26 @@ void BookSearch::buildIndexLocked() {
     auto work = [&](std::size_t first, std::size_t step) {
         for (std::size_t k = first; k < sources.size(); k += step) {
             const Source& s = sources[k];
-            PageText text = ExtractPageText(s.bytes, s.kind == PageKind::Markup);
+            NativeText text = extractNative(s.bytes, s.kind == PageKind::Markup);
             Page& page = pages[k];
             page.name = s.name;
             page.title = text.title.empty() ? s.name : std::move(text.title);
+            page.ansi = text.charset == Charset::Ansi;
             page.folded = std::move(text.text);
-            foldInPlace(page.folded, [&page](std::size_t at, char32_t original) {
-                page.marks.push_back(CaseMark{static_cast<std::uint32_t>(at), original});
-            });
+            auto keep = [&page](std::size_t at, std::size_t length) {
+                CaseMark m{static_cast<std::uint32_t>(at), static_cast<std::uint8_t>(length), {}};
+                std::memcpy(m.bytes, page.folded.data() + at, length);
+                page.marks.push_back(m);
+            };
+            if (page.ansi)
+                foldAnsi(page.folded, keep);
+            else
+                foldUtf8(page.folded, keep);
             page.folded.shrink_to_fit();
             page.marks.shrink_to_fit();
         }
     };
-    // Pages are independent: extract them on every core (the converter is per thread).
+    // Pages are independent: extract them on every core.
     const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
     if (threads == 1 || sources.size() < 64) {
         work(0, 1);
@@ -553,66 +654,94 @@ void BookSearch::buildIndexLocked() {
 std::string BookSearch::snippetOf(const Page& page, std::size_t at, std::size_t length,
                                   SearchHit& hit) const {
     const std::string& text = page.folded;
+    const CharWalk walk(text, page.ansi);
+    // Up to SnippetContext character starts before the match. CP936 cannot be walked
+    // backwards, so the walk goes forward from the start of the text, keeping the last ones.
     std::size_t begin = at;
-    for (std::size_t chars = 0; begin > 0 && chars < SnippetContext; ++chars) {
-        --begin;
-        while (begin > 0 && isContinuation(text[begin]))
+    if (page.ansi) {
+        std::array<std::size_t, SnippetContext + 1> ring{};
+        std::size_t seen = 0;
+        for (std::size_t i = 0; i < at; i = walk.next(i))
+            ring[seen++ % ring.size()] = i;
+        begin = seen == 0 ? at : ring[(seen - std::min(seen, SnippetContext)) % ring.size()];
+    } else {
+        for (std::size_t chars = 0; begin > 0 && chars < SnippetContext; ++chars) {
             --begin;
+            while (begin > 0 && isContinuation(static_cast<unsigned char>(text[begin])))
+                --begin;
+        }
     }
     std::size_t end = at + length;
-    for (std::size_t chars = 0; end < text.size() && chars < SnippetContext; ++chars) {
-        ++end;
-        while (end < text.size() && isContinuation(text[end]))
-            ++end;
-    }
+    for (std::size_t chars = 0; end < text.size() && chars < SnippetContext; ++chars)
+        end = walk.next(end);
+
     // The letters as the page has them.
     std::string piece = text.substr(begin, end - begin);
     auto mark =
         std::lower_bound(page.marks.begin(), page.marks.end(), begin,
                          [](const CaseMark& m, std::size_t offset) { return m.offset < offset; });
-    for (; mark != page.marks.end() && mark->offset < end; ++mark) {
-        std::string original;
-        appendUtf8(original, mark->original);
-        piece.replace(mark->offset - begin, original.size(), original);
-    }
-    std::size_t matchAt = at - begin;
+    for (; mark != page.marks.end() && mark->offset < end; ++mark)
+        std::memcpy(piece.data() + (mark->offset - begin), mark->bytes,
+                    std::min<std::size_t>(mark->length, end - mark->offset));
+
+    const Charset charset = page.ansi ? Charset::Ansi : Charset::Utf8;
+    const std::string_view raw(piece);
+    std::string before = decodeText(raw.substr(0, at - begin), charset);
+    const std::string match = decodeText(raw.substr(at - begin, length), charset);
+    std::string after = decodeText(raw.substr(at - begin + length), charset);
     // Blanks at a cut end go; "…" tells that the text goes on.
     if (begin > 0) {
-        std::size_t lead = 0;
-        while (lead < matchAt && piece[lead] == ' ')
-            ++lead;
-        piece.replace(0, lead, "…");
-        matchAt = matchAt - lead + std::string_view("…").size();
+        const std::size_t lead = before.find_first_not_of(' ');
+        before = "…" + (lead == std::string::npos ? std::string() : before.substr(lead));
     }
     if (end < text.size()) {
-        while (piece.size() > matchAt + length && piece.back() == ' ')
-            piece.pop_back();
-        piece += "…";
+        while (!after.empty() && after.back() == ' ')
+            after.pop_back();
+        after += "…";
     }
-    hit.snippetMatch = matchAt;
-    hit.snippetLength = length;
-    return piece;
+    hit.snippetMatch = before.size();
+    hit.snippetLength = match.size();
+    return before + match + after;
 }
 
 std::vector<SearchHit> BookSearch::find(std::string_view text) {
-    const std::string needle = foldedNeedle(text);
+    // The text in each encoding the pages use, folded as they are.
+    TextSink sink(Charset::Utf8, false);
+    sink.text(text);
+    std::string utf8 = sink.finish();
     std::vector<SearchHit> hits;
-    if (needle.empty())
+    if (utf8.empty())
         return hits;
+    std::string ansi = toAnsi(utf8);
+    // A text CP936 cannot write is on no CP936 page.
+    const bool ansiPossible = fromAnsi(ansi) == utf8;
+    foldText(utf8, Charset::Utf8);
+    foldText(ansi, Charset::Ansi);
+
     std::lock_guard lock(m_mutex);
     buildIndexLocked();
-    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
     for (const Page& page : m_pages) {
-        auto from = page.folded.begin();
-        std::size_t count = 0;
-        std::size_t first = 0;
-        while (true) {
-            const auto found = searcher(from, page.folded.end()).first;
-            if (found == page.folded.end())
+        if (page.ansi && !ansiPossible)
+            continue;
+        const std::string& needle = page.ansi ? ansi : utf8;
+        const std::string& hay = page.folded;
+        std::size_t count = 0, first = 0, from = 0;
+        std::size_t known = 0; // a character start at or before the next match
+        while (from + needle.size() <= hay.size()) {
+            const void* found =
+                ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size());
+            if (!found)
                 break;
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - hay.data());
+            // In CP936 the bytes may start inside a character (a trail byte and the next lead
+            // byte): only a match at a character start counts.
+            if (page.ansi && !ansiCharStart(hay, at, known)) {
+                from = at + 1;
+                continue;
+            }
             if (count++ == 0)
-                first = static_cast<std::size_t>(found - page.folded.begin());
-            from = found + static_cast<std::ptrdiff_t>(needle.size());
+                first = at;
+            from = known = at + needle.size();
         }
         if (count == 0)
             continue;

@@ -62,15 +62,19 @@ class BookSearch {
     std::size_t pageCount();
 
   private:
-    // A letter whose case the search ignores, stored as it appears on the page.
+    // A letter whose case the search ignores, its bytes as the page has them.
     struct CaseMark {
-        std::uint32_t offset; // byte offset in Page::folded
-        char32_t original;
+        std::uint32_t offset; // in Page::folded
+        std::uint8_t length;
+        char bytes[3];
     };
     struct Page {
         std::string name;
-        std::string title;
-        std::string folded; // the text with letters folded; byte offsets equal the text's
+        std::string title; // UTF-8
+        bool ansi = false; // the text is CP936 (as the page), else UTF-8
+        // The text in the page's own encoding with its letters folded (same byte length):
+        // searching compares bytes, and only the snippets are decoded.
+        std::string folded;
         std::vector<CaseMark> marks;
     };
     void buildIndexLocked();

@@ -117,7 +117,7 @@ TEST_F(SearchBook, ChineseWithoutWordBreaksInCp936AndUtf8PagesInPageOrder) {
     auto book = build({
         {"a.html", gbPage("第一章", "<p>天下皆知美之为美，斯恶已。</p>")},
         {"b.htm", utf8Page("第二章", "<p>知者不言，言者不知。知美</p>")},
-        {"c.html", gbPage("", "<p>与此无关</p>")},
+        {"c.html", gbPage("", "<p>与此无关的的</p>")},
         {"pic.png", "知美知美"},
         {"style.css", "/* 知美 */"},
     });
@@ -138,6 +138,9 @@ TEST_F(SearchBook, ChineseWithoutWordBreaksInCp936AndUtf8PagesInPageOrder) {
     const auto zhi = search.find("知");
     ASSERT_EQ(zhi.size(), 2u);
     EXPECT_EQ(zhi[1].count, 3u);
+
+    // In CP936 "的的" holds the bytes of "牡" across its two characters: no match.
+    EXPECT_TRUE(search.find("牡").empty());
 
     // A page without a title is listed by its name.
     const auto c = search.find("无关");
