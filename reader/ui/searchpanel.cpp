@@ -1,0 +1,192 @@
+// The search panel of the reading window: text box, button, result list and status line, with
+// the search itself on a worker thread so the window keeps answering.
+#include "reader/ui/searchpanel.h"
+
+#include "core/book.h"
+
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShortcut>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace folio::readerui {
+
+namespace {
+
+constexpr int NameRole = Qt::UserRole;
+
+QString qs(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+} // namespace
+
+SearchPanel::SearchPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName("SearchPanel");
+    setAutoFillBackground(true);
+
+    m_text = new QLineEdit(this);
+    m_text->setObjectName("TxtSearch");
+    m_text->setPlaceholderText(QStringLiteral("在全书中查找"));
+    m_text->setClearButtonEnabled(true);
+    m_button = new QPushButton(QStringLiteral("搜索"), this);
+    m_button->setObjectName("CmdSearch");
+    auto* close = new QToolButton(this);
+    close->setObjectName("CmdSearchClose");
+    close->setText(QStringLiteral("×"));
+    close->setToolTip(QStringLiteral("关闭"));
+    close->setAutoRaise(true);
+    m_list = new QListWidget(this);
+    m_list->setObjectName("LstSearch");
+    m_list->setWordWrap(true);
+    m_list->setAlternatingRowColors(true);
+    m_status = new QLabel(this);
+    m_status->setObjectName("LblSearch");
+    m_status->setWordWrap(true);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(m_text, 1);
+    row->addWidget(m_button);
+    row->addWidget(close);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
+    column->addLayout(row);
+    column->addWidget(m_list, 1);
+    column->addWidget(m_status);
+
+    connect(m_text, &QLineEdit::returnPressed, this, &SearchPanel::startSearch);
+    connect(m_button, &QPushButton::clicked, this, &SearchPanel::startSearch);
+    connect(close, &QToolButton::clicked, this, &QWidget::hide);
+    // A click opens the page; so do Enter and a double click (activation).
+    connect(m_list, &QListWidget::itemClicked, this, &SearchPanel::choose);
+    connect(m_list, &QListWidget::itemActivated, this, &SearchPanel::choose);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::hide);
+    connect(&m_watcher, &QFutureWatcherBase::finished, this,
+            [this] { showResults(m_watcher.result(), m_pendingText); });
+}
+
+SearchPanel::~SearchPanel() = default;
+
+void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
+    m_list->clear();
+    m_status->clear();
+    m_session.reset();
+    if (!book)
+        return;
+    m_session = std::make_shared<Session>(std::move(book));
+    // The pages' text is ready before anyone types; a search started meanwhile waits for it.
+    (void)QtConcurrent::run([session = m_session] { session->search.buildIndex(); });
+}
+
+void SearchPanel::search(const QString& text) {
+    m_text->setText(text);
+    startSearch();
+}
+
+void SearchPanel::startSearch() {
+    const QString text = m_text->text();
+    if (!m_session) {
+        m_list->clear();
+        m_status->setText(QStringLiteral("没有打开的电子书"));
+        return;
+    }
+    if (text.trimmed().isEmpty()) {
+        m_list->clear();
+        m_status->clear();
+        return;
+    }
+    m_pendingText = text;
+    m_status->setText(QStringLiteral("正在搜索…"));
+    // A search still running is left to finish; only the latest one is shown.
+    m_watcher.setFuture(QtConcurrent::run([session = m_session, needle = text.toStdString()] {
+        return session->search.find(needle);
+    }));
+}
+
+void SearchPanel::showResults(const std::vector<reader::SearchHit>& hits, const QString& text) {
+    m_list->clear();
+    std::size_t matches = 0;
+    for (const reader::SearchHit& hit : hits) {
+        matches += hit.count;
+        const QString title = qs(hit.title);
+        auto* item = new QListWidgetItem(
+            QStringLiteral("%1（%2 处）\n%3").arg(title).arg(hit.count).arg(qs(hit.snippet)),
+            m_list);
+        item->setData(NameRole, qs(hit.name));
+        item->setToolTip(qs(hit.name));
+    }
+    m_lastText = text.simplified();
+    if (hits.empty())
+        m_status->setText(QStringLiteral("未找到“%1”").arg(m_lastText));
+    else
+        m_status->setText(
+            QStringLiteral("“%1”：%2 页，共 %3 处").arg(m_lastText).arg(hits.size()).arg(matches));
+    emit searchFinished(static_cast<int>(hits.size()));
+}
+
+void SearchPanel::choose(QListWidgetItem* item) {
+    if (!item)
+        return;
+    // A click that also activates the item opens the page once.
+    if (item == m_lastChosen && m_chosenAt.isValid() && m_chosenAt.elapsed() < 500)
+        return;
+    m_lastChosen = item;
+    m_chosenAt.start();
+    emit pageChosen(item->data(NameRole).toString(), m_lastText);
+}
+
+void SearchPanel::activate() {
+    show();
+    raise();
+    emit activated();
+    m_text->setFocus(Qt::ShortcutFocusReason);
+    m_text->selectAll();
+}
+
+void SearchPanel::installShortcut(QWidget* window) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(Shortcut)), window);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, &SearchPanel::activate);
+}
+
+void SearchPanel::placeIn(const QRect& contentsPane) {
+    const int height =
+        std::min(contentsPane.height(), std::max(220, contentsPane.height() * 55 / 100));
+    setGeometry(contentsPane.left(), contentsPane.bottom() + 1 - height, contentsPane.width(),
+                height);
+    raise();
+}
+
+void SearchPanel::openHighlighted(QWebEngineView* view, const QUrl& url, const QString& text,
+                                  std::function<void(int matches)> done) {
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        view, &QWebEngineView::loadFinished, view, [view, text, done, connection](bool ok) {
+            QObject::disconnect(*connection);
+            if (!ok || text.isEmpty()) {
+                if (done)
+                    done(0);
+                return;
+            }
+            view->page()->findText(text, {}, [done](const QWebEngineFindTextResult& result) {
+                if (done)
+                    done(result.numberOfMatches());
+            });
+        });
+    view->load(url);
+}
+
+} // namespace folio::readerui

@@ -1,0 +1,97 @@
+// The search panel of the reading window: finds a text in every page of the open book and lists
+// each page by its title with the text around the match; choosing one opens that page.
+#pragma once
+
+#include "reader/core/booksearch.h"
+
+#include <QElapsedTimer>
+#include <QFutureWatcher>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QWebEngineView;
+
+namespace folio::book {
+class BookImage;
+}
+
+namespace folio::readerui {
+
+class SearchPanel : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr const char* Shortcut = "Ctrl+Shift+F";
+
+    explicit SearchPanel(QWidget* parent = nullptr);
+    ~SearchPanel() override;
+
+    // The book searched (null: none). Its pages' text is extracted at once on a worker thread,
+    // so that the first search finds it ready.
+    void setBook(std::shared_ptr<const book::BookImage> book);
+
+    // Searches the book for `text` on a worker thread; the list and the status line show the
+    // outcome when it is done (a later search replaces an earlier one still running).
+    void search(const QString& text);
+    // Shows the panel with its text box focused and selected (what the shortcut does).
+    void activate();
+    // Ctrl+Shift+F anywhere in `window` activates the panel.
+    void installShortcut(QWidget* window);
+    // Places the panel over the lower part of the contents pane's rectangle (pixels of the
+    // panel's parent), leaving the contents visible above it.
+    void placeIn(const QRect& contentsPane);
+
+    QLineEdit* textBox() const { return m_text; }
+    QPushButton* searchButton() const { return m_button; }
+    QListWidget* results() const { return m_list; }
+    QLabel* statusLine() const { return m_status; }
+    // The text of the last finished search.
+    QString lastText() const { return m_lastText; }
+
+    // Loads `url` in `view` and, once it has loaded, highlights every match of `text` in it;
+    // `done` receives the number of matches.
+    static void openHighlighted(QWebEngineView* view, const QUrl& url, const QString& text,
+                                std::function<void(int matches)> done = {});
+
+  signals:
+    // A result was chosen: the page's resource name and the text searched for.
+    void pageChosen(const QString& name, const QString& text);
+    // A search has finished and its results are listed.
+    void searchFinished(int pages);
+    // The panel asks to be shown (the shortcut, or activate()).
+    void activated();
+
+  private:
+    void startSearch();
+    void showResults(const std::vector<reader::SearchHit>& hits, const QString& text);
+    void choose(QListWidgetItem* item);
+
+    QLineEdit* m_text = nullptr;
+    QPushButton* m_button = nullptr;
+    QListWidget* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    QString m_lastText;    // of the last search shown
+    QString m_pendingText; // of the search running
+    QListWidgetItem* m_lastChosen = nullptr;
+    QElapsedTimer m_chosenAt;
+    // The book and its search live as long as any worker still uses them.
+    struct Session {
+        std::shared_ptr<const book::BookImage> book;
+        reader::BookSearch search;
+        explicit Session(std::shared_ptr<const book::BookImage> b)
+            : book(std::move(b)), search(*book) {}
+    };
+    std::shared_ptr<Session> m_session;
+    QFutureWatcher<std::vector<reader::SearchHit>> m_watcher;
+};
+
+} // namespace folio::readerui
