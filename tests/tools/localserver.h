@@ -1,5 +1,7 @@
-// A tiny HTTP server on 127.0.0.1 for the download tests: answers from a table of
-// paths, runs on its own thread and stops when destroyed.
+// The tests' one HTTP server on 127.0.0.1: answers from a table of paths (anything else gets
+// the fallback, 404 by default), records every request and counts connections; each
+// connection is served on its own thread, so a client that connects and waits stalls no other.
+// Stops when destroyed.
 #pragma once
 
 #include <arpa/inet.h>
@@ -13,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct Reply {
@@ -20,8 +23,9 @@ struct Reply {
         : status(status_), body(std::move(body_)), location(std::move(location_)), hang(hang_) {}
     int status;
     std::string body;
-    std::string location; // for redirects
-    bool hang;            // never answer (for timeouts)
+    std::string location;                                     // for redirects
+    bool hang;                                                // never answer (for timeouts)
+    std::vector<std::pair<std::string, std::string>> headers; // further header lines
 };
 
 class LocalServer {
@@ -34,26 +38,53 @@ class LocalServer {
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         addr.sin_port = 0;
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_socket, 16);
-        socklen_t len = sizeof addr;
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(m_socket, 16) == 0) {
+            socklen_t len = sizeof addr;
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&addr), &len);
+            m_port = ntohs(addr.sin_port);
+        }
         m_thread = std::thread([this] { serve(); });
     }
     ~LocalServer() {
         m_stop = true;
         m_thread.join();
+        for (std::thread& t : m_clients)
+            t.join();
         ::close(m_socket);
     }
+    LocalServer(const LocalServer&) = delete;
+    LocalServer& operator=(const LocalServer&) = delete;
+
+    bool listening() const { return m_port != 0; }
+    int port() const { return m_port; }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port); }
     void set(const std::string& path, Reply reply) {
         std::lock_guard lock(m_mutex);
         m_routes[path] = std::move(reply);
     }
+    // The answer to every path not in the table.
+    void setFallback(Reply reply) {
+        std::lock_guard lock(m_mutex);
+        m_fallback = std::move(reply);
+    }
+    // The paths asked for, in order.
     std::vector<std::string> requests() const {
         std::lock_guard lock(m_mutex);
         return m_requests;
+    }
+    // The first lines of the requests ("GET /a.html HTTP/1.1"), in order.
+    std::vector<std::string> requestLines() const {
+        std::lock_guard lock(m_mutex);
+        return m_requestLines;
+    }
+    // Connections accepted, whether or not a request came over them.
+    int connections() const { return m_connections; }
+    void forgetRequests() {
+        std::lock_guard lock(m_mutex);
+        m_requests.clear();
+        m_requestLines.clear();
+        m_connections = 0;
     }
 
   private:
@@ -65,8 +96,11 @@ class LocalServer {
             const int client = ::accept(m_socket, nullptr, nullptr);
             if (client < 0)
                 continue;
-            handle(client);
-            ::close(client);
+            ++m_connections;
+            m_clients.emplace_back([this, client] {
+                handle(client);
+                ::close(client);
+            });
         }
     }
     void handle(int client) {
@@ -84,12 +118,13 @@ class LocalServer {
         const auto sp1 = request.find(' ');
         const auto sp2 = request.find(' ', sp1 + 1);
         const std::string path = request.substr(sp1 + 1, sp2 - sp1 - 1);
-        Reply reply{404, "not found", {}, false};
+        Reply reply;
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(path);
-            if (auto it = m_routes.find(path); it != m_routes.end())
-                reply = it->second;
+            m_requestLines.push_back(request.substr(0, request.find("\r\n")));
+            const auto it = m_routes.find(path);
+            reply = it != m_routes.end() ? it->second : m_fallback;
         }
         if (reply.hang) {
             // Hold the connection without answering until the client gives up.
@@ -104,6 +139,8 @@ class LocalServer {
         head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
         if (!reply.location.empty())
             head += "Location: " + reply.location + "\r\n";
+        for (const auto& [name, value] : reply.headers)
+            head += name + ": " + value + "\r\n";
         head += "Connection: close\r\n\r\n";
         const std::string all = head + reply.body;
         std::size_t sent = 0;
@@ -118,8 +155,12 @@ class LocalServer {
     int m_socket = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
     std::thread m_thread;
+    std::vector<std::thread> m_clients; // touched by the serving thread only, until it ends
     mutable std::mutex m_mutex;
     std::map<std::string, Reply> m_routes;
+    Reply m_fallback{404, "not found"};
     std::vector<std::string> m_requests;
+    std::vector<std::string> m_requestLines;
 };

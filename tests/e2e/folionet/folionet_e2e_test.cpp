@@ -3,7 +3,7 @@
 // and with it down.
 #include "core/text.h"
 #include "tests/tools/testdir.h"
-#include "tests/unit/fetch/localserver.h"
+#include "tests/tools/localserver.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
 #include "tests/ui/readerwin/testsupport.h"
-#include "tests/unit/fetch/localserver.h"
+#include "tests/tools/localserver.h"
 
 #include <QAction>
 #include <QApplication>

@@ -17,7 +17,7 @@
 
 #include "tests/tools/ico_builder.h"
 #include "tests/tools/testdir.h"
-#include "tests/unit/fetch/localserver.h"
+#include "tests/tools/localserver.h"
 
 #include <QApplication>
 #include <QComboBox>
