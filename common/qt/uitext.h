@@ -1,11 +1,11 @@
-// UTF-8 (the routines' text) <-> QString (the windows' text), shared by the reader's windows.
+// UTF-8 (the routines' text) <-> QString (the windows' text), shared by every window.
 #pragma once
 
 #include <QString>
 
 #include <string>
 
-namespace folio::readerui {
+namespace folio::qt {
 
 inline QString qs(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -15,4 +15,4 @@ inline std::string utf8(const QString& text) {
     return text.toStdString();
 }
 
-} // namespace folio::readerui
+} // namespace folio::qt

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "maker/generators/convert.h"
+#include "qt/uitext.h"
 
 #include <QString>
 
@@ -15,13 +16,8 @@ class QWidget;
 
 namespace folio::maker {
 
-inline QString qs(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-inline std::string utf8(const QString& text) {
-    return text.toStdString();
-}
+using folio::qt::qs;
+using folio::qt::utf8;
 
 // The explorer list (List1) as it stands when a command runs: its folder, names and selection.
 using ExplorerSource = std::function<folio::generators::ExplorerList()>;
