@@ -23,19 +23,14 @@ Result<StagedFile>
 stageCopy(const std::string& from, const std::string& to,
           const std::function<Result<void>(std::span<const std::uint8_t>)>& check = {}) {
     auto bytes = readFileBytes(from);
-    if (!bytes)
-        return std::unexpected(bytes.error());
+    FOLIO_TRY(bytes);
     if (check) {
-        if (auto ok = check(*bytes); !ok)
-            return std::unexpected(ok.error());
+        FOLIO_TRY(check(*bytes));
     }
     auto stage = StagedFile::create(to);
-    if (!stage)
-        return std::unexpected(stage.error());
-    if (auto w = stage->write(*bytes); !w)
-        return std::unexpected(w.error());
-    if (auto c = stage->close(); !c)
-        return std::unexpected(c.error());
+    FOLIO_TRY(stage);
+    FOLIO_TRY(stage->write(*bytes));
+    FOLIO_TRY(stage->close());
     stage->copyPermissionsFrom(from);
     return stage;
 }
@@ -169,9 +164,8 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     stages.push_back(std::move(*staged));
     const std::string& work = stages.back().path();
 
-    std::string why;
-    if (book::WriteDescriptor(work, descriptor, &why) == 0)
-        return descriptorFailed(why); // the stages go with `stages`; earlier builds stay
+    if (auto written = book::writeDescriptor(work, descriptor); !written)
+        return descriptorFailed(written.error().message); // the stages go; earlier builds stay
 
     // With fewer than two entries the maximum would be 0 or -1; a bar cannot run backwards,
     // so it is held at 0.
@@ -218,9 +212,8 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         return trap(committed.error().message);
 
     if (!in.iconPath.empty() && iconStep) {
-        const std::string iconError = iconStep(in.iconPath, work, observer);
-        if (!iconError.empty())
-            return trap(iconError);
+        if (auto given = iconStep(in.iconPath, work, observer); !given)
+            return trap(given.error().message);
     }
 
     // The book first: a run stopped between these renames leaves a whole book beside the

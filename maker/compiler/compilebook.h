@@ -1,6 +1,7 @@
 // Compiling a project folder into a Book image, without any window.
 #pragma once
 
+#include "core/error.h"
 #include "core/observer.h"
 #include "core/projectsettings.h"
 
@@ -45,10 +46,9 @@ struct CompileResult {
 };
 
 // The icon step, called after the pages when an icon path is set, on the book as it is being
-// built (a temporary file beside the book). Returns an error text (raised into the failure
-// trap) or an empty string.
-using IconStep = std::function<std::string(const std::string& iconPath, const std::string& bookPath,
-                                           CompileObserver&)>;
+// built (a temporary file beside the book). Its error is raised into the failure trap.
+using IconStep = std::function<Result<void>(const std::string& iconPath,
+                                            const std::string& bookPath, CompileObserver&)>;
 
 // Default icon step: the icon replacement routine of maker/compiler/icon.h.
 IconStep defaultIconStep();

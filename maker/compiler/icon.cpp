@@ -86,8 +86,7 @@ Result<std::uint64_t> groupCount(std::span<const std::uint8_t> group, const std:
         return fail("the icon group " + name + " of " + exePath + " holds " +
                     std::to_string(group.size()) + " bytes, less than its 6-byte header");
     auto count = ByteReader(group, exePath).read<std::uint16_t>(GroupCountOffset, "icon group");
-    if (!count)
-        return std::unexpected(count.error());
+    FOLIO_TRY(count);
     if (GroupHeaderSize + GroupEntrySize * *count > group.size())
         return fail("the icon group " + name + " of " + exePath + " lists " +
                     std::to_string(*count) + " entries but holds only " +
@@ -144,8 +143,7 @@ Result<void> rebuildIcons(std::span<const std::uint8_t> exe, const std::string& 
 // headers; a file that carries none (0) keeps none.
 Result<void> refreshChecksum(Bytes& exe, const std::string& exePath) {
     auto headers = pe::PeImage::parseHeaders(exe, exePath);
-    if (!headers)
-        return std::unexpected(headers.error());
+    FOLIO_TRY(headers);
     if (headers->checksum() == 0)
         return {};
     const std::uint32_t at = headers->checksumOffset();
@@ -245,8 +243,7 @@ std::int32_t FindResourceTree(std::span<const std::uint8_t> exe, const std::stri
                               ResourceSection& section, CompileObserver& observer) {
     auto locate = [&]() -> Result<std::int32_t> {
         auto headers = pe::PeImage::parseHeaders(exe, exePath);
-        if (!headers)
-            return std::unexpected(headers.error());
+        FOLIO_TRY(headers);
         if (headers->resourceDirSize() == 0)
             return -1;
         const std::int64_t address = asSigned(headers->resourceDirRva());
@@ -329,8 +326,7 @@ bool UpdateIconDirectories(Bytes& exe, const std::string& exePath, const Resourc
     const auto groupBytes = entry.groupEntryBytes();
     auto update = [&]() -> Result<void> {
         auto image = pe::PeImage::parse(exe, exePath);
-        if (!image)
-            return std::unexpected(image.error());
+        FOLIO_TRY(image);
         const ByteReader in(exe, exePath);
         ByteWriter out(exe);
         for (const auto& r : image->resources()) {
@@ -339,13 +335,11 @@ bool UpdateIconDirectories(Bytes& exe, const std::string& exePath, const Resourc
                 if (group <= 0)
                     return fail("the icon group " + r.name.toString() + " of " + exePath +
                                 " lies outside its resource section");
-                if (auto ok = checkInSection(exePath, section, group, r.size); !ok)
-                    return ok;
+                FOLIO_TRY(checkInSection(exePath, section, group, r.size));
                 auto count = groupCount(std::span<const std::uint8_t>(exe).subspan(
                                             static_cast<std::size_t>(group), r.size),
                                         r.name.toString(), exePath);
-                if (!count)
-                    return std::unexpected(count.error());
+                FOLIO_TRY(count);
                 for (std::uint64_t i = 0; i < *count; ++i)
                     out.putBytes(group + GroupHeaderSize + i * GroupEntrySize, groupBytes);
             } else if (isIconType(r, pe::RT_ICON)) {
@@ -354,14 +348,11 @@ bool UpdateIconDirectories(Bytes& exe, const std::string& exePath, const Resourc
                 if (imageRva <= 0)
                     return fail("the new icon image at offset " + std::to_string(firstImageOffset) +
                                 " of " + exePath + " lies outside its resource section");
-                if (auto ok = checkInSection(exePath, section, r.dataEntryOffset,
-                                             sizeof(format::coff_resource_data_entry));
-                    !ok)
-                    return ok;
+                FOLIO_TRY(checkInSection(exePath, section, r.dataEntryOffset,
+                                         sizeof(format::coff_resource_data_entry)));
                 auto data = in.read<format::coff_resource_data_entry>(r.dataEntryOffset,
                                                                       "resource data entry");
-                if (!data)
-                    return std::unexpected(data.error());
+                FOLIO_TRY(data);
                 data->DataRVA = static_cast<std::uint32_t>(imageRva);
                 data->DataSize = entry.dwBytesInRes;
                 out.put(r.dataEntryOffset, *data);
@@ -381,12 +372,10 @@ Result<void> ReplaceIcon(const std::string& iconPath, const std::string& exePath
                          CompileObserver& observer) {
     // The icon is read and checked completely before the executable is even opened.
     auto icon = LoadIconFile(iconPath);
-    if (!icon)
-        return std::unexpected(icon.error());
+    FOLIO_TRY(icon);
 
     auto original = readExe(exePath);
-    if (!original)
-        return std::unexpected(original.error());
+    FOLIO_TRY(original);
     if (!IsValidExe(*original))
         return fail(exePath + " is not a valid Win32 executable.", ErrNotExecutable);
 

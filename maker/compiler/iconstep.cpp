@@ -5,10 +5,8 @@
 namespace folio::compiler {
 
 IconStep defaultIconStep() {
-    return [](const std::string& iconPath, const std::string& bookPath,
-              CompileObserver& observer) -> std::string {
-        auto replaced = icon::ReplaceIcon(iconPath, bookPath, observer);
-        return replaced ? std::string{} : replaced.error().message;
+    return [](const std::string& iconPath, const std::string& bookPath, CompileObserver& observer) {
+        return icon::ReplaceIcon(iconPath, bookPath, observer);
     };
 }
 

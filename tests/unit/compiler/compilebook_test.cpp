@@ -457,12 +457,13 @@ TEST_F(Compile, PagesThatAreNoFilesAreSkippedAndNamed) {
 TEST_F(Compile, IconStepRunsOnTheBookBeingBuiltAndItsErrorIsTrapped) {
     int calls = 0;
     std::string seenIcon, seenBook;
-    auto step = [&](const std::string& icon, const std::string& book, CompileObserver&) {
+    auto step = [&](const std::string& icon, const std::string& book,
+                    CompileObserver&) -> Result<void> {
         ++calls;
         seenIcon = icon;
         seenBook = book;
         EXPECT_TRUE(book::BookImage::open(book)) << "the icon step got no whole book";
-        return std::string();
+        return {};
     };
     ASSERT_EQ(run(step).outcome, CompileOutcome::Done);
     EXPECT_EQ(calls, 0);
@@ -478,7 +479,7 @@ TEST_F(Compile, IconStepRunsOnTheBookBeingBuiltAndItsErrorIsTrapped) {
     const auto before = readFile(r.bookPath);
     m_rec.events.clear();
     const CompileResult failed = run([](const std::string&, const std::string&, CompileObserver&) {
-        return std::string("icon 1003");
+        return Result<void>(fail("icon 1003"));
     });
     EXPECT_EQ(failed.outcome, CompileOutcome::Failed);
     const auto messages = m_rec.of(Event::Message);

@@ -549,8 +549,8 @@ TEST(IconAddresses, ConversionsThroughTheResourceSection) {
 TEST_F(IconReplace, CompilerIconStepReportsTheErrorText) {
     auto step = folio::compiler::defaultIconStep();
     const fs::path book = copyFixture("template.exe");
-    EXPECT_EQ(step(writeIco({{32, 32, 24, 2}}).string(), book.string(), observer), "");
-    EXPECT_EQ(step((dir / "none.ico").string(), book.string(), observer),
+    EXPECT_TRUE(step(writeIco({{32, 32, 24, 2}}).string(), book.string(), observer));
+    EXPECT_EQ(step((dir / "none.ico").string(), book.string(), observer).error().message,
               "Failed to open " + (dir / "none.ico").string() +
                   ". Make sure file is not in use by another program.");
 }
