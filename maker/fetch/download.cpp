@@ -141,8 +141,7 @@ Result<std::string> fetchText(const std::string& url, const DownloadOptions& opt
     std::string text;
     Sink sink;
     sink.text = &text;
-    if (auto result = transfer(url, sink, options); !result)
-        return std::unexpected(result.error());
+    FOLIO_TRY(transfer(url, sink, options));
     return text;
 }
 

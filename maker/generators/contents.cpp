@@ -52,8 +52,7 @@ Result<std::string> captionFor(const std::string& folder, const std::string& nam
                                TitleSource source) {
     const std::string path = FixPath(folder) + name;
     const auto orName = [&](Result<std::optional<std::string>> caption) -> Result<std::string> {
-        if (!caption)
-            return std::unexpected(caption.error());
+        FOLIO_TRY(caption);
         return caption->value_or(withoutExtension(name));
     };
     switch (source) {
@@ -132,8 +131,7 @@ Result<std::vector<std::string>> folderEntries(const std::string& folder, bool f
 
 Result<int> AddFolderEntries(const std::string& folder, ContentsList& list, Observer& observer) {
     auto names = folderEntries(folder, true);
-    if (!names)
-        return std::unexpected(names.error());
+    FOLIO_TRY(names);
     for (const std::string& name : *names) {
         list.appendEntry(std::to_string(list.rowCount() - 2), "0", oneLine(name), "");
         observer.processEvents();

@@ -209,8 +209,7 @@ Result<ContentsList> loadContentsList(const std::string& projectFolder) {
     if (!fileExists(path))
         return list;
     auto lines = readAnsiLines(path);
-    if (!lines)
-        return std::unexpected(lines.error());
+    FOLIO_TRY(lines);
     if (lines->empty() || (*lines)[0] != Signature)
         return fail(path + ": not a contents list file (the first line should be \"" +
                     std::string(Signature) + "\")");

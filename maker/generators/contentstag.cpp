@@ -32,8 +32,7 @@ std::optional<std::string> ExtractTagText(std::string_view pageText, std::string
 
 Result<std::optional<std::string>> ReadElementText(const std::string& path, PageElement element) {
     auto text = ReadPageText(path);
-    if (!text)
-        return std::unexpected(text.error());
+    FOLIO_TRY(text);
     switch (element) {
     case PageElement::Title:
         return ExtractTagText(*text, "<TITLE>", "</TITLE>");
@@ -47,8 +46,7 @@ Result<std::optional<std::string>> ReadElementText(const std::string& path, Page
 
 Result<std::optional<std::string>> ReadFirstLine(const std::string& path) {
     auto lines = readAnsiLines(path);
-    if (!lines)
-        return std::unexpected(lines.error());
+    FOLIO_TRY(lines);
     if (lines->empty())
         return std::optional<std::string>();
     return std::optional<std::string>(std::move(lines->front()));

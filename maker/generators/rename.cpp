@@ -61,16 +61,14 @@ Result<std::string> newBaseName(const std::string& path, const std::string& name
     switch (source) {
     case RenameSource::FirstLine: {
         auto lines = readAnsiLines(path);
-        if (!lines)
-            return std::unexpected(lines.error());
+        FOLIO_TRY(lines);
         return lines->empty() ? std::string() : lines->front();
     }
     case RenameSource::HtmlTitle:
     case RenameSource::HtmlH1:
     case RenameSource::HtmlH2: {
         auto text = ReadPageText(path);
-        if (!text)
-            return std::unexpected(text.error());
+        FOLIO_TRY(text);
         // A missing element gives no name: the file keeps the one it has.
         if (source == RenameSource::HtmlTitle)
             return ExtractTagText(*text, "<TITLE>", "</TITLE>").value_or("");

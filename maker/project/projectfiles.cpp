@@ -26,8 +26,7 @@ Result<void> appendProjectList(const std::string& makerFolder, const std::string
     std::string bytes;
     if (fileExists(path)) {
         auto old = readFileBytes(path);
-        if (!old)
-            return std::unexpected(old.error());
+        FOLIO_TRY(old);
         bytes.assign(old->begin(), old->end());
         // A list edited by hand may lack its last line end; the entry must not join that line.
         if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r')
@@ -87,8 +86,7 @@ Result<TemplateCopy> copyTemplateFiles(const std::string& makerFolder,
                                        const std::string& projectFolder) {
     TemplateCopy outcome;
     auto names = generators::folderEntries(FixPath(makerFolder) + "list", false);
-    if (!names)
-        return std::unexpected(names.error());
+    FOLIO_TRY(names);
     for (const std::string& name : *names) {
         // Only the exact name: the project's own contents page is generated, never copied.
         if (name == "tree.html")
@@ -98,8 +96,7 @@ Result<TemplateCopy> copyTemplateFiles(const std::string& makerFolder,
             outcome.missing.push_back(name);
             continue;
         }
-        if (auto c = copyFileAtomic(from, FixPath(projectFolder) + name); !c)
-            return std::unexpected(c.error());
+        FOLIO_TRY(copyFileAtomic(from, FixPath(projectFolder) + name));
         outcome.copied.push_back(name);
     }
     return outcome;

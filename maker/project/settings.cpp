@@ -89,8 +89,7 @@ std::string settingsFilePath(const std::string& projectFolder) {
 
 Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings) {
     auto lines = readAnsiLines(path);
-    if (!lines)
-        return std::unexpected(lines.error());
+    FOLIO_TRY(lines);
     return applySettingsLines(*lines, settings);
 }
 

@@ -194,8 +194,7 @@ Result<void> CreateProject(MakerState& state, Observer& observer) {
     if (state.settings.title.empty())
         return {};
     auto folder = titleFolder(state, observer, true);
-    if (!folder)
-        return std::unexpected(folder.error());
+    FOLIO_TRY(folder);
     if (auto a = appendProjectList(state.makerFolder, state.projectText); !a)
         return std::unexpected(report(observer, a.error()));
     if (auto c = copyTemplateFiles(state.makerFolder, inMaker(state, "list/tree"), *folder); !c)
@@ -207,8 +206,7 @@ Result<void> SaveSettings(MakerState& state, Observer& observer) {
     if (state.settings.title.empty())
         return {};
     auto folder = titleFolder(state, observer, false);
-    if (!folder)
-        return std::unexpected(folder.error());
+    FOLIO_TRY(folder);
 
     // The settings are the project's: without its own file the next opening would bring back
     // the old values and the edits would be lost.

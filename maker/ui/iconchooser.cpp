@@ -42,11 +42,9 @@ QImage decodeIconImage(const std::array<std::uint8_t, 12>& entry,
 
 Result<QImage> iconOfExecutable(const std::string& path) {
     auto bytes = folio::readFileBytes(path);
-    if (!bytes)
-        return std::unexpected(bytes.error());
+    FOLIO_TRY(bytes);
     auto image = folio::pe::PeImage::parse(*bytes, path);
-    if (!image)
-        return std::unexpected(image.error());
+    FOLIO_TRY(image);
     const folio::pe::Resource* group = nullptr;
     for (const auto& r : image->resources()) {
         if (!r.type.isString && r.type.id == folio::pe::RT_GROUP_ICON) {
@@ -81,8 +79,7 @@ Result<QImage> firstIconImage(const std::string& path) {
     const QString suffix = QFileInfo(qs(path)).suffix().toLower();
     if (suffix == QLatin1String("ico")) {
         auto icon = folio::icon::LoadIconFile(path);
-        if (!icon)
-            return std::unexpected(icon.error());
+        FOLIO_TRY(icon);
         QImage decoded = decodeIconImage(icon->entry.groupEntryBytes(), icon->image);
         if (decoded.isNull())
             return fail(path + ": the first icon image is not a picture that can be shown");
