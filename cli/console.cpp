@@ -82,12 +82,22 @@ Answer ConsoleObserver::messageBox(const std::string& text, const std::string& t
             flat += text[pos++];
         }
     }
-    std::ostream& out =
-        icon == MessageIcon::Information && title != "编译失败。" ? std::cout : std::cerr;
-    out << "[" << title << "] " << flat << "\n";
+    const std::string line = "[" + title + "] " + flat + "\n";
+    if (m_holding)
+        m_held.push_back(line);
+    else
+        (icon == MessageIcon::Information ? std::cout : std::cerr) << line;
     if (buttons == MessageButtons::YesNo)
         return m_answerYes ? Answer::Yes : Answer::No;
     return Answer::Ok;
+}
+
+void ConsoleObserver::release(bool succeeded) {
+    std::ostream& out = succeeded ? std::cout : std::cerr;
+    for (const std::string& line : m_held)
+        out << line;
+    m_held.clear();
+    m_holding = false;
 }
 
 std::string printable(std::string_view text) {

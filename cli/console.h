@@ -24,14 +24,24 @@ int usageError(const std::string& message);
 
 // Message boxes are printed (information on stdout, the rest on stderr); captions and
 // progress are not. Questions are answered Yes only when the command line said so (--yes).
+// A routine that reports its own outcome has its boxes held back and printed once that outcome
+// is known, so the outcome alone picks the stream (a failure's box may carry any icon).
 class ConsoleObserver : public Observer {
   public:
     explicit ConsoleObserver(bool answerYes = false) : m_answerYes(answerYes) {}
     Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
                       MessageButtons buttons) override;
 
+    // Keeps every box from now on until release().
+    void hold() { m_holding = true; }
+    // Prints the kept boxes in order, on stdout after a success and on stderr otherwise, and
+    // stops holding.
+    void release(bool succeeded);
+
   private:
     bool m_answerYes;
+    bool m_holding = false;
+    std::vector<std::string> m_held;
 };
 
 // The folder of this program: the maker folder by default.

@@ -153,7 +153,9 @@ int compile(const std::vector<std::string>& args) {
               << "\noutput folder: " << in.settings.outPath << "\ncompiling " << files.size()
               << " files of " << projectFolder << "\n";
     ConsoleObserver observer;
+    observer.hold();
     const compiler::CompileResult r = compiler::CompileBook(in, observer);
+    observer.release(r.outcome == compiler::CompileOutcome::Done);
     if (r.outcome != compiler::CompileOutcome::Done) {
         if (!r.error.empty())
             std::cerr << "folio: compilation failed: " << r.error << "\n";
@@ -167,7 +169,9 @@ int compile(const std::vector<std::string>& args) {
         const generators::ContentsList noEntries;
         const compiler::HelpInputs help{noEntries, in.settings, makerFolder, projectFolder};
         std::cout << "compiling the help project " << compiler::helpFilePath(help, ".hhp") << "\n";
+        observer.hold();
         auto h = compiler::CompileHelp(help, observer);
+        observer.release(h.has_value());
         if (!h)
             return ExitFailure;
         std::cout << *h;

@@ -319,6 +319,27 @@ TEST_F(Cli, TemplatesTheResourceWriterCannotRebuildAreRefusedAndNothingIsWritten
     }
 }
 
+// The compile routine's outcome picks the stream of its message box: the finished book's on
+// stdout, a failure's on stderr, whatever icon the box carries.
+TEST_F(Cli, CompileMessagesGoToTheStreamOfTheirOutcome) {
+    if (!fs::exists(Dist + "/folioPage/folioPage.dat"))
+        return;
+    const std::string compile = shellQuote(Folio) + " compile " + shellQuote(Dist + "/Book") +
+                                " --out " + shellQuote((m_tmp / "out").string()) +
+                                " --date 2026-12-06";
+    const auto done = runCommand("{ " + compile + " 2>/dev/null; }");
+    EXPECT_EQ(done.status, 0) << done.output;
+    EXPECT_NE(done.output.find("[编译完成。] "), std::string::npos) << done.output;
+
+    const std::string broken = compile + " --maker " + shellQuote((m_tmp / "nomaker").string());
+    const auto stdoutOnly = runCommand("{ " + broken + " 2>/dev/null; }");
+    EXPECT_EQ(stdoutOnly.status, 1) << stdoutOnly.output;
+    EXPECT_EQ(stdoutOnly.output.find("[编译失败。]"), std::string::npos) << stdoutOnly.output;
+    const auto stderrOnly = runCommand("{ " + broken + " 2>&1 >/dev/null; }");
+    EXPECT_NE(stderrOnly.output.find("[编译失败。] 你的电子书编译过程发生"), std::string::npos)
+        << stderrOnly.output;
+}
+
 TEST_F(Cli, PagesThatAreNoFilesAreNamedWhenLeftOut) {
     const fs::path project = m_tmp / "Book";
     fs::copy(Dist + "/Book", project, fs::copy_options::recursive);
