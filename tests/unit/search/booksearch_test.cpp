@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <map>
+#include <thread>
 #include <utility>
 
 using namespace folio;
@@ -216,4 +217,30 @@ TEST_F(SearchBook, SnippetsHoldFortyCharactersEachSideCutAtThePageEnds) {
     const SearchHit& end = byName["END.HTML"];
     EXPECT_EQ(end.snippet, "…" + forty_before.substr(0, 36 * 3) + " 结尾是目标");
     EXPECT_EQ(end.snippet.substr(end.snippetMatch), "目标");
+}
+
+TEST_F(SearchBook, SearchesFromTwoThreadsAtOnceShareOneIndexAndAgree) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (int i = 0; i < 200; ++i)
+        pages.emplace_back("p" + std::to_string(i) + ".html",
+                           i % 2
+                               ? gbPage("单", "<p>第" + std::to_string(i) + "页 共同的词</p>")
+                               : utf8Page("双", "<p>共同的词 page " + std::to_string(i) + "</p>"));
+    auto book = build(pages);
+    BookSearch search(*book);
+    std::vector<SearchHit> a, b;
+    {
+        std::jthread first([&] { a = search.find("共同的词"); });
+        std::jthread second([&] { b = search.find("共同的词"); });
+    }
+    ASSERT_EQ(a.size(), 200u);
+    ASSERT_EQ(b.size(), 200u);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].name, b[i].name);
+        EXPECT_EQ(a[i].snippet, b[i].snippet);
+    }
+    // Odd pages are the CP936 ones.
+    EXPECT_EQ(search.find("第17页").size(), 1u);
+    EXPECT_EQ(search.find("第18页").size(), 0u);
+    EXPECT_EQ(search.find("PAGE 198").size(), 1u);
 }
