@@ -1,22 +1,67 @@
-// The reading window: start-up of a Book image on Windows.
+// The reading window of the Windows reader: start-up of a Book image, the toolbars' commands,
+// the panes' events, the splitter, the player and the speech panel.
+// The book contract first: <windows.h> defines RT_ICON and its kin as macros, which would
+// rewrite the core's own constants of the same names.
+#include "core/book.h"
+
 #include "reader/win32/frmebook.h"
 
-#include "reader/win32/descriptor.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "reader/ui/readerrules.h"
+#include "reader/win32/companions.h"
+#include "reader/win32/frmabout.h"
+#include "reader/win32/frmbooktag.h"
+#include "reader/win32/frmfullscreen.h"
+#include "reader/win32/frmset.h"
+#include "reader/win32/layout.h"
+#include "reader/win32/sapi.h"
 #include "skin/skinloader.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <mmsystem.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <array>
 
 namespace folio::win32 {
 namespace {
 
-// The reading window's layout in twips (15 twips = 1 pixel at 96 DPI): a contents pane 3000
-// wide, a 100-wide bar, the page pane in the rest.
-constexpr int TwipsPerPixel = 15;
-constexpr int TreeWidthTwips = 3000;
-constexpr int BarWidthTwips = 100;
+namespace rules = folio::readerui;
+
+constexpr const wchar_t* SplitterClass = L"FolioSplitter";
+constexpr const wchar_t* PanelClass = L"FolioPanel";
+constexpr UINT SplitterReleased = WM_APP + 1; // wParam: release point's x in the bar, pixels
+constexpr int ImageSize = 24;
+constexpr const wchar_t* ZoomProperty = L"ZoomLevel";
+
+// Browser command ids (OLECMDID_COPY, OLECMDID_FIND).
+constexpr int CommandCopy = 12;
+constexpr int CommandFind = 32;
+
+// The zoom-in button's drop-down list, in list order.
+struct ZoomEntry {
+    const wchar_t* text;
+    int percent;
+};
+constexpr std::array<ZoomEntry, 7> ZoomEntries = {{{L"400%", 400},
+                                                   {L"200%", 200},
+                                                   {L"150%", 150},
+                                                   {L"125%", 125},
+                                                   {L"100%", 100},
+                                                   {L"75%", 75},
+                                                   {L"50%", 50}}};
+
+int clampZoom(int percent) {
+    return std::clamp(percent, folio::qt::MinZoom, folio::qt::MaxZoom);
+}
 
 // The descriptor resource (CUSTOM/101) of the running program, as raw ANSI bytes.
 std::optional<std::string> ownDescriptor() {
     HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC res = FindResourceW(self, MAKEINTRESOURCEW(101), L"CUSTOM");
+    HRSRC res = FindResourceW(self, MAKEINTRESOURCEW(folio::book::DescriptorId), L"CUSTOM");
     if (!res)
         return std::nullopt;
     HGLOBAL handle = LoadResource(self, res);
@@ -27,19 +72,96 @@ std::optional<std::string> ownDescriptor() {
     return std::string(static_cast<const char*>(data), size);
 }
 
-std::string toAnsi(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                            nullptr, nullptr);
-    return out;
+// The bar between the panes: black while pressed, and it reports where it was let go.
+LRESULT CALLBACK splitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+        SetCapture(hwnd);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 1);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == hwnd)
+            ReleaseCapture();
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        SendMessageW(GetParent(hwnd), SplitterReleased, static_cast<WPARAM>(GET_X_LPARAM(lp)), 0);
+        return 0;
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        const bool pressed = GetWindowLongPtrW(hwnd, GWLP_USERDATA) != 0;
+        FillRect(reinterpret_cast<HDC>(wp), &r,
+                 pressed ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))
+                         : GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    default:
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+// The speech panel: hands its controls' notifications to the reading window.
+LRESULT CALLBACK panelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_NOTIFY:
+        return SendMessageW(GetParent(hwnd), msg, wp, lp);
+    default:
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+void registerClasses(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32644)); // IDC_SIZEWE
+    wc.lpfnWndProc = splitterProc;
+    wc.lpszClassName = SplitterClass;
+    RegisterClassExW(&wc);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpfnWndProc = panelProc;
+    wc.lpszClassName = PanelClass;
+    RegisterClassExW(&wc);
+}
+
+HMENU asMenu(int id) {
+    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+}
+
+std::wstring clipboardText(HWND owner) {
+    std::wstring text;
+    if (!OpenClipboard(owner))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void emptyClipboard(HWND owner) {
+    if (OpenClipboard(owner)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace
+
+int pixelsToTwips(int pixels) {
+    return MulDiv(pixels, 1440, twipsToPixels(1440));
+}
 
 std::wstring programPath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -74,7 +196,12 @@ void pumpMessages() {
     }
 }
 
+// ---- start-up ----------------------------------------------------------------------------
+
 std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    registerClasses(instance);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &FrmEBook::windowProc;
@@ -88,8 +215,9 @@ std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
     std::unique_ptr<FrmEBook> form(new FrmEBook);
     form->m_programPath = programPath();
     // No caption until LoadHtml has chosen one, so that "folioPage" always means it ran.
-    form->m_hwnd = CreateWindowExW(0, ClassName, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, 900, 650, nullptr, nullptr, instance, form.get());
+    form->m_hwnd =
+        CreateWindowExW(0, ClassName, L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 1160, 760, nullptr, nullptr, instance, form.get());
     if (!form->m_hwnd)
         return nullptr;
     form->onLoad();
@@ -99,28 +227,37 @@ std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
 }
 
 FrmEBook::~FrmEBook() {
+    m_player.close();
     m_webTree.reset();
     m_webBook.reset();
     if (m_hwnd && IsWindow(m_hwnd))
         DestroyWindow(m_hwnd);
+    if (m_images)
+        ImageList_Destroy(m_images);
+    if (m_font)
+        DeleteObject(m_font);
     if (m_background)
         DeleteObject(m_background);
 }
 
 void FrmEBook::onLoad() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    m_font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
+                 ? CreateFontIndirectW(&metrics.lfMessageFont)
+                 : nullptr;
     attachSkin();
-    m_webTree = WebPane::create(m_hwnd, L"WebTree");
-    m_webBook = WebPane::create(m_hwnd, L"WebBook");
-    // The contents pane keeps its tree page and runs its scripts; every other link it is
-    // asked to follow opens in the page pane.
-    m_webTree->setBeforeNavigate([this](const std::wstring& url) {
-        if (!contentsLinkGoesToPagePane(url) || !m_webBook)
-            return false;
-        m_webBook->navigate(url);
-        return true;
-    });
-    layout();
+    buildToolbars();
+    buildPanel();
+    buildPanes();
+    layout(rules::TreeWidth);
+    loadVoice();
     LoadHtml();
+    m_currentLanguage = SelectLanguageFromLocale(programFolder(), languageTargets());
+    m_zoomLevel = rules::initialZoom(rules::Variant::Page);
+    ApplyZoom(m_zoomLevel);
+    layout(rules::TreeWidth); // captions may have changed the toolbars' widths
+    SetTimer(m_hwnd, IdTimer1, 100, nullptr);
 }
 
 void FrmEBook::attachSkin() {
@@ -133,7 +270,7 @@ void FrmEBook::attachSkin() {
     FindClose(search);
     if (found.cFileName[0] == L'\0')
         return;
-    if (!folio::skin::attachSkin(folio::skin::LibraryName, toAnsi(skin), m_hwnd))
+    if (!folio::skin::attachSkin(folio::skin::LibraryName, toAnsi(utf8(skin)), m_hwnd))
         return;
     // The skin's window colour shows between and around the panes.
     if (const auto palette = folio::skin::attachedPalette(folio::skin::LibraryName)) {
@@ -144,14 +281,123 @@ void FrmEBook::attachSkin() {
     }
 }
 
+void FrmEBook::buildToolbars() {
+    m_images = createImageList(ImageSize);
+    m_toolbar1 = std::make_unique<Toolbar>(m_hwnd, IdToolbar1, L"Toolbar1", Toolbar1Base,
+                                           toolbar1Buttons(), m_images);
+    m_toolbar1->setDropDown(10);
+    m_toolbar1->setVisible(19, false); // pause, until something plays
+    m_toolbar2 = std::make_unique<Toolbar>(m_hwnd, IdToolbar2, L"Toolbar2", Toolbar2Base,
+                                           toolbar2Buttons(), m_images);
+    m_toolbar2->setVisible(3, false); // expand, until the pane is closed
+    m_toolbar2->setEnabled(6, false); // update has no action in the offline reader
+}
+
+void FrmEBook::buildPanel() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    m_picture1 = CreateWindowExW(0, PanelClass, L"Picture1",
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
+                                 10, 10, m_hwnd, asMenu(IdPicture1), instance, nullptr);
+    auto control = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
+        HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
+                                 m_picture1, asMenu(id), instance, nullptr);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        return h;
+    };
+    m_check1 = control(L"BUTTON", L"真人语音", BS_AUTOCHECKBOX | WS_TABSTOP, IdCheck1);
+    static const wchar_t* const Captions[6] = {L"语音：", L"进度：",     L"音量：",
+                                               L"语速：", L"播放进度：", L"总时长："};
+    for (int i = 0; i < 6; ++i)
+        m_labels[i] = control(L"STATIC", Captions[i], SS_RIGHT | SS_CENTERIMAGE, IdLabel1 + i);
+    m_comVoice =
+        control(WC_COMBOBOXW, L"ComVoice", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IdComVoice);
+    auto slider = [&](const wchar_t* name, int id, int min, int max, int value) {
+        HWND h = control(TRACKBAR_CLASSW, name, TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, id);
+        SendMessageW(h, TBM_SETRANGEMIN, FALSE, min);
+        SendMessageW(h, TBM_SETRANGEMAX, FALSE, max);
+        SendMessageW(h, TBM_SETPOS, TRUE, value);
+        return h;
+    };
+    m_slider1 = slider(L"Slider1", IdSlider1, 0, 0, 0);
+    m_volume = slider(L"Volume", IdVolume, folio::reader::MinVolume, folio::reader::MaxVolume,
+                      folio::reader::DefaultVolume);
+    m_rate = slider(L"Rate", IdRate, folio::reader::MinRate, folio::reader::MaxRate,
+                    folio::reader::DefaultRate);
+    m_label7 = control(L"STATIC", L"00:00", SS_LEFT | SS_CENTERIMAGE, IdLabel7);
+    m_label8 = control(L"STATIC", L"00:00", SS_LEFT | SS_CENTERIMAGE, IdLabel8);
+}
+
+void FrmEBook::buildPanes() {
+    m_webTree = WebPane::create(m_hwnd, L"WebTree");
+    m_webBook = WebPane::create(m_hwnd, L"WebBook");
+    SetWindowLongPtrW(m_webTree->window(), GWLP_ID, IdWebTree);
+    SetWindowLongPtrW(m_webBook->window(), GWLP_ID, IdWebBook);
+    m_pic = CreateWindowExW(0, SplitterClass, L"Pic", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, m_hwnd,
+                            asMenu(IdPic), GetModuleHandleW(nullptr), nullptr);
+
+    // The contents pane keeps its tree page and runs its scripts; every other link it is
+    // asked to follow opens in the page pane.
+    m_webTree->setBeforeNavigate([this](const std::wstring& url) {
+        m_webTree->setSilent(false);
+        if (!rules::routeContentsLinkToPage(utf8(url)) || !m_webBook)
+            return false;
+        m_webBook->navigate(url);
+        return true;
+    });
+    m_webTree->setDownloadBegin([this] { m_webTree->setSilent(true); });
+    m_webTree->setDocumentComplete([this] {
+        m_webTree->setSilent(true);
+        m_webTree->suppressContextMenu();
+    });
+
+    // A sound link plays the book's own sound resource; the page stays.
+    m_webBook->setBeforeNavigate([this](const std::wstring& url) {
+        m_webBook->setSilent(false);
+        if (!rules::isSoundLink(utf8(url)))
+            return false;
+        playSoundLink(url);
+        return true;
+    });
+    m_webBook->setDownloadBegin([this] { m_webBook->setSilent(false); });
+    m_webBook->setDocumentComplete([this] {
+        m_webBook->setSilent(false);
+        m_webBook->suppressContextMenu();
+    });
+}
+
+void FrmEBook::loadVoice() {
+    std::wstring why;
+    m_speech = CreateSapiEngine(&why);
+    if (!m_speech)
+        return; // no speech component: the panel stays empty and reading aloud does nothing
+    folio::reader::VoiceControls controls;
+    const folio::reader::VoiceLoadReport report =
+        folio::reader::LoadVoice(*m_speech, controls, coreFolder(programFolder()));
+    SendMessageW(m_comVoice, CB_RESETCONTENT, 0, 0);
+    for (const std::string& voice : controls.voices)
+        SendMessageW(m_comVoice, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(voice).c_str()));
+    SendMessageW(m_comVoice, CB_SETCURSEL, static_cast<WPARAM>(controls.voiceIndex), 0);
+    SendMessageW(m_volume, TBM_SETPOS, TRUE, controls.volume);
+    SendMessageW(m_rate, TBM_SETPOS, TRUE, controls.rate);
+    Button_SetCheck(m_check1, controls.recorded ? BST_CHECKED : BST_UNCHECKED);
+    m_recordedFolder = wide(controls.folder);
+    if (report.failed())
+        SetWindowTextW(m_hwnd, L"folioPage");
+}
+
 void FrmEBook::LoadHtml() {
     const std::optional<std::string> raw = ownDescriptor();
-    const std::optional<BookStart> start =
-        raw ? bookStart(fromAnsi(*raw), resourcePrefix(m_programPath)) : std::nullopt;
+    const std::wstring path = m_programPath;
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::string prefix = folio::book::resourcePrefix(
+        utf8(path.substr(0, slash == std::wstring::npos ? 0 : slash)),
+        utf8(path.substr(slash == std::wstring::npos ? 0 : slash + 1)), '\\');
+    const auto start = raw ? folio::book::readerAddresses(fromAnsi(*raw), prefix)
+                           : folio::Result<folio::book::ReaderAddresses>(folio::fail("none"));
     if (start) {
-        SetWindowTextW(m_hwnd, start->caption.c_str());
-        m_webTree->navigate(start->contentsUrl);
-        m_homeAddress = start->homeUrl;
+        SetWindowTextW(m_hwnd, wide(start->caption).c_str());
+        m_webTree->navigate(wide(start->contentsUrl));
+        m_homeAddress = wide(start->homeUrl);
         m_webBook->navigate(m_homeAddress);
         pumpMessages();
         return;
@@ -165,27 +411,49 @@ void FrmEBook::LoadHtml() {
 }
 
 void FrmEBook::writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name) {
-    if (pane->writeDocument(AboutHtml()))
+    const std::wstring html = wide(rules::AboutHtml());
+    if (pane->writeDocument(html))
         return;
     // A browser control without a working engine never gives a document: show the about
     // text in a plain pane instead of leaving the pane blank.
+    const int id = pane.get() == m_webTree.get() ? IdWebTree : IdWebBook;
     pane = createPlainPane(m_hwnd, name);
-    layout();
-    pane->writeDocument(AboutHtml());
+    SetWindowLongPtrW(pane->window(), GWLP_ID, id);
+    layout(m_treeTwips);
+    pane->writeDocument(html);
 }
 
-std::wstring FrmEBook::AboutHtml() {
-    return L"<!DOCTYPE html PUBLIC '-//W3C//DTD XHTML 1.0 Transitional//EN' "
-           L"'http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd'>"
-           L"<html xmlns='http://www.w3.org/1999/xhtml'>"
-           L"<head><meta http-equiv='Content-Type' content='text/html; charset=gb2312' />"
-           L"<title>Mirelo电子书</title></head><body>"
-           L"<div align='center'><a href='https://folio.example.org/' "
-           L"target='_blank'>Mirelo电子书</a></div>"
-           L"<div align='center'>联系我们：folio@example.org</div>"
-           L"<div align='center'>把一个文件夹的HTML网页制作成一个电子书程序<br />"
-           L"一个文件，随处打开阅读</div>"
-           L"</body></html>";
+std::vector<LanguageTarget> FrmEBook::languageTargets() {
+    std::vector<LanguageTarget> targets;
+    auto caption = [&](const wchar_t* name, HWND h) {
+        LanguageTarget t;
+        t.window = ClassName;
+        t.name = name;
+        t.setCaption = [h](const std::wstring& text) { SetWindowTextW(h, text.c_str()); };
+        targets.push_back(std::move(t));
+    };
+    auto strip = [&](const wchar_t* name, Toolbar* bar) {
+        LanguageTarget t;
+        t.window = ClassName;
+        t.name = name;
+        t.kind = LanguageTarget::Kind::Strip;
+        t.parts = bar->count();
+        t.setPart = [bar](int position, const std::wstring& text) {
+            bar->setCaption(position, text);
+        };
+        targets.push_back(std::move(t));
+    };
+    // In the window's control order.
+    strip(L"Toolbar1", m_toolbar1.get());
+    strip(L"Toolbar2", m_toolbar2.get());
+    caption(L"Check1", m_check1);
+    static const wchar_t* const Labels[6] = {L"Label1", L"Label2", L"Label3",
+                                             L"Label4", L"Label5", L"Label6"};
+    for (int i = 0; i < 6; ++i)
+        caption(Labels[i], m_labels[i]);
+    caption(L"Label7", m_label7);
+    caption(L"Label8", m_label8);
+    return targets;
 }
 
 bool FrmEBook::translateAccelerator(MSG* msg) {
@@ -193,16 +461,297 @@ bool FrmEBook::translateAccelerator(MSG* msg) {
            (m_webBook && m_webBook->translateAccelerator(msg));
 }
 
-void FrmEBook::layout() {
-    if (!m_webTree || !m_webBook)
+// ---- layout ------------------------------------------------------------------------------
+
+int FrmEBook::toolbarHeight() const {
+    return m_toolbar1->height() + m_toolbar2->height();
+}
+
+void FrmEBook::layout(int treeTwips) {
+    if (!m_webTree || !m_webBook || !m_toolbar1)
         return;
     RECT client;
     GetClientRect(m_hwnd, &client);
-    const LONG tree = TreeWidthTwips / TwipsPerPixel;
-    const LONG book = tree + BarWidthTwips / TwipsPerPixel;
-    m_webTree->setBounds(RECT{0, 0, tree, client.bottom});
-    m_webBook->setBounds(RECT{book, 0, client.right > book ? client.right : book, client.bottom});
+    const int h1 = m_toolbar1->height();
+    const int h2 = m_toolbar2->height();
+    MoveWindow(m_toolbar1->hwnd(), 0, 0, client.right, h1, TRUE);
+    const int w2 = std::min<int>(m_toolbar2->width(), client.right);
+    MoveWindow(m_toolbar2->hwnd(), 0, h1, w2, h2, TRUE);
+    placePanel(w2, h1, client.right - w2, h2);
+
+    const rules::PaneLayout l =
+        rules::layoutPanes(pixelsToTwips(client.right), pixelsToTwips(client.bottom),
+                           pixelsToTwips(h1 + h2), pixelsToTwips(h1), treeTwips);
+    auto pixels = [](const rules::TwipRect& r) {
+        return RECT{twipsToPixels(r.left), twipsToPixels(r.top),
+                    twipsToPixels(r.left) + twipsToPixels(r.width),
+                    twipsToPixels(r.top) + twipsToPixels(r.height)};
+    };
+    m_webTree->setBounds(pixels(l.tree));
+    const RECT bar = pixels(l.bar);
+    MoveWindow(m_pic, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, TRUE);
+    m_webBook->setBounds(pixels(l.book));
+    m_treeTwips = l.tree.width;
+    m_picLeftTwips = l.bar.left;
 }
+
+void FrmEBook::placePanel(int left, int top, int width, int height) {
+    MoveWindow(m_picture1, left, top, std::max(width, 0), height, TRUE);
+    HDC dc = GetDC(m_picture1);
+    HGDIOBJ old = SelectObject(dc, m_font);
+    auto textWidth = [&](HWND h) {
+        std::wstring text = windowText(h);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx) + 6;
+    };
+    const int rowHeight = std::min(height - 4, 24);
+    const int y = (height - rowHeight) / 2;
+    int x = 6;
+    auto place = [&](HWND h, int w) {
+        MoveWindow(h, x, y, w, rowHeight, TRUE);
+        x += w + 2;
+    };
+    place(m_check1, textWidth(m_check1) + 18);
+    place(m_labels[0], textWidth(m_labels[0]));
+    MoveWindow(m_comVoice, x, y, 150, 200, TRUE); // the list drops below the row
+    x += 152;
+    place(m_labels[1], textWidth(m_labels[1]));
+    place(m_slider1, 110);
+    place(m_labels[2], textWidth(m_labels[2]));
+    place(m_volume, 80);
+    place(m_labels[3], textWidth(m_labels[3]));
+    place(m_rate, 80);
+    place(m_labels[4], textWidth(m_labels[4]));
+    place(m_label7, std::max(textWidth(m_label7), 40));
+    place(m_labels[5], textWidth(m_labels[5]));
+    place(m_label8, std::max(textWidth(m_label8), 40));
+    SelectObject(dc, old);
+    ReleaseDC(m_picture1, dc);
+}
+
+void FrmEBook::releaseSplitter(int xTwips) {
+    const int left = rules::splitterLeft(m_picLeftTwips, xTwips);
+    layout(left);
+}
+
+void FrmEBook::setContentsPane(bool open) {
+    m_toolbar2->setVisible(2, open);
+    m_toolbar2->setVisible(3, !open);
+    layout(open ? rules::TreeWidth : rules::ClosedTreeWidth);
+}
+
+// ---- commands ----------------------------------------------------------------------------
+
+void FrmEBook::toolbar1Clicked(int position) {
+    switch (position) {
+    case 2:
+        m_webBook->goBack();
+        break;
+    case 3:
+        m_webBook->goForward();
+        break;
+    case 4:
+        m_webBook->refresh();
+        m_webTree->refresh();
+        break;
+    case 5:
+        m_webBook->stop();
+        break;
+    case 6:
+        home();
+        break;
+    case 8:
+        ShowFrmBookTag(m_hwnd, programFolder(), m_webBook->locationUrl(),
+                       [this](const std::wstring& address) { m_webBook->navigate(address); });
+        break;
+    case 9:
+        m_webBook->focus();
+        m_webBook->exec(CommandFind);
+        break;
+    case 10:
+        zoomBy(folio::qt::ZoomStep);
+        break;
+    case 11:
+        zoomBy(-folio::qt::ZoomStep);
+        break;
+    case 13:
+        ShowFrmFullScreen(m_hwnd, m_webBook->locationUrl(), &WebPane::create);
+        break;
+    case 14:
+        readAloud();
+        break;
+    case 15:
+        if (m_speech)
+            m_speech->stop();
+        PlaySoundW(nullptr, nullptr, 0);
+        break;
+    case 16:
+        ShowFrmSet(m_hwnd, programFolder(), [this](const folio::reader::VoiceSettings& s) {
+            const std::wstring voice = wide(s.voice);
+            const LRESULT index =
+                SendMessageW(m_comVoice, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(voice.c_str()));
+            if (index != CB_ERR) {
+                SendMessageW(m_comVoice, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+                if (m_speech)
+                    m_speech->setVoice(static_cast<int>(index));
+            }
+            SendMessageW(m_rate, TBM_SETPOS, TRUE, s.rate);
+            SendMessageW(m_volume, TBM_SETPOS, TRUE, s.volume);
+            if (m_speech) {
+                m_speech->setRate(s.rate);
+                m_speech->setVolume(s.volume);
+            }
+            Button_SetCheck(m_check1, s.recorded ? BST_CHECKED : BST_UNCHECKED);
+        });
+        break;
+    case 18:
+        if (m_player.url().empty())
+            break;
+        m_toolbar1->setVisible(18, false);
+        m_toolbar1->setVisible(19, true);
+        m_player.play();
+        break;
+    case 19:
+        m_toolbar1->setVisible(18, true);
+        m_toolbar1->setVisible(19, false);
+        m_player.pause();
+        break;
+    case 20:
+        m_player.stop();
+        break;
+    case 22:
+        ShowFrmAbout(m_hwnd, L"folioPage");
+        break;
+    case 23:
+        DestroyWindow(m_hwnd);
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmEBook::toolbar2Clicked(int position) {
+    switch (position) {
+    case 2:
+        setContentsPane(false);
+        break;
+    case 3:
+        setContentsPane(true);
+        break;
+    case 4:
+        m_webBook->exec(CommandCopy);
+        break;
+    case 5:
+        save();
+        break;
+    case 7:
+        if (!m_shelfAddress.empty())
+            m_webBook->navigate(m_shelfAddress);
+        break;
+    default:
+        break; // 6, update: no action in the offline reader
+    }
+}
+
+void FrmEBook::home() {
+    if (!m_homeAddress.empty()) {
+        m_webBook->navigate(m_homeAddress);
+        return;
+    }
+    m_webBook->navigate(L"about:blank");
+    pumpMessages();
+    m_webBook->writeDocument(wide(rules::AboutHtml()));
+}
+
+void FrmEBook::zoomBy(int step) {
+    m_zoomLevel = clampZoom(m_zoomLevel + step);
+    ApplyZoom(m_zoomLevel);
+}
+
+void FrmEBook::ApplyZoom(int percent) {
+    // The level is kept on the window too, where a test program can read it.
+    SetPropW(m_hwnd, ZoomProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(percent)));
+    m_webBook->runScript(L"document.body.style.zoom='" + std::to_wstring(percent) + L"%'");
+}
+
+void FrmEBook::zoomDropDown() {
+    HMENU menu = CreatePopupMenu();
+    for (std::size_t i = 0; i < ZoomEntries.size(); ++i)
+        AppendMenuW(menu, MF_STRING | (ZoomEntries[i].percent == m_zoomLevel ? MF_CHECKED : 0u),
+                    ZoomMenuBase + static_cast<UINT>(i) + 1, ZoomEntries[i].text);
+    RECT r = m_toolbar1->buttonRect(10);
+    MapWindowPoints(m_toolbar1->hwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, m_hwnd, nullptr);
+    DestroyMenu(menu);
+}
+
+void FrmEBook::save() {
+    wchar_t file[MAX_PATH * 4] = {};
+    const std::wstring folder = programFolder();
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = m_hwnd;
+    ofn.lpstrFilter = L"文本文件(*.Txt)\0*.Txt\0网页文件(*.htm;*.html)\0*.htm;*.html\0"
+                      L"全部文件(*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = static_cast<DWORD>(std::size(file));
+    ofn.lpstrInitialDir = folder.c_str();
+    ofn.lpstrTitle = L"保存文件";
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameW(&ofn))
+        return; // cancelled: nothing written, the caption unchanged
+    const std::wstring path = file;
+    if (fileExists(path) && MessageBoxW(m_hwnd, L"文件已存在，要覆盖它吗？", L"folioPage",
+                                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
+    SetWindowTextW(m_hwnd, path.c_str());
+    const std::string bytes = rules::savedFileBytes(utf8(clipboardText(m_hwnd)));
+    if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
+        // A file that was not written is never reported as saved.
+        const std::wstring text = L"文件 " + path + L" 保存失败：" + wide(written.error().message);
+        MessageBoxW(m_hwnd, text.c_str(), L"folioMake", MB_OK | MB_ICONERROR);
+        return;
+    }
+    emptyClipboard(m_hwnd);
+    MessageBoxW(m_hwnd, wide(rules::savedMessage(utf8(windowText(m_hwnd)))).c_str(), L"folioMake",
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
+void FrmEBook::readAloud() {
+    const std::wstring text = m_webBook->selectedText();
+    if (Button_GetCheck(m_check1) == BST_CHECKED) {
+        const std::string phrase =
+            folio::reader::RecordedVoicePath(coreFolder(m_recordedFolder), utf8(text));
+        if (!phrase.empty())
+            PlaySoundW(wide(phrase).c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+        return;
+    }
+    if (m_speech)
+        m_speech->speak(utf8(text));
+}
+
+void FrmEBook::playSoundLink(const std::wstring& url) {
+    const std::wstring name = wide(rules::soundResourceName(utf8(url)));
+    if (!m_player.playResource(name))
+        return;
+    m_toolbar1->setVisible(18, false);
+    m_toolbar1->setVisible(19, true);
+}
+
+void FrmEBook::playerTick() {
+    if (m_player.playState() != 3)
+        return;
+    const long long position = m_player.positionMs();
+    const long long duration = m_player.durationMs();
+    SetWindowTextW(m_label7, wide(rules::playerTimeText(position)).c_str());
+    SetWindowTextW(m_label8, wide(rules::playerTimeText(duration)).c_str());
+    SendMessageW(m_slider1, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(duration / 1000));
+    SendMessageW(m_slider1, TBM_SETPOS, TRUE, static_cast<LPARAM>(position / 1000));
+}
+
+// ---- messages ----------------------------------------------------------------------------
 
 LRESULT CALLBACK FrmEBook::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
@@ -210,22 +759,71 @@ LRESULT CALLBACK FrmEBook::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
     auto* self = reinterpret_cast<FrmEBook*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self || !self->m_hwnd)
+        return msg == WM_DESTROY ? (PostQuitMessage(0), 0) : DefWindowProcW(hwnd, msg, wp, lp);
+    return self->handle(msg, wp, lp);
+}
+
+LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SIZE:
-        if (self)
-            self->layout();
+        if (wp != SIZE_MINIMIZED)
+            layout(rules::TreeWidth); // every resize gives the contents pane its width back
+        return 0;
+    case WM_COMMAND: {
+        const int id = LOWORD(wp);
+        if (id > Toolbar1Base && id <= Toolbar1Base + m_toolbar1->count())
+            toolbar1Clicked(id - Toolbar1Base);
+        else if (id > Toolbar2Base && id <= Toolbar2Base + m_toolbar2->count())
+            toolbar2Clicked(id - Toolbar2Base);
+        else if (id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(ZoomEntries.size())) {
+            // The drop-down entries set the zoom directly.
+            m_zoomLevel =
+                clampZoom(ZoomEntries[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
+            ApplyZoom(m_zoomLevel);
+        } else if (id == IdComVoice && HIWORD(wp) == CBN_SELCHANGE && m_speech) {
+            m_speech->setVoice(static_cast<int>(SendMessageW(m_comVoice, CB_GETCURSEL, 0, 0)));
+        }
+        return 0;
+    }
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lp);
+        if (header->code == TBN_DROPDOWN && header->hwndFrom == m_toolbar1->hwnd()) {
+            zoomDropDown();
+            return TBDDRET_DEFAULT;
+        }
+        return 0;
+    }
+    case WM_HSCROLL: {
+        const HWND from = reinterpret_cast<HWND>(lp);
+        const int value = static_cast<int>(SendMessageW(from, TBM_GETPOS, 0, 0));
+        if (from == m_slider1)
+            m_player.seek(static_cast<long long>(value) * 1000);
+        else if (from == m_volume && m_speech)
+            m_speech->setVolume(value);
+        else if (from == m_rate && m_speech)
+            m_speech->setRate(value);
+        return 0;
+    }
+    case SplitterReleased:
+        releaseSplitter(pixelsToTwips(static_cast<int>(static_cast<INT_PTR>(wp))));
+        return 0;
+    case WM_TIMER:
+        if (wp == IdTimer1)
+            playerTick();
         return 0;
     case WM_DESTROY:
-        if (self) {
-            // The panes' windows die with this one; drop them before the handles go stale.
-            self->m_webTree.reset();
-            self->m_webBook.reset();
-            self->m_hwnd = nullptr;
-        }
+        KillTimer(m_hwnd, IdTimer1);
+        RemovePropW(m_hwnd, ZoomProperty);
+        m_player.close();
+        // The panes' windows die with this one; drop them before the handles go stale.
+        m_webTree.reset();
+        m_webBook.reset();
+        m_hwnd = nullptr;
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcW(hwnd, msg, wp, lp);
+        return DefWindowProcW(m_hwnd, msg, wp, lp);
     }
 }
 

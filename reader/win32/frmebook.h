@@ -1,13 +1,19 @@
-// FrmEBook, the reading window of the Windows reader: skin, descriptor, caption and the two
-// browser panes WebTree (contents) and WebBook (pages).
+// FrmEBook, the reading window of the Windows reader: the two toolbars, the contents pane
+// WebTree and the page pane WebBook with the splitter Pic between them, and the speech and
+// player panel Picture1.
 #pragma once
 
+#include "reader/core/voice.h"
+#include "reader/win32/language.h"
+#include "reader/win32/sound.h"
+#include "reader/win32/toolbar.h"
 #include "reader/win32/webpane.h"
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace folio::win32 {
 
@@ -23,9 +29,9 @@ class FrmEBook {
 
     // Caption and both panes from the program's own descriptor; the about page on failure.
     void LoadHtml();
-    static std::wstring AboutHtml();
 
     const std::wstring& HomeAddress() const { return m_homeAddress; }
+    int ZoomLevel() const { return m_zoomLevel; }
 
     // Lets the browser panes see their keyboard messages before the message loop does.
     bool translateAccelerator(MSG* msg);
@@ -33,16 +39,59 @@ class FrmEBook {
   private:
     FrmEBook() = default;
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     void onLoad();
     void attachSkin();
-    void layout();
+    void buildToolbars();
+    void buildPanel();
+    void buildPanes();
+    void loadVoice();
+    std::vector<LanguageTarget> languageTargets();
+    void selectLanguage();
+
+    // Layout: toolbars and panel at the top, then the panes with the contents pane
+    // `treeTwips` wide.
+    void layout(int treeTwips);
+    int toolbarHeight() const;
+    void placePanel(int left, int top, int width, int height);
+    void releaseSplitter(int xTwips);
+
+    void toolbar1Clicked(int position);
+    void toolbar2Clicked(int position);
+    void zoomDropDown();
+    void home();
+    void zoomBy(int step);
+    void ApplyZoom(int percent);
+    void save();
+    void setContentsPane(bool open);
+    void readAloud();
+    void playerTick();
+    void playSoundLink(const std::wstring& url);
     void writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name);
 
     HWND m_hwnd = nullptr;
+    HWND m_pic = nullptr;
+    HWND m_picture1 = nullptr;
+    HWND m_check1 = nullptr, m_comVoice = nullptr, m_slider1 = nullptr, m_volume = nullptr,
+         m_rate = nullptr, m_label7 = nullptr, m_label8 = nullptr;
+    HWND m_labels[6] = {}; // Label1 .. Label6, the panel's captions
+    HFONT m_font = nullptr;
+    HIMAGELIST m_images = nullptr;
+    std::unique_ptr<Toolbar> m_toolbar1;
+    std::unique_ptr<Toolbar> m_toolbar2;
     std::unique_ptr<WebPane> m_webTree;
     std::unique_ptr<WebPane> m_webBook;
+    std::unique_ptr<folio::reader::SpeechEngine> m_speech;
+    Player m_player;
+
     std::wstring m_programPath;
     std::wstring m_homeAddress;
+    std::wstring m_shelfAddress; // nothing sets it: the bookshelf button stays idle
+    std::wstring m_currentLanguage;
+    std::wstring m_recordedFolder; // the recorded-voice folder of Voice.ini
+    int m_zoomLevel = 100;
+    int m_treeTwips = 3000;
+    int m_picLeftTwips = 3000;
     HBRUSH m_background = nullptr; // from the skin, when one is attached
 };
 

@@ -42,7 +42,12 @@ class PlainPane final : public WebPane {
         if (m_hwnd)
             DestroyWindow(m_hwnd);
     }
-    void navigate(const std::wstring& url) override { SetWindowTextW(m_hwnd, url.c_str()); }
+    void navigate(const std::wstring& url) override {
+        m_url = url;
+        SetWindowTextW(m_hwnd, url.c_str());
+    }
+    std::wstring locationUrl() const override { return m_url; }
+    HWND window() const override { return m_hwnd; }
     bool writeDocument(const std::wstring& html) override {
         return SetWindowTextW(m_hwnd, plainText(html).c_str()) != FALSE;
     }
@@ -53,6 +58,7 @@ class PlainPane final : public WebPane {
 
   private:
     HWND m_hwnd = nullptr;
+    std::wstring m_url;
 };
 
 } // namespace

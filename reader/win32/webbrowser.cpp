@@ -141,10 +141,53 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
     ULONG m_refs = 1;
 };
 
-// Receives the control's DWebBrowserEvents2 and hands BeforeNavigate2 to the pane's handler.
+// Answers false when called: set as a document's context-menu handler, no menu opens.
+class ContextBlocker final : public IDispatch {
+  public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override { return m_refs > 1 ? --m_refs : 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n)
+            *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (result) {
+            VariantInit(result);
+            result->vt = VT_BOOL;
+            result->boolVal = VARIANT_FALSE;
+        }
+        return S_OK;
+    }
+
+  private:
+    ULONG m_refs = 1;
+};
+
+// Receives the control's DWebBrowserEvents2: BeforeNavigate2 goes to the pane's handler,
+// DocumentComplete (of the pane's own document, not of a frame) and DownloadBegin to theirs.
 class EventSink final : public IDispatch {
   public:
     WebPane::BeforeNavigate handler;
+    WebPane::Event documentComplete;
+    WebPane::Event downloadBegin;
+    IUnknown* browser = nullptr; // the pane's control, to tell its document from a frame's
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out)
@@ -171,6 +214,17 @@ class EventSink final : public IDispatch {
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                         UINT*) override {
+        if (id == DISPID_DOWNLOADBEGIN) {
+            if (downloadBegin)
+                downloadBegin();
+            return S_OK;
+        }
+        if (id == DISPID_DOCUMENTCOMPLETE) {
+            // DocumentComplete(pDisp, URL): pDisp is the control itself for the top document.
+            if (documentComplete && params && params->cArgs == 2 && isTop(params->rgvarg[1]))
+                documentComplete();
+            return S_OK;
+        }
         // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel):
         // the arguments arrive last first.
         if (id != DISPID_BEFORENAVIGATE2 || !handler || !params || params->cArgs != 7)
@@ -188,6 +242,16 @@ class EventSink final : public IDispatch {
     }
 
   private:
+    bool isTop(const VARIANT& disp) const {
+        if (disp.vt != VT_DISPATCH || !disp.pdispVal || !browser)
+            return true;
+        IUnknown* unknown = nullptr;
+        if (FAILED(disp.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))))
+            return true;
+        const bool top = unknown == browser;
+        unknown->Release();
+        return top;
+    }
     ULONG m_refs = 1;
 };
 
@@ -234,11 +298,122 @@ class BrowserPane final : public WebPane {
                 m_ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_inPlace))))
             m_site->setInPlace(m_inPlace);
         m_browser->put_Silent(VARIANT_TRUE); // script errors must not stop the reader
+        m_browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&m_identity));
+        m_sink.browser = m_identity;
         adviseEvents();
         return true;
     }
 
     void setBeforeNavigate(BeforeNavigate handler) override { m_sink.handler = std::move(handler); }
+    void setDocumentComplete(Event e) override { m_sink.documentComplete = std::move(e); }
+    void setDownloadBegin(Event e) override { m_sink.downloadBegin = std::move(e); }
+
+    void goBack() override {
+        if (m_browser)
+            m_browser->GoBack();
+    }
+    void goForward() override {
+        if (m_browser)
+            m_browser->GoForward();
+    }
+    void refresh() override {
+        if (m_browser)
+            m_browser->Refresh();
+    }
+    void stop() override {
+        if (m_browser)
+            m_browser->Stop();
+    }
+    bool exec(int command) override {
+        return m_browser && SUCCEEDED(m_browser->ExecWB(static_cast<OLECMDID>(command),
+                                                        OLECMDEXECOPT_DODEFAULT, nullptr, nullptr));
+    }
+    bool runScript(const std::wstring& script) override {
+        IHTMLDocument2* doc = currentDocument();
+        if (!doc)
+            return false;
+        IHTMLWindow2* window = nullptr;
+        bool ran = false;
+        if (SUCCEEDED(doc->get_parentWindow(&window)) && window) {
+            Bstr code(script);
+            Bstr language(L"JScript");
+            VARIANT result;
+            VariantInit(&result);
+            ran = SUCCEEDED(window->execScript(code.get(), language.get(), &result));
+            VariantClear(&result);
+            window->Release();
+        }
+        doc->Release();
+        return ran;
+    }
+    std::wstring locationUrl() const override {
+        BSTR url = nullptr;
+        if (!m_browser || FAILED(m_browser->get_LocationURL(&url)) || !url)
+            return {};
+        std::wstring text(url, SysStringLen(url));
+        SysFreeString(url);
+        return text;
+    }
+    void setSilent(bool silent) override {
+        if (m_browser)
+            m_browser->put_Silent(silent ? VARIANT_TRUE : VARIANT_FALSE);
+    }
+    void suppressContextMenu() override {
+        IHTMLDocument2* doc = currentDocument();
+        if (!doc)
+            return;
+        IHTMLDocument3* doc3 = nullptr;
+        if (SUCCEEDED(doc->QueryInterface(IID_IHTMLDocument3, reinterpret_cast<void**>(&doc3))) &&
+            doc3) {
+            VARIANT handler;
+            VariantInit(&handler);
+            handler.vt = VT_DISPATCH;
+            handler.pdispVal = &m_blocker;
+            doc3->put_oncontextmenu(handler);
+            doc3->Release();
+        }
+        doc->Release();
+    }
+    void focus() override {
+        IHTMLDocument2* doc = currentDocument();
+        IHTMLWindow2* window = nullptr;
+        if (doc && SUCCEEDED(doc->get_parentWindow(&window)) && window) {
+            window->focus();
+            window->Release();
+        }
+        if (doc)
+            doc->Release();
+        else
+            SetFocus(m_host);
+    }
+    HWND window() const override { return m_host; }
+
+    std::wstring selectedText() const override {
+        std::wstring text;
+        IHTMLDocument2* doc = currentDocument();
+        IHTMLSelectionObject* selection = nullptr;
+        if (doc && SUCCEEDED(doc->get_selection(&selection)) && selection) {
+            IDispatch* rangeDisp = nullptr;
+            if (SUCCEEDED(selection->createRange(&rangeDisp)) && rangeDisp) {
+                IHTMLTxtRange* range = nullptr;
+                if (SUCCEEDED(rangeDisp->QueryInterface(IID_IHTMLTxtRange,
+                                                        reinterpret_cast<void**>(&range))) &&
+                    range) {
+                    BSTR value = nullptr;
+                    if (SUCCEEDED(range->get_text(&value)) && value) {
+                        text.assign(value, SysStringLen(value));
+                        SysFreeString(value);
+                    }
+                    range->Release();
+                }
+                rangeDisp->Release();
+            }
+            selection->Release();
+        }
+        if (doc)
+            doc->Release();
+        return text;
+    }
 
     ~BrowserPane() override {
         if (m_events) {
@@ -248,6 +423,7 @@ class BrowserPane final : public WebPane {
         if (m_site)
             m_site->setInPlace(nullptr);
         release(m_inPlace);
+        release(m_identity);
         release(m_browser);
         if (m_ole) {
             m_ole->Close(OLECLOSE_NOSAVE);
@@ -312,6 +488,17 @@ class BrowserPane final : public WebPane {
     }
 
   private:
+    // The document shown now, without waiting; null when there is none.
+    IHTMLDocument2* currentDocument() const {
+        IDispatch* disp = nullptr;
+        if (!m_browser || FAILED(m_browser->get_Document(&disp)) || !disp)
+            return nullptr;
+        IHTMLDocument2* doc = nullptr;
+        disp->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&doc));
+        disp->Release();
+        return doc;
+    }
+
     void adviseEvents() {
         IConnectionPointContainer* container = nullptr;
         if (FAILED(m_browser->QueryInterface(IID_IConnectionPointContainer,
@@ -360,7 +547,9 @@ class BrowserPane final : public WebPane {
     IOleObject* m_ole = nullptr;
     IWebBrowser2* m_browser = nullptr;
     IOleInPlaceObject* m_inPlace = nullptr;
+    IUnknown* m_identity = nullptr;
     EventSink m_sink;
+    ContextBlocker m_blocker;
     IConnectionPoint* m_events = nullptr;
     DWORD m_cookie = 0;
 };

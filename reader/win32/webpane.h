@@ -31,6 +31,32 @@ class WebPane {
     // returning true cancels that navigation.
     using BeforeNavigate = std::function<bool(const std::wstring& url)>;
     virtual void setBeforeNavigate(BeforeNavigate) {}
+
+    // The pane's own commands; the plain pane has none of them.
+    virtual void goBack() {}
+    virtual void goForward() {}
+    virtual void refresh() {}
+    virtual void stop() {}
+    // Runs a browser command (OLECMDID_*: 12 copy, 32 find) with its default options.
+    virtual bool exec(int) { return false; }
+    // Runs `script` as JScript in the window of the document shown now; false when the pane
+    // holds no document.
+    virtual bool runScript(const std::wstring&) { return false; }
+    // The address of the document shown (or being loaded).
+    virtual std::wstring locationUrl() const = 0;
+    // Script-error dialogs off (true) or on.
+    virtual void setSilent(bool) {}
+    // Right-clicking the document shown now opens no menu.
+    virtual void suppressContextMenu() {}
+    virtual void focus() {}
+    // The text selected in the document shown now.
+    virtual std::wstring selectedText() const { return {}; }
+    virtual HWND window() const = 0;
+
+    // The pane's document has completed; a download has begun.
+    using Event = std::function<void()>;
+    virtual void setDocumentComplete(Event) {}
+    virtual void setDownloadBegin(Event) {}
 };
 
 // The plain fallback alone (used when the browser control cannot be created).

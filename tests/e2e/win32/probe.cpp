@@ -1,0 +1,221 @@
+// A test program run under Wine beside a Book image: starts the book, finds its reading
+// window, lists the window's controls and drives it, writing what it sees as text lines.
+//   probe.exe BOOK.exe COMMAND...
+// Commands: controls | toolbar1 N | toolbar2 N | zoom | panes | windows | dismiss |
+//           wait MS | close
+#include <windows.h>
+
+#include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Toolbar1Base = 1000; // the reading window's toolbar command ids
+constexpr int Toolbar2Base = 1100;
+
+DWORD g_pid = 0;
+HANDLE g_process = nullptr;
+HWND g_form = nullptr;
+
+void out(const std::wstring& line) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, bytes.data(), n, nullptr, nullptr);
+    std::fputs(bytes.c_str(), stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+}
+
+std::wstring text(HWND h) {
+    wchar_t buffer[512] = {};
+    // WM_GETTEXT is marshalled between processes; GetWindowText of another process's control
+    // is not.
+    SendMessageTimeoutW(h, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    return buffer;
+}
+
+std::wstring className(HWND h) {
+    wchar_t buffer[128] = {};
+    GetClassNameW(h, buffer, 128);
+    return buffer;
+}
+
+BOOL CALLBACK collectOwn(HWND h, LPARAM p) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid == g_pid && IsWindowVisible(h))
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+    return TRUE;
+}
+
+BOOL CALLBACK collect(HWND h, LPARAM p) {
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+    return TRUE;
+}
+
+std::vector<HWND> topWindows() {
+    std::vector<HWND> found;
+    EnumWindows(collectOwn, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::vector<HWND> children(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND child(int id) {
+    for (HWND h : children(g_form))
+        if (GetDlgCtrlID(h) == id)
+            return h;
+    return nullptr;
+}
+
+// A button's caption, read through a buffer in the reader's own memory.
+std::wstring buttonText(HWND toolbar, int command) {
+    void* remote = VirtualAllocEx(g_process, nullptr, 1024, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote)
+        return L"?";
+    const LRESULT n =
+        SendMessageW(toolbar, TB_GETBUTTONTEXTW, command, reinterpret_cast<LPARAM>(remote));
+    wchar_t local[512] = {};
+    if (n > 0 && n < 511)
+        ReadProcessMemory(g_process, remote, local, static_cast<SIZE_T>(n) * sizeof(wchar_t),
+                          nullptr);
+    VirtualFreeEx(g_process, remote, 0, MEM_RELEASE);
+    return local;
+}
+
+void toolbarLine(HWND toolbar, int base) {
+    const int count = static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    std::wstring hidden, disabled, captions;
+    for (int i = 1; i <= count; ++i) {
+        if (SendMessageW(toolbar, TB_ISBUTTONHIDDEN, base + i, 0))
+            hidden += L" " + std::to_wstring(i);
+        if (!SendMessageW(toolbar, TB_ISBUTTONENABLED, base + i, 0))
+            disabled += L" " + std::to_wstring(i);
+        captions += (i > 1 ? L"," : L"") + buttonText(toolbar, base + i);
+    }
+    out(L"toolbar " + text(toolbar) + L" buttons=" + std::to_wstring(count) + L" hidden=" + hidden +
+        L" disabled=" + disabled);
+    out(L"captions " + text(toolbar) + L" " + captions);
+}
+
+void controls() {
+    for (HWND h : children(g_form)) {
+        const std::wstring cls = className(h);
+        std::wstring line =
+            L"control " + std::to_wstring(GetDlgCtrlID(h)) + L" " + cls + L" " + text(h);
+        if (cls == TRACKBAR_CLASSW)
+            line += L" range=" + std::to_wstring(SendMessageW(h, TBM_GETRANGEMIN, 0, 0)) + L".." +
+                    std::to_wstring(SendMessageW(h, TBM_GETRANGEMAX, 0, 0)) + L" pos=" +
+                    std::to_wstring(SendMessageW(h, TBM_GETPOS, 0, 0));
+        if (cls == WC_COMBOBOXW)
+            line += L" items=" + std::to_wstring(SendMessageW(h, CB_GETCOUNT, 0, 0));
+        out(line);
+        if (cls == TOOLBARCLASSNAMEW)
+            toolbarLine(h, text(h) == L"Toolbar2" ? Toolbar2Base : Toolbar1Base);
+    }
+}
+
+void panes() {
+    for (int id : {103, 104, 105}) {
+        HWND h = child(id);
+        RECT r{};
+        GetWindowRect(h, &r);
+        MapWindowPoints(nullptr, g_form, reinterpret_cast<POINT*>(&r), 2);
+        out(L"pane " + text(h) + L" left=" + std::to_wstring(r.left) + L" width=" +
+            std::to_wstring(r.right - r.left));
+    }
+}
+
+void windows() {
+    for (HWND h : topWindows()) {
+        const LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
+        out(L"window " + className(h) + L" topmost=" + ((ex & WS_EX_TOPMOST) ? L"1" : L"0") + L" " +
+            text(h));
+    }
+}
+
+void press(HWND toolbar, int command) {
+    // Posted: a command that opens a modal window must not hold the probe.
+    PostMessageW(g_form, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(toolbar));
+    Sleep(700);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY); // lines end in "\n" alone, for the tests
+    if (argc < 2) {
+        out(L"usage: probe BOOK.exe COMMAND...");
+        return 2;
+    }
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        out(L"error cannot start the book");
+        return 1;
+    }
+    g_pid = pi.dwProcessId;
+    g_process = pi.hProcess;
+    WaitForInputIdle(pi.hProcess, 20000);
+    for (int tries = 0; tries < 200 && !g_form; ++tries) {
+        for (HWND h : topWindows())
+            if (className(h) == L"FrmEBook" && !text(h).empty())
+                g_form = h;
+        if (!g_form)
+            Sleep(100);
+    }
+    if (!g_form) {
+        out(L"error no reading window");
+        TerminateProcess(pi.hProcess, 1);
+        return 1;
+    }
+    out(L"caption " + text(g_form));
+    for (int i = 2; i < argc; ++i) {
+        const std::wstring c = argv[i];
+        auto number = [&]() { return i + 1 < argc ? std::wcstol(argv[++i], nullptr, 10) : 0; };
+        if (c == L"controls")
+            controls();
+        else if (c == L"toolbar1")
+            press(child(101), Toolbar1Base + static_cast<int>(number()));
+        else if (c == L"toolbar2")
+            press(child(102), Toolbar2Base + static_cast<int>(number()));
+        else if (c == L"zoom")
+            out(L"zoom " +
+                std::to_wstring(reinterpret_cast<INT_PTR>(GetPropW(g_form, L"ZoomLevel"))));
+        else if (c == L"panes")
+            panes();
+        else if (c == L"windows")
+            windows();
+        else if (c == L"wait")
+            Sleep(static_cast<DWORD>(number()));
+        else if (c == L"dismiss") {
+            // Closes every other window of the book (a modal companion ends its loop).
+            for (HWND h : topWindows())
+                if (h != g_form)
+                    PostMessageW(h, WM_CLOSE, 0, 0);
+            Sleep(700);
+        } else if (c == L"close")
+            PostMessageW(g_form, WM_CLOSE, 0, 0);
+        else
+            out(L"error unknown command " + c);
+    }
+    if (WaitForSingleObject(pi.hProcess, 3000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 0;
+}

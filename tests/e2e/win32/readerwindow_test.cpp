@@ -1,0 +1,183 @@
+// The Windows reading window under Wine on a virtual display: a book compiled by `folio` from
+// the sample project is started by tests/e2e/win32/probe.cpp, which lists the window's
+// controls and sends it toolbar commands.
+//
+// NOTICE: Wine here has no browser engine (no Gecko), so the panes never show a page. What
+// pages look like, links followed inside them, the zoom of a shown page, find and copy are NOT
+// checked here; everything around the panes is.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path Dist = FOLIO_DIST_DIR;
+const fs::path WinBin = fs::path(FOLIO_BINARY_DIR) / "win32";
+const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
+
+std::string quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string shell(const std::string& command, int* status = nullptr) {
+    std::string output;
+    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p)
+        return output;
+    std::array<char, 4096> buf;
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
+        output.append(buf.data(), n);
+    const int rc = pclose(p);
+    if (status)
+        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return output;
+}
+
+// The system may have no locales generated, and Wine then runs every program in US English
+// whatever LANG says: the locales the tests name are compiled once into the build folder.
+const fs::path Locales = fs::path(FOLIO_BINARY_DIR) / "win32-locales";
+
+void makeLocale(const std::string& name, const std::string& source) {
+    if (fs::exists(Locales / (name + ".UTF-8")))
+        return;
+    fs::create_directories(Locales);
+    shell("localedef -i " + source + " -f UTF-8 " + quote((Locales / (name + ".UTF-8")).string()));
+}
+
+bool has(const std::string& output, const std::string& line) {
+    return output.find(line) != std::string::npos;
+}
+
+class ReaderWindow : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::printf("NOTICE: Wine has no browser engine here; page content is NOT checked.\n");
+        for (const char* name : {"zh_CN", "en_US", "de_DE"})
+            makeLocale(name, name);
+    }
+
+    void SetUp() override {
+        dir = fs::path(FOLIO_BINARY_DIR) / "win32-reader" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir / "out");
+        fs::copy(Dist / "Book", dir / "Book", fs::copy_options::recursive);
+        int status = -1;
+        const std::string compiled =
+            shell(quote((Dist / "folio").string()) + " compile " + quote((dir / "Book").string()) +
+                      " --maker " + quote(Dist.string()) + " --out " +
+                      quote((dir / "out").string()) + " --date 2026-12-06",
+                  &status);
+        ASSERT_EQ(status, 0) << compiled;
+        ASSERT_TRUE(fs::exists(dir / "out" / "Book.exe")) << compiled;
+        fs::copy_file(WinBin / "probe.exe", dir / "out" / "probe.exe");
+    }
+
+    // Runs the probe on the book under the given locale; its report.
+    std::string probe(const std::string& lang, const std::string& commands) {
+        const std::string prefix =
+            "WINEPREFIX=" + quote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string());
+        return shell("cd " + quote((dir / "out").string()) +
+                     " && LOCPATH=" + quote(Locales.string()) + " LANG=" + lang + " " + prefix +
+                     " " + quote((Here / "wine-run.sh").string()) + " wine probe.exe Book.exe " +
+                     commands);
+    }
+
+    fs::path dir;
+};
+
+TEST_F(ReaderWindow, BothToolbarsAndTheSpeechPanelWithTheirBuiltInCaptions) {
+    fs::remove(dir / "out" / "Language.lng"); // the window's own captions
+    const std::string r = probe("zh_CN.UTF-8", "controls panes zoom");
+    EXPECT_TRUE(has(r, "caption folioPage-Book-")) << r;
+    // 23 and 7 positions, separators counted; pause and expand hidden, update disabled.
+    EXPECT_TRUE(has(r, "toolbar Toolbar1 buttons=23 hidden= 19 disabled= 1 7 12 17 21\n")) << r;
+    EXPECT_TRUE(has(r, "captions Toolbar1 ,后退,前进,刷新,停止,首页,,书签,查找,放大,缩小,,全屏,"
+                       "朗读,停止,设置,,播放,暂停,停止,,关于,退出\n"))
+        << r;
+    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=7 hidden= 3 disabled= 1 6\n")) << r;
+    EXPECT_TRUE(has(r, "captions Toolbar2 ,关闭,展开,复制,保存,更新,书架\n")) << r;
+    // The speech and player panel.
+    EXPECT_TRUE(has(r, "control 106 FolioPanel Picture1\n")) << r;
+    EXPECT_TRUE(has(r, "control 110 Button 真人语音\n")) << r;
+    EXPECT_TRUE(has(r, "control 121 Static 语音：\n")) << r;
+    EXPECT_TRUE(has(r, "control 126 Static 总时长：\n")) << r;
+    EXPECT_TRUE(has(r, "control 111 ComboBox ")) << r;
+    EXPECT_TRUE(has(r, "control 112 msctls_trackbar32 Slider1 range=0..0 pos=0\n")) << r;
+    EXPECT_TRUE(has(r, "control 113 msctls_trackbar32 Volume range=0..100 pos=100\n")) << r;
+    EXPECT_TRUE(has(r, "control 114 msctls_trackbar32 Rate range=-10..10 pos=-3\n")) << r;
+    EXPECT_TRUE(has(r, "control 115 Static 00:00\n")) << r;
+    EXPECT_TRUE(has(r, "control 116 Static 00:00\n")) << r;
+    // 3000 twips of contents pane, the 100-twip bar, the page pane in the rest (96 DPI).
+    EXPECT_TRUE(has(r, "pane WebTree left=0 width=200\n")) << r;
+    EXPECT_TRUE(has(r, "pane Pic left=200 width=7\n")) << r;
+    EXPECT_TRUE(has(r, "pane WebBook left=207 ")) << r;
+    EXPECT_TRUE(has(r, "zoom 100\n")) << r;
+}
+
+TEST_F(ReaderWindow, ZoomKeepsWithinItsLimitsAndThePaneClosesAndOpens) {
+    std::string commands = "toolbar1 10 toolbar1 10 zoom";
+    for (int i = 0; i < 6; ++i)
+        commands += " toolbar1 11";
+    commands += " zoom toolbar2 2 panes controls toolbar2 3 panes";
+    const std::string r = probe("zh_CN.UTF-8", commands);
+    EXPECT_TRUE(has(r, "zoom 140\nzoom 40\n")) << r; // 100 + 2 x 20; then never below 40
+    // Closed: 10 twips of contents pane, the page pane beside the bar; close hidden,
+    // expand shown.
+    EXPECT_TRUE(has(r, "pane WebTree left=0 width=1\npane WebBook left=7 ")) << r;
+    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=7 hidden= 2 disabled= 1 6\n")) << r;
+    // Open again at 3000 twips.
+    EXPECT_TRUE(has(r, "pane WebTree left=0 width=200\npane WebBook left=207 ")) << r;
+}
+
+TEST_F(ReaderWindow, ZoomInStopsAt400) {
+    std::string commands;
+    for (int i = 0; i < 16; ++i)
+        commands += " toolbar1 10";
+    const std::string r = probe("zh_CN.UTF-8", commands + " zoom");
+    EXPECT_TRUE(has(r, "zoom 400\n")) << r;
+}
+
+TEST_F(ReaderWindow, CompanionWindowsOpenFromTheToolbar) {
+    const std::string r = probe("zh_CN.UTF-8", "toolbar1 13 wait 500 windows dismiss "
+                                               "toolbar1 8 windows dismiss wait 500 "
+                                               "toolbar1 22 windows dismiss");
+    // Full screen: the page window and the exit window, kept on top.
+    EXPECT_TRUE(has(r, "window FrmFullScreen ")) << r;
+    EXPECT_TRUE(has(r, " topmost=1 ")) << r;
+    // Bookmarks: the list is written beside the book when the window closes.
+    EXPECT_TRUE(fs::exists(dir / "out" / "BookTag.ini")) << r;
+    EXPECT_TRUE(has(r, "关于 folioPage")) << r;
+}
+
+TEST_F(ReaderWindow, CaptionsFollowTheLocaleFromTheLanguageFileBesideTheBook) {
+    // The compiler put the readers' Language.lng beside the book.
+    ASSERT_TRUE(fs::exists(dir / "out" / "Language.lng"));
+    const std::string r = probe("en_US.UTF-8", "controls");
+    EXPECT_TRUE(has(r, "captions Toolbar1 ,Back,Forward,Refresh,Stop,Home,,Bookmarks,Find,Zoom "
+                       "in,Zoom out,,Full screen,Read aloud,Stop,Settings,,Play,Pause,Stop,,About,"
+                       "Exit\n"))
+        << r;
+    EXPECT_TRUE(has(r, "captions Toolbar2 ,Close,Expand,Copy,Save,Update,Bookshelf\n")) << r;
+    EXPECT_TRUE(has(r, "control 110 Button Recorded voice\n")) << r;
+    EXPECT_TRUE(has(r, "control 121 Static Voice:\n")) << r;
+    // A locale the file has no section for: each control shows its name; a strip's first
+    // position takes the strip's name, which Toolbar1's separator does not show.
+    const std::string other = probe("de_DE.UTF-8", "controls");
+    EXPECT_TRUE(has(other, "captions Toolbar1 ,后退,前进,")) << other;
+    EXPECT_TRUE(has(other, "control 110 Button Check1\n")) << other;
+    EXPECT_TRUE(has(other, "control 121 Static Label1\n")) << other;
+}
+
+} // namespace
