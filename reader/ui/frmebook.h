@@ -1,54 +1,43 @@
 // The reading window: contents pane and page pane, toolbars, the speech and player panel, and
-// (online) the address box.
+// (online) the address box. Its parts live in classes of their own: BookSession (the book,
+// its addresses and browser profile), ReaderPanes (panes, splitter, routing, zoom),
+// ReaderToolbars (named buttons), SpeechPanel, SoundPlayer and, for folioNet, OnlineLibrary.
 #pragma once
 
 #include "reader/ui/readerrules.h"
+#include "reader/ui/readertoolbars.h"
 
-#include <QHash>
-#include <QPointer>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
-#include <future>
 #include <memory>
-#include <vector>
 
 class QAction;
-class QAudioOutput;
-class QCheckBox;
 class QComboBox;
-class QFrame;
-class QIODevice;
-class QLabel;
-class QLineEdit;
 class QMediaPlayer;
-class QSlider;
-class QTimer;
 class QToolBar;
 class QWebEngineProfile;
 class QWebEngineView;
 
-namespace folio::book {
-class BookImage;
-}
 namespace folio::reader {
 class SpeechEngine;
-struct VoiceControls;
-} // namespace folio::reader
+}
 namespace folio::qt {
 class MessageService;
-class ProcessSpeechEngine;
-class ResSchemeHandler;
-} // namespace folio::qt
+}
 
 namespace folio::readerui {
 
+class BookSession;
 class FrmDownload;
 class ImageList;
+class OnlineLibrary;
+class ReaderPanes;
+class SoundPlayer;
+class SpeechPanel;
 
 struct ReaderOptions {
     Variant variant = Variant::Page;
@@ -79,36 +68,45 @@ class FrmEBook : public QWidget {
 
     Variant variant() const { return m_options.variant; }
     QString programName() const;
-    QString programFolder() const { return m_programFolder; }
-    QString resourcePrefix() const { return m_prefix; }
-    QString descriptorText() const { return m_descriptorText; }
-    QStringList descriptorFields() const { return m_descriptorFields; }
-    QString homeAddress() const { return m_homeAddress; }
-    QString shelfAddress() const { return m_shelfAddress; }
-    int zoomLevel() const { return m_zoomLevel; }
+    QString programFolder() const;
+    QString resourcePrefix() const;
+    QString descriptorText() const;
+    QStringList descriptorFields() const;
+    QString homeAddress() const;
+    QString shelfAddress() const;
+    int zoomLevel() const;
     bool contentsCollapsed() const;
-    QString playerUrl() const { return m_playerUrl; }
+    QString playerUrl() const;
 
-    QWebEngineView* webTree() const { return m_webTree; }
-    QWebEngineView* webBook() const { return m_webBook; }
-    QWebEngineProfile* profile() const { return m_profile; }
-    QToolBar* toolbar(int number) const; // 1, 2, 3
+    // The parts, for what hooks into the window.
+    BookSession* session() const { return m_session; }
+    ReaderPanes* panes() const { return m_panes; }
+    ReaderToolbars* toolbars() const { return m_toolbars; }
+    SpeechPanel* speechPanel() const { return m_speechPanel; }
+    SoundPlayer* sound() const { return m_sound; }
+
+    QWebEngineView* webTree() const;
+    QWebEngineView* webBook() const;
+    QWebEngineProfile* profile() const;
+    QToolBar* toolbar(int number) const { return m_toolbars->toolbar(number); } // 1, 2, 3
     // The button at a 1-based position (separators counted).
-    QAction* button(int toolbarNumber, int index) const;
-    QMediaPlayer* player() const { return m_player; }
+    QAction* button(int toolbarNumber, int index) const {
+        return m_toolbars->button(toolbarNumber, index);
+    }
+    QMediaPlayer* player() const;
 
     // The splitter bar released `xTwips` from its left edge.
     void releaseSplitter(int xTwips);
     // Current geometry of a pane in twips, as the layout rules see it.
     TwipRect paneTwips(QWidget* pane) const;
 
-    // Zooms the page pane's current document (nothing when it holds none).
+    // Sets the zoom of the page pane: its current document and every page loaded afterwards.
     void applyZoom(int percent);
 
     // folioNet: the online library's base address in use.
-    QString onlineBase() const { return m_onlineBase; }
+    QString onlineBase() const;
     FrmDownload* downloadWindow() const;
-    QComboBox* addressBox() const { return m_comURL; }
+    QComboBox* addressBox() const { return m_toolbars->addressBox(); }
 
   signals:
     // folioNet: a refresh from the online library has ended and the panes were told what to
@@ -117,121 +115,36 @@ class FrmEBook : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildToolbars();
-    void buildSpeechPanel();
-    void buildAddressBox();
+    void connectCommands();
     void applyLayout(int treeWidth);
-
-    void attachSkin();
-    void loadVoice();
     void loadHtml();
     void selectLanguage();
-    // Downloads on a worker thread; `done` gets one message per download ("" when it
-    // succeeded) on the window's thread.
-    void fetchInBackground(std::vector<Download> list,
-                           std::function<void(const std::vector<std::string>&)> done);
-    // Downloads a page, then whatever it needs that is not kept yet; `done` gets the page's
-    // own result.
-    void fetchPage(const Download& page, std::function<void(const std::string&)> done);
-    void refreshLibrary();
-    bool onlinePageNavigation(const QUrl& url);
-    void keepVoiceSettings();
 
-    void showDocument(QWebEngineView* view, const QString& html);
-    void showMessage(QWebEngineView* view, const QString& html);
-    void onPaneLoaded(QWebEngineView* view, bool ok);
-    void reportPane(QWebEngineView* view);
-    bool contentsNavigation(const QUrl& url, bool mainFrame);
-    bool pageNavigation(const QUrl& url, bool mainFrame);
-    void playSoundLink(const QUrl& url);
-
-    void toolbar1Clicked(QAction* action);
-    void toolbar2Clicked(QAction* action);
-    void toolbar3Clicked(QAction* action);
-    void zoomChosen(QAction* action);
     void goHome();
-    QUrl addressUrl(const QString& address) const;
     void openBookmarks();
     void find();
     void openFullScreen();
-    void readAloud();
-    void stopReading();
-    void openSettings();
-    void play();
-    void pause();
-    void stopPlayer();
     void about();
     void closeContents(bool close);
     void save();
-    void update();
     void bookshelf();
-    void downloadChapters();
-    void addressChosen();
-    void timerTick();
-    void showSpeechControls();
+    void addressChosen(const QString& address);
+    void onPageLoaded(bool ok);
 
     folio::qt::MessageService& messages();
 
     ReaderOptions m_options;
     std::unique_ptr<folio::qt::MessageService> m_ownMessages;
-    std::unique_ptr<folio::reader::SpeechEngine> m_ownSpeech;
-    folio::qt::ProcessSpeechEngine* m_processSpeech = nullptr; // m_ownSpeech, when it is ours
-    folio::reader::SpeechEngine* m_speech = nullptr;
-    std::unique_ptr<folio::reader::VoiceControls> m_voice;
-
-    QString m_programFolder;
-    QString m_prefix;
-    QString m_descriptorText;
-    QStringList m_descriptorFields;
-    QString m_homeAddress;
-    QString m_shelfAddress; // nothing sets it: the bookshelf button of the offline reader is idle
-    QString m_onlineBase;
-    int m_zoomLevel = 100;
-    int m_treeWidth = TreeWidth;
-
-    std::shared_ptr<const folio::book::BookImage> m_book;
-    QWebEngineProfile* m_profile = nullptr;
-    folio::qt::ResSchemeHandler* m_handler = nullptr;
-    QHash<QWebEngineView*, QString> m_pendingHtml;
-    QSet<QWebEngineView*> m_reportAgain;
-
+    BookSession* m_session = nullptr;
     ImageList* m_images = nullptr;
-    QToolBar* m_toolbar1 = nullptr;
-    QToolBar* m_toolbar2 = nullptr;
-    QToolBar* m_toolbar3 = nullptr;
-    QWebEngineView* m_webTree = nullptr;
-    QWebEngineView* m_webBook = nullptr;
-    QFrame* m_pic = nullptr;
-    QFrame* m_picture1 = nullptr;
-    QFrame* m_picture2 = nullptr;
-    QCheckBox* m_check1 = nullptr;
-    QComboBox* m_comVoice = nullptr;
-    QComboBox* m_comOutput = nullptr;
-    QComboBox* m_comFormat = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QSlider* m_slider1 = nullptr;
-    QSlider* m_volume = nullptr;
-    QSlider* m_rate = nullptr;
-    QLabel* m_label7 = nullptr;
-    QLabel* m_label8 = nullptr;
-    QComboBox* m_comURL = nullptr;
-    QMediaPlayer* m_player = nullptr;
-    QAudioOutput* m_audio = nullptr;
-    QTimer* m_timer1 = nullptr;
-    std::unique_ptr<QIODevice> m_sound;
-    QString m_playerUrl;
-    bool m_fillingVoice = false;
-    std::string m_savedVoiceFolder; // the folder Voice.ini holds (Text1 keeps the one in use)
-    QUrl m_fullScreenPage;          // the last page shown in full screen
-    int m_topHeight = 0;            // pixels above the panes
-    int m_toolbarTextWidth = 0;     // the first toolbar's width with its captions
-    bool m_bookLoading = false;
-
-    QPointer<FrmDownload> m_download;
-    std::vector<std::future<bool>> m_downloads;
+    ReaderToolbars* m_toolbars = nullptr;
+    ReaderPanes* m_panes = nullptr;
+    SoundPlayer* m_sound = nullptr;
+    SpeechPanel* m_speechPanel = nullptr;
+    OnlineLibrary* m_library = nullptr; // folioNet only
+    QUrl m_fullScreenPage;              // the last page shown in full screen
 };
 
 } // namespace folio::readerui

@@ -223,4 +223,32 @@ std::string playerTimeText(long long milliseconds) {
     return buf;
 }
 
+std::string cleanLinkName(std::string_view text) {
+    // Byte length of a white-space character at `i` (0 when there is none).
+    auto space = [&](std::size_t i) -> std::size_t {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v')
+            return 1;
+        if (text.substr(i, 2) == "\xC2\xA0") // no-break space
+            return 2;
+        if (text.substr(i, 3) == "\xE3\x80\x80") // ideographic space
+            return 3;
+        return 0;
+    };
+    std::string out;
+    bool pending = false;
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t n = space(i)) {
+            pending = !out.empty();
+            i += n;
+            continue;
+        }
+        if (pending)
+            out += ' ';
+        pending = false;
+        out += text[i++];
+    }
+    return out;
+}
+
 } // namespace folio::readerui

@@ -123,6 +123,10 @@ std::string savedMessage(std::string_view path);
 // address.
 std::string AboutHtml();
 
+// A link's text as a list shows it: white space (line breaks, ideographic and no-break spaces
+// included) trimmed at both ends and every run inside made one space.
+std::string cleanLinkName(std::string_view text);
+
 // The player's position texts: "mm:ss", or "h:mm:ss" from one hour on.
 std::string playerTimeText(long long milliseconds);
 

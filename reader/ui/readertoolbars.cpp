@@ -1,0 +1,200 @@
+// The reading window's toolbars (see readertoolbars.h).
+#include "reader/ui/readertoolbars.h"
+
+#include "reader/ui/imagelist.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+#include <iterator>
+
+namespace folio::readerui {
+
+namespace {
+
+struct ButtonDef {
+    const char* caption; // nullptr: separator
+    int image;
+};
+
+// Toolbar1, by position.
+const ButtonDef Toolbar1Buttons[] = {
+    {nullptr, 0}, {"后退", 1},  {"前进", 2},  {"刷新", 3},  {"停止", 4},  {"首页", 5},
+    {nullptr, 0}, {"书签", 6},  {"查找", 7},  {"放大", 8},  {"缩小", 9},  {nullptr, 0},
+    {"全屏", 12}, {"朗读", 13}, {"停止", 15}, {"设置", 14}, {nullptr, 0}, {"播放", 16},
+    {"暂停", 17}, {"停止", 15}, {nullptr, 0}, {"关于", 10}, {"退出", 11},
+};
+
+// Toolbar2, by position.
+const ButtonDef Toolbar2Buttons[] = {
+    {nullptr, 0}, {"关闭", 1}, {"展开", 2}, {"复制", 18}, {"保存", 19}, {"更新", 20}, {"书架", 21},
+};
+
+void fill(QToolBar* bar, ImageList* images, const ButtonDef* defs, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!defs[i].caption) {
+            bar->addSeparator();
+        } else {
+            bar->addAction(images->icon(defs[i].image), QString::fromUtf8(defs[i].caption));
+        }
+    }
+}
+
+} // namespace
+
+ReaderToolbars::ReaderToolbars(QWidget* window, ImageList* images, Variant variant)
+    : QObject(window) {
+    m_toolbar1 = makeBar(window, "Toolbar1");
+    fill(m_toolbar1, images, Toolbar1Buttons, std::size(Toolbar1Buttons));
+
+    // The zoom-in button's drop-down list.
+    auto* zoomMenu = new QMenu(window);
+    for (const ZoomMenuEntry& e : zoomMenuEntries()) {
+        QAction* a = zoomMenu->addAction(QString::fromLatin1(e.text));
+        a->setObjectName(QString::fromLatin1(e.key));
+        a->setData(e.percent);
+    }
+    connect(zoomMenu, &QMenu::triggered, this,
+            [this](QAction* a) { emit zoomChosen(a->data().toInt()); });
+    QAction* zoomButton = action(Toolbar1Button::ZoomIn);
+    zoomButton->setMenu(zoomMenu);
+    if (auto* tb = qobject_cast<QToolButton*>(m_toolbar1->widgetForAction(zoomButton))) {
+        tb->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    action(Toolbar1Button::Pause)->setVisible(false); // until something plays
+
+    m_toolbar2 = makeBar(window, "Toolbar2");
+    fill(m_toolbar2, images, Toolbar2Buttons, std::size(Toolbar2Buttons));
+    action(Toolbar2Button::Expand)->setVisible(false); // until the pane is closed
+    if (variant == Variant::Page) {
+        action(Toolbar2Button::Update)->setEnabled(false); // no action offline
+    }
+
+    if (variant == Variant::Net) {
+        m_toolbar3 = makeBar(window, "Toolbar3");
+        m_toolbar3->addAction(images->icon(20), QStringLiteral("下载到本地"));
+        m_toolbar3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        m_toolbar3->setIconSize(QSize(16, 16));
+        buildAddressBox(window);
+    }
+}
+
+QToolBar* ReaderToolbars::makeBar(QWidget* window, const char* name) {
+    auto* bar = new QToolBar(window);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(24, 24));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    return bar;
+}
+
+void ReaderToolbars::buildAddressBox(QWidget* window) {
+    m_picture2 = new QFrame(window);
+    m_picture2->setObjectName(QStringLiteral("Picture2"));
+    auto* row = new QHBoxLayout(m_picture2);
+    row->setContentsMargins(4, 4, 4, 4);
+    auto* label = new QLabel(QStringLiteral("地址："), m_picture2);
+    label->setObjectName(QStringLiteral("Label9"));
+    m_comURL = new QComboBox(m_picture2);
+    m_comURL->setObjectName(QStringLiteral("ComURL"));
+    m_comURL->setEditable(true);
+    m_comURL->setInsertPolicy(QComboBox::NoInsert);
+    m_comURL->setMinimumWidth(120);
+    row->addWidget(label);
+    row->addWidget(m_comURL, 1);
+    m_picture2->resize(420, 34);
+    auto chosen = [this] {
+        if (!m_comURL->currentText().isEmpty()) {
+            emit addressChosen(m_comURL->currentText());
+        }
+    };
+    connect(m_comURL, &QComboBox::activated, this, chosen);
+    connect(m_comURL->lineEdit(), &QLineEdit::returnPressed, this, chosen);
+}
+
+QToolBar* ReaderToolbars::toolbar(int number) const {
+    switch (number) {
+    case 1:
+        return m_toolbar1;
+    case 2:
+        return m_toolbar2;
+    case 3:
+        return m_toolbar3;
+    default:
+        return nullptr;
+    }
+}
+
+QAction* ReaderToolbars::button(int toolbarNumber, int index) const {
+    QToolBar* bar = toolbar(toolbarNumber);
+    if (!bar || index < 1 || index > bar->actions().size()) {
+        return nullptr;
+    }
+    return bar->actions().at(index - 1);
+}
+
+int ReaderToolbars::layoutTop(int w, QWidget* panel) {
+    // The toolbars stack at the top, full width; the speech panel fills the rest of the second
+    // toolbar's row.
+    int y = 0;
+    // A window too narrow for the captions keeps every button, as icons with tooltips.
+    if (m_toolbarTextWidth == 0) {
+        m_toolbarTextWidth = m_toolbar1->sizeHint().width();
+    }
+    const bool captions = w >= m_toolbarTextWidth;
+    for (QToolBar* bar : {m_toolbar1, m_toolbar2}) {
+        bar->setToolButtonStyle(captions ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+        bar->setIconSize(captions ? QSize(24, 24) : QSize(20, 20));
+    }
+    m_toolbar1->setGeometry(0, y, w, m_toolbar1->sizeHint().height());
+    y += m_toolbar1->height();
+    const int bar2Width = std::min(w, m_toolbar2->sizeHint().width());
+    m_toolbar2->setGeometry(0, y, w, m_toolbar2->sizeHint().height());
+    // The speech panel sits beside the second toolbar when there is room for all of it;
+    // otherwise it takes a row of its own and drops the captions it can do without.
+    for (const char* name : {"Label2", "Label5", "Label6"}) {
+        if (auto* l = panel->findChild<QLabel*>(QString::fromLatin1(name))) {
+            l->setVisible(true);
+        }
+    }
+    const int panelHeight = std::max(m_toolbar2->height(), panel->sizeHint().height());
+    if (w - bar2Width >= panel->sizeHint().width()) {
+        panel->setGeometry(bar2Width, y, w - bar2Width, m_toolbar2->height());
+        y += m_toolbar2->height();
+    } else {
+        y += m_toolbar2->height();
+        for (const char* name : {"Label5", "Label6", "Label2"}) {
+            if (panel->sizeHint().width() <= w) {
+                break;
+            }
+            if (auto* l = panel->findChild<QLabel*>(QString::fromLatin1(name))) {
+                l->setVisible(false);
+            }
+        }
+        panel->setGeometry(0, y, w, panelHeight);
+        y += panelHeight;
+    }
+    panel->raise();
+    if (m_toolbar3) {
+        m_toolbar3->setGeometry(0, y, w, m_toolbar3->sizeHint().height());
+        // The address box fills the download toolbar's row after its one button.
+        QWidget* first = m_toolbar3->widgetForAction(downloadAction());
+        const int left = first ? first->geometry().right() + 8 : 120;
+        m_picture2->setGeometry(left, y, std::max(0, w - left),
+                                std::max(m_toolbar3->height(), m_picture2->sizeHint().height()));
+        m_picture2->raise();
+        y += m_picture2->height();
+    }
+    return y;
+}
+
+} // namespace folio::readerui

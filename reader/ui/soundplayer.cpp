@@ -1,0 +1,75 @@
+// The reading window's media player (see soundplayer.h).
+#include "reader/ui/soundplayer.h"
+
+#include "core/book.h"
+#include "qt/resschemehandler.h"
+
+#include <QAudioOutput>
+#include <QIODevice>
+#include <QMediaPlayer>
+#include <QUrl>
+
+namespace folio::readerui {
+
+SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent) {
+    m_player = new QMediaPlayer(this);
+    m_player->setObjectName(QStringLiteral("WMPlayer1"));
+    m_audio = new QAudioOutput(this);
+    m_player->setAudioOutput(m_audio);
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+            [this](QMediaPlayer::PlaybackState state) {
+                if (state == QMediaPlayer::StoppedState) {
+                    emit pauseButtonShown(false);
+                }
+            });
+}
+
+SoundPlayer::~SoundPlayer() {
+    release();
+}
+
+void SoundPlayer::release() {
+    // The player may still read from the book's bytes: let it go first.
+    m_player->setSource(QUrl());
+    m_sound.reset();
+}
+
+void SoundPlayer::playBookSound(const std::shared_ptr<const book::BookImage>& book,
+                                const std::string& name, const QString& url) {
+    m_url = url;
+    m_player->stop();
+    release();
+    if (book) {
+        if (auto data = book->find(name)) {
+            m_sound = folio::qt::openBookBytes(book, *data);
+            m_player->setSourceDevice(m_sound.get(), QUrl(m_url));
+        }
+    }
+    m_player->play();
+    emit pauseButtonShown(true);
+}
+
+void SoundPlayer::playFile(const QString& path) {
+    m_player->setSource(QUrl::fromLocalFile(path));
+    m_sound.reset();
+    m_player->play();
+}
+
+void SoundPlayer::play() {
+    if (m_url.isEmpty()) {
+        return;
+    }
+    emit pauseButtonShown(true);
+    m_player->play();
+}
+
+void SoundPlayer::pause() {
+    emit pauseButtonShown(false);
+    m_player->pause();
+}
+
+void SoundPlayer::stop() {
+    m_player->stop();
+}
+
+} // namespace folio::readerui

@@ -1,0 +1,95 @@
+// The reading window's speech and player panel Picture1: voice list, rate and volume, the
+// recorded-voice switch, the player's progress slider and time labels, and what they drive
+// (reading aloud, the voice settings window, Voice.ini kept up to date).
+#pragma once
+
+#include <QFrame>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QTimer;
+
+namespace folio::reader {
+class SpeechEngine;
+struct VoiceControls;
+} // namespace folio::reader
+namespace folio::qt {
+class MessageService;
+class ProcessSpeechEngine;
+} // namespace folio::qt
+
+namespace folio::readerui {
+
+class SoundPlayer;
+
+struct SpeechOptions {
+    // The speech engine; null means the platform's own.
+    folio::reader::SpeechEngine* speech = nullptr;
+    // Makes a voice for the settings window; empty means the platform's own (or, when
+    // `speech` is given, that one).
+    std::function<std::unique_ptr<folio::reader::SpeechEngine>()> makeSpeech;
+    // Dialogs of the settings window; null means the real ones.
+    folio::qt::MessageService* messages = nullptr;
+};
+
+class SpeechPanel : public QFrame {
+    Q_OBJECT
+  public:
+    SpeechPanel(QWidget* window, SoundPlayer* sound, SpeechOptions options);
+    ~SpeechPanel() override;
+
+    // Fills the lists, creates Voice.ini when missing and applies it; false when a step
+    // failed (the lists may then be partly filled).
+    bool loadVoice(const QString& programFolder);
+
+    // Reads `selection` aloud, or plays its recorded voice when the switch is on.
+    void readAloud(const QString& selection);
+    void stopReading();
+    // The voice settings window, modal.
+    void openSettings(QWidget* parent);
+
+    // Starts the player display (every 100 ms).
+    void startDisplay();
+    QTimer* timer() const { return m_timer1; }
+
+  signals:
+    // A reading that cannot be rendered, told once rather than left as a silent button.
+    void speechFailed(const QString& message);
+
+  private:
+    void showSpeechControls();
+    void keepVoiceSettings();
+    void timerTick();
+
+    SoundPlayer* m_sound;
+    SpeechOptions m_options;
+    QString m_programFolder;
+    std::unique_ptr<folio::reader::SpeechEngine> m_ownSpeech;
+    folio::qt::ProcessSpeechEngine* m_processSpeech = nullptr; // m_ownSpeech, when it is ours
+    folio::reader::SpeechEngine* m_speech = nullptr;
+    std::unique_ptr<folio::reader::VoiceControls> m_voice;
+    bool m_filling = false;
+    std::string m_savedFolder; // the folder Voice.ini holds (Text1 keeps the one in use)
+
+    QCheckBox* m_check1 = nullptr;
+    QComboBox* m_comVoice = nullptr;
+    QComboBox* m_comOutput = nullptr;
+    QComboBox* m_comFormat = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QSlider* m_slider1 = nullptr;
+    QSlider* m_volume = nullptr;
+    QSlider* m_rate = nullptr;
+    QLabel* m_label7 = nullptr;
+    QLabel* m_label8 = nullptr;
+    QTimer* m_timer1 = nullptr;
+};
+
+} // namespace folio::readerui
