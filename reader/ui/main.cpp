@@ -4,15 +4,58 @@
 #include "reader/ui/frmebook.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QWebEngineView>
 
+#include <cstdio>
+#include <ctime>
+#include <memory>
 #include <unistd.h>
+
+namespace {
+
+// Milliseconds since the kernel started this process (its start time in /proc/self/stat, in
+// clock ticks since boot), so that the figure includes loading the program and its libraries.
+long long msSinceProcessStart() {
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the program's name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    constexpr int StartTimeField = 22 - 3;
+    if (fields.size() <= StartTimeField)
+        return -1;
+    const double started =
+        fields[StartTimeField].toDouble() / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<long long>((static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9 - started) *
+                                  1000.0);
+}
+
+// One browser renderer for both panes (they show one book from one origin), and the GPU
+// thread inside the browser process where there is no sandbox to keep it apart: a reader of
+// a local book gains nothing from more processes but their start-up time and memory. Flags
+// the user set are left as they are.
+void setBrowserFlags() {
+    if (!qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        return;
+    QByteArray flags = "--renderer-process-limit=1 --process-per-site";
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        flags += " --in-process-gpu";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The browser's sandbox cannot run as root; the reader then runs without it.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
+    setBrowserFlags();
     folio::qt::ResSchemeHandler::registerScheme();
 
     QApplication app(argc, argv);
@@ -31,6 +74,16 @@ int main(int argc, char** argv) {
                                        : QApplication::applicationFilePath();
 
     folio::readerui::FrmEBook window(options);
+    if (qEnvironmentVariableIntValue("FOLIO_REPORT_FIRST_PAGE") == 1) {
+        // For start-up measurements: when the page pane has finished its first page.
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(
+            window.webBook(), &QWebEngineView::loadFinished, [connection](bool ok) {
+                std::fprintf(stderr, "folio: first page %s %lld ms\n", ok ? "loaded" : "failed",
+                             msSinceProcessStart());
+                QObject::disconnect(*connection);
+            });
+    }
     window.load();
     window.show();
     return app.exec();
