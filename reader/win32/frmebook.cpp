@@ -20,7 +20,6 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
-#include <mmsystem.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -582,9 +581,10 @@ void FrmEBook::toolbar1Clicked(int position) {
         readAloud();
         break;
     case 15:
-        if (m_speech)
+        if (Button_GetCheck(m_check1) == BST_CHECKED)
+            m_player.stop();
+        else if (m_speech)
             m_speech->stop();
-        PlaySoundW(nullptr, nullptr, 0);
         break;
     case 16:
         ShowFrmSet(m_hwnd, programFolder(), [this](const folio::reader::VoiceSettings& s) {
@@ -724,8 +724,9 @@ void FrmEBook::readAloud() {
     if (Button_GetCheck(m_check1) == BST_CHECKED) {
         const std::string phrase =
             folio::reader::RecordedVoicePath(coreFolder(m_recordedFolder), utf8(text));
+        // A phrase without a recording plays nothing; the play and pause buttons stay.
         if (!phrase.empty())
-            PlaySoundW(wide(phrase).c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+            m_player.playFile(wide(phrase));
         return;
     }
     if (m_speech)

@@ -48,10 +48,10 @@ bool Player::playResource(const std::wstring& name) {
     wchar_t file[MAX_PATH + 1] = {};
     if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"fol", 0, file))
         return false;
-    // GetTempFileName made an empty file; the sound goes under the same name with its own
-    // extension, and both names are removed.
-    DeleteFileW(file);
-    m_tempFile = std::wstring(file) + extensionOf(name);
+    // The name stays reserved while the sound, under the same name with its own extension
+    // (which tells MCI what plays it), is open; both go when it closes.
+    m_reserved = file;
+    m_tempFile = m_reserved + extensionOf(name);
     HANDLE out = CreateFileW(m_tempFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_TEMPORARY, nullptr);
     DWORD written = 0;
@@ -59,15 +59,26 @@ bool Player::playResource(const std::wstring& name) {
                     written == size;
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
-    if (!ok) {
+    if (!ok || !open(m_tempFile, name)) {
         close();
         return false;
     }
-    m_url = name;
-    m_open = mci(L"open \"" + m_tempFile + L"\" type mpegvideo alias " + Alias) ||
-             mci(L"open \"" + m_tempFile + L"\" alias " + Alias);
+    return true;
+}
+
+bool Player::playFile(const std::wstring& path) {
+    close();
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    return open(path, path);
+}
+
+bool Player::open(const std::wstring& file, const std::wstring& url) {
+    m_open = mci(L"open \"" + file + L"\" type mpegvideo alias " + Alias) ||
+             mci(L"open \"" + file + L"\" alias " + Alias);
     if (!m_open)
         return false;
+    m_url = url;
     mci(std::wstring(L"set ") + Alias + L" time format milliseconds");
     play();
     return true;
@@ -129,9 +140,10 @@ void Player::close() {
         mci(std::wstring(L"close ") + Alias);
     m_open = false;
     m_url.clear();
-    if (!m_tempFile.empty()) {
-        DeleteFileW(m_tempFile.c_str());
-        m_tempFile.clear();
+    for (std::wstring* temporary : {&m_tempFile, &m_reserved}) {
+        if (!temporary->empty())
+            DeleteFileW(temporary->c_str());
+        temporary->clear();
     }
 }
 

@@ -18,6 +18,9 @@ class Player {
     // Plays the page resource (type 2110) of this program named `name`. False when the book
     // has no such page or the system cannot open it; the previous sound is closed either way.
     bool playResource(const std::wstring& name);
+    // Plays a file of the disk (a recorded phrase); false when it does not exist or cannot be
+    // opened.
+    bool playFile(const std::wstring& path);
 
     // The media's address; empty while nothing is loaded.
     const std::wstring& url() const { return m_url; }
@@ -32,8 +35,11 @@ class Player {
     void close();
 
   private:
-    std::wstring m_url;      // the resource the sound came from
-    std::wstring m_tempFile; // its bytes, while open
+    bool open(const std::wstring& file, const std::wstring& url);
+
+    std::wstring m_url;      // what is playing: a resource name or a file
+    std::wstring m_tempFile; // a resource's bytes, while open
+    std::wstring m_reserved; // the temporary name the system handed out for it
     bool m_open = false;
 };
 

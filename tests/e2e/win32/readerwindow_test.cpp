@@ -126,17 +126,19 @@ TEST_F(ReaderWindow, BothToolbarsAndTheSpeechPanelWithTheirBuiltInCaptions) {
     EXPECT_TRUE(has(r, "zoom 100\n")) << r;
 }
 
-TEST_F(ReaderWindow, ZoomKeepsWithinItsLimitsAndThePaneClosesAndOpens) {
+TEST_F(ReaderWindow, ZoomKeepsWithinItsLimitsThePaneClosesAndOpensPlayNeedsMedia) {
     std::string commands = "toolbar1 10 toolbar1 10 zoom";
     for (int i = 0; i < 6; ++i)
         commands += " toolbar1 11";
-    commands += " zoom toolbar2 2 panes controls toolbar2 3 panes";
+    commands += " zoom toolbar2 2 panes toolbar1 18 controls toolbar2 3 panes";
     const std::string r = probe("zh_CN.UTF-8", commands);
     EXPECT_TRUE(has(r, "zoom 140\nzoom 40\n")) << r; // 100 + 2 x 20; then never below 40
     // Closed: 10 twips of contents pane, the page pane beside the bar; close hidden,
     // expand shown.
     EXPECT_TRUE(has(r, "pane WebTree left=0 width=1\npane WebBook left=7 ")) << r;
     EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=7 hidden= 2 disabled= 1 6\n")) << r;
+    // Play with nothing loaded does nothing: pause stays hidden.
+    EXPECT_TRUE(has(r, "toolbar Toolbar1 buttons=23 hidden= 19 ")) << r;
     // Open again at 3000 twips.
     EXPECT_TRUE(has(r, "pane WebTree left=0 width=200\npane WebBook left=207 ")) << r;
 }
