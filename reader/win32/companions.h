@@ -1,0 +1,59 @@
+// Small Win32 helpers shared by the reader's companion windows: UTF-8/UTF-16 at the call sites,
+// twip placement, dialogs built in code (the template carries no dialog resources), the folder
+// picker and the program's own version.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace folio::win32 {
+
+class WebPane;
+
+// Creates the browser pane of a companion window (full screen, advert). The reading window
+// passes WebPane::create; tests pass a plain pane.
+using PaneFactory = std::function<std::unique_ptr<WebPane>(HWND parent, const wchar_t* name)>;
+
+std::wstring wide(std::string_view utf8);
+std::string utf8(std::wstring_view text);
+
+// A program folder as the core routines take it: UTF-8, without a trailing separator.
+std::string coreFolder(const std::wstring& folder);
+
+// Twips to pixels at the screen's logical resolution (15 twips per pixel at 96 DPI).
+int twipsToPixels(int twips);
+
+// The text of a window or control.
+std::wstring windowText(HWND hwnd);
+
+// Creates a child control at a rectangle given in twips, in companionFont().
+HWND addControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
+                int left, int top, int width, int height, DWORD exStyle = 0);
+
+// The font of the companion windows' controls: the system's message font, able to show
+// Chinese.
+HFONT companionFont();
+
+// Resizes a window so that its client area is width x height twips, keeping its position.
+void setClientTwips(HWND hwnd, int width, int height);
+
+// Centres a window over its owner (or the screen).
+void centreOnOwner(HWND hwnd);
+
+// Runs a modal dialog with an empty in-memory template: `proc` creates the controls on
+// WM_INITDIALOG. `param` reaches WM_INITDIALOG as lParam. Returns EndDialog's result, -1 when
+// the dialog could not be created.
+INT_PTR runDialog(HWND owner, const wchar_t* caption, DLGPROC proc, LPARAM param);
+
+// The shell's folder picker titled "选择这个文件夹：" (file-system folders only); the chosen
+// folder, or an empty text when the user cancels.
+std::wstring BrowseForFolder(HWND owner);
+
+// "major.minor.revision" from the running program's version resource ("1.0.0" without one).
+std::wstring programVersion();
+
+} // namespace folio::win32
