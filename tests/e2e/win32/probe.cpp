@@ -1,7 +1,7 @@
 // A test program run under Wine beside a Book image: starts the book, finds its reading
 // window, lists the window's controls and drives it, writing what it sees as text lines.
 //   probe.exe BOOK.exe COMMAND...
-// Commands: controls | toolbar1 N | toolbar2 N | zoom | panes | windows | dismiss |
+// Commands: controls | toolbar1 N | toolbar2 N | zoom | panes | drag X | windows | dismiss |
 //           wait MS | close
 #include <windows.h>
 
@@ -198,7 +198,14 @@ int wmain(int argc, wchar_t** argv) {
                 std::to_wstring(reinterpret_cast<INT_PTR>(GetPropW(g_form, L"ZoomLevel"))));
         else if (c == L"panes")
             panes();
-        else if (c == L"windows")
+        else if (c == L"drag") {
+            // Presses the splitter bar at its left edge and lets go X pixels away from it.
+            HWND bar = child(105);
+            const int x = static_cast<int>(number());
+            PostMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 10));
+            PostMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(x), 10));
+            Sleep(700);
+        } else if (c == L"windows")
             windows();
         else if (c == L"wait")
             Sleep(static_cast<DWORD>(number()));

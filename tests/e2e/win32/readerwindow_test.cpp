@@ -143,6 +143,14 @@ TEST_F(ReaderWindow, ZoomKeepsWithinItsLimitsThePaneClosesAndOpensPlayNeedsMedia
     EXPECT_TRUE(has(r, "pane WebTree left=0 width=200\npane WebBook left=207 ")) << r;
 }
 
+TEST_F(ReaderWindow, TheSplitterMovesOnReleaseAndKeepsTenTwipsOfContentsPane) {
+    const std::string r = probe("zh_CN.UTF-8", "drag 150 panes drag -2000 panes");
+    // 3000 twips + 150 pixels (2250 twips): 5250 twips, 350 pixels.
+    EXPECT_TRUE(has(r, "pane WebTree left=0 width=350\npane WebBook left=357 ")) << r;
+    // Beyond the window's left edge: 10 twips.
+    EXPECT_TRUE(has(r, "pane WebTree left=0 width=1\npane WebBook left=7 ")) << r;
+}
+
 TEST_F(ReaderWindow, ZoomInStopsAt400) {
     std::string commands;
     for (int i = 0; i < 16; ++i)
