@@ -35,16 +35,16 @@ long long msSinceProcessStart() {
                                   1000.0);
 }
 
-// One browser renderer for both panes (they show one book from one origin), and the GPU
-// thread inside the browser process where there is no sandbox to keep it apart: a reader of
-// a local book gains nothing from more processes but their start-up time and memory. Flags
-// the user set are left as they are.
+// One browser renderer for both panes (they show one book from one origin); where there is
+// no sandbox to keep processes apart, the GPU thread inside the browser process and no zygote
+// (it only serves to fork sandboxed renderers). A reader of a local book gains nothing from
+// more processes but their start-up time and memory. Flags the user set are left as they are.
 void setBrowserFlags() {
     if (!qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         return;
     QByteArray flags = "--renderer-process-limit=1 --process-per-site";
     if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        flags += " --in-process-gpu";
+        flags += " --in-process-gpu --no-zygote";
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
