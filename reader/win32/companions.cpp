@@ -84,6 +84,20 @@ void setClientTwips(HWND hwnd, int width, int height) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool registerCompanionClass(const wchar_t* name, WNDPROC proc, int background) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    const HINSTANCE self = GetModuleHandleW(nullptr);
+    if (GetClassInfoExW(self, name, &wc))
+        return true;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = self;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+}
+
 void centreOnOwner(HWND hwnd) {
     RECT area{};
     HWND owner = GetWindow(hwnd, GW_OWNER);

@@ -38,6 +38,24 @@ HWND addControl(HWND parent, const wchar_t* className, const wchar_t* text, DWOR
 // Chinese.
 HFONT companionFont();
 
+// Registers a window class of the companion windows once: arrow cursor, `background` a system
+// colour index (COLOR_WINDOW ...). True when the class is registered.
+bool registerCompanionClass(const wchar_t* name, WNDPROC proc, int background);
+
+// The state object of a companion window, kept in GWLP_USERDATA: taken from CreateWindowExW's
+// last argument at WM_NCCREATE and let go at WM_NCDESTROY, where the caller deletes it.
+template <class T> T* companionState(HWND hwnd, UINT msg, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* state = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        return state;
+    }
+    auto* state = reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY)
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    return state;
+}
+
 // Resizes a window so that its client area is width x height twips, keeping its position.
 void setClientTwips(HWND hwnd, int width, int height);
 

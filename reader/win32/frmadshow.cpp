@@ -27,18 +27,9 @@ std::int64_t now100ns() {
                                      t.dwLowDateTime);
 }
 
-Advert* stateOf(HWND hwnd) {
-    return reinterpret_cast<Advert*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
-
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Advert* self = stateOf(hwnd);
+    Advert* self = companionState<Advert>(hwnd, msg, lp);
     switch (msg) {
-    case WM_NCCREATE:
-        SetWindowLongPtrW(
-            hwnd, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-        break;
     case WM_SIZE:
         if (self && self->webBAD) {
             const RECT all{0, 0, LOWORD(lp), HIWORD(lp)};
@@ -57,25 +48,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             self->webBAD.reset();
         return 0;
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete self;
         break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-bool registerClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = windowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = FrmADShowClass;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    return registered;
 }
 
 } // namespace
@@ -92,7 +68,7 @@ bool advertTimeIsUp(std::int64_t elapsed100ns, double showTime) {
 
 HWND ShowFrmADShow(HWND owner, double showTime, const std::wstring& address,
                    const PaneFactory& createPane) {
-    if (!registerClass())
+    if (!registerCompanionClass(FrmADShowClass, windowProc, COLOR_WINDOW))
         return nullptr;
     auto* state = new Advert;
     state->showTime = showTime;
@@ -120,12 +96,16 @@ HWND ShowFrmADShow(HWND owner, double showTime, const std::wstring& address,
 }
 
 double ADShowTime(HWND advert) {
-    const Advert* self = IsWindow(advert) ? stateOf(advert) : nullptr;
+    const Advert* self = IsWindow(advert)
+                             ? reinterpret_cast<Advert*>(GetWindowLongPtrW(advert, GWLP_USERDATA))
+                             : nullptr;
     return self ? self->showTime : 0;
 }
 
 void SetADShowTime(HWND advert, double New_ShowTime) {
-    if (Advert* self = IsWindow(advert) ? stateOf(advert) : nullptr)
+    if (Advert* self = IsWindow(advert)
+                           ? reinterpret_cast<Advert*>(GetWindowLongPtrW(advert, GWLP_USERDATA))
+                           : nullptr)
         self->showTime = New_ShowTime;
 }
 

@@ -22,15 +22,12 @@ FullScreen* stateOf(HWND hwnd) {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    FullScreen* self = stateOf(hwnd);
+    FullScreen* self = companionState<FullScreen>(hwnd, msg, lp);
     switch (msg) {
-    case WM_NCCREATE: {
-        auto* created =
-            static_cast<FullScreen*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        created->hwnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    case WM_NCCREATE:
+        if (self)
+            self->hwnd = hwnd;
         break;
-    }
     case WM_SIZE:
         if (self && self->webB) {
             const RECT all{0, 0, LOWORD(lp), HIWORD(lp)};
@@ -56,25 +53,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete self;
         break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-bool registerClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = windowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = FrmFullScreenClass;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    return registered;
 }
 
 } // namespace
@@ -94,7 +76,7 @@ void DisableX(HWND theForm) {
 }
 
 HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactory& createPane) {
-    if (!registerClass())
+    if (!registerCompanionClass(FrmFullScreenClass, windowProc, COLOR_WINDOW))
         return nullptr;
     // The screen the reading window is on.
     MONITORINFO monitor{};

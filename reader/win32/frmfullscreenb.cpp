@@ -84,13 +84,8 @@ void createToolbar(HWND hwnd, ExitWindow& self) {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    ExitWindow* self = stateOf(hwnd);
+    ExitWindow* self = companionState<ExitWindow>(hwnd, msg, lp);
     switch (msg) {
-    case WM_NCCREATE:
-        SetWindowLongPtrW(
-            hwnd, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-        break;
     case WM_COMMAND:
         if (self && LOWORD(wp) == ExitButton) {
             // Closing the full-screen window may take this one with it: nothing of it is
@@ -110,7 +105,6 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         break;
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         if (self) {
             if (self->imgFull)
                 ImageList_Destroy(self->imgFull);
@@ -121,26 +115,12 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-bool registerClass() {
-    static const bool registered = [] {
-        INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
-        InitCommonControlsEx(&classes);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = windowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = FrmFullScreenBClass;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    return registered;
-}
-
 } // namespace
 
 HWND CreateFrmFullScreenB(HWND owner, std::function<void()> exitFullScreen) {
-    if (!registerClass())
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+    if (!registerCompanionClass(FrmFullScreenBClass, windowProc, COLOR_BTNFACE))
         return nullptr;
     auto* state = new ExitWindow{std::move(exitFullScreen)};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
