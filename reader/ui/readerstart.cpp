@@ -1,0 +1,62 @@
+// The start page and the place keeping put around a reading window.
+#include "reader/ui/readerstart.h"
+
+#include "reader/core/placestore.h"
+#include "reader/core/recentbooks.h"
+#include "reader/ui/booksession.h"
+#include "reader/ui/placekeeper.h"
+#include "reader/ui/startpage.h"
+#include "reader/ui/uitext.h"
+
+#include "core/book.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QWebEngineView>
+
+namespace folio::readerui {
+
+bool needsStartPage(const QString& ownFile) {
+    return !folio::reader::readBookTitle(utf8(ownFile)).has_value();
+}
+
+void showStartPage(ReaderOptions options) {
+    auto* page = new StartPage(options.messages);
+    page->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(page, &StartPage::bookChosen, page, [page, options](const QString& path) {
+        ReaderOptions chosen = options;
+        chosen.bookPath = path;
+        auto* window = new FrmEBook(chosen);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->load();
+        followReading(*window);
+        window->show();
+        page->close();
+    });
+    page->show();
+}
+
+PlaceKeeper* followReading(FrmEBook& window, const QString& stateFolder) {
+    PlaceKeeper::Book book;
+    BookSession* session = window.session();
+    if (window.variant() == Variant::Page && session && session->book()) {
+        book.prefix = session->resourcePrefix();
+        book.key = folio::reader::bookKey(*session->book());
+        const QStringList fields = session->descriptorFields();
+        // A book that cannot be recorded is still read.
+        (void)folio::reader::RecentBooks(utf8(stateFolder))
+            .add(utf8(session->bookPath()), fields.isEmpty() ? std::string() : utf8(fields[0]));
+    }
+    auto* keeper = new PlaceKeeper(
+        window.webTree(), window.webBook(), book, [&window] { return window.zoomLevel(); },
+        [&window](int percent) { window.applyZoom(percent); }, stateFolder, &window);
+    keeper->restore();
+
+    auto* drops = new BookDrops({&window, window.webTree(), window.webBook()}, &window);
+    QObject::connect(drops, &BookDrops::bookDropped, &window, [](const QString& path) {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {path});
+    });
+    return keeper;
+}
+
+} // namespace folio::readerui

@@ -1,0 +1,172 @@
+// The reading window keeps its place: a book reopened (here a copy elsewhere) shows the page,
+// scroll position and zoom it was left at, its contents pane marks that page, the book joins
+// the recent books, and folioPage without a book offers the start page.
+#include "reader/ui/readerstart.h"
+
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "core/text.h"
+#include "qt/messageservice.h"
+#include "qt/resschemehandler.h"
+#include "reader/core/recentbooks.h"
+#include "reader/ui/placekeeper.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+using folio::readerui::FrmEBook;
+using folio::readerui::PlaceKeeper;
+using folio::readerui::ReaderOptions;
+using folio::readerui::Variant;
+
+namespace {
+
+class QuietMessages : public folio::qt::MessageService {
+  public:
+    void inform(QWidget*, const QString&, const QString&, folio::qt::MessageIcon) override {}
+    bool askYesNo(QWidget*, const QString&, const QString&, folio::qt::MessageIcon, bool) override {
+        return false;
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString askText(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+QVariant evaluate(QWebEngineView* view, const QString& script) {
+    struct State {
+        QVariant result;
+        bool done = false;
+    };
+    auto state = std::make_shared<State>();
+    view->page()->runJavaScript(script, [state](const QVariant& v) {
+        state->result = v;
+        state->done = true;
+    });
+    if (!QTest::qWaitFor([&] { return state->done; }, 10000))
+        return {};
+    return state->result;
+}
+
+bool makeBook(const std::string& path, const std::map<std::string, std::string>& pages) {
+    std::filesystem::copy_file(FOLIO_BOOK_FIXTURE, path,
+                               std::filesystem::copy_options::overwrite_existing);
+    auto u = folio::pe::ResourceUpdater::begin(path, false);
+    if (!u)
+        return false;
+    for (const auto& [name, text] : pages) {
+        const std::string bytes = folio::toAnsi(text);
+        u->update(folio::pe::ResourceId::fromId(folio::book::PageType),
+                  folio::book::pageResourceName(name), folio::book::ResourceLanguage,
+                  folio::Bytes(bytes.begin(), bytes.end()));
+    }
+    if (!u->end(false))
+        return false;
+    return folio::book::WriteDescriptor(path,
+                                        "水浒传:施耐庵:index.html:tree.html:::::2026-12-08") == 1;
+}
+
+} // namespace
+
+class ReaderPlaceTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void placeKeptAcrossOpenings();
+    void startPageOnlyWithoutABook();
+
+  private:
+    std::unique_ptr<FrmEBook> open(const QString& book);
+    QTemporaryDir m_dir;
+    QuietMessages m_messages;
+};
+
+std::unique_ptr<FrmEBook> ReaderPlaceTest::open(const QString& book) {
+    ReaderOptions options;
+    options.variant = Variant::Page;
+    options.bookPath = book;
+    options.messages = &m_messages;
+    auto window = std::make_unique<FrmEBook>(options);
+    window->load();
+    folio::readerui::followReading(*window, m_dir.filePath(QStringLiteral("state")));
+    window->resize(900, 600);
+    window->show();
+    return window;
+}
+
+void ReaderPlaceTest::placeKeptAcrossOpenings() {
+    std::string filler;
+    for (int i = 0; i < 300; ++i)
+        filler += "<p>第" + std::to_string(i) + "行</p>";
+    const std::string head = "<html><head><meta charset='gb2312'><title>";
+    const std::string book = m_dir.filePath(QStringLiteral("book.exe")).toStdString();
+    QVERIFY(makeBook(
+        book, {{"index.html", head + "首页</title></head><body>home</body></html>"},
+               {"tree.html", head + "目录</title></head><body>"
+                                    "<a id='c1' href='ch1.html'>一</a>"
+                                    "<a id='c2' href='ch2.html'>二</a></body></html>"},
+               {"ch1.html", head + "第一回</title></head><body>" + filler + "</body></html>"},
+               {"ch2.html", head + "第二回</title></head><body>" + filler + "</body></html>"}}));
+    {
+        auto window = open(QString::fromStdString(book));
+        QTRY_COMPARE_WITH_TIMEOUT(window->webBook()->title(), QStringLiteral("首页"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->webTree()->title(), QStringLiteral("目录"), 30000);
+        window->webBook()->setUrl(QUrl(window->resourcePrefix() + QStringLiteral("CH2.HTML")));
+        QTRY_COMPARE_WITH_TIMEOUT(window->webBook()->title(), QStringLiteral("第二回"), 30000);
+        // The contents pane marks the chapter being read.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            evaluate(window->webTree(),
+                     QStringLiteral("document.getElementsByClassName('folio-current')[0].id"))
+                .toString(),
+            QStringLiteral("c2"), 10000);
+        window->applyZoom(140);
+        evaluate(window->webBook(), QStringLiteral("window.scrollTo(0, 900)"));
+        QTRY_COMPARE_WITH_TIMEOUT(int(window->webBook()->page()->scrollPosition().y()), 900, 10000);
+        window->close();
+    }
+
+    // The same book, copied elsewhere under another name, opens where it was left.
+    std::filesystem::create_directories(m_dir.filePath(QStringLiteral("copy")).toStdString());
+    const QString copy = m_dir.filePath(QStringLiteral("copy/其他.exe"));
+    std::filesystem::copy_file(book, copy.toStdString());
+    auto window = open(copy);
+    auto* keeper = window->findChild<PlaceKeeper*>();
+    QVERIFY(keeper);
+    QSignalSpy restored(keeper, &PlaceKeeper::restored);
+    QTRY_COMPARE_WITH_TIMEOUT(restored.count(), 1, 30000);
+    QCOMPARE(window->webBook()->title(), QStringLiteral("第二回"));
+    QCOMPARE(window->zoomLevel(), 140);
+    QCOMPARE(evaluate(window->webBook(), QStringLiteral("window.scrollY")).toInt(), 900);
+    QCOMPARE(evaluate(window->webBook(), QStringLiteral("document.body.style.zoom")).toString(),
+             QStringLiteral("140%"));
+
+    // Both paths are among the recent books, the last opened first, under the book's title.
+    const auto recent =
+        folio::reader::RecentBooks(m_dir.filePath(QStringLiteral("state")).toStdString()).list();
+    QCOMPARE(recent.size(), std::size_t(2));
+    QCOMPARE(QString::fromStdString(recent[0].path), copy);
+    QCOMPARE(QString::fromStdString(recent[0].title), QStringLiteral("水浒传"));
+}
+
+void ReaderPlaceTest::startPageOnlyWithoutABook() {
+    // The program's own file is no Book image: started alone, folioPage offers the start page.
+    QVERIFY(folio::readerui::needsStartPage(QApplication::applicationFilePath()));
+    QVERIFY(!folio::readerui::needsStartPage(m_dir.filePath(QStringLiteral("book.exe"))));
+}
+
+int main(int argc, char** argv) {
+    folio::qt::ResSchemeHandler::registerScheme();
+    QApplication app(argc, argv);
+    ReaderPlaceTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "reader_place_test.moc"
