@@ -15,6 +15,7 @@
 #include "reader/ui/onlinelibrary.h"
 #include "reader/ui/readerpanes.h"
 #include "reader/ui/readerskin.h"
+#include "reader/ui/searchpanel.h"
 #include "reader/ui/soundplayer.h"
 #include "reader/ui/speechpanel.h"
 #include "reader/ui/uitext.h"
@@ -53,6 +54,14 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
             m_options.downloads);
         connect(m_library, &OnlineLibrary::refreshed, this, &FrmEBook::libraryRefreshed);
     }
+    m_search = new SearchPanel(this);
+    m_search->hide();
+    m_search->installShortcut(this);
+    connect(m_search, &SearchPanel::activated, this, &FrmEBook::placeSearchPanel);
+    connect(m_search, &SearchPanel::pageChosen, this,
+            [this](const QString& name, const QString& text) {
+                SearchPanel::openHighlighted(m_panes->webBook(), m_session->addressUrl(name), text);
+            });
     connectCommands();
     resize(m_options.variant == Variant::Net ? 1240 : 1100, 760);
 }
@@ -203,6 +212,17 @@ folio::qt::MessageService& FrmEBook::messages() {
 void FrmEBook::applyLayout(int treeWidth) {
     const int top = m_toolbars->layoutTop(width(), m_speechPanel);
     m_panes->layout(top, m_toolbars->toolbar(1)->height(), treeWidth);
+    placeSearchPanel();
+}
+
+// The search panel covers the lower part of the contents pane, or the left of the page pane
+// while the contents pane is closed; the panes and toolbars keep their places.
+void FrmEBook::placeSearchPanel() {
+    const QRect tree = m_panes->webTree()->geometry();
+    const QRect page = m_panes->webBook()->geometry();
+    m_search->placeIn(tree.width() >= 160 ? tree
+                                          : QRect(page.topLeft(), QSize(std::min(320, page.width()),
+                                                                        page.height())));
 }
 
 void FrmEBook::resizeEvent(QResizeEvent* event) {
@@ -249,6 +269,7 @@ void FrmEBook::loadHtml() {
         return;
     }
     if (opened) {
+        m_search->setBook(m_session->book());
         m_panes->webTree()->load(QUrl(m_session->contentsAddress()));
         m_panes->webBook()->load(QUrl(homeAddress()));
         QCoreApplication::processEvents();

@@ -37,6 +37,7 @@ class ImageList;
 class OnlineLibrary;
 class ReaderPanes;
 class SoundPlayer;
+class SearchPanel;
 class SpeechPanel;
 
 struct ReaderOptions {
@@ -83,6 +84,7 @@ class FrmEBook : public QWidget {
     ReaderPanes* panes() const { return m_panes; }
     ReaderToolbars* toolbars() const { return m_toolbars; }
     SpeechPanel* speechPanel() const { return m_speechPanel; }
+    SearchPanel* searchPanel() const { return m_search; }
     SoundPlayer* sound() const { return m_sound; }
 
     QWebEngineView* webTree() const;
@@ -119,6 +121,7 @@ class FrmEBook : public QWidget {
   private:
     void connectCommands();
     void applyLayout(int treeWidth);
+    void placeSearchPanel();
     void loadHtml();
     void selectLanguage();
 
@@ -145,6 +148,7 @@ class FrmEBook : public QWidget {
     SpeechPanel* m_speechPanel = nullptr;
     OnlineLibrary* m_library = nullptr; // folioNet only
     QUrl m_fullScreenPage;              // the last page shown in full screen
+    SearchPanel* m_search = nullptr;
 };
 
 } // namespace folio::readerui
