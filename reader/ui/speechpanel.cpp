@@ -142,6 +142,17 @@ bool SpeechPanel::loadVoice(const QString& programFolder) {
         m_processSpeech = engine.get();
         connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::failed, this,
                 &SpeechPanel::speechFailed);
+        // While a text is read aloud the panel shows which sentence of how many is being read
+        // and the share read, whichever synthesiser speaks it.
+        connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::progress, this,
+                [this](int sentence, int sentences, int percent) {
+                    m_label7->setText(QStringLiteral("%1/%2句").arg(sentence).arg(sentences));
+                    m_label8->setText(QStringLiteral("%1%").arg(percent));
+                    m_slider1->setMaximum(sentences);
+                    if (!m_slider1->isSliderDown()) {
+                        m_slider1->setValue(sentence);
+                    }
+                });
         m_ownSpeech = std::move(engine);
         m_speech = m_ownSpeech.get();
     }
@@ -264,13 +275,8 @@ void SpeechPanel::startDisplay() {
 }
 
 void SpeechPanel::timerTick() {
-    // The spoken text plays through the speech engine's own player; its progress is shown
-    // the same way.
+    // The sound player's time; a text read aloud shows its progress by sentence instead.
     QMediaPlayer* player = m_sound->player();
-    if (m_processSpeech &&
-        m_processSpeech->player()->playbackState() == QMediaPlayer::PlayingState) {
-        player = m_processSpeech->player();
-    }
     if (player->playbackState() != QMediaPlayer::PlayingState) {
         return;
     }
