@@ -1,13 +1,13 @@
 // Whole-file reads and crash-safe whole-file writes over the standard library.
 #include "core/fileio.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <optional>
 #include <set>
@@ -16,9 +16,18 @@
 #include <utility>
 
 #ifdef _WIN32
+// The system's own calls instead of <filesystem>: with mingw, the standard library's file
+// system support links over a megabyte of locale code into the reader template, which every
+// book carries.
+#include "core/text.h"
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
 #include <process.h>
+#include <windows.h>
 #else
+#include <filesystem>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -28,9 +37,35 @@
 
 namespace folio {
 
+#ifndef _WIN32
 namespace fs = std::filesystem;
+#endif
 
 namespace {
+
+#ifdef _WIN32
+// A UTF-8 path as the wide-character calls take it.
+std::wstring widePath(const std::string& path) {
+    const std::u16string units = utf8ToUtf16(path);
+    return std::wstring(units.begin(), units.end());
+}
+
+DWORD attributesOf(const std::string& path) {
+    return GetFileAttributesW(widePath(path).c_str());
+}
+#endif
+
+// Paths are UTF-8. Windows' C library reads a narrow path in the ANSI code page, so a folder
+// named in Chinese (a book in 我的文档) would not be found: there the path goes as UTF-16.
+std::FILE* openFile(const std::string& path, bool forWriting) {
+#ifdef _WIN32
+    const std::u16string units = utf8ToUtf16(path);
+    const std::wstring wide(units.begin(), units.end());
+    return _wfopen(wide.c_str(), forWriting ? L"wb" : L"rb");
+#else
+    return std::fopen(path.c_str(), forWriting ? "wb" : "rb");
+#endif
+}
 
 std::string reason() {
     return std::strerror(errno);
@@ -136,6 +171,23 @@ std::string stagedNameFor(const std::string& target, unsigned long pid, unsigned
 
 int removeStaleStages(const std::string& target) {
     int removed = 0;
+#ifdef _WIN32
+    const std::string folder = folderOf(target);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widePath(joinFolder(folder, "*")).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return removed;
+    do {
+        const std::wstring wideName = found.cFileName;
+        const std::string name = utf16ToUtf8(std::u16string(wideName.begin(), wideName.end()));
+        const auto pid = stageOwner(name);
+        if (!pid || *pid == currentPid() || processAlive(*pid))
+            continue;
+        if (DeleteFileW(widePath(joinFolder(folder, name)).c_str()))
+            ++removed;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+#else
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(fs::u8path(folderOf(target)), ec)) {
         const auto pid = stageOwner(e.path().filename().string());
@@ -145,10 +197,19 @@ int removeStaleStages(const std::string& target) {
         if (fs::remove(e.path(), rmEc))
             ++removed;
     }
+#endif
     return removed;
 }
 
 std::string describeNonRegular(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = attributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return "no such file";
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return "a folder";
+    return {};
+#else
     std::error_code ec;
     const auto st = fs::status(fs::u8path(path), ec);
     switch (st.type()) {
@@ -173,6 +234,7 @@ std::string describeNonRegular(const std::string& path) {
     if (st.type() == fs::file_type::not_found)
         return "no such file";
     return "not a regular file";
+#endif
 }
 
 // ---- StagedFile ----
@@ -183,7 +245,7 @@ Result<StagedFile> StagedFile::create(const std::string& target) {
     StagedFile s;
     s.m_target = target;
     s.m_path = stagedNameFor(target, currentPid(), counter++);
-    s.m_file = std::fopen(s.m_path.c_str(), "wb");
+    s.m_file = openFile(s.m_path, true);
     if (!s.m_file) {
         return fail("cannot create " + s.m_path + " (to write " + target + "): " + reason());
     }
@@ -237,11 +299,15 @@ Result<void> StagedFile::close(Flush flush) {
 }
 
 void StagedFile::copyPermissionsFrom(const std::string& from) {
+#ifdef _WIN32
+    (void)from; // Windows files have no permission bits to carry over
+#else
     std::error_code ec;
     const auto st = fs::status(fs::u8path(from), ec);
     if (!ec && fs::exists(st)) {
         fs::permissions(fs::u8path(m_path), st.permissions(), ec);
     }
+#endif
 }
 
 Result<void> StagedFile::commit() {
@@ -252,12 +318,21 @@ Result<void> StagedFile::commit() {
         discard();
         return closed;
     }
+#ifdef _WIN32
+    if (!MoveFileExW(widePath(m_path).c_str(), widePath(m_target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        discard();
+        return fail("cannot replace " + m_target + ": Windows error " + std::to_string(error));
+    }
+#else
     std::error_code ec;
     fs::rename(fs::u8path(m_path), fs::u8path(m_target), ec);
     if (ec) {
         discard();
         return fail("cannot replace " + m_target + ": " + ec.message());
     }
+#endif
     m_done = true;
     return {};
 }
@@ -268,7 +343,11 @@ void StagedFile::discard() {
         m_file = nullptr;
     }
     if (!m_done && !m_path.empty()) {
+#ifdef _WIN32
+        DeleteFileW(widePath(m_path).c_str());
+#else
         std::remove(m_path.c_str());
+#endif
     }
     m_done = true;
 }
@@ -278,7 +357,7 @@ Result<Bytes> readFileBytes(const std::string& path) {
         !what.empty() && what != "no such file" && what != "a dangling symbolic link") {
         return fail("cannot read " + path + ": it is " + what);
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, false);
     if (!f) {
         return fail("cannot open " + path + ": " + reason());
     }
@@ -376,12 +455,14 @@ Result<void> copyFileAtomic(const std::string& from, const std::string& to) {
     if (!written) {
         return written;
     }
+#ifndef _WIN32
     // A copy carries the source's permissions, as cp does.
     std::error_code ec;
     const auto st = fs::status(fs::u8path(from), ec);
     if (!ec) {
         fs::permissions(fs::u8path(to), st.permissions(), ec);
     }
+#endif
     return {};
 }
 
@@ -391,13 +472,23 @@ bool isPlainFileName(std::string_view name) {
 }
 
 bool fileExists(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
     std::error_code ec;
     return fs::is_regular_file(fs::u8path(path), ec);
+#endif
 }
 
 bool dirExists(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
     std::error_code ec;
     return fs::is_directory(fs::u8path(path), ec);
+#endif
 }
 
 std::string FixPath(const std::string& path) {

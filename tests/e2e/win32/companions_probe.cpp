@@ -2,6 +2,7 @@
 // folder, drives it as a user would (through its controls' messages) and prints what it saw,
 // one "key=value" line each, in UTF-8, for tests/e2e/win32/companions_test.cpp.
 //   companions_probe booktag FOLDER ADDRESS   add twice, delete the first, cancel
+//   companions_probe booktag-chinese FOLDER ADDRESS   the same in FOLDER\书架
 //   companions_probe booktag-open FOLDER      double-click the first bookmark
 //   companions_probe set FOLDER               the system's speech component, then OK at rate 5
 //   companions_probe set-none FOLDER          no speech component at all
@@ -124,10 +125,18 @@ HWND ownerWindow() {
 
 int runBookTag(const std::wstring& folder, const std::wstring& address, bool open) {
     everyTick([open] {
-        const auto found = dialogsCaptioned(L"书签");
-        if (found.empty())
+        HWND d = nullptr;
+        for (HWND w : dialogsCaptioned(L"书签")) {
+            if (GetDlgItem(w, booktag::List1)) {
+                d = w;
+            } else {
+                // A message box over the window.
+                say("message", windowText(GetDlgItem(w, 0xFFFF)));
+                SendMessageW(w, WM_COMMAND, IDOK, 0);
+            }
+        }
+        if (!d)
             return false;
-        HWND d = found.front();
         HWND list1 = GetDlgItem(d, booktag::List1);
         say("list", listItems(list1));
         say("name", windowText(GetDlgItem(d, booktag::Text1)));
@@ -386,6 +395,8 @@ int wmain(int argc, wchar_t** argv) {
     int code = 2;
     if (command == L"booktag")
         code = runBookTag(arg2, arg3, false);
+    else if (command == L"booktag-chinese")
+        code = runBookTag(arg2 + L"\\书架", arg3, false);
     else if (command == L"booktag-open")
         code = runBookTag(arg2, L"", true);
     else if (command == L"set")

@@ -124,6 +124,17 @@ TEST_F(Companions, BookmarksAreCreatedAddedDeletedAndSavedBesideTheBook) {
               ansiFile({"书签1=http://example.org/a=b.html", "书签2=http://example.org/a=b.html"}));
 }
 
+TEST_F(Companions, BookmarksAreKeptForABookInAFolderNamedInChinese) {
+    // The core's files are named in UTF-8; on Windows they must reach the system as UTF-16.
+    fs::create_directories(dir / "书架");
+    const Seen s = probe("booktag-chinese " + quote(windowsDir()) + " page.html");
+    ASSERT_EQ(s.exitCode, 0) << s.text;
+    EXPECT_EQ(s.count("message"), 0u) << s.text;
+    EXPECT_EQ(s["list"], "书签0") << s.text;
+    EXPECT_EQ(readBytes(dir / "书架" / "BookTag.ini"),
+              ansiFile({"书签1=page.html", "书签2=page.html"}));
+}
+
 TEST_F(Companions, DoubleClickOpensTheAddressAndKeepsTheFileAsItWas) {
     // A name ends at the first "=": the address keeps the others. A line without "=" is no
     // bookmark and is not written back.
