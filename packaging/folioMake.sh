@@ -8,9 +8,9 @@
 # FOLIO_MAKER_HOME names another folder for it.
 set -u
 self=$(readlink -f "$0") || exit 1
-installed=${self%/*}/../lib/folio/folioMake
-if [ ! -x "$installed/folioMake" ]; then
-  echo "folioMake: the installed maker folder $installed is missing" >&2
+installed=$(cd "${self%/*}/../lib/folio/folioMake" 2>/dev/null && pwd -P)
+if [ -z "$installed" ] || [ ! -x "$installed/folioMake" ]; then
+  echo "folioMake: the installed maker folder ${self%/bin/*}/lib/folio/folioMake is missing" >&2
   exit 1
 fi
 if [ -n "${FOLIO_MAKER_HOME:-}" ]; then

@@ -227,7 +227,8 @@ echo template >"$fake/lib/folio/folioMake/list/page.html"
 chmod -R a-w "$fake/lib"
 own=$T/home/.local/share/folio/folioMake
 expect_eq "workbench folder" "$(env -i HOME="$T/home" PATH=/usr/bin:/bin "$fake/bin/folioMake")" "$own"
-[ -L "$own/folioPage" ] || fail "the user's maker folder does not link the readers"
+expect_eq "the readers in the user's maker folder" "$(readlink "$own/folioPage")" \
+  "$fake/lib/folio/folioMake/folioPage"
 expect_eq "copied data" "$(cat "$own/list/page.html")" template
 echo mine >"$own/Language.lng" || fail "the user's maker folder is not writable"
 chmod u+w "$fake/lib/folio/folioMake"
