@@ -113,10 +113,13 @@ endforeach()
 # loads it; the administrator links it into /etc/binfmt.d/ to enable it (see README.md). The
 # reader's path is the installed one, known only when installing.
 if(FOLIO_BUILD_UI)
+  # Written straight into the destination: the build tree may be read-only when installing.
   install(CODE "
     set(FOLIO_READER_PATH \"\${CMAKE_INSTALL_PREFIX}/bin/folioPage\")
-    configure_file(${FOLIO_PACKAGING_DIR}/folio-book.conf ${FOLIO_STAGE}/folio-book.conf @ONLY)")
-  install(FILES ${FOLIO_STAGE}/folio-book.conf DESTINATION share/folio/binfmt.d)
+    set(conf \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/folio/binfmt.d/folio-book.conf\")
+    message(STATUS \"Installing: \${conf}\")
+    configure_file(${FOLIO_PACKAGING_DIR}/folio-book.conf \${conf} @ONLY)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \${conf})")
 endif()
 
 # ---- the Debian package ----------------------------------------------------------------------
