@@ -27,8 +27,8 @@
 #include <process.h>
 #include <windows.h>
 #else
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
