@@ -1,7 +1,11 @@
 // The readers' speech engine over the synthesiser programs (see speech.h).
 #include "qt/speech.h"
 
+#include "core/text.h"
+
 #include <QAudioOutput>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaPlayer>
@@ -177,6 +181,69 @@ std::vector<SpeechVoice> installedVoices() {
     return voices;
 }
 
+namespace {
+
+const QString VoiceCacheHeader = QStringLiteral("folio voices 1");
+
+} // namespace
+
+QString synthesiserKey() {
+    QStringList parts;
+    for (const QString& program : {Espeak, Flite, Dispatcher}) {
+        const QString path = QStandardPaths::findExecutable(program);
+        const QFileInfo info(path);
+        parts << (path.isEmpty() ? program + QStringLiteral(":-")
+                                 : QStringLiteral("%1:%2:%3")
+                                       .arg(path)
+                                       .arg(info.size())
+                                       .arg(info.lastModified().toMSecsSinceEpoch()));
+    }
+    parts << (speechDispatcherInstalled() ? QStringLiteral("module") : QStringLiteral("-"));
+    return parts.join(QLatin1Char('|'));
+}
+
+std::vector<SpeechVoice> readVoiceCache(const QString& file, const QString& key) {
+    const auto lines = folio::readAnsiLines(file.toStdString());
+    if (!lines || lines->size() < 2 || QString::fromStdString((*lines)[0]) != VoiceCacheHeader ||
+        QString::fromStdString((*lines)[1]) != key)
+        return {};
+    std::vector<SpeechVoice> voices;
+    for (std::size_t i = 2; i < lines->size(); ++i) {
+        const QStringList cells = QString::fromStdString((*lines)[i]).split(QLatin1Char('\t'));
+        if (cells.size() != 4 || cells[0].isEmpty() || cells[1].isEmpty())
+            return {};
+        voices.push_back({cells[0], cells[1], cells[3], cells[2]});
+    }
+    return voices;
+}
+
+folio::Result<void> writeVoiceCache(const QString& file, const QString& key,
+                                    const std::vector<SpeechVoice>& voices) {
+    std::vector<std::string> lines = {VoiceCacheHeader.toStdString(), key.toStdString()};
+    for (const SpeechVoice& v : voices) {
+        QString description = v.description;
+        description.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        lines.push_back(
+            (QStringList{v.program, v.id, v.language, description}.join('\t')).toStdString());
+    }
+    return folio::writeAnsiLines(file.toStdString(), lines);
+}
+
+std::vector<SpeechVoice> installedVoicesCached() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                           QStringLiteral("/folio");
+    const QString file = folder + QStringLiteral("/voices.txt");
+    const QString key = synthesiserKey();
+    std::vector<SpeechVoice> voices = readVoiceCache(file, key);
+    if (!voices.empty())
+        return voices;
+    voices = installedVoices();
+    // A cache that cannot be written only costs the next start the listing again.
+    if (!voices.empty() && QDir().mkpath(folder))
+        (void)writeVoiceCache(file, key, voices);
+    return voices;
+}
+
 bool speaksLanguage(const SpeechVoice& voice, TextLanguage language) {
     return language == TextLanguage::Chinese ? isChineseLanguage(voice.language)
                                              : isEnglishLanguage(voice.language);
@@ -236,7 +303,7 @@ QStringList speechDispatcherArguments(const SpeechVoice& voice, int rate, int vo
 }
 
 ProcessSpeechEngine::ProcessSpeechEngine(QObject* parent)
-    : ProcessSpeechEngine(installedVoices(), parent) {}
+    : ProcessSpeechEngine(installedVoicesCached(), parent) {}
 
 ProcessSpeechEngine::ProcessSpeechEngine(std::vector<SpeechVoice> voices, QObject* parent)
     : QObject(parent), m_voices(std::move(voices)) {

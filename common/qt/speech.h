@@ -3,6 +3,7 @@
 // speaks it sentence by sentence), with a first voice that picks one by the text's language.
 #pragma once
 
+#include "core/error.h"
 #include "reader/core/voice.h"
 
 #include <QObject>
@@ -31,6 +32,18 @@ struct SpeechVoice {
 // The voices of every synthesiser found on the machine: Chinese voices first, then English
 // ones, then the rest in the programs' own order.
 std::vector<SpeechVoice> installedVoices();
+
+// What identifies this machine's synthesisers: each program's path, size and time, and
+// whether speech-dispatcher's espeak-ng module is there.
+QString synthesiserKey();
+// The voices a cache file holds for `key`; empty when the file is missing, was written for
+// other synthesisers, or is damaged.
+std::vector<SpeechVoice> readVoiceCache(const QString& file, const QString& key);
+folio::Result<void> writeVoiceCache(const QString& file, const QString& key,
+                                    const std::vector<SpeechVoice>& voices);
+// installedVoices(), kept in the user's cache folder: listing them costs a start of the
+// reader two child processes, and the list only changes when the synthesisers do.
+std::vector<SpeechVoice> installedVoicesCached();
 
 // Parses the table `espeak-ng --voices` prints.
 std::vector<SpeechVoice> parseEspeakVoices(const QString& table);

@@ -52,6 +52,8 @@ void SpeechPanelTest::initTestCase() {
     std::filesystem::permissions(m_bin.file("spd-say"), std::filesystem::perms::owner_all);
     m_path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString(m_bin.str()) + ":" + m_path);
+    // The engine keeps its voice list in the cache folder: the test's own.
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(m_bin.file("cache")));
 }
 
 void SpeechPanelTest::cleanupTestCase() {

@@ -168,6 +168,29 @@ TEST(SpeechVoices, EspeakTableAndFliteListBecomeVoices) {
     EXPECT_TRUE(folio::qt::parseFliteVoices("no colon here").empty());
 }
 
+TEST(SpeechVoices, TheCacheHoldsTheListForTheSynthesisersItWasMadeFor) {
+    TempDir dir;
+    const QString file = QString::fromStdString(dir.file("voices.txt"));
+    EXPECT_TRUE(folio::qt::readVoiceCache(file, "k").empty()); // no file yet
+    const std::vector<SpeechVoice> voices = {
+        {"espeak-ng", "sit/cmn", "Chinese (Mandarin, latin as English)", "cmn"},
+        {"flite", "slt", "flite\tslt", "en"}};
+    ASSERT_TRUE(folio::qt::writeVoiceCache(file, "k", voices));
+    const auto back = folio::qt::readVoiceCache(file, "k");
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].id, "sit/cmn");
+    EXPECT_EQ(back[0].language, "cmn");
+    EXPECT_EQ(back[0].description, "Chinese (Mandarin, latin as English)");
+    EXPECT_EQ(back[1].description, "flite slt"); // a TAB cannot break the line apart
+    // Other synthesisers (one updated, installed or removed since) or a damaged file: the
+    // list is made anew.
+    EXPECT_TRUE(folio::qt::readVoiceCache(file, "other").empty());
+    dir.write("voices.txt", "folio voices 1\r\nk\r\nespeak-ng\tsit/cmn\r\n");
+    EXPECT_TRUE(folio::qt::readVoiceCache(file, "k").empty());
+    // The key names each program found with its size and time.
+    EXPECT_NE(folio::qt::synthesiserKey(), "");
+}
+
 TEST(SpeechVoices, RateMapsOntoEachProgramsOwnScale) {
     const SpeechVoice espeak{"espeak-ng", "sit/cmn", "Chinese", "cmn"};
     auto speed = [&](int rate) {
