@@ -541,6 +541,27 @@ bool ansiCharStart(std::string_view text, std::size_t at, std::size_t known) {
     return (at - i) % 2 == 0;
 }
 
+// Where `needle` first occurs in `hay` at or after `from`, or null. A short needle is found by its
+// first byte (memchr runs many bytes a step) and checked; a longer one by memmem, which skips.
+const char* findBytes(std::string_view hay, std::size_t from, std::string_view needle) {
+    if (needle.size() > 4)
+        return static_cast<const char*>(
+            ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
+    const char* end = hay.data() + hay.size();
+    for (const char* p = hay.data() + from;; ++p) {
+        if (end - p < static_cast<std::ptrdiff_t>(needle.size()))
+            return nullptr;
+        p = static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(end - p)));
+        if (!p || end - p < static_cast<std::ptrdiff_t>(needle.size()))
+            return nullptr;
+        std::size_t k = 1;
+        while (k < needle.size() && p[k] == needle[k])
+            ++k;
+        if (k == needle.size())
+            return p;
+    }
+}
+
 // Character starts of `text` from `from` on, one at a time.
 class CharWalk {
   public:
@@ -728,11 +749,10 @@ std::vector<SearchHit> BookSearch::find(std::string_view text) {
         std::size_t count = 0, first = 0, from = 0;
         std::size_t known = 0; // a character start at or before the next match
         while (from + needle.size() <= hay.size()) {
-            const void* found =
-                ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size());
+            const char* found = findBytes(hay, from, needle);
             if (!found)
                 break;
-            const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - hay.data());
+            const auto at = static_cast<std::size_t>(found - hay.data());
             // In CP936 the bytes may start inside a character (a trail byte and the next lead
             // byte): only a match at a character start counts.
             if (page.ansi && !ansiCharStart(hay, at, known)) {
