@@ -107,6 +107,7 @@ def offsets(path):
 ALLOWED_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
     "comctl32.dll", "msvcrt.dll", "advapi32.dll", "shlwapi.dll", "comdlg32.dll",
+    "winmm.dll",  # the system's media control interface: the reader's sound player
 }
 
 
