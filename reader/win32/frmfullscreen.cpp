@@ -95,9 +95,11 @@ HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactor
     }
     if (createPane) {
         state->webB = createPane(hwnd, L"WebB");
-        if (state->webB) {
+        if (WebPane* pane = state->webB.get()) {
             const RECT all{0, 0, area.right - area.left, area.bottom - area.top};
-            state->webB->setBounds(all);
+            pane->setBounds(all);
+            // Each document that completes here shows no menu on a right click.
+            pane->setDocumentComplete([pane] { pane->suppressContextMenu(); });
         }
     }
     // Load: the exit window first, without its close command; it is lifted on top by the
