@@ -1,37 +1,26 @@
-// Rules every window with a preview shares: twips against pixels, and the zoom of a browser
-// pane (steps, limits, the script that applies it, the drop-down's entries).
+// Rules every window with a preview shares: twips against pixels and the zoom of a browser pane
+// (steps, limits, the script, the drop-down's entries; kept with the reader's rules), and the
+// one Qt step of applying a zoom to a page.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "reader/core/readerrules.h"
 
 class QWebEnginePage;
 
 namespace folio::qt {
 
-// Window geometry is kept in twips, as the layout rules are stated; 15 twips make one pixel at
-// 96 DPI. These two are the only place where twips meet pixels.
-inline constexpr int TwipsPerPixel = 15;
-int twipsToPixels(int twips);
-int pixelsToTwips(int pixels);
-
-inline constexpr int ZoomStep = 20;
-inline constexpr int MinZoom = 40;
-inline constexpr int MaxZoom = 400;
-
-int clampZoom(int percent);
-int zoomIn(int percent);
-int zoomOut(int percent);
-// "document.body.style.zoom='N%'"
-std::string zoomScript(int percent);
-
-struct ZoomMenuEntry {
-    const char* key;  // "Z400"
-    const char* text; // "400%"
-    int percent;
-};
-// The seven entries of the zoom-in button's drop-down list, in list order.
-const std::vector<ZoomMenuEntry>& zoomMenuEntries();
+using folio::reader::clampZoom;
+using folio::reader::MaxZoom;
+using folio::reader::MinZoom;
+using folio::reader::pixelsToTwips;
+using folio::reader::TwipsPerPixel;
+using folio::reader::twipsToPixels;
+using folio::reader::zoomIn;
+using folio::reader::zoomMenuEntries;
+using folio::reader::ZoomMenuEntry;
+using folio::reader::zoomOut;
+using folio::reader::zoomScript;
+using folio::reader::ZoomStep;
 
 // Runs the zoom script in the page's document; a page with nothing loaded is left alone.
 void ApplyZoom(QWebEnginePage* page, int percent);

@@ -1,5 +1,5 @@
-// The reading window's rules as plain functions (see readerrules.h).
-#include "reader/ui/readerrules.h"
+// The reading window's rules without a window (see readerrules.h).
+#include "reader/core/readerrules.h"
 
 #include "core/text.h"
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <regex>
 
-namespace folio::readerui {
+namespace folio::reader {
 
 namespace {
 
@@ -27,8 +27,42 @@ bool endsWithUpper(std::string_view s, std::string_view upperSuffix) {
 
 } // namespace
 
+int twipsToPixels(int twips) {
+    // Round to the nearest pixel so that a 10-twip pane stays visible as a 1-pixel line.
+    return twips >= 0 ? (twips + TwipsPerPixel / 2) / TwipsPerPixel
+                      : -((-twips + TwipsPerPixel / 2) / TwipsPerPixel);
+}
+
+int pixelsToTwips(int pixels) {
+    return pixels * TwipsPerPixel;
+}
+
 int initialZoom(Variant variant) {
-    return variant == Variant::Net ? 80 : 100;
+    return variant == Variant::Net ? 80 : NormalZoom;
+}
+
+int clampZoom(int percent) {
+    return std::clamp(percent, MinZoom, MaxZoom);
+}
+
+int zoomIn(int percent) {
+    return clampZoom(percent + ZoomStep);
+}
+
+int zoomOut(int percent) {
+    return clampZoom(percent - ZoomStep);
+}
+
+std::string zoomScript(int percent) {
+    return "document.body.style.zoom='" + std::to_string(percent) + "%'";
+}
+
+const std::vector<ZoomMenuEntry>& zoomMenuEntries() {
+    static const std::vector<ZoomMenuEntry> entries = {
+        {"Z400", "400%", 400}, {"Z200", "200%", 200}, {"Z150", "150%", 150}, {"Z125", "125%", 125},
+        {"Z100", "100%", 100}, {"Z75", "75%", 75},    {"Z50", "50%", 50},
+    };
+    return entries;
 }
 
 PaneLayout layoutPanes(int innerWidth, int innerHeight, int toolbarHeight, int toolbar1Height,
@@ -43,6 +77,13 @@ PaneLayout layoutPanes(int innerWidth, int innerHeight, int toolbarHeight, int t
 
 int splitterLeft(int barLeft, int releaseX) {
     return std::max(MinSplitterLeft, barLeft + releaseX);
+}
+
+ScreenRect fitOnScreen(int wantedWidth, int wantedHeight, const ScreenRect& available) {
+    const int w = std::clamp(wantedWidth, 0, std::max(0, available.width));
+    const int h = std::clamp(wantedHeight, 0, std::max(0, available.height));
+    return {available.x + (available.width - w) / 2, available.y + (available.height - h) / 2, w,
+            h};
 }
 
 bool routeContentsLinkToPage(std::string_view url) {
@@ -167,6 +208,10 @@ std::string onlineCaption(std::string_view title) {
     return "folioNet-" + std::string(title);
 }
 
+bool hasTextToSave(std::string_view clipboardUtf8) {
+    return !clipboardUtf8.empty();
+}
+
 std::string savedFileBytes(std::string_view clipboardUtf8) {
     // The clipboard holds LF line ends here and CR LF on Windows; the file is the same either way.
     std::string text;
@@ -251,4 +296,30 @@ std::string cleanLinkName(std::string_view text) {
     return out;
 }
 
-} // namespace folio::readerui
+const std::vector<ReaderShortcut>& readerShortcuts() {
+    static const std::vector<ReaderShortcut> list = {
+        {"Ctrl+O", "打开电子书"},
+        {"Ctrl+S", "保存剪贴板中的文字"},
+        {"Ctrl+D", "添加书签"},
+        {"Ctrl+F", "在页面中查找"},
+        {"F3 / Shift+F3", "查找下一个 / 上一个"},
+        {"Ctrl++ / Ctrl+-", "放大 / 缩小"},
+        {"Ctrl+0", "恢复原始大小"},
+        {"Alt+Left / Backspace", "后退"},
+        {"Alt+Right", "前进"},
+        {"F5", "刷新"},
+        {"F11", "全屏"},
+        {"Esc", "关闭查找栏，退出全屏"},
+    };
+    return list;
+}
+
+std::string shortcutsText() {
+    std::string text;
+    for (const ReaderShortcut& s : readerShortcuts()) {
+        text += std::string(s.keys) + "\t" + s.action + "\n";
+    }
+    return text;
+}
+
+} // namespace folio::reader

@@ -1,133 +1,55 @@
-// The reading window's rules as plain functions: zoom, layout in twips, link routing, sound
-// links, saving text, the online reader's addresses and the built-in about page.
+// The reader's window-free rules (reader/core/readerrules.h), named in the windows' namespace.
 #pragma once
 
 #include "qt/viewrules.h"
-
-#include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
+#include "reader/core/readerrules.h"
 
 namespace folio::readerui {
 
-enum class Variant { Page, Net };
-
-// ---- twips -----------------------------------------------------------------------------
-
-// Twips meet pixels in one place, shared with the workbench.
-using folio::qt::pixelsToTwips;
-using folio::qt::TwipsPerPixel;
-using folio::qt::twipsToPixels;
-
-// ---- zoom ------------------------------------------------------------------------------
-
-// The zoom rules are the workbench's too.
-using folio::qt::clampZoom;
-using folio::qt::MaxZoom;
-using folio::qt::MinZoom;
-using folio::qt::zoomIn;
-using folio::qt::zoomMenuEntries;
-using folio::qt::ZoomMenuEntry;
-using folio::qt::zoomOut;
-using folio::qt::zoomScript;
-using folio::qt::ZoomStep;
-
-int initialZoom(Variant variant); // 100 offline, 80 online
-
-// ---- layout ----------------------------------------------------------------------------
-
-inline constexpr int TreeWidth = 3000;     // contents pane after every resize and on expand
-inline constexpr int ClosedTreeWidth = 10; // contents pane when closed
-inline constexpr int BarWidth = 100;       // the splitter bar Pic
-inline constexpr int MinSplitterLeft = 10; // the splitter never narrows the pane below this
-
-struct TwipRect {
-    int left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const TwipRect&) const = default;
-};
-
-struct PaneLayout {
-    TwipRect tree; // WebTree
-    TwipRect bar;  // Pic
-    TwipRect book; // WebBook
-};
-
-// Places the two panes and the bar for a client area of innerWidth x innerHeight, below the
-// stacked toolbars (toolbarHeight) with the contents pane `treeWidth` wide. The bar's height is
-// measured from the first toolbar only, as the window always did. Sizes never go negative.
-PaneLayout layoutPanes(int innerWidth, int innerHeight, int toolbarHeight, int toolbar1Height,
-                       int treeWidth);
-
-// Where the splitter bar lands when released `releaseX` twips from its own left edge.
-int splitterLeft(int barLeft, int releaseX);
-
-// ---- links -----------------------------------------------------------------------------
-
-// A contents-pane navigation goes to the page pane instead, unless it names a contents page
-// ("...tree.html" in any case), is a script link, or is about:blank.
-bool routeContentsLinkToPage(std::string_view url);
-
-// A page-pane navigation to "....mp3" (any case) is a sound link.
-bool isSoundLink(std::string_view url);
-
-// The page resource a sound link names: the text after the last "/", upper-cased.
-std::string soundResourceName(std::string_view url);
-
-// ---- the online reader -----------------------------------------------------------------
-
-// "file://" + the folder with a trailing "/" ensured and every "\" turned into "/".
-std::string localPrefix(const std::string& programFolder);
-
-struct Download {
-    std::string url;
-    std::string localFile;
-};
-// The online library's contents page and index page, and where they are stored.
-Download contentsDownload(const std::string& base, const std::string& programFolder);
-Download indexDownload(const std::string& base, const std::string& programFolder);
-
-// The addresses of what a page needs to be shown (style sheets, pictures, scripts, sounds of
-// link/img/script/embed/source elements), relative ones only, each once, in page order.
-// Links to other pages (A elements) are not among them: they are fetched when followed.
-std::vector<std::string> pageResources(std::string_view html);
-
-// A local file's place in the online library, relative to its "book/" folder; empty when the
-// file lies outside the program folder. The contents page is kept as "tree/tree.html" but is
-// "tree.html" there, and the addresses of its relative links ("tree/chapter01.html") mean
-// the book's pages beside the home page ("chapter01.html").
-std::string libraryPath(const std::string& programFolder, const std::string& localFile);
-
-// base + "book/" + libraryPath(), or empty.
-std::string libraryAddress(const std::string& base, const std::string& programFolder,
-                           const std::string& localFile);
-
-// The page shown in a pane when the library could not be reached and no copy is kept.
-std::string unreachablePage(std::string_view address, std::string_view reason);
-
-// "folioNet-" + the page title.
-std::string onlineCaption(std::string_view title);
-
-// ---- saving ----------------------------------------------------------------------------
-
-// What the save command writes for the clipboard text: every line end made CR LF, converted to
-// the ANSI code page, followed by one more CR LF.
-std::string savedFileBytes(std::string_view clipboardUtf8);
-
-// "文件 " + path + "，保存成功。"
-std::string savedMessage(std::string_view path);
-
-// ---- about page and player -------------------------------------------------------------
-
-// The built-in about page shown when a book cannot be loaded and by home without a home
-// address.
-std::string AboutHtml();
-
-// A link's text as a list shows it: white space (line breaks, ideographic and no-break spaces
-// included) trimmed at both ends and every run inside made one space.
-std::string cleanLinkName(std::string_view text);
-
-// The player's position texts: "mm:ss", or "h:mm:ss" from one hour on.
-std::string playerTimeText(long long milliseconds);
+using folio::reader::AboutHtml;
+using folio::reader::BarWidth;
+using folio::reader::clampZoom;
+using folio::reader::cleanLinkName;
+using folio::reader::ClosedTreeWidth;
+using folio::reader::contentsDownload;
+using folio::reader::Download;
+using folio::reader::fitOnScreen;
+using folio::reader::hasTextToSave;
+using folio::reader::indexDownload;
+using folio::reader::initialZoom;
+using folio::reader::isSoundLink;
+using folio::reader::layoutPanes;
+using folio::reader::libraryAddress;
+using folio::reader::libraryPath;
+using folio::reader::localPrefix;
+using folio::reader::MaxZoom;
+using folio::reader::MinSplitterLeft;
+using folio::reader::MinZoom;
+using folio::reader::NormalZoom;
+using folio::reader::NothingToSaveMessage;
+using folio::reader::onlineCaption;
+using folio::reader::pageResources;
+using folio::reader::PaneLayout;
+using folio::reader::pixelsToTwips;
+using folio::reader::playerTimeText;
+using folio::reader::routeContentsLinkToPage;
+using folio::reader::savedFileBytes;
+using folio::reader::savedMessage;
+using folio::reader::ScreenRect;
+using folio::reader::shortcutsText;
+using folio::reader::soundResourceName;
+using folio::reader::splitterLeft;
+using folio::reader::TreeWidth;
+using folio::reader::TwipRect;
+using folio::reader::TwipsPerPixel;
+using folio::reader::twipsToPixels;
+using folio::reader::unreachablePage;
+using folio::reader::Variant;
+using folio::reader::zoomIn;
+using folio::reader::zoomMenuEntries;
+using folio::reader::ZoomMenuEntry;
+using folio::reader::zoomOut;
+using folio::reader::zoomScript;
+using folio::reader::ZoomStep;
 
 } // namespace folio::readerui

@@ -1,0 +1,218 @@
+// The reading window's rules, without a window: zoom, layout, link routing, the online
+// reader's addresses, saving, the about page, the player's time, link names, the shortcuts.
+#include "reader/core/readerrules.h"
+
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace folio::reader;
+
+TEST(Zoom, StepsClampAndStartValues) {
+    EXPECT_EQ(initialZoom(Variant::Page), 100);
+    EXPECT_EQ(initialZoom(Variant::Net), 80);
+
+    int z = 100;
+    for (int i = 0; i < 9; ++i) {
+        z = zoomIn(z);
+    }
+    EXPECT_EQ(z, 280);
+    for (int i = 0; i < 20; ++i) {
+        z = zoomIn(z);
+    }
+    EXPECT_EQ(z, 400);
+    for (int i = 0; i < 30; ++i) {
+        z = zoomOut(z);
+    }
+    EXPECT_EQ(z, 40);
+    // The online start value reaches the bounds without overshooting.
+    EXPECT_EQ(zoomOut(zoomOut(80)), 40);
+    EXPECT_EQ(clampZoom(-32768), 40);
+    EXPECT_EQ(zoomScript(280), "document.body.style.zoom='280%'");
+}
+
+TEST(Zoom, MenuEntriesInListOrder) {
+    const auto& e = zoomMenuEntries();
+    ASSERT_EQ(e.size(), 7u);
+    EXPECT_STREQ(e.front().key, "Z400");
+    EXPECT_STREQ(e.front().text, "400%");
+    EXPECT_STREQ(e.back().key, "Z50");
+    EXPECT_EQ(e.back().percent, 50);
+    for (const auto& entry : e) {
+        EXPECT_EQ(std::to_string(entry.percent) + "%", entry.text);
+    }
+}
+
+TEST(Layout, PanesBelowToolbarsAndSplitterFloor) {
+    EXPECT_EQ(twipsToPixels(3000), 200);
+    EXPECT_EQ(twipsToPixels(100), 7);
+    EXPECT_EQ(twipsToPixels(10), 1);
+    EXPECT_EQ(pixelsToTwips(200), 3000);
+
+    // 800 x 600 px client area, toolbars 50 + 40 px.
+    const PaneLayout l = layoutPanes(12000, 9000, 1350, 750, TreeWidth);
+    EXPECT_EQ(l.tree, (TwipRect{0, 1350, 3000, 7650}));
+    EXPECT_EQ(l.bar, (TwipRect{3000, 1350, 100, 8250})); // measured from the first toolbar
+    EXPECT_EQ(l.book, (TwipRect{3100, 1350, 8900, 7650}));
+
+    const PaneLayout closed = layoutPanes(12000, 9000, 1350, 750, ClosedTreeWidth);
+    EXPECT_EQ(closed.tree.width, 10);
+    EXPECT_EQ(closed.book.left, 110);
+    EXPECT_EQ(closed.book.width, 12000 - 110);
+
+    // A window smaller than its toolbars never gets negative sizes.
+    const PaneLayout tiny = layoutPanes(500, 300, 1350, 750, TreeWidth);
+    EXPECT_EQ(tiny.tree.height, 0);
+    EXPECT_EQ(tiny.book.width, 0);
+
+    EXPECT_EQ(splitterLeft(3000, 450), 3450);
+    EXPECT_EQ(splitterLeft(3000, -2995), 10);  // just short of the edge
+    EXPECT_EQ(splitterLeft(3000, -90000), 10); // dragged beyond the window's edge
+}
+
+TEST(Links, ContentsPaneKeepsOnlyContentsPagesScriptsAndBlank) {
+    EXPECT_TRUE(routeContentsLinkToPage("res:///books/book.exe/chapter2.html"));
+    EXPECT_TRUE(routeContentsLinkToPage("http://example.com/"));
+    EXPECT_TRUE(routeContentsLinkToPage("res:///books/book.exe/tree.html#top"));
+    EXPECT_FALSE(routeContentsLinkToPage("res:///books/book.exe/tree.html"));
+    EXPECT_FALSE(routeContentsLinkToPage("RES:///books/book.exe/MyTree.HTML"));
+    EXPECT_FALSE(routeContentsLinkToPage("javascript:d.o(3)"));
+    EXPECT_FALSE(routeContentsLinkToPage("JavaScript:void(0)"));
+    EXPECT_FALSE(routeContentsLinkToPage("about:blank"));
+    EXPECT_FALSE(routeContentsLinkToPage("ABOUT:BLANK"));
+    EXPECT_TRUE(routeContentsLinkToPage("about:blank#x"));
+}
+
+TEST(Links, SoundLinksNameAnUpperCasedResource) {
+    EXPECT_TRUE(isSoundLink("res:///b/book.exe/music/Song.mp3"));
+    EXPECT_TRUE(isSoundLink("SONG.MP3"));
+    EXPECT_FALSE(isSoundLink("song.mp3.html"));
+    EXPECT_FALSE(isSoundLink("mp3"));
+    EXPECT_EQ(soundResourceName("/b/book.exe/music/Song.mp3"), "SONG.MP3");
+    EXPECT_EQ(soundResourceName("song.mp3"), "SONG.MP3");
+    EXPECT_EQ(soundResourceName("/b/book.exe/"), "");
+}
+
+TEST(Online, LocalPrefixAndDownloads) {
+    EXPECT_EQ(localPrefix("C:\\Reader"), "file://C:/Reader/");
+    EXPECT_EQ(localPrefix("C:\\Reader\\"), "file://C:/Reader/");
+    EXPECT_EQ(localPrefix("/home/r"), "file:///home/r/");
+    EXPECT_EQ(localPrefix("/home/r/"), "file:///home/r/");
+
+    const Download t = contentsDownload("http://127.0.0.1:9/", "/home/r");
+    EXPECT_EQ(t.url, "http://127.0.0.1:9/book/tree.html");
+    EXPECT_EQ(t.localFile, "/home/r/tree/tree.html");
+    const Download i = indexDownload("http://127.0.0.1:9/", "/home/r");
+    EXPECT_EQ(i.url, "http://127.0.0.1:9/book/index.html");
+    EXPECT_EQ(i.localFile, "/home/r/index.html");
+    EXPECT_EQ(onlineCaption("第一章"), "folioNet-第一章");
+}
+
+TEST(Online, PageResourcesAreTheRelativeAddressesAPageNeeds) {
+    const auto found = pageResources(
+        "<LINK rel=stylesheet href='style.css'><img src=\"pics/cover.png?v=2\" alt=x>"
+        "<a href=\"chapter01.html\">one</a><script src=tree.js></script>"
+        "<img src=\"http://elsewhere/x.png\"><img src=\"/etc/passwd\"><img src=\"data:x\">"
+        "<link href=\"style.css\"><embed src=\"bell.mp3\"><img src=\"#top\">");
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"style.css", "pics/cover.png", "tree.js", "bell.mp3"}));
+    EXPECT_TRUE(pageResources("<p>no elements</p><img>").empty());
+}
+
+TEST(Online, LocalFilesMapOntoTheLibrarysBookFolder) {
+    EXPECT_EQ(libraryPath("/r", "/r/index.html"), "index.html");
+    EXPECT_EQ(libraryPath("/r/", "/r/tree/tree.html"), "tree.html");
+    // The contents page's relative links mean the pages beside the home page.
+    EXPECT_EQ(libraryPath("/r", "/r/tree/chapter01.html"), "chapter01.html");
+    EXPECT_EQ(libraryPath("/r", "/r/sub/page.html"), "sub/page.html");
+    EXPECT_EQ(libraryPath("C:\\Reader", "C:\\Reader\\index.html"), "index.html");
+    EXPECT_EQ(libraryPath("/r", "/other/index.html"), "");
+    EXPECT_EQ(libraryPath("/r", "/rr/index.html"), "");
+    EXPECT_EQ(libraryPath("/r", "/r/../etc/passwd"), "");
+    EXPECT_EQ(libraryPath("/r", "/r/"), "");
+    EXPECT_EQ(libraryAddress("http://h:1/", "/r", "/r/tree/tree.html"),
+              "http://h:1/book/tree.html");
+    EXPECT_EQ(libraryAddress("http://h:1/", "/r", "/x/tree.html"), "");
+}
+
+TEST(Online, UnreachablePageNamesTheLibraryAndEscapesTheReason) {
+    const std::string page = unreachablePage("http://h:1/", "refused <script>&");
+    EXPECT_NE(page.find("无法连接在线书库"), std::string::npos);
+    EXPECT_NE(page.find("http://h:1/"), std::string::npos);
+    EXPECT_NE(page.find("refused &lt;script&gt;&amp;"), std::string::npos);
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+}
+
+TEST(Save, ClipboardTextBecomesAnsiWithCrLf) {
+    EXPECT_EQ(savedFileBytes(""), "\r\n");
+    EXPECT_EQ(savedFileBytes("a\nb"), "a\r\nb\r\n");
+    EXPECT_EQ(savedFileBytes("a\r\nb\rc"), "a\r\nb\r\nc\r\n");
+    // CP936: 中 is D6 D0, 文 is CE C4.
+    EXPECT_EQ(savedFileBytes("中文"), "\xD6\xD0\xCE\xC4\r\n");
+    EXPECT_EQ(savedMessage("/tmp/a.txt"), "文件 /tmp/a.txt，保存成功。");
+}
+
+TEST(About, PiecesInOrderWithNothingBetween) {
+    const std::string html = AboutHtml();
+    EXPECT_TRUE(
+        html.starts_with("<!DOCTYPE html PUBLIC '-//W3C//DTD XHTML 1.0 Transitional//EN' "
+                         "'http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd'>"
+                         "<html xmlns='http://www.w3.org/1999/xhtml'><head>"
+                         "<meta http-equiv='Content-Type' content='text/html; charset=gb2312' />"
+                         "<title>Mirelo电子书</title></head><body><div align='center'>"));
+    EXPECT_TRUE(html.ends_with("</div></body></html>"));
+    EXPECT_NE(html.find("target='_blank'>Mirelo电子书</a>"), std::string::npos);
+    EXPECT_NE(html.find("<br />"), std::string::npos);
+    EXPECT_EQ(html.find('\n'), std::string::npos);
+    // Three centred blocks.
+    std::size_t blocks = 0;
+    for (auto p = html.find("<div align='center'>"); p != std::string::npos;
+         p = html.find("<div align='center'>", p + 1)) {
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 3u);
+}
+
+TEST(Player, TimeTexts) {
+    EXPECT_EQ(playerTimeText(0), "00:00");
+    EXPECT_EQ(playerTimeText(61'999), "01:01");
+    EXPECT_EQ(playerTimeText(3'600'000 + 5'000), "1:00:05");
+    EXPECT_EQ(playerTimeText(-5), "00:00");
+}
+
+TEST(Layout, WindowFitsTheScreensFreeArea) {
+    // Wanted size fits: centred on the free area (a panel on the left shifts it).
+    EXPECT_EQ(fitOnScreen(1100, 760, {40, 0, 1880, 1050}), (ScreenRect{430, 145, 1100, 760}));
+    // At 1.5x scaling a 1366x768 screen offers 910x512 logical pixels: the window shrinks.
+    EXPECT_EQ(fitOnScreen(1100, 760, {0, 0, 910, 480}), (ScreenRect{0, 0, 910, 480}));
+    EXPECT_EQ(fitOnScreen(1100, 300, {0, 0, 910, 480}), (ScreenRect{0, 90, 910, 300}));
+    EXPECT_EQ(fitOnScreen(1100, 760, {0, 0, 0, 0}), (ScreenRect{0, 0, 0, 0}));
+}
+
+TEST(Links, LinkNamesLoseTheirSurroundingAndRepeatedWhiteSpace) {
+    EXPECT_EQ(cleanLinkName("  第一章\n  开始 "), "第一章 开始");
+    EXPECT_EQ(cleanLinkName("\xE3\x80\x80第二章\xC2\xA0\t"), "第二章"); // ideographic, no-break
+    EXPECT_EQ(cleanLinkName("a\xE3\x80\x80\xE3\x80\x80"
+                            "b"),
+              "a b");
+    EXPECT_EQ(cleanLinkName(" \r\n "), "");
+    // A CJK character whose UTF-8 bytes hold 0x80/0xA0 is no white space.
+    EXPECT_EQ(cleanLinkName("\xE4\xB8\x80"), "\xE4\xB8\x80"); // 一
+}
+
+TEST(Save, EmptyClipboardIsNothingToSave) {
+    EXPECT_FALSE(hasTextToSave(""));
+    EXPECT_TRUE(hasTextToSave(" "));
+    EXPECT_TRUE(hasTextToSave("中"));
+}
+
+TEST(Keyboard, ShortcutsListEveryKeyOnce) {
+    const std::string text = shortcutsText();
+    for (const char* keys : {"Ctrl+O", "Ctrl+S", "Ctrl+D", "Ctrl+F", "F3", "Ctrl+0", "Alt+Left",
+                             "Backspace", "Alt+Right", "F5", "F11", "Esc"}) {
+        EXPECT_NE(text.find(keys), std::string::npos) << keys;
+    }
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), long(readerShortcuts().size()));
+}
