@@ -27,7 +27,7 @@ PACKAGES=(
   clang-16 libclang-rt-16-dev
   fp-utils libchm-bin
   chromium
-  xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils dpkg-dev
+  xdg-utils shared-mime-info libfile-mimeinfo-perl libglib2.0-bin desktop-file-utils dpkg-dev
 )
 
 # wine32 lives in Debian's i386 architecture.
