@@ -1,6 +1,7 @@
 // The bookmarks window (see frmbooktag.h).
 #include "reader/win32/frmbooktag.h"
 
+#include "core/fileio.h"
 #include "reader/core/bookmarks.h"
 #include "reader/win32/companions.h"
 
@@ -22,6 +23,7 @@ struct BookTagWindow {
     folio::reader::BookmarkList list;
     HWND hwnd = nullptr;
     bool closing = false;
+    bool keepFile = false; // the file exists but could not be read: never rewritten
 
     HWND item(int id) const { return GetDlgItem(hwnd, id); }
 
@@ -46,9 +48,14 @@ struct BookTagWindow {
         if (loaded) {
             list = std::move(*loaded);
         } else {
-            // The window still opens (empty) so that bookmarks can be added; closing tries
-            // the file again.
-            MessageBoxW(hwnd, (L"书签文件没有读出：" + wide(loaded.error().message)).c_str(),
+            // The window still opens (empty). A file that could not be created is tried again
+            // on closing; one that exists but could not be read is left as it is, so the
+            // empty list never overwrites the bookmarks it holds.
+            keepFile = fileExists(folio::reader::BookmarkList::filePath(folder));
+            MessageBoxW(hwnd,
+                        (L"书签文件没有读出：" + wide(loaded.error().message) +
+                         (keepFile ? L"\n书签文件保持原样，这次的改动不会保存。" : L""))
+                            .c_str(),
                         L"书签", MB_OK | MB_ICONEXCLAMATION);
         }
         for (const auto& bookmark : list.entries()) {
@@ -98,6 +105,10 @@ struct BookTagWindow {
         if (closing)
             return;
         closing = true;
+        if (keepFile) {
+            EndDialog(hwnd, result);
+            return;
+        }
         if (auto written = list.save(folder); !written) {
             // Losing the bookmarks silently would be worse than one message.
             MessageBoxW(hwnd, (L"书签没有保存：" + wide(written.error().message)).c_str(), L"书签",

@@ -3,6 +3,7 @@
 // one "key=value" line each, in UTF-8, for tests/e2e/win32/companions_test.cpp.
 //   companions_probe booktag FOLDER ADDRESS   add twice, delete the first, cancel
 //   companions_probe booktag-chinese FOLDER ADDRESS   the same in FOLDER\书架
+//   companions_probe booktag-locked FOLDER    the same, BookTag.ini held unshared while it loads
 //   companions_probe booktag-open FOLDER      double-click the first bookmark
 //   companions_probe set FOLDER               the system's speech component, then OK at rate 5
 //   companions_probe set-none FOLDER          no speech component at all
@@ -123,6 +124,9 @@ HWND ownerWindow() {
                            nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
+// BookTag.ini held open without sharing while the window loads (booktag-locked).
+HANDLE g_held = INVALID_HANDLE_VALUE;
+
 int runBookTag(const std::wstring& folder, const std::wstring& address, bool open) {
     everyTick([open] {
         HWND d = nullptr;
@@ -151,6 +155,11 @@ int runBookTag(const std::wstring& folder, const std::wstring& address, bool ope
             SendMessageW(d, WM_COMMAND, MAKEWPARAM(booktag::List1, LBN_DBLCLK),
                          reinterpret_cast<LPARAM>(list1));
             return true;
+        }
+        // Whoever held the file lets it go: closing could now write it.
+        if (g_held != INVALID_HANDLE_VALUE) {
+            CloseHandle(g_held);
+            g_held = INVALID_HANDLE_VALUE;
         }
         // Delete with nothing selected removes nothing.
         click(d, booktag::Command3);
@@ -397,7 +406,13 @@ int wmain(int argc, wchar_t** argv) {
         code = runBookTag(arg2, arg3, false);
     else if (command == L"booktag-chinese")
         code = runBookTag(arg2 + L"\\书架", arg3, false);
-    else if (command == L"booktag-open")
+    else if (command == L"booktag-locked") {
+        // Another program holds BookTag.ini open without sharing it while the window is up.
+        g_held = CreateFileW((arg2 + L"\\BookTag.ini").c_str(), GENERIC_READ, 0, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        say("held", g_held != INVALID_HANDLE_VALUE ? 1 : 0);
+        code = runBookTag(arg2, L"x.html", false);
+    } else if (command == L"booktag-open")
         code = runBookTag(arg2, L"", true);
     else if (command == L"set")
         code = voiceSettings(arg2, "system");

@@ -135,6 +135,19 @@ TEST_F(Companions, BookmarksAreKeptForABookInAFolderNamedInChinese) {
               ansiFile({"书签1=page.html", "书签2=page.html"}));
 }
 
+TEST_F(Companions, BookmarksThatCannotBeReadAreNeverOverwritten) {
+    const std::string kept = ansiFile({"第一=one.html", "第二=two.html"});
+    writeBytes(dir / "BookTag.ini", kept);
+    const Seen s = probe("booktag-locked " + quote(windowsDir()));
+    ASSERT_EQ(s.exitCode, 0) << s.text;
+    ASSERT_EQ(s["held"], "1") << s.text;
+    EXPECT_NE(s["message"].find("书签文件保持原样"), std::string::npos) << s.text;
+    EXPECT_EQ(s["list"], "");
+    EXPECT_EQ(s["closed"], "1");
+    // The window's empty list and its changes are not written over the two bookmarks.
+    EXPECT_EQ(readBytes(dir / "BookTag.ini"), kept);
+}
+
 TEST_F(Companions, DoubleClickOpensTheAddressAndKeepsTheFileAsItWas) {
     // A name ends at the first "=": the address keeps the others. A line without "=" is no
     // bookmark and is not written back.
