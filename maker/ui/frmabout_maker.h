@@ -1,24 +1,15 @@
-// The workbench's about box: program title, version and what the maker is for.
+// The workbench's about box: the common about box with what the maker is for; not modal.
 #pragma once
 
-#include <QDialog>
-
-class QLabel;
+#include "qt/aboutbox.h"
 
 namespace folio::maker {
 
-class frmAbout : public QDialog {
+class frmAbout : public folio::qt::AboutBox {
     Q_OBJECT
   public:
-    // `version` is "major.minor.revision"; shown without being modal.
+    // `version` is "major.minor.revision".
     frmAbout(QWidget* parent, const QString& appTitle, const QString& version);
-
-    QLabel* title() const { return m_title; }
-    QLabel* version() const { return m_version; }
-
-  private:
-    QLabel* m_title = nullptr;
-    QLabel* m_version = nullptr;
 };
 
 } // namespace folio::maker

@@ -1,25 +1,15 @@
-// The about box: application title, version and a short description.
+// The reader's about box: the common about box with what the reader is for; modal.
 #pragma once
 
-#include <QDialog>
-
-class QLabel;
-class QPushButton;
+#include "qt/aboutbox.h"
 
 namespace folio::readerui {
 
-class frmAbout : public QDialog {
+class frmAbout : public folio::qt::AboutBox {
     Q_OBJECT
   public:
     // `version` is "major.minor.revision".
     frmAbout(QWidget* parent, const QString& appTitle, const QString& version);
-
-    QLabel* title() const { return m_title; }
-    QLabel* version() const { return m_version; }
-
-  private:
-    QLabel* m_title = nullptr;
-    QLabel* m_version = nullptr;
 };
 
 } // namespace folio::readerui
