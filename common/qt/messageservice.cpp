@@ -59,4 +59,10 @@ QString WidgetMessageService::askText(QWidget* parent, const QString& title, con
     return ok ? text : QString();
 }
 
+MessageService& widgetMessages() {
+    // The dialogs keep no state, so one service serves every window.
+    static WidgetMessageService service;
+    return service;
+}
+
 } // namespace folio::qt

@@ -43,4 +43,7 @@ class WidgetMessageService : public MessageService {
     QString askText(QWidget* parent, const QString& title, const QString& label) override;
 };
 
+// The real dialogs, one service for every window that was handed none.
+MessageService& widgetMessages();
+
 } // namespace folio::qt

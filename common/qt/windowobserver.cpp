@@ -33,13 +33,7 @@ WindowObserver::WindowObserver(QWidget* window, QProgressBar* progress, MessageS
 WindowObserver::~WindowObserver() = default;
 
 MessageService& WindowObserver::messages() {
-    if (m_messages) {
-        return *m_messages;
-    }
-    if (!m_ownMessages) {
-        m_ownMessages = std::make_unique<WidgetMessageService>();
-    }
-    return *m_ownMessages;
+    return m_messages ? *m_messages : widgetMessages();
 }
 
 void WindowObserver::setProgressBar(QProgressBar* progress) {

@@ -37,7 +37,6 @@ class WindowObserver : public folio::Observer {
     QPointer<QWidget> m_window;
     QPointer<QProgressBar> m_progress;
     MessageService* m_messages = nullptr;
-    std::unique_ptr<MessageService> m_ownMessages;
 };
 
 // The observer's icon as the message service's icon (the two enumerations name the same boxes).
