@@ -5,9 +5,10 @@
 
 #include "core/book.h"
 #include "core/pe.h"
-#include "qt/messageservice.h"
 #include "reader/core/placestore.h"
 #include "reader/core/recentbooks.h"
+#include "tests/tools/fakemessages.h"
+#include "tests/tools/webeval.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,35 +34,8 @@ using folio::readerui::StartPage;
 
 namespace {
 
-class FakeMessages : public folio::qt::MessageService {
-  public:
-    QStringList texts;
-    void inform(QWidget*, const QString&, const QString& text, folio::qt::MessageIcon) override {
-        texts << text;
-    }
-    bool askYesNo(QWidget*, const QString&, const QString&, folio::qt::MessageIcon, bool) override {
-        return false;
-    }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString askText(QWidget*, const QString&, const QString&) override { return {}; }
-};
-
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    struct State {
-        QVariant result;
-        bool done = false;
-    };
-    auto state = std::make_shared<State>();
-    view->page()->runJavaScript(script, [state](const QVariant& v) {
-        state->result = v;
-        state->done = true;
-    });
-    if (!QTest::qWaitFor([&] { return state->done; }, 10000))
-        return {};
-    return state->result;
-}
+using folio::testing::evaluate;
+using folio::testing::FakeMessages;
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -237,7 +211,7 @@ void PlaceUiTest::startPageListsARecentBookAndOpensIt() {
     QMimeData text;
     text.setText(QStringLiteral("not a file"));
     QVERIFY(folio::readerui::droppedFile(&text).isEmpty());
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(messages.shown.isEmpty());
 
     if (qEnvironmentVariableIsSet("FOLIO_SCREENSHOT"))
         page.grab().save(qEnvironmentVariable("FOLIO_SCREENSHOT"));
@@ -251,16 +225,16 @@ void PlaceUiTest::startPageRefusesWhatIsNoBook() {
     page.setFileChooser([&](QWidget*) { return notBook; });
     page.openButton()->click();
     QCOMPARE(chosen.count(), 0);
-    QCOMPARE(messages.texts.size(), 1);
-    QVERIFY(messages.texts.at(0).startsWith(QStringLiteral("不能打开这本书：")));
-    QVERIFY(messages.texts.at(0).contains(notBook));
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(messages.shown.at(0).text.startsWith(QStringLiteral("不能打开这本书：")));
+    QVERIFY(messages.shown.at(0).text.contains(notBook));
 
     // The PE template without a descriptor is not a book either.
     const QString bare = m_dir.filePath(QStringLiteral("bare.exe"));
     std::filesystem::copy_file(FOLIO_BOOK_FIXTURE, bare.toStdString());
     QVERIFY(!page.openBook(bare));
-    QCOMPARE(messages.texts.size(), 2);
-    QVERIFY(messages.texts.at(1).contains(QStringLiteral("descriptor")));
+    QCOMPARE(messages.shown.size(), 2);
+    QVERIFY(messages.shown.at(1).text.contains(QStringLiteral("descriptor")));
 }
 
 void PlaceUiTest::bookDroppedOnAPaneIsCaught() {

@@ -1,0 +1,31 @@
+// Runs a script in a web view and waits for its answer: the window tests' one way to ask a page.
+#pragma once
+
+#include <QString>
+#include <QTest>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+
+namespace folio::testing {
+
+// The script's result; null when it did not answer within `timeoutMs`.
+inline QVariant evaluate(QWebEngineView* view, const QString& script, int timeoutMs = 10000) {
+    // Shared with the callback, which may still come after a time-out.
+    struct State {
+        QVariant result;
+        bool done = false;
+    };
+    auto state = std::make_shared<State>();
+    view->page()->runJavaScript(script, [state](const QVariant& v) {
+        state->result = v;
+        state->done = true;
+    });
+    if (!QTest::qWaitFor([&] { return state->done; }, timeoutMs))
+        return {};
+    return state->result;
+}
+
+} // namespace folio::testing
