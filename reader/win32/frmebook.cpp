@@ -8,7 +8,7 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
-#include "reader/ui/readerrules.h"
+#include "reader/core/readerrules.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/frmabout.h"
 #include "reader/win32/frmbooktag.h"
@@ -28,7 +28,7 @@
 namespace folio::win32 {
 namespace {
 
-namespace rules = folio::readerui;
+namespace rules = folio::reader;
 
 constexpr const wchar_t* SplitterClass = L"FolioSplitter";
 constexpr const wchar_t* PanelClass = L"FolioPanel";
@@ -39,23 +39,6 @@ constexpr const wchar_t* ZoomProperty = L"ZoomLevel";
 // Browser command ids (OLECMDID_COPY, OLECMDID_FIND).
 constexpr int CommandCopy = 12;
 constexpr int CommandFind = 32;
-
-// The zoom-in button's drop-down list, in list order.
-struct ZoomEntry {
-    const wchar_t* text;
-    int percent;
-};
-constexpr std::array<ZoomEntry, 7> ZoomEntries = {{{L"400%", 400},
-                                                   {L"200%", 200},
-                                                   {L"150%", 150},
-                                                   {L"125%", 125},
-                                                   {L"100%", 100},
-                                                   {L"75%", 75},
-                                                   {L"50%", 50}}};
-
-int clampZoom(int percent) {
-    return std::clamp(percent, folio::qt::MinZoom, folio::qt::MaxZoom);
-}
 
 // The descriptor resource (CUSTOM/101) of the running program, as raw ANSI bytes.
 std::optional<std::string> ownDescriptor() {
@@ -569,10 +552,12 @@ void FrmEBook::toolbar1Clicked(int position) {
         m_webBook->exec(CommandFind);
         break;
     case 10:
-        zoomBy(folio::qt::ZoomStep);
+        m_zoomLevel = rules::zoomIn(m_zoomLevel);
+        ApplyZoom(m_zoomLevel);
         break;
     case 11:
-        zoomBy(-folio::qt::ZoomStep);
+        m_zoomLevel = rules::zoomOut(m_zoomLevel);
+        ApplyZoom(m_zoomLevel);
         break;
     case 13:
         ShowFrmFullScreen(m_hwnd, m_webBook->locationUrl(), &WebPane::create);
@@ -665,22 +650,18 @@ void FrmEBook::home() {
     m_webBook->writeDocument(wide(rules::AboutHtml()));
 }
 
-void FrmEBook::zoomBy(int step) {
-    m_zoomLevel = clampZoom(m_zoomLevel + step);
-    ApplyZoom(m_zoomLevel);
-}
-
 void FrmEBook::ApplyZoom(int percent) {
     // The level is kept on the window too, where a test program can read it.
     SetPropW(m_hwnd, ZoomProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(percent)));
-    m_webBook->runScript(L"document.body.style.zoom='" + std::to_wstring(percent) + L"%'");
+    m_webBook->runScript(wide(rules::zoomScript(percent)));
 }
 
 void FrmEBook::zoomDropDown() {
     HMENU menu = CreatePopupMenu();
-    for (std::size_t i = 0; i < ZoomEntries.size(); ++i)
-        AppendMenuW(menu, MF_STRING | (ZoomEntries[i].percent == m_zoomLevel ? MF_CHECKED : 0u),
-                    ZoomMenuBase + static_cast<UINT>(i) + 1, ZoomEntries[i].text);
+    const auto& entries = rules::zoomMenuEntries();
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        AppendMenuW(menu, MF_STRING | (entries[i].percent == m_zoomLevel ? MF_CHECKED : 0u),
+                    ZoomMenuBase + static_cast<UINT>(i) + 1, wide(entries[i].text).c_str());
     RECT r = m_toolbar1->buttonRect(10);
     MapWindowPoints(m_toolbar1->hwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, m_hwnd, nullptr);
@@ -688,6 +669,13 @@ void FrmEBook::zoomDropDown() {
 }
 
 void FrmEBook::save() {
+    // The saved text is the clipboard's: with nothing there, no file is asked for or written.
+    const std::string text = utf8(clipboardText(m_hwnd));
+    if (!rules::hasTextToSave(text)) {
+        MessageBoxW(m_hwnd, wide(rules::NothingToSaveMessage).c_str(), L"folioPage",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     wchar_t file[MAX_PATH * 4] = {};
     const std::wstring folder = programFolder();
     OPENFILENAMEW ofn{};
@@ -707,7 +695,7 @@ void FrmEBook::save() {
                                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
     SetWindowTextW(m_hwnd, path.c_str());
-    const std::string bytes = rules::savedFileBytes(utf8(clipboardText(m_hwnd)));
+    const std::string bytes = rules::savedFileBytes(text);
     if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
         // A file that was not written is never reported as saved.
         const std::wstring text = L"文件 " + path + L" 保存失败：" + wide(written.error().message);
@@ -777,10 +765,11 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
             toolbar1Clicked(id - Toolbar1Base);
         else if (id > Toolbar2Base && id <= Toolbar2Base + m_toolbar2->count())
             toolbar2Clicked(id - Toolbar2Base);
-        else if (id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(ZoomEntries.size())) {
+        else if (const auto& zooms = rules::zoomMenuEntries();
+                 id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(zooms.size())) {
             // The drop-down entries set the zoom directly.
             m_zoomLevel =
-                clampZoom(ZoomEntries[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
+                rules::clampZoom(zooms[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
             ApplyZoom(m_zoomLevel);
         } else if (id == IdComVoice && HIWORD(wp) == CBN_SELCHANGE && m_speech) {
             m_speech->setVoice(static_cast<int>(SendMessageW(m_comVoice, CB_GETCURSEL, 0, 0)));

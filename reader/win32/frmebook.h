@@ -60,7 +60,6 @@ class FrmEBook {
     void toolbar2Clicked(int position);
     void zoomDropDown();
     void home();
-    void zoomBy(int step);
     void ApplyZoom(int percent);
     void save();
     void setContentsPane(bool open);

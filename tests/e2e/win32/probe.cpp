@@ -2,6 +2,7 @@
 // window, lists the window's controls and drives it, writing what it sees as text lines.
 //   probe.exe BOOK.exe COMMAND...
 // Commands: controls | toolbar1 N | toolbar2 N | zoom | panes | drag X | windows | dismiss |
+//           clip TEXT | clipempty | clipboard | savedialog NAME | boxes | answer ID |
 //           wait MS | close
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -145,6 +147,70 @@ void windows() {
     }
 }
 
+// The message boxes of the book: dialogs holding the static text control 0xFFFF.
+std::vector<HWND> messageBoxes() {
+    std::vector<HWND> found;
+    for (HWND h : topWindows())
+        if (className(h) == L"#32770" && GetDlgItem(h, 0xFFFF))
+            found.push_back(h);
+    return found;
+}
+
+HWND waitForWindow(const std::wstring& caption) {
+    for (int tries = 0; tries < 50; ++tries) {
+        for (HWND h : topWindows())
+            if (text(h) == caption)
+                return h;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+void setClipboard(const std::wstring& value, bool empty) {
+    if (!OpenClipboard(nullptr))
+        return;
+    EmptyClipboard();
+    if (!empty) {
+        const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
+        if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+            std::memcpy(GlobalLock(memory), value.c_str(), bytes);
+            GlobalUnlock(memory);
+            SetClipboardData(CF_UNICODETEXT, memory);
+        }
+    }
+    CloseClipboard();
+}
+
+std::wstring clipboardText() {
+    std::wstring value;
+    if (!OpenClipboard(nullptr))
+        return value;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        value = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return value;
+}
+
+// Types NAME into the save dialog's file name box and presses its OK button.
+void saveDialog(const std::wstring& name) {
+    HWND dialog = waitForWindow(L"保存文件");
+    if (!dialog) {
+        out(L"error no save dialog");
+        return;
+    }
+    for (int id : {1148, 1152}) { // the name box: a combo box, or an edit box
+        if (HWND box = GetDlgItem(dialog, id)) {
+            SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+            break;
+        }
+    }
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    Sleep(1500);
+}
+
 void press(HWND toolbar, int command) {
     // Posted: a command that opens a modal window must not hold the probe.
     PostMessageW(g_form, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(toolbar));
@@ -214,6 +280,22 @@ int wmain(int argc, wchar_t** argv) {
             for (HWND h : topWindows())
                 if (h != g_form)
                     PostMessageW(h, WM_CLOSE, 0, 0);
+            Sleep(700);
+        } else if (c == L"clip" && i + 1 < argc)
+            setClipboard(argv[++i], false);
+        else if (c == L"clipempty")
+            setClipboard(L"", true);
+        else if (c == L"clipboard")
+            out(L"clipboard [" + clipboardText() + L"]");
+        else if (c == L"savedialog" && i + 1 < argc)
+            saveDialog(argv[++i]);
+        else if (c == L"boxes") {
+            for (HWND h : messageBoxes())
+                out(L"box " + text(h) + L"|" + text(GetDlgItem(h, 0xFFFF)));
+        } else if (c == L"answer") {
+            const int answer = static_cast<int>(number());
+            for (HWND h : messageBoxes())
+                PostMessageW(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
             Sleep(700);
         } else if (c == L"close")
             PostMessageW(g_form, WM_CLOSE, 0, 0);

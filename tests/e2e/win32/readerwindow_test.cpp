@@ -151,6 +151,27 @@ TEST_F(ReaderWindow, TheSplitterMovesOnReleaseAndKeepsTenTwipsOfContentsPane) {
     EXPECT_TRUE(has(r, "pane WebTree left=0 width=1\npane WebBook left=7 ")) << r;
 }
 
+TEST_F(ReaderWindow, SaveWritesTheClipboardAndAsksBeforeOverwriting) {
+    const fs::path saved = dir / "out" / "saved.txt";
+    const std::string r = probe("zh_CN.UTF-8",
+                                // nothing on the clipboard: no dialog, no file
+                                "clipempty toolbar2 5 wait 500 boxes answer 1 "
+                                // two lines saved, reported, the clipboard emptied
+                                "clip '第一行\nsecond' toolbar2 5 savedialog saved.txt wait 1500 "
+                                "boxes clipboard answer 1 "
+                                // saved again under the same name, answering No
+                                "clip other toolbar2 5 savedialog saved.txt wait 1000 boxes "
+                                "answer 7 wait 700 boxes");
+    EXPECT_TRUE(has(r, "box folioPage|剪贴板中没有文字，没有保存。")) << r;
+    EXPECT_TRUE(has(r, "box folioMake|文件 ")) << r;
+    EXPECT_TRUE(has(r, "saved.txt，保存成功。\nclipboard []\n")) << r;
+    EXPECT_TRUE(has(r, "box folioPage|文件已存在，要覆盖它吗？\n")) << r;
+    // Written in CP936 with CR LF line ends and one more CR LF; No left it alone.
+    std::ifstream in(saved, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, "\xB5\xDA\xD2\xBB\xD0\xD0\r\nsecond\r\n");
+}
+
 TEST_F(ReaderWindow, ZoomInStopsAt400) {
     std::string commands;
     for (int i = 0; i < 16; ++i)
