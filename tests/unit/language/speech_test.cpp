@@ -397,11 +397,16 @@ TEST(SpeechEngine, ReadingAgainAndAgainForAMinute) {
     QObject::connect(&engine, &ProcessSpeechEngine::playingStarted, [&] { ++playing; });
     QElapsedTimer clock;
     clock.start();
+    // The automatic voice and the first voices that render into a file (speech-dispatcher
+    // needs a sound device this test does not have).
+    std::vector<int> choices = {0};
+    for (std::size_t i = 0; i < voices.size() && choices.size() < 4; ++i)
+        if (voices[i].program != "spd-say")
+            choices.push_back(static_cast<int>(i) + 1);
     int readings = 0;
     while (clock.elapsed() < 60'000) {
-        // The first voices in turn, each reading cut short by the next, as a restless user
-        // does.
-        engine.setVoice(readings % std::min(4, static_cast<int>(voices.size())));
+        // Those voices in turn, each reading cut short by the next, as a restless user does.
+        engine.setVoice(choices[static_cast<std::size_t>(readings) % choices.size()]);
         engine.speak(readings % 2 ? English : Chinese);
         ++readings;
         waitFor([] { return false; }, 150 + (readings % 5) * 100);
