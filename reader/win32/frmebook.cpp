@@ -496,14 +496,14 @@ void FrmEBook::placePanel(int left, int top, int width, int height) {
     };
     place(m_check1, textWidth(m_check1) + 18);
     place(m_labels[0], textWidth(m_labels[0]));
-    MoveWindow(m_comVoice, x, y, 150, 200, TRUE); // the list drops below the row
-    x += 152;
+    MoveWindow(m_comVoice, x, y, 140, 200, TRUE); // the list drops below the row
+    x += 142;
     place(m_labels[1], textWidth(m_labels[1]));
-    place(m_slider1, 110);
+    place(m_slider1, 90);
     place(m_labels[2], textWidth(m_labels[2]));
-    place(m_volume, 80);
+    place(m_volume, 70);
     place(m_labels[3], textWidth(m_labels[3]));
-    place(m_rate, 80);
+    place(m_rate, 70);
     place(m_labels[4], textWidth(m_labels[4]));
     place(m_label7, std::max(textWidth(m_label7), 40));
     place(m_labels[5], textWidth(m_labels[5]));
