@@ -39,7 +39,6 @@
 using namespace folio::readerui;
 using folio::testing::FakeMessages;
 using folio::testing::FakeSpeech;
-using folio::testing::LocalHttpServer;
 using folio::testing::readAll;
 
 namespace {
@@ -491,11 +490,11 @@ void ReaderWinTest::downloadNeedsFolder() {
 }
 
 void ReaderWinTest::downloadFetchesSelectedChapters() {
-    LocalHttpServer server;
+    LocalServer server;
     QVERIFY(server.listening());
-    server.serve("/ch1.html", "<p>one</p>");
-    server.serve("/ch2.html", "<p>two</p>");
-    server.serve("/ch3.html", "<p>three</p>");
+    server.set("/ch1.html", Reply(200, "<p>one</p>"));
+    server.set("/ch2.html", Reply(200, "<p>two</p>"));
+    server.set("/ch3.html", Reply(200, "<p>three</p>"));
     QTemporaryDir dir;
     FakeMessages messages;
     FrmDownloadSettings settings;
@@ -503,7 +502,7 @@ void ReaderWinTest::downloadFetchesSelectedChapters() {
     settings.download.connectTimeout = std::chrono::seconds(5);
     settings.download.totalTimeout = std::chrono::seconds(10);
     settings.chooseFolder = [&](QWidget*, const QString&, const QString&) { return dir.path(); };
-    const QString b = server.base();
+    const QString b = QString::fromStdString(server.base());
     FrmDownload window(nullptr, {"第一章", "第二章", "第三章"},
                        {b + "/ch1.html", b + "/ch2.html", b + "/ch3.html"}, settings);
     window.show();
@@ -523,7 +522,7 @@ void ReaderWinTest::downloadFetchesSelectedChapters() {
     QCOMPARE(readAll(dir.filePath("第一章.html")), QByteArray("<p>one</p>"));
     QCOMPARE(readAll(dir.filePath("第三章.html")), QByteArray("<p>three</p>"));
     QVERIFY(!QFile::exists(dir.filePath("第二章.html")));
-    QCOMPARE(server.requests(), QStringList({"/ch1.html", "/ch3.html"}));
+    QCOMPARE(server.requests(), (std::vector<std::string>{"/ch1.html", "/ch3.html"}));
     QCOMPARE(window.lastSummary().downloaded, 2);
     QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(&window, "Command2")->isEnabled());
@@ -534,13 +533,14 @@ void ReaderWinTest::downloadFetchesSelectedChapters() {
 }
 
 void ReaderWinTest::downloadNovelSiteRewritesLinks() {
-    LocalHttpServer server;
+    LocalServer server;
     QVERIFY(server.listening());
-    const QString b = server.base();
+    const QString b = QString::fromStdString(server.base());
     // The first chapter page names the server holding the text files.
-    server.serve("/book/12,34.aspx", ("<a href='" + b + "/Author7/x'>txt</a>").toUtf8());
-    server.serve("/Author7/12/34.txt", "chapter 34");
-    server.serve("/Author7/12/35.txt", "chapter 35");
+    server.set("/book/12,34.aspx",
+               Reply(200, ("<a href='" + b + "/Author7/x'>txt</a>").toStdString()));
+    server.set("/Author7/12/34.txt", Reply(200, "chapter 34"));
+    server.set("/Author7/12/35.txt", Reply(200, "chapter 35"));
     QTemporaryDir dir;
     FakeMessages messages;
     FrmDownloadSettings settings;
@@ -561,15 +561,15 @@ void ReaderWinTest::downloadNovelSiteRewritesLinks() {
     QCOMPARE(readAll(dir.filePath("三十四.html")), QByteArray("chapter 34"));
     QCOMPARE(readAll(dir.filePath("三十五.html")), QByteArray("chapter 35"));
     // The server number is read once per pass, from the first selected chapter.
-    QCOMPARE(server.requests(),
-             QStringList({"/book/12,34.aspx", "/Author7/12/34.txt", "/Author7/12/35.txt"}));
+    QCOMPARE(server.requests(), (std::vector<std::string>{"/book/12,34.aspx", "/Author7/12/34.txt",
+                                                          "/Author7/12/35.txt"}));
 }
 
 void ReaderWinTest::downloadFailureWaitsForStop() {
-    LocalHttpServer server;
+    LocalServer server;
     QVERIFY(server.listening());
-    const QString b = server.base();
-    server.serve("/ok.html", "fine");
+    const QString b = QString::fromStdString(server.base());
+    server.set("/ok.html", Reply(200, "fine"));
     QTemporaryDir dir;
     FakeMessages messages;
     FrmDownloadSettings settings;
@@ -593,7 +593,7 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
     QVERIFY(window.isFetching());
     QVERIFY(window.isRunning());
     QCOMPARE(finished.count(), 0);
-    QCOMPARE(server.requests(), QStringList({"/missing.html"}));
+    QCOMPARE(server.requests(), (std::vector<std::string>{"/missing.html"}));
     QVERIFY(!child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(!QFile::exists(dir.filePath("缺失.html")));
 
@@ -602,7 +602,8 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
     QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(&window, "Command2")->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-    QCOMPARE(server.requests(), QStringList({"/missing.html", "/ok.html", "/gone.html"}));
+    QCOMPARE(server.requests(),
+             (std::vector<std::string>{"/missing.html", "/ok.html", "/gone.html"}));
     QCOMPARE(readAll(dir.filePath("好的.html")), QByteArray("fine"));
     QCOMPARE(window.lastSummary().failed, 2);
     QVERIFY(!window.isFetching());
