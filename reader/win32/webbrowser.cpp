@@ -141,14 +141,20 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
     ULONG m_refs = 1;
 };
 
-// Answers false when called: set as a document's context-menu handler, no menu opens.
-class ContextBlocker final : public IDispatch {
+// The IDispatch of an object that lives as long as its pane and is only ever called: no type
+// information, no names; `extra` is one more interface id it answers to (IID_IDispatch when
+// none).
+class CalledDispatch : public IDispatch {
   public:
+    explicit CalledDispatch(const IID& extra) : m_extra(extra) {}
+    virtual ~CalledDispatch() = default;
+
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, m_extra)) {
             *out = static_cast<IDispatch*>(this);
             AddRef();
             return S_OK;
@@ -166,6 +172,16 @@ class ContextBlocker final : public IDispatch {
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL;
     }
+
+  private:
+    IID m_extra;
+    ULONG m_refs = 1;
+};
+
+// Answers false when called: set as a document's context-menu handler, no menu opens.
+class ContextBlocker final : public CalledDispatch {
+  public:
+    ContextBlocker() : CalledDispatch(IID_IDispatch) {}
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
         if (result) {
@@ -175,43 +191,19 @@ class ContextBlocker final : public IDispatch {
         }
         return S_OK;
     }
-
-  private:
-    ULONG m_refs = 1;
 };
 
 // Receives the control's DWebBrowserEvents2: BeforeNavigate2 goes to the pane's handler,
 // DocumentComplete (of the pane's own document, not of a frame) and DownloadBegin to theirs.
-class EventSink final : public IDispatch {
+class EventSink final : public CalledDispatch {
   public:
+    EventSink() : CalledDispatch(DIID_DWebBrowserEvents2) {}
+
     WebPane::BeforeNavigate handler;
     WebPane::Event documentComplete;
     WebPane::Event downloadBegin;
     IUnknown* browser = nullptr; // the pane's control, to tell its document from a frame's
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override { return m_refs > 1 ? --m_refs : 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n)
-            *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                         UINT*) override {
         if (id == DISPID_DOWNLOADBEGIN) {
@@ -252,7 +244,6 @@ class EventSink final : public IDispatch {
         unknown->Release();
         return top;
     }
-    ULONG m_refs = 1;
 };
 
 void registerHostClass() {
