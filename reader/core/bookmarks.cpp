@@ -67,4 +67,27 @@ Result<void> BookmarkList::save(const std::string& programFolder) const {
     return {};
 }
 
+namespace {
+
+bool startsWithNoCase(std::string_view text, std::string_view start) {
+    if (text.size() < start.size())
+        return false;
+    for (std::size_t i = 0; i < start.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(text[i]) != lower(start[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool bookmarkListedFor(std::string_view address, std::string_view bookPrefix) {
+    if (bookPrefix.empty() || !startsWithNoCase(address, "res:"))
+        return true;
+    // Paths are compared without regard to case, as the books' own system does: a bookmark is
+    // hidden only when it surely names another file.
+    return startsWithNoCase(address, bookPrefix);
+}
+
 } // namespace folio::reader

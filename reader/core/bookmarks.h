@@ -57,4 +57,10 @@ class BookmarkList {
     std::vector<Bookmark> m_entries;
 };
 
+// Whether a bookmark is listed for the book whose resource prefix is `bookPrefix` (both texts
+// with their percent escapes decoded). A page of another Book image (a "res:" address under
+// another prefix) is that book's: several books in one folder share BookTag.ini. Bare page
+// names and web addresses belong to every book; an empty prefix lists everything.
+bool bookmarkListedFor(std::string_view address, std::string_view bookPrefix);
+
 } // namespace folio::reader

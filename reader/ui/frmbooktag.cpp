@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QUrl>
 
 namespace folio::readerui {
 
@@ -22,7 +23,8 @@ constexpr int HiddenLeft = ClientWidth + 600;
 } // namespace
 
 FrmBookTag::FrmBookTag(QWidget* parent, QString programFolder, QString currentAddress,
-                       std::function<void(QString)> navigate, folio::qt::MessageService* messages)
+                       std::function<void(QString)> navigate, folio::qt::MessageService* messages,
+                       QString bookPrefix)
     : QDialog(parent), m_programFolder(std::move(programFolder)), m_navigate(std::move(navigate)),
       m_messages(messages) {
     setObjectName(QStringLiteral("FrmBookTag"));
@@ -78,11 +80,20 @@ FrmBookTag::FrmBookTag(QWidget* parent, QString programFolder, QString currentAd
                                 QStringLiteral("书签文件没有读出：") + qs(loaded.error().message),
                                 folio::qt::MessageIcon::Exclamation);
     }
-    for (const auto& bookmark : m_list.entries()) {
+    // Addresses are compared as the browser shows them, escapes decoded.
+    auto decoded = [](const QString& address) {
+        return utf8(QUrl(address).toString(QUrl::FullyDecoded));
+    };
+    const std::string prefix = bookPrefix.isEmpty() ? std::string() : decoded(bookPrefix);
+    for (std::size_t i = 0; i < m_list.size(); ++i) {
+        const auto& bookmark = m_list.entries()[i];
+        if (!folio::reader::bookmarkListedFor(decoded(qs(bookmark.address)), prefix))
+            continue;
+        m_rows.push_back(static_cast<int>(i));
         m_list1->addItem(qs(bookmark.name));
         m_list2->addItem(qs(bookmark.address));
     }
-    m_text1->setText(qs(m_list.nextName()));
+    m_text1->setText(nextName());
     setAddress(currentAddress);
 }
 
@@ -100,24 +111,41 @@ folio::qt::MessageService& FrmBookTag::messages() {
     return *m_ownMessages;
 }
 
+QString FrmBookTag::nextName() const {
+    // Numbered by the list the user sees, not by the other books' bookmarks.
+    return QStringLiteral("书签") + QString::number(m_list1->count());
+}
+
 void FrmBookTag::add() {
+    m_rows.push_back(static_cast<int>(m_list.size()));
     m_list.add(utf8(m_text1->text()), utf8(m_text2->text()));
     m_list1->addItem(m_text1->text());
     m_list2->addItem(m_text2->text());
-    m_text1->setText(qs(m_list.nextName()));
+    m_text1->setText(nextName());
+}
+
+void FrmBookTag::addCurrent() {
+    add();
+    m_list1->setCurrentRow(m_list1->count() - 1);
 }
 
 void FrmBookTag::remove() {
     const int row = m_list1->currentRow();
-    if (row < 0 || !m_list1->item(row)->isSelected() || !m_list.remove(row))
+    if (row < 0 || row >= static_cast<int>(m_rows.size()) || !m_list1->item(row)->isSelected() ||
+        !m_list.remove(m_rows[static_cast<std::size_t>(row)]))
         return;
+    m_rows.erase(m_rows.begin() + row);
+    for (std::size_t i = static_cast<std::size_t>(row); i < m_rows.size(); ++i)
+        --m_rows[i]; // the entries after the removed one moved up by one
     delete m_list1->takeItem(row);
     delete m_list2->takeItem(row);
 }
 
 void FrmBookTag::open(QListWidgetItem* item) {
     const int row = m_list1->row(item);
-    const auto address = m_list.addressAt(row);
+    if (row < 0 || row >= static_cast<int>(m_rows.size()))
+        return;
+    const auto address = m_list.addressAt(m_rows[static_cast<std::size_t>(row)]);
     if (!address)
         return;
     m_list2->setCurrentRow(row);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QLineEdit;
 class QListWidget;
@@ -26,13 +27,17 @@ class FrmBookTag : public QDialog {
     // Reads (and on first use creates) BookTag.ini in `programFolder` and puts
     // `currentAddress` into the address box. `navigate` shows an address in the reading
     // window's page pane. `messages` may be null (the real message boxes are used).
+    // `bookPrefix`, the reading window's resource prefix, keeps the bookmarks of other books
+    // in the same file out of the list (they stay in the file).
     FrmBookTag(QWidget* parent, QString programFolder, QString currentAddress,
-               std::function<void(QString)> navigate,
-               folio::qt::MessageService* messages = nullptr);
+               std::function<void(QString)> navigate, folio::qt::MessageService* messages = nullptr,
+               QString bookPrefix = {});
     ~FrmBookTag() override;
 
     // The address box Text2 (the reading window fills it before showing the window).
     void setAddress(const QString& address);
+    // What the add button does: the address box under the offered name, selected.
+    void addCurrent();
 
     const folio::reader::BookmarkList& bookmarks() const { return m_list; }
 
@@ -40,6 +45,7 @@ class FrmBookTag : public QDialog {
     void done(int result) override;
 
   private:
+    QString nextName() const;
     void add();
     void remove();
     void open(QListWidgetItem* item);
@@ -51,6 +57,7 @@ class FrmBookTag : public QDialog {
     folio::qt::MessageService* m_messages = nullptr;
     std::unique_ptr<folio::qt::MessageService> m_ownMessages;
     folio::reader::BookmarkList m_list;
+    std::vector<int> m_rows; // the entry of m_list each row of List1 shows
 
     QLineEdit* m_text1 = nullptr;
     QLineEdit* m_text2 = nullptr;

@@ -2,17 +2,17 @@
 // the toolbar commands.
 #include "reader/ui/frmebook.h"
 
-#include "core/fileio.h"
 #include "qt/language.h"
 #include "qt/messageservice.h"
 #include "reader/ui/booksession.h"
-#include "reader/ui/frmabout.h"
+#include "reader/ui/findbar.h"
 #include "reader/ui/frmbooktag.h"
 #include "reader/ui/frmdownload.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
 #include "reader/ui/imagelist.h"
 #include "reader/ui/onlinelibrary.h"
+#include "reader/ui/readercommands.h"
 #include "reader/ui/readerpanes.h"
 #include "reader/ui/readerskin.h"
 #include "reader/ui/searchpanel.h"
@@ -22,7 +22,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -62,8 +61,11 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
             [this](const QString& name, const QString& text) {
                 SearchPanel::openHighlighted(m_panes->webBook(), m_session->addressUrl(name), text);
             });
+    m_findBar = new FindBar(this, m_panes->webBook(), m_session->programFolder());
+    connect(m_findBar, &FindBar::visibilityChanged, this, [this] { applyLayout(TreeWidth); });
     connectCommands();
-    resize(m_options.variant == Variant::Net ? 1240 : 1100, 760);
+    connectKeys();
+    fitWindowToScreen(this, m_options.variant == Variant::Net ? 1240 : 1100, 760);
 }
 
 FrmEBook::~FrmEBook() {
@@ -90,8 +92,8 @@ void FrmEBook::connectCommands() {
     });
     on(m_toolbars->action(B1::Stop), [book] { book->stop(); });
     on(m_toolbars->action(B1::Home), [this] { goHome(); });
-    on(m_toolbars->action(B1::Bookmark), [this] { openBookmarks(); });
-    on(m_toolbars->action(B1::Find), [this] { find(); });
+    on(m_toolbars->action(B1::Bookmark), [this] { openBookmarks(false); });
+    on(m_toolbars->action(B1::Find), [this] { m_findBar->open(); });
     on(m_toolbars->action(B1::ZoomIn), [this] { applyZoom(zoomIn(zoomLevel())); });
     on(m_toolbars->action(B1::ZoomOut), [this] { applyZoom(zoomOut(zoomLevel())); });
     on(m_toolbars->action(B1::FullScreen), [this] { openFullScreen(); });
@@ -102,12 +104,13 @@ void FrmEBook::connectCommands() {
     on(m_toolbars->action(B1::Play), [this] { m_sound->play(); });
     on(m_toolbars->action(B1::Pause), [this] { m_sound->pause(); });
     on(m_toolbars->action(B1::StopPlayer), [this] { m_sound->stop(); });
-    on(m_toolbars->action(B1::About), [this] { about(); });
+    on(m_toolbars->action(B1::About), [this] { showReaderAbout(this, programName()); });
     on(m_toolbars->action(B1::Exit), [this] { close(); });
     on(m_toolbars->action(B2::Close), [this] { closeContents(true); });
     on(m_toolbars->action(B2::Expand), [this] { closeContents(false); });
     on(m_toolbars->action(B2::Copy), [book] { book->triggerPageAction(QWebEnginePage::Copy); });
-    on(m_toolbars->action(B2::Save), [this] { save(); });
+    on(m_toolbars->action(B2::Save),
+       [this] { saveClipboardText(this, messages(), programFolder(), programName()); });
     on(m_toolbars->action(B2::Update), [this] {
         if (m_library) {
             m_library->update();
@@ -133,6 +136,27 @@ void FrmEBook::connectCommands() {
     connect(m_speechPanel, &SpeechPanel::speechFailed, this, [this](const QString& message) {
         messages().inform(this, programName(), message, folio::qt::MessageIcon::Exclamation);
     });
+}
+
+void FrmEBook::connectKeys() {
+    // Keys of their own; the toolbar buttons carry theirs (readertoolbars.cpp).
+    auto key = [this](QKeySequence sequence, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(sequence);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { applyZoom(NormalZoom); });
+    key(QKeySequence(Qt::Key_F3), [this] { m_findBar->findNext(); });
+    key(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { m_findBar->findPrevious(); });
+    key(QKeySequence(Qt::Key_Escape), [this] { m_findBar->close(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_D), [this] { openBookmarks(true); });
+    if (m_options.variant == Variant::Page) {
+        key(QKeySequence(Qt::CTRL | Qt::Key_O), [this] {
+            openAnotherBook(this, programFolder(), m_options.chooseBook, m_options.openBook);
+        });
+    }
 }
 
 QString FrmEBook::programName() const {
@@ -211,7 +235,10 @@ folio::qt::MessageService& FrmEBook::messages() {
 
 void FrmEBook::applyLayout(int treeWidth) {
     const int top = m_toolbars->layoutTop(width(), m_speechPanel);
-    m_panes->layout(top, m_toolbars->toolbar(1)->height(), treeWidth);
+    // The find bar, when open, takes a row under the panes.
+    const int bottom = m_findBar->isHidden() ? 0 : m_findBar->sizeHint().height();
+    m_findBar->setGeometry(0, height() - bottom, width(), bottom);
+    m_panes->layout(top, bottom, m_toolbars->toolbar(1)->height(), treeWidth);
     placeSearchPanel();
 }
 
@@ -308,23 +335,17 @@ void FrmEBook::goHome() {
     }
 }
 
-void FrmEBook::openBookmarks() {
+void FrmEBook::openBookmarks(bool addCurrent) {
     FrmBookTag bookmarks(
         this, programFolder(), m_panes->webBook()->url().toString(),
         [this](const QString& address) {
             m_panes->webBook()->load(m_session->addressUrl(address));
         },
-        m_options.messages);
-    bookmarks.exec();
-}
-
-void FrmEBook::find() {
-    m_panes->webBook()->setFocus();
-    const QString text =
-        messages().askText(this, QStringLiteral("查找"), QStringLiteral("查找内容："));
-    if (!text.isEmpty()) {
-        m_panes->webBook()->findText(text);
+        m_options.messages, m_options.variant == Variant::Page ? resourcePrefix() : QString());
+    if (addCurrent) {
+        bookmarks.addCurrent(); // the window shows the new bookmark; closing it keeps it
     }
+    bookmarks.exec();
 }
 
 void FrmEBook::openFullScreen() {
@@ -344,40 +365,6 @@ void FrmEBook::openFullScreen() {
     });
     full->open();
     full->navigate(m_panes->webBook()->url());
-}
-
-void FrmEBook::about() {
-    frmAbout box(this, programName(), QCoreApplication::applicationVersion());
-    box.exec();
-}
-
-void FrmEBook::save() {
-    const QString path = messages().saveFileName(
-        this, QStringLiteral("保存文件"), programFolder() + QStringLiteral("/"),
-        QStringLiteral("文本文件(*.Txt) (*.Txt);;网页文件(*.htm;*.html) (*.htm *.html);;"
-                       "全部文件(*.*) (*)"));
-    if (path.isEmpty()) {
-        return;
-    }
-    if (QFileInfo::exists(path) &&
-        !messages().askYesNo(this, programName(), QStringLiteral("文件已存在，要覆盖它吗？"),
-                             folio::qt::MessageIcon::Question, false)) {
-        return;
-    }
-    setWindowTitle(path);
-    QClipboard* clipboard = QApplication::clipboard();
-    const std::string bytes = savedFileBytes(utf8(clipboard->text()));
-    if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
-        // A file that was not written is never reported as saved.
-        messages().inform(this, QStringLiteral("folioMake"),
-                          QStringLiteral("文件 ") + path + QStringLiteral(" 保存失败：") +
-                              qs(written.error().message),
-                          folio::qt::MessageIcon::Critical);
-        return;
-    }
-    clipboard->clear();
-    messages().inform(this, QStringLiteral("folioMake"), qs(savedMessage(utf8(windowTitle()))),
-                      folio::qt::MessageIcon::Exclamation);
 }
 
 void FrmEBook::bookshelf() {

@@ -32,6 +32,7 @@ class MessageService;
 namespace folio::readerui {
 
 class BookSession;
+class FindBar;
 class FrmDownload;
 class ImageList;
 class OnlineLibrary;
@@ -56,6 +57,10 @@ struct ReaderOptions {
     QString onlineBase;
     // folioNet: whether start-up, update and bookshelf really download (tests switch it off).
     bool downloads = true;
+    // Ctrl+O: asks for a book (empty: cancelled) and opens it; empty functions mean the file
+    // dialog and a new reader process.
+    std::function<QString(QWidget* parent)> chooseBook;
+    std::function<void(const QString& path)> openBook;
 };
 
 class FrmEBook : public QWidget {
@@ -86,6 +91,7 @@ class FrmEBook : public QWidget {
     SpeechPanel* speechPanel() const { return m_speechPanel; }
     SearchPanel* searchPanel() const { return m_search; }
     SoundPlayer* sound() const { return m_sound; }
+    FindBar* findBar() const { return m_findBar; }
 
     QWebEngineView* webTree() const;
     QWebEngineView* webBook() const;
@@ -125,13 +131,11 @@ class FrmEBook : public QWidget {
     void loadHtml();
     void selectLanguage();
 
+    void connectKeys();
     void goHome();
-    void openBookmarks();
-    void find();
+    void openBookmarks(bool addCurrent);
     void openFullScreen();
-    void about();
     void closeContents(bool close);
-    void save();
     void bookshelf();
     void addressChosen(const QString& address);
     void onPageLoaded(bool ok);
@@ -147,7 +151,8 @@ class FrmEBook : public QWidget {
     SoundPlayer* m_sound = nullptr;
     SpeechPanel* m_speechPanel = nullptr;
     OnlineLibrary* m_library = nullptr; // folioNet only
-    QUrl m_fullScreenPage;              // the last page shown in full screen
+    FindBar* m_findBar = nullptr;
+    QUrl m_fullScreenPage; // the last page shown in full screen
     SearchPanel* m_search = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
@@ -82,6 +83,14 @@ void FrmFullScreen::showEvent(QShowEvent* event) {
         return;
     m_loaded = true;
     m_exitWindow = new FrmFullScreenB(this, [this] { close(); });
+    // The floating button is not the only way out: Esc and F11 leave full screen too, in
+    // whichever of the two windows has the keyboard.
+    for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(m_exitWindow)}) {
+        for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_F11)}) {
+            auto* shortcut = new QShortcut(key, window);
+            connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+        }
+    }
     m_exitWindow->show();
     DisableX(m_exitWindow);
     m_timer1->start();

@@ -90,11 +90,12 @@ void ReaderPanes::setPageNavigation(std::function<bool(const QUrl&)> decide) {
 
 // ---- layout ------------------------------------------------------------------------------
 
-void ReaderPanes::layout(int top, int toolbar1Height, int treeWidth) {
+void ReaderPanes::layout(int top, int bottom, int toolbar1Height, int treeWidth) {
     m_top = top;
+    m_bottom = bottom;
     m_toolbar1Height = toolbar1Height;
     const PaneLayout l =
-        layoutPanes(pixelsToTwips(m_window->width()), pixelsToTwips(m_window->height()),
+        layoutPanes(pixelsToTwips(m_window->width()), pixelsToTwips(m_window->height() - bottom),
                     pixelsToTwips(top), pixelsToTwips(toolbar1Height), treeWidth);
     auto place = [](QWidget* widget, const TwipRect& r) {
         widget->setGeometry(twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
@@ -114,7 +115,7 @@ TwipRect ReaderPanes::paneTwips(QWidget* pane) const {
 
 void ReaderPanes::releaseSplitter(int xTwips) {
     // The bar's left edge is kept in twips: pixels would round a little off at every drag.
-    layout(m_top, m_toolbar1Height, splitterLeft(m_treeWidth, xTwips));
+    layout(m_top, m_bottom, m_toolbar1Height, splitterLeft(m_treeWidth, xTwips));
 }
 
 bool ReaderPanes::eventFilter(QObject* watched, QEvent* event) {

@@ -33,7 +33,8 @@ class ReaderPanes : public QObject {
 
     // Places the panes below `top` pixels of toolbars (the first toolbar `toolbar1Height`
     // high) with the contents pane `treeWidth` twips wide.
-    void layout(int top, int toolbar1Height, int treeWidth);
+    // `bottom` pixels at the foot of the window are left free (the find bar).
+    void layout(int top, int bottom, int toolbar1Height, int treeWidth);
     // The splitter bar released `xTwips` from its left edge.
     void releaseSplitter(int xTwips);
     // Current geometry of a pane in twips, as the layout rules see it.
@@ -78,6 +79,7 @@ class ReaderPanes : public QObject {
     QHash<QWebEngineView*, QString> m_pendingHtml;
     QSet<QWebEngineView*> m_reportAgain;
     int m_top = 0;
+    int m_bottom = 0;
     int m_toolbar1Height = 0;
     int m_treeWidth = TreeWidth;
     int m_zoom = 100;

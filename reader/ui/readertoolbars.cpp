@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -70,10 +71,27 @@ ReaderToolbars::ReaderToolbars(QWidget* window, ImageList* images, Variant varia
         tb->setPopupMode(QToolButton::MenuButtonPopup);
     }
     action(Toolbar1Button::Pause)->setVisible(false); // until something plays
+    // The usual keys of a browser run the same buttons.
+    const std::pair<Toolbar1Button, QList<QKeySequence>> keys[] = {
+        {Toolbar1Button::Back,
+         {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)}},
+        {Toolbar1Button::Forward, {QKeySequence(Qt::ALT | Qt::Key_Right)}},
+        {Toolbar1Button::Refresh, {QKeySequence(Qt::Key_F5)}},
+        {Toolbar1Button::Find, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
+        {Toolbar1Button::ZoomIn,
+         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
+        {Toolbar1Button::ZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
+        {Toolbar1Button::FullScreen, {QKeySequence(Qt::Key_F11)}},
+    };
+    for (const auto& [button, sequences] : keys) {
+        action(button)->setShortcuts(sequences);
+        action(button)->setShortcutContext(Qt::WindowShortcut);
+    }
 
     m_toolbar2 = makeBar(window, "Toolbar2");
     fill(m_toolbar2, images, Toolbar2Buttons, std::size(Toolbar2Buttons));
     action(Toolbar2Button::Expand)->setVisible(false); // until the pane is closed
+    action(Toolbar2Button::Save)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     if (variant == Variant::Page) {
         action(Toolbar2Button::Update)->setEnabled(false); // no action offline
     }

@@ -1,0 +1,164 @@
+// Find in page (see findbar.h).
+#include "reader/ui/findbar.h"
+
+#include "qt/language.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace folio::readerui {
+
+FindBar::FindBar(QWidget* window, QWebEngineView* view, QString programFolder)
+    : QFrame(window), m_view(view), m_programFolder(std::move(programFolder)) {
+    setObjectName(QStringLiteral("FindBar"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(6);
+
+    // Named controls take their captions from the language file like every other caption.
+    m_label = new QLabel(QStringLiteral("查找："), this);
+    m_label->setObjectName(QStringLiteral("LabelFind"));
+    m_text = new QLineEdit(this);
+    m_text->setObjectName(QStringLiteral("TextFind"));
+    m_text->setClearButtonEnabled(true);
+    m_text->setMinimumWidth(160);
+    m_text->installEventFilter(this);
+    m_previous = new QPushButton(QStringLiteral("上一个"), this);
+    m_previous->setObjectName(QStringLiteral("CommandFindPrevious"));
+    m_next = new QPushButton(QStringLiteral("下一个"), this);
+    m_next->setObjectName(QStringLiteral("CommandFindNext"));
+    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close->setObjectName(QStringLiteral("CommandFindClose"));
+    // The status changes with every search: its texts are looked up when shown.
+    m_status = new QLabel(this);
+    m_status->setMinimumWidth(90);
+    for (QPushButton* b : {m_previous, m_next, m_close}) {
+        b->setAutoDefault(false);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+
+    row->addWidget(m_label);
+    row->addWidget(m_text, 1);
+    row->addWidget(m_previous);
+    row->addWidget(m_next);
+    row->addWidget(m_status);
+    row->addStretch();
+    row->addWidget(m_close);
+
+    connect(m_text, &QLineEdit::returnPressed, this, &FindBar::findNext);
+    // Typing searches as it goes, from the top of the page.
+    connect(m_text, &QLineEdit::textEdited, this, [this] { find(false); });
+    connect(m_next, &QPushButton::clicked, this, &FindBar::findNext);
+    connect(m_previous, &QPushButton::clicked, this, &FindBar::findPrevious);
+    connect(m_close, &QPushButton::clicked, this, &FindBar::close);
+    hide();
+}
+
+QString FindBar::text() const {
+    return m_text->text();
+}
+
+QString FindBar::status() const {
+    return m_status->text();
+}
+
+void FindBar::open() {
+    const bool wasHidden = isHidden();
+    show();
+    raise();
+    m_text->setFocus();
+    m_text->selectAll();
+    if (wasHidden) {
+        emit visibilityChanged();
+    }
+}
+
+bool FindBar::close() {
+    if (isHidden()) {
+        return false;
+    }
+    hide();
+    m_view->findText(QString()); // clears the marks
+    m_status->clear();
+    m_matches = m_active = 0;
+    m_view->setFocus();
+    emit visibilityChanged();
+    return true;
+}
+
+void FindBar::findNext() {
+    find(false);
+}
+
+void FindBar::findPrevious() {
+    find(true);
+}
+
+bool FindBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_text && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return && (key->modifiers() & Qt::ShiftModifier)) {
+            findPrevious();
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+QString FindBar::languageText(const char* key, const char* fallback) const {
+    const QString section = folio::qt::CurrentLanguage();
+    if (!section.isEmpty() && folio::qt::LanguageFileExists(m_programFolder)) {
+        const QString name = QString::fromLatin1(key);
+        const QString value = folio::qt::ReadLanguageEntry(m_programFolder, section, name);
+        if (!value.isEmpty() && value != name) {
+            return value;
+        }
+    }
+    return QString::fromUtf8(fallback);
+}
+
+void FindBar::find(bool backward) {
+    if (isHidden()) {
+        open();
+    }
+    const QString wanted = m_text->text();
+    if (wanted.isEmpty()) {
+        m_view->findText(QString());
+        m_status->clear();
+        m_matches = m_active = 0;
+        emit searched();
+        return;
+    }
+    QWebEnginePage::FindFlags flags;
+    if (backward) {
+        flags |= QWebEnginePage::FindBackward;
+    }
+    QPointer<FindBar> self(this);
+    m_view->findText(wanted, flags, [self, wanted](const QWebEngineFindTextResult& result) {
+        if (!self || self->m_text->text() != wanted) {
+            return; // a later search answers for itself
+        }
+        self->m_matches = result.numberOfMatches();
+        self->m_active = result.activeMatch();
+        if (self->m_matches == 0) {
+            self->m_status->setText(self->languageText("FindNotFound", "未找到"));
+        } else {
+            self->m_status->setText(self->languageText("FindMatches", "第 %1/%2 处")
+                                        .arg(self->m_active)
+                                        .arg(self->m_matches));
+        }
+        emit self->searched();
+    });
+}
+
+} // namespace folio::readerui

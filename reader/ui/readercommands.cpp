@@ -1,0 +1,146 @@
+// Reading-window commands without the window's insides (see readercommands.h).
+#include "reader/ui/readercommands.h"
+
+#include "core/fileio.h"
+#include "qt/messageservice.h"
+#include "reader/ui/frmabout.h"
+#include "reader/ui/readerrules.h"
+#include "reader/ui/uitext.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace folio::readerui {
+
+void saveClipboardText(QWidget* window, folio::qt::MessageService& messages,
+                       const QString& programFolder, const QString& programName) {
+    QClipboard* clipboard = QApplication::clipboard();
+    if (!hasTextToSave(utf8(clipboard->text()))) {
+        // An empty file reported as saved would hide that nothing was copied.
+        messages.inform(window, programName, qs(std::string(NothingToSaveMessage)),
+                        folio::qt::MessageIcon::Information);
+        return;
+    }
+    const QString path = messages.saveFileName(
+        window, QStringLiteral("保存文件"), programFolder + QStringLiteral("/"),
+        QStringLiteral("文本文件(*.Txt) (*.Txt);;网页文件(*.htm;*.html) (*.htm *.html);;"
+                       "全部文件(*.*) (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (QFileInfo::exists(path) &&
+        !messages.askYesNo(window, programName, QStringLiteral("文件已存在，要覆盖它吗？"),
+                           folio::qt::MessageIcon::Question, false)) {
+        return;
+    }
+    window->setWindowTitle(path);
+    const std::string bytes = savedFileBytes(utf8(clipboard->text()));
+    if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
+        // A file that was not written is never reported as saved.
+        messages.inform(window, QStringLiteral("folioMake"),
+                        QStringLiteral("文件 ") + path + QStringLiteral(" 保存失败：") +
+                            qs(written.error().message),
+                        folio::qt::MessageIcon::Critical);
+        return;
+    }
+    clipboard->clear();
+    messages.inform(window, QStringLiteral("folioMake"),
+                    qs(savedMessage(utf8(window->windowTitle()))),
+                    folio::qt::MessageIcon::Exclamation);
+}
+
+void openAnotherBook(QWidget* window, const QString& programFolder,
+                     const std::function<QString(QWidget*)>& choose,
+                     const std::function<void(const QString&)>& open) {
+    const QString path =
+        choose ? choose(window)
+               : QFileDialog::getOpenFileName(window, QStringLiteral("打开电子书"), programFolder,
+                                              QStringLiteral("电子书 (*.exe *.EXE);;全部文件 (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (open) {
+        open(path);
+    } else {
+        // Each book reads in a reader of its own, as a book started by itself does.
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {path});
+    }
+}
+
+namespace {
+
+// Places a window of the wanted size on its screen's free area; once the window is shown and
+// its frame is known, the frame is made to fit as well.
+class ScreenFit : public QObject {
+  public:
+    ScreenFit(QWidget* window, int width, int height)
+        : QObject(window), m_window(window), m_width(width), m_height(height) {
+        window->installEventFilter(this);
+        place({0, 0});
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && event->type() == QEvent::Show) {
+            // The frame is known only once the window manager has the window.
+            QTimer::singleShot(0, this, [this] {
+                const QRect frame = m_window->frameGeometry();
+                const QRect inner = m_window->geometry();
+                place({frame.width() - inner.width(), frame.height() - inner.height()});
+                deleteLater();
+            });
+            m_window->removeEventFilter(this);
+        }
+        return false;
+    }
+
+  private:
+    void place(QSize frame) {
+        const QScreen* s =
+            m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+        if (!s) {
+            m_window->resize(m_width, m_height);
+            return;
+        }
+        const QRect free = s->availableGeometry();
+        const ScreenRect r = fitOnScreen(m_width + frame.width(), m_height + frame.height(),
+                                         {free.x(), free.y(), free.width(), free.height()});
+        m_window->resize(r.width - frame.width(), r.height - frame.height());
+        m_window->move(r.x, r.y); // a top-level window's position is its frame's
+    }
+
+    QWidget* m_window;
+    int m_width, m_height;
+};
+
+} // namespace
+
+void fitWindowToScreen(QWidget* window, int width, int height) {
+    // At a large display scaling the screen has fewer logical pixels than the window asks
+    // for: it is made smaller rather than opening past the screen's edges.
+    new ScreenFit(window, width, height);
+}
+
+void showReaderAbout(QWidget* window, const QString& programName) {
+    frmAbout box(window, programName, QCoreApplication::applicationVersion());
+    // The keyboard's shortcuts, above the box's button row.
+    if (auto* rows = qobject_cast<QBoxLayout*>(box.layout())) {
+        auto* keys = new QLabel(QStringLiteral("键盘：\n") + qs(shortcutsText()), &box);
+        keys->setObjectName(QStringLiteral("lblKeys"));
+        keys->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        rows->insertWidget(std::max(0, static_cast<int>(rows->count()) - 2), keys);
+        box.adjustSize();
+    }
+    box.exec();
+}
+
+} // namespace folio::readerui

@@ -1,0 +1,35 @@
+// Reading-window commands that need nothing of the window but its face: saving the copied
+// text, choosing another book to open, and the about box with the keyboard's shortcuts.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace folio::qt {
+class MessageService;
+}
+
+namespace folio::readerui {
+
+// Saves the clipboard's text into a file the user chooses (offered in `programFolder`); an
+// empty clipboard is told and writes nothing, an existing file is overwritten only on Yes.
+// The caption shows the file's path while it is written.
+void saveClipboardText(QWidget* window, folio::qt::MessageService& messages,
+                       const QString& programFolder, const QString& programName);
+
+// Asks for a book (`choose`, or the file dialog) and opens it (`open`, or a new reader).
+void openAnotherBook(QWidget* window, const QString& programFolder,
+                     const std::function<QString(QWidget*)>& choose,
+                     const std::function<void(const QString&)>& open);
+
+// Gives a window `width` x `height` pixels, or less where the screen's free area is smaller,
+// centred on that area.
+void fitWindowToScreen(QWidget* window, int width, int height);
+
+// The about box, modal, listing the keyboard's shortcuts too.
+void showReaderAbout(QWidget* window, const QString& programName);
+
+} // namespace folio::readerui

@@ -1,0 +1,346 @@
+// The reading window's everyday commands on a real Book image: the zoom kept across pages,
+// the find bar, the keyboard, the bookmarks of one book among several, saving with nothing
+// copied, and a window that fits its screen.
+#include "reader/ui/findbar.h"
+#include "reader/ui/frmebook.h"
+
+#include "core/book.h"
+#include "core/fileio.h"
+#include "core/pe.h"
+#include "core/text.h"
+#include "qt/resschemehandler.h"
+#include "tests/tools/fakemessages.h"
+#include "tests/tools/fakespeech.h"
+#include "tests/tools/webeval.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <map>
+
+using folio::readerui::FindBar;
+using folio::readerui::FrmEBook;
+using folio::readerui::ReaderOptions;
+using folio::testing::evaluate;
+
+namespace {
+
+QByteArray ansi(const QString& s) {
+    const std::string a = folio::toAnsi(s.toStdString());
+    return QByteArray(a.data(), qsizetype(a.size()));
+}
+
+QByteArray page(const char* title, const char* body) {
+    return ansi(QStringLiteral("<html><head><meta charset='gb2312'><title>%1</title></head>"
+                               "<body>%2</body></html>")
+                    .arg(QString::fromUtf8(title), QString::fromUtf8(body)));
+}
+
+// The reader template with the pages and the descriptor, as the compiler makes a book.
+bool makeBook(const QString& path, const std::map<std::string, QByteArray>& pages) {
+    const std::string dat = FOLIO_DIST_DIR "/folioPage/folioPage.dat";
+    if (!folio::copyFileAtomic(dat, path.toStdString()))
+        return false;
+    auto u = folio::pe::ResourceUpdater::begin(path.toStdString(), false);
+    if (!u)
+        return false;
+    for (const auto& [name, bytes] : pages)
+        u->update(folio::pe::ResourceId::fromId(folio::book::PageType),
+                  folio::book::pageResourceName(name), folio::book::ResourceLanguage,
+                  folio::Bytes(bytes.begin(), bytes.end()));
+    const std::string descriptor = folio::toAnsi("书:人:index.html:tree.html:::::2026-12-08");
+    u->update(folio::pe::ResourceId::fromName(folio::book::DescriptorType),
+              folio::pe::ResourceId::fromId(folio::book::DescriptorId),
+              folio::book::ResourceLanguage, folio::Bytes(descriptor.begin(), descriptor.end()));
+    return bool(u->end(false));
+}
+
+// Runs `inspect` on the next modal dialog, then closes it.
+void onNextDialog(QObject* context, std::function<void(QWidget*)> inspect) {
+    QTimer::singleShot(0, context, [inspect] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        inspect(dialog);
+        dialog->close();
+    });
+}
+
+} // namespace
+
+class ReaderCommandsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void windowFitsTheScreen();
+    void zoomAppliesToEveryPageLoadedAfterwards();
+    void findBarCountsStepsAndSaysNotFound();
+    void keysRunTheCommands();
+    void bookmarksOfOtherBooksAreKeptButNotListed();
+    void emptyClipboardSavesNothing();
+    void cleanupTestCase();
+
+  private:
+    void key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    QString bookTitle() const { return m_window->webBook()->title(); }
+
+    QTemporaryDir m_dir;
+    folio::testing::FakeMessages m_messages;
+    folio::testing::FakeSpeech m_speech;
+    std::unique_ptr<FrmEBook> m_window;
+    QStringList m_chosen, m_opened;
+};
+
+void ReaderCommandsTest::initTestCase() {
+    QVERIFY(m_dir.isValid());
+    const QString path = m_dir.filePath(QStringLiteral("book.exe"));
+    QVERIFY2(makeBook(path, {{"tree.html", page("目录", "<a id='c2' href='chapter2.html'>二</a>")},
+                             {"index.html", page("首页", "<p>苹果 香蕉 苹果</p>")},
+                             {"chapter2.html", page("第二章", "<p>第二章正文</p>")}}),
+             "the reader template folioPage.dat has not been built");
+    ReaderOptions options;
+    options.bookPath = path;
+    options.messages = &m_messages;
+    options.speech = &m_speech;
+    options.chooseBook = [this](QWidget*) {
+        m_chosen << QStringLiteral("asked");
+        return m_dir.filePath(QStringLiteral("other.exe"));
+    };
+    options.openBook = [this](const QString& p) { m_opened << p; };
+    m_window = std::make_unique<FrmEBook>(options);
+    m_window->load();
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("首页"), 20000);
+}
+
+void ReaderCommandsTest::key(int k, Qt::KeyboardModifiers modifiers) {
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key(k), modifiers);
+}
+
+void ReaderCommandsTest::windowFitsTheScreen() {
+    // The offscreen screen is smaller than the window's own size: it opens within it.
+    const QRect free = m_window->screen()->availableGeometry();
+    QVERIFY(free.width() < 1100 || free.height() < 760);
+    QVERIFY2(free.contains(m_window->frameGeometry()),
+             qPrintable(QStringLiteral("window %1,%2 %3x%4 on %5 %6x%7")
+                            .arg(m_window->x())
+                            .arg(m_window->y())
+                            .arg(m_window->width())
+                            .arg(m_window->height())
+                            .arg(QStringLiteral("%1,%2 %3")
+                                     .arg(free.x())
+                                     .arg(free.y())
+                                     .arg(m_window->frameGeometry().height()))
+                            .arg(free.width())
+                            .arg(free.height())));
+}
+
+void ReaderCommandsTest::zoomAppliesToEveryPageLoadedAfterwards() {
+    QWebEngineView* book = m_window->webBook();
+    m_window->button(1, 10)->menu()->findChild<QAction*>(QStringLiteral("Z200"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
+                              QStringLiteral("200%"), 10000);
+    // The next chapter, opened from the contents pane, shows at the same 200 %.
+    evaluate(m_window->webTree(), QStringLiteral("document.getElementById('c2').click()"));
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("第二章"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
+                              QStringLiteral("200%"), 10000);
+    QCOMPARE(m_window->zoomLevel(), 200);
+    // Back to the normal size, and a page loaded then is left at its own size.
+    m_window->button(1, 10)->menu()->findChild<QAction*>(QStringLiteral("Z100"))->trigger();
+    m_window->button(1, 6)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("首页"), 20000);
+    QCOMPARE(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(), QString());
+}
+
+void ReaderCommandsTest::findBarCountsStepsAndSaysNotFound() {
+    FindBar* bar = m_window->findBar();
+    QVERIFY(bar->isHidden());
+    const int pageHeight = m_window->webBook()->height();
+    // The toolbar's find button opens the bar, which takes a row from the page pane.
+    m_window->button(1, 9)->trigger();
+    QVERIFY(bar->isVisible());
+    QVERIFY(m_window->webBook()->height() < pageHeight);
+    QCOMPARE(bar->findChild<QPushButton*>(QStringLiteral("CommandFindNext"))->text(),
+             QStringLiteral("下一个"));
+
+    auto* text = bar->findChild<QLineEdit*>(QStringLiteral("TextFind"));
+    QVERIFY(text);
+    text->setText(QStringLiteral("苹果"));
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->matches(), 2, 10000);
+    QCOMPARE(bar->status(), QStringLiteral("第 1/2 处"));
+    key(Qt::Key_F3);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->status(), QStringLiteral("第 2/2 处"), 10000);
+    key(Qt::Key_F3, Qt::ShiftModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->status(), QStringLiteral("第 1/2 处"), 10000);
+
+    text->clear();
+    text->setText(QStringLiteral("葡萄"));
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->status(), QStringLiteral("未找到"), 10000);
+    QCOMPARE(bar->matches(), 0);
+
+    // Esc closes it and gives the page its height back; Ctrl+F opens it again.
+    key(Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+    QCOMPARE(m_window->webBook()->height(), pageHeight);
+    key(Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    key(Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+}
+
+void ReaderCommandsTest::keysRunTheCommands() {
+    QWebEngineView* book = m_window->webBook();
+    // Zoom: Ctrl+plus (or Ctrl+=), Ctrl+minus, Ctrl+0.
+    m_window->applyZoom(100);
+    key(Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(m_window->zoomLevel(), 120);
+    key(Qt::Key_Equal, Qt::ControlModifier);
+    QCOMPARE(m_window->zoomLevel(), 140);
+    key(Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(m_window->zoomLevel(), 120);
+    key(Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(m_window->zoomLevel(), 100);
+
+    // History: Alt+Left, Alt+Right, Backspace.
+    book->load(QUrl(m_window->resourcePrefix() + QStringLiteral("chapter2.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("第二章"), 20000);
+    key(Qt::Key_Left, Qt::AltModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("首页"), 20000);
+    key(Qt::Key_Right, Qt::AltModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("第二章"), 20000);
+    key(Qt::Key_Backspace);
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("首页"), 20000);
+
+    // F5 loads the page again: what a script left in it is gone.
+    evaluate(book, QStringLiteral("window.mark = 1"));
+    QCOMPARE(evaluate(book, QStringLiteral("typeof window.mark")).toString(),
+             QStringLiteral("number"));
+    key(Qt::Key_F5);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(book, QStringLiteral("typeof window.mark")).toString(),
+                              QStringLiteral("undefined"), 20000);
+
+    // F11 opens full screen; Esc in it leaves.
+    key(Qt::Key_F11);
+    QWidget* full = nullptr;
+    QTRY_VERIFY((full = m_window->findChild<QWidget*>(QStringLiteral("FrmFullScreen"))));
+    QPointer<QWidget> fullScreen(full);
+    // The page or the floating exit button, whichever has the keyboard, takes the key.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QApplication::activeWindow() && QApplication::activeWindow() != m_window.get(), 5000);
+    QTest::keyClick(QApplication::activeWindow(), Qt::Key_Escape);
+    QTRY_VERIFY(fullScreen.isNull());
+
+    // Ctrl+O asks for a book and opens it.
+    key(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_chosen.size(), 1);
+    QCOMPARE(m_opened, QStringList{m_dir.filePath(QStringLiteral("other.exe"))});
+
+    // Ctrl+S saves (here: tells that nothing was copied).
+    QApplication::clipboard()->clear();
+    const qsizetype shown = m_messages.shown.size();
+    key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_messages.shown.size(), shown + 1);
+
+    // Ctrl+D adds the page as a bookmark and shows it in the bookmarks window.
+    QStringList names;
+    onNextDialog(this, [&](QWidget* dialog) {
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("List1"));
+        for (int i = 0; i < list->count(); ++i)
+            names << list->item(i)->text();
+    });
+    key(Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(names, (QStringList{QStringLiteral("书签0"), QStringLiteral("书签1")}));
+    QFile file(m_dir.filePath(QStringLiteral("BookTag.ini")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("/book.exe/index.html"));
+
+    // The about box lists the keys.
+    QString keys;
+    onNextDialog(this, [&](QWidget* dialog) {
+        if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("lblKeys")))
+            keys = label->text();
+    });
+    m_window->button(1, 22)->trigger();
+    for (const char* k :
+         {"Ctrl+F", "F3", "Ctrl+0", "Alt+Left", "F5", "F11", "Ctrl+O", "Ctrl+S", "Ctrl+D", "Esc"})
+        QVERIFY2(keys.contains(QString::fromLatin1(k)), k);
+}
+
+void ReaderCommandsTest::bookmarksOfOtherBooksAreKeptButNotListed() {
+    const QString prefix = m_window->resourcePrefix();
+    const QString other =
+        QUrl(prefix).resolved(QUrl(QStringLiteral("../other.exe/a.html"))).toString();
+    const QByteArray lines = ansi(QStringLiteral("首页=index.html\r\n本书=") + prefix +
+                                  QStringLiteral("chapter2.html\r\n别的书=") + other +
+                                  QStringLiteral("\r\n网站=http://example.com/\r\n"));
+    QFile file(m_dir.filePath(QStringLiteral("BookTag.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines);
+    file.close();
+
+    QStringList names;
+    QString offered;
+    onNextDialog(this, [&](QWidget* dialog) {
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("List1"));
+        for (int i = 0; i < list->count(); ++i)
+            names << list->item(i)->text();
+        offered = dialog->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+        // Deleting this book's second entry leaves the other book's alone.
+        list->setCurrentRow(1);
+        dialog->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+    });
+    m_window->button(1, 8)->trigger();
+    QCOMPARE(names,
+             (QStringList{QStringLiteral("首页"), QStringLiteral("本书"), QStringLiteral("网站")}));
+    QCOMPARE(offered, QStringLiteral("书签3"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), ansi(QStringLiteral("首页=index.html\r\n别的书=") + other +
+                                  QStringLiteral("\r\n网站=http://example.com/\r\n")));
+}
+
+void ReaderCommandsTest::emptyClipboardSavesNothing() {
+    const QString path = m_dir.filePath(QStringLiteral("empty.txt"));
+    QApplication::clipboard()->clear();
+    m_messages.saveAnswers.push_back(path);
+    const qsizetype shown = m_messages.shown.size();
+    m_window->button(2, 5)->trigger();
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(m_messages.shown.size(), shown + 1);
+    QVERIFY(m_messages.shown.back().text.contains(QStringLiteral("没有保存")));
+    QVERIFY(!m_messages.shown.back().text.contains(QStringLiteral("保存成功")));
+    m_messages.saveAnswers.clear();
+}
+
+void ReaderCommandsTest::cleanupTestCase() {
+    m_window.reset();
+}
+
+int main(int argc, char** argv) {
+    folio::qt::ResSchemeHandler::registerScheme();
+    QApplication app(argc, argv);
+    ReaderCommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "commands_test.moc"
