@@ -6,11 +6,12 @@
 #include "maker/generators/contentslist.h"
 #include "maker/ui/frmmain.h"
 #include "maker/ui/frmtree.h"
-#include "qt/messageservice.h"
 #include "qt/resschemehandler.h"
 #include "qt/windowobserver.h"
 #include "reader/ui/frmebook.h"
+#include "tests/tools/fakemessages.h"
 #include "tests/tools/independent_check.h"
+#include "tests/tools/webeval.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,53 +45,7 @@ using folio::maker::FrmmainOptions;
 
 namespace {
 
-// Answers the dialogs from queues and records every message.
-class ScriptedMessages : public folio::qt::MessageService {
-  public:
-    struct Shown {
-        QString title, text;
-    };
-    std::deque<QString> saveAnswers;
-    std::deque<bool> yesNoAnswers;
-    QList<Shown> shown;
-    QList<Shown> questions;
-    QList<bool> questionDefaults;
-    std::function<void()> onInform; // runs inside a box, as a click during it would
-
-    QList<folio::qt::MessageIcon> icons;
-
-    void inform(QWidget*, const QString& title, const QString& text,
-                folio::qt::MessageIcon icon) override {
-        shown.push_back({title, text});
-        icons.push_back(icon);
-        if (onInform) {
-            auto f = std::move(onInform);
-            onInform = nullptr;
-            f();
-        }
-    }
-    bool askYesNo(QWidget*, const QString& title, const QString& text, folio::qt::MessageIcon icon,
-                  bool defaultYes) override {
-        questions.push_back({title, text});
-        icons.push_back(icon);
-        questionDefaults.push_back(defaultYes);
-        if (yesNoAnswers.empty()) {
-            return false;
-        }
-        const bool a = yesNoAnswers.front();
-        yesNoAnswers.pop_front();
-        return a;
-    }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        if (saveAnswers.empty()) {
-            return {};
-        }
-        QString a = saveAnswers.front();
-        saveAnswers.pop_front();
-        return a;
-    }
-    QString askText(QWidget*, const QString&, const QString&) override { return {}; }
-};
+using folio::testing::FakeMessages;
 
 void writeAnsi(const QString& path, const std::string& utf8Text) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -109,21 +64,7 @@ QString readAnsi(const QString& path) {
     return QString::fromStdString(folio::fromAnsi(std::string_view(b.data(), b.size())));
 }
 
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    struct State {
-        QVariant result;
-        bool done = false;
-    };
-    auto state = std::make_shared<State>();
-    view->page()->runJavaScript(script, [state](const QVariant& v) {
-        state->result = v;
-        state->done = true;
-    });
-    if (!QTest::qWaitFor([&] { return state->done; }, 10000)) {
-        return {};
-    }
-    return state->result;
-}
+using folio::testing::evaluate;
 
 // A maker folder: the assembled one's data, template and tools, without its programs.
 void copyMakerFolder(const QString& to) {
@@ -191,7 +132,7 @@ class FrmmainTest : public QObject {
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedMessages m_messages;
+    FakeMessages m_messages;
     std::unique_ptr<Frmmain> m_window;
     QString m_pickedFolder;
 };
@@ -202,7 +143,7 @@ void FrmmainTest::init() {
     copyMakerFolder(m_dir->path());
     // The sample project is the one a fresh maker folder opens.
     writeAnsi(maker("Pro.ini"), "Book\r\n");
-    m_messages = ScriptedMessages();
+    m_messages = FakeMessages();
 }
 
 void FrmmainTest::cleanup() {

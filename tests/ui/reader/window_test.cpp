@@ -1,6 +1,5 @@
 // The reading window on real Book images: start-up, panes, link routing, zoom, sound links,
 // saving, the res: scheme, and the online variant.
-#include "qt/messageservice.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/frmebook.h"
 
@@ -9,6 +8,9 @@
 #include "core/pe.h"
 #include "core/text.h"
 #include "reader/core/voice.h"
+#include "tests/tools/fakemessages.h"
+#include "tests/tools/fakespeech.h"
+#include "tests/tools/webeval.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,56 +44,8 @@ using folio::readerui::Variant;
 
 namespace {
 
-// Answers the window's dialogs from queues and records every message.
-class ScriptedMessages : public folio::qt::MessageService {
-  public:
-    struct Shown {
-        QString title, text;
-    };
-    std::deque<QString> saveAnswers;
-    std::deque<bool> yesNoAnswers;
-    QList<Shown> shown;
-    QList<Shown> questions;
-
-    void inform(QWidget*, const QString& title, const QString& text,
-                folio::qt::MessageIcon) override {
-        shown.push_back({title, text});
-    }
-    bool askYesNo(QWidget*, const QString& title, const QString& text, folio::qt::MessageIcon,
-                  bool) override {
-        questions.push_back({title, text});
-        if (yesNoAnswers.empty()) {
-            return false;
-        }
-        const bool a = yesNoAnswers.front();
-        yesNoAnswers.pop_front();
-        return a;
-    }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        if (saveAnswers.empty()) {
-            return {};
-        }
-        QString a = saveAnswers.front();
-        saveAnswers.pop_front();
-        return a;
-    }
-    QString askText(QWidget*, const QString&, const QString&) override { return {}; }
-};
-
-// A speech engine with one voice and one output that only records.
-class QuietSpeech : public folio::reader::SpeechEngine {
-  public:
-    std::vector<std::string> voices() const override { return {"Test Voice"}; }
-    std::vector<std::string> outputs() const override { return {"Test Output"}; }
-    bool setVoice(int) override { return true; }
-    bool setOutput(int) override { return true; }
-    bool setFormatType(int) override { return true; }
-    bool setRate(int) override { return true; }
-    bool setVolume(int) override { return true; }
-    void speak(const std::string& text) override { spoken.push_back(text); }
-    void stop() override {}
-    std::vector<std::string> spoken;
-};
+using folio::testing::FakeMessages;
+using folio::testing::FakeSpeech;
 
 QByteArray pngBytes(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
@@ -151,23 +105,7 @@ bool makeBook(const QString& path, const std::string& descriptor,
     return true;
 }
 
-// Runs a script in a pane and returns its result (null when it did not answer in time).
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    // Shared with the callback, which may still come after a time-out.
-    struct State {
-        QVariant result;
-        bool done = false;
-    };
-    auto state = std::make_shared<State>();
-    view->page()->runJavaScript(script, [state](const QVariant& v) {
-        state->result = v;
-        state->done = true;
-    });
-    if (!QTest::qWaitFor([&] { return state->done; }, 10000)) {
-        return {};
-    }
-    return state->result;
-}
+using folio::testing::evaluate;
 
 QString pageText(const char* title, const char* body) {
     return QStringLiteral("<html><head><meta charset='gb2312'><title>%1</title></head>"
@@ -204,8 +142,8 @@ class ReaderWindowTest : public QObject {
 
   private:
     QTemporaryDir m_dir;
-    ScriptedMessages m_messages;
-    QuietSpeech m_speech;
+    FakeMessages m_messages;
+    FakeSpeech m_speech;
     std::unique_ptr<FrmEBook> m_window;
     QString m_bookPath;
 };
@@ -526,8 +464,8 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
     QString why;
     QVERIFY2(makeBook(path, "Book:Me", {{"index.html", "<title>x</title>"}}, &why),
              qPrintable(why));
-    ScriptedMessages messages;
-    QuietSpeech speech;
+    FakeMessages messages;
+    FakeSpeech speech;
     ReaderOptions options;
     options.bookPath = path;
     options.messages = &messages;
@@ -575,8 +513,8 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     QVERIFY(
         write(folder.filePath(QStringLiteral("tree/tree.html")), ansi(pageText("在线目录", ""))));
 
-    ScriptedMessages messages;
-    QuietSpeech speech;
+    FakeMessages messages;
+    FakeSpeech speech;
     ReaderOptions options;
     options.variant = Variant::Net;
     options.bookPath = folder.path();
