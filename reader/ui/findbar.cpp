@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
+#include <QToolButton>
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -25,27 +25,30 @@ FindBar::FindBar(QWidget* window, QWebEngineView* view, QString programFolder)
     row->setContentsMargins(6, 2, 6, 2);
     row->setSpacing(6);
 
-    // Named controls take their captions from the language file like every other caption.
-    m_label = new QLabel(QStringLiteral("查找："), this);
-    m_label->setObjectName(QStringLiteral("LabelFind"));
+    // The captions come from the language file's keys (see retranslate), with the built-in
+    // texts where a file older than the bar lacks them; the generic walk would show a missing
+    // key's name, so it is kept off these controls (the label is unnamed, the buttons are
+    // tool buttons).
+    m_label = new QLabel(this);
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("TextFind"));
     m_text->setClearButtonEnabled(true);
     m_text->setMinimumWidth(160);
     m_text->installEventFilter(this);
-    m_previous = new QPushButton(QStringLiteral("上一个"), this);
+    m_previous = new QToolButton(this);
     m_previous->setObjectName(QStringLiteral("CommandFindPrevious"));
-    m_next = new QPushButton(QStringLiteral("下一个"), this);
+    m_next = new QToolButton(this);
     m_next->setObjectName(QStringLiteral("CommandFindNext"));
-    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close = new QToolButton(this);
     m_close->setObjectName(QStringLiteral("CommandFindClose"));
     // The status changes with every search: its texts are looked up when shown.
     m_status = new QLabel(this);
     m_status->setMinimumWidth(90);
-    for (QPushButton* b : {m_previous, m_next, m_close}) {
-        b->setAutoDefault(false);
+    for (QToolButton* b : {m_previous, m_next, m_close}) {
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
         b->setFocusPolicy(Qt::NoFocus);
     }
+    retranslate();
 
     row->addWidget(m_label);
     row->addWidget(m_text, 1);
@@ -58,9 +61,9 @@ FindBar::FindBar(QWidget* window, QWebEngineView* view, QString programFolder)
     connect(m_text, &QLineEdit::returnPressed, this, &FindBar::findNext);
     // Typing searches as it goes, from the top of the page.
     connect(m_text, &QLineEdit::textEdited, this, [this] { find(false); });
-    connect(m_next, &QPushButton::clicked, this, &FindBar::findNext);
-    connect(m_previous, &QPushButton::clicked, this, &FindBar::findPrevious);
-    connect(m_close, &QPushButton::clicked, this, &FindBar::close);
+    connect(m_next, &QToolButton::clicked, this, &FindBar::findNext);
+    connect(m_previous, &QToolButton::clicked, this, &FindBar::findPrevious);
+    connect(m_close, &QToolButton::clicked, this, &FindBar::close);
     hide();
 }
 
@@ -72,8 +75,18 @@ QString FindBar::status() const {
     return m_status->text();
 }
 
+void FindBar::retranslate() {
+    m_label->setText(languageText("LabelFind", "查找："));
+    m_previous->setText(languageText("CommandFindPrevious", "上一个"));
+    m_next->setText(languageText("CommandFindNext", "下一个"));
+    m_close->setText(languageText("CommandFindClose", "关闭"));
+}
+
 void FindBar::open() {
     const bool wasHidden = isHidden();
+    if (wasHidden) {
+        retranslate(); // the language may have changed since
+    }
     show();
     raise();
     m_text->setFocus();

@@ -7,7 +7,7 @@
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
+class QToolButton;
 class QWebEngineView;
 
 namespace folio::readerui {
@@ -44,15 +44,16 @@ class FindBar : public QFrame {
 
   private:
     void find(bool backward);
+    void retranslate();
     QString languageText(const char* key, const char* fallback) const;
 
     QWebEngineView* m_view;
     QString m_programFolder;
     QLabel* m_label = nullptr;
     QLineEdit* m_text = nullptr;
-    QPushButton* m_previous = nullptr;
-    QPushButton* m_next = nullptr;
-    QPushButton* m_close = nullptr;
+    QToolButton* m_previous = nullptr;
+    QToolButton* m_next = nullptr;
+    QToolButton* m_close = nullptr;
     QLabel* m_status = nullptr;
     int m_matches = 0;
     int m_active = 0;

@@ -8,6 +8,7 @@
 #include "core/fileio.h"
 #include "core/pe.h"
 #include "core/text.h"
+#include "qt/language.h"
 #include "qt/resschemehandler.h"
 #include "tests/tools/fakemessages.h"
 #include "tests/tools/fakespeech.h"
@@ -27,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 
 #include <map>
@@ -89,6 +91,7 @@ class ReaderCommandsTest : public QObject {
     void windowFitsTheScreen();
     void zoomAppliesToEveryPageLoadedAfterwards();
     void findBarCountsStepsAndSaysNotFound();
+    void findBarCaptionsFollowTheLanguageFile();
     void keysRunTheCommands();
     void bookmarksOfOtherBooksAreKeptButNotListed();
     void emptyClipboardSavesNothing();
@@ -179,7 +182,7 @@ void ReaderCommandsTest::findBarCountsStepsAndSaysNotFound() {
     m_window->button(1, 9)->trigger();
     QVERIFY(bar->isVisible());
     QVERIFY(m_window->webBook()->height() < pageHeight);
-    QCOMPARE(bar->findChild<QPushButton*>(QStringLiteral("CommandFindNext"))->text(),
+    QCOMPARE(bar->findChild<QToolButton*>(QStringLiteral("CommandFindNext"))->text(),
              QStringLiteral("下一个"));
 
     auto* text = bar->findChild<QLineEdit*>(QStringLiteral("TextFind"));
@@ -207,6 +210,32 @@ void ReaderCommandsTest::findBarCountsStepsAndSaysNotFound() {
     QVERIFY(bar->isVisible());
     key(Qt::Key_Escape);
     QVERIFY(bar->isHidden());
+}
+
+void ReaderCommandsTest::findBarCaptionsFollowTheLanguageFile() {
+    // A language file from before the bar: its buttons keep their own texts, not key names.
+    const QString lng = m_dir.filePath(QStringLiteral("Language.lng"));
+    auto write = [&](const char* text) {
+        QFile f(lng);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    };
+    auto next = [&] {
+        m_window->findBar()->close();
+        m_window->button(1, 9)->trigger();
+        return m_window->findBar()
+            ->findChild<QToolButton*>(QStringLiteral("CommandFindNext"))
+            ->text();
+    };
+    write("[English]\r\nLabel1=Voice:\r\n");
+    folio::qt::ApplyLanguage(m_dir.path(), QStringLiteral("English"));
+    QCOMPARE(next(), QStringLiteral("下一个"));
+    write("[English]\r\nLabel1=Voice:\r\nCommandFindNext=Next\r\n");
+    folio::qt::ApplyLanguage(m_dir.path(), QStringLiteral("English"));
+    QCOMPARE(next(), QStringLiteral("Next"));
+    m_window->findBar()->close();
+    QFile::remove(lng);
+    folio::qt::ApplyLanguage(m_dir.path(), QStringLiteral("English"));
 }
 
 void ReaderCommandsTest::keysRunTheCommands() {
