@@ -2,6 +2,7 @@
 // the program's own file); `folioNet [folder]` shows the book kept in its folder.
 #include "qt/resschemehandler.h"
 #include "reader/ui/frmebook.h"
+#include "reader/ui/readerstart.h"
 
 #include <QApplication>
 #include <QFile>
@@ -73,6 +74,13 @@ int main(int argc, char** argv) {
     options.bookPath = args.size() > 1 ? QFileInfo(args.at(1)).absoluteFilePath()
                                        : QApplication::applicationFilePath();
 
+    // folioPage started by itself rather than for a book: the start page offers one.
+    if (options.variant == folio::readerui::Variant::Page && args.size() <= 1 &&
+        folio::readerui::needsStartPage(options.bookPath)) {
+        folio::readerui::showStartPage(options);
+        return app.exec();
+    }
+
     folio::readerui::FrmEBook window(options);
     if (qEnvironmentVariableIntValue("FOLIO_REPORT_FIRST_PAGE") == 1) {
         // For start-up measurements: when the page pane has finished its first page.
@@ -85,6 +93,7 @@ int main(int argc, char** argv) {
             });
     }
     window.load();
+    folio::readerui::followReading(window);
     window.show();
     return app.exec();
 }

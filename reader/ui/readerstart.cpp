@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QTimer>
 #include <QWebEngineView>
 
 namespace folio::readerui {
@@ -43,9 +44,14 @@ PlaceKeeper* followReading(FrmEBook& window, const QString& stateFolder) {
         book.prefix = session->resourcePrefix();
         book.key = folio::reader::bookKey(*session->book());
         const QStringList fields = session->descriptorFields();
-        // A book that cannot be recorded is still read.
-        (void)folio::reader::RecentBooks(utf8(stateFolder))
-            .add(utf8(session->bookPath()), fields.isEmpty() ? std::string() : utf8(fields[0]));
+        // Written once the window is up, out of the way of its first page; a book that cannot
+        // be recorded is still read.
+        QTimer::singleShot(
+            0, &window,
+            [stateFolder, path = session->bookPath(),
+             title = fields.isEmpty() ? QString() : fields[0]] {
+                (void)folio::reader::RecentBooks(utf8(stateFolder)).add(utf8(path), utf8(title));
+            });
     }
     auto* keeper = new PlaceKeeper(
         window.webTree(), window.webBook(), book, [&window] { return window.zoomLevel(); },
