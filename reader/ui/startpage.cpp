@@ -103,10 +103,10 @@ StartPage::StartPage(folio::qt::MessageService* messages, QString stateFolder, Q
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("ListRecent"));
     m_list->setAlternatingRowColors(true);
-    m_empty =
-        new QLabel(QStringLiteral("还没有打开过书。按“打开”选一本电子书，或把它拖到这里。"), this);
+    m_list->setSpacing(3);
+    m_empty = new QLabel(QStringLiteral("还没有打开过书。"), this);
     m_empty->setObjectName(QStringLiteral("LblEmpty"));
-    m_empty->setWordWrap(true);
+    m_empty->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* top = new QHBoxLayout;
     top->addWidget(title);
@@ -118,7 +118,7 @@ StartPage::StartPage(folio::qt::MessageService* messages, QString stateFolder, Q
     layout->addLayout(top);
     layout->addWidget(recentLabel);
     layout->addWidget(m_list, 1);
-    layout->addWidget(m_empty);
+    layout->addWidget(m_empty, 1); // takes the list's room when there is no list
     auto* hint =
         new QLabel(QStringLiteral("按“打开”选一本电子书，或把电子书拖到这个窗口上。"), this);
     hint->setObjectName(QStringLiteral("LblHint"));
