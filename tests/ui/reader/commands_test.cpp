@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -95,6 +98,7 @@ class ReaderCommandsTest : public QObject {
     void keysRunTheCommands();
     void bookmarksOfOtherBooksAreKeptButNotListed();
     void emptyClipboardSavesNothing();
+    void closingNeverWaitsForADownload();
     void cleanupTestCase();
 
   private:
@@ -359,6 +363,31 @@ void ReaderCommandsTest::emptyClipboardSavesNothing() {
     QVERIFY(m_messages.shown.back().text.contains(QStringLiteral("没有保存")));
     QVERIFY(!m_messages.shown.back().text.contains(QStringLiteral("保存成功")));
     m_messages.saveAnswers.clear();
+}
+
+void ReaderCommandsTest::closingNeverWaitsForADownload() {
+    // A library that takes the connection and never answers.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket*> held;
+    connect(&server, &QTcpServer::newConnection, this,
+            [&] { held << server.nextPendingConnection(); });
+    QDir folder(m_dir.filePath(QStringLiteral("net")));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    ReaderOptions options;
+    options.variant = folio::readerui::Variant::Net;
+    options.bookPath = folder.path();
+    options.messages = &m_messages;
+    options.speech = &m_speech;
+    options.onlineBase = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    auto window = std::make_unique<FrmEBook>(options);
+    window->load();
+    QTRY_VERIFY_WITH_TIMEOUT(!held.isEmpty(), 10000);
+    // The window goes while its download still waits for an answer; nothing is left to
+    // report into.
+    window.reset();
+    QTest::qWait(100); // a client that had given up would be seen gone by now
+    QCOMPARE(held.front()->state(), QAbstractSocket::ConnectedState);
 }
 
 void ReaderCommandsTest::cleanupTestCase() {
