@@ -58,10 +58,13 @@ PlaceKeeper* followReading(FrmEBook& window, const QString& stateFolder) {
         [&window](int percent) { window.applyZoom(percent); }, stateFolder, &window);
     keeper->restore();
 
-    auto* drops = new BookDrops({&window, window.webTree(), window.webBook()}, &window);
-    QObject::connect(drops, &BookDrops::bookDropped, &window, [](const QString& path) {
-        QProcess::startDetached(QCoreApplication::applicationFilePath(), {path});
-    });
+    // A dropped Book image opens in folioPage; folioNet reads a folder, not a book file.
+    if (window.variant() == Variant::Page) {
+        auto* drops = new BookDrops({&window, window.webTree(), window.webBook()}, &window);
+        QObject::connect(drops, &BookDrops::bookDropped, &window, [](const QString& path) {
+            QProcess::startDetached(QCoreApplication::applicationFilePath(), {path});
+        });
+    }
     return keeper;
 }
 

@@ -19,8 +19,8 @@ bool needsStartPage(const QString& ownFile);
 void showStartPage(ReaderOptions options);
 
 // Gives a loaded reading window its place kept (restored now), the contents pane's mark, an
-// entry among the recent books, and opens books dropped on it in a window of their own. Returns
-// the keeper (owned by the window). `stateFolder` empty means the user's own.
+// entry among the recent books, and (folioPage) opens books dropped on it in a window of their
+// own. Returns the keeper (owned by the window). `stateFolder` empty means the user's own.
 PlaceKeeper* followReading(FrmEBook& window, const QString& stateFolder = {});
 
 } // namespace folio::readerui
