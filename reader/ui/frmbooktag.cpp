@@ -104,11 +104,7 @@ void FrmBookTag::setAddress(const QString& address) {
 }
 
 folio::qt::MessageService& FrmBookTag::messages() {
-    if (m_messages)
-        return *m_messages;
-    if (!m_ownMessages)
-        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
-    return *m_ownMessages;
+    return m_messages ? *m_messages : folio::qt::widgetMessages();
 }
 
 QString FrmBookTag::nextName() const {

@@ -55,7 +55,6 @@ class FrmBookTag : public QDialog {
     QString m_programFolder;
     std::function<void(QString)> m_navigate;
     folio::qt::MessageService* m_messages = nullptr;
-    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
     folio::reader::BookmarkList m_list;
     std::vector<int> m_rows; // the entry of m_list each row of List1 shows
 

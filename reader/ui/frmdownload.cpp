@@ -162,11 +162,7 @@ void FrmDownload::joinWorker() {
 }
 
 folio::qt::MessageService& FrmDownload::messages() {
-    if (m_settings.messages)
-        return *m_settings.messages;
-    if (!m_ownMessages)
-        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
-    return *m_ownMessages;
+    return m_settings.messages ? *m_settings.messages : folio::qt::widgetMessages();
 }
 
 void FrmDownload::setLinks(const QStringList& linkTexts, const QStringList& linkTargets) {

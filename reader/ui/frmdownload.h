@@ -74,7 +74,6 @@ class FrmDownload : public QWidget {
     folio::qt::MessageService& messages();
 
     FrmDownloadSettings m_settings;
-    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
     folio::fetch::FetchPass m_pass;
     std::thread m_worker;
     std::unique_ptr<Observer> m_observer;

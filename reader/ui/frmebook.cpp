@@ -222,13 +222,7 @@ bool FrmEBook::contentsCollapsed() const {
 }
 
 folio::qt::MessageService& FrmEBook::messages() {
-    if (m_options.messages) {
-        return *m_options.messages;
-    }
-    if (!m_ownMessages) {
-        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
-    }
-    return *m_ownMessages;
+    return m_options.messages ? *m_options.messages : folio::qt::widgetMessages();
 }
 
 // ---- layout ------------------------------------------------------------------------------

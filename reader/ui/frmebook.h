@@ -143,7 +143,6 @@ class FrmEBook : public QWidget {
     folio::qt::MessageService& messages();
 
     ReaderOptions m_options;
-    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
     BookSession* m_session = nullptr;
     ImageList* m_images = nullptr;
     ReaderToolbars* m_toolbars = nullptr;

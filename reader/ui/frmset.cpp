@@ -201,11 +201,7 @@ void FrmSet::showEvent(QShowEvent* event) {
 }
 
 folio::qt::MessageService& FrmSet::messages() {
-    if (m_messages)
-        return *m_messages;
-    if (!m_ownMessages)
-        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
-    return *m_ownMessages;
+    return m_messages ? *m_messages : folio::qt::widgetMessages();
 }
 
 void FrmSet::voiceChosen(int index) {

@@ -71,7 +71,6 @@ class FrmSet : public QDialog {
     QString m_programFolder;
     AppliedCallback m_applied;
     folio::qt::MessageService* m_messages = nullptr;
-    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
     FolderChooser m_chooseFolder;
     folio::reader::VoiceControls m_controls;
     QStringList m_problems;
