@@ -2,8 +2,8 @@
 // library on 127.0.0.1: the files it keeps and what its two panes show, with the library up
 // and with it down.
 #include "core/text.h"
-#include "tests/tools/testdir.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

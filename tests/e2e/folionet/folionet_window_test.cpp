@@ -5,8 +5,8 @@
 #include "reader/ui/frmebook.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
-#include "tests/ui/readerwin/testsupport.h"
 #include "tests/tools/localserver.h"
+#include "tests/ui/readerwin/testsupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -16,8 +16,8 @@
 #include "maker/generators/convert.h"
 
 #include "tests/tools/ico_builder.h"
-#include "tests/tools/testdir.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/testdir.h"
 
 #include <QApplication>
 #include <QComboBox>

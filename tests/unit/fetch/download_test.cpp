@@ -1,6 +1,6 @@
 #include "maker/fetch/download.h"
-#include "tests/tools/testdir.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "maker/fetch/fetchpass.h"
-#include "tests/tools/testdir.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 
