@@ -11,6 +11,7 @@
 #include "qt/resschemehandler.h"
 #include "reader/core/recentbooks.h"
 #include "reader/ui/placekeeper.h"
+#include "tests/tools/webeval.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -42,20 +43,7 @@ class QuietMessages : public folio::qt::MessageService {
     QString askText(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    struct State {
-        QVariant result;
-        bool done = false;
-    };
-    auto state = std::make_shared<State>();
-    view->page()->runJavaScript(script, [state](const QVariant& v) {
-        state->result = v;
-        state->done = true;
-    });
-    if (!QTest::qWaitFor([&] { return state->done; }, 10000))
-        return {};
-    return state->result;
-}
+using folio::testing::evaluate;
 
 bool makeBook(const std::string& path, const std::map<std::string, std::string>& pages) {
     std::filesystem::copy_file(FOLIO_BOOK_FIXTURE, path,
