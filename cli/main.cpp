@@ -154,15 +154,17 @@ int compile(const std::vector<std::string>& args) {
               << " files of " << projectFolder << "\n";
     ConsoleObserver observer;
     observer.hold();
-    const compiler::CompileResult r = compiler::CompileBook(in, observer);
-    observer.release(r.outcome == compiler::CompileOutcome::Done);
-    if (r.outcome != compiler::CompileOutcome::Done) {
-        if (!r.error.empty())
-            std::cerr << "folio: compilation failed: " << r.error << "\n";
+    const auto r = compiler::CompileBook(in, observer);
+    observer.release(r.has_value());
+    if (!r) {
+        // A refused setting was the message itself; anything else is described once more.
+        if (compiler::outcomeOf(r) != compiler::CompileOutcome::Invalid &&
+            !r.error().message.empty())
+            std::cerr << "folio: compilation failed: " << r.error().message << "\n";
         return ExitFailure;
     }
-    std::cout << "added " << r.pagesAdded << " pages\nbook: " << r.bookPath << "\n";
-    for (const auto& skipped : r.skipped)
+    std::cout << "added " << r->pagesAdded << " pages\nbook: " << r->bookPath << "\n";
+    for (const auto& skipped : r->skipped)
         std::cout << "skipped " << printable(skipped.name) << ": it is " << skipped.why << "\n";
     if (chm) {
         // The help compiler works on the help project the generate command wrote.

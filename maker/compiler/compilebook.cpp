@@ -37,8 +37,9 @@ stageCopy(const std::string& from, const std::string& to,
 
 } // namespace
 
-CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, IconStep iconStep) {
-    CompileResult result;
+Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& observer,
+                                 IconStep iconStep) {
+    CompiledBook result;
     const ProjectSettings& s = in.settings;
 
     // Only emptiness is validated here; everything else fails later, in the trap.
@@ -50,8 +51,7 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     for (const auto& [value, message] : required) {
         if (value->empty()) {
             observer.messageBox(message, NoticeTitle, MessageIcon::Information);
-            result.outcome = CompileOutcome::Invalid;
-            return result;
+            return fail(message, static_cast<int>(CompileOutcome::Invalid));
         }
     }
 
@@ -73,9 +73,7 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
     auto trap = [&](const std::string& description) {
         observer.messageBox("你的电子书编译过程发生\r\n\r\n" + description + "错误！", "编译失败。",
                             MessageIcon::Information);
-        result.outcome = CompileOutcome::Failed;
-        result.error = description;
-        return result;
+        return fail(description, static_cast<int>(CompileOutcome::Failed));
     };
 
     // The book is named by the output file setting alone; a name reaching into another folder
@@ -117,9 +115,7 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
         if (!why.empty())
             text += "\r\n\r\n" + why;
         observer.messageBox(text, "编译错误", MessageIcon::Critical);
-        result.outcome = CompileOutcome::DescriptorFailed;
-        result.error = why;
-        return result;
+        return fail(why, static_cast<int>(CompileOutcome::DescriptorFailed));
     };
     // Its length is known before anything is written.
     if (auto length = book::AnsiByteLength(descriptor); !length)
@@ -226,7 +222,6 @@ CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer, Ic
 
     observer.messageBox("你的电子书现在已经编译为\r\n\r\n" + bookPath, "编译完成。",
                         MessageIcon::Information);
-    result.outcome = CompileOutcome::Done;
     return result;
 }
 

@@ -30,19 +30,19 @@ using folio::MessageIcon;
 // The compiler reports through the common observer.
 using CompileObserver = folio::Observer;
 
-enum class CompileOutcome { Done, Invalid, DescriptorFailed, Failed };
+// How a compilation ended. A failed one carries its outcome in its Error's code, so the caller
+// can tell a refused setting from a broken build without reading the message.
+enum class CompileOutcome { Done = 0, Invalid = 1, DescriptorFailed = 2, Failed = 3 };
 
-struct CompileResult {
-    CompileOutcome outcome = CompileOutcome::Failed;
+struct SkippedEntry {
+    std::string name; // the entry as listed
+    std::string why;  // what it is: "a FIFO", "a dangling symbolic link", ...
+};
+
+struct CompiledBook {
     std::string bookPath;
-    std::string error;  // the system's description for Failed (and the reason for
-                        // DescriptorFailed)
-    int pagesAdded = 0; // page resources in the finished book
-    struct Skipped {
-        std::string name; // the entry as listed
-        std::string why;  // what it is: "a FIFO", "a dangling symbolic link", ...
-    };
-    std::vector<Skipped> skipped; // selected entries that are neither a page nor a folder
+    int pagesAdded = 0;                // page resources in the finished book
+    std::vector<SkippedEntry> skipped; // selected entries that are neither a page nor a folder
 };
 
 // The icon step, called after the pages when an icon path is set, on the book as it is being
@@ -53,7 +53,14 @@ using IconStep = std::function<Result<void>(const std::string& iconPath,
 // Default icon step: the icon replacement routine of maker/compiler/icon.h.
 IconStep defaultIconStep();
 
-CompileResult CompileBook(const CompileInputs& in, CompileObserver& observer,
-                          IconStep iconStep = defaultIconStep());
+// Every outcome is also shown through the observer's message box, as the workbench reports it.
+// The error's message is the validation text (Invalid), the reason the descriptor could not be
+// written (DescriptorFailed) or the failure's description (Failed).
+Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& observer,
+                                 IconStep iconStep = defaultIconStep());
+
+inline CompileOutcome outcomeOf(const Result<CompiledBook>& r) {
+    return r ? CompileOutcome::Done : static_cast<CompileOutcome>(r.error().code);
+}
 
 } // namespace folio::compiler

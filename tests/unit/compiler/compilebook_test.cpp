@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "maker/compiler/icon.h"
 #include "tests/tools/independent_check.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/unit/book/bookcheck.h"
 
 #include <gtest/gtest.h>
@@ -27,37 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Event {
-    enum Kind { Message, Caption, Maximum, Value, Events } kind;
-    std::string text;
-    std::string title;
-    MessageIcon icon = MessageIcon::Information;
-    int number = 0;
-};
-
-class Recorder : public CompileObserver {
-  public:
-    folio::Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
-                             folio::MessageButtons) override {
-        events.push_back({Event::Message, text, title, icon, 0});
-        return folio::Answer::Ok;
-    }
-    void setCaption(const std::string& c) override {
-        events.push_back({Event::Caption, c, {}, {}, 0});
-    }
-    void setProgressMaximum(int m) override { events.push_back({Event::Maximum, {}, {}, {}, m}); }
-    void setProgressValue(int v) override { events.push_back({Event::Value, {}, {}, {}, v}); }
-    void processEvents() override { events.push_back({Event::Events, {}, {}, {}, 0}); }
-
-    std::vector<Event> of(Event::Kind k) const {
-        std::vector<Event> r;
-        for (const Event& e : events)
-            if (e.kind == k)
-                r.push_back(e);
-        return r;
-    }
-    std::vector<Event> events;
-};
+using Recorder = folio::testing::RecordingObserver;
+using Event = Recorder::Event;
 
 void writeFile(const fs::path& p, const std::string& bytes) {
     fs::create_directories(p.parent_path());
@@ -102,7 +74,9 @@ class Compile : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(m_root); }
 
-    CompileResult run(IconStep icon = {}) { return CompileBook(m_in, m_rec, std::move(icon)); }
+    Result<CompiledBook> run(IconStep icon = {}) {
+        return CompileBook(m_in, m_rec, std::move(icon));
+    }
 
     // Every book is also read by pefile: pages equal to their files, checksum right.
     std::unique_ptr<book::BookImage> openBook(const std::string& path) {
@@ -133,13 +107,13 @@ TEST_F(Compile, ValidationStopsAtFirstEmptySettingInOrder) {
     m_in.settings.title.clear();
     m_in.settings.outFile.clear();
     for (int step = 0; step < 3; ++step) {
-        m_rec.events.clear();
-        const CompileResult r = run();
-        EXPECT_EQ(r.outcome, CompileOutcome::Invalid);
-        ASSERT_EQ(m_rec.events.size(), 1u);
-        EXPECT_EQ(m_rec.events[0].text, messages[step]);
-        EXPECT_EQ(m_rec.events[0].title, "提示！！");
-        EXPECT_EQ(m_rec.events[0].icon, MessageIcon::Information);
+        m_rec.clear();
+        const auto r = run();
+        EXPECT_EQ(outcomeOf(r), CompileOutcome::Invalid);
+        ASSERT_EQ(m_rec.log.size(), 1u);
+        EXPECT_EQ(m_rec.log[0].text, messages[step]);
+        EXPECT_EQ(m_rec.log[0].title, "提示！！");
+        EXPECT_EQ(m_rec.log[0].icon, MessageIcon::Information);
         if (step == 0)
             m_in.settings.outPath = m_out.string();
         else if (step == 1)
@@ -154,11 +128,11 @@ TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
     m_in.settings.webAddress = "http://example.com/";
     m_in.pages.push_back({"sub", true});           // a folder is never a page
     m_in.pages.push_back({"sub/deep.html", true}); // nor anything inside one
-    const CompileResult r = run();
-    ASSERT_EQ(r.outcome, CompileOutcome::Done) << r.error;
+    const auto r = run();
+    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done) << r.error().message;
     const std::string bookPath = (m_out / "mybook.exe.exe").string();
-    EXPECT_EQ(r.bookPath, bookPath);
-    EXPECT_EQ(r.pagesAdded, 3);
+    EXPECT_EQ(r->bookPath, bookPath);
+    EXPECT_EQ(r->pagesAdded, 3);
     EXPECT_EQ(readFile(m_out / "aero.she"), "jade skin");
     EXPECT_EQ(readFile(m_out / "SkinH_VB6.dll"), "skin library");
 
@@ -198,48 +172,48 @@ TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
 
 TEST_F(Compile, BookCarriesTheReadersLanguageFileBesideIt) {
     // Without the file in the maker folder the book is still made, with no language file.
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     EXPECT_FALSE(fs::exists(m_out / "Language.lng"));
 
     const std::string lng =
         "[English]\r\nToolbar1=,Back,Forward\r\n[\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4]\r\n";
     writeFile(m_maker / "folioPage" / "Language.lng", lng);
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     EXPECT_EQ(readFile(m_out / "Language.lng"), lng);
 
     // A copy edited beside an earlier build is replaced byte for byte.
     writeFile(m_out / "Language.lng", "old");
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     EXPECT_EQ(readFile(m_out / "Language.lng"), lng);
 
     // A build that fails leaves the earlier copy alone.
     writeFile(m_out / "Language.lng", "earlier");
     fs::remove(m_maker / "folioPage" / "folioPage.dat");
-    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Failed);
     EXPECT_EQ(readFile(m_out / "Language.lng"), "earlier");
 }
 
 TEST_F(Compile, BookReadThroughWinesOwnResourceLoader) {
     FOLIO_REQUIRE_TOOL("wine", "apt-get install wine wine32");
     m_in.settings.author = "老子";
-    const CompileResult r = run();
-    ASSERT_EQ(r.outcome, CompileOutcome::Done) << r.error;
+    const auto r = run();
+    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done) << r.error().message;
     std::string error;
-    EXPECT_EQ(check::wineReadResource(r.bookPath, "CUSTOM", "#101", &error),
+    EXPECT_EQ(check::wineReadResource(r->bookPath, "CUSTOM", "#101", &error),
               toAnsi("Book:老子:index.html:tree.html:::::2026-12-06"))
         << error;
     // The loader upper-cases the name it is asked for, as the reader's links rely on.
-    EXPECT_EQ(check::wineReadResource(r.bookPath, "#2110", "index.html", &error),
+    EXPECT_EQ(check::wineReadResource(r->bookPath, "#2110", "index.html", &error),
               readFile(m_project / "index.html"))
         << error;
-    EXPECT_EQ(check::wineReadResource(r.bookPath, "#2110", "Tree.HTML", &error),
+    EXPECT_EQ(check::wineReadResource(r->bookPath, "#2110", "Tree.HTML", &error),
               readFile(m_project / "Tree.html"))
         << error;
 }
 
 TEST_F(Compile, UnselectedEntriesLeftOutButStillYieldToEvents) {
     m_in.pages = {{"index.html", false}, {"Tree.html", true}, {"style.css", false}};
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     auto book = openBook((m_out / "mybook.exe").string());
     ASSERT_TRUE(book);
     EXPECT_EQ(book->pageNames(), std::vector<std::string>{"TREE.HTML"});
@@ -252,9 +226,9 @@ TEST_F(Compile, UnselectedEntriesLeftOutButStillYieldToEvents) {
 TEST_F(Compile, NothingSelectedGivesDescriptorAndTemplateResourcesOnly) {
     for (auto& p : m_in.pages)
         p.selected = false;
-    const CompileResult r = run();
-    ASSERT_EQ(r.outcome, CompileOutcome::Done);
-    auto book = openBook(r.bookPath);
+    const auto r = run();
+    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done);
+    auto book = openBook(r->bookPath);
     ASSERT_TRUE(book);
     EXPECT_TRUE(book->pageNames().empty());
     EXPECT_TRUE(book->descriptor());
@@ -265,33 +239,33 @@ TEST_F(Compile, NothingSelectedGivesDescriptorAndTemplateResourcesOnly) {
 
 TEST_F(Compile, ProgressMaximumHeldAtZeroForFewerThanTwoEntries) {
     m_in.pages = {{"index.html", true}};
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 0);
-    m_rec.events.clear();
+    m_rec.clear();
     m_in.pages.clear();
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 0);
 }
 
 TEST_F(Compile, OutputFolderWithOrWithoutFinalSlashSameBook) {
-    const std::string a = run().bookPath;
+    const std::string a = run()->bookPath;
     m_in.settings.outPath = m_out.string() + "/";
-    const std::string b = run().bookPath;
+    const std::string b = run()->bookPath;
     EXPECT_EQ(a, b);
     EXPECT_EQ(a, (m_out / "mybook.exe").string());
 }
 
 TEST_F(Compile, SecondCompilationReplacesResourcesNotUnion) {
-    ASSERT_EQ(run().outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     m_in.pages = {{"style.css", true}};
     writeFile(m_project / "style.css", "body{color:red}");
-    const CompileResult r = run();
-    ASSERT_EQ(r.outcome, CompileOutcome::Done);
-    auto book = openBook(r.bookPath);
+    const auto r = run();
+    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done);
+    auto book = openBook(r->bookPath);
     ASSERT_TRUE(book);
     EXPECT_EQ(book->pageNames(), std::vector<std::string>{"STYLE.CSS"});
     EXPECT_EQ(book->find("style.css")->size(), 15u);
-    const auto pefile = bookcheck::pefileResources(r.bookPath, m_project.string());
+    const auto pefile = bookcheck::pefileResources(r->bookPath, m_project.string());
     EXPECT_EQ(pefile.output.find("INDEX.HTML"), std::string::npos) << pefile.output;
     EXPECT_NE(pefile.output.find("STYLE.CSS 1033 15 same"), std::string::npos) << pefile.output;
 }
@@ -323,8 +297,8 @@ struct EarlierBuild {
 TEST_F(Compile, OversizedDescriptorRefusedBeforeAnythingIsTouched) {
     const EarlierBuild earlier(m_out);
     m_in.settings.advert = std::string(33000, 'a');
-    const CompileResult r = run();
-    EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed);
+    const auto r = run();
+    EXPECT_EQ(outcomeOf(r), CompileOutcome::DescriptorFailed);
     const auto messages = m_rec.of(Event::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.starts_with("当编译你的ebook时出现错误。")) << messages[0].text;
@@ -339,9 +313,9 @@ TEST_F(Compile, DescriptorFailureRemovesOnlyWhatThisRunMade) {
     const EarlierBuild earlier(m_out);
     // A template the resource writer refuses: the descriptor cannot be added.
     writeFile(m_maker / "folioPage" / "folioPage.dat", std::string(300, 'x'));
-    const CompileResult r = run();
-    EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed);
-    EXPECT_NE(r.error.find("not a PE file"), std::string::npos) << r.error;
+    const auto r = run();
+    EXPECT_EQ(outcomeOf(r), CompileOutcome::DescriptorFailed);
+    EXPECT_NE(r.error().message.find("not a PE file"), std::string::npos) << r.error().message;
     earlier.expectUntouched(m_out);
 }
 
@@ -356,33 +330,33 @@ TEST_F(Compile, MissingCopySourcesFallIntoTheTrap) {
         EXPECT_EQ(messages[0].icon, MessageIcon::Information);
     };
     m_in.skinFileName = "missing.she";
-    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Failed);
     expectTrap("missing.she");
 
-    m_rec.events.clear();
+    m_rec.clear();
     m_in.skinFileName.clear();
-    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Failed);
     expectTrap("skin");
 
-    m_rec.events.clear();
+    m_rec.clear();
     m_in.skinFileName = "jade.she";
     fs::remove(m_maker / "folioPage" / "folioPage.dat");
-    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Failed);
     expectTrap("folioPage.dat");
     EXPECT_TRUE(fs::is_empty(m_out)) << "a skin copied before the failure replaced the old one";
 
-    m_rec.events.clear();
+    m_rec.clear();
     m_in.settings.outPath = (m_root / "no-such-folder").string();
-    EXPECT_EQ(run().outcome, CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Failed);
     expectTrap("no-such-folder");
 }
 
 TEST_F(Compile, UnreadablePageStopsWithTrapKeepingTheEarlierBuild) {
     const EarlierBuild earlier(m_out);
     m_in.pages = {{"index.html", true}, {"vanished.html", true}, {"style.css", true}};
-    const CompileResult r = run();
-    EXPECT_EQ(r.outcome, CompileOutcome::Failed);
-    EXPECT_NE(r.error.find("vanished.html"), std::string::npos) << r.error;
+    const auto r = run();
+    EXPECT_EQ(outcomeOf(r), CompileOutcome::Failed);
+    EXPECT_NE(r.error().message.find("vanished.html"), std::string::npos) << r.error().message;
     EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译失败。");
     earlier.expectUntouched(m_out);
 }
@@ -398,7 +372,7 @@ TEST_F(Compile, FullDiskLeavesTheEarlierBuild) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{200000, 200000};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(static_cast<int>(run().outcome));
+        _exit(static_cast<int>(outcomeOf(run())));
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -409,11 +383,11 @@ TEST_F(Compile, FullDiskLeavesTheEarlierBuild) {
 
 TEST_F(Compile, OutputFileNamesReachingOutsideTheOutputFolderAreRefused) {
     for (const char* name : {"../../escaped_a", "sub/book", "..", "a\\b", "x..y"}) {
-        m_rec.events.clear();
+        m_rec.clear();
         m_in.settings.outFile = name;
-        const CompileResult r = run();
-        EXPECT_EQ(r.outcome, CompileOutcome::Failed) << name;
-        EXPECT_NE(r.error.find("输出文件"), std::string::npos) << r.error;
+        const auto r = run();
+        EXPECT_EQ(outcomeOf(r), CompileOutcome::Failed) << name;
+        EXPECT_NE(r.error().message.find("输出文件"), std::string::npos) << r.error().message;
         EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译失败。");
     }
     EXPECT_TRUE(fs::is_empty(m_out));
@@ -430,13 +404,13 @@ TEST_F(Compile, ColonsInJoinedDescriptorFieldsAreRefusedNamingTheField) {
     for (const auto& [member, field] : fields) {
         CompileInputs in = m_in;
         in.settings.*member = "T:X:evil.html";
-        const CompileResult r = CompileBook(in, m_rec, {});
-        EXPECT_EQ(r.outcome, CompileOutcome::Failed) << field;
-        EXPECT_NE(r.error.find(field), std::string::npos) << r.error;
+        const auto r = CompileBook(in, m_rec, {});
+        EXPECT_EQ(outcomeOf(r), CompileOutcome::Failed) << field;
+        EXPECT_NE(r.error().message.find(field), std::string::npos) << r.error().message;
     }
     EXPECT_TRUE(fs::is_empty(m_out));
     m_in.settings.webAddress = "http://example.com/"; // an address keeps its ":"
-    EXPECT_EQ(run().outcome, CompileOutcome::Done);
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Done);
 }
 
 TEST_F(Compile, PagesThatAreNoFilesAreSkippedAndNamed) {
@@ -444,14 +418,14 @@ TEST_F(Compile, PagesThatAreNoFilesAreSkippedAndNamed) {
     fs::create_symlink(m_project / "gone.html", m_project / "dangling.html");
     m_in.pages.push_back({"pipe.html", true});
     m_in.pages.push_back({"dangling.html", true});
-    const CompileResult r = run();
-    ASSERT_EQ(r.outcome, CompileOutcome::Done) << r.error;
-    EXPECT_EQ(r.pagesAdded, 3);
-    ASSERT_EQ(r.skipped.size(), 2u);
-    EXPECT_EQ(r.skipped[0].name, "pipe.html");
-    EXPECT_EQ(r.skipped[0].why, "a FIFO");
-    EXPECT_EQ(r.skipped[1].name, "dangling.html");
-    EXPECT_EQ(r.skipped[1].why, "a dangling symbolic link");
+    const auto r = run();
+    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done) << r.error().message;
+    EXPECT_EQ(r->pagesAdded, 3);
+    ASSERT_EQ(r->skipped.size(), 2u);
+    EXPECT_EQ(r->skipped[0].name, "pipe.html");
+    EXPECT_EQ(r->skipped[0].why, "a FIFO");
+    EXPECT_EQ(r->skipped[1].name, "dangling.html");
+    EXPECT_EQ(r->skipped[1].why, "a dangling symbolic link");
 }
 
 TEST_F(Compile, IconStepRunsOnTheBookBeingBuiltAndItsErrorIsTrapped) {
@@ -465,27 +439,27 @@ TEST_F(Compile, IconStepRunsOnTheBookBeingBuiltAndItsErrorIsTrapped) {
         EXPECT_TRUE(book::BookImage::open(book)) << "the icon step got no whole book";
         return {};
     };
-    ASSERT_EQ(run(step).outcome, CompileOutcome::Done);
+    ASSERT_EQ(outcomeOf(run(step)), CompileOutcome::Done);
     EXPECT_EQ(calls, 0);
 
     m_in.iconPath = "/icons/book.ico";
-    const CompileResult r = run(step);
-    ASSERT_EQ(r.outcome, CompileOutcome::Done);
+    const auto r = run(step);
+    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(seenIcon, "/icons/book.ico");
-    EXPECT_EQ(fs::path(seenBook).parent_path(), fs::path(r.bookPath).parent_path());
+    EXPECT_EQ(fs::path(seenBook).parent_path(), fs::path(r->bookPath).parent_path());
     EXPECT_FALSE(fs::exists(seenBook)) << "the book was built in place of its temporary file";
 
-    const auto before = readFile(r.bookPath);
-    m_rec.events.clear();
-    const CompileResult failed = run([](const std::string&, const std::string&, CompileObserver&) {
+    const auto before = readFile(r->bookPath);
+    m_rec.clear();
+    const auto failed = run([](const std::string&, const std::string&, CompileObserver&) {
         return Result<void>(fail("icon 1003"));
     });
-    EXPECT_EQ(failed.outcome, CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(failed), CompileOutcome::Failed);
     const auto messages = m_rec.of(Event::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "你的电子书编译过程发生\r\n\r\nicon 1003错误！");
-    EXPECT_EQ(readFile(failed.bookPath), before) << "a failed icon step replaced the book";
+    EXPECT_EQ(readFile(r->bookPath), before) << "a failed icon step replaced the book";
     EXPECT_EQ(std::distance(fs::directory_iterator(m_out), fs::directory_iterator()), 3);
 }
 
@@ -498,9 +472,9 @@ TEST_F(Compile, FuzzFindingsAsTemplateAreRefusedAndNothingIsWritten) {
                       fs::copy_options::overwrite_existing);
         fs::permissions(m_maker / "folioPage" / "folioPage.dat",
                         fs::perms::owner_read | fs::perms::owner_write);
-        const CompileResult r = run();
-        EXPECT_EQ(r.outcome, CompileOutcome::DescriptorFailed) << name;
-        EXPECT_NE(r.error.find("folioPage.dat"), std::string::npos) << r.error;
+        const auto r = run();
+        EXPECT_EQ(outcomeOf(r), CompileOutcome::DescriptorFailed) << name;
+        EXPECT_NE(r.error().message.find("folioPage.dat"), std::string::npos) << r.error().message;
         earlier.expectUntouched(m_out);
     }
 }

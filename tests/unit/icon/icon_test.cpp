@@ -4,6 +4,7 @@
 #include "maker/compiler/icon.h"
 #include "tests/tools/ico_builder.h"
 #include "tests/tools/independent_check.h"
+#include "tests/tools/recordingobserver.h"
 
 #include <gtest/gtest.h>
 
@@ -26,24 +27,7 @@ using icontest::makeIconImage;
 
 namespace {
 
-struct Box {
-    std::string text, title;
-    MessageIcon icon;
-};
-
-class Recorder : public CompileObserver {
-  public:
-    std::vector<Box> boxes;
-    folio::Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
-                             folio::MessageButtons) override {
-        boxes.push_back({text, title, icon});
-        return folio::Answer::Ok;
-    }
-    void setCaption(const std::string&) override {}
-    void setProgressMaximum(int) override {}
-    void setProgressValue(int) override {}
-    void processEvents() override {}
-};
+using Recorder = folio::testing::RecordingObserver;
 
 Bytes readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -582,8 +566,8 @@ TEST_F(IconReplace, CompilationAppliesTheChosenIconOrReportsWhyNot) {
     in.iconPath = writeIco({{48, 48, 32, 8}}).string();
 
     auto done = folio::compiler::CompileBook(in, observer);
-    ASSERT_EQ(done.outcome, folio::compiler::CompileOutcome::Done) << done.error;
-    const PefileView view = pefileView(done.bookPath);
+    ASSERT_TRUE(done) << done.error().message;
+    const PefileView view = pefileView(done->bookPath);
     EXPECT_EQ(view.resources.at("3/30001/0").data, makeIconImage({48, 48, 32, 8}));
     EXPECT_EQ(view.resources.at("2110/INDEX.HTML/1033").data,
               readAll(fs::path(ICON_FIXTURE_DIR) / "index.html"));
@@ -592,7 +576,7 @@ TEST_F(IconReplace, CompilationAppliesTheChosenIconOrReportsWhyNot) {
     in.iconPath = (dir / "text.ico").string();
     observer.boxes.clear();
     auto failed = folio::compiler::CompileBook(in, observer);
-    EXPECT_EQ(failed.outcome, folio::compiler::CompileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(failed), folio::compiler::CompileOutcome::Failed);
     ASSERT_FALSE(observer.boxes.empty());
     EXPECT_EQ(observer.boxes.back().text, "你的电子书编译过程发生\r\n\r\n" + in.iconPath +
                                               " is not a valid icon resource file.错误！");
