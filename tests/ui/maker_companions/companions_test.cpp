@@ -17,6 +17,7 @@
 
 #include "tests/tools/ico_builder.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
 
 #include <QApplication>
@@ -43,37 +44,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Records what the windows report and answers their questions from a queue (No when empty).
-class Recorder : public folio::Observer {
-  public:
-    struct Box {
-        std::string text, title;
-        folio::MessageIcon icon;
-        folio::MessageButtons buttons;
-    };
-    std::vector<Box> boxes;
-    std::deque<folio::Answer> answers;
-    std::vector<std::string> captions;
-
-    folio::Answer messageBox(const std::string& text, const std::string& title,
-                             folio::MessageIcon icon, folio::MessageButtons buttons) override {
-        boxes.push_back({text, title, icon, buttons});
-        if (buttons != folio::MessageButtons::YesNo)
-            return folio::Answer::Ok;
-        if (answers.empty())
-            return folio::Answer::No;
-        const folio::Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void setCaption(const std::string& caption) override { captions.push_back(caption); }
-    bool shown(const std::string& part) const {
-        for (const auto& b : boxes)
-            if (b.text.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-};
+using Recorder = folio::testing::RecordingObserver;
 
 // Pages and settings files of the system are CP936.
 void writeAnsi(const TempDir& dir, const std::string& name, const std::string& utf8) {

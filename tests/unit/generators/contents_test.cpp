@@ -31,8 +31,8 @@ TEST(BuildContentsEntries, FileNameCaptionsAndRowNumbersContinueAcrossRuns) {
     RecordingObserver obs;
     auto summary = BuildContentsEntries(e.in, list, obs);
     EXPECT_EQ(summary.added, 3);
-    EXPECT_EQ(obs.progressMaximum, 3);
-    EXPECT_EQ(obs.progress, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(obs.lastMaximum(), 3);
+    EXPECT_EQ(obs.values, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(obs.events, 1);
     EXPECT_TRUE(obs.boxes.empty());
     ASSERT_EQ(list.rowCount(), 5);
@@ -118,7 +118,7 @@ TEST(BuildContentsEntries, NothingSelectedAddsNothingAndUnreadablePagesAreSkippe
     ContentsList list;
     RecordingObserver obs;
     BuildContentsEntries(e.in, list, obs);
-    EXPECT_EQ(obs.progressMaximum, -1);
+    EXPECT_EQ(obs.lastMaximum(), -1);
     EXPECT_EQ(list.entryCount(), 0);
 
     e.add("a.html", "<title>A</title>", false);

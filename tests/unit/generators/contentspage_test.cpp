@@ -52,7 +52,7 @@ TEST(GenerateContentsPage, FillsTheTemplateAndWritesBothFilesInCp936) {
     EXPECT_EQ(m.project("tree.ini"), folio::toAnsi(" \t1\t-1\t序言\tindex.html\r\n"
                                                    " \t2\t1\tIt's $URL and $ID\ta b.html\r\n"
                                                    " \t3\t1\t第二章\tchapter02.html\r\n"));
-    EXPECT_EQ(obs.progressMaximum, 4); // R - 1 with R = 5 rows
+    EXPECT_EQ(obs.lastMaximum(), 4); // R - 1 with R = 5 rows
     ASSERT_EQ(obs.boxes.size(), 1u);
     EXPECT_EQ(obs.boxes[0].text, "成功创建目录页！");
     EXPECT_EQ(obs.boxes[0].title, "folioMake");

@@ -2,8 +2,8 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "maker/generators/convert.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
-#include "tests/unit/generators/convert_test_observer.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ void writeAnsi(const TempDir& dir, const std::string& name, const std::string& u
 class TextToPages : public ::testing::Test {
   protected:
     TempDir dir;
-    ConvertRecorder observer;
+    folio::testing::RecordingObserver observer;
     TextToPagesInputs in;
 
     void SetUp() override {
@@ -192,7 +192,7 @@ TEST(PageBody, DecodesInTheFixedOrderAndOnlyLowerCaseMarkup) {
 class PagesToText : public ::testing::Test {
   protected:
     TempDir dir;
-    ConvertRecorder observer;
+    folio::testing::RecordingObserver observer;
     PagesToTextInputs in;
 
     Result<ConvertSummary> run(std::initializer_list<std::pair<std::string, bool>> entries) {

@@ -81,7 +81,7 @@ TEST(GenerateHomePage, SeparatorsFollowEveryFourthCardOnly) {
     const std::string hr = "<span class='hr'></span>";
     EXPECT_EQ(m.project("index.html"),
               "T1\r\nT2\r\nT3\r\nT4" + hr + "\r\nT5\r\nT6\r\nT7\r\nT8" + hr + "\r\nT9\r\n\r\n\r\n");
-    EXPECT_EQ(obs.progressMaximum, 10);
+    EXPECT_EQ(obs.lastMaximum(), 10);
 }
 
 TEST(GenerateHomePage, EmptyListStillCopiesSupportFilesAndDefaultTagStaysUnfilled) {

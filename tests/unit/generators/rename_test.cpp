@@ -2,8 +2,8 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "maker/generators/rename.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
-#include "tests/unit/generators/convert_test_observer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ namespace {
 class Rename : public ::testing::Test {
   protected:
     TempDir dir;
-    ConvertRecorder observer;
+    folio::testing::RecordingObserver observer;
     RenameInputs in;
 
     void SetUp() override { observer.answer = Answer::Yes; }

@@ -43,7 +43,7 @@ TEST(CompileHelp, ChineseTitleWithSpacesCompilesEveryListedPage) {
 
     auto r = compiler::CompileHelp(in, observer);
     ASSERT_TRUE(r) << r.error().message;
-    EXPECT_TRUE(observer.messages.empty());
+    EXPECT_TRUE(observer.boxes.empty());
     EXPECT_NE(r->find("我的 Book.chm"), std::string::npos) << *r;
     const auto files =
         expectPagesExtracted(project.path, project.file("我的 Book.chm"), pages, project.file("x"));
@@ -75,8 +75,8 @@ TEST(CompileHelp, FailuresAreShownAndReturned) {
     auto none = compiler::CompileHelp(in, observer);
     ASSERT_FALSE(none);
     EXPECT_NE(none.error().message.find(project.file("Book.hhp")), std::string::npos);
-    ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_EQ(observer.messages[0].icon, MessageIcon::Critical);
+    ASSERT_EQ(observer.boxes.size(), 1u);
+    EXPECT_EQ(observer.boxes[0].icon, MessageIcon::Critical);
 
     // The launcher's own report of a page that is not there reaches the window.
     writeHelpFiles(in, observer);
@@ -84,8 +84,8 @@ TEST(CompileHelp, FailuresAreShownAndReturned) {
     ASSERT_FALSE(missing);
     EXPECT_NE(missing.error().message.find("gone.html"), std::string::npos)
         << missing.error().message;
-    ASSERT_EQ(observer.messages.size(), 2u);
-    EXPECT_NE(observer.messages[1].text.find("gone.html"), std::string::npos);
+    ASSERT_EQ(observer.boxes.size(), 2u);
+    EXPECT_NE(observer.boxes[1].text.find("gone.html"), std::string::npos);
     EXPECT_FALSE(fs::exists(project.file("Book.chm")));
 
     // A maker folder without the launcher.

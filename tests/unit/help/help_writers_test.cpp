@@ -85,7 +85,7 @@ TEST_F(HelpWriters, FilesMatchTheGoldenBytes) {
     expectGolden(*hhp, "sample.hhp");
     expectGolden(*hhc, "sample.hhc");
     expectGolden(*hhk, "sample.hhk");
-    EXPECT_TRUE(m_observer.messages.empty());
+    EXPECT_TRUE(m_observer.boxes.empty());
 }
 
 TEST_F(HelpWriters, EmptyListGivesBareListsAndRerunsGiveIdenticalFiles) {
@@ -130,10 +130,10 @@ TEST_F(HelpWriters, FaultsAreShownNamingTheFileAndLeaveEarlierFilesAlone) {
     ASSERT_FALSE(r);
     EXPECT_NE(r.error().message.find(m_maker.file("list/chm/chm.hhc")), std::string::npos)
         << r.error().message;
-    ASSERT_EQ(m_observer.messages.size(), 1u);
-    EXPECT_EQ(m_observer.messages[0].title, "folioMake");
-    EXPECT_EQ(m_observer.messages[0].icon, MessageIcon::Critical);
-    EXPECT_NE(m_observer.messages[0].text.find(r.error().message), std::string::npos);
+    ASSERT_EQ(m_observer.boxes.size(), 1u);
+    EXPECT_EQ(m_observer.boxes[0].title, "folioMake");
+    EXPECT_EQ(m_observer.boxes[0].icon, MessageIcon::Critical);
+    EXPECT_NE(m_observer.boxes[0].text.find(r.error().message), std::string::npos);
     EXPECT_EQ(m_project.read("测试书.hhc"), "earlier");
 
     // A title that is no plain file name would write outside the project folder.

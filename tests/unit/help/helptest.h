@@ -1,9 +1,9 @@
-// What the help output tests share: a message recorder, page folders made on the spot, and the
+// What the help output tests share: the recording observer, page folders made on the spot, and the
 // independent help file reader (libchm's extract_chmLib).
 #pragma once
 
-#include "core/observer.h"
 #include "tests/tools/independent_check.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
@@ -18,22 +18,7 @@
 
 namespace helptest {
 
-struct Message {
-    std::string text, title;
-    folio::MessageIcon icon;
-};
-
-class Recorder : public folio::Observer {
-  public:
-    folio::Answer messageBox(const std::string& text, const std::string& title,
-                             folio::MessageIcon icon, folio::MessageButtons) override {
-        messages.push_back({text, title, icon});
-        return folio::Answer::Ok;
-    }
-    void processEvents() override { ++events; }
-    std::vector<Message> messages;
-    int events = 0;
-};
+using Recorder = folio::testing::RecordingObserver;
 
 #define HELP_REQUIRE_CHMCMD() FOLIO_REQUIRE_TOOL("chmcmd", "apt-get install -y fp-utils")
 #define HELP_REQUIRE_LIBCHM() FOLIO_REQUIRE_TOOL("extract_chmLib", "apt-get install -y libchm-bin")

@@ -1,7 +1,7 @@
 // The explorer listing and FrmSel's patterns.
 #include "maker/project/explorer.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
-#include "tests/unit/generators/convert_test_observer.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ TEST(ListFolderFiles, FilesOnlySortedWithoutRegardToCase) {
     for (const char* n : {"b.html", "A.html", "c.txt"})
         t.write(n, "");
     std::filesystem::create_directories(t.path / "sub");
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     auto names = listFolderFiles(t.str(), rec);
     ASSERT_TRUE(names);
     EXPECT_EQ(*names, (std::vector<std::string>{"A.html", "b.html", "c.txt"}));

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "core/text.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
-#include "tests/unit/generators/convert_test_observer.h"
 
 #include <filesystem>
 #include <string>

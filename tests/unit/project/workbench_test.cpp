@@ -20,7 +20,7 @@ TEST(StartUp, OpensTheLastProjectOfTheListAndStartsOnTheSecondLanguageAndSkin) {
     m.project("Two", {"电子书名称：Two", "作者：second"});
     m.writeLines("Pro.ini", {"One", "Two"});
     m.writeLines("HomePageTag.ini", {"<p>{$title}</p>"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
 
     EXPECT_EQ(s.languages, (std::vector<std::string>{"English", "简体中文"}));
@@ -49,7 +49,7 @@ TEST(StartUp, MissingFilesAndShortListsGiveDefaultsWithoutAnError) {
     std::filesystem::remove(m.file("skin/jade.she"));
     std::filesystem::create_directories(m.path / "help");
     m.write("help/help.html", "<p>help</p>");
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str() + "/", {"简体中文", ""}, rec);
     EXPECT_EQ(s.makerFolder, m.str());
     EXPECT_EQ(s.languageIndex, 0);
@@ -71,7 +71,7 @@ TEST(OpenProject, SettingsLinesFollowTheColonAndEmptyLineRules) {
     MakerFolder m;
     m.project("Book", {"网址：a：b", "作者 ：nobody", "作者：me", "no colon at all", "更新：u", "",
                        "广告：after the gap"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.advert = "kept";
     OpenProjectFolder(s, m.file("Book"), rec);
@@ -84,7 +84,7 @@ TEST(OpenProject, SettingsLinesFollowTheColonAndEmptyLineRules) {
 TEST(OpenProject, AFolderWithoutConfigGetsTheValuesShownBefore) {
     MakerFolder m;
     m.project("Book", {"电子书名称：Book", "作者：own author"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.author = "shown before";
     OpenProjectFolder(s, m.file("Book"), rec);
@@ -106,7 +106,7 @@ TEST(OpenProject, EntriesThatNameNoFolderInsideTheMakerLeaveTheOpenProject) {
     outside.write("x.ini", "");
     const std::string rel = "../" + outside.path.filename().string();
     m.writeLines("Pro.ini", {"Book", outside.str(), rel, "Missing"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     // The last entry's folder is missing: nothing opened at all.
     EXPECT_TRUE(s.openFolder.empty());
@@ -127,7 +127,7 @@ TEST(OpenProject, EntriesThatNameNoFolderInsideTheMakerLeaveTheOpenProject) {
 
 TEST(CreateProject, AnEmptyTitleDoesNothing) {
     MakerFolder m;
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     ASSERT_TRUE(CreateProject(s, rec));
     ASSERT_TRUE(SaveSettings(s, rec));
@@ -143,7 +143,7 @@ TEST(CreateProject, WritesItsSettingsJoinsTheListOpensItAndCopiesTheTreeFiles) {
     m.write("list/Tree.html", "list page, other case");
     m.write("list/tree/tree.html", "tree page");
     m.write("list/tree/Tree.html", "Tree page");
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.title = "新书";
     s.settings.author = "作者甲";
@@ -164,7 +164,7 @@ TEST(CreateProject, WritesItsSettingsJoinsTheListOpensItAndCopiesTheTreeFiles) {
 
 TEST(CreateProject, ATitleThatLeavesTheMakerFolderIsRefused) {
     MakerFolder m;
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.title = "../escape";
     EXPECT_FALSE(CreateProject(s, rec));
@@ -178,7 +178,7 @@ TEST(SaveSettings, TwoSavesAppendTwiceAndAShutDownLeavesExactlyTheList) {
     MakerFolder m;
     m.project("Book", {"电子书名称：Book", "作者：old"});
     m.writeLines("Pro.ini", {"Book"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.author = "new";
     s.treeTag = "d.add($ID);";
@@ -203,7 +203,7 @@ TEST(SaveSettings, TwoSavesAppendTwiceAndAShutDownLeavesExactlyTheList) {
 
 TEST(SaveSettings, AMissingFolderIsCreatedAndOpened) {
     MakerFolder m;
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.title = "Fresh";
     ASSERT_TRUE(SaveSettings(s, rec));
@@ -216,7 +216,7 @@ TEST(SaveSettings, AFileThatCannotBeWrittenIsNamedAndEndsTheCommand) {
     MakerFolder m;
     m.project("Book", {"电子书名称：Book"});
     std::filesystem::create_directories(m.path / "Pro.ini"); // in the way of the list
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.title = "Book";
     auto r = SaveSettings(s, rec);
@@ -229,7 +229,7 @@ TEST(SaveSettings, AFileThatCannotBeWrittenIsNamedAndEndsTheCommand) {
 TEST(TagFiles, SavingWhatWasReadGivesTheSameFile) {
     MakerFolder m;
     m.writeLines("HomePageTag.ini", {"<a href=\"$URL\">", "$Caption</a></br>"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     const std::string first = m.read("HomePageTag.ini");
     for (int round = 0; round < 3; ++round) {
         MakerState s = StartMaker(m.str(), TwoLanguages, rec);
@@ -262,11 +262,11 @@ TEST(CopyFiles, SelectedFilesArriveAndTheSummaryCountsThem) {
     TempDir source;
     for (const char* n : {"a.html", "b.html", "c.html"})
         source.write(n, n);
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     generators::ExplorerList ex{
         source.str(), {"a.html", "b.html", "c.html", "gone.html"}, {true, false, true, true}};
-    rec = ConvertRecorder{};
+    rec = folio::testing::RecordingObserver{};
     auto copied = CopyFilesIntoProject(s, ex, rec);
     ASSERT_TRUE(copied);
     EXPECT_EQ(*copied, 2);
@@ -290,7 +290,7 @@ TEST(CopyFiles, WithoutATitleNothingLandsInTheMakerFolder) {
     MakerFolder m;
     TempDir source;
     source.write("a.html", "a");
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     generators::ExplorerList ex{source.str(), {"a.html"}, {true}};
     EXPECT_FALSE(CopyFilesIntoProject(s, ex, rec));
@@ -307,7 +307,7 @@ TEST(AboutPage, IsTheTransitionalPageWithItsTitle) {
 
 TEST(StartUp, TheStateCarriesTheDrivesTemplatesZoomAndTab) {
     MakerFolder m;
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     ASSERT_FALSE(s.drives.empty());
     EXPECT_EQ(s.drives[0].key, "/");
@@ -321,7 +321,7 @@ TEST(TitleProject, TheCompileOpensTheTitlesFolderOnlyWhenItIsAnotherOne) {
     m.project("One", {"电子书名称：One", "作者：one"});
     m.project("Two", {"电子书名称：Two", "作者：two"});
     m.writeLines("Pro.ini", {"One"});
-    ConvertRecorder rec;
+    folio::testing::RecordingObserver rec;
     MakerState s = StartMaker(m.str(), TwoLanguages, rec);
     s.settings.author = "edited";
     auto same = OpenTitleProject(s, rec);
