@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the programs and the tests need.
 # Idempotent: run it as often as you like; it only installs what is missing.
+# With package names as arguments it installs only those (the benchmarks' own tools).
 set -euo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -29,6 +30,9 @@ PACKAGES=(
   chromium
   xdg-utils shared-mime-info libfile-mimeinfo-perl libglib2.0-bin desktop-file-utils dpkg-dev
 )
+if [ "$#" -gt 0 ]; then
+  PACKAGES=("$@")
+fi
 
 # wine32 lives in Debian's i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
