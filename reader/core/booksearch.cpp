@@ -1,6 +1,7 @@
 // Whole-book search: page text extraction, the per-book text index and the search over it.
 #include "reader/core/booksearch.h"
 
+#include "core/fileio.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -590,11 +591,29 @@ PageText ExtractPageText(std::span<const std::uint8_t> bytes, bool markup) {
     return PageText{std::move(t.title), decodeText(t.text, t.charset)};
 }
 
-BookSearch::BookSearch(const book::BookImage& book) : m_book(book) {}
+// A page to index: its bytes in the book, or the file holding them.
+struct BookSearch::Source {
+    std::string name;
+    std::span<const std::uint8_t> bytes;
+    std::filesystem::path file; // set for a page of a folder
+    PageKind kind;
+};
+
+BookSearch::BookSearch(const book::BookImage& book) : m_book(&book) {}
+
+BookSearch::BookSearch(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
 bool BookSearch::indexed() const {
     std::lock_guard lock(m_mutex);
     return m_indexed;
+}
+
+void BookSearch::cancel() {
+    m_cancelled = true;
+}
+
+bool BookSearch::cancelled() const {
+    return m_cancelled;
 }
 
 std::size_t BookSearch::pageCount() {
@@ -608,19 +627,12 @@ void BookSearch::buildIndex() {
     buildIndexLocked();
 }
 
-void BookSearch::buildIndexLocked() {
-    if (m_indexed)
-        return;
+std::vector<BookSearch::Source> BookSearch::bookSources() const {
     // The pages a reader opens: of a name stored more than once (other languages, names that
     // differ in case) the copy the lookup finds.
-    struct Source {
-        std::string name;
-        std::span<const std::uint8_t> bytes;
-        PageKind kind;
-    };
     std::vector<Source> sources;
     std::string previousFolded;
-    for (const pe::Resource& r : m_book.image().resources()) {
+    for (const pe::Resource& r : m_book->image().resources()) {
         if (r.type.isString || r.type.id != book::PageType || !r.name.isString)
             continue;
         const std::string name = utf16ToUtf8(r.name.name);
@@ -631,15 +643,62 @@ void BookSearch::buildIndexLocked() {
         if (folded == previousFolded)
             continue;
         previousFolded = std::move(folded);
-        if (const auto bytes = m_book.find(name))
-            sources.push_back(Source{name, *bytes, kind});
+        if (const auto bytes = m_book->find(name))
+            sources.push_back(Source{name, *bytes, {}, kind});
     }
+    return sources;
+}
+
+std::vector<BookSearch::Source> BookSearch::folderSources() const {
+    namespace fs = std::filesystem;
+    std::vector<Source> sources;
+    std::error_code ec;
+    // A folder that went away or a part that cannot be listed leaves fewer pages, no failure:
+    // the folder is what the reader has kept so far.
+    fs::recursive_directory_iterator it(m_folder, fs::directory_options::skip_permission_denied,
+                                        ec);
+    for (const fs::recursive_directory_iterator end; !ec && it != end && !m_cancelled;
+         it.increment(ec)) {
+        const fs::path& path = it->path();
+        if (path.filename().string().starts_with('.')) {
+            if (it->is_directory(ec))
+                it.disable_recursion_pending();
+            continue;
+        }
+        if (!it->is_regular_file(ec))
+            continue;
+        std::string name = path.lexically_relative(m_folder).generic_string();
+        const PageKind kind = pageKind(name);
+        if (kind != PageKind::None && !name.empty())
+            sources.push_back(Source{std::move(name), {}, path, kind});
+    }
+    std::sort(sources.begin(), sources.end(),
+              [](const Source& a, const Source& b) { return a.name < b.name; });
+    return sources;
+}
+
+void BookSearch::buildIndexLocked() {
+    if (m_indexed || m_cancelled)
+        return;
+    const std::vector<Source> sources = m_book ? bookSources() : folderSources();
 
     std::vector<Page> pages(sources.size());
+    std::vector<char> read(sources.size(), 1); // a byte each: workers write their own
     auto work = [&](std::size_t first, std::size_t step) {
-        for (std::size_t k = first; k < sources.size(); k += step) {
+        for (std::size_t k = first; k < sources.size() && !m_cancelled; k += step) {
             const Source& s = sources[k];
-            NativeText text = extractNative(s.bytes, s.kind == PageKind::Markup);
+            std::span<const std::uint8_t> bytes = s.bytes;
+            Bytes fileBytes;
+            if (!s.file.empty()) {
+                auto r = readFileBytes(s.file.string());
+                if (!r) {
+                    read[k] = 0;
+                    continue;
+                }
+                fileBytes = std::move(*r);
+                bytes = fileBytes;
+            }
+            NativeText text = extractNative(bytes, s.kind == PageKind::Markup);
             Page& page = pages[k];
             page.name = s.name;
             page.title = text.title.empty() ? s.name : std::move(text.title);
@@ -668,7 +727,14 @@ void BookSearch::buildIndexLocked() {
             workers.emplace_back(work, t, threads);
         work(0, threads);
     }
-    m_pages = std::move(pages);
+    // A build cut short is no index: the next one (if any) starts over.
+    if (m_cancelled)
+        return;
+    m_pages.clear();
+    m_pages.reserve(pages.size());
+    for (std::size_t k = 0; k < pages.size(); ++k)
+        if (read[k])
+            m_pages.push_back(std::move(pages[k]));
     m_indexed = true;
 }
 
@@ -741,6 +807,8 @@ std::vector<SearchHit> BookSearch::find(std::string_view text) {
 
     std::lock_guard lock(m_mutex);
     buildIndexLocked();
+    if (m_cancelled)
+        return hits;
     for (const Page& page : m_pages) {
         if (page.ansi && !ansiPossible)
             continue;

@@ -3,8 +3,10 @@
 
 #include "core/book.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <span>
 #include <string>
@@ -38,17 +40,22 @@ struct SearchHit {
     std::size_t snippetLength = 0; // byte length of the match in `snippet`
 };
 
-// Searches the pages of one open book. The pages' text is extracted once, the first time it is
-// needed, and kept; every search after that reads only the kept text. Latin letters match
-// without regard to case (ASCII, accented Latin, Greek, Cyrillic and full-width letters); every
-// other character, Chinese included, matches itself, with no word breaks needed. The book must
-// outlive this object. find() may be called from any thread; calls run one after another.
+// Searches the pages of one open book, or of a folder of page files. The pages' text is
+// extracted once, the first time it is needed, and kept; every search after that reads only the
+// kept text. Latin letters match without regard to case (ASCII, accented Latin, Greek, Cyrillic
+// and full-width letters); every other character, Chinese included, matches itself, with no word
+// breaks needed. The book must outlive this object. find() may be called from any thread; calls
+// run one after another.
 class BookSearch {
   public:
     // Characters of context kept on each side of the first match.
     static constexpr std::size_t SnippetContext = 40;
 
     explicit BookSearch(const book::BookImage& book);
+    // The page files (.htm, .html, .txt, ...) in `folder` and its subfolders, hidden ones left
+    // out, each named by its path relative to the folder with "/" between the parts, in name
+    // order. The files are read when the index is built; one that cannot be read is no page.
+    explicit BookSearch(std::filesystem::path folder);
 
     // Every page holding `text` (blanks in it folded like the pages'), in the book's page order.
     // Empty text finds nothing.
@@ -57,6 +64,11 @@ class BookSearch {
     // Extracts every page's text now (find() does it on first use).
     void buildIndex();
     bool indexed() const;
+
+    // Stops an index build under way as soon as each worker ends its page, and every build and
+    // search after it: they find nothing. For a reader closing while its book is being indexed.
+    void cancel();
+    bool cancelled() const;
 
     // Pages searched: the book's HTML and text pages (pictures, sounds and styles are not).
     std::size_t pageCount();
@@ -77,11 +89,16 @@ class BookSearch {
         std::string folded;
         std::vector<CaseMark> marks;
     };
+    struct Source;
+    std::vector<Source> bookSources() const;
+    std::vector<Source> folderSources() const;
     void buildIndexLocked();
     std::string snippetOf(const Page& page, std::size_t at, std::size_t length,
                           SearchHit& hit) const;
 
-    const book::BookImage& m_book;
+    const book::BookImage* m_book = nullptr;
+    std::filesystem::path m_folder; // when the pages are files
+    std::atomic<bool> m_cancelled{false};
     mutable std::mutex m_mutex;
     bool m_indexed = false;
     std::vector<Page> m_pages;

@@ -244,3 +244,77 @@ TEST_F(SearchBook, SearchesFromTwoThreadsAtOnceShareOneIndexAndAgree) {
     EXPECT_EQ(search.find("第18页").size(), 0u);
     EXPECT_EQ(search.find("PAGE 198").size(), 1u);
 }
+
+TEST_F(SearchBook, CancelStopsABuildUnderWayAndEverySearchAfterIt) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (int i = 0; i < 400; ++i)
+        pages.emplace_back("c" + std::to_string(i) + ".html",
+                           gbPage("章", std::string(2000, 'x') + "<p>要找的字</p>"));
+    auto book = build(pages);
+    {
+        BookSearch search(*book);
+        std::jthread builder([&] { search.buildIndex(); });
+        search.cancel();
+        builder.join();
+        EXPECT_TRUE(search.cancelled());
+        EXPECT_FALSE(search.indexed());
+        EXPECT_TRUE(search.find("要找的字").empty());
+        EXPECT_EQ(search.pageCount(), 0u);
+    }
+    // A search that was never cancelled finds every page: cancelling is per search object.
+    BookSearch search(*book);
+    EXPECT_EQ(search.find("要找的字").size(), 400u);
+    // Cancelled after the build, the kept text is no longer searched either.
+    search.cancel();
+    EXPECT_TRUE(search.find("要找的字").empty());
+}
+
+// The pages a folder holds, as files.
+class SearchFolder : public ::testing::Test {
+  protected:
+    void put(const std::string& name, const std::string& bytes) {
+        std::filesystem::create_directories((m_dir.path / name).parent_path());
+        m_dir.write(name, bytes);
+    }
+    static std::vector<std::string> names(const std::vector<SearchHit>& hits) {
+        std::vector<std::string> out;
+        for (const SearchHit& h : hits)
+            out.push_back(h.name);
+        return out;
+    }
+    TempDir m_dir;
+};
+
+TEST_F(SearchFolder, PagesInTheFolderAndItsSubfoldersByRelativeNameInNameOrder) {
+    put("index.html", utf8Page("首页", "<p>书里的词 Index</p>"));
+    put("tree/tree.html", gbPage("目录", "<a href='x.html'>书里的词</a>"));
+    put("download/第2章.htm", gbPage("第二章", "<p>正文有书里的词，书里的词</p>"));
+    put("notes.txt", toAnsi("纯文本里也有书里的词"));
+    // Not pages: style sheets, pictures, anything in a hidden folder.
+    put("style.css", "p:after { content: '书里的词' }");
+    put("cover.png", "书里的词");
+    put(".cache/old.html", utf8Page("旧", "<p>书里的词</p>"));
+    std::filesystem::create_directories(m_dir.path / "empty.html"); // a folder, not a page
+
+    BookSearch search(m_dir.path);
+    EXPECT_EQ(search.pageCount(), 4u);
+    const auto hits = search.find("书里的词");
+    EXPECT_EQ(names(hits), (std::vector<std::string>{"download/第2章.htm", "index.html",
+                                                     "notes.txt", "tree/tree.html"}));
+    ASSERT_EQ(hits.size(), 4u);
+    EXPECT_EQ(hits[0].title, "第二章");
+    EXPECT_EQ(hits[0].count, 2u);
+    EXPECT_EQ(hits[0].snippet, "正文有书里的词，书里的词");
+    // A page without a title is listed by its name.
+    EXPECT_EQ(hits[2].title, "notes.txt");
+    EXPECT_EQ(names(search.find("INDEX")), (std::vector<std::string>{"index.html"}));
+}
+
+TEST_F(SearchFolder, AMissingOrEmptyFolderHasNoPagesAndNoFailure) {
+    BookSearch missing(m_dir.path / "nothing here");
+    EXPECT_EQ(missing.pageCount(), 0u);
+    EXPECT_TRUE(missing.find("字").empty());
+    EXPECT_TRUE(missing.indexed());
+    BookSearch empty(m_dir.path);
+    EXPECT_TRUE(empty.find("字").empty());
+}
