@@ -172,6 +172,17 @@ QString ReadLanguageEntry(const QString& programFolder, const QString& section,
     return LanguageFile::open(programFolder).entry(section, key);
 }
 
+QString CurrentLanguageText(const QString& programFolder, const char* key, const char* fallback) {
+    const QString section = CurrentLanguage();
+    if (!section.isEmpty() && LanguageFileExists(programFolder)) {
+        const QString name = QString::fromLatin1(key);
+        const QString value = ReadLanguageEntry(programFolder, section, name);
+        if (!value.isEmpty() && value != name)
+            return value;
+    }
+    return QString::fromUtf8(fallback);
+}
+
 QStringList ListLanguages(const QString& programFolder) {
     const LanguageFile file = LanguageFile::open(programFolder);
     if (!file.exists())

@@ -51,4 +51,10 @@ QString SelectLanguageFromLocale(const QString& programFolder);
 // The language chosen by the last SelectLanguageFromLocale ("" before it).
 QString CurrentLanguage();
 
+// A text of a control the caption walk leaves alone (a status, a hint, a tool button), in the
+// current language: the entry `key` of the folder's language file, or `fallback` (UTF-8) when
+// there is no file, no current language or no such entry, so a file older than the control
+// never shows a key's name.
+QString CurrentLanguageText(const QString& programFolder, const char* key, const char* fallback);
+
 } // namespace folio::qt

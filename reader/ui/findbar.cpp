@@ -129,15 +129,7 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QString FindBar::languageText(const char* key, const char* fallback) const {
-    const QString section = folio::qt::CurrentLanguage();
-    if (!section.isEmpty() && folio::qt::LanguageFileExists(m_programFolder)) {
-        const QString name = QString::fromLatin1(key);
-        const QString value = folio::qt::ReadLanguageEntry(m_programFolder, section, name);
-        if (!value.isEmpty() && value != name) {
-            return value;
-        }
-    }
-    return QString::fromUtf8(fallback);
+    return folio::qt::CurrentLanguageText(m_programFolder, key, fallback);
 }
 
 void FindBar::find(bool backward) {

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QResizeEvent>
 #include <QToolBar>
@@ -53,13 +54,17 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
             m_options.downloads);
         connect(m_library, &OnlineLibrary::refreshed, this, &FrmEBook::libraryRefreshed);
     }
-    m_search = new SearchPanel(this);
+    m_search = new SearchPanel(this, m_session->programFolder());
     m_search->hide();
     m_search->installShortcut(this);
     connect(m_search, &SearchPanel::activated, this, &FrmEBook::placeSearchPanel);
     connect(m_search, &SearchPanel::pageChosen, this,
             [this](const QString& name, const QString& text) {
-                SearchPanel::openHighlighted(m_panes->webBook(), m_session->addressUrl(name), text);
+                // The online reader's pages are files in its folder, named relative to it.
+                const QUrl url =
+                    m_library ? QUrl::fromLocalFile(QDir(m_session->programFolder()).filePath(name))
+                              : m_session->addressUrl(name);
+                SearchPanel::openHighlighted(m_panes->webBook(), url, text);
             });
     m_findBar = new FindBar(this, m_panes->webBook(), m_session->programFolder());
     connect(m_findBar, &FindBar::visibilityChanged, this, [this] { applyLayout(TreeWidth); });
@@ -286,6 +291,8 @@ void FrmEBook::loadHtml() {
     const bool opened = m_session->open();
     setWindowTitle(m_session->caption());
     if (m_library) {
+        // The online book is the pages kept in the program folder so far.
+        m_search->setFolder(m_session->programFolder());
         m_library->showKept();
         return;
     }

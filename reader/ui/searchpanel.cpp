@@ -3,7 +3,9 @@
 #include "reader/ui/searchpanel.h"
 
 #include "core/book.h"
+#include "qt/language.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -30,21 +32,21 @@ QString qs(const std::string& utf8) {
 
 } // namespace
 
-SearchPanel::SearchPanel(QWidget* parent) : QWidget(parent) {
+SearchPanel::SearchPanel(QWidget* parent, QString programFolder)
+    : QWidget(parent), m_programFolder(std::move(programFolder)) {
     setObjectName("SearchPanel");
     setAutoFillBackground(true);
 
     m_text = new QLineEdit(this);
     m_text->setObjectName("TxtSearch");
-    m_text->setPlaceholderText(QStringLiteral("在全书中查找"));
     m_text->setClearButtonEnabled(true);
-    // The button and the status line stay unnamed: the language walk gives every named button
-    // and label the caption its file holds, and the file has none for this panel.
-    m_button = new QPushButton(QStringLiteral("搜索"), this);
-    auto* close = new QToolButton(this);
+    // The texts come from the language file's own keys for this panel (see retranslate), with
+    // built-in ones where a file older than the panel lacks them. The button and the status line
+    // stay unnamed: the language walk would give a named button or label the key's name.
+    m_button = new QPushButton(this);
+    auto* close = m_close = new QToolButton(this);
     close->setObjectName("CmdSearchClose");
     close->setText(QStringLiteral("×"));
-    close->setToolTip(QStringLiteral("关闭"));
     close->setAutoRaise(true);
     m_list = new QListWidget(this);
     m_list->setObjectName("LstSearch");
@@ -76,19 +78,61 @@ SearchPanel::SearchPanel(QWidget* parent) : QWidget(parent) {
     connect(escape, &QShortcut::activated, this, &QWidget::hide);
     connect(&m_watcher, &QFutureWatcherBase::finished, this,
             [this] { showResults(m_watcher.result(), m_pendingText); });
+    retranslate();
 }
 
-SearchPanel::~SearchPanel() = default;
+SearchPanel::~SearchPanel() {
+    dropSession();
+}
+
+QString SearchPanel::languageText(const char* key, const char* fallback) const {
+    return folio::qt::CurrentLanguageText(m_programFolder, key, fallback);
+}
+
+void SearchPanel::retranslate() {
+    m_text->setPlaceholderText(languageText("SearchHint", "在全书中查找"));
+    m_button->setText(languageText("CommandSearch", "搜索"));
+    m_close->setToolTip(languageText("SearchClose", "关闭"));
+}
+
+void SearchPanel::dropSession() {
+    // A build or search under way still holds the session; told to stop, it ends after the
+    // page it is on, and nobody waits for it here.
+    if (m_session)
+        m_session->search.cancel();
+    m_session.reset();
+}
+
+void SearchPanel::startIndex() {
+    // The pages' text is ready before anyone types; a search started meanwhile waits for it.
+    (void)QtConcurrent::run([session = m_session] { session->search.buildIndex(); });
+}
 
 void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
     m_list->clear();
     m_status->clear();
-    m_session.reset();
+    m_folder.clear();
+    dropSession();
     if (!book)
         return;
     m_session = std::make_shared<Session>(std::move(book));
-    // The pages' text is ready before anyone types; a search started meanwhile waits for it.
-    (void)QtConcurrent::run([session = m_session] { session->search.buildIndex(); });
+    startIndex();
+}
+
+void SearchPanel::setFolder(const QString& folder) {
+    m_list->clear();
+    m_status->clear();
+    dropSession();
+    m_folder = folder;
+    if (!folder.isEmpty())
+        indexFolder();
+}
+
+void SearchPanel::indexFolder() {
+    dropSession();
+    m_session =
+        std::make_shared<Session>(std::filesystem::path(QFile::encodeName(m_folder).toStdString()));
+    startIndex();
 }
 
 void SearchPanel::search(const QString& text) {
@@ -100,7 +144,7 @@ void SearchPanel::startSearch() {
     const QString text = m_text->text();
     if (!m_session) {
         m_list->clear();
-        m_status->setText(QStringLiteral("没有打开的电子书"));
+        m_status->setText(languageText("SearchNoBook", "没有打开的电子书"));
         return;
     }
     if (text.trimmed().isEmpty()) {
@@ -109,7 +153,7 @@ void SearchPanel::startSearch() {
         return;
     }
     m_pendingText = text;
-    m_status->setText(QStringLiteral("正在搜索…"));
+    m_status->setText(languageText("SearchBusy", "正在搜索…"));
     // A search still running is left to finish; only the latest one is shown.
     m_watcher.setFuture(QtConcurrent::run([session = m_session, needle = text.toStdString()] {
         return session->search.find(needle);
@@ -119,21 +163,23 @@ void SearchPanel::startSearch() {
 void SearchPanel::showResults(const std::vector<reader::SearchHit>& hits, const QString& text) {
     m_list->clear();
     std::size_t matches = 0;
+    const QString pageText = languageText("SearchPageMatches", "%1（%2 处）");
     for (const reader::SearchHit& hit : hits) {
         matches += hit.count;
         const QString title = qs(hit.title);
         auto* item = new QListWidgetItem(
-            QStringLiteral("%1（%2 处）\n%3").arg(title).arg(hit.count).arg(qs(hit.snippet)),
-            m_list);
+            pageText.arg(title).arg(hit.count) + QLatin1Char('\n') + qs(hit.snippet), m_list);
         item->setData(NameRole, qs(hit.name));
         item->setToolTip(qs(hit.name));
     }
     m_lastText = text.simplified();
     if (hits.empty())
-        m_status->setText(QStringLiteral("未找到“%1”").arg(m_lastText));
+        m_status->setText(languageText("SearchNotFound", "未找到“%1”").arg(m_lastText));
     else
-        m_status->setText(
-            QStringLiteral("“%1”：%2 页，共 %3 处").arg(m_lastText).arg(hits.size()).arg(matches));
+        m_status->setText(languageText("SearchFound", "“%1”：%2 页，共 %3 处")
+                              .arg(m_lastText)
+                              .arg(hits.size())
+                              .arg(matches));
     emit searchFinished(static_cast<int>(hits.size()));
 }
 
@@ -149,6 +195,10 @@ void SearchPanel::choose(QListWidgetItem* item) {
 }
 
 void SearchPanel::activate() {
+    retranslate(); // the language may have changed since
+    // The online reader's folder holds the pages fetched since the last look.
+    if (!m_folder.isEmpty() && !isVisible())
+        indexFolder();
     show();
     raise();
     emit activated();

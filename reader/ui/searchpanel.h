@@ -1,5 +1,6 @@
-// The search panel of the reading window: finds a text in every page of the open book and lists
-// each page by its title with the text around the match; choosing one opens that page.
+// The search panel of the reading window: finds a text in every page of the open book (or of the
+// folder of pages the online reader keeps) and lists each page by its title with the text
+// around the match; choosing one opens that page.
 #pragma once
 
 #include "reader/core/booksearch.h"
@@ -19,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QToolButton;
 class QWebEngineView;
 
 namespace folio::book {
@@ -32,12 +34,27 @@ class SearchPanel : public QWidget {
   public:
     static constexpr const char* Shortcut = "Ctrl+Shift+F";
 
-    explicit SearchPanel(QWidget* parent = nullptr);
+    // `programFolder` holds the language file the panel's texts come from.
+    explicit SearchPanel(QWidget* parent = nullptr, QString programFolder = {});
+    // An index still being built is told to stop; the window never waits for it.
     ~SearchPanel() override;
 
     // The book searched (null: none). Its pages' text is extracted at once on a worker thread,
-    // so that the first search finds it ready.
+    // so that the first search finds it ready; a search started meanwhile waits for it. The
+    // build for a book set before is stopped.
     void setBook(std::shared_ptr<const book::BookImage> book);
+    // A folder of page files searched instead of a book (the online reader's kept pages; empty:
+    // none). Pages arrive there while the reader runs, so its index is built again, in the
+    // background, each time the panel is activated.
+    void setFolder(const QString& folder);
+    // The search of the book or folder set (null: none); it lives as long as anyone holds it.
+    std::shared_ptr<const reader::BookSearch> bookSearch() const {
+        return m_session ? std::shared_ptr<const reader::BookSearch>(m_session, &m_session->search)
+                         : nullptr;
+    }
+
+    // Sets the panel's texts in the current language (activate() does it too).
+    void retranslate();
 
     // Searches the book for `text` on a worker thread; the list and the status line show the
     // outcome when it is done (a later search replaces an earlier one still running).
@@ -72,6 +89,9 @@ class SearchPanel : public QWidget {
 
   private:
     void startSearch();
+    void startIndex();
+    void indexFolder();
+    QString languageText(const char* key, const char* fallback) const;
     void showResults(const std::vector<reader::SearchHit>& hits, const QString& text);
     void choose(QListWidgetItem* item);
 
@@ -79,6 +99,9 @@ class SearchPanel : public QWidget {
     QPushButton* m_button = nullptr;
     QListWidget* m_list = nullptr;
     QLabel* m_status = nullptr;
+    QToolButton* m_close = nullptr;
+    QString m_programFolder;
+    QString m_folder;      // of the pages searched, when they are files
     QString m_lastText;    // of the last search shown
     QString m_pendingText; // of the search running
     QListWidgetItem* m_lastChosen = nullptr;
@@ -89,7 +112,10 @@ class SearchPanel : public QWidget {
         reader::BookSearch search;
         explicit Session(std::shared_ptr<const book::BookImage> b)
             : book(std::move(b)), search(*book) {}
+        explicit Session(const std::filesystem::path& folder) : search(folder) {}
     };
+    // Stops the current session's work and lets it go.
+    void dropSession();
     std::shared_ptr<Session> m_session;
     QFutureWatcher<std::vector<reader::SearchHit>> m_watcher;
 };
