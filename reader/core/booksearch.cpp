@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <thread>
@@ -30,6 +31,30 @@ bool isAsciiLetter(char c) {
 
 bool isAsciiDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// Eight bytes looked at in one step: most of a page's text is runs of characters nothing has to
+// be done to, and these tell such a run from one that needs a closer look.
+constexpr std::uint64_t EveryByte = 0x0101010101010101ULL;
+constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
+
+std::uint64_t load8(const void* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
+// Whether a byte of `word` is below `limit` (at most 0x80).
+constexpr bool anyByteBelow(std::uint64_t word, unsigned char limit) {
+    return ((word - EveryByte * limit) & ~word & HighBits) != 0;
+}
+
+// The bytes at even offsets of a word read from memory.
+constexpr std::uint64_t FirstOfPairs =
+    std::endian::native == std::endian::little ? 0x00FF00FF00FF00FFULL : 0xFF00FF00FF00FF00ULL;
+
+constexpr bool anyByteIs(std::uint64_t word, unsigned char value) {
+    return anyByteBelow(word ^ (EveryByte * value), 1);
 }
 
 bool equalsNoCase(std::string_view text, std::size_t at, std::string_view lowerWord) {
@@ -222,9 +247,22 @@ class TextSink {
             }
             // The longest run of plain characters goes in at once.
             std::size_t end = i + 1;
-            while (end < run.size() && !isBlank(run[end]) && run[end] != '&' &&
-                   !(run[end] == '\xC2' && m_charset == Charset::Utf8))
+            const bool utf8 = m_charset == Charset::Utf8;
+            while (end < run.size()) {
+                // Blanks are all below '!'; a no-break space starts with C2.
+                if (end + 8 <= run.size()) {
+                    const std::uint64_t word = load8(run.data() + end);
+                    if (!anyByteBelow(word, '!') && !anyByteIs(word, '&') &&
+                        !(utf8 && anyByteIs(word, 0xC2))) {
+                        end += 8;
+                        continue;
+                    }
+                }
+                const char c = run[end];
+                if (isBlank(c) || c == '&' || (utf8 && c == '\xC2'))
+                    break;
                 ++end;
+            }
             putSpace();
             m_out.append(run.substr(i, end - i));
             m_any = true;
@@ -269,17 +307,21 @@ constexpr std::uint64_t tagKey(std::string_view name) {
 
 // Tags that do not break the line: text on both sides of them reads as one.
 bool isInlineTag(std::string_view name) {
-    static constexpr std::array<std::uint64_t, 39> Inline{
-        tagKey("a"),      tagKey("abbr"),   tagKey("acronym"), tagKey("b"),     tagKey("bdi"),
-        tagKey("bdo"),    tagKey("big"),    tagKey("cite"),    tagKey("code"),  tagKey("data"),
-        tagKey("del"),    tagKey("dfn"),    tagKey("em"),      tagKey("font"),  tagKey("i"),
-        tagKey("img"),    tagKey("ins"),    tagKey("kbd"),     tagKey("label"), tagKey("mark"),
-        tagKey("nobr"),   tagKey("q"),      tagKey("rb"),      tagKey("rp"),    tagKey("rt"),
-        tagKey("ruby"),   tagKey("s"),      tagKey("samp"),    tagKey("small"), tagKey("span"),
-        tagKey("strike"), tagKey("strong"), tagKey("sub"),     tagKey("sup"),   tagKey("tt"),
-        tagKey("u"),      tagKey("var"),    tagKey("wbr"),     tagKey("time")};
-    const std::uint64_t key = tagKey(name);
-    return std::find(Inline.begin(), Inline.end(), key) != Inline.end();
+    // Sorted, so a lookup takes a few steps: it runs for every tag of every page.
+    static constexpr auto Inline = [] {
+        std::array<std::uint64_t, 39> keys{
+            tagKey("a"),      tagKey("abbr"),   tagKey("acronym"), tagKey("b"),     tagKey("bdi"),
+            tagKey("bdo"),    tagKey("big"),    tagKey("cite"),    tagKey("code"),  tagKey("data"),
+            tagKey("del"),    tagKey("dfn"),    tagKey("em"),      tagKey("font"),  tagKey("i"),
+            tagKey("img"),    tagKey("ins"),    tagKey("kbd"),     tagKey("label"), tagKey("mark"),
+            tagKey("nobr"),   tagKey("q"),      tagKey("rb"),      tagKey("rp"),    tagKey("rt"),
+            tagKey("ruby"),   tagKey("s"),      tagKey("samp"),    tagKey("small"), tagKey("span"),
+            tagKey("strike"), tagKey("strong"), tagKey("sub"),     tagKey("sup"),   tagKey("tt"),
+            tagKey("u"),      tagKey("var"),    tagKey("wbr"),     tagKey("time")};
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }();
+    return std::binary_search(Inline.begin(), Inline.end(), tagKey(name));
 }
 
 // Elements whose content is never shown as text.
@@ -337,7 +379,7 @@ void extractMarkup(std::string_view page, TextSink& body, TextSink& title) {
             body.text(page.substr(i, lt - i));
         i = lt;
         const char next = lt + 1 < n ? page[lt + 1] : '\0';
-        if (page.compare(lt, 4, "<!--") == 0) {
+        if (next == '!' && page.compare(lt, 4, "<!--") == 0) {
             const std::size_t end = page.find("-->", lt + 4);
             i = end == std::string_view::npos ? n : end + 3;
             continue;
@@ -445,6 +487,18 @@ template <class OnChange> void foldAnsi(std::string& text, OnChange onChange) {
     auto* p = reinterpret_cast<unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
+        // Eight bytes all in 81..FE are four two-byte characters; none of them folds unless
+        // one of them starts with A3, A6 or A7. The first bytes are the even ones: the odd
+        // ones are set to FF to be left out of that test.
+        if (i + 8 <= n) {
+            const std::uint64_t word = load8(p + i);
+            const std::uint64_t leads = (word & FirstOfPairs) | ~FirstOfPairs;
+            if ((word & HighBits) == HighBits && !anyByteIs(word, 0x80) && !anyByteIs(word, 0xFF) &&
+                !anyByteIs(leads, 0xA3) && !anyByteIs(leads, 0xA6) && !anyByteIs(leads, 0xA7)) {
+                i += 8;
+                continue;
+            }
+        }
         const unsigned char c = p[i];
         const std::size_t len = ansiCharLength(p, i, n);
         if (len == 1) {

@@ -245,6 +245,39 @@ TEST_F(SearchBook, SearchesFromTwoThreadsAtOnceShareOneIndexAndAgree) {
     EXPECT_EQ(search.find("PAGE 198").size(), 1u);
 }
 
+// Pages are read several bytes at a time: every case must come out the same wherever in the
+// text (and at whichever byte alignment) the letters, blanks and entities fall.
+TEST_F(SearchBook, LettersBlanksAndEntitiesAtEveryPlaceInLongRuns) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    const std::string han = "汉字中文书页正文";
+    for (int lead = 0; lead < 12; ++lead) {
+        std::string prefix;
+        for (int k = 0; k < lead; ++k)
+            prefix += han.substr(static_cast<std::size_t>(k % 8) * 3, 3);
+        // An ASCII letter before the run shifts it by one byte.
+        const std::string body = (lead % 2 ? "x" : "") + prefix +
+                                 "ＦＵＬＬ汉字ΑΒΓ中文АБВ书页ABC。亮正文Q" + prefix +
+                                 "  \t分开 &amp;连上" + prefix + "末尾";
+        pages.emplace_back("g" + std::to_string(lead) + ".html", gbPage("标题", "<p>" + body));
+        pages.emplace_back("u" + std::to_string(lead) + ".html", utf8Page("标题", "<p>" + body));
+    }
+    auto book = build(pages);
+    BookSearch search(*book);
+    for (const char* text :
+         {"ｆｕｌｌ汉字", "αβγ中文", "абв书页", "书页abc", "。亮", "q", "正文q", "分开 &连上"}) {
+        const auto hits = search.find(text);
+        EXPECT_EQ(hits.size(), pages.size()) << text;
+        for (const SearchHit& hit : hits)
+            EXPECT_EQ(hit.count, 1u) << text << " " << hit.name;
+    }
+    for (const auto& hit : search.find("αβγ"))
+        EXPECT_NE(hit.snippet.find("ＦＵＬＬ汉字ΑΒΓ中文АБВ书页ABC。亮正文Q"), std::string::npos)
+            << hit.name;
+    // The blanks before 分开 are one space; the entity is no blank.
+    EXPECT_TRUE(search.find("q分开").empty());
+    EXPECT_TRUE(search.find("分开&").empty());
+}
+
 TEST_F(SearchBook, CancelStopsABuildUnderWayAndEverySearchAfterIt) {
     std::vector<std::pair<std::string, std::string>> pages;
     for (int i = 0; i < 400; ++i)
