@@ -310,6 +310,10 @@ void FrmEBook::loadHtml() {
 
 void FrmEBook::selectLanguage() {
     folio::qt::SelectLanguageFromLocale(programFolder());
+    // Captions of other lengths: the second toolbar's buttons and the speech panel beside them
+    // (which would otherwise cover the last caption) are placed anew.
+    m_toolbars->captionsChanged();
+    applyLayout(contentsCollapsed() ? ClosedTreeWidth : TreeWidth);
 }
 
 void FrmEBook::onPageLoaded(bool ok) {

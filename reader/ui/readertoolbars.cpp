@@ -160,6 +160,15 @@ QAction* ReaderToolbars::button(int toolbarNumber, int index) const {
     return bar->actions().at(index - 1);
 }
 
+void ReaderToolbars::captionsChanged() {
+    // Measured with the captions shown, whichever style the last layout chose.
+    for (QToolBar* bar : {m_toolbar1, m_toolbar2}) {
+        bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        bar->setIconSize(QSize(24, 24));
+    }
+    m_toolbarTextWidth = 0;
+}
+
 int ReaderToolbars::layoutTop(int w, QWidget* panel) {
     // The toolbars stack at the top, full width; the speech panel fills the rest of the second
     // toolbar's row.
@@ -177,27 +186,39 @@ int ReaderToolbars::layoutTop(int w, QWidget* panel) {
     y += m_toolbar1->height();
     const int bar2Width = std::min(w, m_toolbar2->sizeHint().width());
     m_toolbar2->setGeometry(0, y, w, m_toolbar2->sizeHint().height());
-    // The speech panel sits beside the second toolbar when there is room for all of it;
-    // otherwise it takes a row of its own and drops the captions it can do without.
-    for (const char* name : {"Label2", "Label5", "Label6"}) {
-        if (auto* l = panel->findChild<QLabel*>(QString::fromLatin1(name))) {
+    // The speech panel sits beside the second toolbar when there is room for it, if need be
+    // without the captions it can do without; otherwise it takes a row of its own, dropping
+    // those captions only if that row is too narrow as well. Longer captions (another
+    // language) make it move rather than cover the toolbar's last buttons.
+    const QList<QLabel*> optional = [panel] {
+        QList<QLabel*> labels;
+        for (const char* name : {"Label5", "Label6", "Label2"}) {
+            if (auto* l = panel->findChild<QLabel*>(QString::fromLatin1(name))) {
+                labels.push_back(l);
+            }
+        }
+        return labels;
+    }();
+    // Drops optional captions, in order, until the panel fits in `room`; false if it never does.
+    auto fitPanel = [&](int room) {
+        for (QLabel* l : optional) {
             l->setVisible(true);
         }
-    }
-    const int panelHeight = std::max(m_toolbar2->height(), panel->sizeHint().height());
-    if (w - bar2Width >= panel->sizeHint().width()) {
+        for (QLabel* l : optional) {
+            if (panel->sizeHint().width() <= room) {
+                return true;
+            }
+            l->setVisible(false);
+        }
+        return panel->sizeHint().width() <= room;
+    };
+    if (fitPanel(w - bar2Width)) {
         panel->setGeometry(bar2Width, y, w - bar2Width, m_toolbar2->height());
         y += m_toolbar2->height();
     } else {
         y += m_toolbar2->height();
-        for (const char* name : {"Label5", "Label6", "Label2"}) {
-            if (panel->sizeHint().width() <= w) {
-                break;
-            }
-            if (auto* l = panel->findChild<QLabel*>(QString::fromLatin1(name))) {
-                l->setVisible(false);
-            }
-        }
+        fitPanel(w);
+        const int panelHeight = std::max(m_toolbar2->height(), panel->sizeHint().height());
         panel->setGeometry(0, y, w, panelHeight);
         y += panelHeight;
     }

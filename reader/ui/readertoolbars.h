@@ -67,6 +67,8 @@ class ReaderToolbars : public QObject {
     // Stacks the bars, the speech panel and (online) the address box from the top of a window
     // `width` pixels wide; returns the height they take.
     int layoutTop(int width, QWidget* speechPanel);
+    // The buttons' captions changed (another language): the next layoutTop measures them again.
+    void captionsChanged();
 
   signals:
     // An entry of the zoom button's drop-down list was chosen.

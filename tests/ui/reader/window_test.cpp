@@ -1,5 +1,6 @@
 // The reading window on real Book images: start-up, panes, link routing, zoom, sound links,
 // saving, the res: scheme, and the online variant.
+#include "qt/language.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/frmebook.h"
 
@@ -138,6 +139,7 @@ class ReaderWindowTest : public QObject {
     void shortDescriptorShowsTheAboutPage();
     void onlineReaderShowsItsFolder();
     void bookmarksTakeThePageAddressAndOpenOne();
+    void speechBarKeepsOffTheSecondToolbarInEveryLanguage();
     void cleanupTestCase();
 
   private:
@@ -578,6 +580,63 @@ void ReaderWindowTest::bookmarksTakeThePageAddressAndOpenOne() {
     // The default bookmark names a bare page, which opens from this book.
     QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
     QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("BookTag.ini"))));
+}
+
+void ReaderWindowTest::speechBarKeepsOffTheSecondToolbarInEveryLanguage() {
+    QDir folder(m_dir.filePath(QStringLiteral("languages")));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    QVERIFY(QFile::copy(QStringLiteral(FOLIO_SOURCE_DIR "/data/folioPage/Language.lng"),
+                        folder.filePath(QStringLiteral("Language.lng"))));
+    const QString path = folder.filePath(QStringLiteral("book.exe"));
+    QString why;
+    QVERIFY2(makeBook(path, "Book:Me", {{"index.html", "<title>x</title>"}}, &why),
+             qPrintable(why));
+    const QByteArray locale = qgetenv("LC_ALL");
+    // English captions are the longest: "Bookshelf" is wider than its icon.
+    for (const char* language : {"en_US.UTF-8", "zh_CN.UTF-8", "zh_TW.UTF-8"}) {
+        qputenv("LC_ALL", language);
+        FakeMessages messages;
+        FakeSpeech speech;
+        ReaderOptions options;
+        options.bookPath = path;
+        options.messages = &messages;
+        options.speech = &speech;
+        FrmEBook window(options);
+        window.resize(1100, 760);
+        // Shown and placed before the book loads, as on a desktop: the language comes last.
+        window.show();
+        QTest::qWait(50);
+        window.load();
+        if (QByteArray(language).startsWith("en")) {
+            QCOMPARE(window.button(2, 7)->text(), QStringLiteral("Bookshelf"));
+        }
+        auto* speechBar = window.findChild<QWidget*>(QStringLiteral("Picture1"));
+        QVERIFY(speechBar);
+        // As loaded (once the toolbars have placed their buttons), then at other sizes.
+        QTest::qWait(50);
+        for (const QSize size : {QSize(1100, 760), QSize(1280, 800), QSize(800, 600)}) {
+            if (size != window.size()) {
+                window.resize(size);
+                QTest::qWait(20);
+            }
+            QToolBar* bar = window.toolbar(2);
+            for (QAction* action : bar->actions()) {
+                QWidget* button = bar->widgetForAction(action);
+                if (!button || !button->isVisible()) {
+                    continue;
+                }
+                const QRect onWindow(button->mapTo(&window, QPoint(0, 0)), button->size());
+                QVERIFY2(!onWindow.intersects(speechBar->geometry()),
+                         qPrintable(QStringLiteral("%1 %2x%3: %4 under the speech bar")
+                                        .arg(QString::fromLatin1(language))
+                                        .arg(size.width())
+                                        .arg(size.height())
+                                        .arg(action->text())));
+            }
+        }
+    }
+    qputenv("LC_ALL", locale);
+    folio::qt::SelectLanguageFromLocale(QString());
 }
 
 void ReaderWindowTest::cleanupTestCase() {
