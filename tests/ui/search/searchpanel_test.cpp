@@ -283,9 +283,9 @@ void SearchPanelTest::textsComeFromTheLanguageFileInEveryLanguage() {
         QSignalSpy finished(&panel, &SearchPanel::searchFinished);
         panel.search(QStringLiteral("非常"));
         QVERIFY(finished.wait(10000));
-        QCOMPARE(panel.statusLine()->text(), QStringLiteral("“非常”: 2 pages, 3 matches"));
+        QCOMPARE(panel.statusLine()->text(), QStringLiteral("“非常”: 2 page(s), 3 match(es)"));
         QVERIFY(
-            panel.results()->item(0)->text().startsWith(QStringLiteral("第一章 (2 matches)\n")));
+            panel.results()->item(0)->text().startsWith(QStringLiteral("第一章 (2 found)\n")));
         panel.search(QStringLiteral("不在书里"));
         QVERIFY(finished.wait(10000));
         QCOMPARE(panel.statusLine()->text(), QStringLiteral("“不在书里” not found"));
