@@ -2,12 +2,13 @@
 // A missing tool fails the test loudly (set FOLIO_ALLOW_MISSING_TOOLS=1 to skip instead).
 #pragma once
 
+#include "tests/tools/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,36 +26,12 @@
 
 namespace folio::check {
 
-inline std::string shellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
+using folio::testing::shellQuote;
+using RunResult = folio::testing::CommandOutput;
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
-
+// stdout and stderr together.
 inline RunResult run(const std::string& command) {
-    RunResult r;
-    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-    if (!p) {
-        return r;
-    }
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) {
-        r.out.append(buf.data(), n);
-    }
-    r.status = ::pclose(p);
-    return r;
+    return folio::testing::runCommand(command);
 }
 
 inline const char* kPython = "/usr/bin/python3";
@@ -105,7 +82,7 @@ inline bool ensureWinePrefix(std::string* error = nullptr) {
         }
         RunResult r = run(wineEnv() + "wineboot -i");
         if (r.status != 0 && !std::filesystem::exists(winePrefix() + "/system.reg")) {
-            failure = "wineboot -i for " + winePrefix() + " failed: " + r.out;
+            failure = "wineboot -i for " + winePrefix() + " failed: " + r.output;
             return false;
         }
         return true;
@@ -130,7 +107,7 @@ inline std::string wineReadResource(const std::string& pePath, const std::string
                       " " + shellQuote(out));
     if (r.status != 0) {
         if (error) {
-            *error = "wine resread failed (" + std::to_string(r.status) + "): " + r.out;
+            *error = "wine resread failed (" + std::to_string(r.status) + "): " + r.output;
         }
         return {};
     }
@@ -230,11 +207,11 @@ inline PefileReport checkWithPefile(const std::string& pePath) {
     RunResult r = run(std::string(kPython) + " " + FOLIO_SOURCE_DIR "/tests/tools/check_pe.py " +
                       shellQuote(pePath) + " --lines");
     if (r.status != 0) {
-        rep.error = "pefile could not read " + pePath + ": " + r.out;
+        rep.error = "pefile could not read " + pePath + ": " + r.output;
         return rep;
     }
     rep.parsed = true;
-    for (const std::string& line : splitLines(r.out)) {
+    for (const std::string& line : splitLines(r.output)) {
         const auto f = splitTabs(line);
         if (f[0] == "checksum_ok" && f.size() == 2) {
             rep.checksumOk = f[1] == "1";
@@ -260,7 +237,7 @@ inline std::string sha256Hex(std::string_view bytes) {
     }
     RunResult r = run("sha256sum " + shellQuote(tmp));
     std::filesystem::remove(tmp);
-    return r.status == 0 ? r.out.substr(0, 64) : std::string();
+    return r.status == 0 ? r.output.substr(0, 64) : std::string();
 }
 
 // `wrestool -l` output, one line per resource (e.g. "--type=2110 --name='A.CSS' --language=1033
@@ -268,22 +245,22 @@ inline std::string sha256Hex(std::string_view bytes) {
 inline std::vector<std::string> checkWithWrestool(const std::string& pePath) {
     RunResult r = wrestoolList(pePath);
     if (r.status != 0) {
-        ADD_FAILURE() << "wrestool -l " << pePath << " failed (" << r.status << "): " << r.out;
+        ADD_FAILURE() << "wrestool -l " << pePath << " failed (" << r.status << "): " << r.output;
         return {};
     }
-    return splitLines(r.out);
+    return splitLines(r.output);
 }
 
 // Section names in header order as mingw's objdump reads them (long names resolved through
 // the symbol table's string table); empty, with a test failure, when objdump refuses the file.
 inline std::vector<std::string> checkWithObjdump(const std::string& pePath) {
     RunResult r = run("i686-w64-mingw32-objdump -h " + shellQuote(pePath));
-    if (r.status != 0 || r.out.find("warning") != std::string::npos) {
-        ADD_FAILURE() << "objdump -h " << pePath << " (" << r.status << "): " << r.out;
+    if (r.status != 0 || r.output.find("warning") != std::string::npos) {
+        ADD_FAILURE() << "objdump -h " << pePath << " (" << r.status << "): " << r.output;
         return {};
     }
     std::vector<std::string> names;
-    for (const std::string& line : splitLines(r.out)) {
+    for (const std::string& line : splitLines(r.output)) {
         std::istringstream in(line);
         std::string index, name;
         if (in >> index >> name && !index.empty() &&

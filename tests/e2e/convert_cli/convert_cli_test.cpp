@@ -1,43 +1,24 @@
 // folio txt2html, html2txt and rename on files in two folders, with the installed page template.
 #include "core/text.h"
+#include "tests/tools/shell.h"
 #include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <sys/wait.h>
 
 using folio::fromAnsi;
 using folio::toAnsi;
+using folio::testing::shellQuote;
 
 namespace {
 
 const std::string Folio = std::string(FOLIO_DIST_DIR) + "/folio";
 
-struct Outcome {
-    int status = -1;
-    std::string output; // stdout and stderr together
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Outcome = folio::testing::CommandOutput; // stdout and stderr together
 
 Outcome folio(const std::string& args) {
-    Outcome r;
-    FILE* p = ::popen((quote(Folio) + " " + args + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-        r.output.append(buffer, n);
-    const int status = ::pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return folio::testing::runCommand(shellQuote(Folio) + " " + args);
 }
 
 TEST(ConvertCli, TextToPageToTextAndRenameAcrossTwoFolders) {
@@ -47,7 +28,7 @@ TEST(ConvertCli, TextToPageToTextAndRenameAcrossTwoFolders) {
     dir.write("b/x.txt", toAnsi("<甲>\r\n"));
     const std::string one = dir.file("第一章.txt"), two = dir.file("b/x.txt");
 
-    Outcome r = folio("txt2html " + quote(one) + " " + quote(two));
+    Outcome r = folio("txt2html " + shellQuote(one) + " " + shellQuote(two));
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string page = fromAnsi(dir.read("第一章.html"));
     EXPECT_NE(page.find("<title>第一章</title>"), std::string::npos) << page;
@@ -58,20 +39,20 @@ TEST(ConvertCli, TextToPageToTextAndRenameAcrossTwoFolders) {
 
     // Back to text: the title from the heading, the body between the template's own markers.
     r = folio("html2txt --start '<div class=\"text\">' --end '</div>' " +
-              quote(dir.file("第一章.html")));
+              shellQuote(dir.file("第一章.html")));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("所有文件转换完成！"), std::string::npos) << r.output;
     // The body starts one character after the start marker.
     EXPECT_EQ(dir.read("第一章.txt"), toAnsi("第一章\r\n下 大势\r\n\r\n"));
 
     // Without --yes the question is answered no.
-    r = folio("rename --by title " + quote(dir.file("第一章.html")) + " " +
-              quote(dir.file("b/x.html")));
+    r = folio("rename --by title " + shellQuote(dir.file("第一章.html")) + " " +
+              shellQuote(dir.file("b/x.html")));
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("该操作极具危险性"), std::string::npos) << r.output;
     EXPECT_TRUE(std::filesystem::exists(dir.path / "b" / "x.html"));
 
-    r = folio("rename --by title --yes " + quote(dir.file("b/x.html")));
+    r = folio("rename --by title --yes " + shellQuote(dir.file("b/x.html")));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(std::filesystem::exists(dir.path / "b" / "X.html")) << r.output;
 }
@@ -82,11 +63,11 @@ TEST(ConvertCli, BadUseAndMissingFilesAreRefused) {
     EXPECT_EQ(folio("html2txt --title-from h3 a.html").status, 2);
     EXPECT_EQ(folio("rename --by colour --yes a.txt").status, 2);
     EXPECT_EQ(folio("txt2html --frobnicate a.txt").status, 2);
-    const Outcome r = folio("txt2html " + quote(dir.file("gone.txt")));
+    const Outcome r = folio("txt2html " + shellQuote(dir.file("gone.txt")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find(dir.file("gone.txt")), std::string::npos) << r.output;
     const Outcome t =
-        folio("txt2html --maker " + quote(dir.str()) + " " + quote(dir.file("a.txt")));
+        folio("txt2html --maker " + shellQuote(dir.str()) + " " + shellQuote(dir.file("a.txt")));
     EXPECT_EQ(t.status, 1);
 }
 

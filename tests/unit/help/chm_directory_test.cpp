@@ -29,7 +29,7 @@ Compiled chmcmdBook(const TempDir& dir, int n) {
     c.pages = writePages(dir, n);
     dir.write("Book.hhp", bareProject("Book", c.pages));
     const auto r = chmcmd(dir.str(), "Book.hhp");
-    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.status, 0) << r.output;
     c.chm = dir.file("Book.chm");
     return c;
 }

@@ -27,9 +27,9 @@ struct Book {
 // project's saved list.
 void generate(const Book& b) {
     const auto r = check::run(shellQuote(Dist + "/folio") + " generate " + shellQuote(b.folder));
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(r.status, 0) << r.output;
     for (const char* ext : {".hhp", ".hhc", ".hhk"})
-        EXPECT_TRUE(fs::exists(b.folder + "/" + b.title + ext)) << ext << "\n" << r.out;
+        EXPECT_TRUE(fs::exists(b.folder + "/" + b.title + ext)) << ext << "\n" << r.output;
 }
 
 // Runs folio compile --chm, then reads the help file back and checks every entry's page and
@@ -39,11 +39,11 @@ void compileAndCheck(const TempDir& tmp, const Book& b, std::string& output) {
         << "the reader template is not built (the build lacks mingw-w64?)";
     const auto r = check::run(shellQuote(Dist + "/folio") + " compile " + shellQuote(b.folder) +
                               " --out " + shellQuote(tmp.file("out")) + " --date 2026-12-08 --chm");
-    output = r.out;
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(fs::exists(tmp.file("out/" + b.title + ".exe"))) << r.out;
+    output = r.output;
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(fs::exists(tmp.file("out/" + b.title + ".exe"))) << r.output;
     const std::string chm = b.folder + "/" + b.title + ".chm";
-    ASSERT_TRUE(fs::exists(chm)) << r.out;
+    ASSERT_TRUE(fs::exists(chm)) << r.output;
 
     std::vector<std::string> pages;
     for (int row = 1; row <= b.list.rowCount() - 2; ++row)

@@ -70,7 +70,7 @@ inline std::map<std::string, std::string> extractAll(const std::string& chm,
     using folio::check::shellQuote;
     std::filesystem::create_directories(into);
     const auto r = folio::check::run("extract_chmLib " + shellQuote(chm) + " " + shellQuote(into));
-    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.status, 0) << r.output;
     std::map<std::string, std::string> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(into)) {
         if (!e.is_regular_file())

@@ -9,17 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 
 namespace fs = std::filesystem;
 using folio::compiler::CompileObserver;
 using folio::compiler::MessageIcon;
+using folio::testing::runCommand;
+using folio::testing::shellQuote;
 using icontest::Bytes;
 using icontest::IconShape;
 using icontest::makeIco;
@@ -47,17 +46,6 @@ void put32(Bytes& b, std::size_t at, std::uint32_t v) {
     icontest::put32(b, at, v);
 }
 
-std::string run(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe)
-        return {};
-    std::string out;
-    std::array<char, 65536> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe.get()))
-        out.append(buf.data(), n);
-    return out;
-}
-
 Bytes fromHex(const std::string& hex) {
     Bytes b;
     if (hex == "-")
@@ -81,8 +69,10 @@ struct PefileView {
 
 // Parses the file with the pefile library: no code of ours is involved in what it sees.
 PefileView pefileView(const fs::path& exe) {
-    const std::string out = run("/usr/bin/python3 " FOLIO_SOURCE_DIR "/tests/tools/check_pe.py '" +
-                                exe.string() + "' --offsets 2>&1");
+    const std::string out =
+        runCommand("/usr/bin/python3 " FOLIO_SOURCE_DIR "/tests/tools/check_pe.py " +
+                   shellQuote(exe.string()) + " --offsets")
+            .output;
     PefileView v;
     std::istringstream lines(out);
     std::string word;
@@ -178,7 +168,9 @@ void expectWrestoolIcon(const fs::path& dir, const fs::path& book, const Bytes& 
     const fs::path extracted = dir / "extracted.ico";
     fs::remove(extracted);
     const std::string out =
-        run("wrestool -x --type=14 -o '" + extracted.string() + "' '" + book.string() + "' 2>&1");
+        runCommand("wrestool -x --type=14 -o " + shellQuote(extracted.string()) + " " +
+                   shellQuote(book.string()))
+            .output;
     const Bytes got = readAll(extracted);
     // (wrestool pads its output with a few zero bytes after the image.)
     ASSERT_GE(got.size(), 6u + 16u + image.size()) << "wrestool extracted no usable icon: " << out;

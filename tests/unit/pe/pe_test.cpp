@@ -183,7 +183,7 @@ TEST_P(RoundTrip, AddReplaceDeleteKeepsEverythingElse) {
         << "names are found without regard to case";
     EXPECT_EQ(check::readWithWine(book, "TEXTFILE", "README"), "chinese readme");
     auto ran = check::run(check::wineEnv() + "wine " + check::shellQuote(book));
-    EXPECT_NE(ran.out.find("fixture ok"), std::string::npos) << ran.out;
+    EXPECT_NE(ran.output.find("fixture ok"), std::string::npos) << ran.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RoundTrip,
@@ -622,14 +622,15 @@ TEST(Tools, CheckPeComparesWithAnExpectation) {
                          "\"language\": 1033, \"size\": 3}], \"checksum_ok\": true}")));
     auto ok = check::run(std::string(check::kPython) + " " + script + " " + exe +
                          " --expect-json " + good);
-    EXPECT_EQ(ok.status, 0) << ok.out;
+    EXPECT_EQ(ok.status, 0) << ok.output;
     auto differs = check::run(std::string(check::kPython) + " " + script + " " + exe +
                               " --expect-json " + bad);
     EXPECT_NE(differs.status, 0);
-    EXPECT_NE(differs.out.find("size expected 3, found 17"), std::string::npos) << differs.out;
-    EXPECT_NE(differs.out.find("unexpected resource 16/1/1033"), std::string::npos);
+    EXPECT_NE(differs.output.find("size expected 3, found 17"), std::string::npos)
+        << differs.output;
+    EXPECT_NE(differs.output.find("unexpected resource 16/1/1033"), std::string::npos);
     auto sum = check::run(std::string(check::kPython) + " " + script + " " + exe + " --checksum");
-    EXPECT_EQ(sum.status, 0) << sum.out;
+    EXPECT_EQ(sum.status, 0) << sum.output;
 }
 
 TEST(ResourceId, ParsingAndCaseInsensitiveEquality) {

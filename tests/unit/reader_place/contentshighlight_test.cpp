@@ -3,14 +3,12 @@
 #include "reader/core/contentshighlight.h"
 
 #include "core/fileio.h"
+#include "tests/tools/shell.h"
 #include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <regex>
 
 using namespace folio::reader;
@@ -21,15 +19,11 @@ namespace {
 std::string dumpDom(const std::string& file) {
     if (!std::filesystem::exists("/usr/bin/chromium"))
         return {};
-    const std::string command = "/usr/bin/chromium --headless --no-sandbox --disable-gpu "
-                                "--virtual-time-budget=2000 --dump-dom 'file://" +
-                                file + "' 2>/dev/null";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    std::string out;
-    std::array<char, 4096> buffer;
-    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe.get()))
-        out += buffer.data();
-    return out;
+    return folio::testing::runCommand("/usr/bin/chromium --headless --no-sandbox --disable-gpu "
+                                      "--virtual-time-budget=2000 --dump-dom " +
+                                          folio::testing::shellQuote("file://" + file),
+                                      folio::testing::Stderr::Dropped)
+        .output;
 }
 
 // The ids of the links that carry the mark, in document order.
