@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
                 "%.1f MB before)\n",
                 residentMb() - residentBefore, residentBefore);
 
-    double worst = 0;
+    double worst = firstMs;
     for (const std::string& text : texts) {
         std::vector<double> times;
         std::size_t pages = 0;
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         std::printf("search %-12s %8.1f ms median, %8.1f ms max  (%zu pages)\n",
                     ("\"" + text + "\"").c_str(), median, times.back(), pages);
     }
-    std::printf("target            %s (every search after the first under 300 ms)\n",
+    std::printf("target            %s (every search, the first included, under 300 ms)\n",
                 worst < 300 ? "met" : "MISSED");
     return 0;
 }
