@@ -1,5 +1,6 @@
 // The search panel in the reading window: Ctrl+Shift+F brings it up over the contents pane with
-// the toolbars and panes where they were, and a chosen result opens its page in the page pane.
+// the toolbars and panes where they were, and a chosen result opens its page in the page pane;
+// the online reader searches the pages kept in its folder the same way.
 #include "reader/ui/frmebook.h"
 #include "reader/ui/searchpanel.h"
 
@@ -27,6 +28,7 @@ class WindowSearchTest : public QObject {
     Q_OBJECT
   private slots:
     void theShortcutShowsThePanelAndAResultOpensItsPage();
+    void theOnlineReaderSearchesThePagesKeptInItsFolder();
 };
 
 void WindowSearchTest::theShortcutShowsThePanelAndAResultOpensItsPage() {
@@ -85,6 +87,44 @@ void WindowSearchTest::theShortcutShowsThePanelAndAResultOpensItsPage() {
         window.webBook()->url().toString().endsWith(QStringLiteral("/book.exe/CHAPTER1.HTML")),
         20000);
     QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("第一章"), 20000);
+}
+
+void WindowSearchTest::theOnlineReaderSearchesThePagesKeptInItsFolder() {
+    TempDir dir;
+    auto write = [&dir](const std::string& name, const std::string& utf8) {
+        std::filesystem::create_directories((dir.path / name).parent_path());
+        dir.write(name, toAnsi("<html><head><meta charset=gb2312><title>" + name +
+                               "</title></head><body>" + utf8 + "</body></html>"));
+    };
+    write("index.html", "<a href='第1章.html'>第一章</a>");
+    write("tree/tree.html", "<a href='../第1章.html'>第一章</a>");
+    write("第1章.html", "<p>道可道，非常道。</p>");
+
+    folio::readerui::ReaderOptions options;
+    options.variant = folio::readerui::Variant::Net;
+    options.bookPath = QString::fromStdString(dir.str());
+    options.downloads = false;
+    FrmEBook window(options);
+    window.load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    SearchPanel* panel = window.searchPanel();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    if (!panel->isVisible()) // a display without a window manager never activates the window
+        panel->activate();
+    QSignalSpy finished(panel, &SearchPanel::searchFinished);
+    panel->textBox()->setText(QStringLiteral("非常道"));
+    QTest::keyClick(panel->textBox(), Qt::Key_Return);
+    QVERIFY(finished.wait(20000));
+    QListWidget* list = panel->results();
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->toolTip(), QStringLiteral("第1章.html"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->url(),
+                              QUrl::fromLocalFile(QString::fromStdString(dir.file("第1章.html"))),
+                              20000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("第1章.html"), 20000);
 }
 
 int main(int argc, char** argv) {
