@@ -76,8 +76,18 @@ SearchPanel::SearchPanel(QWidget* parent, QString programFolder)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &QWidget::hide);
-    connect(&m_watcher, &QFutureWatcherBase::finished, this,
-            [this] { showResults(m_watcher.result(), m_pendingText); });
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] {
+        // Only the latest search counts, and only for the book it was asked of: a search of a
+        // book let go was stopped, and its empty result says nothing of the book set now.
+        if (m_pendingId != m_searchId)
+            return;
+        if (m_pendingSession.lock() != m_session) {
+            // The folder was looked at again while the search ran: it runs on the fresh one.
+            runSearch(m_pendingText);
+            return;
+        }
+        showResults(m_watcher.result(), m_pendingText);
+    });
     retranslate();
 }
 
@@ -109,6 +119,7 @@ void SearchPanel::startIndex() {
 }
 
 void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
+    ++m_searchId;
     m_list->clear();
     m_status->clear();
     m_folder.clear();
@@ -120,6 +131,7 @@ void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
 }
 
 void SearchPanel::setFolder(const QString& folder) {
+    ++m_searchId;
     m_list->clear();
     m_status->clear();
     dropSession();
@@ -142,6 +154,7 @@ void SearchPanel::search(const QString& text) {
 
 void SearchPanel::startSearch() {
     const QString text = m_text->text();
+    ++m_searchId; // whatever runs still is no longer wanted
     if (!m_session) {
         m_list->clear();
         m_status->setText(languageText("SearchNoBook", "没有打开的电子书"));
@@ -152,7 +165,13 @@ void SearchPanel::startSearch() {
         m_status->clear();
         return;
     }
+    runSearch(text);
+}
+
+void SearchPanel::runSearch(const QString& text) {
     m_pendingText = text;
+    m_pendingId = m_searchId;
+    m_pendingSession = m_session;
     m_status->setText(languageText("SearchBusy", "正在搜索…"));
     // A search still running is left to finish; only the latest one is shown.
     m_watcher.setFuture(QtConcurrent::run([session = m_session, needle = text.toStdString()] {

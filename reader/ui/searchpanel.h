@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -89,6 +90,7 @@ class SearchPanel : public QWidget {
 
   private:
     void startSearch();
+    void runSearch(const QString& text);
     void startIndex();
     void indexFolder();
     QString languageText(const char* key, const char* fallback) const;
@@ -104,6 +106,10 @@ class SearchPanel : public QWidget {
     QString m_folder;      // of the pages searched, when they are files
     QString m_lastText;    // of the last search shown
     QString m_pendingText; // of the search running
+    // Searches are numbered: one finishing after a later one started, or after the book
+    // changed, is not shown.
+    std::uint64_t m_searchId = 0;
+    std::uint64_t m_pendingId = 0;
     QListWidgetItem* m_lastChosen = nullptr;
     QElapsedTimer m_chosenAt;
     // The book and its search live as long as any worker still uses them.
@@ -117,6 +123,7 @@ class SearchPanel : public QWidget {
     // Stops the current session's work and lets it go.
     void dropSession();
     std::shared_ptr<Session> m_session;
+    std::weak_ptr<Session> m_pendingSession; // the one the search running was asked of
     QFutureWatcher<std::vector<reader::SearchHit>> m_watcher;
 };
 

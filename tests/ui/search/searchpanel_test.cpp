@@ -75,6 +75,7 @@ class SearchPanelTest : public QObject {
     void theShortcutShowsThePanelWithItsTextBoxFocused();
     void aFolderIsSearchedAndLooksAgainForPagesKeptSince();
     void lettingTheBookGoStopsItsIndexAndNothingWaitsForIt();
+    void aSearchOverTakenByAnotherBookOrTextIsNotShown();
     // Last: it chooses a language for the whole program.
     void textsComeFromTheLanguageFileInEveryLanguage();
 
@@ -247,6 +248,52 @@ void SearchPanelTest::lettingTheBookGoStopsItsIndexAndNothingWaitsForIt() {
     QCOMPARE(panel.results()->count(), 300);
 }
 
+void SearchPanelTest::aSearchOverTakenByAnotherBookOrTextIsNotShown() {
+    TempDir dir, other;
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (int i = 0; i < 300; ++i)
+        pages.emplace_back("p" + std::to_string(i) + ".html", "<html><body><p>" +
+                                                                  std::string(3000, 'w') +
+                                                                  " 页里的字</p></body></html>");
+    const auto big = makeBook(dir, pages);
+    SearchPanel panel;
+    QSignalSpy finished(&panel, &SearchPanel::searchFinished);
+
+    // Another book set while a search of the first one runs: that search is stopped, and its
+    // (empty) answer is no "not found" for the book set now.
+    panel.setBook(big);
+    panel.search(QStringLiteral("页里的字"));
+    panel.setBook(makeBook(other));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(panel.statusLine()->text().isEmpty());
+    panel.search(QStringLiteral("非常"));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(panel.results()->count(), 2);
+
+    // A blank text after a search: the list stays empty when that search ends.
+    panel.setBook(big);
+    panel.search(QStringLiteral("页里的字"));
+    panel.search(QStringLiteral(" "));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(panel.results()->count(), 0);
+    QVERIFY(panel.statusLine()->text().isEmpty());
+
+    // A folder looked at again while a search of it runs: the search answers for the fresh look.
+    TempDir folder;
+    writeFile(folder, "a.html", "<html><body>在线的书</body></html>");
+    panel.setFolder(QString::fromStdString(folder.str()));
+    finished.clear();
+    panel.search(QStringLiteral("在线的书"));
+    writeFile(folder, "b.html", "<html><body>也是在线的书</body></html>");
+    panel.hide();
+    panel.activate();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(panel.results()->count(), 2);
+}
+
 void SearchPanelTest::textsComeFromTheLanguageFileInEveryLanguage() {
     TempDir dir;
     const QString folder = QString::fromStdString(dir.str());
@@ -284,8 +331,7 @@ void SearchPanelTest::textsComeFromTheLanguageFileInEveryLanguage() {
         panel.search(QStringLiteral("非常"));
         QVERIFY(finished.wait(10000));
         QCOMPARE(panel.statusLine()->text(), QStringLiteral("“非常”: 2 page(s), 3 match(es)"));
-        QVERIFY(
-            panel.results()->item(0)->text().startsWith(QStringLiteral("第一章 (2 found)\n")));
+        QVERIFY(panel.results()->item(0)->text().startsWith(QStringLiteral("第一章 (2 found)\n")));
         panel.search(QStringLiteral("不在书里"));
         QVERIFY(finished.wait(10000));
         QCOMPARE(panel.statusLine()->text(), QStringLiteral("“不在书里” not found"));
