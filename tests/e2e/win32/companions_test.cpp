@@ -3,6 +3,7 @@
 // through its controls and prints what it saw. Wine has no browser engine here: the full-screen
 // and advert windows are opened without a page, and page content is NOT checked.
 #include "core/text.h"
+#include "tests/tools/shell.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,14 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using folio::testing::runCommand;
+using folio::testing::shellQuote;
+using folio::testing::Stderr;
 
 namespace {
 
 const fs::path Probe = fs::path(FOLIO_BINARY_DIR) / "win32" / "companions_probe.exe";
 const fs::path WineRun = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32" / "wine-run.sh";
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 std::string readBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -77,19 +74,13 @@ class Companions : public ::testing::Test {
 
     Seen probe(const std::string& args) {
         const std::string command =
-            "cd " + quote(dir.string()) +
-            " && WINEPREFIX=" + quote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) + " " +
-            quote(WineRun.string()) + " wine " + quote(Probe.string()) + " " + args +
-            " 2>/dev/null";
+            "cd " + shellQuote(dir.string()) +
+            " && WINEPREFIX=" + shellQuote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) +
+            " " + shellQuote(WineRun.string()) + " wine " + shellQuote(Probe.string()) + " " + args;
+        const auto ran = runCommand(command, Stderr::Dropped);
         Seen seen;
-        std::FILE* p = popen(command.c_str(), "r");
-        if (!p)
-            return seen;
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-            seen.text.append(buf, n);
-        const int status = pclose(p);
-        seen.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        seen.exitCode = ran.status;
+        seen.text = ran.output;
         std::istringstream lines(seen.text);
         for (std::string line; std::getline(lines, line);) {
             const auto eq = line.find('=');
@@ -103,7 +94,7 @@ class Companions : public ::testing::Test {
 };
 
 TEST_F(Companions, BookmarksAreCreatedAddedDeletedAndSavedBesideTheBook) {
-    const Seen s = probe("booktag " + quote(windowsDir()) + " 'http://example.org/a=b.html'");
+    const Seen s = probe("booktag " + shellQuote(windowsDir()) + " 'http://example.org/a=b.html'");
     ASSERT_EQ(s.exitCode, 0) << s.text;
     // First opening without BookTag.ini: the default bookmark, the next name after it, and the
     // reading window's address in the (hidden) address box.
@@ -127,7 +118,7 @@ TEST_F(Companions, BookmarksAreCreatedAddedDeletedAndSavedBesideTheBook) {
 TEST_F(Companions, BookmarksAreKeptForABookInAFolderNamedInChinese) {
     // The core's files are named in UTF-8; on Windows they must reach the system as UTF-16.
     fs::create_directories(dir / "书架");
-    const Seen s = probe("booktag-chinese " + quote(windowsDir()) + " page.html");
+    const Seen s = probe("booktag-chinese " + shellQuote(windowsDir()) + " page.html");
     ASSERT_EQ(s.exitCode, 0) << s.text;
     EXPECT_EQ(s.count("message"), 0u) << s.text;
     EXPECT_EQ(s["list"], "书签0") << s.text;
@@ -138,7 +129,7 @@ TEST_F(Companions, BookmarksAreKeptForABookInAFolderNamedInChinese) {
 TEST_F(Companions, BookmarksThatCannotBeReadAreNeverOverwritten) {
     const std::string kept = ansiFile({"第一=one.html", "第二=two.html"});
     writeBytes(dir / "BookTag.ini", kept);
-    const Seen s = probe("booktag-locked " + quote(windowsDir()));
+    const Seen s = probe("booktag-locked " + shellQuote(windowsDir()));
     ASSERT_EQ(s.exitCode, 0) << s.text;
     ASSERT_EQ(s["held"], "1") << s.text;
     EXPECT_NE(s["message"].find("书签文件保持原样"), std::string::npos) << s.text;
@@ -153,7 +144,7 @@ TEST_F(Companions, DoubleClickOpensTheAddressAndKeepsTheFileAsItWas) {
     // bookmark and is not written back.
     writeBytes(dir / "BookTag.ini",
                ansiFile({"a=b=c", "not a bookmark", "第二=http://example.org/"}));
-    const Seen s = probe("booktag-open " + quote(windowsDir()));
+    const Seen s = probe("booktag-open " + shellQuote(windowsDir()));
     ASSERT_EQ(s.exitCode, 0) << s.text;
     EXPECT_EQ(s["list"], "a|第二") << s.text;
     EXPECT_EQ(s["name"], "书签2");
@@ -163,7 +154,7 @@ TEST_F(Companions, DoubleClickOpensTheAddressAndKeepsTheFileAsItWas) {
 }
 
 TEST_F(Companions, VoiceSettingsWithoutASpeechComponentSayCleanlyAndStillSave) {
-    const Seen s = probe("set-none " + quote(windowsDir()));
+    const Seen s = probe("set-none " + shellQuote(windowsDir()));
     ASSERT_EQ(s.exitCode, 0) << s.text;
     // One message, over the window, naming the missing component and the missing file.
     const std::string message = s["message"];
@@ -186,7 +177,7 @@ TEST_F(Companions, VoiceSettingsWithoutASpeechComponentSayCleanlyAndStillSave) {
 TEST_F(Companions, VoiceSettingsApplyVoiceIniAndOkHandsTheSettingsBack) {
     writeBytes(dir / "Voice.ini",
                ansiFile({"语音=Voice B", "语速=2", "音量 = 5", "路径=D:\\Voice", "真人语音=1"}));
-    const Seen s = probe("set-fake " + quote(windowsDir()));
+    const Seen s = probe("set-fake " + shellQuote(windowsDir()));
     ASSERT_EQ(s.exitCode, 0) << s.text;
     EXPECT_EQ(s.count("message"), 0u) << s.text;
     EXPECT_EQ(s["voices"], "Voice A|Voice B");
@@ -209,7 +200,7 @@ TEST_F(Companions, VoiceSettingsOnTheSystemsSpeechComponentOpenAndSaveTheRate) {
     // at all; either way the window opens, and the rate moved to 5 is stored.
     writeBytes(dir / "Voice.ini", ansiFile({"语音=Microsoft Sam", "语速 = -3", "音量 = 100",
                                             "路径=", "真人语音 = 0"}));
-    const Seen s = probe("set " + quote(windowsDir()));
+    const Seen s = probe("set " + shellQuote(windowsDir()));
     ASSERT_EQ(s.exitCode, 0) << s.text;
     EXPECT_EQ(s["format-count"], "36") << s.text;
     if (s["voices"].empty())

@@ -3,14 +3,12 @@
 // caption taken from the descriptor.
 #include "core/book.h"
 #include "core/pe.h"
+#include "tests/tools/shell.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,31 +16,14 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using folio::testing::runCommand;
+using folio::testing::shellQuote;
 
 namespace {
 
 const fs::path Template = fs::path(FOLIO_DIST_DIR) / "folioPage" / "folioPage.dat";
 const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
 const fs::path CheckPe = fs::path(FOLIO_SOURCE_DIR) / "tests" / "tools" / "check_pe.py";
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::pair<int, std::string> shell(const std::string& command) {
-    std::string out;
-    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return {-1, out};
-    std::array<char, 4096> buf;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
-        out.append(buf.data(), n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -93,18 +74,19 @@ TEST_F(OurBook, KeepsTheLauncherHeaderAndReadsBackEverywhere) {
     const fs::path record = dir / "args.txt";
     {
         std::ofstream(dir / "reader")
-            << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + quote(record.string()) + "\n";
+            << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + shellQuote(record.string()) + "\n";
     }
     fs::permissions(dir / "reader", fs::perms::owner_all);
     const auto [rc, out] =
-        shell("cd " + quote(dir.string()) + " && env -i PATH=/usr/bin:/bin " +
-              "FOLIO_READER=" + quote((dir / "reader").string()) + " ./mybook.exe");
+        runCommand("cd " + shellQuote(dir.string()) + " && env -i PATH=/usr/bin:/bin " +
+                   "FOLIO_READER=" + shellQuote((dir / "reader").string()) + " ./mybook.exe");
     EXPECT_EQ(rc, 0) << out;
     EXPECT_EQ(readFile(record), "./mybook.exe\n");
 
     // pefile: valid, descriptor as stored, icon resources intact.
-    const auto [prc, pout] = shell("/usr/bin/python3 " + quote(CheckPe.string()) + " " +
-                                   quote(book.string()) + " --book " + quote(Descriptor));
+    const auto [prc, pout] =
+        runCommand("/usr/bin/python3 " + shellQuote(CheckPe.string()) + " " +
+                   shellQuote(book.string()) + " --book " + shellQuote(Descriptor));
     EXPECT_EQ(prc, 0) << pout;
 
     auto image = folio::book::BookImage::open(book.string());
@@ -117,10 +99,10 @@ TEST_F(OurBook, KeepsTheLauncherHeaderAndReadsBackEverywhere) {
 
 TEST_F(OurBook, RunsUnderWineWithItsCaption) {
     const auto [rc, out] =
-        shell("cd " + quote(dir.string()) +
-              " && WINEPREFIX=" + quote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) +
-              " " + quote((Here / "wine-run.sh").string()) + " sh " +
-              quote((Here / "caption.sh").string()) + " " + quote(book.string()));
+        runCommand("cd " + shellQuote(dir.string()) + " && WINEPREFIX=" +
+                   shellQuote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) + " " +
+                   shellQuote((Here / "wine-run.sh").string()) + " sh " +
+                   shellQuote((Here / "caption.sh").string()) + " " + shellQuote(book.string()));
     EXPECT_EQ(rc, 0) << out;
     EXPECT_EQ(out, "folioPage-Book-Me\n");
 }

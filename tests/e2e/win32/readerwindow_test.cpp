@@ -5,44 +5,24 @@
 // NOTICE: Wine here has no browser engine (no Gecko), so the panes never show a page. What
 // pages look like, links followed inside them, the zoom of a shown page, find and copy are NOT
 // checked here; everything around the panes is.
+#include "tests/tools/shell.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace fs = std::filesystem;
+using folio::testing::runCommand;
+using folio::testing::shellQuote;
 
 namespace {
 
 const fs::path Dist = FOLIO_DIST_DIR;
 const fs::path WinBin = fs::path(FOLIO_BINARY_DIR) / "win32";
 const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string shell(const std::string& command, int* status = nullptr) {
-    std::string output;
-    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return output;
-    std::array<char, 4096> buf;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
-        output.append(buf.data(), n);
-    const int rc = pclose(p);
-    if (status)
-        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return output;
-}
 
 // The system may have no locales generated, and Wine then runs every program in US English
 // whatever LANG says: the locales the tests name are compiled once into the build folder.
@@ -52,7 +32,8 @@ void makeLocale(const std::string& name, const std::string& source) {
     if (fs::exists(Locales / (name + ".UTF-8")))
         return;
     fs::create_directories(Locales);
-    shell("localedef -i " + source + " -f UTF-8 " + quote((Locales / (name + ".UTF-8")).string()));
+    runCommand("localedef -i " + source + " -f UTF-8 " +
+               shellQuote((Locales / (name + ".UTF-8")).string()));
 }
 
 bool has(const std::string& output, const std::string& line) {
@@ -73,25 +54,24 @@ class ReaderWindow : public ::testing::Test {
         fs::remove_all(dir);
         fs::create_directories(dir / "out");
         fs::copy(Dist / "Book", dir / "Book", fs::copy_options::recursive);
-        int status = -1;
-        const std::string compiled =
-            shell(quote((Dist / "folio").string()) + " compile " + quote((dir / "Book").string()) +
-                      " --maker " + quote(Dist.string()) + " --out " +
-                      quote((dir / "out").string()) + " --date 2026-12-06",
-                  &status);
-        ASSERT_EQ(status, 0) << compiled;
-        ASSERT_TRUE(fs::exists(dir / "out" / "Book.exe")) << compiled;
+        const auto compiled = runCommand(shellQuote((Dist / "folio").string()) + " compile " +
+                                         shellQuote((dir / "Book").string()) + " --maker " +
+                                         shellQuote(Dist.string()) + " --out " +
+                                         shellQuote((dir / "out").string()) + " --date 2026-12-06");
+        ASSERT_EQ(compiled.status, 0) << compiled.output;
+        ASSERT_TRUE(fs::exists(dir / "out" / "Book.exe")) << compiled.output;
         fs::copy_file(WinBin / "probe.exe", dir / "out" / "probe.exe");
     }
 
     // Runs the probe on the book under the given locale; its report.
     std::string probe(const std::string& lang, const std::string& commands) {
         const std::string prefix =
-            "WINEPREFIX=" + quote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string());
-        return shell("cd " + quote((dir / "out").string()) +
-                     " && LOCPATH=" + quote(Locales.string()) + " LANG=" + lang + " " + prefix +
-                     " " + quote((Here / "wine-run.sh").string()) + " wine probe.exe Book.exe " +
-                     commands);
+            "WINEPREFIX=" + shellQuote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string());
+        return runCommand("cd " + shellQuote((dir / "out").string()) +
+                          " && LOCPATH=" + shellQuote(Locales.string()) + " LANG=" + lang + " " +
+                          prefix + " " + shellQuote((Here / "wine-run.sh").string()) +
+                          " wine probe.exe Book.exe " + commands)
+            .output;
     }
 
     fs::path dir;

@@ -1,6 +1,8 @@
 // The Windows reader template and skin DLL, run under Wine on a virtual display, and checked
 // with pefile and wrestool. Book images are made from the template with Wine's own resource
 // update calls (tests/e2e/win32/addresource.cpp).
+#include "tests/tools/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -16,6 +18,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using folio::testing::runCommand;
+using folio::testing::shellQuote;
 
 namespace {
 
@@ -25,30 +29,7 @@ const fs::path WinBin = fs::path(FOLIO_BINARY_DIR) / "win32";
 const fs::path Here = fs::path(FOLIO_SOURCE_DIR) / "tests" / "e2e" / "win32";
 const fs::path CheckPe = fs::path(FOLIO_SOURCE_DIR) / "tests" / "tools" / "check_pe.py";
 
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct Outcome {
-    int exitCode = -1;
-    std::string output;
-};
-
-Outcome shell(const std::string& command) {
-    Outcome r;
-    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
-        r.output.append(buf.data(), n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using Outcome = folio::testing::CommandOutput; // stdout and stderr together
 
 void writeFile(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
@@ -62,13 +43,14 @@ class Win32 : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
         fs::create_directories(dir);
-        prefix = "WINEPREFIX=" + quote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) + " ";
+        prefix =
+            "WINEPREFIX=" + shellQuote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string()) + " ";
     }
 
     // Runs a command under Wine, in `dir`.
     Outcome wine(const std::string& args) {
-        return shell("cd " + quote(dir.string()) + " && " + prefix +
-                     quote((Here / "wine-run.sh").string()) + " " + args);
+        return runCommand("cd " + shellQuote(dir.string()) + " && " + prefix +
+                          shellQuote((Here / "wine-run.sh").string()) + " " + args);
     }
 
     // A copy of the template with the given resources added: (type, name, data) in 1033.
@@ -77,22 +59,22 @@ class Win32 : public ::testing::Test {
         const fs::path book = dir / file;
         fs::copy_file(Template, book);
         std::string args =
-            "wine " + quote((WinBin / "addresource.exe").string()) + " " + quote(file);
+            "wine " + shellQuote((WinBin / "addresource.exe").string()) + " " + shellQuote(file);
         int n = 0;
         for (const auto& [type, name, data] : resources) {
             const std::string dataFile = "res" + std::to_string(n++) + ".bin";
             writeFile(dir / dataFile, data);
-            args += " " + quote(type) + " " + quote(name) + " 1033 " + dataFile;
+            args += " " + shellQuote(type) + " " + shellQuote(name) + " 1033 " + dataFile;
         }
         const Outcome r = wine(args);
-        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.status, 0) << r.output;
         return book;
     }
 
     std::string caption(const fs::path& program) {
-        const Outcome r =
-            wine("sh " + quote((Here / "caption.sh").string()) + " " + quote(program.string()));
-        EXPECT_EQ(r.exitCode, 0) << r.output;
+        const Outcome r = wine("sh " + shellQuote((Here / "caption.sh").string()) + " " +
+                               shellQuote(program.string()));
+        EXPECT_EQ(r.status, 0) << r.output;
         std::string text = r.output;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
             text.pop_back();
@@ -100,8 +82,9 @@ class Win32 : public ::testing::Test {
     }
 
     Outcome checkpe(const std::string& mode, const fs::path& file, const std::string& extra = "") {
-        return shell("/usr/bin/python3 " + quote(CheckPe.string()) + " " + quote(file.string()) +
-                     " --" + mode + (extra.empty() ? "" : " " + quote(extra)));
+        return runCommand("/usr/bin/python3 " + shellQuote(CheckPe.string()) + " " +
+                          shellQuote(file.string()) + " --" + mode +
+                          (extra.empty() ? "" : " " + shellQuote(extra)));
     }
 
     fs::path dir;
@@ -112,10 +95,10 @@ const std::string Page = "<html><body>page</body></html>";
 
 TEST_F(Win32, TemplateCarriesExactlyIconGroupAndVersion) {
     const Outcome pe = checkpe("template", Template);
-    EXPECT_EQ(pe.exitCode, 0) << pe.output;
+    EXPECT_EQ(pe.status, 0) << pe.output;
     // wrestool reads the resource tree its own way: the same three entries and no manifest.
-    const Outcome w = shell("wrestool -l " + quote(Template.string()));
-    EXPECT_EQ(w.exitCode, 0);
+    const Outcome w = runCommand("wrestool -l " + shellQuote(Template.string()));
+    EXPECT_EQ(w.status, 0);
     EXPECT_NE(w.output.find("--type=3 --name=30001 --language=0 [type=icon"), std::string::npos)
         << w.output;
     EXPECT_NE(w.output.find("size=3240]"), std::string::npos) << w.output;
@@ -130,7 +113,7 @@ TEST_F(Win32, BookShowsTitleAndAuthorInItsCaption) {
         "mybook.exe",
         {{"CUSTOM", "101", descriptor}, {"2110", "INDEX.HTML", Page}, {"2110", "TREE.HTML", Page}});
     const Outcome pe = checkpe("book", book, descriptor);
-    EXPECT_EQ(pe.exitCode, 0) << pe.output;
+    EXPECT_EQ(pe.status, 0) << pe.output;
     EXPECT_EQ(caption(book), "folioPage-Book-Me");
 }
 
@@ -154,11 +137,11 @@ TEST_F(Win32, SkinLibraryExportsTheThreeCallsByName) {
     fs::copy_file(fs::path(FOLIO_SOURCE_DIR) / "data" / "skin" / "aero.she", dir / "aero.she");
     fs::copy_file(WinBin / "skincall.exe", dir / "skincall.exe");
     const Outcome r = wine("wine skincall.exe aero.she Aero");
-    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("OK"), std::string::npos) << r.output;
     // undecorated stdcall names, as GetProcAddress callers spell them
     const Outcome exports =
-        shell("i686-w64-mingw32-objdump -p " + quote((dir / "SkinH_VB6.dll").string()));
+        runCommand("i686-w64-mingw32-objdump -p " + shellQuote((dir / "SkinH_VB6.dll").string()));
     for (const char* name : {"SkinH_Attach", "SkinH_SetWindowAlpha", "SkinH_AttachEx"}) {
         EXPECT_NE(exports.output.find(std::string("] ") + name + "\n"), std::string::npos) << name;
     }
