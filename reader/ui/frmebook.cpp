@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -35,6 +36,11 @@ namespace folio::readerui {
 
 using B1 = Toolbar1Button;
 using B2 = Toolbar2Button;
+
+namespace {
+// The longest the contents pane waits for the page pane's first page before loading anyway.
+constexpr int ContentsWaitMs = 1500;
+} // namespace
 
 FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     : QWidget(parent), m_options(std::move(options)) {
@@ -270,9 +276,6 @@ void FrmEBook::closeContents(bool close) {
 
 void FrmEBook::load() {
     attachReaderSkin(this, programFolder());
-    if (!m_speechPanel->loadVoice(programFolder())) {
-        setWindowTitle(QStringLiteral("folioPage"));
-    }
     loadHtml();
     selectLanguage();
     if (m_options.variant == Variant::Net) {
@@ -283,6 +286,9 @@ void FrmEBook::load() {
     if (m_library && m_options.downloads) {
         m_library->refresh();
     }
+    // The voice lists come after the book: asking the synthesisers for their voices must not
+    // hold up the first page.
+    m_speechPanel->loadVoiceLater(programFolder());
     m_speechPanel->startDisplay();
 }
 
@@ -298,8 +304,19 @@ void FrmEBook::loadHtml() {
     }
     if (opened) {
         m_search->setBook(m_session->book());
-        m_panes->webTree()->load(QUrl(m_session->contentsAddress()));
         m_panes->webBook()->load(QUrl(homeAddress()));
+        // The contents pane loads once the page pane has its page: both panes share one
+        // renderer, and the page is what the reader waits for. A page that takes long to load
+        // does not keep the contents waiting longer than ContentsWaitMs.
+        auto loadContents = [this, loaded = std::make_shared<bool>(false)] {
+            if (!*loaded) {
+                *loaded = true;
+                m_panes->webTree()->load(QUrl(m_session->contentsAddress()));
+            }
+        };
+        connect(m_panes->webBook(), &QWebEngineView::loadFinished, this, loadContents,
+                Qt::SingleShotConnection);
+        QTimer::singleShot(ContentsWaitMs, this, loadContents);
         QCoreApplication::processEvents();
         return;
     }

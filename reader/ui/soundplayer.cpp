@@ -12,16 +12,24 @@
 namespace folio::readerui {
 
 SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent) {
-    m_player = new QMediaPlayer(this);
-    m_player->setObjectName(QStringLiteral("WMPlayer1"));
-    m_audio = new QAudioOutput(this);
-    m_player->setAudioOutput(m_audio);
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this,
-            [this](QMediaPlayer::PlaybackState state) {
-                if (state == QMediaPlayer::StoppedState) {
-                    emit pauseButtonShown(false);
-                }
-            });
+    // The control carries the player's name from the start; the player itself comes later.
+    setObjectName(QStringLiteral("WMPlayer1"));
+}
+
+QMediaPlayer* SoundPlayer::player() {
+    if (!m_player) {
+        m_player = new QMediaPlayer(this);
+        m_player->setObjectName(QStringLiteral("WMPlayer1"));
+        m_audio = new QAudioOutput(this);
+        m_player->setAudioOutput(m_audio);
+        connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+                [this](QMediaPlayer::PlaybackState state) {
+                    if (state == QMediaPlayer::StoppedState) {
+                        emit pauseButtonShown(false);
+                    }
+                });
+    }
+    return m_player;
 }
 
 SoundPlayer::~SoundPlayer() {
@@ -30,29 +38,33 @@ SoundPlayer::~SoundPlayer() {
 
 void SoundPlayer::release() {
     // The player may still read from the book's bytes: let it go first.
-    m_player->setSource(QUrl());
+    if (m_player) {
+        m_player->setSource(QUrl());
+    }
     m_sound.reset();
 }
 
 void SoundPlayer::playBookSound(const std::shared_ptr<const book::BookImage>& book,
                                 const std::string& name, const QString& url) {
     m_url = url;
-    m_player->stop();
+    QMediaPlayer* p = player();
+    p->stop();
     release();
     if (book) {
         if (auto data = book->find(name)) {
             m_sound = folio::qt::openBookBytes(book, *data);
-            m_player->setSourceDevice(m_sound.get(), QUrl(m_url));
+            p->setSourceDevice(m_sound.get(), QUrl(m_url));
         }
     }
-    m_player->play();
+    p->play();
     emit pauseButtonShown(true);
 }
 
 void SoundPlayer::playFile(const QString& path) {
-    m_player->setSource(QUrl::fromLocalFile(path));
+    QMediaPlayer* p = player();
+    p->setSource(QUrl::fromLocalFile(path));
     m_sound.reset();
-    m_player->play();
+    p->play();
 }
 
 void SoundPlayer::play() {
@@ -60,16 +72,20 @@ void SoundPlayer::play() {
         return;
     }
     emit pauseButtonShown(true);
-    m_player->play();
+    player()->play();
 }
 
 void SoundPlayer::pause() {
     emit pauseButtonShown(false);
-    m_player->pause();
+    if (m_player) {
+        m_player->pause();
+    }
 }
 
 void SoundPlayer::stop() {
-    m_player->stop();
+    if (m_player) {
+        m_player->stop();
+    }
 }
 
 } // namespace folio::readerui

@@ -1,5 +1,7 @@
 // The reading window's media player WMPlayer1: sound links played from the book's own bytes,
-// recorded voice files, and play / pause / stop.
+// recorded voice files, and play / pause / stop. The media framework behind it is only started
+// for the first sound: starting it costs a reader's launch a scan of the machine's media
+// plug-ins, and most books are read without a sound.
 #pragma once
 
 #include <QObject>
@@ -24,7 +26,10 @@ class SoundPlayer : public QObject {
     explicit SoundPlayer(QObject* parent);
     ~SoundPlayer() override;
 
-    QMediaPlayer* player() const { return m_player; }
+    // The player, made on first use.
+    QMediaPlayer* player();
+    // Whether the player was made (nothing has played while it was not).
+    bool hasPlayer() const { return m_player != nullptr; }
     // The address of what the player was last given ("" while nothing was).
     QString url() const { return m_url; }
 

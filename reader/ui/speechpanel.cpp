@@ -14,12 +14,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QSlider>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace folio::readerui {
 
@@ -119,6 +121,9 @@ SpeechPanel::SpeechPanel(QWidget* window, SoundPlayer* sound, SpeechOptions opti
         keepVoiceSettings();
     });
     connect(m_slider1, &QSlider::sliderMoved, this, [this](int seconds) {
+        if (!m_sound->hasPlayer()) {
+            return;
+        }
         QMediaPlayer* player = m_sound->player();
         if (player->isSeekable() && player->duration() > 0) {
             player->setPosition(qint64(seconds) * 1000);
@@ -135,27 +140,59 @@ SpeechPanel::~SpeechPanel() = default;
 
 bool SpeechPanel::loadVoice(const QString& programFolder) {
     m_programFolder = programFolder;
-    m_voice = std::make_unique<reader::VoiceControls>();
-    m_speech = m_options.speech;
-    if (!m_speech) {
-        auto engine = std::make_unique<folio::qt::ProcessSpeechEngine>();
-        m_processSpeech = engine.get();
-        connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::failed, this,
-                &SpeechPanel::speechFailed);
-        // While a text is read aloud the panel shows which sentence of how many is being read
-        // and the share read, whichever synthesiser speaks it.
-        connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::progress, this,
-                [this](int sentence, int sentences, int percent) {
-                    m_label7->setText(QStringLiteral("%1/%2句").arg(sentence).arg(sentences));
-                    m_label8->setText(QStringLiteral("%1%").arg(percent));
-                    m_slider1->setMaximum(sentences);
-                    if (!m_slider1->isSliderDown()) {
-                        m_slider1->setValue(sentence);
-                    }
-                });
-        m_ownSpeech = std::move(engine);
-        m_speech = m_ownSpeech.get();
+    if (!m_options.speech) {
+        useOwnEngine(std::make_unique<folio::qt::ProcessSpeechEngine>());
     }
+    return applyVoice();
+}
+
+void SpeechPanel::loadVoiceLater(const QString& programFolder) {
+    if (m_options.speech) {
+        emit voiceReady(loadVoice(programFolder));
+        return;
+    }
+    m_programFolder = programFolder;
+    m_voiceListing = QtConcurrent::run([] { return folio::qt::installedVoicesCached(); });
+    auto* watcher = new QFutureWatcher<std::vector<folio::qt::SpeechVoice>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        finishVoice();
+    });
+    watcher->setFuture(m_voiceListing);
+}
+
+void SpeechPanel::finishVoice() {
+    if (m_voice || !m_voiceListing.isValid()) {
+        return; // loaded already, or never asked for
+    }
+    // Waits when a command came before the answer.
+    std::vector<folio::qt::SpeechVoice> voices = m_voiceListing.takeResult();
+    m_voiceListing = {};
+    useOwnEngine(std::make_unique<folio::qt::ProcessSpeechEngine>(std::move(voices)));
+    emit voiceReady(applyVoice());
+}
+
+void SpeechPanel::useOwnEngine(std::unique_ptr<folio::qt::ProcessSpeechEngine> engine) {
+    m_processSpeech = engine.get();
+    connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::failed, this,
+            &SpeechPanel::speechFailed);
+    // While a text is read aloud the panel shows which sentence of how many is being read
+    // and the share read, whichever synthesiser speaks it.
+    connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::progress, this,
+            [this](int sentence, int sentences, int percent) {
+                m_label7->setText(QStringLiteral("%1/%2句").arg(sentence).arg(sentences));
+                m_label8->setText(QStringLiteral("%1%").arg(percent));
+                m_slider1->setMaximum(sentences);
+                if (!m_slider1->isSliderDown()) {
+                    m_slider1->setValue(sentence);
+                }
+            });
+    m_ownSpeech = std::move(engine);
+}
+
+bool SpeechPanel::applyVoice() {
+    m_voice = std::make_unique<reader::VoiceControls>();
+    m_speech = m_options.speech ? m_options.speech : m_ownSpeech.get();
     const reader::VoiceLoadReport report =
         reader::LoadVoice(*m_speech, *m_voice, utf8(m_programFolder));
     if (auto lines = readAnsiLines(reader::voiceIniPath(utf8(m_programFolder)))) {
@@ -211,6 +248,7 @@ void SpeechPanel::showSpeechControls() {
 }
 
 void SpeechPanel::readAloud(const QString& selected) {
+    finishVoice();
     std::optional<std::string> selection;
     if (!selected.isEmpty()) {
         selection = utf8(selected);
@@ -233,6 +271,7 @@ void SpeechPanel::readAloud(const QString& selected) {
 }
 
 void SpeechPanel::stopReading() {
+    finishVoice();
     if (!m_check1->isChecked()) {
         if (m_speech) {
             m_speech->stop();
@@ -243,6 +282,7 @@ void SpeechPanel::stopReading() {
 }
 
 void SpeechPanel::openSettings(QWidget* parent) {
+    finishVoice();
     auto applied = [this](const reader::VoiceSettings& settings) {
         // Each value goes through its control so that the voice follows; the folder is used
         // from the next start.
@@ -275,7 +315,11 @@ void SpeechPanel::startDisplay() {
 }
 
 void SpeechPanel::timerTick() {
-    // The sound player's time; a text read aloud shows its progress by sentence instead.
+    // The sound player's time; a text read aloud shows its progress by sentence instead. A
+    // player never made has nothing to show (and is not made for that).
+    if (!m_sound->hasPlayer()) {
+        return;
+    }
     QMediaPlayer* player = m_sound->player();
     if (player->playbackState() != QMediaPlayer::PlayingState) {
         return;

@@ -3,7 +3,10 @@
 // (reading aloud, the voice settings window, Voice.ini kept up to date).
 #pragma once
 
+#include "qt/speech.h"
+
 #include <QFrame>
+#include <QFuture>
 #include <QString>
 
 #include <functional>
@@ -49,6 +52,13 @@ class SpeechPanel : public QFrame {
     // Fills the lists, creates Voice.ini when missing and applies it; false when a step
     // failed (the lists may then be partly filled).
     bool loadVoice(const QString& programFolder);
+    // The same without holding up the window: an engine given has its voices at hand and is
+    // loaded at once; the platform's own asks the machine's synthesisers for theirs on a worker
+    // thread (two child processes on a first start) and the lists fill when they have answered.
+    // A command that needs the voice before then waits for the answer.
+    void loadVoiceLater(const QString& programFolder);
+    // Whether the lists were filled (by either of the above).
+    bool voiceLoaded() const { return m_voice != nullptr; }
 
     // Reads `selection` aloud, or plays its recorded voice when the switch is on.
     void readAloud(const QString& selection);
@@ -63,8 +73,14 @@ class SpeechPanel : public QFrame {
   signals:
     // A reading that cannot be rendered, told once rather than left as a silent button.
     void speechFailed(const QString& message);
+    // loadVoiceLater() has filled the lists; false as for loadVoice().
+    void voiceReady(bool ok);
 
   private:
+    void useOwnEngine(std::unique_ptr<folio::qt::ProcessSpeechEngine> engine);
+    bool applyVoice();
+    // Finishes a loadVoiceLater() still waiting for the synthesisers' answer.
+    void finishVoice();
     void showSpeechControls();
     void keepVoiceSettings();
     void timerTick();
@@ -76,6 +92,7 @@ class SpeechPanel : public QFrame {
     folio::qt::ProcessSpeechEngine* m_processSpeech = nullptr; // m_ownSpeech, when it is ours
     folio::reader::SpeechEngine* m_speech = nullptr;
     std::unique_ptr<folio::reader::VoiceControls> m_voice;
+    QFuture<std::vector<folio::qt::SpeechVoice>> m_voiceListing; // loadVoiceLater(), until used
     bool m_filling = false;
     std::string m_savedFolder; // the folder Voice.ini holds (Text1 keeps the one in use)
 
