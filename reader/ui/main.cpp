@@ -49,17 +49,40 @@ void setBrowserFlags() {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// The panes draw through the browser's own software compositor rather than OpenGL: a book's
+// pages are text and pictures, which it draws as fast, while setting up OpenGL (a context and
+// its shaders, on many machines a software rasteriser behind it) took the first page longer
+// than everything else the reader does before it. A graphics back end the user chose is kept.
+void chooseSoftwareDrawing() {
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
+        qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
+        qputenv("QT_QUICK_BACKEND", "software");
+    }
+}
+
+// For start-up measurements (FOLIO_REPORT_FIRST_PAGE=1): the milliseconds at which start-up
+// reached `step`, so that a slow start shows where its time went.
+void reportStep(bool report, const char* step) {
+    if (report) {
+        std::fprintf(stderr, "folio: reached %s %lld ms\n", step, msSinceProcessStart());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool report = qEnvironmentVariableIntValue("FOLIO_REPORT_FIRST_PAGE") == 1;
+    reportStep(report, "main");
     // The browser's sandbox cannot run as root; the reader then runs without it.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     setBrowserFlags();
+    chooseSoftwareDrawing();
     folio::qt::ResSchemeHandler::registerScheme();
 
     QApplication app(argc, argv);
+    reportStep(report, "application");
     folio::readerui::ReaderOptions options;
 #ifdef FOLIO_NET
     options.variant = folio::readerui::Variant::Net;
@@ -82,7 +105,8 @@ int main(int argc, char** argv) {
     }
 
     folio::readerui::FrmEBook window(options);
-    if (qEnvironmentVariableIntValue("FOLIO_REPORT_FIRST_PAGE") == 1) {
+    reportStep(report, "window");
+    if (report) {
         // For start-up measurements: when the page pane has finished its first page.
         auto connection = std::make_shared<QMetaObject::Connection>();
         *connection = QObject::connect(
@@ -94,6 +118,8 @@ int main(int argc, char** argv) {
     }
     window.load();
     folio::readerui::followReading(window);
+    reportStep(report, "load");
     window.show();
+    reportStep(report, "show");
     return app.exec();
 }
