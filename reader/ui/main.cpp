@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QWebEngineView>
 
 #include <cstdio>
@@ -52,12 +54,21 @@ void setBrowserFlags() {
 // The panes draw through the browser's own software compositor rather than OpenGL: a book's
 // pages are text and pictures, which it draws as fast, while setting up OpenGL (a context and
 // its shaders, on many machines a software rasteriser behind it) took the first page longer
-// than everything else the reader does before it. A graphics back end the user chose is kept.
-void chooseSoftwareDrawing() {
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
-        qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
-        qputenv("QT_QUICK_BACKEND", "software");
+// than everything else the reader does before it. Nothing else in the reader draws with
+// OpenGL, so the X11 platform is told to leave its OpenGL libraries unloaded; the variable is
+// taken back once the platform is up, so programs the reader starts draw as they would. A
+// graphics back end the user chose is kept. Returns whether the platform variable was set.
+bool chooseSoftwareDrawing() {
+    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") ||
+        !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
+        return false;
     }
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    if (!qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
+        return false;
+    }
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    return true;
 }
 
 // For start-up measurements (FOLIO_REPORT_FIRST_PAGE=1): the milliseconds at which start-up
@@ -78,10 +89,13 @@ int main(int argc, char** argv) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     setBrowserFlags();
-    chooseSoftwareDrawing();
+    const bool noPlatformGl = chooseSoftwareDrawing();
     folio::qt::ResSchemeHandler::registerScheme();
 
     QApplication app(argc, argv);
+    if (noPlatformGl) {
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+    }
     reportStep(report, "application");
     folio::readerui::ReaderOptions options;
 #ifdef FOLIO_NET
