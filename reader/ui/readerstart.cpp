@@ -9,6 +9,7 @@
 #include "reader/ui/uitext.h"
 
 #include "core/book.h"
+#include "qt/language.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -24,6 +25,9 @@ bool needsStartPage(const QString& ownFile) {
 void showStartPage(ReaderOptions options) {
     auto* page = new StartPage(options.messages);
     page->setAttribute(Qt::WA_DeleteOnClose);
+    // With no book there is no book folder: the captions come from the language file the
+    // readers carry beside themselves.
+    folio::qt::SelectLanguageFromLocale(QCoreApplication::applicationDirPath());
     QObject::connect(page, &StartPage::bookChosen, page, [page, options](const QString& path) {
         ReaderOptions chosen = options;
         chosen.bookPath = path;

@@ -5,6 +5,7 @@
 
 #include "core/book.h"
 #include "core/pe.h"
+#include "qt/language.h"
 #include "reader/core/placestore.h"
 #include "reader/core/recentbooks.h"
 #include "tests/tools/fakemessages.h"
@@ -67,6 +68,7 @@ class PlaceUiTest : public QObject {
     void contentsMarkFollowsThePage();
     void startPageListsARecentBookAndOpensIt();
     void startPageRefusesWhatIsNoBook();
+    void startPageCaptionsInEveryLanguage();
     void bookDroppedOnAPaneIsCaught();
 
   private:
@@ -235,6 +237,31 @@ void PlaceUiTest::startPageRefusesWhatIsNoBook() {
     QVERIFY(!page.openBook(bare));
     QCOMPARE(messages.shown.size(), 2);
     QVERIFY(messages.shown.at(1).text.contains(QStringLiteral("descriptor")));
+}
+
+void PlaceUiTest::startPageCaptionsInEveryLanguage() {
+    const QString folder = m_dir.filePath(QStringLiteral("lng"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(QStringLiteral(FOLIO_SOURCE_DIR "/data/folioPage/Language.lng"),
+                        folder + QStringLiteral("/Language.lng")));
+    // The caption walk gives a control without an entry its own name: every named control of
+    // the start page needs one in every language.
+    const QStringList languages = folio::qt::ListLanguages(folder);
+    QCOMPARE(languages.size(), 4);
+    QStringList open;
+    for (const QString& language : languages.mid(0, 3)) {
+        StartPage page;
+        folio::qt::ApplyLanguage(folder, language);
+        for (QWidget* control : page.findChildren<QWidget*>()) {
+            const QString name = control->objectName();
+            if (auto* label = qobject_cast<QLabel*>(control); label && !name.isEmpty())
+                QVERIFY2(label->text() != name, qPrintable(language + QLatin1Char(' ') + name));
+        }
+        QVERIFY(page.openButton()->text() != page.openButton()->objectName());
+        open << page.openButton()->text();
+    }
+    QCOMPARE(open,
+             (QStringList{QStringLiteral("Open"), QStringLiteral("打开"), QStringLiteral("開啟")}));
 }
 
 void PlaceUiTest::bookDroppedOnAPaneIsCaught() {
