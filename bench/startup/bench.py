@@ -3,7 +3,7 @@
 kiwix-desktop on the same chapters as a ZIM file, side by side in one run under Xvfb.
 
 usage: bench.py [--dist build/dist/folioMake] [--chapters 300] [--runs 5] [--settle 3]
-                [--work DIR] [--flags-off]
+                [--work DIR] [--flags-off] [--visible]
 
 For each program and run, in turn (folioPage, kiwix, folioPage, kiwix ...):
   - launch to first page: folioPage is started with FOLIO_REPORT_FIRST_PAGE=1 and prints, when
@@ -19,6 +19,10 @@ Each program starts with a fresh HOME and XDG folders, so neither reuses a cache
 run; the files themselves are in the page cache after the first run of each. The medians are
 printed, with the ratios folioPage/kiwix.
 
+--visible also times, for folioPage, when the first page can be seen: the script reads the
+X server's pixels of the middle of the page pane every few ms (libX11 through ctypes) until
+dark text stands on the white page, so a page reported loaded but not yet drawn would show.
+
 --flags-off starts folioPage with its browser process flags switched off (the user's own
 QTWEBENGINE_CHROMIUM_FLAGS are honoured, so a harmless flag stands in), to measure what they
 bring.
@@ -26,6 +30,7 @@ bring.
 Needs the packages of bench/startup/install-deps.sh (kiwix, python3-libzim, xvfb, xdotool).
 """
 import argparse
+import ctypes
 import importlib.util
 import os
 import shutil
@@ -34,6 +39,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -131,11 +137,88 @@ def fresh_env(base, display, home):
     return env
 
 
-def run_folio(reader, book, env, settle, timeout=60):
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int),
+                ("red_mask", ctypes.c_ulong), ("green_mask", ctypes.c_ulong),
+                ("blue_mask", ctypes.c_ulong), ("obdata", ctypes.c_void_p),
+                ("destroy_image", ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p))]
+
+
+def window_geometry(display, prefix):
+    """x, y, width, height of the first window whose title starts with `prefix`, or None."""
+    env = dict(os.environ, DISPLAY=display)
+    found = subprocess.run(["xdotool", "search", "--name", "^" + prefix], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    for window in found.stdout.split():
+        shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        g = dict(line.split("=", 1) for line in shell.stdout.split() if "=" in line)
+        if int(g.get("WIDTH", 0)) > 200:
+            return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
+    return None
+
+
+def shows_text(xlib, dpy, x, y, w, h):
+    """Whether the screen rectangle is mostly white with dark text on it (24-bit TrueColor)."""
+    xlib.XGetImage.restype = ctypes.POINTER(XImage)
+    image = xlib.XGetImage(dpy, xlib.XDefaultRootWindow(dpy), x, y, w, h,
+                           ctypes.c_ulong(0xffffffff), 2)
+    if not image:
+        return False
+    im = image.contents
+    pixels = memoryview(ctypes.string_at(im.data, im.bytes_per_line * h)).cast("I")
+    im.destroy_image(ctypes.cast(image, ctypes.c_void_p))
+    white = dark = 0
+    for v in pixels:
+        v &= 0xffffff
+        if v == 0xffffff:
+            white += 1
+        elif (v >> 16) < 80 and ((v >> 8) & 255) < 80 and (v & 255) < 80:
+            dark += 1
+    return white > len(pixels) // 2 and dark > len(pixels) // 200
+
+
+def watch_visible(display, start, title, result, stop, timeout=60):
+    """Sets result[0] to the ms from `start` at which the window titled `title` shows dark
+    text on white in the middle of its page pane (the right of the window below the
+    toolbars)."""
+    xlib = ctypes.CDLL("libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    xlib.XDefaultRootWindow.restype = ctypes.c_ulong
+    xlib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                               ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = xlib.XOpenDisplay(display.encode())
+    try:
+        geometry = None
+        while not stop.is_set() and time.perf_counter() - start < timeout:
+            geometry = geometry or window_geometry(display, title)
+            if geometry:
+                x, y, w, h = geometry
+                if shows_text(xlib, dpy, x + w * 2 // 5, y + h // 3, w // 4, h // 4):
+                    result[0] = (time.perf_counter() - start) * 1000
+                    return
+            time.sleep(0.003)
+    finally:
+        xlib.XCloseDisplay(dpy)
+
+
+def run_folio(reader, book, env, settle, visible=False, timeout=60):
     start = time.perf_counter()
     proc = subprocess.Popen([reader, book], env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE)
     internal = external = None
+    seen, stop = [None], threading.Event()
+    if visible:
+        watcher = threading.Thread(target=watch_visible,
+                                   args=(env["DISPLAY"], start, "folioPage-", seen, stop))
+        watcher.start()
     try:
         deadline = start + timeout
         while time.perf_counter() < deadline:
@@ -153,8 +236,11 @@ def run_folio(reader, book, env, settle, timeout=60):
         time.sleep(settle)
         rss, pss, count = memory_kb(process_tree(proc.pid))
     finally:
+        stop.set()
+        if visible:
+            watcher.join()
         stop_tree(proc)
-    return internal, external, rss, pss, count
+    return internal, external, rss, pss, count, seen[0]
 
 
 def window_titled(display, prefix):
@@ -199,6 +285,7 @@ def main():
     ap.add_argument("--settle", type=float, default=3.0)
     ap.add_argument("--work", default=None)
     ap.add_argument("--flags-off", action="store_true")
+    ap.add_argument("--visible", action="store_true")
     args = ap.parse_args()
 
     folio = os.path.join(args.dist, "folio")
@@ -234,21 +321,26 @@ def main():
     try:
         time.sleep(1.0)
         base = dict(os.environ, FOLIO_REPORT_FIRST_PAGE="1")
+        # kiwix-desktop always starts as it would for its user: the stand-in flag is
+        # folioPage's only.
+        kiwix_base = dict(base)
         if args.flags_off:
             base["QTWEBENGINE_CHROMIUM_FLAGS"] = "--no-default-browser-check"
         folio_runs, kiwix_runs = [], []
         for run in range(args.runs):
             home = os.path.join(work, "home-folio-%d" % run)
             folio_runs.append(run_folio(reader, book, fresh_env(base, display, home),
-                                        args.settle))
+                                        args.settle, args.visible))
             home = os.path.join(work, "home-kiwix-%d" % run)
-            kiwix_runs.append(run_kiwix(zim, fresh_env(base, display, home), display, "第1章",
+            kiwix_runs.append(run_kiwix(zim, fresh_env(kiwix_base, display, home), display, "第1章",
                                         args.settle))
             f, k = folio_runs[-1], kiwix_runs[-1]
-            print("run %d: folioPage %6.0f ms (own clock %6.0f ms) %7.1f MB RSS %7.1f MB PSS "
+            seen = "" if not args.visible else (
+                " visible %6.0f ms" % f[5] if f[5] is not None else " never seen")
+            print("run %d: folioPage %6.0f ms (own clock %6.0f ms%s) %7.1f MB RSS %7.1f MB PSS "
                   "%d processes | kiwix %6.0f ms %7.1f MB RSS %7.1f MB PSS %d processes"
-                  % (run + 1, f[1], f[0], f[2] / 1024, f[3] / 1024, f[4], k[0], k[1] / 1024,
-                     k[2] / 1024, k[3]))
+                  % (run + 1, f[1], f[0], seen, f[2] / 1024, f[3] / 1024, f[4], k[0],
+                     k[1] / 1024, k[2] / 1024, k[3]))
     finally:
         xvfb.terminate()
         xvfb.wait()
@@ -261,6 +353,11 @@ def main():
                                                  " (folioPage flags off)" if args.flags_off else ""))
     print("  launch to first page: folioPage %.0f ms (own clock %.0f ms), kiwix %.0f ms, "
           "folioPage/kiwix %.2f" % (f_ext, f_int, k_ext, f_ext / k_ext))
+    seen = [r[5] for r in folio_runs if r[5] is not None]
+    if args.visible:
+        print("  folioPage's page seen on the screen: %s (in %d of %d runs)"
+              % ("%.0f ms" % statistics.median(seen) if seen else "never", len(seen),
+                 len(folio_runs)))
     print("  resident memory:      folioPage %.1f MB, kiwix %.1f MB, folioPage/kiwix %.2f"
           % (f_rss / 1024, k_rss / 1024, f_rss / k_rss))
     print("  proportional (Pss):   folioPage %.1f MB, kiwix %.1f MB, folioPage/kiwix %.2f"
