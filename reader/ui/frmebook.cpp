@@ -371,22 +371,7 @@ void FrmEBook::openBookmarks(bool addCurrent) {
 }
 
 void FrmEBook::openFullScreen() {
-    // The window deletes itself when full screen ends.
-    auto* full = new FrmFullScreen(this, QUrl(), profile());
-    m_fullScreenPage = QUrl();
-    connect(full->webB(), &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
-        if (url.isValid() && url != QUrl(QStringLiteral("about:blank"))) {
-            m_fullScreenPage = url;
-        }
-    });
-    // The chapter reached in full screen is where the reader goes on reading.
-    connect(full, &QObject::destroyed, this, [this] {
-        if (m_fullScreenPage.isValid() && m_fullScreenPage != m_panes->webBook()->url()) {
-            m_panes->webBook()->load(m_fullScreenPage);
-        }
-    });
-    full->open();
-    full->navigate(m_panes->webBook()->url());
+    readInFullScreen(this, m_panes->webBook(), profile());
 }
 
 void FrmEBook::bookshelf() {

@@ -151,7 +151,6 @@ class FrmEBook : public QWidget {
     SpeechPanel* m_speechPanel = nullptr;
     OnlineLibrary* m_library = nullptr; // folioNet only
     FindBar* m_findBar = nullptr;
-    QUrl m_fullScreenPage; // the last page shown in full screen
     SearchPanel* m_search = nullptr;
 };
 

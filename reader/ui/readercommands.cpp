@@ -4,6 +4,8 @@
 #include "core/fileio.h"
 #include "qt/messageservice.h"
 #include "reader/ui/frmabout.h"
+#include "reader/ui/frmfullscreen.h"
+#include "reader/ui/frmfullscreenb.h"
 #include "reader/ui/readerrules.h"
 #include "reader/ui/uitext.h"
 
@@ -17,8 +19,10 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTimer>
+#include <QWebEngineView>
 
 #include <algorithm>
+#include <memory>
 
 namespace folio::readerui {
 
@@ -141,6 +145,22 @@ void showReaderAbout(QWidget* window, const QString& programName) {
         box.adjustSize();
     }
     box.exec();
+}
+
+void readInFullScreen(QWidget* window, QWebEngineView* page, QWebEngineProfile* profile) {
+    // The full-screen window deletes itself when full screen ends.
+    auto* full = new FrmFullScreen(window, QUrl(), profile);
+    auto reached = std::make_shared<QUrl>();
+    QObject::connect(full->webB(), &QWebEngineView::urlChanged, full, [reached](const QUrl& url) {
+        if (url.isValid() && url != QUrl(QStringLiteral("about:blank")))
+            *reached = url;
+    });
+    QObject::connect(full, &QObject::destroyed, page, [reached, page] {
+        if (reached->isValid() && *reached != page->url())
+            page->load(*reached);
+    });
+    full->open();
+    full->navigate(page->url());
 }
 
 } // namespace folio::readerui

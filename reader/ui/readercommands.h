@@ -1,11 +1,14 @@
 // Reading-window commands that need nothing of the window but its face: saving the copied
-// text, choosing another book to open, and the about box with the keyboard's shortcuts.
+// text, choosing another book to open, reading in full screen, and the about box with the
+// keyboard's shortcuts.
 #pragma once
 
 #include <QString>
 
 #include <functional>
 
+class QWebEngineProfile;
+class QWebEngineView;
 class QWidget;
 
 namespace folio::qt {
@@ -28,6 +31,10 @@ void openAnotherBook(QWidget* window, const QString& programFolder,
 // Gives a window `width` x `height` pixels, or less where the screen's free area is smaller,
 // centred on that area.
 void fitWindowToScreen(QWidget* window, int width, int height);
+
+// Shows `page`'s chapter in a full-screen window of `window`; the chapter reached there is
+// where `page` goes on reading once full screen ends.
+void readInFullScreen(QWidget* window, QWebEngineView* page, QWebEngineProfile* profile);
 
 // The about box, modal, listing the keyboard's shortcuts too.
 void showReaderAbout(QWidget* window, const QString& programName);

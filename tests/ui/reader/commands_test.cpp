@@ -278,11 +278,19 @@ void ReaderCommandsTest::keysRunTheCommands() {
     QWidget* full = nullptr;
     QTRY_VERIFY((full = m_window->findChild<QWidget*>(QStringLiteral("FrmFullScreen"))));
     QPointer<QWidget> fullScreen(full);
+    // A chapter reached in full screen is where the window goes on reading.
+    const QUrl reached(m_window->resourcePrefix() + QStringLiteral("chapter2.html"));
+    full->findChild<QWebEngineView*>(QStringLiteral("WebB"))->load(reached);
+    QTRY_COMPARE_WITH_TIMEOUT(full->findChild<QWebEngineView*>(QStringLiteral("WebB"))->url(),
+                              reached, 20000);
     // The page or the floating exit button, whichever has the keyboard, takes the key.
     QTRY_VERIFY_WITH_TIMEOUT(
         QApplication::activeWindow() && QApplication::activeWindow() != m_window.get(), 5000);
     QTest::keyClick(QApplication::activeWindow(), Qt::Key_Escape);
     QTRY_VERIFY(fullScreen.isNull());
+    QTRY_COMPARE_WITH_TIMEOUT(book->url(), reached, 20000);
+    key(Qt::Key_Left, Qt::AltModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("首页"), 20000);
 
     // Ctrl+O asks for a book and opens it.
     key(Qt::Key_O, Qt::ControlModifier);
