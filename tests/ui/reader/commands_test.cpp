@@ -134,6 +134,8 @@ void ReaderCommandsTest::initTestCase() {
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QTRY_COMPARE_WITH_TIMEOUT(bookTitle(), QStringLiteral("首页"), 20000);
+    // The contents pane loads after the page pane's first page: the tests click in it.
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->webTree()->title(), QStringLiteral("目录"), 20000);
 }
 
 void ReaderCommandsTest::key(int k, Qt::KeyboardModifiers modifiers) {
