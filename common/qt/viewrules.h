@@ -1,6 +1,6 @@
-// Rules every window with a preview shares: twips against pixels and the zoom of a browser pane
-// (steps, limits, the script, the drop-down's entries; kept with the reader's rules), and the
-// one Qt step of applying a zoom to a page.
+// The one Qt step of applying a zoom to a browser page. The rules behind it (twips against
+// pixels, zoom steps, limits, the script, the drop-down's entries) are the reader's, in
+// reader/core/readerrules.h, and every window with a preview names them there.
 #pragma once
 
 #include "reader/core/readerrules.h"
@@ -8,19 +8,6 @@
 class QWebEnginePage;
 
 namespace folio::qt {
-
-using folio::reader::clampZoom;
-using folio::reader::MaxZoom;
-using folio::reader::MinZoom;
-using folio::reader::pixelsToTwips;
-using folio::reader::TwipsPerPixel;
-using folio::reader::twipsToPixels;
-using folio::reader::zoomIn;
-using folio::reader::zoomMenuEntries;
-using folio::reader::ZoomMenuEntry;
-using folio::reader::zoomOut;
-using folio::reader::zoomScript;
-using folio::reader::ZoomStep;
 
 // Runs the zoom script in the page's document; a page with nothing loaded is left alone.
 void ApplyZoom(QWebEnginePage* page, int percent);

@@ -69,7 +69,7 @@ namespace folio::maker {
 
 namespace project = folio::project;
 namespace generators = folio::generators;
-using folio::qt::twipsToPixels;
+using folio::reader::twipsToPixels;
 
 namespace {
 
@@ -350,7 +350,7 @@ void Frmmain::buildToolbars() {
     // The zoom-in button's drop-down lists the usual sizes and does nothing.
     QAction* zoomIn = m_toolbar[1]->actions().value(6);
     auto* menu = new QMenu(this);
-    for (const folio::qt::ZoomMenuEntry& e : folio::qt::zoomMenuEntries()) {
+    for (const folio::reader::ZoomMenuEntry& e : folio::reader::zoomMenuEntries()) {
         QAction* item = menu->addAction(QString::fromLatin1(e.text));
         item->setObjectName(QString::fromLatin1(e.key));
     }
@@ -1093,11 +1093,11 @@ void Frmmain::toolbar1(int position) {
         showBuiltInPage();
         break;
     case 7:
-        m_zoomLevel = folio::qt::zoomIn(m_zoomLevel);
+        m_zoomLevel = folio::reader::zoomIn(m_zoomLevel);
         applyZoomLevel();
         break;
     case 8:
-        m_zoomLevel = folio::qt::zoomOut(m_zoomLevel);
+        m_zoomLevel = folio::reader::zoomOut(m_zoomLevel);
         applyZoomLevel();
         break;
     default:

@@ -144,15 +144,12 @@ void ReaderPanes::setZoom(int percent) {
 }
 
 void ReaderPanes::applyZoomNow() {
-    if (!m_webBook->page() || m_webBook->url().isEmpty()) {
-        return;
-    }
     // The online reader leaves a page that is still loading alone; it gets the zoom when it
     // has loaded.
     if (m_variant == Variant::Net && m_bookLoading) {
         return;
     }
-    m_webBook->page()->runJavaScript(qs(zoomScript(m_zoom)));
+    folio::qt::ApplyZoom(m_webBook->page(), m_zoom);
 }
 
 // ---- documents ---------------------------------------------------------------------------
