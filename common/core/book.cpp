@@ -212,6 +212,13 @@ BookImage::~BookImage() {
 #endif
 }
 
+void BookImage::readAhead() const {
+#ifndef _WIN32
+    if (m_map)
+        (void)::madvise(const_cast<std::uint8_t*>(m_map), m_size, MADV_WILLNEED);
+#endif
+}
+
 Result<std::string> BookImage::descriptor() const {
     auto data = find(pe::ResourceId::fromName(DescriptorType), "#101");
     if (!data)

@@ -11,11 +11,6 @@
 #include <optional>
 #include <thread>
 
-#if defined(__unix__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 namespace folio::reader {
 
 namespace {
@@ -740,26 +735,10 @@ void BookSearch::buildIndexLocked() {
     if (m_indexed || m_cancelled)
         return;
     const std::vector<Source> sources = m_book ? bookSources() : folderSources();
-#if defined(__unix__)
-    // The pages lie in the book's mapping, which a fresh start may not have read yet: asked for
-    // all at once, the disk reads ahead of the workers instead of one fault at a time.
-    if (!sources.empty() && !sources.front().bytes.empty()) {
-        auto lo = reinterpret_cast<std::uintptr_t>(sources.front().bytes.data());
-        std::uintptr_t hi = lo;
-        for (const Source& s : sources) {
-            const auto at = reinterpret_cast<std::uintptr_t>(s.bytes.data());
-            lo = std::min(lo, at);
-            hi = std::max(hi, at + s.bytes.size());
-        }
-        const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-        lo -= lo % page;
-        // Advice only: where it is refused (memory not mapped from a file), nothing changes.
-        (void)::madvise(reinterpret_cast<void*>(lo), hi - lo, MADV_WILLNEED);
-    }
-#endif
+    if (m_book)
+        m_book->readAhead();
 
     std::vector<Page> pages(sources.size());
-    std::vector<char> read(sources.size(), 1); // a byte each: workers write their own
     auto work = [&](std::size_t first, std::size_t step) {
         for (std::size_t k = first; k < sources.size() && !m_cancelled; k += step) {
             const Source& s = sources[k];
@@ -767,10 +746,8 @@ void BookSearch::buildIndexLocked() {
             Bytes fileBytes;
             if (!s.file.empty()) {
                 auto r = readFileBytes(s.file.string());
-                if (!r) {
-                    read[k] = 0;
-                    continue;
-                }
+                if (!r)
+                    continue; // no page: its entry keeps an empty name
                 fileBytes = std::move(*r);
                 bytes = fileBytes;
             }
@@ -808,9 +785,9 @@ void BookSearch::buildIndexLocked() {
         return;
     m_pages.clear();
     m_pages.reserve(pages.size());
-    for (std::size_t k = 0; k < pages.size(); ++k)
-        if (read[k])
-            m_pages.push_back(std::move(pages[k]));
+    for (Page& page : pages)
+        if (!page.name.empty())
+            m_pages.push_back(std::move(page));
     m_indexed = true;
 }
 
