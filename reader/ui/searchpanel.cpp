@@ -118,12 +118,16 @@ void SearchPanel::startIndex() {
     (void)QtConcurrent::run([session = m_session] { session->search.buildIndex(); });
 }
 
-void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
-    ++m_searchId;
+void SearchPanel::forget() {
+    ++m_searchId; // a search still running is of what was searched before
     m_list->clear();
     m_status->clear();
     m_folder.clear();
     dropSession();
+}
+
+void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
+    forget();
     if (!book)
         return;
     m_session = std::make_shared<Session>(std::move(book));
@@ -131,10 +135,7 @@ void SearchPanel::setBook(std::shared_ptr<const book::BookImage> book) {
 }
 
 void SearchPanel::setFolder(const QString& folder) {
-    ++m_searchId;
-    m_list->clear();
-    m_status->clear();
-    dropSession();
+    forget();
     m_folder = folder;
     if (!folder.isEmpty())
         indexFolder();

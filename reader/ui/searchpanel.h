@@ -122,6 +122,8 @@ class SearchPanel : public QWidget {
     };
     // Stops the current session's work and lets it go.
     void dropSession();
+    // Lets the book or folder searched go, with its results and any search still running.
+    void forget();
     std::shared_ptr<Session> m_session;
     std::weak_ptr<Session> m_pendingSession; // the one the search running was asked of
     QFutureWatcher<std::vector<reader::SearchHit>> m_watcher;
