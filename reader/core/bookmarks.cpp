@@ -19,11 +19,8 @@ std::optional<Bookmark> BookmarkList::parseLine(std::string_view line) {
 
 Result<BookmarkList> BookmarkList::load(const std::string& programFolder) {
     const std::string path = filePath(programFolder);
-    if (!fileExists(path)) {
-        if (auto written = writeAnsiLines(path, {std::string(DefaultLine)}); !written)
-            return fail("cannot create the bookmarks file " + path + ": " +
-                        written.error().message);
-    }
+    if (!fileExists(path))
+        return BookmarkList();
     auto lines = readAnsiLines(path);
     if (!lines)
         return fail("cannot read the bookmarks file " + path + ": " + lines.error().message);

@@ -20,14 +20,14 @@ struct Bookmark {
 class BookmarkList {
   public:
     static constexpr std::string_view FileName = "BookTag.ini";
-    static constexpr std::string_view DefaultLine = "书签0=index.html";
 
     // programFolder + "/BookTag.ini".
     static std::string filePath(const std::string& programFolder);
 
-    // Creates the file holding the default bookmark when it is missing, then reads it.
-    // Lines without "=" are not bookmarks and are skipped (a blank line added by hand
-    // must not keep the window from opening). The error names the file.
+    // Reads the file; a missing file is an empty list and is first written by save(), so a
+    // new book lists no bookmark the reader did not make. Lines without "=" are not
+    // bookmarks and are skipped (a blank line added by hand must not keep the window from
+    // opening). The error names the file.
     static Result<BookmarkList> load(const std::string& programFolder);
 
     // Splits one line at its first "="; nullopt when the line has none.

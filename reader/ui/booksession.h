@@ -53,8 +53,8 @@ class BookSession : public QObject {
     const std::shared_ptr<const book::BookImage>& book() const { return m_book; }
     QWebEngineProfile* profile() const { return m_profile; }
 
-    // An address as the panes should load it: a bare page name (the default bookmark is
-    // "index.html") means a page of this book.
+    // An address as the panes should load it: a bare page name (bookmarks kept by older
+    // readers hold "index.html") means a page of this book.
     QUrl addressUrl(const QString& address) const;
     // Lets the pages reach the site of an address the reader chose himself.
     void allowWebAddress(const QString& address);

@@ -24,7 +24,7 @@ namespace folio::readerui {
 class FrmBookTag : public QDialog {
     Q_OBJECT
   public:
-    // Reads (and on first use creates) BookTag.ini in `programFolder` and puts
+    // Reads BookTag.ini in `programFolder` (none yet: no bookmarks) and puts
     // `currentAddress` into the address box. `navigate` shows an address in the reading
     // window's page pane. `messages` may be null (the real message boxes are used).
     // `bookPrefix`, the reading window's resource prefix, keeps the bookmarks of other books

@@ -48,9 +48,8 @@ struct BookTagWindow {
         if (loaded) {
             list = std::move(*loaded);
         } else {
-            // The window still opens (empty). A file that could not be created is tried again
-            // on closing; one that exists but could not be read is left as it is, so the
-            // empty list never overwrites the bookmarks it holds.
+            // The window still opens (empty). A file that exists but could not be read is
+            // left as it is, so the empty list never overwrites the bookmarks it holds.
             keepFile = fileExists(folio::reader::BookmarkList::filePath(folder));
             MessageBoxW(hwnd,
                         (L"书签文件没有读出：" + wide(loaded.error().message) +

@@ -1,3 +1,4 @@
+#include "core/fileio.h"
 #include "core/text.h"
 #include "reader/core/bookmarks.h"
 #include "tests/tools/testdir.h"
@@ -6,16 +7,13 @@
 
 using folio::reader::BookmarkList;
 
-TEST(Bookmarks, FirstOpeningCreatesTheDefaultBookmarkAndOffersTheNextName) {
+TEST(Bookmarks, FirstOpeningListsNoBookmarkAndWritesNothing) {
     TempDir dir;
     auto list = BookmarkList::load(dir.str());
     ASSERT_TRUE(list) << list.error().message;
-    ASSERT_EQ(list->size(), 1u);
-    EXPECT_EQ(list->entries()[0].name, "书签0");
-    EXPECT_EQ(list->entries()[0].address, "index.html");
-    EXPECT_EQ(list->nextName(), "书签1");
-    // The file exists at once, in CP936 with CR LF.
-    EXPECT_EQ(dir.read("BookTag.ini"), folio::toAnsi("书签0=index.html") + "\r\n");
+    EXPECT_TRUE(list->empty());
+    EXPECT_EQ(list->nextName(), "书签0");
+    EXPECT_FALSE(folio::fileExists(dir.file("BookTag.ini")));
 }
 
 TEST(Bookmarks, KeyRunsToTheFirstEqualsAndTheRestRoundTrips) {
@@ -49,6 +47,7 @@ TEST(Bookmarks, AddRenumbersDeleteRespectsSelectionAndSaveKeepsEverything) {
     TempDir dir;
     auto list = BookmarkList::load(dir.str());
     ASSERT_TRUE(list);
+    list->add(list->nextName(), "index.html");
     list->add(list->nextName(), "res:///b.exe/ch1.html");
     list->add(list->nextName(), "res:///b.exe/ch2.html");
     EXPECT_EQ(list->entries()[1].name, "书签1");
@@ -72,6 +71,9 @@ TEST(Bookmarks, AddRenumbersDeleteRespectsSelectionAndSaveKeepsEverything) {
 
 TEST(Bookmarks, UnwritableFolderIsReportedWithTheFileName) {
     auto list = BookmarkList::load("/nonexistent-folio-folder/sub");
-    ASSERT_FALSE(list);
-    EXPECT_NE(list.error().message.find("BookTag.ini"), std::string::npos);
+    ASSERT_TRUE(list);
+    list->add("a", "b");
+    auto saved = list->save("/nonexistent-folio-folder/sub");
+    ASSERT_FALSE(saved);
+    EXPECT_NE(saved.error().message.find("BookTag.ini"), std::string::npos);
 }
