@@ -80,14 +80,26 @@ ResSchemeHandler::ResSchemeHandler(std::shared_ptr<const book::BookImage> book,
     m_prefixPath = QUrl::fromPercentEncoding(p.toUtf8());
 }
 
-std::optional<ResSchemeHandler::Reply> ResSchemeHandler::lookup(const QUrl& url) const {
-    if (!m_book || url.scheme().compare(QLatin1String(SchemeName), Qt::CaseInsensitive) != 0) {
+namespace {
+
+std::optional<ResTarget> targetOf(const QUrl& url, const QString& prefixPath) {
+    if (url.scheme().compare(QLatin1String(ResSchemeHandler::SchemeName), Qt::CaseInsensitive) !=
+        0) {
         return std::nullopt;
     }
     const QByteArray path = url.path(QUrl::FullyDecoded).toUtf8();
-    const QByteArray prefix = m_prefixPath.toUtf8();
-    const auto target = parseResPath(std::string_view(path.constData(), path.size()),
-                                     std::string_view(prefix.constData(), prefix.size()));
+    const QByteArray prefix = prefixPath.toUtf8();
+    return parseResPath(std::string_view(path.constData(), path.size()),
+                        std::string_view(prefix.constData(), prefix.size()));
+}
+
+} // namespace
+
+std::optional<ResSchemeHandler::Reply> ResSchemeHandler::lookup(const QUrl& url) const {
+    if (!m_book) {
+        return std::nullopt;
+    }
+    const auto target = targetOf(url, m_prefixPath);
     if (!target) {
         return std::nullopt;
     }
@@ -98,9 +110,34 @@ std::optional<ResSchemeHandler::Reply> ResSchemeHandler::lookup(const QUrl& url)
     return Reply{mimeTypeForName(target->name), *data};
 }
 
+std::optional<QByteArray> ResSchemeHandler::missingReply(const QUrl& url) const {
+    if (!m_missingPage) {
+        return std::nullopt;
+    }
+    const auto target = targetOf(url, m_prefixPath);
+    // Only a page gets a page in its place: a name without an extension, or one the browser
+    // would show as a document.
+    if (!target || target->name.empty() ||
+        (target->name.find('.') != std::string::npos &&
+         mimeTypeForName(target->name) != QByteArrayLiteral("text/html") &&
+         mimeTypeForName(target->name) != QByteArrayLiteral("application/xhtml+xml"))) {
+        return std::nullopt;
+    }
+    return m_missingPage(QString::fromStdString(target->name));
+}
+
 void ResSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     const auto reply = lookup(job->requestUrl());
     if (!reply) {
+        // A failed request would show the browser's own error page, in the browser's words
+        // ("res" links blocked, ERR_FILE_NOT_FOUND): a missing page gets the reader's own.
+        if (auto page = missingReply(job->requestUrl())) {
+            auto* buffer = new QBuffer(job);
+            buffer->setData(*page);
+            buffer->open(QIODevice::ReadOnly);
+            job->reply(QByteArrayLiteral("text/html"), buffer);
+            return;
+        }
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }

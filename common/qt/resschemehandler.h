@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWebEngineUrlSchemeHandler>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,12 +49,22 @@ class ResSchemeHandler : public QWebEngineUrlSchemeHandler {
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;
 
+    // The page (HTML) served for a page of the book that it lacks, given the name the address
+    // asked for; without one, or for anything but a page (a picture, a style sheet, a script),
+    // the request fails and the browser shows its own error.
+    using MissingPage = std::function<QByteArray(const QString& name)>;
+    void setMissingPage(MissingPage page) { m_missingPage = std::move(page); }
+    // The reply for `url` when the book lacks it: the missing page when `url` names a page of
+    // the book, else nothing.
+    std::optional<QByteArray> missingReply(const QUrl& url) const;
+
     const std::shared_ptr<const book::BookImage>& book() const { return m_book; }
     const QString& prefixPath() const { return m_prefixPath; }
 
   private:
     std::shared_ptr<const book::BookImage> m_book;
     QString m_prefixPath; // the prefix without "RES://", e.g. "/books/book.exe/"
+    MissingPage m_missingPage;
 };
 
 // A read-only device over bytes inside the mapped book that keeps the book alive while the

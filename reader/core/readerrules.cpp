@@ -146,26 +146,38 @@ std::string libraryAddress(const std::string& base, const std::string& programFo
     return relative.empty() ? std::string() : base + "book/" + relative;
 }
 
-std::string unreachablePage(std::string_view address, std::string_view reason) {
-    auto escape = [](std::string_view t) {
-        std::string out;
-        for (char c : t) {
-            switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            default:
-                out += c;
-            }
+namespace {
+
+// Text put into a page of the reader's own, as text or inside a quoted attribute.
+std::string escape(std::string_view t) {
+    std::string out;
+    for (char c : t) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
-        return out;
-    };
+    }
+    return out;
+}
+
+} // namespace
+
+std::string unreachablePage(std::string_view address, std::string_view reason) {
     return "<html><head><meta charset='utf-8'><title>无法连接在线书库</title></head>"
            "<body style='font-family:sans-serif;margin:2em'><h3>无法连接在线书库</h3>"
            "<p>在线书库 " +
@@ -224,6 +236,29 @@ std::string AboutHtml() {
             "一个程序文件就是一本书，打开即可阅读。</div>";
     html += "</body>";
     html += "</html>";
+    return html;
+}
+
+std::string missingPageHtml(std::string_view pageName, std::string_view homeAddress,
+                            const ReaderTextLookup& text) {
+    auto say = [&](const ReaderText& t) { return text ? text(t) : std::string(t.fallback); };
+    std::string sentence = say(MissingPageText);
+    if (const auto at = sentence.find("%1"); at != std::string::npos)
+        sentence = escape(sentence.substr(0, at)) + "<b>" + escape(pageName) + "</b>" +
+                   escape(sentence.substr(at + 2));
+    else
+        sentence = escape(sentence);
+    std::string html = "<!DOCTYPE html><html><head><meta charset='utf-8'>"
+                       "<meta http-equiv='X-UA-Compatible' content='IE=edge'><title>" +
+                       escape(say(MissingPageTitle)) +
+                       "</title></head><body style='font-family:sans-serif;margin:2em'><h3>" +
+                       escape(say(MissingPageTitle)) + "</h3><p>" + sentence + "</p><p>" +
+                       escape(say(MissingPageHint)) + "</p><p>";
+    if (!homeAddress.empty())
+        html += "<a id='folio-home' href=\"" + escape(homeAddress) + "\">" +
+                escape(say(MissingPageHome)) + "</a>&nbsp;&nbsp;&nbsp;";
+    html += "<a id='folio-back' href='javascript:history.back()'>" + escape(say(MissingPageBack)) +
+            "</a></p></body></html>";
     return html;
 }
 

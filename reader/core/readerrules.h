@@ -1,8 +1,10 @@
 // The reading window's rules without a window, shared by the Linux and Windows readers: twips,
 // zoom, pane layout, link routing, sound links, the online reader's addresses, saving text,
-// the built-in about page, the player's time text, link names and the keyboard shortcuts.
+// the built-in about page, the reader's own pages and notices, the player's time text, link
+// names and the keyboard shortcuts.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -146,6 +148,33 @@ std::string savedMessage(std::string_view path);
 // The built-in about page shown when a book cannot be loaded and by home without a home
 // address.
 std::string AboutHtml();
+
+// ---- the reader's own pages and notices -----------------------------------------------
+
+// A text of the reader that is no control's caption: its key in the language file and the
+// built-in text, used when there is no file, no language chosen or no such entry.
+struct ReaderText {
+    const char* key;
+    const char* fallback;
+};
+// The text in the interface language; each face reads its language file its own way.
+using ReaderTextLookup = std::function<std::string(const ReaderText&)>;
+
+inline constexpr ReaderText MissingPageTitle{"MissingPageTitle", "找不到这一页"};
+inline constexpr ReaderText MissingPageText{"MissingPageText", "这本书里没有“%1”这一页。"};
+inline constexpr ReaderText MissingPageHint{
+    "MissingPageHint", "目录或链接指向的文件没有编译进这本书，或者它的名字写错了。"};
+inline constexpr ReaderText MissingPageHome{"MissingPageHome", "回到首页"};
+inline constexpr ReaderText MissingPageBack{"MissingPageBack", "返回上一页"};
+inline constexpr ReaderText NoBrowserEngine{
+    "NoBrowserEngine",
+    "系统缺少网页浏览组件，这本书的网页无法显示。请安装或修复系统的浏览器组件后再打开这本书。"};
+
+// The page shown in place of a page the book lacks: it names `pageName` (the name the link
+// asked for, "%1" of MissingPageText) and offers the way back, to `homeAddress` when there is
+// one and to the previous page. Plain ES5 and HTML 4, so both browsers show it.
+std::string missingPageHtml(std::string_view pageName, std::string_view homeAddress,
+                            const ReaderTextLookup& text);
 
 // The player's position texts: "mm:ss", or "h:mm:ss" from one hour on.
 std::string playerTimeText(long long milliseconds);

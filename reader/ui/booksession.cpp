@@ -58,6 +58,12 @@ bool BookSession::openBookImage() {
     m_book = std::shared_ptr<const book::BookImage>(std::move(*opened));
     if (!m_handler) {
         m_handler = new folio::qt::ResSchemeHandler(m_book, m_prefix, this);
+        // A link to a page the book lacks says so in the reader's words and offers the way
+        // back, instead of the browser's error.
+        m_handler->setMissingPage([this](const QString& name) {
+            return QByteArray::fromStdString(
+                missingPageHtml(utf8(name), utf8(m_homeAddress), readerTexts(m_programFolder)));
+        });
         m_profile->installUrlSchemeHandler(folio::qt::ResSchemeHandler::SchemeName, m_handler);
     }
     auto text = m_book->descriptor();

@@ -268,12 +268,24 @@ void ReaderWindowTest::schemeServesOnlyTheOpenBook() {
     QVERIFY(!handler.lookup(
         QUrl(QStringLiteral("file://") + m_dir.path() + QStringLiteral("/book.exe/INDEX.HTML"))));
 
-    // The browser gets a failure for a name the book does not hold, and stays on our scheme.
-    QWebEnginePage probe(m_window->profile());
-    QSignalSpy finished(&probe, &QWebEnginePage::loadFinished);
+    // A page the book does not hold is the reader's own page naming it, with the way home;
+    // a missing picture fails, and the browser stays on our scheme.
+    QWebEngineView probe;
+    probe.setPage(new QWebEnginePage(m_window->profile(), &probe));
+    QSignalSpy finished(&probe, &QWebEngineView::loadFinished);
     probe.load(QUrl(prefix + QStringLiteral("missing.html")));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QVERIFY(finished.at(0).at(0).toBool());
+    QCOMPARE(probe.title(), QStringLiteral("找不到这一页"));
+    QVERIFY(evaluate(&probe, QStringLiteral("document.body.innerText"))
+                .toString()
+                .contains(QStringLiteral("这本书里没有“missing.html”这一页。")));
+    QCOMPARE(
+        evaluate(&probe, QStringLiteral("document.getElementById('folio-home').href")).toString(),
+        QUrl(m_window->homeAddress()).toString(QUrl::FullyEncoded));
+    probe.load(QUrl(prefix + QStringLiteral("missing.png")));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+    QCOMPARE(finished.at(1).at(0).toBool(), false);
 }
 
 void ReaderWindowTest::contentsLinksOpenInThePagePane() {
@@ -557,6 +569,10 @@ void ReaderWindowTest::bookmarksTakeThePageAddressAndOpenOne() {
     QWebEngineView* book = m_window->webBook();
     book->load(QUrl(m_window->resourcePrefix() + QStringLiteral("chapter2.html")));
     QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("第二章"), 20000);
+    QFile old(m_dir.filePath(QStringLiteral("BookTag.ini")));
+    QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write(ansi(QStringLiteral("书签0=index.html\r\n")));
+    old.close();
     QString address;
     bool seen = false;
     QTimer::singleShot(0, this, [&] {
@@ -566,7 +582,7 @@ void ReaderWindowTest::bookmarksTakeThePageAddressAndOpenOne() {
         }
         seen = true;
         address = dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->text();
-        // The first opening offers the default bookmark; opening it closes the window.
+        // A bookmark older readers kept names a bare page; opening it closes the window.
         auto* list1 = dialog->findChild<QListWidget*>(QStringLiteral("List1"));
         list1->setCurrentRow(0);
         emit list1->itemDoubleClicked(list1->item(0));

@@ -145,6 +145,21 @@ TEST(Online, UnreachablePageNamesTheLibraryAndEscapesTheReason) {
     EXPECT_EQ(page.find("<script>"), std::string::npos);
 }
 
+TEST(Links, MissingPageNamesThePageInTheLanguageAndOffersTheWayBack) {
+    const std::string built = missingPageHtml("a<b>&'.html", "", nullptr);
+    EXPECT_NE(built.find("这本书里没有“<b>a&lt;b&gt;&amp;&#39;.html</b>”这一页。"),
+              std::string::npos);
+    EXPECT_EQ(built.find("folio-home"), std::string::npos); // no home address, no home link
+    const std::string english =
+        missingPageHtml("x.html", "RES:///b.exe/index.html", [](const ReaderText& t) {
+            return std::string(t.key) == "MissingPageText" ? "No page %1."
+                                                           : std::string(t.fallback);
+        });
+    EXPECT_NE(english.find("No page <b>x.html</b>."), std::string::npos);
+    EXPECT_NE(english.find("href=\"RES:///b.exe/index.html\""), std::string::npos);
+    EXPECT_NE(english.find("history.back()"), std::string::npos);
+}
+
 TEST(Save, ClipboardTextBecomesAnsiWithCrLf) {
     EXPECT_EQ(savedFileBytes(""), "\r\n");
     EXPECT_EQ(savedFileBytes("a\nb"), "a\r\nb\r\n");
