@@ -13,23 +13,34 @@ namespace fs = std::filesystem;
 namespace folio::cli {
 
 const char* const Usage =
-    R"(usage: folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
-                    [--skin NAME] [--date TEXT] [--chm]
+    R"(usage: folio new <maker folder or folder> <title> [--author NAME] [--from FOLDER]
+                    [--maker DIR]
+       folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
+                    [--skin NAME] [--date TEXT] [--chm] [--force]
        folio contents add <project> [--title-from file-name|first-line|title|h1|h2|custom]
                     [--parent ID] [--caption TEXT] [--link TEXT] FILE...
        folio contents home|list|clear <project>
        folio contents folders <project> <folder>
-       folio generate <project> [--maker DIR]
+       folio generate <project> [--maker DIR] [--force]
        folio txt2html [--maker DIR] FILE...
        folio html2txt [--title-from title|h1] [--start TEXT] [--end TEXT] [--remove LIST] FILE...
-       folio rename [--by first-line|title|h1|h2|symbols] --yes FILE...
+       folio rename [--by first-line|title|h1|h2|symbols] [--relink] --yes FILE...
        folio info <book>
        folio extract [--force] <book> <dir>
        folio search <book> <text>
        folio --help
 
+new      makes the project <folder>/<title> with its settings file <title>.ini (CP936, CR LF:
+         the title, --author, index.html, tree.html, the output file <title>) and the contents
+         page's support files of <maker>/list/tree/, and copies the files lying directly in
+         --from into it. In a maker folder the project also gets the output folder
+         <maker>/out/ and joins Pro.ini. An existing folder is refused.
 compile  reads <folder>/<name>.ini and compiles every file directly in the folder, in name
-         order, into a Book image. The maker folder (reader template, skin library, skins)
+         order, into a Book image; the project's own files (<name>.ini, <name>.toc,
+         config.ini, the help project) are no pages. The index and contents pages must be
+         among the pages, and no two names may become one resource (equal once upper-cased);
+         otherwise nothing is written. An output file that is another title's book is
+         replaced only with --force. The maker folder (reader template, skin library, skins)
          defaults to the folder of this program; the output folder to the settings' output
          folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
          today (YYYY-MM-DD). --chm then compiles the help project <title>.hhp that
@@ -41,7 +52,8 @@ contents keeps the project's contents list in <project>/<name>.toc. add: one ent
          clear empties the list.
 generate writes tree.html, tree.ini and index.html into the project from its saved list and
          the maker's list/tree/ and list/index/ templates (TreeTag.ini, HomePageTag.ini), and
-         the help project <title>.hhp, .hhc and .hhk from the list/chm/ templates.
+         the help project <title>.hhp, .hhc and .hhk from the list/chm/ templates. A tree.html
+         or index.html that folio did not write is kept (exit status 1) unless --force.
 info     prints the book's descriptor fields and its resources (type, name, language, size).
 extract  writes the book's pages into <dir>, named as stored; of several copies of a page (in
          other languages, or names differing only in case) the one the reader reads keeps
@@ -67,8 +79,8 @@ int usageError(const std::string& message) {
     return ExitUsage;
 }
 
-Answer ConsoleObserver::messageBox(const std::string& text, const std::string& title,
-                                   MessageIcon icon, MessageButtons buttons) {
+Answer ConsoleObserver::messageBox(const std::string& text, const std::string& /*title*/,
+                                   MessageIcon /*icon*/, MessageButtons buttons) {
     // The paragraph break of a message box becomes one blank on the console.
     std::string flat;
     for (std::size_t pos = 0; pos < text.size();) {
@@ -82,22 +94,18 @@ Answer ConsoleObserver::messageBox(const std::string& text, const std::string& t
             flat += text[pos++];
         }
     }
-    const std::string line = "[" + title + "] " + flat + "\n";
-    if (m_holding)
-        m_held.push_back(line);
-    else
-        (icon == MessageIcon::Information ? std::cout : std::cerr) << line;
-    if (buttons == MessageButtons::YesNo)
-        return m_answerYes ? Answer::Yes : Answer::No;
-    return Answer::Ok;
+    m_boxes.push_back(flat);
+    if (buttons != MessageButtons::YesNo)
+        return Answer::Ok;
+    if (m_answerYes)
+        return Answer::Yes;
+    m_declined.push_back(std::move(flat));
+    return Answer::No;
 }
 
-void ConsoleObserver::release(bool succeeded) {
-    std::ostream& out = succeeded ? std::cout : std::cerr;
-    for (const std::string& line : m_held)
-        out << line;
-    m_held.clear();
-    m_holding = false;
+int failure(const std::string& text) {
+    std::cerr << "folio: " << printable(text) << "\n";
+    return ExitFailure;
 }
 
 std::string printable(std::string_view text) {

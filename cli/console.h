@@ -22,27 +22,29 @@ extern const char* const Usage;
 // Prints the message and the usage text to stderr; returns ExitUsage.
 int usageError(const std::string& message);
 
-// Message boxes are printed (information on stdout, the rest on stderr); captions and
-// progress are not. Questions are answered Yes only when the command line said so (--yes).
-// A routine that reports its own outcome has its boxes held back and printed once that outcome
-// is known, so the outcome alone picks the stream (a failure's box may carry any icon).
+// The routines' message boxes are window texts, so the console prints none of them: every
+// command prints its own sentences from what the routine returns. The boxes are kept, and a
+// command whose routine failed without a description of its own can print them. Questions are
+// answered Yes only when the command line said so (--yes, --force).
 class ConsoleObserver : public Observer {
   public:
     explicit ConsoleObserver(bool answerYes = false) : m_answerYes(answerYes) {}
     Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
                       MessageButtons buttons) override;
 
-    // Keeps every box from now on until release().
-    void hold() { m_holding = true; }
-    // Prints the kept boxes in order, on stdout after a success and on stderr otherwise, and
-    // stops holding.
-    void release(bool succeeded);
+    // Every box's text, on one line each, in order.
+    const std::vector<std::string>& boxes() const { return m_boxes; }
+    // The questions that were answered No because the command line did not say yes.
+    const std::vector<std::string>& declined() const { return m_declined; }
 
   private:
     bool m_answerYes;
-    bool m_holding = false;
-    std::vector<std::string> m_held;
+    std::vector<std::string> m_boxes;
+    std::vector<std::string> m_declined;
 };
+
+// "folio: " + text on stderr; returns ExitFailure.
+int failure(const std::string& text);
 
 // The folder of this program: the maker folder by default.
 std::string executableFolder();

@@ -208,11 +208,14 @@ int contentsCommand(const std::vector<std::string>& args) {
 
 int generateCommand(const std::vector<std::string>& args) {
     std::optional<std::string> folder, maker;
+    bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--maker") {
             if (i + 1 >= args.size())
                 return usageError("option --maker needs a value");
             maker = args[++i];
+        } else if (args[i] == "--force") {
+            force = true;
         } else if (args[i].starts_with("--")) {
             return usageError("unknown option " + args[i]);
         } else if (!folder) {
@@ -231,7 +234,13 @@ int generateCommand(const std::vector<std::string>& args) {
     if (!list)
         return ExitFailure;
     const std::string bookName = bookNameOf(*projectFolder);
-    ConsoleObserver observer;
+    // Only --force answers yes to replacing a page the author wrote.
+    ConsoleObserver observer(force);
+    int status = ExitOk;
+    const auto kept = [&](const char* page) {
+        status = failure("kept " + FixPath(*projectFolder) + page +
+                         ": folio did not write it (--force replaces it)");
+    };
 
     generators::ContentsPageInputs page;
     page.makerFolder = makerFolder;
@@ -240,7 +249,13 @@ int generateCommand(const std::vector<std::string>& args) {
     page.entryTemplate = treeTagOf(makerFolder);
     auto contents = generators::GenerateContentsPage(page, *list, observer);
     if (!contents)
-        return ExitFailure;
+        return failure("the contents page was not written: " + contents.error().message);
+    if (contents->kept) {
+        kept("tree.html");
+    } else {
+        std::cout << "wrote " << FixPath(*projectFolder) << "tree.html and tree.ini ("
+                  << list->entryCount() << " entries)\n";
+    }
     for (const std::string& name : contents->skipped)
         std::cerr << "folio: list/" << name << " has no file in list/tree/; not copied\n";
 
@@ -252,7 +267,7 @@ int generateCommand(const std::vector<std::string>& args) {
          {compiler::WriteHelpProject, compiler::WriteHelpContents, compiler::WriteHelpIndex}) {
         auto written = write(help, observer);
         if (!written)
-            return ExitFailure;
+            return failure("the help project was not written: " + written.error().message);
         std::cout << "wrote " << *written << "\n";
     }
 
@@ -263,10 +278,14 @@ int generateCommand(const std::vector<std::string>& args) {
     home.entryTemplate = generators::LoadHomePageTag(makerFolder);
     auto index = generators::GenerateHomePage(home, *list, observer);
     if (!index)
-        return ExitFailure;
+        return failure("the home page was not written: " + index.error().message);
+    if (index->kept)
+        kept("index.html");
+    else
+        std::cout << "wrote " << FixPath(*projectFolder) << "index.html\n";
     for (const std::string& problem : index->problems)
         std::cerr << "folio: not copied: " << problem << "\n";
-    return ExitOk;
+    return status;
 }
 
 } // namespace folio::cli

@@ -6,7 +6,9 @@
 #include "core/text.h"
 #include "maker/compiler/compilebook.h"
 #include "maker/compiler/help.h"
+#include "maker/project/projectfiles.h"
 #include "maker/project/settings.h"
+#include "maker/project/workbench.h"
 
 #include <algorithm>
 #include <chrono>
@@ -66,7 +68,7 @@ std::string firstSkin(const std::string& skinFolder) {
 
 int compile(const std::vector<std::string>& args) {
     std::optional<std::string> folder, maker, out, icon, skin, date;
-    bool chm = false;
+    bool chm = false, force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& target) {
@@ -88,6 +90,8 @@ int compile(const std::vector<std::string>& args) {
             ok = value(date);
         else if (a == "--chm")
             chm = true;
+        else if (a == "--force")
+            force = true;
         else if (a.starts_with("--"))
             return usageError("unknown option " + a);
         else if (!folder)
@@ -146,22 +150,32 @@ int compile(const std::vector<std::string>& args) {
                   << ec.message() << "\n";
         return ExitFailure;
     }
-    for (const std::string& name : files)
-        in.pages.push_back(compiler::PageEntry{name, true});
+    // The project's own files (its settings, its contents list, the help project) are no
+    // pages: the settings file would carry the author's local output folder into the book.
+    std::vector<std::string> own;
+    for (const std::string& name : files) {
+        if (project::isProjectOwnFile(projectFolder, in.settings.title, name))
+            own.push_back(name);
+        else
+            in.pages.push_back(compiler::PageEntry{name, true});
+    }
 
     std::cout << "maker: " << makerFolder << "\nskin: " << in.skinFileName
-              << "\noutput folder: " << in.settings.outPath << "\ncompiling " << files.size()
+              << "\noutput folder: " << in.settings.outPath << "\ncompiling " << in.pages.size()
               << " files of " << projectFolder << "\n";
-    ConsoleObserver observer;
-    observer.hold();
+    for (const std::string& name : own)
+        std::cout << "not a page: " << printable(name) << " (the project's own file)\n";
+    ConsoleObserver observer(force);
     const auto r = compiler::CompileBook(in, observer);
-    observer.release(r.has_value());
     if (!r) {
-        // A refused setting was the message itself; anything else is described once more.
-        if (compiler::outcomeOf(r) != compiler::CompileOutcome::Invalid &&
-            !r.error().message.empty())
-            std::cerr << "folio: compilation failed: " << r.error().message << "\n";
-        return ExitFailure;
+        switch (compiler::outcomeOf(r)) {
+        case compiler::CompileOutcome::Invalid:
+            return failure("cannot compile " + projectFolder + ": " + r.error().message);
+        case compiler::CompileOutcome::Declined:
+            return failure("nothing written: " + r.error().message + " (--force replaces it)");
+        default:
+            return failure("compilation failed: " + r.error().message);
+        }
     }
     std::cout << "added " << r->pagesAdded << " pages\nbook: " << r->bookPath << "\n";
     for (const auto& skipped : r->skipped)
@@ -171,13 +185,68 @@ int compile(const std::vector<std::string>& args) {
         const generators::ContentsList noEntries;
         const compiler::HelpInputs help{noEntries, in.settings, makerFolder, projectFolder};
         std::cout << "compiling the help project " << compiler::helpFilePath(help, ".hhp") << "\n";
-        observer.hold();
         auto h = compiler::CompileHelp(help, observer);
-        observer.release(h.has_value());
         if (!h)
-            return ExitFailure;
+            return failure("the help file was not compiled: " + h.error().message);
         std::cout << *h;
     }
+    return ExitOk;
+}
+
+int newProject(const std::vector<std::string>& args) {
+    project::NewProjectInputs in;
+    std::optional<std::string> maker;
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--author" || a == "--from" || a == "--maker") {
+            if (i + 1 >= args.size())
+                return usageError("option " + a + " needs a value");
+            const std::string& value = args[++i];
+            if (a == "--author")
+                in.author = value;
+            else if (a == "--from")
+                in.fromFolder = value;
+            else
+                maker = value;
+        } else if (a.starts_with("--")) {
+            return usageError("unknown option " + a);
+        } else {
+            operands.push_back(a);
+        }
+    }
+    if (operands.size() != 2)
+        return usageError("new needs a folder (the maker folder, or any) and a title");
+    // The settings keep the output folder as a whole path: it must mean the same folder from
+    // wherever the book is compiled.
+    std::error_code ec;
+    in.parentFolder = fs::absolute(operands[0], ec).lexically_normal().string();
+    while (in.parentFolder.size() > 1 && in.parentFolder.back() == '/')
+        in.parentFolder.pop_back();
+    in.title = operands[1];
+    in.makerFolder = maker ? *maker : executableFolder();
+    if (!dirExists(in.parentFolder))
+        return failure("the folder " + in.parentFolder + " does not exist");
+    if (!in.fromFolder.empty() && !dirExists(in.fromFolder))
+        return failure("the folder " + in.fromFolder + " (--from) does not exist");
+    auto made = project::CreateProjectFolder(in);
+    if (!made)
+        return failure("no project made: " + made.error().message);
+    std::cout << "project: " << printable(made->folder)
+              << "\nsettings: " << printable(made->settingsFile) << "\n";
+    if (made->listed)
+        std::cout << "listed in " << printable(FixPath(in.parentFolder)) << project::ProjectListFile
+                  << "\n";
+    if (!made->supportFiles.empty())
+        std::cout << "copied " << made->supportFiles.size()
+                  << " support files of the contents page from the maker's list/tree/\n";
+    std::cout << "copied " << made->pages.size() << " pages";
+    if (!in.fromFolder.empty())
+        std::cout << " from " << printable(in.fromFolder);
+    std::cout << "\n";
+    for (const std::string& folder : made->leftOut)
+        std::cerr << "folio: " << printable(FixPath(in.fromFolder) + folder)
+                  << "/ not copied: a book holds no sub-folders\n";
     return ExitOk;
 }
 
@@ -372,6 +441,8 @@ int main(int argc, char** argv) {
     }
     if (command == "compile")
         return compile(args);
+    if (command == "new")
+        return newProject(args);
     if (command == "info")
         return info(args);
     if (command == "extract")

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <optional>
 #include <span>
+#include <tuple>
 
 namespace folio::compiler {
 
@@ -35,6 +38,69 @@ stageCopy(const std::string& from, const std::string& to,
     return stage;
 }
 
+Error refused(Observer& observer, const std::string& text, std::string why) {
+    observer.messageBox(text, NoticeTitle, MessageIcon::Exclamation);
+    return Error{std::move(why), static_cast<int>(CompileOutcome::Invalid)};
+}
+
+// The selected pages make a whole book: some page, the index and contents pages among them,
+// and every one under a resource name of its own.
+Result<void> checkWholeBook(const CompileInputs& in, Observer& observer) {
+    std::map<std::string, std::string> byResource; // resource name -> the entry that takes it
+    for (const PageEntry& entry : in.pages) {
+        if (!entry.selected || !isPlainFileName(entry.name))
+            continue;
+        const std::string resource = book::pageResourceName(entry.name).toString();
+        auto [it, fresh] = byResource.emplace(resource, entry.name);
+        if (!fresh && it->second != entry.name) {
+            return std::unexpected(
+                refused(observer,
+                        "页面“" + it->second + "”和“" + entry.name + "”在电子书中是同一个资源“" +
+                            resource + "”，其中一页会丢失。\r\n\r\n请给其中一个改名后再编译。",
+                        FixPath(in.projectFolder) + it->second + " and " + entry.name +
+                            " become the one resource " + resource + "; rename one of them"));
+        }
+    }
+    if (byResource.empty())
+        return std::unexpected(
+            refused(observer, "没有选择要编译的页面！\r\n\r\n请在页面列表中选择电子书的页面。",
+                    "no page of " + in.projectFolder + " is selected"));
+    const std::tuple<const std::string*, const char*, const char*, const char*> named[] = {
+        {&in.settings.indexPage, "首页", "索引页", "index page"},
+        {&in.settings.contentsPage, "目录页", "目录树", "contents page"},
+    };
+    for (const auto& [page, what, box, english] : named) {
+        if (page->empty())
+            return std::unexpected(refused(observer,
+                                           std::string("没有填写") + box + "！电子书打开时要显示" +
+                                               what + "，请在“" + box + "：”中填写它的文件名。",
+                                           std::string("no ") + english + " (" + box + ") is set"));
+        if (!byResource.contains(book::pageResourceName(*page).toString()))
+            return std::unexpected(refused(
+                observer,
+                std::string(what) + "“" + *page + "”不在要编译的页面中，电子书打开时会找不到它。" +
+                    "\r\n\r\n请在页面列表中选择它（或先生成" + what + "）后再编译。",
+                std::string("the ") + english + " " + *page + " is not among the pages compiled" +
+                    (fileExists(FixPath(in.projectFolder) + *page)
+                         ? ""
+                         : " (" + in.projectFolder + " has no such file)")));
+    }
+    return {};
+}
+
+// What the output file holds now when it is a book: its title; nullopt for anything else.
+std::optional<std::string> titleOfBook(const std::string& path) {
+    if (!describeNonRegular(path).empty())
+        return std::nullopt;
+    auto book = book::BookImage::open(path);
+    if (!book)
+        return std::nullopt;
+    auto descriptor = (*book)->descriptor();
+    if (!descriptor)
+        return std::nullopt;
+    return book::splitDescriptor(*descriptor).front();
+}
+
 } // namespace
 
 Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& observer,
@@ -43,15 +109,15 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
     const ProjectSettings& s = in.settings;
 
     // Only emptiness is validated here; everything else fails later, in the trap.
-    const std::pair<const std::string*, const char*> required[] = {
-        {&s.outPath, "没有输出路径！！！！"},
-        {&s.title, "没有标题请输入标题！！！！"},
-        {&s.outFile, "没有输出文件名！！！！"},
+    const std::tuple<const std::string*, const char*, const char*> required[] = {
+        {&s.outPath, "没有输出路径！！！！", "no output folder (输出文件夹) is set"},
+        {&s.title, "没有标题请输入标题！！！！", "no title (电子书名称) is set"},
+        {&s.outFile, "没有输出文件名！！！！", "no output file name (输出文件) is set"},
     };
-    for (const auto& [value, message] : required) {
+    for (const auto& [value, message, why] : required) {
         if (value->empty()) {
             observer.messageBox(message, NoticeTitle, MessageIcon::Information);
-            return fail(message, static_cast<int>(CompileOutcome::Invalid));
+            return fail(why, static_cast<int>(CompileOutcome::Invalid));
         }
     }
 
@@ -95,6 +161,11 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
                         "\" holds a \":\", which separates the descriptor's fields");
     }
 
+    // A book that lacks its home or contents page opens on an error, and one page hiding
+    // another under the same resource name loses it: neither is a book, so neither is built.
+    if (auto whole = checkWholeBook(in, observer); !whole)
+        return std::unexpected(whole.error());
+
     book::DescriptorFieldsIn fields;
     fields.title = s.title;
     fields.author = s.author;
@@ -123,6 +194,15 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
 
     if (!dirExists(outFolder))
         return trap("the output folder " + outFolder + " does not exist");
+    // Another project's book under the same output name is the author's work too.
+    if (const auto other = titleOfBook(bookPath); other && *other != s.title) {
+        if (observer.messageBox("输出文件“" + bookPath + "”是另一本电子书《" + *other +
+                                    "》。\r\n\r\n要用《" + s.title + "》替换它吗？",
+                                NoticeTitle, MessageIcon::Question,
+                                MessageButtons::YesNo) != Answer::Yes)
+            return fail(bookPath + " is the book \"" + *other + "\" and was kept",
+                        static_cast<int>(CompileOutcome::Declined));
+    }
     if (in.skinFileName.empty())
         return trap("no skin file is chosen (" + maker + "skin/)");
     // What an earlier run that was killed left here goes first (the workbench compiles many
@@ -220,8 +300,9 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
     }
     result.pagesAdded = added;
 
-    observer.messageBox("你的电子书现在已经编译为\r\n\r\n" + bookPath, "编译完成。",
-                        MessageIcon::Information);
+    observer.messageBox("你的电子书现在已经编译为\r\n\r\n" + bookPath + "\r\n\r\n共 " +
+                            std::to_string(added) + " 个页面。",
+                        "编译完成。", MessageIcon::Information);
     return result;
 }
 

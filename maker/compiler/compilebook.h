@@ -32,7 +32,8 @@ using CompileObserver = folio::Observer;
 
 // How a compilation ended. A failed one carries its outcome in its Error's code, so the caller
 // can tell a refused setting from a broken build without reading the message.
-enum class CompileOutcome { Done = 0, Invalid = 1, DescriptorFailed = 2, Failed = 3 };
+// Declined: the user answered No to replacing another book, so nothing was written.
+enum class CompileOutcome { Done = 0, Invalid = 1, DescriptorFailed = 2, Failed = 3, Declined = 4 };
 
 struct SkippedEntry {
     std::string name; // the entry as listed
@@ -54,8 +55,15 @@ using IconStep = std::function<Result<void>(const std::string& iconPath,
 IconStep defaultIconStep();
 
 // Every outcome is also shown through the observer's message box, as the workbench reports it.
-// The error's message is the validation text (Invalid), the reason the descriptor could not be
-// written (DescriptorFailed) or the failure's description (Failed).
+// The error's message is what a refused setting lacks (Invalid), the reason the descriptor could
+// not be written (DescriptorFailed), the failure's description (Failed) or the book that was
+// kept (Declined), as a sentence for a log or a console; the boxes carry the window's texts.
+//
+// Before anything is written the book must be whole: at least one page selected, the index and
+// contents pages among the selected ones, and no two selected names that become one resource
+// (names equal once upper-cased); otherwise the compile stops (Invalid) naming the page. When
+// the output file is already a book of another title, the observer is asked before it is
+// replaced; No ends the compile (Declined) with every file as it was.
 Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& observer,
                                  IconStep iconStep = defaultIconStep());
 

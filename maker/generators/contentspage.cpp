@@ -21,6 +21,24 @@ Error report(Observer& observer, const std::string& title, Error error) {
 
 } // namespace
 
+std::string generatedPageBytes(const std::string& pageText) {
+    return toAnsi(pageText + "\r\n" + std::string(GeneratedMark) + "\r\n");
+}
+
+bool mayReplacePage(const std::string& path, const std::string& programTitle, Observer& observer) {
+    if (!fileExists(path))
+        return true;
+    if (auto bytes = readFileBytes(path)) {
+        const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        if (text.find(GeneratedMark) != std::string_view::npos)
+            return true;
+    }
+    return observer.messageBox("“" + path + "”不是由 folioMake 生成的，也许是你自己写的网页。" +
+                                   "\r\n\r\n要用生成的网页替换它吗？",
+                               programTitle, MessageIcon::Question,
+                               MessageButtons::YesNo) == Answer::Yes;
+}
+
 Result<std::string> projectFolderFor(const std::string& makerFolder, const std::string& bookName) {
     if (bookName.empty())
         return fail("The book has no name: enter the book name first.");
@@ -61,6 +79,10 @@ Result<ContentsPageOutcome> GenerateContentsPage(const ContentsPageInputs& in,
     ContentsPageOutcome outcome;
     outcome.pageText =
         fillContentsPage(std::move(*page), in.bookName, in.entryTemplate, list, observer);
+    if (!mayReplacePage(FixPath(in.projectFolder) + "tree.html", in.programTitle, observer)) {
+        outcome.kept = true;
+        return outcome;
+    }
 
     if (!dirExists(in.projectFolder)) {
         std::error_code ec;
@@ -73,7 +95,7 @@ Result<ContentsPageOutcome> GenerateContentsPage(const ContentsPageInputs& in,
     }
 
     const std::string project = FixPath(in.projectFolder);
-    if (auto w = writeFileAtomic(project + "tree.html", toAnsi(outcome.pageText + "\r\n")); !w)
+    if (auto w = writeFileAtomic(project + "tree.html", generatedPageBytes(outcome.pageText)); !w)
         return std::unexpected(report(observer, in.programTitle, w.error()));
 
     std::string ini;

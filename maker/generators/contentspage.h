@@ -21,6 +21,18 @@ inline constexpr const char* ContentsPageDone = "成功创建目录页！";
 // lead out of the maker folder ("/", "\", "." or "..") is refused.
 Result<std::string> projectFolderFor(const std::string& makerFolder, const std::string& bookName);
 
+// What the generators put at the end of every page they write (after the page and its CR LF):
+// a page without it was written by someone else, and is not replaced unasked.
+inline constexpr std::string_view GeneratedMark =
+    "<!-- made by folioMake from its template: generating it again replaces this file -->";
+
+// The bytes of a generated page: the page text, CR LF, the mark and CR LF, in CP936.
+std::string generatedPageBytes(const std::string& pageText);
+
+// Whether the page at `path` may be written over: yes when there is none or it carries the
+// mark; otherwise the observer is asked (Yes/No) whether to replace the author's own page.
+bool mayReplacePage(const std::string& path, const std::string& programTitle, Observer& observer);
+
 struct ContentsPageInputs {
     std::string makerFolder;   // holds list/tree/tree.html and list/
     std::string projectFolder; // where the files go; created when missing
@@ -34,13 +46,15 @@ struct ContentsPageOutcome {
     bool createdProjectFolder = false; // the project chooser gains the book
     std::vector<std::string> copied;   // support files copied, in order
     std::vector<std::string> skipped;  // names in list/ with no file in list/tree/
+    bool kept = false;                 // the author's own tree.html was kept: nothing was written
 };
 
 // Fills the page template's "$Title" and "$LoopTag" (one filled TxtTag per data row), writes
-// tree.html (the page and one more CR LF) and tree.ini (columns 0-4 of every data row joined by
-// TAB), and copies every file named in list/ except "tree.html" from list/tree/. A template
-// that cannot be read or a file that cannot be written is shown in a message box naming the
-// file and ends the command.
+// tree.html (the page, one more CR LF and the mark) and tree.ini (columns 0-4 of every data row
+// joined by TAB), and copies every file named in list/ except "tree.html" from list/tree/. A
+// template that cannot be read or a file that cannot be written is shown in a message box
+// naming the file and ends the command. A tree.html without the mark is replaced only when the
+// observer answers Yes; No writes nothing and returns the outcome with `kept`.
 Result<ContentsPageOutcome> GenerateContentsPage(const ContentsPageInputs& in,
                                                  const ContentsList& list, Observer& observer);
 

@@ -3,6 +3,7 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
+#include "maker/generators/contentspage.h"
 
 #include <filesystem>
 #include <system_error>
@@ -67,6 +68,10 @@ Result<HomePageOutcome> GenerateHomePage(const HomePageInputs& in, const Content
 
     HomePageOutcome outcome;
     const std::string project = FixPath(in.projectFolder);
+    if (!mayReplacePage(project + "index.html", in.programTitle, observer)) {
+        outcome.kept = true;
+        return outcome;
+    }
     std::vector<std::string> covers;
     outcome.pageText =
         fillHomePage(std::move(*page), in.bookName, in.entryTemplate, list, observer, &covers);
@@ -95,7 +100,8 @@ Result<HomePageOutcome> GenerateHomePage(const HomePageInputs& in, const Content
     for (const char* name : {"logo.jpg", "xs.css", "common.css"})
         copyInto(indexFolder + name, name);
 
-    if (auto w = writeFileAtomic(project + "index.html", toAnsi(outcome.pageText + "\r\n")); !w) {
+    if (auto w = writeFileAtomic(project + "index.html", generatedPageBytes(outcome.pageText));
+        !w) {
         observer.messageBox(w.error().message, in.programTitle, MessageIcon::Critical);
         return std::unexpected(w.error());
     }

@@ -48,14 +48,17 @@ struct HomePageOutcome {
     std::string pageText;
     std::vector<std::string> copied;   // files copied into the project folder, in order
     std::vector<std::string> problems; // steps skipped: covers or support files not copied
+    bool kept = false; // the author's own index.html was kept: nothing was written or copied
 };
 
 // Fills "{$Caption}" and "{$LoopTag}" (one filled card per data row, a separator after every
 // fourth), copies the covers and list/index/'s logo.jpg, xs.css and common.css, and writes
-// index.html (the page and one more CR LF). A relative cover path is taken in the project
-// folder. A cover or support file that cannot be copied is
-// passed over; a template that cannot be read or an index.html that cannot be written is shown
-// in a message box naming the file and ends the command without the success message.
+// index.html (the page, one more CR LF and the generators' mark). An index.html without the
+// mark is replaced only when the observer answers Yes; No leaves every file as it was and
+// returns the outcome with `kept`. A relative cover path is taken in the project folder. A cover or
+// support file that cannot be copied is passed over; a template that cannot be read or an
+// index.html that cannot be written is shown in a message box naming the file and ends the command
+// without the success message.
 Result<HomePageOutcome> GenerateHomePage(const HomePageInputs& in, const ContentsList& list,
                                          Observer& observer);
 

@@ -81,6 +81,23 @@ Result<void> writeHomePageTag(const std::string& makerFolder, std::string_view t
     return writeTagFile(inMaker(makerFolder, HomePageTagFile), text);
 }
 
+bool isProjectOwnFile(const std::string& projectFolder, const std::string& title,
+                      std::string_view name) {
+    const std::string folded = toUpperUnicode(name);
+    std::vector<std::string> own = {fileName(settingsFilePath(projectFolder)),
+                                    fileName(generators::contentsListPath(projectFolder)),
+                                    ConfigFile};
+    if (!title.empty()) {
+        for (const char* extension : {".hhp", ".hhc", ".hhk", ".chm"})
+            own.push_back(title + extension);
+    }
+    for (const std::string& file : own) {
+        if (toUpperUnicode(file) == folded)
+            return true;
+    }
+    return false;
+}
+
 Result<TemplateCopy> copyTemplateFiles(const std::string& makerFolder,
                                        const std::string& fromFolder,
                                        const std::string& projectFolder) {

@@ -45,6 +45,14 @@ Result<void> writeTagFile(const std::string& path, std::string_view text);
 Result<void> writeTreeTag(const std::string& makerFolder, std::string_view text);
 Result<void> writeHomePageTag(const std::string& makerFolder, std::string_view text);
 
+// The project's own files, which are no pages of its book: its settings file (<folder>.ini,
+// which carries the author's local output folder), its contents list (<folder>.toc), the
+// settings snapshot config.ini, and the help project (<title>.hhp, .hhc, .hhk) with the help
+// file compiled from it (<title>.chm). Names compare as the book compares its pages' names
+// (upper-cased), so "BOOK.INI" is the settings file too.
+bool isProjectOwnFile(const std::string& projectFolder, const std::string& title,
+                      std::string_view name);
+
 // The files copied into a project by creating it or saving it: for every file name in
 // maker/list/ (the template list, in list order) except exactly "tree.html", the file of that
 // name in `fromFolder` is copied over the project's. Creating copies from list/tree/, saving

@@ -3,6 +3,7 @@
 #include "maker/project/workbench.h"
 
 #include "core/fileio.h"
+#include "maker/compiler/help.h"
 #include "maker/generators/contents.h"
 #include "maker/generators/contentspage.h"
 #include "maker/generators/homepage.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace folio::project {
 
@@ -51,6 +53,11 @@ bool sameFolder(const std::string& a, const std::string& b) {
         return n;
     };
     return normal(a) == normal(b);
+}
+
+// The name a project goes by: its folder's last path element.
+std::string projectNameOf(const std::string& folder) {
+    return baseNameWithoutExtension(settingsFilePath(folder));
 }
 
 // A new project folder joins the list as its last entry and is opened.
@@ -139,11 +146,16 @@ void OpenProjectFolder(MakerState& state, const std::string& folder, Observer& o
             state.problems.push_back(w.error().message);
     }
 
+    // The output file is the one setting that must never come over from the project shown
+    // before: a compile would replace that project's book with this one.
+    state.settings.outFile.clear();
     const std::string settingsFile = settingsFilePath(folder);
     if (fileExists(settingsFile)) {
         if (auto r = readSettingsFile(settingsFile, state.settings); !r)
             state.problems.push_back(r.error().message);
     }
+    if (state.settings.outFile.empty())
+        state.settings.outFile = projectNameOf(folder);
 }
 
 void RefreshProject(MakerState& state, Observer& observer) {
@@ -155,8 +167,14 @@ Result<std::string> OpenTitleProject(MakerState& state, Observer& observer) {
     auto folder = projectFolderOfEntry(state, state.settings.title);
     if (!folder)
         return std::unexpected(report(observer, folder.error()));
-    if (!dirExists(*folder))
-        return std::unexpected(report(observer, Error{*folder + ": no such project folder"}));
+    if (!dirExists(*folder)) {
+        // The open folder's pages under another title would make a book nobody asked for.
+        observer.messageBox("没有工程文件夹“" + *folder +
+                                "”。\r\n\r\n请先用“电子书名称”旁的按钮创建工程。",
+                            WorkbenchTitle, MessageIcon::Exclamation);
+        return fail(*folder + ": no such project folder",
+                    static_cast<int>(compiler::CompileOutcome::Invalid));
+    }
     if (!sameFolder(*folder, state.openFolder))
         OpenProjectFolder(state, *folder, observer);
     return *folder;
@@ -179,6 +197,8 @@ Result<std::string> titleFolder(MakerState& state, Observer& observer, bool with
     if (!dirExists(*folder)) {
         if (auto made = makeFolder(*folder); !made)
             return std::unexpected(report(observer, made.error()));
+        // A new project's book is named after it, not after the project shown before.
+        state.settings.outFile = name;
         if (withSettingsFile) {
             if (auto w = writeSettingsFile(settingsFilePath(*folder), state.settings); !w)
                 return std::unexpected(report(observer, w.error()));
@@ -265,6 +285,148 @@ Result<int> CopyFilesIntoProject(MakerState& state, const generators::ExplorerLi
     RefreshProject(state, observer);
     observer.setCaption(WorkbenchTitle);
     return copied;
+}
+
+std::vector<bool> RefreshPageList(MakerState& state, const PageSelection& selection,
+                                  Observer& observer) {
+    if (!state.openFolder.empty()) {
+        if (auto files = listFolderFiles(state.openFolder, observer))
+            state.pages = std::move(*files);
+        else
+            state.problems.push_back(files.error().message);
+    }
+    const std::set<std::string> chosen(selection.names.begin(), selection.names.end());
+    std::vector<bool> selected;
+    for (const std::string& name : state.pages)
+        selected.push_back(selection.whole || chosen.contains(name));
+    return selected;
+}
+
+Result<CompileRun> CompileProject(MakerState& state, const generators::ContentsList& contents,
+                                  const CompileRequest& request, Observer& observer) {
+    CompileRun run;
+    // Another project is opened as the compile's first step, and its list shows nothing
+    // selected, as opening one always does.
+    const std::string before = state.openFolder;
+    auto folder = OpenTitleProject(state, observer);
+    FOLIO_TRY(folder);
+    const PageSelection selection =
+        sameFolder(before, state.openFolder) ? request.selection : PageSelection{};
+    run.selected = RefreshPageList(state, selection, observer);
+    const std::string& title = state.settings.title;
+    const std::string& open = state.openFolder;
+    auto own = [&](std::size_t i) { return isProjectOwnFile(open, title, state.pages[i]); };
+
+    if (selection.whole) {
+        for (std::size_t i = 0; i < state.pages.size(); ++i)
+            run.selected[i] = !own(i);
+    } else if (std::find(run.selected.begin(), run.selected.end(), true) == run.selected.end()) {
+        std::size_t pages = 0;
+        for (std::size_t i = 0; i < state.pages.size(); ++i)
+            pages += own(i) ? 0 : 1;
+        if (pages == 0 || !request.exe) {
+            // Nothing to ask about: the compile says what is missing.
+        } else if (observer.messageBox("页面列表中没有选择任何页面。\r\n\r\n要编译工程中的全部 " +
+                                           std::to_string(pages) + " 个页面吗？",
+                                       WorkbenchTitle, MessageIcon::Question,
+                                       MessageButtons::YesNo) == Answer::Yes) {
+            for (std::size_t i = 0; i < state.pages.size(); ++i)
+                run.selected[i] = !own(i);
+        } else {
+            observer.messageBox("没有编译电子书：页面列表中没有选择页面。", WorkbenchTitle,
+                                MessageIcon::Information);
+            return fail("no page was selected and the user chose not to compile them all",
+                        static_cast<int>(compiler::CompileOutcome::Declined));
+        }
+    } else {
+        std::string named;
+        for (std::size_t i = 0; i < state.pages.size(); ++i) {
+            if (run.selected[i] && own(i))
+                named += (named.empty() ? "" : "、") + state.pages[i];
+        }
+        if (!named.empty() &&
+            observer.messageBox("所选的页面中有工程自己的文件：" + named +
+                                    "。\r\n它们不是电子书的页面，设置文件还带着本机的输出路径。"
+                                    "\r\n\r\n仍要把它们编入电子书吗？",
+                                WorkbenchTitle, MessageIcon::Question,
+                                MessageButtons::YesNo) != Answer::Yes) {
+            for (std::size_t i = 0; i < state.pages.size(); ++i)
+                run.selected[i] = run.selected[i] && !own(i);
+        }
+    }
+
+    if (request.exe) {
+        compiler::CompileInputs in;
+        in.settings = state.settings;
+        in.iconPath = request.iconPath;
+        in.makerFolder = state.makerFolder;
+        in.skinFileName = request.skinFileName;
+        in.projectFolder = state.openFolder;
+        in.dateText = request.dateText;
+        for (std::size_t i = 0; i < state.pages.size(); ++i)
+            in.pages.push_back({state.pages[i], run.selected[i]});
+        auto book = compiler::CompileBook(in, observer);
+        FOLIO_TRY(book);
+        run.book = std::move(*book);
+    }
+    if (request.chm) {
+        const compiler::HelpInputs help{contents, state.settings, state.makerFolder, *folder};
+        auto file = compiler::CompileHelp(help, observer);
+        FOLIO_TRY(file);
+        run.helpFile = std::move(*file);
+    }
+    return run;
+}
+
+Result<NewProject> CreateProjectFolder(const NewProjectInputs& in) {
+    NewProject made;
+    auto folder = generators::projectFolderFor(in.parentFolder, in.title);
+    FOLIO_TRY(folder);
+    if (in.title.find(':') != std::string::npos)
+        return fail("\"" + in.title +
+                    "\" holds a \":\", which separates the book's descriptor fields");
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(fs::u8path(*folder), ec)))
+        return fail(*folder + " exists already: a new project needs a folder of its own");
+    std::vector<std::string> pages;
+    if (!in.fromFolder.empty()) {
+        auto files = generators::folderEntries(in.fromFolder, false);
+        FOLIO_TRY(files);
+        pages = std::move(*files);
+        if (auto folders = generators::folderEntries(in.fromFolder, true))
+            made.leftOut = std::move(*folders);
+    }
+    made.folder = *folder;
+    made.settingsFile = settingsFilePath(*folder);
+    const std::string parent = FixPath(in.parentFolder);
+    made.listed =
+        fileExists(parent + ProjectListFile) || fileExists(parent + "folioPage/folioPage.dat");
+
+    ProjectSettings settings = initialSettings(made.listed ? parent + "out/" : "");
+    settings.title = in.title;
+    settings.author = in.author;
+    settings.outFile = in.title;
+    FOLIO_TRY(makeFolder(*folder));
+    FOLIO_TRY(writeSettingsFile(made.settingsFile, settings));
+    if (made.listed && !dirExists(settings.outPath)) {
+        fs::create_directories(fs::u8path(settings.outPath), ec);
+        if (ec)
+            return fail(settings.outPath + ": cannot create the output folder: " + ec.message());
+    }
+    if (made.listed)
+        FOLIO_TRY(appendProjectList(in.parentFolder, in.title));
+    if (!in.makerFolder.empty() && dirExists(FixPath(in.makerFolder) + "list/tree")) {
+        auto copied =
+            copyTemplateFiles(in.makerFolder, FixPath(in.makerFolder) + "list/tree", *folder);
+        FOLIO_TRY(copied);
+        made.supportFiles = std::move(copied->copied);
+    }
+    // The author's pages come last, so a page of theirs wins over a support file's name.
+    for (const std::string& name : pages) {
+        FOLIO_TRY(copyFileAtomic(FixPath(in.fromFolder) + name, FixPath(*folder) + name));
+        made.pages.push_back(name);
+    }
+    return made;
 }
 
 std::string MakerAboutPage() {

@@ -6,9 +6,11 @@
 #include "core/error.h"
 #include "core/observer.h"
 #include "maker/compiler/compilebook.h"
+#include "maker/generators/contentslist.h"
 #include "maker/generators/convert.h"
 #include "maker/project/drives.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,70 @@ Result<void> ShutDown(const MakerState& state);
 // is named in a message and the copy goes on with the next. Returns how many were copied.
 Result<int> CopyFilesIntoProject(MakerState& state, const generators::ExplorerList& explorer,
                                  Observer& observer);
+
+// The page list's selection as the window holds it.
+struct PageSelection {
+    std::vector<std::string> names; // the entries selected
+    bool whole = false;             // every entry was selected ("全选")
+};
+
+// The page list read afresh from the open folder (the settings are not read again). The
+// selection is kept by name; a whole selection stays whole, so pages that appeared meanwhile
+// (a generated index.html or tree.html) are selected too. Returns the selection flags,
+// parallel to state.pages.
+std::vector<bool> RefreshPageList(MakerState& state, const PageSelection& selection,
+                                  Observer& observer);
+
+struct CompileRequest {
+    PageSelection selection;
+    bool exe = true;          // Check1 "EXE"
+    bool chm = false;         // Check2 "CHM"
+    std::string iconPath;     // TxtIconPath
+    std::string skinFileName; // Combo2's text
+    std::string dateText;     // today in the user's short date format
+};
+
+struct CompileRun {
+    std::vector<bool> selected; // the page list's selection after the run, parallel to pages
+    std::optional<compiler::CompiledBook> book;
+    std::string helpFile; // the compiled help file, when CHM was ticked and it was built
+};
+
+// "编译文件": the title's project is opened when it is not the open one, else its page list is
+// read afresh, so what was generated since is there. A whole selection means every page of
+// the project: the project's own files (isProjectOwnFile) are left out. With nothing selected
+// the user is asked whether to compile every page (No compiles nothing and says so); own files
+// selected one by one are asked about before they go into the book. Then the book (EXE) and the
+// help file (CHM) as ticked. A refused or declined compile is an error; the book's own
+// failures are shown by CompileBook.
+Result<CompileRun> CompileProject(MakerState& state, const generators::ContentsList& contents,
+                                  const CompileRequest& request, Observer& observer);
+
+// A project made without the window (`folio new`).
+struct NewProjectInputs {
+    std::string parentFolder; // the maker folder, or any folder to hold the project
+    std::string makerFolder;  // whose list/tree/ files a project gets, as the window's create
+    std::string title;
+    std::string author;
+    std::string fromFolder; // its files are copied in as pages; empty: none
+};
+
+struct NewProject {
+    std::string folder;                    // parentFolder + "/" + title
+    std::string settingsFile;              // its <title>.ini
+    bool listed = false;                   // the parent is the maker folder: Pro.ini names it
+    std::vector<std::string> pages;        // the files copied from fromFolder, in list order
+    std::vector<std::string> leftOut;      // what fromFolder holds that is no page (sub-folders)
+    std::vector<std::string> supportFiles; // list/tree/ files copied
+};
+
+// Makes parentFolder/title with its settings file (CP936, CR LF: the title, the author,
+// index.html, tree.html, the output file named after the title, and for a project in the maker
+// folder the output folder maker/out/, which also joins Pro.ini), the contents page's support
+// files from the maker's list/tree/, and the pages of fromFolder. A folder that exists already,
+// or a title that cannot name one (or holds ":", which splits the book's descriptor), is refused
+// before anything is written.
+Result<NewProject> CreateProjectFolder(const NewProjectInputs& in);
 
 // The built-in start page written into the preview when help/help.html is missing.
 std::string MakerAboutPage();

@@ -736,6 +736,10 @@ void Frmmain::showState() {
     }
     m_comProPath->setEditText(qs(m_state.projectText));
 
+    showPageList();
+}
+
+void Frmmain::showPageList() {
     // Thousands of names: one batch, the view paints once.
     m_list2->setUpdatesEnabled(false);
     m_list2->clear();
@@ -1293,34 +1297,52 @@ void Frmmain::compile() {
         return;
     }
     readFields();
-    auto folder = project::projectFolderOfEntry(m_state, m_state.settings.title);
-    if (!folder) {
-        m_observer.messageBox(folder.error().message, Caption, folio::MessageIcon::Exclamation);
-        return;
-    }
-    if (*folder != m_state.openFolder && QFileInfo(qs(*folder)).isDir()) {
-        project::OpenProjectFolder(m_state, *folder, m_observer);
+    project::CompileRequest request;
+    request.selection = pageSelection();
+    request.exe = m_check[1]->isChecked();
+    request.chm = m_check[2]->isChecked();
+    request.iconPath = utf8(m_txtIconPath->text());
+    request.skinFileName = utf8(m_combo2->currentText());
+    request.dateText = utf8(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    const std::string before = m_state.openFolder;
+    auto run = project::CompileProject(m_state, m_contents, request, m_observer);
+    if (m_state.openFolder != before) {
         showState();
         projectChanged();
+    } else {
+        showPageList();
     }
-    if (m_check[1]->isChecked()) {
-        compiler::CompileInputs in;
-        in.settings = m_state.settings;
-        in.iconPath = utf8(m_txtIconPath->text());
-        in.makerFolder = utf8(m_maker);
-        in.skinFileName = utf8(m_combo2->currentText());
-        in.projectFolder = m_state.openFolder;
-        for (int i = 0; i < m_list2->count(); ++i) {
-            in.pages.push_back({utf8(m_list2->item(i)->text()), m_list2->item(i)->isSelected()});
-        }
-        in.dateText = utf8(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-        (void)compiler::CompileBook(in, m_observer);
-    }
-    if (m_check[2]->isChecked()) {
-        compiler::HelpInputs help{m_contents, m_state.settings, utf8(m_maker), *folder};
-        (void)compiler::CompileHelp(help, m_observer);
+    if (run) {
+        selectPages(run->selected);
     }
     setWindowTitle(projectTitle());
+}
+
+// The page list's selection, as the compile and the refresh take it.
+project::PageSelection Frmmain::pageSelection() const {
+    project::PageSelection selection;
+    for (int i = 0; i < m_list2->count(); ++i) {
+        if (m_list2->item(i)->isSelected()) {
+            selection.names.push_back(utf8(m_list2->item(i)->text()));
+        }
+    }
+    selection.whole =
+        m_list2->count() > 0 && static_cast<int>(selection.names.size()) == m_list2->count();
+    return selection;
+}
+
+void Frmmain::selectPages(const std::vector<bool>& selected) {
+    for (int i = 0; i < m_list2->count() && i < static_cast<int>(selected.size()); ++i) {
+        m_list2->item(i)->setSelected(selected[static_cast<std::size_t>(i)]);
+    }
+}
+
+// The page list read afresh after a command wrote into the project, its selection kept.
+void Frmmain::refreshPageList() {
+    const project::PageSelection selection = pageSelection();
+    const std::vector<bool> selected = project::RefreshPageList(m_state, selection, m_observer);
+    showPageList();
+    selectPages(selected);
 }
 
 void Frmmain::generateContents() {
@@ -1343,7 +1365,9 @@ void Frmmain::generateContents() {
     if (!page) {
         return;
     }
-    m_richTextBox1->setPlainText(qs(page->pageText));
+    if (!page->kept) {
+        m_richTextBox1->setPlainText(qs(page->pageText));
+    }
     if (page->createdProjectFolder) {
         m_comProPath->addItem(qs(m_state.settings.title));
     }
@@ -1358,6 +1382,8 @@ void Frmmain::generateContents() {
         showState();
         projectChanged();
         saveContents();
+    } else if (*folder == m_state.openFolder) {
+        refreshPageList(); // tree.html and the help files are pages to choose now
     }
 }
 
@@ -1378,8 +1404,11 @@ void Frmmain::generateHomePage() {
     in.bookName = m_state.settings.title;
     in.entryTemplate = m_state.homePageTag;
     auto page = generators::GenerateHomePage(in, m_contents, m_observer);
-    if (page) {
+    if (page && !page->kept) {
         m_richTextBox1->setPlainText(qs(page->pageText));
+    }
+    if (*folder == m_state.openFolder) {
+        refreshPageList(); // index.html and its pictures are pages to choose now
     }
 }
 

@@ -159,6 +159,10 @@ class Frmmain : public QWidget {
     void toolbar6(int position);
     void copyFiles();
     void compile();
+    folio::project::PageSelection pageSelection() const;
+    void selectPages(const std::vector<bool>& selected);
+    void showPageList();
+    void refreshPageList();
     void generateContents();
     void generateHomePage();
     void saveCodeView();

@@ -2,6 +2,7 @@
 #include "core/book.h"
 #include "core/fileio.h"
 #include "core/pe.h"
+#include "core/text.h"
 #include "tests/tools/independent_check.h"
 #include "tests/unit/book/bookcheck.h"
 
@@ -61,13 +62,15 @@ class Cli : public ::testing::Test {
     fs::path m_tmp;
 };
 
+// The sample's pages: every file of the project but its own settings and contents list.
 std::map<std::string, fs::path> sampleFilesByUpperName() {
     std::map<std::string, fs::path> files;
     for (const auto& e : fs::directory_iterator(Dist + "/Book")) {
         std::string upper = e.path().filename().string();
         for (char& c : upper)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        files[upper] = e.path();
+        if (upper != "BOOK.INI" && upper != "BOOK.TOC")
+            files[upper] = e.path();
     }
     return files;
 }
@@ -319,25 +322,107 @@ TEST_F(Cli, TemplatesTheResourceWriterCannotRebuildAreRefusedAndNothingIsWritten
     }
 }
 
-// The compile routine's outcome picks the stream of its message box: the finished book's on
-// stdout, a failure's on stderr, whatever icon the box carries.
-TEST_F(Cli, CompileMessagesGoToTheStreamOfTheirOutcome) {
+// The command line says what happened in its own words: the book on stdout, a failure on
+// stderr, and none of the windows' message boxes.
+TEST_F(Cli, CompileMessagesAreTheCommandLinesOwnOnTheStreamOfTheirOutcome) {
     if (!fs::exists(Dist + "/folioPage/folioPage.dat"))
         return;
     const std::string compile = shellQuote(Folio) + " compile " + shellQuote(Dist + "/Book") +
                                 " --out " + shellQuote((m_tmp / "out").string()) +
                                 " --date 2026-12-06";
-    const auto done = runCommand("{ " + compile + " 2>/dev/null; }");
+    const auto done = runCommand("{ " + compile + " 2>&1; }");
     EXPECT_EQ(done.status, 0) << done.output;
-    EXPECT_NE(done.output.find("[编译完成。] "), std::string::npos) << done.output;
+    EXPECT_NE(done.output.find("book: " + (m_tmp / "out" / "Book.exe").string()), std::string::npos)
+        << done.output;
+    EXPECT_NE(done.output.find("not a page: Book.ini"), std::string::npos) << done.output;
+    EXPECT_EQ(done.output.find("编译完成"), std::string::npos) << done.output;
 
     const std::string broken = compile + " --maker " + shellQuote((m_tmp / "nomaker").string());
     const auto stdoutOnly = runCommand("{ " + broken + " 2>/dev/null; }");
     EXPECT_EQ(stdoutOnly.status, 1) << stdoutOnly.output;
-    EXPECT_EQ(stdoutOnly.output.find("[编译失败。]"), std::string::npos) << stdoutOnly.output;
+    EXPECT_EQ(stdoutOnly.output.find("failed"), std::string::npos) << stdoutOnly.output;
     const auto stderrOnly = runCommand("{ " + broken + " 2>&1 >/dev/null; }");
-    EXPECT_NE(stderrOnly.output.find("[编译失败。] 你的电子书编译过程发生"), std::string::npos)
+    EXPECT_NE(stderrOnly.output.find("folio: compilation failed: "), std::string::npos)
         << stderrOnly.output;
+    EXPECT_EQ(stderrOnly.output.find("编译失败"), std::string::npos) << stderrOnly.output;
+}
+
+// A folder of pages becomes a whole book with no file written by hand, and every trap on the
+// way stops with the old book as it was.
+TEST_F(Cli, FromAFolderToAWholeBookAndNoBookLostOnTheWay) {
+    if (!fs::exists(Dist + "/folioPage/folioPage.dat"))
+        FAIL() << "the reader template is not built (the build lacks mingw-w64?)";
+    const fs::path maker = m_tmp / "maker";
+    fs::copy(Dist, maker, fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    fs::remove_all(maker / "out");
+    const fs::path pages = m_tmp / "pages";
+    fs::create_directories(pages / "images");
+    std::ofstream(pages / "1.html", std::ios::binary)
+        << "<meta charset=\"gbk\"><h1>\xB5\xDA\xD2\xBB\xD5\xC2</h1>"; // 第一章 in CP936
+    std::ofstream(pages / "2.html", std::ios::binary) << "<h1>第二章</h1><a href=\"1.html\">上</a>";
+    std::ofstream(pages / "images" / "a.png", std::ios::binary) << "png";
+    const std::string f = shellQuote(Folio) + " ", m = " --maker " + shellQuote(maker.string());
+    const std::string project = shellQuote((maker / "小说").string());
+    auto run = [&](const std::string& args) { return runCommand(f + args + " 2>&1"); };
+
+    auto r = run("new " + shellQuote(maker.string()) + " 小说 --author 某 --from " +
+                 shellQuote(pages.string()) + m);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("images/ not copied"), std::string::npos) << r.output;
+    r = run("compile " + project + m); // no home or contents page yet
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("the index page index.html is not among the pages"), std::string::npos)
+        << r.output;
+    ASSERT_EQ(run("contents home " + project).status, 0);
+    ASSERT_EQ(run("contents add " + project + " --title-from h1 --parent 0 " + project +
+                  "/1.html " + project + "/2.html")
+                  .status,
+              0);
+    ASSERT_EQ(run("generate " + project + m).status, 0);
+    r = run("compile " + project + m);
+    ASSERT_EQ(r.status, 0) << r.output;
+    const fs::path book = maker / "out" / "小说.exe";
+    auto opened = book::BookImage::open(book.string());
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE((*opened)->find("index.html") && (*opened)->find("tree.html") &&
+                (*opened)->find("1.html") && (*opened)->find("2.html"));
+    EXPECT_FALSE((*opened)->find("小说.ini"));
+    const std::string before = fileText(book);
+
+    // A second project naming the same book, an empty one, and two names that become one.
+    ASSERT_EQ(run("new " + shellQuote(maker.string()) + " 空工程" + m).status, 0);
+    const fs::path empty = maker / "空工程";
+    ASSERT_TRUE(writeFileAtomic((empty / "空工程.ini").string(),
+                                toAnsi("电子书名称：空工程\r\n输出文件：小说\r\n")));
+    r = run("compile " + shellQuote(empty.string()) + " --out " +
+            shellQuote((maker / "out").string()) + m);
+    EXPECT_EQ(r.status, 1) << r.output;
+    for (const char* name : {"index.html", "tree.html", "a.html", "A.html"})
+        std::ofstream(empty / name) << "<p>" << name << "</p>";
+    r = run("compile " + shellQuote(empty.string()) + " --out " +
+            shellQuote((maker / "out").string()) + m);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("become the one resource A.HTML"), std::string::npos) << r.output;
+    fs::remove(empty / "A.html");
+    r = run("compile " + shellQuote(empty.string()) + " --out " +
+            shellQuote((maker / "out").string()) + m);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("is the book \"小说\""), std::string::npos) << r.output;
+    EXPECT_EQ(fileText(book), before);
+    EXPECT_EQ(run("compile " + shellQuote(empty.string()) + " --force --out " +
+                  shellQuote((maker / "out").string()) + m)
+                  .status,
+              0);
+
+    // The author's own home page is kept unless --force.
+    std::ofstream(empty / "index.html") << "<p>mine</p>";
+    r = run("generate " + shellQuote(empty.string()) + m);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("kept " + (empty / "index.html").string()), std::string::npos)
+        << r.output;
+    EXPECT_EQ(fileText(empty / "index.html"), "<p>mine</p>");
+    EXPECT_EQ(run("generate --force " + shellQuote(empty.string()) + m).status, 0);
+    EXPECT_NE(fileText(empty / "index.html"), "<p>mine</p>");
 }
 
 TEST_F(Cli, PagesThatAreNoFilesAreNamedWhenLeftOut) {

@@ -6,6 +6,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "maker/compiler/icon.h"
+#include "maker/project/workbench.h"
 #include "tests/tools/independent_check.h"
 #include "tests/tools/recordingobserver.h"
 #include "tests/unit/book/bookcheck.h"
@@ -161,7 +162,8 @@ TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
 
     const auto messages = m_rec.of(Event::Message);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "你的电子书现在已经编译为\r\n\r\n" + bookPath);
+    EXPECT_EQ(messages[0].text,
+              "你的电子书现在已经编译为\r\n\r\n" + bookPath + "\r\n\r\n共 3 个页面。");
     EXPECT_EQ(messages[0].title, "编译完成。");
     const auto captions = m_rec.of(Event::Caption);
     ASSERT_EQ(captions.size(), 3u);
@@ -212,39 +214,36 @@ TEST_F(Compile, BookReadThroughWinesOwnResourceLoader) {
 }
 
 TEST_F(Compile, UnselectedEntriesLeftOutButStillYieldToEvents) {
-    m_in.pages = {{"index.html", false}, {"Tree.html", true}, {"style.css", false}};
+    m_in.pages = {{"index.html", true}, {"style.css", false}, {"Tree.html", true}};
     ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
     auto book = openBook((m_out / "mybook.exe").string());
     ASSERT_TRUE(book);
-    EXPECT_EQ(book->pageNames(), std::vector<std::string>{"TREE.HTML"});
+    EXPECT_EQ(sorted(book->pageNames()), (std::vector<std::string>{"INDEX.HTML", "TREE.HTML"}));
     EXPECT_EQ(m_rec.of(Event::Events).size(), 3u);
     const auto values = m_rec.of(Event::Value);
-    ASSERT_EQ(values.size(), 1u);
-    EXPECT_EQ(values.back().number, 1); // the index of the last selected entry
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values.back().number, 2); // the index of the last selected entry
 }
 
-TEST_F(Compile, NothingSelectedGivesDescriptorAndTemplateResourcesOnly) {
-    for (auto& p : m_in.pages)
-        p.selected = false;
-    const auto r = run();
-    ASSERT_EQ(outcomeOf(r), CompileOutcome::Done);
-    auto book = openBook(r->bookPath);
-    ASSERT_TRUE(book);
-    EXPECT_TRUE(book->pageNames().empty());
-    EXPECT_TRUE(book->descriptor());
-    EXPECT_TRUE(book->find(pe::ResourceId::fromId(pe::RT_VERSION), "#1"));
-    EXPECT_TRUE(m_rec.of(Event::Value).empty());
-    EXPECT_EQ(m_rec.of(Event::Message).at(0).title, "编译完成。");
-}
-
-TEST_F(Compile, ProgressMaximumHeldAtZeroForFewerThanTwoEntries) {
-    m_in.pages = {{"index.html", true}};
+// Another project's book under the same output name is replaced only when the user says so.
+TEST_F(Compile, AnotherTitlesBookIsReplacedOnlyWhenTheAnswerIsYes) {
     ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
-    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 0);
+    const std::string book = (m_out / "mybook.exe").string();
+    const std::string before = readFile(book);
+    m_in.settings.title = "空工程";
     m_rec.clear();
-    m_in.pages.clear();
+    m_rec.answer = Answer::No;
+    EXPECT_EQ(outcomeOf(run()), CompileOutcome::Declined);
+    ASSERT_EQ(m_rec.boxes.size(), 1u);
+    EXPECT_EQ(m_rec.boxes[0].buttons, MessageButtons::YesNo);
+    EXPECT_NE(m_rec.boxes[0].text.find("另一本电子书《Book》"), std::string::npos);
+    EXPECT_EQ(readFile(book), before);
+    m_rec.answer = Answer::Yes;
     ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
-    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 0);
+    EXPECT_EQ(book::splitDescriptor(openBook(book)->descriptor().value()).front(), "空工程");
+    m_rec.clear(); // the same title again is asked nothing
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
+    EXPECT_EQ(m_rec.boxes.size(), 1u);
 }
 
 TEST_F(Compile, OutputFolderWithOrWithoutFinalSlashSameBook) {
@@ -256,7 +255,11 @@ TEST_F(Compile, OutputFolderWithOrWithoutFinalSlashSameBook) {
 }
 
 TEST_F(Compile, SecondCompilationReplacesResourcesNotUnion) {
+    m_in.pages.push_back({"sub", true});
+    writeFile(m_project / "old.html", "gone next time");
+    m_in.pages.push_back({"old.html", true});
     ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
+    m_in.settings.indexPage = m_in.settings.contentsPage = "style.css";
     m_in.pages = {{"style.css", true}};
     writeFile(m_project / "style.css", "body{color:red}");
     const auto r = run();
@@ -266,7 +269,7 @@ TEST_F(Compile, SecondCompilationReplacesResourcesNotUnion) {
     EXPECT_EQ(book->pageNames(), std::vector<std::string>{"STYLE.CSS"});
     EXPECT_EQ(book->find("style.css")->size(), 15u);
     const auto pefile = bookcheck::pefileResources(r->bookPath, m_project.string());
-    EXPECT_EQ(pefile.output.find("INDEX.HTML"), std::string::npos) << pefile.output;
+    EXPECT_EQ(pefile.output.find("OLD.HTML"), std::string::npos) << pefile.output;
     EXPECT_NE(pefile.output.find("STYLE.CSS 1033 15 same"), std::string::npos) << pefile.output;
 }
 
@@ -293,6 +296,35 @@ struct EarlierBuild {
         EXPECT_EQ(n, files.size());
     }
 };
+
+// A book without its home or contents page, or with a page hidden by another of the same
+// resource name, is no book: nothing is written and the page is named.
+TEST_F(Compile, ABookThatIsNotWholeIsRefusedBeforeAnythingIsWritten) {
+    writeFile(m_project / "INDEX.html", "<html>another</html>");
+    const EarlierBuild earlier(m_out);
+    const std::pair<std::vector<PageEntry>, const char*> cases[] = {
+        {{{"index.html", false}, {"Tree.html", false}, {"style.css", false}},
+         "没有选择要编译的页面"},
+        {{{"Tree.html", true}, {"style.css", true}}, "首页“index.html”不在要编译的页面中"},
+        {{{"index.html", true}, {"style.css", true}}, "目录页“tree.html”不在要编译的页面中"},
+        {{{"index.html", true}, {"INDEX.html", true}, {"Tree.html", true}},
+         "页面“index.html”和“INDEX.html”在电子书中是同一个资源“INDEX.HTML”"},
+    };
+    for (const auto& [pages, shown] : cases) {
+        m_rec.clear();
+        m_in.pages = pages;
+        const auto r = run();
+        EXPECT_EQ(outcomeOf(r), CompileOutcome::Invalid) << shown;
+        ASSERT_EQ(m_rec.boxes.size(), 1u) << shown;
+        EXPECT_NE(m_rec.boxes[0].text.find(shown), std::string::npos) << m_rec.boxes[0].text;
+        earlier.expectUntouched(m_out);
+    }
+    // A home page that is also the contents page makes a book of one page.
+    m_in.settings.contentsPage = "index.html";
+    m_in.pages = {{"index.html", true}};
+    ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
+    EXPECT_EQ(m_rec.of(Event::Maximum).back().number, 0); // fewer than two entries: held at 0
+}
 
 TEST_F(Compile, OversizedDescriptorRefusedBeforeAnythingIsTouched) {
     const EarlierBuild earlier(m_out);
@@ -353,7 +385,7 @@ TEST_F(Compile, MissingCopySourcesFallIntoTheTrap) {
 
 TEST_F(Compile, UnreadablePageStopsWithTrapKeepingTheEarlierBuild) {
     const EarlierBuild earlier(m_out);
-    m_in.pages = {{"index.html", true}, {"vanished.html", true}, {"style.css", true}};
+    m_in.pages = {{"index.html", true}, {"vanished.html", true}, {"Tree.html", true}};
     const auto r = run();
     EXPECT_EQ(outcomeOf(r), CompileOutcome::Failed);
     EXPECT_NE(r.error().message.find("vanished.html"), std::string::npos) << r.error().message;
@@ -507,4 +539,47 @@ TEST_F(Compile, IconRebuildRefusesAFileItsWriterCannotRebuild) {
     ASSERT_FALSE(messages.empty());
     EXPECT_NE(messages.back().title.find("FileAlignment is 0x40000000"), std::string::npos)
         << messages.back().title;
+}
+
+// The workbench's compile: what is compiled when nothing, everything or the project's own
+// files are selected.
+TEST_F(Compile, TheWorkbenchAsksWhatToCompileAndLeavesTheProjectsOwnFilesOut) {
+    writeFile(m_project / "Book.ini", toAnsi("电子书名称：Book\r\n输出文件夹：" + m_out.string() +
+                                             "\r\n输出文件：mybook\r\n"));
+    writeFile(m_project / "Book.toc", "folio contents 1\r\n");
+    project::MakerState s = project::StartMaker(m_maker.string(), {"简体中文", ""}, m_rec);
+    s.settings.title = "Book";
+    project::CompileRequest request;
+    request.skinFileName = "jade.she";
+    request.dateText = "2026-12-06";
+    const fs::path book = m_out / "mybook.exe";
+
+    m_rec.answer = Answer::No;
+    auto r = project::CompileProject(s, {}, request, m_rec);
+    EXPECT_EQ(r.error().code, static_cast<int>(CompileOutcome::Declined));
+    EXPECT_TRUE(m_rec.shown("要编译工程中的全部 3 个页面吗？")) << m_rec.boxes.at(0).text;
+    EXPECT_FALSE(fs::exists(book));
+
+    m_rec.answer = Answer::Yes;
+    r = project::CompileProject(s, {}, request, m_rec);
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(sorted(openBook(book.string())->pageNames()),
+              (std::vector<std::string>{"INDEX.HTML", "STYLE.CSS", "TREE.HTML"}));
+
+    // Own files picked by hand are asked about; a whole selection leaves them out unasked and
+    // takes the pages written since.
+    m_rec.clear();
+    m_rec.answer = Answer::No;
+    request.selection.names = {"Book.ini", "index.html", "Tree.html"};
+    ASSERT_TRUE(project::CompileProject(s, {}, request, m_rec));
+    EXPECT_TRUE(m_rec.shown("工程自己的文件：Book.ini"));
+    EXPECT_EQ(openBook(book.string())->pageNames().size(), 2u);
+    writeFile(m_project / "new.html", "<p>new</p>");
+    request.selection = {s.pages, true};
+    m_rec.clear();
+    r = project::CompileProject(s, {}, request, m_rec);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(m_rec.boxes.size(), 1u); // only the book's own message
+    EXPECT_EQ(openBook(book.string())->pageNames().size(), 4u);
+    EXPECT_EQ(std::count(r->selected.begin(), r->selected.end(), true), 4);
 }

@@ -148,10 +148,11 @@ TEST(CreateProject, WritesItsSettingsJoinsTheListOpensItAndCopiesTheTreeFiles) {
     s.settings.title = "新书";
     s.settings.author = "作者甲";
     ASSERT_TRUE(CreateProject(s, rec));
-    EXPECT_EQ(m.readUtf8("新书/新书.ini"),
-              "电子书名称：新书\r\n索引页：index.html\r\n目录树：tree.html\r\n输出文件夹：" +
-                  m.file("out/") +
-                  "\r\n输出文件：\r\n作者：作者甲\r\n网址：\r\n更新：\r\n在线书架：\r\n广告：\r\n");
+    EXPECT_EQ(
+        m.readUtf8("新书/新书.ini"),
+        "电子书名称：新书\r\n索引页：index.html\r\n目录树：tree.html\r\n输出文件夹：" +
+            m.file("out/") +
+            "\r\n输出文件：新书\r\n作者：作者甲\r\n网址：\r\n更新：\r\n在线书架：\r\n广告：\r\n");
     EXPECT_EQ(s.projects, std::vector<std::string>{"新书"});
     EXPECT_EQ(s.openFolder, m.file("新书"));
     EXPECT_TRUE(std::filesystem::exists(m.path / "新书" / "config.ini"));
@@ -330,9 +331,11 @@ TEST(TitleProject, TheCompileOpensTheTitlesFolderOnlyWhenItIsAnotherOne) {
     EXPECT_EQ(s.settings.author, "edited"); // not read again
 
     s.settings.title = "Two";
+    s.settings.outFile = "One's book";
     ASSERT_TRUE(OpenTitleProject(s, rec));
     EXPECT_EQ(s.openFolder, m.file("Two"));
     EXPECT_EQ(s.settings.author, "two");
+    EXPECT_EQ(s.settings.outFile, "Two"); // never the book of the project shown before
 
     RefreshProject(s, rec);
     s.settings.author = "unsaved";
