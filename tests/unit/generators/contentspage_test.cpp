@@ -1,5 +1,6 @@
 // The contents page generator: tree.html, tree.ini and the support files, byte for byte.
 #include "maker/generators/contentspage.h"
+#include "maker/generators/homepage.h"
 #include "tests/unit/generators/contentstestsupport.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ TEST(GenerateContentsPage, FillsTheTemplateAndWritesBothFilesInCp936) {
                              "d.add(3,1,'第二章','chapter02.html');\r\n"
                              "</script>\r\n";
     EXPECT_EQ(out->pageText, page);
-    EXPECT_EQ(m.project("tree.html"), folio::toAnsi(page + "\r\n"));
+    EXPECT_EQ(m.project("tree.html"), marked(folio::toAnsi(page + "\r\n")));
     EXPECT_EQ(m.project("tree.ini"), folio::toAnsi(" \t1\t-1\t序言\tindex.html\r\n"
                                                    " \t2\t1\tIt's $URL and $ID\ta b.html\r\n"
                                                    " \t3\t1\t第二章\tchapter02.html\r\n"));
@@ -63,18 +64,19 @@ TEST(GenerateContentsPage, EmptyListAndPlaceholderCountsAndCase) {
     Maker m("$LoopTag|$Title|$title|$LoopTag\r\n");
     RecordingObserver obs;
     ASSERT_TRUE(GenerateContentsPage(m.in, ContentsList{}, obs));
-    EXPECT_EQ(m.project("tree.html"), folio::toAnsi("|道德经|$title|\r\n\r\n"));
+    EXPECT_EQ(m.project("tree.html"), marked(folio::toAnsi("|道德经|$title|\r\n\r\n")));
     EXPECT_EQ(m.project("tree.ini"), "");
 
     ContentsList one;
     one.appendEntry("1", "-1", "A", "a.html");
     ASSERT_TRUE(GenerateContentsPage(m.in, one, obs));
-    EXPECT_EQ(m.project("tree.html"), folio::toAnsi("d.add(1,-1,'A','a.html');\r\n|道德经|$title|"
-                                                    "d.add(1,-1,'A','a.html');\r\n\r\n\r\n"));
+    EXPECT_EQ(m.project("tree.html"),
+              marked(folio::toAnsi("d.add(1,-1,'A','a.html');\r\n|道德经|$title|"
+                                   "d.add(1,-1,'A','a.html');\r\n\r\n\r\n")));
 
     Maker none("no loop here\r\n");
     ASSERT_TRUE(GenerateContentsPage(none.in, one, obs));
-    EXPECT_EQ(none.project("tree.html"), "no loop here\r\n\r\n");
+    EXPECT_EQ(none.project("tree.html"), marked("no loop here\r\n\r\n"));
 }
 
 TEST(GenerateContentsPage, OwnEntryTemplateAndLfTemplateLines) {
@@ -84,8 +86,8 @@ TEST(GenerateContentsPage, OwnEntryTemplateAndLfTemplateLines) {
     RecordingObserver obs;
     ASSERT_TRUE(GenerateContentsPage(m.in, sampleList(), obs));
     EXPECT_EQ(m.project("tree.html"),
-              folio::toAnsi("a\nb [-1/1:序言>index.html]\r\n[1/2:It's a b.html and "
-                            "$ID>a b.html]\r\n[1/3:第二章>chapter02.html]\r\n\r\n\r\n"));
+              marked(folio::toAnsi("a\nb [-1/1:序言>index.html]\r\n[1/2:It's a b.html and "
+                                   "$ID>a b.html]\r\n[1/3:第二章>chapter02.html]\r\n\r\n\r\n")));
 }
 
 TEST(GenerateContentsPage, CopiesSupportFilesNamedInListFromListTree) {
@@ -123,6 +125,36 @@ TEST(GenerateContentsPage, RunningTwiceWritesTheSameBytes) {
     EXPECT_FALSE(again->createdProjectFolder);
     EXPECT_EQ(m.project("tree.html"), html);
     EXPECT_EQ(m.project("tree.ini"), ini);
+}
+
+// A page of the same name that the generators did not write is the author's: it is replaced
+// only when the answer is Yes, for the contents page and the home page alike.
+TEST(GenerateContentsPage, AnAuthorsOwnPageIsReplacedOnlyWhenTheAnswerIsYes) {
+    Maker m;
+    writeAnsi(m.dir.path / "list/index/index.html", "{$LoopTag}");
+    writeAnsi(fs::path(m.in.projectFolder) / "tree.html", "<p>my tree</p>");
+    writeAnsi(fs::path(m.in.projectFolder) / "index.html", "<p>my home</p>");
+    HomePageInputs home{m.in.makerFolder, m.in.projectFolder, m.in.bookName, "{$title}"};
+    RecordingObserver obs;
+    auto tree = GenerateContentsPage(m.in, sampleList(), obs);
+    auto index = GenerateHomePage(home, sampleList(), obs);
+    ASSERT_TRUE(tree && index);
+    EXPECT_TRUE(tree->kept && index->kept);
+    EXPECT_EQ(m.project("tree.html"), "<p>my tree</p>");
+    EXPECT_EQ(m.project("index.html"), "<p>my home</p>");
+    EXPECT_FALSE(fs::exists(fs::path(m.in.projectFolder) / "tree.ini"));
+    ASSERT_EQ(obs.boxes.size(), 2u); // the two questions, no success
+    EXPECT_EQ(obs.boxes[1].buttons, folio::MessageButtons::YesNo);
+    EXPECT_NE(obs.boxes[1].text.find("index.html”不是由 folioMake 生成的"), std::string::npos);
+
+    obs.answer = folio::Answer::Yes;
+    ASSERT_FALSE(GenerateContentsPage(m.in, sampleList(), obs)->kept);
+    ASSERT_FALSE(GenerateHomePage(home, sampleList(), obs)->kept);
+    obs.boxes.clear(); // generated pages are replaced without a question
+    ASSERT_FALSE(GenerateHomePage(home, sampleList(), obs)->kept);
+    EXPECT_EQ(obs.boxes.size(), 1u);
+    EXPECT_EQ(m.project("index.html"),
+              marked(folio::toAnsi("序言\r\nIt's $URL and $ID\r\n第二章\r\n\r\n\r\n")));
 }
 
 TEST(GenerateContentsPage, AMissingTemplateIsReportedByNameAndNothingIsWritten) {

@@ -17,6 +17,12 @@ inline void writeAnsi(const std::filesystem::path& path, const std::string& utf8
     std::ofstream(path, std::ios::binary) << folio::toAnsi(utf8);
 }
 
+// A page as the generators write it: the page's bytes, their mark and a line end.
+inline std::string marked(const std::string& bytes) {
+    return bytes + "<!-- made by folioMake from its template: generating it again replaces this "
+                   "file -->\r\n";
+}
+
 inline std::string readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

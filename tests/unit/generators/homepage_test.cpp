@@ -62,7 +62,7 @@ TEST(GenerateHomePage, FillsEveryCardFieldInOrderAndCopiesCovers) {
         "<div>Second|b.html|||logo.jpg||||{$Title}|{$Caption}</div>\r\n"
         "end\r\n";
     EXPECT_EQ(out->pageText, page);
-    EXPECT_EQ(m.project("index.html"), folio::toAnsi(page + "\r\n"));
+    EXPECT_EQ(m.project("index.html"), marked(folio::toAnsi(page + "\r\n")));
     EXPECT_EQ(m.project("book1.jpg"), "cover");
     EXPECT_EQ(m.project("logo.jpg"), "jpeg");
     EXPECT_EQ(m.project("xs.css"), "xs");
@@ -80,7 +80,8 @@ TEST(GenerateHomePage, SeparatorsFollowEveryFourthCardOnly) {
     ASSERT_TRUE(GenerateHomePage(m.in, cards(9), obs));
     const std::string hr = "<span class='hr'></span>";
     EXPECT_EQ(m.project("index.html"),
-              "T1\r\nT2\r\nT3\r\nT4" + hr + "\r\nT5\r\nT6\r\nT7\r\nT8" + hr + "\r\nT9\r\n\r\n\r\n");
+              marked("T1\r\nT2\r\nT3\r\nT4" + hr + "\r\nT5\r\nT6\r\nT7\r\nT8" + hr +
+                     "\r\nT9\r\n\r\n\r\n"));
     EXPECT_EQ(obs.lastMaximum(), 10);
 }
 
@@ -88,14 +89,14 @@ TEST(GenerateHomePage, EmptyListStillCopiesSupportFilesAndDefaultTagStaysUnfille
     Maker m;
     RecordingObserver obs;
     ASSERT_TRUE(GenerateHomePage(m.in, ContentsList{}, obs));
-    EXPECT_EQ(m.project("index.html"), folio::toAnsi("<h1>书架</h1>\r\nend\r\n\r\n"));
+    EXPECT_EQ(m.project("index.html"), marked(folio::toAnsi("<h1>书架</h1>\r\nend\r\n\r\n")));
     EXPECT_EQ(m.project("common.css"), "common");
 
     m.in.entryTemplate = std::string(DefaultHomePageTag);
     ASSERT_TRUE(GenerateHomePage(m.in, cards(2), obs));
     EXPECT_EQ(m.project("index.html"),
-              folio::toAnsi("<h1>书架</h1>\r\n<a href=\"$URL\">$Caption</a></br>\r\n\r\n"
-                            "<a href=\"$URL\">$Caption</a></br>\r\n\r\nend\r\n\r\n"));
+              marked(folio::toAnsi("<h1>书架</h1>\r\n<a href=\"$URL\">$Caption</a></br>\r\n\r\n"
+                                   "<a href=\"$URL\">$Caption</a></br>\r\n\r\nend\r\n\r\n")));
 }
 
 TEST(GenerateHomePage, MissingCoversAndSupportFilesAreSkippedAndTheCardStillNamesThem) {
@@ -109,7 +110,7 @@ TEST(GenerateHomePage, MissingCoversAndSupportFilesAreSkippedAndTheCardStillName
     RecordingObserver obs;
     auto out = GenerateHomePage(m.in, list, obs);
     ASSERT_TRUE(out);
-    EXPECT_EQ(m.project("index.html"), "book1.jpg\r\ncover.png\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(m.project("index.html"), marked("book1.jpg\r\ncover.png\r\n\r\n\r\n\r\n"));
     EXPECT_EQ(out->problems.size(), 4u);
     EXPECT_EQ(out->copied, (std::vector<std::string>{"logo.jpg", "common.css"}));
     EXPECT_EQ(obs.boxes.back().text, "成功创建首页！");
@@ -131,7 +132,7 @@ TEST(GenerateHomePage, ACoverInTheProjectIsLeftAloneAndARelativeOneIsLookedForTh
     out = GenerateHomePage(m.in, list, obs);
     ASSERT_TRUE(out);
     EXPECT_TRUE(out->problems.empty());
-    EXPECT_EQ(m.project("index.html"), "cover.png\r\n\r\n\r\n");
+    EXPECT_EQ(m.project("index.html"), marked("cover.png\r\n\r\n\r\n"));
 }
 
 TEST(GenerateHomePage, MissingTemplateOrProjectFolderIsAnErrorNotASuccess) {
