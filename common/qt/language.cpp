@@ -29,6 +29,7 @@ constexpr int BufferChars = 254;
 constexpr std::size_t BufferSize = BufferChars + 1; // with its terminating NUL
 
 QString g_currentLanguage;
+QString g_languageFolder; // where SelectLanguageFromLocale looked for the file
 
 QString languageFilePath(const QString& programFolder) {
     return QDir(programFolder).filePath(QString::fromLatin1(LanguageFileName));
@@ -231,6 +232,7 @@ void ApplyLanguage(const QString& programFolder, const QString& section) {
 QString SelectLanguageFromLocale(const QString& programFolder) {
     g_currentLanguage =
         QString::fromStdString(folio::reader::languageNameFromLcid(folio::reader::currentLcid()));
+    g_languageFolder = programFolder;
     if (languageFilePresent(programFolder))
         ApplyLanguage(programFolder, g_currentLanguage);
     return g_currentLanguage;
@@ -238,6 +240,15 @@ QString SelectLanguageFromLocale(const QString& programFolder) {
 
 QString CurrentLanguage() {
     return g_currentLanguage;
+}
+
+void ApplyCurrentLanguage(QWidget* window) {
+    if (window == nullptr || g_currentLanguage.isEmpty() || !languageFilePresent(g_languageFolder))
+        return;
+    const LanguageFile file = LanguageFile::open(g_languageFolder);
+    const QList<QWidget*> controls = window->findChildren<QWidget*>();
+    for (QWidget* control : controls)
+        applyToControl(control, file, g_currentLanguage);
 }
 
 } // namespace folio::qt

@@ -51,6 +51,11 @@ QString SelectLanguageFromLocale(const QString& programFolder);
 // The language chosen by the last SelectLanguageFromLocale ("" before it).
 QString CurrentLanguage();
 
+// Gives a window opened after start-up (a companion window) the captions of the current
+// language, from the language file of the folder the last SelectLanguageFromLocale read, as
+// the main window got them. Nothing before a language was chosen or without a language file.
+void ApplyCurrentLanguage(QWidget* window);
+
 // A text of a control the caption walk leaves alone (a status, a hint, a tool button), in the
 // current language: the entry `key` of the folder's language file, or `fallback` (UTF-8) when
 // there is no file, no current language or no such entry, so a file older than the control

@@ -8,8 +8,10 @@ namespace folio::readerui {
 class frmAbout : public folio::qt::AboutBox {
     Q_OBJECT
   public:
-    // `version` is "major.minor.revision".
-    frmAbout(QWidget* parent, const QString& appTitle, const QString& version);
+    // `version` is "major.minor.revision". The description, the version line and the button
+    // are in the interface language, from the language file in `programFolder`.
+    frmAbout(QWidget* parent, const QString& appTitle, const QString& version,
+             const QString& programFolder = {});
 };
 
 } // namespace folio::readerui

@@ -1,6 +1,7 @@
 // The bookmarks window (see frmbooktag.h).
 #include "reader/ui/frmbooktag.h"
 
+#include "qt/language.h"
 #include "qt/messageservice.h"
 #include "reader/ui/companionrules.h"
 #include "reader/ui/uitext.h"
@@ -95,6 +96,7 @@ FrmBookTag::FrmBookTag(QWidget* parent, QString programFolder, QString currentAd
     }
     m_text1->setText(nextName());
     setAddress(currentAddress);
+    folio::qt::ApplyCurrentLanguage(this);
 }
 
 FrmBookTag::~FrmBookTag() = default;

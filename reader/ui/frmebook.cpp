@@ -115,7 +115,8 @@ void FrmEBook::connectCommands() {
     on(m_toolbars->action(B1::Play), [this] { m_sound->play(); });
     on(m_toolbars->action(B1::Pause), [this] { m_sound->pause(); });
     on(m_toolbars->action(B1::StopPlayer), [this] { m_sound->stop(); });
-    on(m_toolbars->action(B1::About), [this] { showReaderAbout(this, programName()); });
+    on(m_toolbars->action(B1::About),
+       [this] { showReaderAbout(this, programName(), programFolder()); });
     on(m_toolbars->action(B1::Exit), [this] { close(); });
     on(m_toolbars->action(B2::Close), [this] { closeContents(true); });
     on(m_toolbars->action(B2::Expand), [this] { closeContents(false); });

@@ -1,6 +1,7 @@
 // The exit window of full-screen reading (see frmfullscreenb.h).
 #include "reader/ui/frmfullscreenb.h"
 
+#include "qt/language.h"
 #include "reader/ui/companionrules.h"
 #include "reader/ui/readerrules.h"
 
@@ -53,13 +54,14 @@ FrmFullScreenB::FrmFullScreenB(QWidget* parent, std::function<void()> exitFullSc
     m_tbrFull->setObjectName(QStringLiteral("tbrFull"));
     m_tbrFull->setIconSize(QSize(20, 20));
     m_tbrFull->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Its label shows as the button's tooltip, in the interface language once it is applied.
     m_exit = m_tbrFull->addAction(image(1), QStringLiteral("退出全屏"));
-    m_exit->setToolTip(QStringLiteral("退出全屏"));
     connect(m_exit, &QAction::triggered, this, &FrmFullScreenB::exitClicked);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tbrFull, 0, Qt::AlignCenter);
+    folio::qt::ApplyCurrentLanguage(this);
 }
 
 QIcon FrmFullScreenB::image(int index) const {

@@ -1,6 +1,7 @@
 // The voice settings window (see frmset.h).
 #include "reader/ui/frmset.h"
 
+#include "qt/language.h"
 #include "qt/messageservice.h"
 #include "reader/ui/uitext.h"
 
@@ -130,6 +131,7 @@ void FrmSet::build() {
     m_command1 = button(this, "Command1", QStringLiteral("确定"), 4680, 5400);
     m_command2 = button(this, "Command2", QStringLiteral("取消"), 6000, 5400);
     m_command1->setDefault(true);
+    folio::qt::ApplyCurrentLanguage(this);
 
     connect(m_comVoice, &QComboBox::activated, this, &FrmSet::voiceChosen);
     connect(m_comOutput, &QComboBox::activated, this, &FrmSet::outputChosen);

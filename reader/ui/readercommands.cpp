@@ -134,8 +134,8 @@ void fitWindowToScreen(QWidget* window, int width, int height) {
     new ScreenFit(window, width, height);
 }
 
-void showReaderAbout(QWidget* window, const QString& programName) {
-    frmAbout box(window, programName, QCoreApplication::applicationVersion());
+void showReaderAbout(QWidget* window, const QString& programName, const QString& programFolder) {
+    frmAbout box(window, programName, QCoreApplication::applicationVersion(), programFolder);
     // The keyboard's shortcuts, above the box's button row.
     if (auto* rows = qobject_cast<QBoxLayout*>(box.layout())) {
         auto* keys = new QLabel(QStringLiteral("键盘：\n") + qs(shortcutsText()), &box);

@@ -37,6 +37,7 @@ void fitWindowToScreen(QWidget* window, int width, int height);
 void readInFullScreen(QWidget* window, QWebEngineView* page, QWebEngineProfile* profile);
 
 // The about box, modal, listing the keyboard's shortcuts too.
-void showReaderAbout(QWidget* window, const QString& programName);
+void showReaderAbout(QWidget* window, const QString& programName,
+                     const QString& programFolder = {});
 
 } // namespace folio::readerui

@@ -2,15 +2,24 @@
 #include "reader/win32/frmabout.h"
 
 #include "reader/win32/companions.h"
+#include "reader/win32/language.h"
 
 namespace folio::win32 {
 namespace {
 
 using namespace about;
 
-constexpr const wchar_t* Description =
-    L"把一个文件夹的网页制作成一个电子书程序，并阅读这样的电子书：目录、翻页、缩放、查找、书签、"
-    L"全屏阅读和语音朗读。";
+// The title and the version are the program's own, so the about box's texts follow the
+// language one by one rather than by the caption walk.
+constexpr reader::ReaderText Description{
+    "AboutDescription", "把一个文件夹的网页制作成一个电子书程序，并阅读这样的电子书：目录、翻页、"
+                        "缩放、查找、书签、全屏阅读和语音朗读。"};
+constexpr reader::ReaderText Version{"AboutVersion", "版本 %1"};
+constexpr reader::ReaderText Ok{"cmdOK", "确定"};
+
+std::wstring say(const reader::ReaderText& text) {
+    return wide(readerTexts()(text));
+}
 
 struct AboutWindow {
     std::wstring title;
@@ -34,11 +43,14 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             self->bold = CreateFontIndirectW(&face);
             SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(self->bold), FALSE);
         }
-        addControl(hwnd, L"STATIC", (L"版本 " + programVersion()).c_str(), SS_LEFT, LblVersion, 240,
-                   840, 5220, 300);
-        addControl(hwnd, L"STATIC", Description, SS_LEFT, LblDescription, 240, 1260, 5220, 900);
-        addControl(hwnd, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, CmdOK, 4260, 2400, 1200,
-                   390);
+        std::wstring version = say(Version);
+        if (const auto at = version.find(L"%1"); at != std::wstring::npos)
+            version.replace(at, 2, programVersion());
+        addControl(hwnd, L"STATIC", version.c_str(), SS_LEFT, LblVersion, 240, 840, 5220, 300);
+        addControl(hwnd, L"STATIC", say(Description).c_str(), SS_LEFT, LblDescription, 240, 1260,
+                   5220, 900);
+        addControl(hwnd, L"BUTTON", say(Ok).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, CmdOK, 4260,
+                   2400, 1200, 390);
         SetFocus(GetDlgItem(hwnd, CmdOK));
         return FALSE; // the focus was set here
     }

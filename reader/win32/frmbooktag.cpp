@@ -4,6 +4,7 @@
 #include "core/fileio.h"
 #include "reader/core/bookmarks.h"
 #include "reader/win32/companions.h"
+#include "reader/win32/language.h"
 
 namespace folio::win32 {
 namespace {
@@ -43,6 +44,9 @@ struct BookTagWindow {
                    390);
         addControl(hwnd, L"EDIT", L"", ES_AUTOHSCROLL, Text2, HiddenLeft, 120, 3240, 330);
         addControl(hwnd, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, List2, HiddenLeft, 570, 3240, 3030);
+        ApplyCurrentLanguage({captionTarget(hwnd, L"FrmBookTag", L"Command1", Command1),
+                              captionTarget(hwnd, L"FrmBookTag", L"Command2", Command2),
+                              captionTarget(hwnd, L"FrmBookTag", L"Command3", Command3)});
 
         auto loaded = folio::reader::BookmarkList::load(folder);
         if (loaded) {

@@ -2,6 +2,7 @@
 #include "reader/win32/frmfullscreenb.h"
 
 #include "reader/win32/companions.h"
+#include "reader/win32/language.h"
 
 #include <commctrl.h>
 
@@ -78,6 +79,19 @@ void createToolbar(HWND hwnd, ExitWindow& self) {
     button.fsStyle = BTNS_BUTTON;
     button.iString = reinterpret_cast<INT_PTR>(label);
     SendMessageW(bar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+    LanguageTarget strip;
+    strip.window = L"FrmFullScreenB";
+    strip.name = L"tbrFull";
+    strip.kind = LanguageTarget::Kind::Strip;
+    strip.parts = 1;
+    strip.setPart = [bar](int, const std::wstring& text) {
+        TBBUTTONINFOW info{};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_TEXT;
+        info.pszText = const_cast<wchar_t*>(text.c_str());
+        SendMessageW(bar, TB_SETBUTTONINFOW, ExitButton, reinterpret_cast<LPARAM>(&info));
+    };
+    ApplyCurrentLanguage({strip});
     RECT client{};
     GetClientRect(hwnd, &client);
     SetWindowPos(bar, nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER);

@@ -3,6 +3,7 @@
 
 #include "core/text.h"
 #include "reader/win32/companions.h"
+#include "reader/win32/language.h"
 #include "reader/win32/sapi.h"
 
 #include <commctrl.h>
@@ -50,8 +51,8 @@ struct SetWindow {
 
     HWND item(int id) const { return GetDlgItem(hwnd, id); }
 
-    void label(const wchar_t* text, int left, int top) {
-        addControl(hwnd, L"STATIC", text, SS_LEFT, -1, left, top, 900, 330);
+    void label(int id, const wchar_t* text, int left, int top) {
+        addControl(hwnd, L"STATIC", text, SS_LEFT, id, left, top, 900, 330);
     }
 
     HWND list(int id, int left, int top) {
@@ -77,15 +78,15 @@ struct SetWindow {
         centreOnOwner(hwnd);
         const int x1 = Frame1Left, y1 = Frame1Top;
         addControl(hwnd, L"BUTTON", L"合成语音", BS_GROUPBOX, Frame1, x1, y1, 7080, 3360);
-        label(L"语音：", x1 + 240, y1 + 390);
+        label(Label1, L"语音：", x1 + 240, y1 + 390);
         list(ComVoice, x1 + 1140, y1 + 360);
-        label(L"输出：", x1 + 240, y1 + 840);
+        label(Label10, L"输出：", x1 + 240, y1 + 840);
         list(ComOutput, x1 + 1140, y1 + 810);
-        label(L"格式：", x1 + 240, y1 + 1290);
+        label(Label11, L"格式：", x1 + 240, y1 + 1290);
         list(ComFormat, x1 + 1140, y1 + 1260);
-        label(L"语速：", x1 + 240, y1 + 1770);
+        label(Label4, L"语速：", x1 + 240, y1 + 1770);
         slider(Rate, folio::reader::MinRate, folio::reader::MaxRate, x1 + 1140, y1 + 1710);
-        label(L"音量：", x1 + 3660, y1 + 1770);
+        label(Label3, L"音量：", x1 + 3660, y1 + 1770);
         slider(Volume, folio::reader::MinVolume, folio::reader::MaxVolume, x1 + 4440, y1 + 1710);
         addControl(hwnd, L"EDIT", wide(folio::reader::SettingsTestText).c_str(),
                    WS_TABSTOP | ES_AUTOHSCROLL, Text1, x1 + 240, y1 + 2400, 5220, 390,
@@ -96,7 +97,7 @@ struct SetWindow {
         addControl(hwnd, L"BUTTON", L"真人语音", BS_GROUPBOX, Frame2, x2, y2, 7080, 1680);
         addControl(hwnd, L"BUTTON", L"真人语音", WS_TABSTOP | BS_AUTOCHECKBOX, Check1, x2 + 240,
                    y2 + 330, 1800, 330);
-        label(L"路径：", x2 + 2160, y2 + 360);
+        label(Label12, L"路径：", x2 + 2160, y2 + 360);
         addControl(hwnd, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, Text2, x2 + 2880, y2 + 330,
                    3000, 330, WS_EX_CLIENTEDGE);
         button(Command4, L"浏览", x2 + 6000, y2 + 300, 840);
@@ -107,6 +108,24 @@ struct SetWindow {
         button(Command1, L"确定", 4680, 5400);
         button(Command2, L"取消", 6000, 5400);
         SendMessageW(hwnd, DM_SETDEFID, Command1, 0);
+        std::vector<LanguageTarget> captions;
+        for (const auto& [id, name] :
+             std::initializer_list<std::pair<int, const wchar_t*>>{{Frame1, L"Frame1"},
+                                                                   {Label1, L"Label1"},
+                                                                   {Label10, L"Label10"},
+                                                                   {Label11, L"Label11"},
+                                                                   {Label4, L"Label4"},
+                                                                   {Label3, L"Label3"},
+                                                                   {Command3, L"Command3"},
+                                                                   {Frame2, L"Frame2"},
+                                                                   {Check1, L"Check1"},
+                                                                   {Label12, L"Label12"},
+                                                                   {Command4, L"Command4"},
+                                                                   {Command5, L"Command5"},
+                                                                   {Command1, L"Command1"},
+                                                                   {Command2, L"Command2"}})
+            captions.push_back(captionTarget(hwnd, L"FrmSet", name, id));
+        ApplyCurrentLanguage(captions);
     }
 
     void load() {

@@ -38,6 +38,12 @@ inline constexpr int Command1 = 213; // 确定
 inline constexpr int Command2 = 214; // 取消
 inline constexpr int Frame1 = 215;
 inline constexpr int Frame2 = 216;
+inline constexpr int Label1 = 217;  // 语音：
+inline constexpr int Label10 = 218; // 输出：
+inline constexpr int Label11 = 219; // 格式：
+inline constexpr int Label4 = 220;  // 语速：
+inline constexpr int Label3 = 221;  // 音量：
+inline constexpr int Label12 = 222; // 路径：
 } // namespace voiceset
 
 using VoiceApplied = std::function<void(const folio::reader::VoiceSettings&)>;

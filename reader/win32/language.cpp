@@ -14,6 +14,9 @@ constexpr const wchar_t* FileName = L"Language.lng";
 // What one profile-string call returns: 254 characters of the value.
 constexpr std::size_t BufferSize = 255;
 
+std::wstring g_language; // chosen by the last SelectLanguageFromLocale
+std::wstring g_folder;   // where it looked for the file
+
 // The names the folder holds that match "Language.lng" in any letter case.
 std::vector<std::wstring> matches(const std::wstring& folder) {
     std::vector<std::wstring> names;
@@ -109,9 +112,38 @@ void ApplyLanguage(const std::wstring& folder, const std::wstring& section,
 std::wstring SelectLanguageFromLocale(const std::wstring& folder,
                                       const std::vector<LanguageTarget>& targets) {
     const std::wstring language = languageFromThreadLocale();
+    g_language = language;
+    g_folder = folder;
     if (languageFilePresent(folder))
         ApplyLanguage(folder, language, targets);
     return language;
+}
+
+void ApplyCurrentLanguage(const std::vector<LanguageTarget>& targets) {
+    if (!g_language.empty() && languageFilePresent(g_folder))
+        ApplyLanguage(g_folder, g_language, targets);
+}
+
+LanguageTarget captionTarget(HWND dialog, const wchar_t* window, const wchar_t* name, int id) {
+    LanguageTarget t;
+    t.window = window;
+    t.name = name;
+    t.setCaption = [dialog, id](const std::wstring& text) {
+        SetDlgItemTextW(dialog, id, text.c_str());
+    };
+    return t;
+}
+
+reader::ReaderTextLookup readerTexts() {
+    return [](const reader::ReaderText& text) -> std::string {
+        if (g_language.empty() || !LanguageFileExists(g_folder))
+            return text.fallback;
+        const std::optional<Profile> profile = readProfile(g_folder + FileName);
+        if (!profile)
+            return text.fallback;
+        const std::string value = profile->get(utf8(g_language), text.key, "", BufferSize);
+        return value.empty() ? std::string(text.fallback) : value;
+    };
 }
 
 } // namespace folio::win32

@@ -2,6 +2,8 @@
 // thread locale, and the captions of the reading window's controls replaced from it.
 #pragma once
 
+#include "reader/core/readerrules.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -40,5 +42,16 @@ void ApplyLanguage(const std::wstring& folder, const std::wstring& section,
 // and returns the language's name (CurrentLanguage).
 std::wstring SelectLanguageFromLocale(const std::wstring& folder,
                                       const std::vector<LanguageTarget>& targets);
+
+// A companion window opened after start-up gets the captions of the language the last
+// SelectLanguageFromLocale chose, from the same file, as the reading window got them; nothing
+// before a language was chosen or without a language file.
+void ApplyCurrentLanguage(const std::vector<LanguageTarget>& targets);
+
+// The caption target of the control `id` of `dialog`, named `name` in the window `window`.
+LanguageTarget captionTarget(HWND dialog, const wchar_t* window, const wchar_t* name, int id);
+
+// The reader's own texts (no control's caption) in the current language, for reader/core.
+reader::ReaderTextLookup readerTexts();
 
 } // namespace folio::win32

@@ -1,6 +1,7 @@
 // Wiring of the reader's companion windows: bookmarks, voice settings, full screen, advert and
 // the online reader's download window.
 #include "core/text.h"
+#include "qt/language.h"
 #include "reader/ui/companionrules.h"
 #include "reader/ui/frmadshow.h"
 #include "reader/ui/frmbooktag.h"
@@ -79,6 +80,7 @@ class ReaderWinTest : public QObject {
     void settingsWithoutOutput();
 
     void fullScreenExitWindow();
+    void companionsFollowTheInterfaceLanguage();
     void advertWindowCloses();
 
     void downloadListsKeepInStep();
@@ -366,6 +368,45 @@ void ReaderWinTest::fullScreenExitWindow() {
     QTRY_VERIFY(!full);
     QVERIFY(!exit);
     QVERIFY(reader.isVisible());
+}
+
+void ReaderWinTest::companionsFollowTheInterfaceLanguage() {
+    // The readers' language file names a caption for every control of the windows opened
+    // after start-up, in each of its languages: none falls back to its control's name.
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(QStringLiteral(FOLIO_SOURCE_DIR "/data/folioPage/Language.lng"),
+                        dir.filePath("Language.lng")));
+    const QByteArray locale = qgetenv("LC_ALL");
+    FakeSpeech engine;
+    FakeMessages messages;
+    for (const char* name : {"zh_TW.UTF-8", "zh_CN.UTF-8", "en_US.UTF-8"}) {
+        qputenv("LC_ALL", name);
+        folio::qt::SelectLanguageFromLocale(dir.path());
+        FrmBookTag bookmarks(nullptr, dir.path(), QString(), {}, &messages);
+        FrmSet settings(nullptr, engine, dir.path(), {}, &messages);
+        FrmFullScreenB exit(nullptr, {});
+        for (QWidget* window : {static_cast<QWidget*>(&bookmarks), static_cast<QWidget*>(&settings),
+                                static_cast<QWidget*>(&exit)}) {
+            for (auto* button : window->findChildren<QAbstractButton*>())
+                QVERIFY2(button->objectName().isEmpty() || button->text() != button->objectName(),
+                         qPrintable(button->objectName()));
+            for (auto* label : window->findChildren<QLabel*>())
+                QVERIFY2(label->text() != label->objectName(), qPrintable(label->objectName()));
+        }
+        bookmarks.reject();
+    }
+    qputenv("LC_ALL", locale);
+    // The last opened in English; the bookmarks window's buttons are its own, not the voice
+    // settings window's of the same names.
+    FrmBookTag bookmarks(nullptr, dir.path(), QString(), {}, &messages);
+    QCOMPARE(child<QPushButton>(&bookmarks, "Command1")->text(), QStringLiteral("Cancel"));
+    QCOMPARE(child<QPushButton>(&bookmarks, "Command2")->text(), QStringLiteral("Add"));
+    FrmSet settings(nullptr, engine, dir.path(), {}, &messages);
+    QCOMPARE(child<QPushButton>(&settings, "Command1")->text(), QStringLiteral("OK"));
+    QCOMPARE(child<QLabel>(&settings, "Label10")->text(), QStringLiteral("Output:"));
+    FrmFullScreenB exit(nullptr, {});
+    QCOMPARE(exit.toolbar()->actions().at(0)->toolTip(), QStringLiteral("Exit full screen"));
+    bookmarks.reject();
 }
 
 void ReaderWinTest::advertWindowCloses() {
