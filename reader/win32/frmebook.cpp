@@ -236,6 +236,11 @@ void FrmEBook::onLoad() {
     loadVoice();
     LoadHtml();
     m_currentLanguage = SelectLanguageFromLocale(programFolder(), languageTargets());
+    // Panes without a browser engine are plain text: they say why the book's pages do not show.
+    const std::wstring notice = wide(readerTexts()(rules::NoBrowserEngine));
+    for (WebPane* pane : {m_webTree.get(), m_webBook.get()})
+        if (!pane->isBrowser())
+            pane->setNotice(notice);
     m_zoomLevel = rules::initialZoom(rules::Variant::Page);
     ApplyZoom(m_zoomLevel);
     layout(rules::TreeWidth); // captions may have changed the toolbars' widths

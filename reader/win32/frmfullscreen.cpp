@@ -2,6 +2,7 @@
 #include "reader/win32/frmfullscreen.h"
 
 #include "reader/win32/frmfullscreenb.h"
+#include "reader/win32/language.h"
 #include "reader/win32/webpane.h"
 
 #include <memory>
@@ -96,6 +97,8 @@ HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactor
     if (createPane) {
         state->webB = createPane(hwnd, L"WebB");
         if (WebPane* pane = state->webB.get()) {
+            if (!pane->isBrowser())
+                pane->setNotice(wide(readerTexts()(reader::NoBrowserEngine)));
             const RECT all{0, 0, area.right - area.left, area.bottom - area.top};
             pane->setBounds(all);
             // Each document that completes here shows no menu on a right click.

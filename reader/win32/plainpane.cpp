@@ -2,6 +2,8 @@
 // no browser control can be created.
 #include "reader/win32/webpane.h"
 
+#include "reader/win32/companions.h"
+
 namespace folio::win32 {
 namespace {
 
@@ -35,8 +37,8 @@ class PlainPane final : public WebPane {
                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
                                      ES_AUTOVSCROLL,
                                  0, 0, 10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                     FALSE);
+        // A face with the Chinese characters: the notice and the pages' text are mostly Chinese.
+        SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(companionFont()), FALSE);
     }
     ~PlainPane() override {
         if (m_hwnd)
@@ -44,12 +46,14 @@ class PlainPane final : public WebPane {
     }
     void navigate(const std::wstring& url) override {
         m_url = url;
-        SetWindowTextW(m_hwnd, url.c_str());
+        show(url);
     }
     std::wstring locationUrl() const override { return m_url; }
     HWND window() const override { return m_hwnd; }
-    bool writeDocument(const std::wstring& html) override {
-        return SetWindowTextW(m_hwnd, plainText(html).c_str()) != FALSE;
+    bool writeDocument(const std::wstring& html) override { return show(plainText(html)); }
+    void setNotice(const std::wstring& notice) override {
+        m_notice = notice;
+        show(m_content);
     }
     void setBounds(const RECT& r) override {
         MoveWindow(m_hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
@@ -57,8 +61,16 @@ class PlainPane final : public WebPane {
     bool isBrowser() const override { return false; }
 
   private:
+    bool show(const std::wstring& content) {
+        m_content = content;
+        const std::wstring text = m_notice.empty() ? content : m_notice + L"\r\n\r\n" + content;
+        return SetWindowTextW(m_hwnd, text.c_str()) != FALSE;
+    }
+
     HWND m_hwnd = nullptr;
     std::wstring m_url;
+    std::wstring m_notice;
+    std::wstring m_content; // the address or the text, shown below the notice
 };
 
 } // namespace

@@ -18,6 +18,27 @@ namespace {
 
 constexpr const wchar_t* HostClass = L"FolioWebHost";
 constexpr DWORD DocumentWaitMs = 2000;
+// The HTML document object of the system's browser engine (mshtml), which the import
+// libraries here do not name.
+constexpr CLSID HtmlDocumentClass = {
+    0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
+// Whether the system's browser engine can make an HTML document. Without one (Wine without its
+// engine, a Windows whose browser component was removed) the WebBrowser control is still
+// created but never shows a page, so the pane would stay blank with no word.
+bool htmlEngineWorks() {
+    static const bool works = [] {
+        IUnknown* document = nullptr;
+        const bool made =
+            SUCCEEDED(CoCreateInstance(HtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IUnknown, reinterpret_cast<void**>(&document))) &&
+            document;
+        if (document)
+            document->Release();
+        return made;
+    }();
+    return works;
+}
 
 // A BSTR owned for the length of one call.
 class Bstr {
@@ -264,6 +285,8 @@ class BrowserPane final : public WebPane {
     // Creates the control inside a new host window; false when any step fails, leaving the
     // object safe to destroy.
     bool init(HWND parent, const wchar_t* name) {
+        if (!htmlEngineWorks())
+            return false;
         registerHostClass();
         m_host = CreateWindowExW(0, HostClass, name, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                                  10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);

@@ -1,5 +1,6 @@
 // A browser pane of the reading window: the embedded WebBrowser control when the system has a
-// working one, otherwise a plain child window, so the reader still starts without it.
+// working one (the control and an HTML engine behind it), otherwise a plain child window, so
+// the reader still starts without it and can say why no page shows.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,9 @@ class WebPane {
     virtual void setBounds(const RECT& r) = 0;
     // True when the pane is the browser control rather than the plain fallback.
     virtual bool isBrowser() const = 0;
+    // The plain fallback shows `notice` (why no page shows) above the address or the text it
+    // was given; the browser control has no use for it.
+    virtual void setNotice(const std::wstring&) {}
     // Offers a keyboard message to the pane (the browser's own keys: Tab, arrows, copy);
     // true when the pane used it.
     virtual bool translateAccelerator(MSG*) { return false; }

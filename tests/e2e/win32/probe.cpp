@@ -14,6 +14,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,12 +130,13 @@ void controls() {
 }
 
 void panes() {
-    for (int id : {103, 104, 105}) {
+    // By id: a plain pane (no browser engine) shows text rather than its name.
+    for (const auto& [id, name] : {std::pair{103, L"WebTree"}, {104, L"WebBook"}, {105, L"Pic"}}) {
         HWND h = child(id);
         RECT r{};
         GetWindowRect(h, &r);
         MapWindowPoints(nullptr, g_form, reinterpret_cast<POINT*>(&r), 2);
-        out(L"pane " + text(h) + L" left=" + std::to_wstring(r.left) + L" width=" +
+        out(L"pane " + std::wstring(name) + L" left=" + std::to_wstring(r.left) + L" width=" +
             std::to_wstring(r.right - r.left));
     }
 }
@@ -144,6 +146,10 @@ void windows() {
         const LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
         out(L"window " + className(h) + L" topmost=" + ((ex & WS_EX_TOPMOST) ? L"1" : L"0") + L" " +
             text(h));
+        // A dialog's controls and their captions.
+        if (className(h) == L"#32770")
+            for (HWND c : children(h))
+                out(L"child " + std::to_wstring(GetDlgCtrlID(c)) + L" " + text(c));
     }
 }
 

@@ -183,6 +183,11 @@ TEST_F(ReaderWindow, CaptionsFollowTheLocaleFromTheLanguageFileBesideTheBook) {
     EXPECT_TRUE(has(r, "captions Toolbar2 ,Close,Expand,Copy,Save,Update,Bookshelf\n")) << r;
     EXPECT_TRUE(has(r, "control 110 Button Recorded voice\n")) << r;
     EXPECT_TRUE(has(r, "control 121 Static Voice:\n")) << r;
+    // Without a browser engine the panes say so, in the interface language.
+    EXPECT_TRUE(has(r, "Edit The system's web browser component is missing")) << r;
+    // The windows opened later follow the language too: the bookmarks window's own buttons.
+    const std::string bookmarks = probe("en_US.UTF-8", "toolbar1 8 wait 500 windows dismiss");
+    EXPECT_TRUE(has(bookmarks, "child 106 Add\nchild 107 Delete\nchild 105 Cancel\n")) << bookmarks;
     // A locale the file has no section for: each control shows its name; a strip's first
     // position takes the strip's name, which Toolbar1's separator does not show.
     const std::string other = probe("de_DE.UTF-8", "controls");
