@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 namespace folio::reader {
@@ -69,13 +70,21 @@ bool isKey(std::string_view key) {
            });
 }
 
+std::string hex(std::uint64_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
 struct Row {
     std::string key;
     Place place;
 };
 
+// key, zoom, x, y, page, then lineage and page stamp (rows written before these were kept
+// have five fields and serve their own book only).
 std::optional<Row> parseRow(const std::vector<std::string>& fields) {
-    if (fields.size() != 5 || !isKey(fields[0]))
+    if ((fields.size() != 5 && fields.size() != 7) || !isKey(fields[0]))
         return std::nullopt;
     auto zoom = parseInt(fields[1], MinZoom, MaxZoom);
     auto x = parseInt(fields[2], 0, MaxScroll);
@@ -83,7 +92,14 @@ std::optional<Row> parseRow(const std::vector<std::string>& fields) {
     auto page = decodeField(fields[4]);
     if (!zoom || !x || !y || !page || page->empty())
         return std::nullopt;
-    return Row{fields[0], Place{std::move(*page), *x, *y, *zoom}};
+    Row row{fields[0], Place{std::move(*page), *x, *y, *zoom}};
+    if (fields.size() == 7) {
+        if ((!fields[5].empty() && !isKey(fields[5])) || (!fields[6].empty() && !isKey(fields[6])))
+            return std::nullopt;
+        row.place.lineage = fields[5];
+        row.place.pageStamp = fields[6];
+    }
+    return row;
 }
 
 } // namespace
@@ -104,9 +120,34 @@ std::string bookKey(const book::BookImage& book) {
     }
     if (auto descriptor = book.descriptor())
         h.text(*descriptor);
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h.value()));
-    return text;
+    return hex(h.value());
+}
+
+std::string bookLineage(const book::BookImage& book) {
+    Hasher h;
+    h.text("folio book lineage 1");
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(book.path(), ec);
+    h.text(ec ? book.path() : full.lexically_normal().string());
+    const auto descriptor = book.descriptor();
+    const auto fields =
+        descriptor ? book::splitDescriptor(*descriptor) : std::vector<std::string>();
+    h.text(fields.empty() ? std::string() : fields[0]);
+    return hex(h.value());
+}
+
+std::optional<std::string> pageStamp(const book::BookImage& book, std::string_view page) {
+    const auto decoded = decodeField(page.substr(0, page.find_first_of("#?")));
+    if (!decoded || decoded->empty())
+        return std::nullopt;
+    const auto bytes = book.find(*decoded);
+    if (!bytes)
+        return std::nullopt;
+    Hasher h;
+    h.text("folio page stamp 1");
+    h.number(bytes->size());
+    h.bytes(bytes->data(), bytes->size());
+    return hex(h.value());
 }
 
 PlaceStore::PlaceStore(std::string folder, std::size_t capacity)
@@ -128,6 +169,29 @@ std::optional<Place> PlaceStore::find(std::string_view key) const {
     return std::nullopt;
 }
 
+std::optional<Place> PlaceStore::findFor(std::string_view key, std::string_view lineage,
+                                         const PageStamper& stampOf) const {
+    if (auto own = find(key))
+        return own;
+    if (m_folder.empty() || lineage.empty() || !stampOf)
+        return std::nullopt;
+    for (const auto& fields : readStateFile(filePath(), Header)) {
+        auto row = parseRow(fields);
+        if (!row || row->place.lineage != lineage)
+            continue;
+        // The latest place of the book's earlier build: only its page tells where to go on.
+        const auto stamp = stampOf(row->place.page);
+        if (!stamp)
+            return std::nullopt;
+        Place place = std::move(row->place);
+        if (place.pageStamp.empty() || *stamp != place.pageStamp)
+            place.scrollX = place.scrollY = 0;
+        place.pageStamp = *stamp;
+        return place;
+    }
+    return std::nullopt;
+}
+
 Result<void> PlaceStore::remember(std::string_view key, const Place& place) const {
     if (m_folder.empty())
         return fail("no state folder for the places file: neither XDG_STATE_HOME nor HOME is set");
@@ -136,16 +200,26 @@ Result<void> PlaceStore::remember(std::string_view key, const Place& place) cons
                     "\" is not a book key (16 hex digits)");
     if (place.page.empty())
         return fail("places file " + filePath() + ": a place needs a page");
+    if ((!place.lineage.empty() && !isKey(place.lineage)) ||
+        (!place.pageStamp.empty() && !isKey(place.pageStamp)))
+        return fail("places file " + filePath() + ": a lineage or page stamp is not 16 hex digits");
     std::vector<std::vector<std::string>> rows;
     rows.push_back({std::string(key), std::to_string(std::clamp(place.zoom, MinZoom, MaxZoom)),
                     std::to_string(std::clamp(place.scrollX, 0, MaxScroll)),
                     std::to_string(std::clamp(place.scrollY, 0, MaxScroll)),
-                    encodeField(place.page)});
+                    encodeField(place.page), place.lineage, place.pageStamp});
     for (auto& fields : readStateFile(filePath(), Header)) {
         if (rows.size() >= m_capacity)
             break;
-        // Damaged lines and the book's old place are left behind.
-        if (parseRow(fields) && fields[0] != key)
+        // Damaged lines, the book's old place and the places of its earlier builds are left
+        // behind; a copy of the book elsewhere (same key, another file) keeps its own.
+        const auto row = parseRow(fields);
+        if (!row)
+            continue;
+        const bool sameBuild =
+            fields[0] == key && (row->place.lineage.empty() || row->place.lineage == place.lineage);
+        const bool earlierBuild = !place.lineage.empty() && row->place.lineage == place.lineage;
+        if (!sameBuild && !earlierBuild)
             rows.push_back(std::move(fields));
     }
     return writeStateFile(filePath(), Header, rows);

@@ -67,7 +67,7 @@ bool PlaceKeeper::restore() {
     if (m_book.key.empty())
         return false;
     const folio::reader::PlaceStore store(utf8(m_stateFolder));
-    const auto place = store.find(m_book.key);
+    const auto place = store.findFor(m_book.key, m_book.lineage, m_book.pageStamp);
     if (!place || !m_webBook)
         return false;
     if (m_setZoom)
@@ -97,6 +97,9 @@ void PlaceKeeper::saveNow() {
     place.scrollX = static_cast<int>(std::lround(m_scroll.x()));
     place.scrollY = static_cast<int>(std::lround(m_scroll.y()));
     place.zoom = m_zoomSeen;
+    place.lineage = m_book.lineage;
+    if (m_book.pageStamp)
+        place.pageStamp = m_book.pageStamp(place.page).value_or(std::string());
     const folio::reader::PlaceStore store(utf8(m_stateFolder));
     if (store.remember(m_book.key, place))
         emit saved();

@@ -3,6 +3,8 @@
 // contents pane.
 #pragma once
 
+#include "reader/core/placestore.h"
+
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
@@ -24,6 +26,10 @@ class PlaceKeeper : public QObject {
     struct Book {
         QString prefix;  // the address every page of the book starts with
         std::string key; // folio::reader::bookKey of the book; empty: no place is kept
+        // folio::reader::bookLineage, and the stamp of a page of the book: with them a book
+        // compiled again opens at the page it was left at. Empty: only this very build's place.
+        std::string lineage{};
+        folio::reader::PageStamper pageStamp{};
     };
     // `zoom` reads the page pane's zoom, `setZoom` sets it for the pages loaded afterwards.
     // `stateFolder` empty means the user's own.

@@ -47,6 +47,10 @@ PlaceKeeper* followReading(FrmEBook& window, const QString& stateFolder) {
     if (window.variant() == Variant::Page && session && session->book()) {
         book.prefix = session->resourcePrefix();
         book.key = folio::reader::bookKey(*session->book());
+        book.lineage = folio::reader::bookLineage(*session->book());
+        book.pageStamp = [image = session->book()](std::string_view page) {
+            return folio::reader::pageStamp(*image, page);
+        };
         const QStringList fields = session->descriptorFields();
         // Written once the window is up, out of the way of its first page; a book that cannot
         // be recorded is still read.

@@ -1,6 +1,6 @@
-// The reading window keeps its place: a book reopened (here a copy elsewhere) shows the page,
-// scroll position and zoom it was left at, its contents pane marks that page, the book joins
-// the recent books, and folioPage without a book offers the start page.
+// The reading window keeps its place: a book reopened (here a copy elsewhere, then the book
+// compiled again) shows the page, scroll position and zoom it was left at, its contents pane marks
+// that page, the book joins the recent books, and folioPage without a book offers the start page.
 #include "reader/ui/readerstart.h"
 
 #include "core/book.h"
@@ -96,13 +96,14 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
         filler += "<p>第" + std::to_string(i) + "行</p>";
     const std::string head = "<html><head><meta charset='gb2312'><title>";
     const std::string book = m_dir.filePath(QStringLiteral("book.exe")).toStdString();
-    QVERIFY(makeBook(
-        book, {{"index.html", head + "首页</title></head><body>home</body></html>"},
-               {"tree.html", head + "目录</title></head><body>"
-                                    "<a id='c1' href='ch1.html'>一</a>"
-                                    "<a id='c2' href='ch2.html'>二</a></body></html>"},
-               {"ch1.html", head + "第一回</title></head><body>" + filler + "</body></html>"},
-               {"ch2.html", head + "第二回</title></head><body>" + filler + "</body></html>"}}));
+    std::map<std::string, std::string> pages = {
+        {"index.html", head + "首页</title></head><body>home</body></html>"},
+        {"tree.html", head + "目录</title></head><body>"
+                             "<a id='c1' href='ch1.html'>一</a>"
+                             "<a id='c2' href='ch2.html'>二</a></body></html>"},
+        {"ch1.html", head + "第一回</title></head><body>" + filler + "</body></html>"},
+        {"ch2.html", head + "第二回</title></head><body>" + filler + "</body></html>"}};
+    QVERIFY(makeBook(book, pages));
     {
         auto window = open(QString::fromStdString(book));
         QTRY_COMPARE_WITH_TIMEOUT(window->webBook()->title(), QStringLiteral("首页"), 30000);
@@ -142,6 +143,17 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
     QCOMPARE(recent.size(), std::size_t(2));
     QCOMPARE(QString::fromStdString(recent[0].path), copy);
     QCOMPARE(QString::fromStdString(recent[0].title), QStringLiteral("水浒传"));
+    window.reset();
+
+    // The book compiled again with a chapter more opens where it was left as well.
+    pages["ch3.html"] = head + "第三回</title></head><body>three</body></html>";
+    QVERIFY(makeBook(book, pages));
+    auto rebuilt = open(QString::fromStdString(book));
+    QSignalSpy again(rebuilt->findChild<PlaceKeeper*>(), &PlaceKeeper::restored);
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 30000);
+    QCOMPARE(rebuilt->webBook()->title(), QStringLiteral("第二回"));
+    QCOMPARE(rebuilt->zoomLevel(), 140);
+    QCOMPARE(evaluate(rebuilt->webBook(), QStringLiteral("window.scrollY")).toInt(), 900);
 }
 
 void ReaderPlaceTest::startPageOnlyWithoutABook() {

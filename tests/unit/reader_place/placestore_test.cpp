@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 using namespace folio;
 using namespace folio::reader;
@@ -97,6 +98,60 @@ TEST(BookKey, ChangedBookDoesNotReuseThePlace) {
     EXPECT_FALSE(store.find(keyOf(dir.file("d.exe"))));
 }
 
+TEST(BookKey, RebuiltBookGoesOnAtTheSamePageAndOtherBooksStayApart) {
+    TempDir dir;
+    const std::string path = dir.file("book.exe");
+    makeBook(path, Pages);
+    auto image = book::BookImage::open(path);
+    ASSERT_TRUE(image);
+    const std::string lineage = bookLineage(**image);
+    PlaceStore store(dir.file("state"));
+    ASSERT_TRUE(store.remember(
+        keyOf(path), Place{"CH2.HTML", 0, 640, 140, lineage, *pageStamp(**image, "ch2.html")}));
+    image->reset();
+
+    // Compiled again with a chapter added: the same page, scroll and zoom.
+    auto rebuild = [&](std::vector<std::pair<std::string, std::string>> pages,
+                       const std::string& descriptor) {
+        makeBook(path, pages, descriptor);
+        auto again = book::BookImage::open(path);
+        EXPECT_TRUE(again);
+        std::shared_ptr<book::BookImage> shared(std::move(*again));
+        return store.findFor(bookKey(*shared), bookLineage(*shared),
+                             [shared](std::string_view page) { return pageStamp(*shared, page); });
+    };
+    const std::string title = "Book:Me:index.html:tree.html:::::2026-12-07";
+    auto more = Pages;
+    more.push_back({"ch3.html", "<p>three</p>"});
+    auto place = rebuild(more, title);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->page, "CH2.HTML");
+    EXPECT_EQ(place->scrollY, 640);
+    EXPECT_EQ(place->zoom, 140);
+    // The page itself changed: its top, at the zoom read at.
+    auto edited = Pages;
+    edited[3].second = "<p>two, longer now</p>";
+    place = rebuild(edited, title);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->page, "CH2.HTML");
+    EXPECT_EQ(place->scrollY, 0);
+    EXPECT_EQ(place->zoom, 140);
+    // The page is gone, or another title was compiled over the file: its home page.
+    EXPECT_FALSE(rebuild({Pages[0], Pages[1], Pages[2]}, title));
+    EXPECT_FALSE(rebuild(more, "Other:Me:index.html:tree.html:::::2026-12-07"));
+    // The same title in another file is another book.
+    const std::string other = dir.file("other.exe");
+    makeBook(other, more, title);
+    auto elsewhere = book::BookImage::open(other);
+    ASSERT_TRUE(elsewhere);
+    EXPECT_NE(bookLineage(**elsewhere), lineage);
+
+    // Reading the new build keeps one place for the book, not one per build.
+    makeBook(path, more, title);
+    ASSERT_TRUE(store.remember(keyOf(path), Place{"CH3.HTML", 0, 5, 100, lineage, ""}));
+    EXPECT_EQ(readStateFile(store.filePath(), "folio places 1").size(), 1u);
+}
+
 TEST(PlaceStore, DamagedFileIsIgnoredAndThenReplaced) {
     TempDir dir;
     PlaceStore store(dir.str());
@@ -124,7 +179,7 @@ TEST(PlaceStore, DamagedFileIsIgnoredAndThenReplaced) {
     // Remembering rewrites the file with the sound lines only.
     ASSERT_TRUE(store.remember(key, Place{"B.HTML", 1, 2, 80}));
     EXPECT_EQ(dir.read("places"),
-              "folio places 1\r\n" + key + "\t80\t1\t2\tB.HTML\r\n" + good + "\r\n");
+              "folio places 1\r\n" + key + "\t80\t1\t2\tB.HTML\t\t\r\n" + good + "\r\n");
 }
 
 TEST(PlaceStore, MostRecentFirstAndBounded) {
