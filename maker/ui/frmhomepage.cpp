@@ -139,6 +139,8 @@ void FrmHomePage::apply() {
     f.synopsis = utf8(m_text[9]->text());
     if (gen::applyHomePageFields(m_contents, m_row, f))
         emit contentsChanged();
+    // "确定" ends the editing, as an OK button does; "取消" leaves without writing.
+    close();
 }
 
 bool FrmHomePage::hasCoverPreview() const {

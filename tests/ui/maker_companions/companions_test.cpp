@@ -21,6 +21,7 @@
 #include "tests/tools/testdir.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -201,6 +202,7 @@ void CompanionsTest::homePageEditsTheCurrentRowOnly() {
     QCOMPARE(child<QLineEdit>(&w, "Text7")->text(), coverPath);
     QVERIFY(w.hasCoverPreview());
     shoot(&w, "frmhomepage");
+    w.show();
     click(&w, "Command1");
     QCOMPARE(list.cell(1, gen::ColAuthor), std::string("金庸"));
     QCOMPARE(list.cell(1, gen::ColLen), std::string("12"));
@@ -209,6 +211,7 @@ void CompanionsTest::homePageEditsTheCurrentRowOnly() {
     QCOMPARE(list.cell(1, gen::ColSynopsis), std::string("简介"));
     QCOMPARE(list.cell(1, gen::ColCaption), std::string("雪山飞狐"));
     QCOMPARE(changed.count(), 1);
+    QVERIFY(!w.isVisible()); // "确定" closes the editor
 
     // The trailing blank row is never read: what is typed there is not stored in it.
     w.setRow(2);
@@ -252,8 +255,9 @@ void CompanionsTest::renameAsksFirst() {
     TempDir dir;
     writeAnsi(dir, "a.txt", "第一章 天下\r\n正文");
     Recorder rec;
+    std::string selected = "a.txt";
     folio::maker::FrmReName w(
-        nullptr, [&] { return explorer(dir, {"a.txt"}, {true}); }, rec);
+        nullptr, [&] { return explorer(dir, {selected}, {true}); }, rec);
     shoot(&w, "frmrename");
     QSignalSpy renamed(&w, &folio::maker::FrmReName::filesRenamed);
 
@@ -269,6 +273,16 @@ void CompanionsTest::renameAsksFirst() {
     QVERIFY(!fs::exists(dir.path / "a.txt"));
     QVERIFY(fs::exists(dir.path / fs::u8path("第一章天下.txt")));
     QCOMPARE(renamed.count(), 1);
+
+    // Ticked, the check box takes the links of the folder's pages along and says so once.
+    writeAnsi(dir, "b.txt", "第二章\r\n");
+    writeAnsi(dir, "p.html", "<a href=\"b.txt\">第二章</a>");
+    selected = "b.txt";
+    child<QCheckBox>(&w, "CheckRelink")->setChecked(true);
+    rec.answers = {folio::Answer::Yes};
+    click(&w, "Command1");
+    QCOMPARE(dir.read("p.html"), folio::toAnsi("<a href=\"第二章.txt\">第二章</a>"));
+    QVERIFY(rec.shown("更新了 1 个网页中的链接"));
 }
 
 void CompanionsTest::getUrlKeepsKeywordLinks() {
