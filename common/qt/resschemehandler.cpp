@@ -115,12 +115,7 @@ std::optional<QByteArray> ResSchemeHandler::missingReply(const QUrl& url) const 
         return std::nullopt;
     }
     const auto target = targetOf(url, m_prefixPath);
-    // Only a page gets a page in its place: a name without an extension, or one the browser
-    // would show as a document.
-    if (!target || target->name.empty() ||
-        (target->name.find('.') != std::string::npos &&
-         mimeTypeForName(target->name) != QByteArrayLiteral("text/html") &&
-         mimeTypeForName(target->name) != QByteArrayLiteral("application/xhtml+xml"))) {
+    if (!target) {
         return std::nullopt;
     }
     return m_missingPage(QString::fromStdString(target->name));

@@ -49,13 +49,12 @@ class ResSchemeHandler : public QWebEngineUrlSchemeHandler {
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;
 
-    // The page (HTML) served for a page of the book that it lacks, given the name the address
-    // asked for; without one, or for anything but a page (a picture, a style sheet, a script),
-    // the request fails and the browser shows its own error.
-    using MissingPage = std::function<QByteArray(const QString& name)>;
+    // The page (HTML) served in place of a name the book lacks, given the name the address
+    // asked for; nullopt (or no such function) fails the request, and the browser shows its
+    // own error.
+    using MissingPage = std::function<std::optional<QByteArray>(const QString& name)>;
     void setMissingPage(MissingPage page) { m_missingPage = std::move(page); }
-    // The reply for `url` when the book lacks it: the missing page when `url` names a page of
-    // the book, else nothing.
+    // The reply for `url` when the book lacks it, for an address of the book, else nothing.
     std::optional<QByteArray> missingReply(const QUrl& url) const;
 
     const std::shared_ptr<const book::BookImage>& book() const { return m_book; }

@@ -239,6 +239,20 @@ std::string AboutHtml() {
     return html;
 }
 
+bool showsMissingPage(std::string_view name) {
+    name = name.substr(0, name.find_first_of("#?"));
+    const auto slash = name.find_last_of("/\\");
+    if (slash != std::string_view::npos)
+        name = name.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    if (name.empty())
+        return false;
+    if (dot == std::string_view::npos)
+        return true;
+    const std::string ext = upperAscii(name.substr(dot + 1));
+    return ext == "HTM" || ext == "HTML" || ext == "XHTML" || ext == "SHTML";
+}
+
 std::string missingPageHtml(std::string_view pageName, std::string_view homeAddress,
                             const ReaderTextLookup& text) {
     auto say = [&](const ReaderText& t) { return text ? text(t) : std::string(t.fallback); };

@@ -170,6 +170,11 @@ inline constexpr ReaderText NoBrowserEngine{
     "NoBrowserEngine",
     "系统缺少网页浏览组件，这本书的网页无法显示。请安装或修复系统的浏览器组件后再打开这本书。"};
 
+// Whether a name the book lacks gets the page below in its place: a page (a name without an
+// extension, or one ending in .htm, .html, .xhtml or .shtml, any case), not a picture, a style
+// sheet or a script, which simply fail.
+bool showsMissingPage(std::string_view name);
+
 // The page shown in place of a page the book lacks: it names `pageName` (the name the link
 // asked for, "%1" of MissingPageText) and offers the way back, to `homeAddress` when there is
 // one and to the previous page. Plain ES5 and HTML 4, so both browsers show it.

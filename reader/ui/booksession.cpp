@@ -60,7 +60,9 @@ bool BookSession::openBookImage() {
         m_handler = new folio::qt::ResSchemeHandler(m_book, m_prefix, this);
         // A link to a page the book lacks says so in the reader's words and offers the way
         // back, instead of the browser's error.
-        m_handler->setMissingPage([this](const QString& name) {
+        m_handler->setMissingPage([this](const QString& name) -> std::optional<QByteArray> {
+            if (!showsMissingPage(utf8(name)))
+                return std::nullopt;
             return QByteArray::fromStdString(
                 missingPageHtml(utf8(name), utf8(m_homeAddress), readerTexts(m_programFolder)));
         });

@@ -33,6 +33,7 @@ namespace rules = folio::reader;
 constexpr const wchar_t* SplitterClass = L"FolioSplitter";
 constexpr const wchar_t* PanelClass = L"FolioPanel";
 constexpr UINT SplitterReleased = WM_APP + 1; // wParam: release point's x in the bar, pixels
+constexpr UINT ShowMissingPage = WM_APP + 2;  // the page pane asked for a page the book lacks
 constexpr int ImageSize = 24;
 constexpr const wchar_t* ZoomProperty = L"ZoomLevel";
 
@@ -345,6 +346,20 @@ void FrmEBook::buildPanes() {
         playSoundLink(url);
         return true;
     });
+    // A page the book lacks: the reader's own page instead of the browser's error, written once
+    // the browser's event is over.
+    m_webBook->setNavigateError([this](const std::wstring& url) {
+        const std::wstring prefix = wide(m_prefix);
+        if (prefix.empty() || url.size() <= prefix.size() ||
+            _wcsnicmp(url.c_str(), prefix.c_str(), prefix.size()) != 0)
+            return false;
+        const std::string page = utf8(url.substr(prefix.size()));
+        if (!rules::showsMissingPage(page))
+            return false;
+        m_missingPage = page;
+        PostMessageW(m_hwnd, ShowMissingPage, 0, 0);
+        return true;
+    });
     m_webBook->setDownloadBegin([this] { m_webBook->setSilent(false); });
     m_webBook->setDocumentComplete([this] {
         m_webBook->setSilent(false);
@@ -385,6 +400,7 @@ void FrmEBook::LoadHtml() {
         SetWindowTextW(m_hwnd, wide(start->caption).c_str());
         m_webTree->navigate(wide(start->contentsUrl));
         m_homeAddress = wide(start->homeUrl);
+        m_prefix = prefix;
         m_webBook->navigate(m_homeAddress);
         pumpMessages();
         return;
@@ -802,6 +818,11 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case SplitterReleased:
         releaseSplitter(pixelsToTwips(static_cast<int>(static_cast<INT_PTR>(wp))));
+        return 0;
+    case ShowMissingPage:
+        m_webBook->navigate(L"about:blank");
+        m_webBook->writeDocument(
+            wide(rules::missingPageHtml(m_missingPage, utf8(m_homeAddress), readerTexts())));
         return 0;
     case WM_TIMER:
         if (wp == IdTimer1)

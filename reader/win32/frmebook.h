@@ -85,6 +85,8 @@ class FrmEBook {
 
     std::wstring m_programPath;
     std::wstring m_homeAddress;
+    std::string m_prefix;        // the book's resource prefix; empty without a book
+    std::string m_missingPage;   // the page the book lacks, to show the reader's page for
     std::wstring m_shelfAddress; // nothing sets it: the bookshelf button stays idle
     std::wstring m_currentLanguage;
     std::wstring m_recordedFolder; // the recorded-voice folder of Voice.ini

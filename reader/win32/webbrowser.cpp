@@ -221,6 +221,7 @@ class EventSink final : public CalledDispatch {
     EventSink() : CalledDispatch(DIID_DWebBrowserEvents2) {}
 
     WebPane::BeforeNavigate handler;
+    WebPane::NavigateError navigateError;
     WebPane::Event documentComplete;
     WebPane::Event downloadBegin;
     IUnknown* browser = nullptr; // the pane's control, to tell its document from a frame's
@@ -230,6 +231,22 @@ class EventSink final : public CalledDispatch {
         if (id == DISPID_DOWNLOADBEGIN) {
             if (downloadBegin)
                 downloadBegin();
+            return S_OK;
+        }
+        if (id == DISPID_NAVIGATEERROR) {
+            // NavigateError(pDisp, URL, TargetFrameName, StatusCode, Cancel), last first.
+            if (!navigateError || !params || params->cArgs != 5 || !isTop(params->rgvarg[4]))
+                return S_OK;
+            const VARIANT& url = params->rgvarg[3];
+            const VARIANT& cancel = params->rgvarg[0];
+            const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
+            if (!text || text->vt != VT_BSTR || cancel.vt != (VT_BYREF | VT_BOOL) ||
+                !cancel.pboolVal)
+                return S_OK;
+            const std::wstring address(text->bstrVal ? text->bstrVal : L"",
+                                       text->bstrVal ? SysStringLen(text->bstrVal) : 0);
+            if (navigateError(address))
+                *cancel.pboolVal = VARIANT_TRUE;
             return S_OK;
         }
         if (id == DISPID_DOCUMENTCOMPLETE) {
@@ -319,6 +336,9 @@ class BrowserPane final : public WebPane {
     }
 
     void setBeforeNavigate(BeforeNavigate handler) override { m_sink.handler = std::move(handler); }
+    void setNavigateError(NavigateError handler) override {
+        m_sink.navigateError = std::move(handler);
+    }
     void setDocumentComplete(Event e) override { m_sink.documentComplete = std::move(e); }
     void setDownloadBegin(Event e) override { m_sink.downloadBegin = std::move(e); }
 

@@ -35,6 +35,10 @@ class WebPane {
     // returning true cancels that navigation.
     using BeforeNavigate = std::function<bool(const std::wstring& url)>;
     virtual void setBeforeNavigate(BeforeNavigate) {}
+    // Called when an address of the pane's own document cannot be loaded; returning true
+    // keeps the browser's error page away (the caller shows a page of its own).
+    using NavigateError = std::function<bool(const std::wstring& url)>;
+    virtual void setNavigateError(NavigateError) {}
 
     // The pane's own commands; the plain pane has none of them.
     virtual void goBack() {}

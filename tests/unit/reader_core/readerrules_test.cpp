@@ -158,6 +158,11 @@ TEST(Links, MissingPageNamesThePageInTheLanguageAndOffersTheWayBack) {
     EXPECT_NE(english.find("No page <b>x.html</b>."), std::string::npos);
     EXPECT_NE(english.find("href=\"RES:///b.exe/index.html\""), std::string::npos);
     EXPECT_NE(english.find("history.back()"), std::string::npos);
+    // Pages get it; pictures, style sheets and scripts simply fail.
+    for (const char* page : {"a.html", "B.HTM", "x.xhtml", "readme", "c.html#part", "d.htm?x=1"})
+        EXPECT_TRUE(showsMissingPage(page)) << page;
+    for (const char* other : {"a.png", "s.css", "j.js", "", "dir.d/x.jpg"})
+        EXPECT_FALSE(showsMissingPage(other)) << other;
 }
 
 TEST(Save, ClipboardTextBecomesAnsiWithCrLf) {
