@@ -4,7 +4,9 @@
 
 #include "core/fileio.h"
 
+#include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <cwctype>
 
 #ifdef _WIN32
@@ -259,17 +261,19 @@ std::string fromAnsi(std::string_view ansi) {
     return out;
 }
 
-std::vector<std::string> splitAnsiLines(std::string_view text) {
+namespace {
+
+std::vector<std::string> splitLines(std::string_view text, bool lfEndsLine) {
     std::vector<std::string> lines;
     std::string current;
     bool open = false; // characters seen since the last line end
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '\r') {
+        if (c == '\r' || (c == '\n' && lfEndsLine)) {
             lines.push_back(std::move(current));
             current.clear();
             open = false;
-            if (i + 1 < text.size() && text[i + 1] == '\n')
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
             continue;
         }
@@ -281,17 +285,192 @@ std::vector<std::string> splitAnsiLines(std::string_view text) {
     return lines;
 }
 
+} // namespace
+
+std::vector<std::string> splitAnsiLines(std::string_view text) {
+    return splitLines(text, false);
+}
+
+std::vector<std::string> splitLinesAnyEnd(std::string_view text) {
+    return splitLines(text, true);
+}
+
+std::string crLfLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const std::string& line : splitAnsiLines(text)) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
 Result<std::string> ReadPageText(const std::string& path) {
     auto bytes = readFileBytes(path);
     FOLIO_TRY(bytes);
-    const std::string_view raw(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    std::string text;
-    text.reserve(raw.size() + raw.size() / 16);
-    for (const std::string& line : splitAnsiLines(raw)) {
-        text += line;
-        text += "\r\n";
+    // A CP936 trail byte is never CR or LF, so the lines can be cut before decoding.
+    return fromAnsi(
+        crLfLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())));
+}
+
+namespace {
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Where `lower` (ASCII, lower case) first occurs in `text` at or after `from`, in any case.
+std::size_t findNoCase(std::string_view text, std::size_t from, std::string_view lower) {
+    for (std::size_t i = from; i + lower.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < lower.size() && asciiLower(text[i + k]) == lower[k])
+            ++k;
+        if (k == lower.size())
+            return i;
     }
-    return fromAnsi(text);
+    return std::string_view::npos;
+}
+
+std::optional<TextEncoding> encodingNamed(std::string_view lowerName) {
+    if (lowerName == "utf-8" || lowerName == "utf8")
+        return TextEncoding::Utf8;
+    for (std::string_view chinese :
+         {"gb2312", "gbk", "gb18030", "cp936", "x-gbk", "euc-cn", "windows-936", "ms936"})
+        if (lowerName == chinese)
+            return TextEncoding::Ansi;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time: most of a page is markup.
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + len > n || p[i + 1] < lo || p[i + 1] > hi)
+            return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return false;
+        i += len;
+    }
+    return true;
+}
+
+std::optional<TextEncoding> declaredEncoding(std::string_view bytes) {
+    // Browsers look for the declaration in the first bytes only; a <meta> is all that counts
+    // (a <script charset=...> names the script's encoding, not the page's).
+    const std::string_view head = bytes.substr(0, 4096);
+    for (std::size_t meta = findNoCase(head, 0, "<meta"); meta != std::string_view::npos;
+         meta = findNoCase(head, meta + 5, "<meta")) {
+        if (meta + 5 >= head.size() || !(isBlank(head[meta + 5]) || head[meta + 5] == '/'))
+            continue;
+        const std::string_view tag = head.substr(meta, head.find('>', meta) - meta);
+        for (std::size_t at = findNoCase(tag, 0, "charset"); at != std::string_view::npos;
+             at = findNoCase(tag, at + 7, "charset")) {
+            std::size_t i = at + 7;
+            while (i < tag.size() &&
+                   (isBlank(tag[i]) || tag[i] == '=' || tag[i] == '"' || tag[i] == '\''))
+                ++i;
+            std::string name;
+            while (i < tag.size() && name.size() < 16 &&
+                   (std::isalnum(static_cast<unsigned char>(tag[i])) || tag[i] == '-' ||
+                    tag[i] == '_'))
+                name += asciiLower(tag[i++]);
+            if (const auto encoding = encodingNamed(name))
+                return encoding;
+        }
+    }
+    return std::nullopt;
+}
+
+DetectedEncoding detectEncoding(std::string_view bytes, bool markup) {
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return {TextEncoding::Utf8, 3};
+    if (bytes.starts_with("\xFF\xFE"))
+        return {TextEncoding::Utf16LE, 2};
+    if (bytes.starts_with("\xFE\xFF"))
+        return {TextEncoding::Utf16BE, 2};
+    if (markup)
+        if (const auto declared = declaredEncoding(bytes))
+            return {*declared, 0};
+    return {isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Ansi, 0};
+}
+
+std::string decodeToUtf8(std::string_view bytes, bool markup) {
+    const DetectedEncoding found = detectEncoding(bytes, markup);
+    bytes.remove_prefix(found.bomLength);
+    switch (found.encoding) {
+    case TextEncoding::Ansi:
+        return fromAnsi(bytes);
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        const bool little = found.encoding == TextEncoding::Utf16LE;
+        std::u16string units;
+        units.reserve(bytes.size() / 2);
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            const auto a = static_cast<unsigned char>(bytes[i]);
+            const auto b = static_cast<unsigned char>(bytes[i + 1]);
+            units += static_cast<char16_t>(little ? (b << 8 | a) : (a << 8 | b));
+        }
+        std::string out = utf16ToUtf8(units);
+        if (bytes.size() % 2 != 0)
+            appendUtf8(out, Replacement); // half a unit at the end
+        return out;
+    }
+    case TextEncoding::Utf8:
+        break;
+    }
+    // A page that declares UTF-8 but holds other bytes: each stray byte is one U+FFFD, so
+    // whatever is made of the text (a caption, a file name) is UTF-8.
+    return isValidUtf8(bytes) ? std::string(bytes) : utf16ToUtf8(utf8ToUtf16(bytes));
+}
+
+Result<std::string> readDecodedText(const std::string& path) {
+    auto bytes = readFileBytes(path);
+    FOLIO_TRY(bytes);
+    const bool plain =
+        path.size() >= 4 && findNoCase(path, path.size() - 4, ".txt") == path.size() - 4;
+    return decodeToUtf8(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), !plain);
 }
 
 Result<std::vector<std::string>> readAnsiLines(const std::string& path) {

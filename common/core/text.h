@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +21,41 @@ std::string fromAnsi(std::string_view ansi);
 // line. A final line end does not start an extra empty line.
 std::vector<std::string> splitAnsiLines(std::string_view text);
 
+// The same line ends, but a lone LF ends a line too (files written by other editors).
+std::vector<std::string> splitLinesAnyEnd(std::string_view text);
+
+// Every line of `text` (line ends as in splitAnsiLines) followed by CR LF.
+std::string crLfLines(std::string_view text);
+
 // Reads a CP936 text file and returns every line (decoded to UTF-8) followed by CR LF.
 Result<std::string> ReadPageText(const std::string& path);
+
+// The encodings a page or a text file the system reads can be in.
+enum class TextEncoding { Utf8, Ansi, Utf16LE, Utf16BE };
+
+struct DetectedEncoding {
+    TextEncoding encoding = TextEncoding::Utf8;
+    std::size_t bomLength = 0; // bytes of the byte-order mark the text starts with
+};
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool isValidUtf8(std::string_view bytes);
+
+// The charset a <meta> in the page's first bytes declares ("charset=..." of the element or of
+// its http-equiv content), when it is one of the UTF-8 or Chinese names we know.
+std::optional<TextEncoding> declaredEncoding(std::string_view bytes);
+
+// How a page's bytes are to be read, as the readers and the whole-book search read them: a
+// byte-order mark first (UTF-8, UTF-16 LE or BE); then, for markup, the declared charset;
+// else UTF-8 when the bytes are valid UTF-8, and CP936 otherwise.
+DetectedEncoding detectEncoding(std::string_view bytes, bool markup);
+
+// The bytes decoded to UTF-8 by detectEncoding, without the byte-order mark.
+std::string decodeToUtf8(std::string_view bytes, bool markup);
+
+// Reads a page or a text file in its own encoding (a name ending in ".txt", in any case, is
+// plain text, anything else markup) and returns its text as UTF-8, line ends as they are.
+Result<std::string> readDecodedText(const std::string& path);
 
 // Reads a CP936 text file as lines decoded to UTF-8 (line ends as in splitAnsiLines).
 Result<std::vector<std::string>> readAnsiLines(const std::string& path);

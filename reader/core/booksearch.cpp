@@ -8,7 +8,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <optional>
 #include <thread>
 
 namespace folio::reader {
@@ -64,91 +63,6 @@ bool equalsNoCase(std::string_view text, std::size_t at, std::string_view lowerW
         if (asciiLower(text[at + i]) != lowerWord[i])
             return false;
     return true;
-}
-
-// Where `lowerWord` (ASCII, lower case) first occurs at or after `from`, any case; npos if never.
-std::size_t findNoCase(std::string_view text, std::size_t from, std::string_view lowerWord) {
-    if (lowerWord.empty())
-        return from;
-    const char first = lowerWord[0];
-    const char firstUpper = static_cast<char>(first >= 'a' && first <= 'z' ? first - 32 : first);
-    for (std::size_t i = from; i + lowerWord.size() <= text.size(); ++i) {
-        if ((text[i] == first || text[i] == firstUpper) && equalsNoCase(text, i, lowerWord))
-            return i;
-    }
-    return std::string_view::npos;
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool isValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Eight ASCII bytes at a time: most of a page is markup.
-        if (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + len > n || p[i + 1] < lo || p[i + 1] > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k)
-            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
-// The charset a page declares in its first bytes ("charset=..." of a <meta>), if one we know.
-std::optional<Charset> declaredCharset(std::string_view bytes) {
-    const std::string_view head = bytes.substr(0, 4096);
-    for (std::size_t at = findNoCase(head, 0, "charset"); at != std::string_view::npos;
-         at = findNoCase(head, at + 7, "charset")) {
-        std::size_t i = at + 7;
-        while (i < head.size() &&
-               (isBlank(head[i]) || head[i] == '=' || head[i] == '"' || head[i] == '\''))
-            ++i;
-        std::string name;
-        while (
-            i < head.size() && name.size() < 16 &&
-            (isAsciiLetter(head[i]) || isAsciiDigit(head[i]) || head[i] == '-' || head[i] == '_'))
-            name += asciiLower(head[i++]);
-        if (name == "utf-8" || name == "utf8")
-            return Charset::Utf8;
-        if (name == "gb2312" || name == "gbk" || name == "gb18030" || name == "cp936" ||
-            name == "x-gbk" || name == "euc-cn" || name == "windows-936" || name == "ms936")
-            return Charset::Ansi;
-    }
-    return std::nullopt;
 }
 
 struct NamedEntity {
@@ -543,14 +457,15 @@ struct NativeText {
 NativeText extractNative(std::span<const std::uint8_t> bytes, bool markup) {
     std::string_view page(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     NativeText out;
-    if (page.starts_with("\xEF\xBB\xBF")) {
-        page.remove_prefix(3);
-        out.charset = Charset::Utf8;
-    } else if (const auto declared = markup ? declaredCharset(page) : std::nullopt) {
-        out.charset = *declared;
+    const DetectedEncoding found = detectEncoding(page, markup);
+    std::string widened; // a UTF-16 page, searched as UTF-8
+    if (found.encoding == TextEncoding::Utf16LE || found.encoding == TextEncoding::Utf16BE) {
+        widened = decodeToUtf8(page, markup);
+        page = widened;
     } else {
-        out.charset = isValidUtf8(page) ? Charset::Utf8 : Charset::Ansi;
+        page.remove_prefix(found.bomLength);
     }
+    out.charset = found.encoding == TextEncoding::Ansi ? Charset::Ansi : Charset::Utf8;
     // Text is usually well under half of a page's bytes.
     TextSink body(out.charset, markup, page.size() / 2);
     TextSink title(out.charset, true);

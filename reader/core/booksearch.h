@@ -22,12 +22,12 @@ struct PageText {
     std::string text;
 };
 
-// The visible text of a page held as bytes. A page is UTF-8 when it starts with the UTF-8 byte
-// order mark or declares a UTF-8 charset, CP936 when it declares a Chinese one; undeclared, it is
-// UTF-8 when its bytes are valid UTF-8 and CP936 otherwise. Tags, attributes, comments, scripts,
-// styles and the title are left out of `text`; entities are decoded; tags that break a line
-// (paragraphs, cells, <br>, ...) leave one space, inline ones (<b>, <span>, <a>, ...) none, so a
-// word split by inline markup is still found. With `markup` false the bytes are plain text.
+// The visible text of a page held as bytes, read in the encoding detectEncoding (core/text.h)
+// finds: its byte-order mark, its declared charset, else UTF-8 when valid, else CP936. Tags,
+// attributes, comments, scripts, styles and the title are left out of `text`; entities are decoded;
+// tags that break a line (paragraphs, cells, <br>, ...) leave one space, inline ones (<b>, <span>,
+// <a>, ...) none, so a word split by inline markup is still found. With `markup` false the bytes
+// are plain text.
 PageText ExtractPageText(std::span<const std::uint8_t> bytes, bool markup = true);
 
 // One page holding the text searched for.

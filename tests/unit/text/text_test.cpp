@@ -61,6 +61,31 @@ TEST(Lines, CrLfAndLoneCrEndLinesLoneLfStaysInside) {
     EXPECT_EQ(splitAnsiLines("\r\n"), (V{""}));
     EXPECT_EQ(splitAnsiLines(""), V{});
     EXPECT_EQ(splitAnsiLines("\r\r\n"), (V{"", ""}));
+    EXPECT_EQ(splitLinesAnyEnd("a\nb\r\nc\rd\n\n"), (V{"a", "b", "c", "d", ""}));
+}
+
+TEST(Encoding, ByteOrderMarkThenMetaDeclarationThenValidUtf8ElseCp936) {
+    const std::string utf8 = "第一章", gbk = toAnsi(utf8);
+    // A byte-order mark decides, and is no part of the text.
+    EXPECT_EQ(decodeToUtf8("\xEF\xBB\xBF<meta charset=gbk>" + utf8, true),
+              "<meta charset=gbk>" + utf8);
+    EXPECT_EQ(decodeToUtf8(std::string("\xFF\xFE\x2C\x7B", 4), true), "第");
+    EXPECT_EQ(decodeToUtf8(std::string("\xFE\xFF\x7B\x2C\x7B", 5), false), "第\xEF\xBF\xBD");
+    // Either form of <meta>; a script's charset names the script's encoding, not the page's.
+    const auto found = [](const std::string& bytes) {
+        return detectEncoding(bytes, true).encoding;
+    };
+    EXPECT_EQ(found("<META charset=\"GBK\">" + utf8), TextEncoding::Ansi);
+    EXPECT_EQ(found("<meta http-equiv=Content-Type content='text/html; charset=utf-8'>" + gbk),
+              TextEncoding::Utf8);
+    EXPECT_EQ(found("<script charset=utf-8></script><meta charset=gb2312>" + utf8),
+              TextEncoding::Ansi);
+    EXPECT_EQ(found("<metadata charset=gbk>" + utf8), TextEncoding::Utf8);
+    // Undeclared, and always in plain text: valid UTF-8, else CP936.
+    EXPECT_EQ(decodeToUtf8("<p>" + gbk, true), "<p>" + utf8);
+    EXPECT_EQ(decodeToUtf8("<meta charset=gbk>" + utf8, false), "<meta charset=gbk>" + utf8);
+    // Declared UTF-8 that is not: each stray byte is one U+FFFD, so the text is UTF-8.
+    EXPECT_EQ(decodeToUtf8("<meta charset=utf-8>\xB5", true), "<meta charset=utf-8>\xEF\xBF\xBD");
 }
 
 TEST(ReadPageText, EveryLineFollowedByCrLf) {
