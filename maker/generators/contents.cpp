@@ -4,9 +4,11 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "maker/generators/contentstag.h"
+#include "maker/generators/naturalorder.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -36,14 +38,6 @@ std::string oneLine(std::string text) {
 std::string withoutExtension(const std::string& name) {
     const std::size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
 }
 
 } // namespace
@@ -79,10 +73,27 @@ BuildSummary BuildContentsEntries(const BuildInputs& in, ContentsList& list, Obs
     const int n = static_cast<int>(in.list.names.size());
     if (n > 0)
         observer.setProgressMaximum(n - 1);
+    // The selected pages are added in natural order whatever order the list shows them in:
+    // the selected positions keep their turn in the run (and the progress), each taking the
+    // next page in that order.
+    std::vector<std::size_t> selected;
+    for (std::size_t i = 0; i < in.list.names.size(); ++i) {
+        if (in.list.isSelected(i))
+            selected.push_back(i);
+    }
+    std::vector<std::size_t> pages = selected;
+    std::stable_sort(pages.begin(), pages.end(), [&](std::size_t a, std::size_t b) {
+        return naturalLess(in.list.names[a], in.list.names[b]);
+    });
+    // A page gets one entry; a second is added all the same, but the author is told.
+    std::set<std::string> links;
+    for (int r = 1; r <= list.rowCount() - 2; ++r)
+        links.insert(toUpperUnicode(list.cell(r, ColURL)));
+    std::size_t turn = 0;
     for (int i = 0; i < n; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        if (in.list.isSelected(index)) {
-            const std::string& name = in.list.names[index];
+        if (turn < selected.size() && selected[turn] == index) {
+            const std::string& name = in.list.names[pages[turn++]];
             std::string caption;
             std::string url = name;
             bool readable = true;
@@ -96,8 +107,13 @@ BuildSummary BuildContentsEntries(const BuildInputs& in, ContentsList& list, Obs
                 readable = false;
             }
             if (readable) {
+                url = oneLine(std::move(url));
+                if (!url.empty() && !links.insert(toUpperUnicode(url)).second &&
+                    std::find(summary.duplicates.begin(), summary.duplicates.end(), url) ==
+                        summary.duplicates.end())
+                    summary.duplicates.push_back(url);
                 list.appendEntry(std::to_string(list.rowCount() - 1), oneLine(in.sid),
-                                 oneLine(std::move(caption)), oneLine(std::move(url)));
+                                 oneLine(std::move(caption)), url);
                 ++summary.added;
             }
         }
@@ -122,10 +138,7 @@ Result<std::vector<std::string>> folderEntries(const std::string& folder, bool f
     }
     if (ec)
         return fail(folder + ": cannot list the folder: " + ec.message());
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string la = lowerAscii(a), lb = lowerAscii(b);
-        return la != lb ? la < lb : a < b;
-    });
+    sortNaturally(names);
     return names;
 }
 

@@ -29,9 +29,13 @@ struct BuildSummary {
         std::string name, why;
     };
     std::vector<Skipped> skipped; // selected pages that could not be read
+    // Links that had an entry already (compared as the Book image compares names, upper-cased)
+    // and got another one in this run; each named once.
+    std::vector<std::string> duplicates;
 };
 
-// One entry per selected page, numbered by the row it takes (R - 1), all under `sid`.
+// One entry per selected page, numbered by the row it takes (R - 1), all under `sid`; the
+// pages are taken in natural order (naturalorder.h), whatever order the list has.
 // A caption the page cannot give (no element, an empty file, a name without ".") is the file
 // name without its extension; TABs and line breaks in captions and links become blanks so that
 // the row keeps its columns. A page that cannot be read adds no entry.
@@ -44,8 +48,9 @@ Result<std::string> captionFor(const std::string& folder, const std::string& nam
 // The book's home entry: number R - 2, top level, the book name, "index.html".
 void AddHomeEntry(const std::string& bookName, ContentsList& list);
 
-// The files (or the subfolders) of `folder` as the workbench's lists show them: sorted without
-// regard to case.
+// The files (or the subfolders) of `folder` as the workbench's lists show them: in natural
+// order (numbers by value, Latin letters without regard to case), the order the builder adds
+// pages in.
 Result<std::vector<std::string>> folderEntries(const std::string& folder, bool folders);
 
 // One entry per subfolder of `folder`, in name order: number R - 2, parent "0", the folder's

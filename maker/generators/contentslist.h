@@ -77,6 +77,8 @@ class ContentsList {
     // Back to the headings and the blank row.
     void clear();
 
+    bool operator==(const ContentsList&) const = default;
+
   private:
     std::vector<Row> m_rows;
 };

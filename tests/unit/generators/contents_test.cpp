@@ -73,7 +73,7 @@ TEST(BuildContentsEntries, FirstLineIsTakenExactlyAndAnEmptyFileFallsBackToItsNa
     Explorer e;
     e.add("one.txt", "  第一章 开始  \r\nsecond\r\n");
     e.add("two.txt", "lf\nstays inside\rcut");
-    e.add("empty.txt", "");
+    e.add("vacant.txt", "");
     e.in.source = TitleSource::FirstLine;
     ContentsList list;
     RecordingObserver obs;
@@ -81,7 +81,23 @@ TEST(BuildContentsEntries, FirstLineIsTakenExactlyAndAnEmptyFileFallsBackToItsNa
     EXPECT_EQ(list.cell(1, ColCaption), "  第一章 开始  ");
     // A lone LF stays inside the line; the row keeps its columns with a blank in its place.
     EXPECT_EQ(list.cell(2, ColCaption), "lf stays inside");
-    EXPECT_EQ(list.cell(3, ColCaption), "empty");
+    EXPECT_EQ(list.cell(3, ColCaption), "vacant");
+}
+
+TEST(BuildContentsEntries, PagesGoInNaturalOrderAndASecondEntryForAPageIsReported) {
+    Explorer e;
+    for (const char* name : {"第十章.txt", "10.html", "第九章.txt", "2.html", "第四十一章.txt"})
+        e.add(name, "");
+    ContentsList list;
+    list.appendEntry("1", "-1", "old", "2.HTML");
+    RecordingObserver obs;
+    auto summary = BuildContentsEntries(e.in, list, obs);
+    std::vector<std::string> captions;
+    for (int r = 2; r <= list.rowCount() - 2; ++r)
+        captions.push_back(list.cell(r, ColCaption));
+    EXPECT_EQ(captions, (std::vector<std::string>{"2", "10", "第九章", "第十章", "第四十一章"}));
+    EXPECT_EQ(summary.duplicates, (std::vector<std::string>{"2.html"}));
+    EXPECT_EQ(summary.added, 5);
 }
 
 TEST(BuildContentsEntries, LineBreaksAndTabsInCaptionsBecomeBlanks) {
