@@ -31,25 +31,27 @@ std::optional<std::string> ExtractTagText(std::string_view pageText, std::string
 }
 
 Result<std::optional<std::string>> ReadElementText(const std::string& path, PageElement element) {
-    auto text = ReadPageText(path);
-    FOLIO_TRY(text);
+    auto decoded = readDecodedText(path);
+    FOLIO_TRY(decoded);
+    const std::string text = crLfLines(*decoded);
     switch (element) {
     case PageElement::Title:
-        return ExtractTagText(*text, "<TITLE>", "</TITLE>");
+        return ExtractTagText(text, "<TITLE>", "</TITLE>");
     case PageElement::H1:
-        return ExtractTagText(*text, "<H1>", "</H1>");
+        return ExtractTagText(text, "<H1>", "</H1>");
     case PageElement::H2:
         break;
     }
-    return ExtractTagText(*text, "<H2>", "</H2>");
+    return ExtractTagText(text, "<H2>", "</H2>");
 }
 
 Result<std::optional<std::string>> ReadFirstLine(const std::string& path) {
-    auto lines = readAnsiLines(path);
-    FOLIO_TRY(lines);
-    if (lines->empty())
+    auto text = readDecodedText(path);
+    FOLIO_TRY(text);
+    std::vector<std::string> lines = splitAnsiLines(*text);
+    if (lines.empty())
         return std::optional<std::string>();
-    return std::optional<std::string>(std::move(lines->front()));
+    return std::optional<std::string>(std::move(lines.front()));
 }
 
 } // namespace folio::generators

@@ -18,11 +18,13 @@ std::optional<std::string> ExtractTagText(std::string_view pageText, std::string
 
 enum class PageElement { Title, H1, H2 };
 
-// ExtractTagText of the page file's text (read as ReadPageText reads it) for "<TITLE>",
-// "<H1>" or "<H2>": nullopt when the page has no such element, an error when it cannot be read.
+// ExtractTagText of the page file's text for "<TITLE>", "<H1>" or "<H2>": nullopt when the
+// page has no such element, an error when it cannot be read. The page is read in its own
+// encoding (readDecodedText), its lines as ReadPageText gives them.
 Result<std::optional<std::string>> ReadElementText(const std::string& path, PageElement element);
 
-// The first line of a text file, without its line end; nullopt for an empty file.
+// The first line of a page or text file, read in its own encoding, without its line end;
+// nullopt for an empty file.
 Result<std::optional<std::string>> ReadFirstLine(const std::string& path);
 
 // Latin letters a-z to A-Z; every other byte (so every multi-byte character) unchanged.

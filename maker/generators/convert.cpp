@@ -71,6 +71,15 @@ std::string reduceInnerMarkup(const std::string& title) {
     return utf16ToUtf8(t);
 }
 
+// A text chapter's bytes in the page's code page: a CP936 file as it is, one in UTF-8 or
+// UTF-16 converted (what CP936 lacks becomes "?").
+std::string ansiText(const Bytes& bytes) {
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (detectEncoding(raw, false).encoding == TextEncoding::Ansi)
+        return std::string(raw);
+    return toAnsi(decodeToUtf8(raw, false));
+}
+
 std::string between(const std::string& page, std::string_view open, std::string_view close) {
     const std::size_t p = page.find(open);
     if (p == std::string::npos)
@@ -167,9 +176,7 @@ Result<ConvertSummary> ConvertTextToPages(const TextToPagesInputs& in, Observer&
             const std::string title = name.substr(0, name.size() - 4);
             std::string page = *pageTemplate;
             replaceAll(page, "$Title", toAnsi(title));
-            replaceAll(page, "$body",
-                       EscapeTextBody(std::string_view(
-                           reinterpret_cast<const char*>(source->data()), source->size())));
+            replaceAll(page, "$body", EscapeTextBody(ansiText(*source)));
             page += "\r\n";
             const std::string target = FixPath(list.folder) + title + ".html";
             if (auto added = pages.add(target, page); !added)
@@ -247,9 +254,10 @@ Result<ConvertSummary> ConvertPagesToText(const PagesToTextInputs& in, Observer&
     for (std::size_t i = 0; i < list.names.size(); ++i) {
         const std::string& name = list.names[i];
         if (endsWith(name, ".html") && list.isSelected(i)) {
-            auto page = ReadPageText(list.pathOf(i));
+            auto page = readDecodedText(list.pathOf(i));
             if (!page)
                 return stop(observer, in.programTitle, "无法读取网页文件。", page.error());
+            *page = crLfLines(*page);
             const std::string base = name.substr(0, name.size() - 5);
             std::string title = PageTitle(*page, in.titleFrom, phrases);
             if (title.empty())

@@ -41,6 +41,8 @@ struct ConvertSummary {
 };
 
 // Every selected "*.txt" of the list becomes title + ".html" beside it, from the page template.
+// The text is read in its own encoding (a byte-order mark, else UTF-8 when valid, else CP936)
+// and the page written in CP936.
 // A template or source that cannot be read, or a page that cannot be written, is shown in a
 // message box naming the file and ends the command; the error is also returned.
 Result<ConvertSummary> ConvertTextToPages(const TextToPagesInputs& in, Observer& observer);
@@ -64,7 +66,8 @@ struct PagesToTextInputs {
 inline constexpr const char* PagesConvertedMessage = "所有文件转换完成！";
 
 // Every selected "*.html" of the list becomes a ".txt" beside it: the title, CR LF, the body cut
-// out between the markers and turned back into plain text, CR LF.
+// out between the markers and turned back into plain text, CR LF. Each page is read in the
+// encoding it declares (or its bytes tell); the text file is CP936.
 Result<ConvertSummary> ConvertPagesToText(const PagesToTextInputs& in, Observer& observer);
 
 // The phrases the removal list deletes: every piece before the last ",", in order.

@@ -61,6 +61,15 @@ TEST_F(TextToPages, EscapesEveryLineAndFillsTheTitleBeforeTheBody) {
     EXPECT_TRUE(observer.boxes.empty());
 }
 
+TEST_F(TextToPages, AUtf8ChapterComesOutInThePagesCodePage) {
+    dir.write("u.txt", "\xEF\xBB\xBF第一章 한\r\n");
+    dir.write("v.txt", "第二章\r\n");
+    ASSERT_TRUE(run({{"u.txt", true}, {"v.txt", true}}));
+    EXPECT_EQ(dir.read("u.html"),
+              toAnsi("<title>u</title>\r\n<body>第一章&nbsp;?<br></body>\r\n\r\n"));
+    EXPECT_EQ(dir.read("v.html"), toAnsi("<title>v</title>\r\n<body>第二章<br></body>\r\n\r\n"));
+}
+
 TEST_F(TextToPages, EmptySourceGivesAnEmptyBodyAndAnExistingPageIsOverwritten) {
     dir.write("empty.txt", "");
     dir.write("empty.html", "an older page that is much longer than the new one");
