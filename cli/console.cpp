@@ -21,6 +21,8 @@ const char* const Usage =
                     [--parent ID] [--caption TEXT] [--link TEXT] FILE...
        folio contents home|list|clear <project>
        folio contents folders <project> <folder>
+       folio contents delete <project> ID...
+       folio contents move <project> ID up|down [ROWS]
        folio generate <project> [--maker DIR] [--force]
        folio txt2html [--maker DIR] FILE...
        folio html2txt [--title-from title|h1] [--start TEXT] [--end TEXT] [--remove LIST] FILE...
@@ -46,10 +48,14 @@ compile  reads <folder>/<name>.ini and compiles every file directly in the folde
          today (YYYY-MM-DD). --chm then compiles the help project <title>.hhp that
          generate wrote into <title>.chm with <maker>/chm/hhc.
 contents keeps the project's contents list in <project>/<name>.toc. add: one entry per FILE
-         (in the project folder, else a path), numbered by its row, under --parent (default
-         -1), captioned by --title-from (default file-name); home: the book's entry for
-         index.html; folders: one entry per subfolder of <folder>; list prints the entries;
-         clear empties the list.
+         (in the project folder, else a path), in natural order (2 before 10, 第九 before
+         第十), numbered by its row, under --parent (default -1), captioned by --title-from
+         (default file-name); --caption TEXT alone captions one FILE's entry, linked to that
+         FILE unless --link says otherwise; home: the book's entry for index.html; folders:
+         one entry per subfolder of <folder>; list prints the entries; clear empties the
+         list; delete takes the entries away, their children moving up a level; move takes
+         one entry up or down by ROWS (default 1), never above its parent or below its
+         child. delete and move number the entries afresh, one per row.
 generate writes tree.html, tree.ini and index.html into the project from its saved list and
          the maker's list/tree/ and list/index/ templates (TreeTag.ini, HomePageTag.ini), and
          the help project <title>.hhp, .hhc and .hhk from the list/chm/ templates. A tree.html

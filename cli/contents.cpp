@@ -6,9 +6,11 @@
 #include "core/text.h"
 #include "maker/compiler/help.h"
 #include "maker/generators/contents.h"
+#include "maker/generators/contentsedit.h"
 #include "maker/generators/contentslist.h"
 #include "maker/generators/contentspage.h"
 #include "maker/generators/homepage.h"
+#include "maker/generators/naturalorder.h"
 #include "maker/project/settings.h"
 
 #include <filesystem>
@@ -84,7 +86,9 @@ std::optional<generators::TitleSource> titleSource(const std::string& name) {
 int addEntries(const std::string& projectFolder, const std::vector<std::string>& args) {
     generators::BuildInputs in;
     std::vector<std::string> files;
-    bool captionGiven = false;
+    std::optional<generators::TitleSource> source;
+    std::string sourceName;
+    bool captionGiven = false, linkGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool option =
@@ -92,12 +96,12 @@ int addEntries(const std::string& projectFolder, const std::vector<std::string>&
         if (option && i + 1 >= args.size())
             return usageError("option " + a + " needs a value");
         if (a == "--title-from") {
-            auto source = titleSource(args[++i]);
+            sourceName = args[++i];
+            source = titleSource(sourceName);
             if (!source)
                 return usageError("--title-from takes file-name, first-line, title, h1, h2 or "
                                   "custom, not " +
                                   args[i]);
-            in.source = *source;
         } else if (a == "--parent") {
             in.sid = args[++i];
         } else if (a == "--caption") {
@@ -105,6 +109,7 @@ int addEntries(const std::string& projectFolder, const std::vector<std::string>&
             captionGiven = true;
         } else if (a == "--link") {
             in.customUrl = args[++i];
+            linkGiven = true;
         } else if (a.starts_with("--")) {
             return usageError("unknown option " + a);
         } else {
@@ -113,35 +118,172 @@ int addEntries(const std::string& projectFolder, const std::vector<std::string>&
     }
     if (files.empty())
         return usageError("contents add needs at least one FILE");
-    if (in.source == generators::TitleSource::Custom && !captionGiven)
+    // A caption typed is the caption of one entry: --caption alone means a custom one.
+    if (captionGiven && !source)
+        source = generators::TitleSource::Custom;
+    in.source = source.value_or(generators::TitleSource::FileName);
+    const bool custom = in.source == generators::TitleSource::Custom;
+    if (custom && !captionGiven)
         return usageError("--title-from custom needs --caption");
+    if (captionGiven && !custom)
+        return usageError("--caption gives the caption itself; it does not go with --title-from " +
+                          sourceName);
+    if (captionGiven && files.size() > 1)
+        return usageError("--caption names the entry of one FILE, and " +
+                          std::to_string(files.size()) + " were given");
 
     auto list = loadList(projectFolder);
     if (!list)
         return ExitFailure;
+    // The entries follow the files' natural order (chapter 2 before chapter 10), as the
+    // workbench adds them, not the order the shell expanded a pattern in.
+    generators::sortNaturally(files);
     SilentObserver quiet;
     int status = ExitOk;
     // Each file is read where it is: in the project folder, else as a path of its own.
     for (const std::string& file : files) {
         const std::string inProject = FixPath(projectFolder) + file;
         const fs::path path = fileExists(inProject) ? fs::path(inProject) : fs::path(file);
+        const bool exists = fileExists(path.string());
         in.list.folder = path.parent_path().string();
         in.list.names = {path.filename().string()};
         in.list.selected = {true};
-        if (in.source != generators::TitleSource::Custom && !fileExists(path.string())) {
+        if (!custom && !exists) {
             std::cerr << "folio: " << file << ": no such file in " << projectFolder
                       << " or as a path; no entry added\n";
             status = ExitFailure;
             continue;
         }
+        // A custom entry links to its FILE: a page by its name, as every entry names one, or
+        // the text given when it is no file (an address).
+        if (custom && !linkGiven)
+            in.customUrl = exists ? path.filename().string() : file;
         const auto summary = generators::BuildContentsEntries(in, *list, quiet);
         for (const auto& skipped : summary.skipped) {
             std::cerr << "folio: " << skipped.why << "; no entry added\n";
             status = ExitFailure;
         }
+        for (const std::string& link : summary.duplicates)
+            std::cerr << "folio: " << link << " had an entry already; added another\n";
     }
     const int saved = saveList(projectFolder, *list);
     return saved != ExitOk ? saved : status;
+}
+
+// An entry as the command line names it: its number and its caption.
+std::string entryName(const ContentsList& list, int row) {
+    return list.cell(row, generators::ColID) + " (" + list.cell(row, generators::ColCaption) + ")";
+}
+
+// How many entries an edit gave another number.
+int renumberedCount(const generators::Renumbering& ids) {
+    int count = 0;
+    for (const auto& [old, now] : ids)
+        count += old != now ? 1 : 0;
+    return count;
+}
+
+// The rows of the entries numbered `ids` (the first entry of a number, as the contents page
+// takes it); nothing when a number names no entry.
+std::optional<std::vector<int>> rowsOf(const std::string& projectFolder, const ContentsList& list,
+                                       const std::vector<std::string>& ids) {
+    std::vector<int> rows;
+    for (const std::string& id : ids) {
+        const int row = generators::rowOfId(list, id);
+        if (row == 0) {
+            std::cerr << "folio: " << generators::contentsListPath(projectFolder)
+                      << " has no entry numbered " << id << "; nothing changed\n";
+            return std::nullopt;
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+int deleteCommand(const std::string& projectFolder, const std::vector<std::string>& ids) {
+    if (ids.empty())
+        return usageError("contents delete needs the number of at least one entry");
+    auto list = loadList(projectFolder);
+    if (!list)
+        return ExitFailure;
+    const auto rows = rowsOf(projectFolder, *list, ids);
+    if (!rows)
+        return ExitFailure;
+    const ContentsList before = *list;
+    auto done = generators::deleteEntries(*list, *rows);
+    if (!done)
+        return ExitFailure; // every row named an entry: not reached
+    // What went, and what of theirs stayed: the children climb to the deleted entry's parent.
+    std::vector<bool> deleted(static_cast<std::size_t>(before.rowCount()), false);
+    for (int r : *rows)
+        deleted[static_cast<std::size_t>(r)] = true;
+    for (int r = 1; r < before.rowCount() - 1; ++r) {
+        if (!deleted[static_cast<std::size_t>(r)])
+            continue;
+        int kept = 0;
+        for (int c = 1; c < before.rowCount() - 1; ++c)
+            kept += !deleted[static_cast<std::size_t>(c)] && generators::parentRow(before, c) == r;
+        std::cout << "deleted " << entryName(before, r);
+        if (kept > 0)
+            std::cout << "; its " << kept << (kept == 1 ? " entry" : " entries")
+                      << " moved up a level";
+        std::cout << "\n";
+    }
+    if (const int n = renumberedCount(done->ids); n > 0)
+        std::cout << "numbered " << n << (n == 1 ? " entry" : " entries") << " afresh\n";
+    return saveList(projectFolder, *list);
+}
+
+int moveCommand(const std::string& projectFolder, const std::vector<std::string>& args) {
+    if (args.size() < 2 || args.size() > 3)
+        return usageError("contents move needs an entry's number, up or down, and maybe a count");
+    const std::string& direction = args[1];
+    if (direction != "up" && direction != "down")
+        return usageError("contents move goes up or down, not " + direction);
+    int rows = 1;
+    if (args.size() == 3) {
+        const std::string& count = args[2];
+        if (count.empty() || count.size() > 6 ||
+            count.find_first_not_of("0123456789") != std::string::npos || std::stoi(count) < 1)
+            return usageError("contents move takes a count of rows from 1, not " + count);
+        rows = std::stoi(count);
+    }
+    auto list = loadList(projectFolder);
+    if (!list)
+        return ExitFailure;
+    const auto row = rowsOf(projectFolder, *list, {args[0]});
+    if (!row)
+        return ExitFailure;
+    const bool up = direction == "up";
+    auto moved = generators::moveEntries(*list, *row, up ? -rows : rows);
+    const std::string rowsText = std::to_string(rows) + (rows == 1 ? " row" : " rows");
+    if (!moved) {
+        const generators::Refusal& why = moved.error();
+        std::cerr << "folio: cannot move " << entryName(*list, why.row) << " " << direction << " "
+                  << rowsText;
+        if (why.done > 0)
+            std::cerr << " (it could go " << why.done << ")";
+        switch (why.why) {
+        case generators::EditRefusal::ParentAbove:
+            std::cerr << ": its parent " << entryName(*list, why.other) << " is above it";
+            break;
+        case generators::EditRefusal::ChildBelow:
+            std::cerr << ": its child " << entryName(*list, why.other) << " is below it";
+            break;
+        default:
+            std::cerr << ": it would leave the list";
+            break;
+        }
+        std::cerr << "; nothing moved\n";
+        return ExitFailure;
+    }
+    const int now = moved->rows.front();
+    std::cout << "moved " << args[0] << " (" << list->cell(now, generators::ColCaption) << ") "
+              << direction << " " << rowsText << "; it is entry "
+              << list->cell(now, generators::ColID) << " now\n";
+    if (const int n = renumberedCount(moved->ids); n > 0)
+        std::cout << "numbered " << n << (n == 1 ? " entry" : " entries") << " afresh\n";
+    return saveList(projectFolder, *list);
 }
 
 int listEntries(const ContentsList& list) {
@@ -171,9 +313,11 @@ std::string treeTagOf(const std::string& makerFolder) {
 
 int contentsCommand(const std::vector<std::string>& args) {
     if (args.size() < 2)
-        return usageError("contents needs add, home, folders, list or clear, and a project");
+        return usageError(
+            "contents needs add, home, folders, list, clear, delete or move, and a project");
     const std::string& what = args[0];
-    if (what != "add" && what != "home" && what != "folders" && what != "list" && what != "clear")
+    if (what != "add" && what != "home" && what != "folders" && what != "list" && what != "clear" &&
+        what != "delete" && what != "move")
         return usageError("unknown contents command " + what);
     const std::vector<std::string> rest(args.begin() + 2, args.end());
     if ((what == "home" || what == "list" || what == "clear") && !rest.empty())
@@ -186,6 +330,10 @@ int contentsCommand(const std::vector<std::string>& args) {
 
     if (what == "add")
         return addEntries(*projectFolder, rest);
+    if (what == "delete")
+        return deleteCommand(*projectFolder, rest);
+    if (what == "move")
+        return moveCommand(*projectFolder, rest);
     if (what == "clear")
         return saveList(*projectFolder, ContentsList{});
     auto list = loadList(*projectFolder);

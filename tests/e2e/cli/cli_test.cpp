@@ -505,3 +505,38 @@ TEST_F(Cli, ExtractKeepsEveryCopyRefusesToOverwriteAndEscapesControlCharacters) 
     EXPECT_EQ(fileText(dir / "INDEX.HTML"), readers) << r.output;
     EXPECT_EQ(stagesIn(dir), std::vector<std::string>{});
 }
+
+TEST_F(Cli, ContentsAddSortsNaturallyAndDeleteAndMoveKeepEveryChild) {
+    const fs::path project = m_tmp / "书";
+    fs::create_directories(project);
+    for (const char* name : {"10.html", "2.html", "第十章.txt", "第九章.txt"})
+        ASSERT_TRUE(writeFileAtomic((project / name).string(), std::string("x\r\n")));
+    const std::string p = shellQuote(project.string());
+    const auto list = [&] { return runFolio("contents list " + p).output; };
+    ASSERT_EQ(runFolio("contents add " + p + " 10.html 第十章.txt 2.html 第九章.txt").status, 0);
+    // --caption alone: one custom entry linked to its FILE; with two FILEs, a usage error.
+    ASSERT_EQ(runFolio("contents add " + p + " --parent 4 --caption 注 2.html").status, 0);
+    EXPECT_EQ(runFolio("contents add " + p + " --caption 注 2.html 10.html").status, 2);
+    EXPECT_EQ(list(), "1\t-1\t2\t2.html\n2\t-1\t10\t10.html\n3\t-1\t第九章\t第九章.txt\n"
+                      "4\t-1\t第十章\t第十章.txt\n5\t4\t注\t2.html\n");
+
+    const auto deleted = runFolio("contents delete " + p + " 4 1");
+    EXPECT_EQ(deleted.status, 0) << deleted.output;
+    EXPECT_NE(deleted.output.find("deleted 4 (第十章); its 1 entry moved up a level"),
+              std::string::npos)
+        << deleted.output;
+    EXPECT_EQ(list(), "1\t-1\t10\t10.html\n2\t-1\t第九章\t第九章.txt\n3\t-1\t注\t2.html\n");
+
+    ASSERT_EQ(runFolio("contents add " + p + " --parent 3 --caption 子 x.html").status, 0);
+    const auto refused = runFolio("contents move " + p + " 3 down");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("its child 4 (子) is below it; nothing moved"), std::string::npos)
+        << refused.output;
+    const auto moved = runFolio("contents move " + p + " 3 up 2");
+    EXPECT_EQ(moved.status, 0) << moved.output;
+    EXPECT_NE(moved.output.find("moved 3 (注) up 2 rows; it is entry 1 now"), std::string::npos);
+    EXPECT_EQ(list(), "1\t-1\t注\t2.html\n2\t-1\t10\t10.html\n3\t-1\t第九章\t第九章.txt\n"
+                      "4\t1\t子\tx.html\n");
+    EXPECT_EQ(runFolio("contents move " + p + " 9 up").status, 1);
+    EXPECT_EQ(runFolio("contents move " + p + " 1 sideways").status, 2);
+}
