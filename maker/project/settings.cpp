@@ -88,9 +88,17 @@ std::string settingsFilePath(const std::string& projectFolder) {
 }
 
 Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings) {
-    auto lines = readAnsiLines(path);
-    FOLIO_TRY(lines);
-    return applySettingsLines(*lines, settings);
+    auto bytes = readFileBytes(path);
+    FOLIO_TRY(bytes);
+    // The maker writes CP936 with CR LF; a file saved by another editor may be UTF-8 (with or
+    // without a byte-order mark) with LF line ends, and is read the same.
+    const std::string text = decodeToUtf8(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), false);
+    const int applied = applySettingsLines(splitLinesAnyEnd(text), settings);
+    if (applied == 0)
+        return fail(path + ": no settings lines found (a settings line is a key and its value, "
+                           "such as \"电子书名称：书名\")");
+    return applied;
 }
 
 Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& settings) {

@@ -37,8 +37,10 @@ std::vector<std::string> settingsLines(const ProjectSettings& settings);
 // The settings file of a project folder: folder + "/" + its last path element + ".ini".
 std::string settingsFilePath(const std::string& projectFolder);
 
-// Reads the CP936 settings file over `settings`. A missing or unreadable file is an error
-// and leaves `settings` unchanged.
+// Reads the settings file over `settings`: CP936, or UTF-8 when its bytes say so (a byte-order
+// mark, or valid UTF-8); CR LF, a lone CR and a lone LF end a line. A missing or unreadable
+// file, or one that sets no key at all, is an error naming it and leaves `settings` unchanged.
+// Returns how many fields were set.
 Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings);
 
 // Writes the ten lines in CP936 with CR LF, atomically.

@@ -3,6 +3,7 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
+#include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>
 
@@ -78,4 +79,27 @@ TEST(Settings, WrittenInTableOrderAsCp936WithCrLfAndReadBack) {
     EXPECT_FALSE(readSettingsFile((dir / "none.ini").string(), untouched));
     EXPECT_EQ(untouched.indexPage, "index.html");
     std::filesystem::remove_all(dir.parent_path());
+}
+
+// A settings file from another editor: UTF-8 (with or without a byte-order mark), LF or lone CR
+// line ends. A file that sets no key at all is a fault of the file, not an empty project.
+TEST(Settings, Utf8AndOtherLineEndsAreReadAndAFileWithoutKeysIsAnErrorNamingIt) {
+    TempDir dir;
+    const std::string path = dir.file("Book.ini");
+    for (const std::string& bytes :
+         {std::string("\xEF\xBB\xBF电子书名称：书\n作者：甲\n"),
+          std::string("电子书名称：书\r作者：甲"), toAnsi("电子书名称：书\n作者：甲\r\n")}) {
+        dir.write("Book.ini", bytes);
+        ProjectSettings s;
+        ASSERT_EQ(readSettingsFile(path, s).value_or(-1), 2) << bytes;
+        EXPECT_EQ(s.title, "书");
+        EXPECT_EQ(s.author, "甲");
+    }
+    dir.write("Book.ini", "title=x\n");
+    ProjectSettings s = initialSettings("/o/");
+    const auto none = readSettingsFile(path, s);
+    ASSERT_FALSE(none);
+    EXPECT_NE(none.error().message.find(path + ": no settings lines found"), std::string::npos);
+    EXPECT_NE(none.error().message.find("电子书名称："), std::string::npos);
+    EXPECT_EQ(s.indexPage, "index.html");
 }
