@@ -275,11 +275,7 @@ void ReaderWindowTest::schemeServesOnlyTheOpenBook() {
     QSignalSpy finished(&probe, &QWebEngineView::loadFinished);
     probe.load(QUrl(prefix + QStringLiteral("missing.html")));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-    QVERIFY(finished.at(0).at(0).toBool());
     QCOMPARE(probe.title(), QStringLiteral("找不到这一页"));
-    QVERIFY(evaluate(&probe, QStringLiteral("document.body.innerText"))
-                .toString()
-                .contains(QStringLiteral("这本书里没有“missing.html”这一页。")));
     QCOMPARE(
         evaluate(&probe, QStringLiteral("document.getElementById('folio-home').href")).toString(),
         QUrl(m_window->homeAddress()).toString(QUrl::FullyEncoded));
