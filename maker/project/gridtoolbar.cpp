@@ -27,8 +27,9 @@ int AddSelectedLinks(generators::ContentsList& list, int currentRow,
                      const std::vector<bool>& selected) {
     int added = 0;
     // The parent is read once: rows added in one pass are siblings, even though inserting
-    // them moves the blank row the current index may point at.
-    const std::string parent = list.cell(currentRow, generators::ColID);
+    // them moves the blank row the current index may point at. Only an entry is a parent;
+    // the blank row stands for the top level, as for the builder.
+    const std::string parent = gridClick(list, currentRow).sid;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (i >= selected.size() || !selected[i])
             continue;
@@ -41,6 +42,8 @@ int AddSelectedLinks(generators::ContentsList& list, int currentRow,
 }
 
 GridPick gridClick(const generators::ContentsList& list, int row) {
+    if (row < 1 || row > list.rowCount() - 2)
+        return {"-1", ""};
     return {list.cell(row, generators::ColID), list.cell(row, generators::ColCaption)};
 }
 

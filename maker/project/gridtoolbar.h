@@ -13,15 +13,16 @@ namespace folio::project {
 void ClearContents(generators::ContentsList& list);
 
 // "复制目录": for every selected link, in list order, a row " ", R - 1, the ID of the current
-// row, the text, the target, inserted above the blank row; so after a clear three links get
-// IDs 1, 2, 3. Tabs and line breaks in a text or target become blanks, so that the row keeps
-// its columns. Returns how many rows were added.
+// row ("-1" when that is the blank row), the text, the target, inserted above the blank row;
+// so after a clear three links get IDs 1, 2, 3. Tabs and line breaks in a text or target
+// become blanks, so that the row keeps its columns. Returns how many rows were added.
 int AddSelectedLinks(generators::ContentsList& list, int currentRow,
                      const std::vector<std::string>& texts, const std::vector<std::string>& targets,
                      const std::vector<bool>& selected);
 
 // What a grid click hands to the builder window: column 1 (its parent ID box) and column 3 (its
-// title box) of the clicked row; the blank row gives two empty texts.
+// title box) of the clicked row. Only an entry can be a parent: the blank row (or a row no
+// longer there) gives "-1", the top level, and an empty title.
 struct GridPick {
     std::string sid;
     std::string title;

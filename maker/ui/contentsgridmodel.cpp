@@ -1,8 +1,12 @@
 // The contents list as a table model for the workbench's grid.
 #include "maker/ui/contentsgridmodel.h"
 
+#include "maker/generators/contentsedit.h"
+
 namespace folio::maker {
 
+using folio::generators::ColID;
+using folio::generators::ColSID;
 using folio::generators::ContentsColumns;
 using folio::generators::contentsHeadings;
 
@@ -31,16 +35,22 @@ QVariant ContentsGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ContentsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole) {
-        return {};
-    }
     if (orientation == Qt::Vertical) {
-        return section + 1;
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
     }
     if (section < 0 || section >= ContentsColumns) {
         return {};
     }
-    return QString::fromStdString(contentsHeadings()[section].text);
+    if (role == Qt::DisplayRole) {
+        return QString::fromStdString(contentsHeadings()[section].text);
+    }
+    if (role == Qt::ToolTipRole && section == ColID) {
+        return QStringLiteral("编号由程序管理：一行一个，删除或移动后重新排好，不能输入");
+    }
+    if (role == Qt::ToolTipRole && section == ColSID) {
+        return QStringLiteral("上级目录项的编号：-1、0 或上面某一目录项的编号");
+    }
+    return {};
 }
 
 bool ContentsGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -57,6 +67,17 @@ bool ContentsGridModel::setData(const QModelIndex& index, const QVariant& value,
     text.replace(QLatin1Char('\t'), QLatin1Char(' '))
         .replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // Numbers are the list's own: the entry's is not typed, and a parent must stand above.
+    if (index.column() == ColID) {
+        return false;
+    }
+    if (index.column() == ColSID) {
+        text = text.trimmed();
+        if (!folio::generators::isParentAllowed(m_list, row, text.toStdString())) {
+            emit parentRefused(row, text);
+            return false;
+        }
+    }
     if (!m_list.setCell(row, index.column(), text.toStdString())) {
         return false;
     }
@@ -69,7 +90,7 @@ Qt::ItemFlags ContentsGridModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (listRow(index.row()) < m_list.rowCount() - 1 && index.column() > 0) {
+    if (listRow(index.row()) < m_list.rowCount() - 1 && index.column() > ColID) {
         f |= Qt::ItemIsEditable;
     }
     return f;

@@ -30,6 +30,10 @@ class ContentsGridModel : public QAbstractTableModel {
     // A column's width in characters, from the heading format's blanks.
     static int columnChars(int column);
 
+  signals:
+    // A parent number was typed that names no entry above the row; the cell kept its text.
+    void parentRefused(int listRow, const QString& sid);
+
   private:
     folio::generators::ContentsList& m_list;
 };

@@ -13,7 +13,7 @@
 #include "maker/project/explorer.h"
 #include "maker/project/gridtoolbar.h"
 #include "maker/project/projectfiles.h"
-#include "maker/ui/contentsgridmodel.h"
+#include "maker/ui/contentspanel.h"
 #include "maker/ui/frmabout_maker.h"
 #include "maker/ui/frmdownload_maker.h"
 #include "maker/ui/frmgeturl.h"
@@ -334,12 +334,6 @@ void Frmmain::buildToolbars() {
              {nullptr, S::SP_CustomBase},
              {nullptr, S::SP_CustomBase},
              {"", S::SP_DialogApplyButton}});
-    make(5, {{"清空目录", S::SP_TrashIcon},
-             {"设计首页", S::SP_DesktopIcon},
-             {"生成首页", S::SP_DirHomeIcon},
-             {"分析网址", S::SP_FileDialogContentsView},
-             {"下载网页", S::SP_ArrowDown},
-             {"复制目录", S::SP_FileDialogNewFolder}});
     make(6, {{"复制", S::SP_FileLinkIcon},
              {"粘贴", S::SP_FileIcon},
              {"清空", S::SP_DialogResetButton},
@@ -403,59 +397,32 @@ QWidget* Frmmain::buildPageList() {
 }
 
 QWidget* Frmmain::buildContentsPane() {
-    m_gridPane = new QWidget;
-    auto* v = new QVBoxLayout(m_gridPane);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->setSpacing(0);
-    v->addWidget(m_toolbar[5]);
-
-    m_grid = new QTableView;
-    m_grid->setObjectName(QStringLiteral("MSFlexGrid1"));
-    m_gridModel = new ContentsGridModel(m_contents, this);
-    m_grid->setModel(m_gridModel);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->verticalHeader()->setDefaultSectionSize(twipsToPixels(285));
-    const int charWidth = std::max(6, m_grid->fontMetrics().averageCharWidth());
-    for (int c = 0; c < generators::ContentsColumns; ++c) {
-        m_grid->setColumnWidth(c, std::max(12, ContentsGridModel::columnChars(c) * charWidth));
-    }
-    connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        clickGridRow(ContentsGridModel::listRow(index.row()));
-    });
-    connect(m_gridModel, &QAbstractItemModel::dataChanged, this, [this] {
+    m_contentsPanel = new ContentsPanel(m_contents, m_observer);
+    m_gridPane = m_contentsPanel;
+    m_toolbar[5] = m_contentsPanel->toolbar();
+    markSplitter(m_contentsPanel->splitter(), "Pic3");
+    ContentsPanel* panel = m_contentsPanel;
+    connect(panel, &ContentsPanel::rowClicked, this, &Frmmain::gridRowClicked);
+    connect(panel, &ContentsPanel::contentsEdited, this, [this] {
         if (!m_starting) {
             saveContents();
         }
     });
-
-    m_list3 = new QListWidget;
-    m_list3->setObjectName(QStringLiteral("List3"));
-    m_list3->setSelectionMode(QAbstractItemView::MultiSelection);
-    m_list4 = new QListWidget;
-    m_list4->setObjectName(QStringLiteral("List4"));
-    m_list4->setSelectionMode(QAbstractItemView::MultiSelection);
-    connect(m_list3, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { clickLinkText(m_list3->row(item)); });
-    connect(m_list4, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { clickLinkTarget(m_list4->row(item)); });
-    connect(m_list3->verticalScrollBar(), &QScrollBar::valueChanged, m_list4->verticalScrollBar(),
-            &QScrollBar::setValue);
-    connect(m_list4->verticalScrollBar(), &QScrollBar::valueChanged, m_list3->verticalScrollBar(),
-            &QScrollBar::setValue);
-
-    auto* links = new QSplitter(Qt::Horizontal);
-    links->setChildrenCollapsible(false);
-    links->addWidget(m_list3);
-    links->addWidget(m_list4);
-
-    auto* pic3 = new QSplitter(Qt::Vertical);
-    markSplitter(pic3, "Pic3");
-    pic3->addWidget(m_grid);
-    pic3->addWidget(links);
-    pic3->setStretchFactor(0, 3);
-    pic3->setStretchFactor(1, 1);
-    v->addWidget(pic3, 1);
+    connect(panel, &ContentsPanel::currentRowMoved, this, [this](int row) {
+        if (m_homePage) {
+            m_homePage->setRow(row);
+        }
+    });
+    connect(panel, &ContentsPanel::entriesRenumbered, this,
+            [this](const generators::Renumbering& ids) {
+                if (m_frmtree) {
+                    m_frmtree->followRenumbering(ids);
+                }
+            });
+    connect(panel, &ContentsPanel::designHomePageRequested, this, &Frmmain::showHomePage);
+    connect(panel, &ContentsPanel::generateHomePageRequested, this, &Frmmain::generateHomePage);
+    connect(panel, &ContentsPanel::analyseAddressRequested, this, &Frmmain::showGetUrl);
+    connect(panel, &ContentsPanel::downloadRequested, this, &Frmmain::showDownload);
     return m_gridPane;
 }
 
@@ -770,7 +737,7 @@ void Frmmain::projectChanged() {
         m_contents.clear();
         m_observer.messageBox(loaded.error().message, Caption, folio::MessageIcon::Exclamation);
     }
-    m_gridModel->reload();
+    m_contentsPanel->listReplaced();
 }
 
 // The grid is kept with the project it belongs to, so closing the maker loses nothing.
@@ -789,9 +756,9 @@ void Frmmain::saveContents() {
     }
 }
 
+// One step of the grid's undo history; the panel asks for the list to be saved.
 void Frmmain::contentsChangedByWindow() {
-    m_gridModel->reload();
-    saveContents();
+    m_contentsPanel->listChanged();
 }
 
 // ---- explorer ------------------------------------------------------------------------------
@@ -1068,7 +1035,7 @@ void Frmmain::clickToolbar(int toolbar, int position) {
         toolbar4(position);
         break;
     case 5:
-        toolbar5(position);
+        m_contentsPanel->clickToolbar(position);
         break;
     case 6:
         toolbar6(position);
@@ -1201,42 +1168,6 @@ void Frmmain::toolbar4(int position) {
     case 5:
         showFrmSel(false);
         break;
-    default:
-        break;
-    }
-}
-
-void Frmmain::toolbar5(int position) {
-    switch (position) {
-    case 1:
-        project::ClearContents(m_contents);
-        contentsChangedByWindow();
-        break;
-    case 2:
-        showHomePage();
-        break;
-    case 3:
-        generateHomePage();
-        break;
-    case 4:
-        showGetUrl();
-        break;
-    case 5:
-        showDownload();
-        break;
-    case 6: {
-        std::vector<std::string> texts, targets;
-        std::vector<bool> selected;
-        for (int i = 0; i < m_list3->count(); ++i) {
-            texts.push_back(utf8(m_list3->item(i)->text()));
-            targets.push_back(i < m_list4->count() ? utf8(m_list4->item(i)->text()) : "");
-            selected.push_back(m_list3->item(i)->isSelected());
-        }
-        if (project::AddSelectedLinks(m_contents, gridCurrentRow(), texts, targets, selected) > 0) {
-            contentsChangedByWindow();
-        }
-        break;
-    }
     default:
         break;
     }
@@ -1455,14 +1386,19 @@ void Frmmain::showFrmSel(bool modal) {
     }
 }
 
-void Frmmain::showFrmtree() {
+// The builder window, made (not shown) when first wanted.
+Frmtree* Frmmain::ensureFrmtree() {
     if (!m_frmtree) {
         m_frmtree = new Frmtree(
             this, m_contents, [this] { return explorerList(); }, m_observer);
         m_frmtree->setWindowFlag(Qt::Window);
         connect(m_frmtree, &Frmtree::contentsChanged, this, [this] { contentsChangedByWindow(); });
     }
-    m_frmtree->show();
+    return m_frmtree;
+}
+
+void Frmmain::showFrmtree() {
+    ensureFrmtree()->show();
     m_frmtree->raise();
 }
 
@@ -1471,20 +1407,17 @@ Frmtree* Frmmain::frmtree() const {
 }
 
 int Frmmain::gridCurrentRow() const {
-    const QModelIndex current = m_grid->currentIndex();
-    return current.isValid() ? ContentsGridModel::listRow(current.row()) : 1;
+    return m_contentsPanel->currentRow();
 }
 
 void Frmmain::clickGridRow(int row) {
-    if (!m_frmtree) {
-        m_frmtree = new Frmtree(
-            this, m_contents, [this] { return explorerList(); }, m_observer);
-        m_frmtree->setWindowFlag(Qt::Window);
-        connect(m_frmtree, &Frmtree::contentsChanged, this, [this] { contentsChangedByWindow(); });
-    }
+    m_contentsPanel->clickGridRow(row);
+}
+
+// A grid click: the clicked entry becomes the builder's parent and the card editor's row.
+void Frmmain::gridRowClicked(int row) {
     const project::GridPick pick = project::gridClick(m_contents, row);
-    m_frmtree->setParentEntry(qs(pick.sid), qs(pick.title));
-    m_grid->setCurrentIndex(m_gridModel->index(ContentsGridModel::modelRow(row), 1));
+    ensureFrmtree()->setParentEntry(qs(pick.sid), qs(pick.title));
     if (m_homePage) {
         m_homePage->setRow(row);
     }
@@ -1517,15 +1450,7 @@ void Frmmain::showDownload() {
     if (!m_download) {
         FrmDownLoadInputs in;
         in.contents = &m_contents;
-        in.links = [this] {
-            LinkSelection s;
-            for (int i = 0; i < m_list3->count(); ++i) {
-                s.texts.push_back(utf8(m_list3->item(i)->text()));
-                s.targets.push_back(i < m_list4->count() ? utf8(m_list4->item(i)->text()) : "");
-                s.selected.push_back(m_list3->item(i)->isSelected());
-            }
-            return s;
-        };
+        in.links = [this] { return m_contentsPanel->links(); };
         in.currentRow = [this] { return gridCurrentRow(); };
         in.projectFolder = [this] { return m_maker + QLatin1Char('/') + m_txtTitle->text(); };
         in.makerFolder = utf8(m_maker);
@@ -1539,34 +1464,15 @@ void Frmmain::showDownload() {
 }
 
 void Frmmain::setLinks(const QStringList& texts, const QStringList& targets) {
-    m_list3->clear();
-    m_list4->clear();
-    m_list3->addItems(texts);
-    m_list4->addItems(targets);
+    m_contentsPanel->setLinks(texts, targets);
 }
 
 void Frmmain::clickLinkText(int row) {
-    if (row < 0 || row >= m_list3->count()) {
-        return;
-    }
-    QListWidgetItem* item = m_list3->item(row);
-    m_list3->setToolTip(item->text());
-    if (row < m_list4->count()) {
-        const QSignalBlocker block(m_list4);
-        m_list4->setCurrentRow(row, QItemSelectionModel::NoUpdate);
-        m_list4->item(row)->setSelected(item->isSelected());
-    }
+    m_contentsPanel->clickLinkText(row);
 }
 
 void Frmmain::clickLinkTarget(int row) {
-    if (row < 0 || row >= m_list4->count()) {
-        return;
-    }
-    m_list4->setToolTip(m_list4->item(row)->text());
-    if (row < m_list3->count()) {
-        const QSignalBlocker block(m_list3);
-        m_list3->setCurrentRow(row, QItemSelectionModel::NoUpdate);
-    }
+    m_contentsPanel->clickLinkTarget(row);
 }
 
 // ---- language and skin ---------------------------------------------------------------------

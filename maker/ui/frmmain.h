@@ -39,7 +39,7 @@ class MessageService;
 
 namespace folio::maker {
 
-class ContentsGridModel;
+class ContentsPanel;
 class FrmDownLoad;
 class FrmGetURL;
 class FrmHomePage;
@@ -106,6 +106,8 @@ class Frmmain : public QWidget {
     void openPageEntry(int row);
     // A grid click on list row `row` (the blank row included).
     void clickGridRow(int row);
+    // The contents pane: Toolbar5, the grid and its commands, the link lists.
+    ContentsPanel* contentsPanel() const { return m_contentsPanel; }
     // A click on List3 / List4 (the other list follows).
     void clickLinkText(int row);
     void clickLinkTarget(int row);
@@ -155,7 +157,6 @@ class Frmmain : public QWidget {
     void toolbar2(int position);
     void toolbar3(int position);
     void toolbar4(int position);
-    void toolbar5(int position);
     void toolbar6(int position);
     void copyFiles();
     void compile();
@@ -174,6 +175,8 @@ class Frmmain : public QWidget {
     void applyLanguage(const QString& name);
     void applySkin(int index);
     int gridCurrentRow() const;
+    void gridRowClicked(int row);
+    Frmtree* ensureFrmtree();
 
     FrmmainOptions m_options;
     QString m_maker;
@@ -213,12 +216,9 @@ class Frmmain : public QWidget {
     QAction* m_zoomMenuButton = nullptr;
     QTabBar* m_tabStrip1 = nullptr;
     QStackedWidget* m_panes = nullptr;
-    QTableView* m_grid = nullptr;
-    ContentsGridModel* m_gridModel = nullptr;
+    ContentsPanel* m_contentsPanel = nullptr;
     QListWidget* m_list1 = nullptr;
     QListWidget* m_list2 = nullptr;
-    QListWidget* m_list3 = nullptr;
-    QListWidget* m_list4 = nullptr;
     QTreeWidget* m_treeView1 = nullptr;
     PreviewView* m_webBook = nullptr;
     QPlainTextEdit* m_richTextBox1 = nullptr;

@@ -74,6 +74,14 @@ void Frmtree::setParentEntry(const QString& id, const QString& caption) {
     m_txtTitle->setText(caption);
 }
 
+void Frmtree::followRenumbering(const folio::generators::Renumbering& ids) {
+    const std::string sid = utf8(m_txtSID->text().trimmed());
+    if (const auto found = ids.find(sid); found != ids.end())
+        m_txtSID->setText(qs(found->second));
+    else if (sid != "-1" && sid != "0")
+        m_txtSID->setText(QStringLiteral("-1"));
+}
+
 TitleSource Frmtree::titleSource() const {
     for (int i = 0; i < 6; ++i)
         if (m_options[i]->isChecked())
@@ -90,6 +98,16 @@ void Frmtree::generate() {
     // second run over the same list.
     if (m_running)
         return;
+    // New entries hang under an entry that is there, or at the top level.
+    const QString sid = m_txtSID->text().trimmed();
+    if (!folio::generators::isExistingParent(m_contents, utf8(sid))) {
+        m_observer.messageBox(
+            utf8(QStringLiteral("子编号“%1”不是目录中现有目录项的编号。请在目录中点选上级目录项，"
+                                "或填 -1（顶层）、0。没有添加目录项。")
+                     .arg(sid)),
+            folio::generators::MakerTitle, folio::MessageIcon::Exclamation);
+        return;
+    }
     m_running = true;
     m_command1->setEnabled(false);
 
@@ -97,7 +115,7 @@ void Frmtree::generate() {
     if (m_explorer)
         in.list = m_explorer();
     in.source = titleSource();
-    in.sid = utf8(m_txtSID->text());
+    in.sid = utf8(sid);
     in.customTitle = utf8(m_txtTitle->text());
     in.customUrl = utf8(m_txtURL->text());
     // The run handles events: the window may be closed and deleted before it returns.
@@ -111,14 +129,24 @@ void Frmtree::generate() {
     m_running = false;
     if (m_summary.added > 0)
         emit contentsChanged();
+    // One message after the run. Pages that could not be read get no entry; say which, or
+    // the author never learns that chapters are missing from the contents. A page that got
+    // a second entry keeps both, but two entries opening one page are seldom meant.
+    std::string text;
     if (!m_summary.skipped.empty()) {
-        // Pages that could not be read get no entry; say which, or the author never learns
-        // that chapters are missing from the contents.
-        std::string text = "以下文件不能读取，没有生成目录项：";
+        text = "以下文件不能读取，没有生成目录项：";
         for (const auto& s : m_summary.skipped)
             text += "\r\n" + s.name + "：" + s.why;
-        m_observer.messageBox(text, folio::generators::MakerTitle, folio::MessageIcon::Exclamation);
     }
+    if (!m_summary.duplicates.empty()) {
+        if (!text.empty())
+            text += "\r\n\r\n";
+        text += "以下页面在目录中已有目录项，又添加了一项：";
+        for (const std::string& link : m_summary.duplicates)
+            text += "\r\n" + link;
+    }
+    if (!text.empty())
+        m_observer.messageBox(text, folio::generators::MakerTitle, folio::MessageIcon::Exclamation);
     close();
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/observer.h"
 #include "maker/generators/contents.h"
+#include "maker/generators/contentsedit.h"
 #include "maker/generators/contentslist.h"
 #include "maker/ui/companionsupport.h"
 
@@ -25,6 +26,9 @@ class Frmtree : public QWidget {
 
     // The grid click: the clicked entry becomes the parent of the next entries.
     void setParentEntry(const QString& id, const QString& caption);
+    // The list was numbered afresh: the parent box follows its entry, or, when that entry is
+    // gone, goes back to the top level ("-1").
+    void followRenumbering(const folio::generators::Renumbering& ids);
 
     folio::generators::TitleSource titleSource() const;
     void setTitleSource(folio::generators::TitleSource source);

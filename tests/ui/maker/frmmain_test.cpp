@@ -4,6 +4,7 @@
 // an empty project to a Book image the reader opens.
 #include "core/text.h"
 #include "maker/generators/contentslist.h"
+#include "maker/ui/contentspanel.h"
 #include "maker/ui/frmmain.h"
 #include "maker/ui/frmtree.h"
 #include "qt/resschemehandler.h"
@@ -25,8 +26,10 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -112,6 +115,7 @@ class FrmmainTest : public QObject {
     void previewFollowsNewWindowsAndKeepsHistory();
     void pageListOptionsChooseTheTab();
     void threeSelectedLinksBecomeEntriesOneTwoThree();
+    void theContentsListIsPutInOrder();
     void aSecondCommandIsRefusedWhileOneRuns();
     void savingTheCodeView();
     void languageAppliesAtOnce();
@@ -240,6 +244,10 @@ void FrmmainTest::startsOnTheLastProjectWithEveryControlNamed() {
           "Option2",      "Option3",   "ProgressBar1", "Pic",         "Pic1",       "Pic2",
           "Pic3"}) {
         QVERIFY2(m_window->findChild<QObject*>(QString::fromLatin1(name)), name);
+    }
+    for (const char* name : {"CommandDelete", "CommandMoveUp", "CommandMoveDown", "CommandIndent",
+                             "CommandOutdent", "CommandUndo"}) {
+        QVERIFY2(m_window->findChild<QPushButton*>(QString::fromLatin1(name)), name);
     }
 }
 
@@ -400,6 +408,7 @@ void FrmmainTest::pageListOptionsChooseTheTab() {
 
 void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     Frmmain& w = open();
+    m_messages.answerYes = true; // "清空目录" asks first
     w.clickToolbar(5, 1);
     QCOMPARE(w.contents().rowCount(), 2);
     w.contents().appendEntry("1", "-1", "卷一", "v1.html");
@@ -422,8 +431,9 @@ void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     QCOMPARE(list4->currentRow(), 3);
     QCOMPARE(list3->toolTip(), QStringLiteral("第三章"));
 
-    w.clickGridRow(1); // the blank row: both texts empty
-    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(), QString());
+    w.clickGridRow(1); // the blank row: the top level, no title
+    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
+             QStringLiteral("-1"));
     w.clickToolbar(5, 6);
     QCOMPARE(w.contents().entryCount(), 3);
     for (int r = 1; r <= 3; ++r) {
@@ -432,7 +442,9 @@ void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     QCOMPARE(w.contents().cell(3, 3), std::string("第三章"));
     QCOMPARE(w.contents().cell(3, 4), std::string("http://h/3"));
 
-    // Rows added under a clicked row take its ID as their parent.
+    // Rows added under a clicked row take its ID as their parent; the blank row's -1 gave
+    // the first three the top level.
+    QCOMPARE(w.contents().cell(1, 2), std::string("-1"));
     w.clickGridRow(2);
     QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
              QStringLiteral("2"));
@@ -445,6 +457,119 @@ void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     m_window.reset();
     Frmmain& again = open();
     QCOMPARE(again.contents().entryCount(), 6);
+}
+
+// The trial's contents list put right: entries from the builder in natural order, a second
+// entry for a page reported, one deleted, indented, moved, the moves that would break the tree
+// refused, undone; the numbers managed; the clear asks; the builder's parent always an entry.
+void FrmmainTest::theContentsListIsPutInOrder() {
+    const QString source = maker("chapters");
+    for (const char* name : {"第十章.html", "第二章.html", "第四十一章.html", "第九章.html"}) {
+        writeAnsi(source + QLatin1Char('/') + QString::fromUtf8(name), "");
+    }
+    Frmmain& w = open();
+    w.selectTab(1);
+    QTableView* grid = child<QTableView>("MSFlexGrid1");
+    folio::maker::ContentsPanel* panel = w.contentsPanel();
+    const auto ids = [&w] {
+        QStringList rows;
+        for (int r = 1; r <= w.contents().rowCount() - 2; ++r) {
+            rows << QString::fromStdString(w.contents().cell(r, 1) + "/" + w.contents().cell(r, 2) +
+                                           " " + w.contents().cell(r, 3));
+        }
+        return rows.join(QLatin1Char(','));
+    };
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = Qt::AltModifier) {
+        grid->setFocus();
+        QTest::keyClick(grid, k, m);
+    };
+
+    // "清空目录" names what would go; No keeps the list.
+    const int sample = w.contents().entryCount();
+    QVERIFY(sample > 0);
+    m_messages.yesNoAnswers = {false, true};
+    w.clickToolbar(5, 1);
+    QCOMPARE(m_messages.questions.last().text,
+             QStringLiteral("清空目录会删除全部 %1 个目录项。要清空目录吗？").arg(sample));
+    QCOMPARE(m_messages.questionDefaults.last(), false);
+    QCOMPARE(w.contents().entryCount(), sample);
+    w.clickToolbar(5, 1);
+    QCOMPARE(w.contents().entryCount(), 0);
+
+    // The home entry, then the chapters under it in natural order; a page added twice is named.
+    w.clickToolbar(3, 6);
+    w.showExplorerFolder(source);
+    child<QListWidget>("List1")->selectAll();
+    w.clickGridRow(1);
+    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
+             QStringLiteral("0"));
+    w.frmtree()->generate();
+    child<QListWidget>("List1")->item(0)->setSelected(false);
+    w.frmtree()->generate();
+    QVERIFY(m_messages.shown.last().text.startsWith(QStringLiteral("以下页面在目录中已有目录项")));
+    QCOMPARE(ids(), QStringLiteral("0/-1 Book,2/0 第二章,3/0 第九章,4/0 第十章,5/0 第四十一章,"
+                                   "6/0 第九章,7/0 第十章,8/0 第四十一章"));
+
+    // Deleted by the key, the numbers follow the rows; the builder's parent follows its entry.
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    w.clickGridRow(3);
+    panel->selectRows({6, 7, 8});
+    key(Qt::Key_Delete, Qt::NoModifier);
+    QCOMPARE(ids(), QStringLiteral("0/-1 Book,1/0 第二章,2/0 第九章,3/0 第十章,4/0 第四十一章"));
+    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
+             QStringLiteral("2"));
+
+    // 第九章 and 第十章 go under 第二章; then 第二章 cannot pass its child, the two cannot pass
+    // their parent, and 第四十一章 moves up past 第十章 once it is back at the top level.
+    panel->selectRows({3, 4});
+    key(Qt::Key_Right);
+    QCOMPARE(ids(), QStringLiteral("0/-1 Book,1/0 第二章,2/1 第九章,3/1 第十章,4/0 第四十一章"));
+    panel->selectRows({2});
+    key(Qt::Key_Down);
+    QCOMPARE(m_messages.shown.last().text,
+             QStringLiteral("“第二章”不能移到它的下级“第九章”下面。"));
+    panel->selectRows({3, 4});
+    key(Qt::Key_Up);
+    QCOMPARE(m_messages.shown.last().text,
+             QStringLiteral("“第九章”不能移到它的上级“第二章”上面。"));
+    panel->selectRows({4});
+    child<QPushButton>("CommandOutdent")->click();
+    panel->selectRows({5});
+    key(Qt::Key_Up);
+    QCOMPARE(ids(), QStringLiteral("0/-1 Book,1/0 第二章,2/1 第九章,3/0 第四十一章,4/0 第十章"));
+    QCOMPARE(panel->selectedRows(), (std::vector<int>{4}));
+    QCOMPARE(panel->currentRow(), 4);
+    auto saved = folio::generators::loadContentsList(maker("Book").toStdString());
+    QVERIFY(saved && *saved == w.contents());
+
+    // Ctrl+Z takes back the move, then the outdent.
+    key(Qt::Key_Z, Qt::ControlModifier);
+    key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(ids(), QStringLiteral("0/-1 Book,1/0 第二章,2/1 第九章,3/1 第十章,4/0 第四十一章"));
+
+    // 编号 is not typed (F2 opens no editor there); 子编号 takes only an entry above.
+    grid->setCurrentIndex(grid->model()->index(2, 1));
+    key(Qt::Key_F2, Qt::NoModifier);
+    QVERIFY(!grid->viewport()->findChild<QLineEdit*>());
+    grid->setCurrentIndex(grid->model()->index(2, 3));
+    key(Qt::Key_F2, Qt::NoModifier);
+    QTRY_VERIFY(grid->viewport()->findChild<QLineEdit*>());
+    key(Qt::Key_Escape, Qt::NoModifier);
+    QVERIFY(!grid->model()->setData(grid->model()->index(1, 2), QStringLiteral("4")));
+    QTRY_VERIFY(m_messages.shown.last().text.contains(QStringLiteral("子编号不能是“4”")));
+    QVERIFY(grid->model()->setData(grid->model()->index(3, 2), QStringLiteral("2")));
+    QCOMPARE(w.contents().cell(4, 2), std::string("2"));
+
+    // A parent that is gone adds nothing: deleting the row clicked puts -1 in its place, and
+    // a number typed by hand that names no entry is refused.
+    w.clickGridRow(2);
+    key(Qt::Key_Delete, Qt::NoModifier);
+    QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
+             QStringLiteral("-1"));
+    w.frmtree()->setParentEntry(QStringLiteral("9"), QString());
+    w.frmtree()->generate();
+    QVERIFY(m_messages.shown.last().text.startsWith(QStringLiteral("子编号“9”不是")));
+    QCOMPARE(w.contents().entryCount(), 4);
 }
 
 void FrmmainTest::aSecondCommandIsRefusedWhileOneRuns() {

@@ -1,6 +1,8 @@
-// Pictures of the workbench on each of its six tabs, for looking at: run under a virtual display
-// with a CJK font (scripts/maker-screenshots.sh). Arguments: a maker folder (a copy: the window
-// saves its project list there on closing) and the folder the PNG files go to.
+// Pictures of the workbench on each of its six tabs, of the contents grid's commands and of
+// the clear question, for looking at: run under a virtual display with a CJK font
+// (scripts/maker-screenshots.sh). Arguments: a maker folder (a copy: the window saves its
+// project list there on closing) and the folder the PNG files go to.
+#include "maker/ui/contentspanel.h"
 #include "maker/ui/frmmain.h"
 #include "qt/resschemehandler.h"
 
@@ -8,7 +10,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include <cstdio>
@@ -60,6 +65,26 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::printf("%s\n", qPrintable(file));
+    }
+
+    // The grid's own commands with a block of rows chosen, and the question "清空目录" asks
+    // (answered No, so the list stays).
+    window.selectTab(1);
+    if (auto* panel = window.contentsPanel()) {
+        panel->selectRows({3, 4, 5});
+        QTest::qWait(500);
+        const QString commands = out.filePath(QStringLiteral("frmmain-7-contents-commands.png"));
+        window.grab().save(commands);
+        std::printf("%s\n", qPrintable(commands));
+        const QString question = out.filePath(QStringLiteral("frmmain-8-clear-question.png"));
+        QTimer::singleShot(1000, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box->grab().save(question);
+                std::printf("%s\n", qPrintable(question));
+                box->button(QMessageBox::No)->click();
+            }
+        });
+        window.clickToolbar(5, 1);
     }
     window.close();
     return 0;

@@ -16,13 +16,13 @@ TEST(AddSelectedLinks, ThreeLinksAfterAClearGetIdsOneTwoThreeUnderTheCurrentRow)
     const std::vector<std::string> targets = {"http://x/1", "http://x/s", "http://x/2",
                                               "http://x/3"};
     const std::vector<bool> selected = {true, false, true, true};
-    // The current row is the blank row: its empty ID is every new row's parent.
+    // The current row is the blank row: every new row stands at the top level.
     EXPECT_EQ(AddSelectedLinks(list, 1, texts, targets, selected), 3);
     ASSERT_EQ(list.rowCount(), 5);
     for (int r = 1; r <= 3; ++r) {
         EXPECT_EQ(list.cell(r, ColBlank), " ");
         EXPECT_EQ(list.cell(r, ColID), std::to_string(r));
-        EXPECT_EQ(list.cell(r, ColSID), "");
+        EXPECT_EQ(list.cell(r, ColSID), "-1");
         EXPECT_EQ(list.cell(r, ColAuthor), "");
     }
     EXPECT_EQ(list.cell(2, ColCaption), "第二章");
@@ -45,15 +45,16 @@ TEST(AddSelectedLinks, TabsAndLineBreaksCannotShiftColumns) {
     EXPECT_EQ(AddSelectedLinks(list, 1, {}, {}, {true, true}), 0);
 }
 
-TEST(GridClick, TheBlankRowGivesTwoEmptyTexts) {
+TEST(GridClick, OnlyAnEntryBecomesTheParentAndTheBlankRowGivesTheTopLevel) {
     ContentsList list;
     list.appendEntry("1", "-1", "书名", "index.html");
     const GridPick row = gridClick(list, 1);
     EXPECT_EQ(row.sid, "1");
     EXPECT_EQ(row.title, "书名");
     const GridPick blank = gridClick(list, 2);
-    EXPECT_EQ(blank.sid, "");
+    EXPECT_EQ(blank.sid, "-1");
     EXPECT_EQ(blank.title, "");
+    EXPECT_EQ(gridClick(list, 7).sid, "-1");
 }
 
 TEST(LinkLists, ClicksAndScrollsKeepTheTwoListsInStep) {
