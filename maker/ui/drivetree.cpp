@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QTreeWidgetItemIterator>
 
@@ -36,16 +37,19 @@ DriveTree::DriveTree(folio::Observer& observer, const QString& caption, QWidget*
     setObjectName(QStringLiteral("TreeView1"));
     setHeaderHidden(true);
     connect(this, &QTreeWidget::itemExpanded, this, &DriveTree::expandNode);
-    // The keyboard moves the current node as a click does, and the file list follows it.
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (current)
-            emit folderChosen(current->data(0, KeyRole).toString());
-    });
     connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        if (item == currentItem())
-            emit folderChosen(item->data(0, KeyRole).toString());
+        emit folderChosen(item->data(0, KeyRole).toString());
     });
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &DriveTree::changed);
+}
+
+void DriveTree::keyPressEvent(QKeyEvent* event) {
+    // The keyboard moves the current node as a click does, and the file list follows it. Only
+    // a key does: the tree making its first node current when it gets the focus lists nothing.
+    QTreeWidgetItem* before = currentItem();
+    QTreeWidget::keyPressEvent(event);
+    if (currentItem() && currentItem() != before)
+        emit folderChosen(currentItem()->data(0, KeyRole).toString());
 }
 
 void DriveTree::loadDrives() {

@@ -30,6 +30,9 @@ class DriveTree : public QTreeWidget {
     // A folder shown in the tree gained or lost an entry.
     void folderChanged(const QString& folder);
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     void expandNode(QTreeWidgetItem* item);
     void syncNode(QTreeWidgetItem* item);

@@ -14,6 +14,7 @@
 #include "maker/project/gridtoolbar.h"
 #include "maker/project/projectfiles.h"
 #include "maker/ui/contentspanel.h"
+#include "maker/ui/drivetree.h"
 #include "maker/ui/frmabout_maker.h"
 #include "maker/ui/frmdownload_maker.h"
 #include "maker/ui/frmgeturl.h"
@@ -52,6 +53,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSet>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
@@ -73,8 +76,6 @@ using folio::reader::twipsToPixels;
 
 namespace {
 
-constexpr int KeyRole = Qt::UserRole + 1;
-constexpr int ImageRole = Qt::UserRole + 2;
 
 // The splitter Pic keeps the left panes at least this wide and the right ones too.
 constexpr int PicMinLeftTwips = 1000;
@@ -188,6 +189,11 @@ Frmmain::Frmmain(FrmmainOptions options, QWidget* parent)
     m_observer.setMessageService(m_options.messages);
     buildWindow();
     m_observer.setProgressBar(m_progressBar1);
+    // F1: the help page, in the preview, where the start page is shown.
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, [this] {
+        selectTab(2);
+        showStartPage();
+    });
     resize(twipsToPixels(15000), twipsToPixels(10500));
     startUp();
     m_starting = false;
@@ -212,9 +218,7 @@ void Frmmain::buildWindow() {
     }
 
     // Left: the drive tree over the explorer list over the page list.
-    m_treeView1 = new QTreeWidget;
-    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_treeView1->setHeaderHidden(true);
+    m_treeView1 = new DriveTree(m_observer, QString::fromLatin1(Caption));
     m_list1 = new QListWidget;
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -273,10 +277,13 @@ void Frmmain::buildWindow() {
     m_progressBar1->setValue(0);
     outer->addWidget(m_progressBar1);
 
-    connect(m_treeView1, &QTreeWidget::itemExpanded, this,
-            [this](QTreeWidgetItem* item) { expandNode(item); });
-    connect(m_treeView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        showExplorerFolder(item->data(0, KeyRole).toString());
+    connect(m_treeView1, &DriveTree::folderChosen, this, &Frmmain::showExplorerFolder);
+    // What appears on the disk appears in the lists: a folder written by another program, or
+    // pages that a command of this window wrote into the open project.
+    connect(m_treeView1, &DriveTree::folderChanged, this, [this](const QString& folder) {
+        if (QDir::cleanPath(folder) == QDir::cleanPath(m_file1) && !m_busy) {
+            showExplorerFolder(m_file1);
+        }
     });
     connect(m_list1, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { openExplorerEntry(m_list1->row(item)); });
@@ -635,7 +642,7 @@ void Frmmain::startUp() {
     }
 
     m_zoomLevel = 100;
-    loadDriveTree();
+    m_treeView1->loadDrives();
 
     m_combo2->clear();
     for (const std::string& name : m_state.skins) {
@@ -763,46 +770,6 @@ void Frmmain::contentsChangedByWindow() {
 
 // ---- explorer ------------------------------------------------------------------------------
 
-void Frmmain::loadDriveTree() {
-    m_treeView1->clear();
-    for (const project::Drive& d : project::listDrives()) {
-        auto* node = new QTreeWidgetItem(m_treeView1, {qs(d.text).toUpper()});
-        node->setData(0, KeyRole, qs(d.key));
-        node->setData(0, ImageRole, project::driveImage(d.kind));
-        node->setIcon(0, style()->standardIcon(
-                             d.kind == project::DriveKind::CdRom       ? QStyle::SP_DriveCDIcon
-                             : d.kind == project::DriveKind::Removable ? QStyle::SP_DriveFDIcon
-                                                                       : QStyle::SP_DriveHDIcon));
-        new QTreeWidgetItem(node, {QString()}); // a placeholder, so that it can be expanded
-    }
-}
-
-void Frmmain::expandNode(QTreeWidgetItem* item) {
-    if (!item || item->childCount() == 0 || !item->child(0)->text(0).isEmpty()) {
-        return;
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto folders = project::expandFolder(utf8(item->data(0, KeyRole).toString()));
-    if (folders) {
-        delete item->takeChild(0);
-        for (const project::SubFolder& f : *folders) {
-            auto* child = new QTreeWidgetItem(item, {qs(f.name)});
-            child->setData(0, KeyRole, qs(f.key));
-            child->setData(0, ImageRole, project::FolderImage);
-            child->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
-            if (f.hasSubFolders) {
-                child->setData(0, ImageRole, project::FolderExpandedImage);
-                new QTreeWidgetItem(child, {QString()});
-            }
-        }
-    }
-    QApplication::restoreOverrideCursor();
-    if (!folders && folders.error().code == project::DeviceUnavailableError) {
-        m_observer.messageBox(project::DeviceUnavailableMessage, Caption,
-                              folio::MessageIcon::Critical);
-    }
-}
-
 void Frmmain::showExplorerFolder(const QString& folder) {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         return;
@@ -815,7 +782,15 @@ void Frmmain::showExplorerFolder(const QString& folder) {
     if (!names) {
         return;
     }
+    // The same folder listed again keeps what was selected in it.
+    QSet<QString> selected;
+    if (QDir::cleanPath(folder) == QDir::cleanPath(m_file1)) {
+        for (const QListWidgetItem* item : m_list1->selectedItems()) {
+            selected.insert(item->text());
+        }
+    }
     m_file1 = folder;
+    m_treeView1->watchFolder(folder);
     QStringList items;
     items.reserve(static_cast<qsizetype>(names->size()));
     for (const std::string& n : *names) {
@@ -824,6 +799,9 @@ void Frmmain::showExplorerFolder(const QString& folder) {
     m_list1->setUpdatesEnabled(false);
     m_list1->clear();
     m_list1->addItems(items);
+    for (int i = 0; !selected.isEmpty() && i < m_list1->count(); ++i) {
+        m_list1->item(i)->setSelected(selected.contains(m_list1->item(i)->text()));
+    }
     m_list1->setUpdatesEnabled(true);
 }
 

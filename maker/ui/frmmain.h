@@ -40,6 +40,7 @@ class MessageService;
 namespace folio::maker {
 
 class ContentsPanel;
+class DriveTree;
 class FrmDownLoad;
 class FrmGetURL;
 class FrmHomePage;
@@ -144,8 +145,6 @@ class Frmmain : public QWidget {
     void saveContents();
     void contentsChangedByWindow();
 
-    void loadDriveTree();
-    void expandNode(QTreeWidgetItem* item);
     void showBuiltInPage();
     void showStartPage();
     void applyZoomLevel();
@@ -219,7 +218,7 @@ class Frmmain : public QWidget {
     ContentsPanel* m_contentsPanel = nullptr;
     QListWidget* m_list1 = nullptr;
     QListWidget* m_list2 = nullptr;
-    QTreeWidget* m_treeView1 = nullptr;
+    DriveTree* m_treeView1 = nullptr;
     PreviewView* m_webBook = nullptr;
     QPlainTextEdit* m_richTextBox1 = nullptr;
     QComboBox* m_comURL = nullptr;

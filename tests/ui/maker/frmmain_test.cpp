@@ -357,6 +357,46 @@ void FrmmainTest::driveTreeExpandsIntoFolders() {
     QVERIFY(!child<QListWidget>("List1")
                  ->findItems(QStringLiteral("Book.ini"), Qt::MatchExactly)
                  .isEmpty());
+
+    // Down to the maker folder by the keyboard: the node the cursor reaches lists its files,
+    // and a folder made meanwhile appears in the tree, a file in the list.
+    QTreeWidgetItem* node = root;
+    const QStringList parts = maker().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        node->setExpanded(true);
+        tree->setCurrentItem(node);
+        QTest::keyClick(tree, Qt::Key_Right); // into the first sub-folder
+        for (int i = 0; tree->currentItem()->text(0) != part && i < node->childCount(); ++i) {
+            QTest::keyClick(tree, Qt::Key_Down);
+        }
+        QCOMPARE(tree->currentItem()->text(0), part);
+        node = tree->currentItem();
+    }
+    QCOMPARE(QDir::cleanPath(m_window->explorerFolder()), maker());
+    node->setExpanded(true);
+    QVERIFY(QDir(maker()).mkdir(QStringLiteral("新文件夹")));
+    writeAnsi(maker("later.txt"), "x");
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (int i = 0; i < node->childCount(); ++i) {
+                if (node->child(i)->text(0) == QStringLiteral("新文件夹")) {
+                    return true;
+                }
+            }
+            return false;
+        }(),
+        60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!child<QListWidget>("List1")
+                                  ->findItems(QStringLiteral("later.txt"), Qt::MatchExactly)
+                                  .isEmpty(),
+                             60000);
+
+    // F1 shows the help page in the preview.
+    m_window->selectTab(6);
+    QTest::keyClick(m_window.get(), Qt::Key_F1);
+    QCOMPARE(m_window->currentTab(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_window->preview()->url().toString().endsWith(QStringLiteral("help/help.html")), 60000);
 }
 
 void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
