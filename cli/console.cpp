@@ -75,7 +75,9 @@ html2txt turns each FILE ending in .html into <name>.txt beside it: the title (f
          <h1>, or <title>), then the text between --start and --end with the phrases before
          the last "," of --remove deleted.
 rename   renames each FILE after its first line, title, heading, or its own name cleaned of
-         symbols (default first-line); it asks first, and only --yes answers yes.
+         symbols (default first-line); it asks first, and only --yes answers yes. --relink
+         then rewrites the links to the renamed files in every .htm/.html page of their
+         folder, and the entries of the folder's contents list <name>.toc if it has one.
 
 Exit status: 0 success, 1 failure, 2 usage error.
 )";

@@ -2,6 +2,7 @@
 #include "maker/generators/convert.h"
 #include "cli/console.h"
 #include "core/fileio.h"
+#include "maker/generators/contentslist.h"
 #include "maker/generators/rename.h"
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -100,8 +102,10 @@ int txt2htmlCommand(const std::vector<std::string>& args) {
         in.list = std::move(list);
         in.templatePath = FixPath(maker) + "list/page/page.html";
         auto r = generators::ConvertTextToPages(in, observer);
-        if (!r)
-            return ExitFailure; // the observer has shown why
+        if (!r) {
+            std::cerr << "folio: " << r.error().message << "\n";
+            return ExitFailure;
+        }
         for (const std::string& written : r->written)
             std::cout << "wrote " << written << "\n";
     }
@@ -132,8 +136,10 @@ int html2txtCommand(const std::vector<std::string>& args) {
     for (ExplorerList& list : byFolder(p->files)) {
         in.list = std::move(list);
         auto r = generators::ConvertPagesToText(in, observer);
-        if (!r)
+        if (!r) {
+            std::cerr << "folio: " << r.error().message << "\n";
             return ExitFailure;
+        }
         for (const std::string& written : r->written)
             std::cout << "wrote " << written << "\n";
     }
@@ -142,7 +148,7 @@ int html2txtCommand(const std::vector<std::string>& args) {
 
 int renameCommand(const std::vector<std::string>& args) {
     int status = ExitOk;
-    const auto p = parse(args, {"--by"}, {"--yes"}, status);
+    const auto p = parse(args, {"--by"}, {"--yes", "--relink"}, status);
     if (!p)
         return status;
     generators::RenameInputs in;
@@ -160,6 +166,7 @@ int renameCommand(const std::vector<std::string>& args) {
                               p->values.at("--by"));
         in.source = it->second;
     }
+    in.relink = p->flags.contains("--relink");
     ConsoleObserver observer(p->flags.contains("--yes"));
     for (ExplorerList& list : byFolder(p->files)) {
         in.list = std::move(list);
@@ -173,8 +180,28 @@ int renameCommand(const std::vector<std::string>& args) {
             std::cout << "renamed " << folder << renamed.from << " -> " << renamed.to << "\n";
         for (const auto& kept : r.kept)
             std::cout << "kept " << folder << kept.name << ": " << kept.why << "\n";
+        if (!in.relink || r.renamed.empty())
+            continue;
+        for (const std::string& page : r.relinked)
+            std::cout << "relinked " << folder << page << "\n";
+        for (const auto& page : r.notRelinked)
+            std::cerr << "folio: the links in " << folder << page.name
+                      << " are left as they were: " << page.why << "\n";
+        // The folder's contents list names pages by their file names too.
+        std::error_code ec;
+        std::string project =
+            fs::absolute(fs::path(in.list.folder), ec).lexically_normal().string();
+        while (project.size() > 1 && project.back() == '/')
+            project.pop_back();
+        if (auto changed = generators::RelinkProjectContents(project, r.renamed); !changed) {
+            std::cerr << "folio: " << changed.error().message << "\n";
+            status = ExitFailure;
+        } else if (*changed > 0) {
+            std::cout << "relinked " << *changed << " contents entries in "
+                      << generators::contentsListPath(project) << "\n";
+        }
     }
-    return ExitOk;
+    return status;
 }
 
 } // namespace folio::cli

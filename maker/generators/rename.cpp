@@ -58,24 +58,20 @@ Result<void> renameNoReplace(const std::string& from, const std::string& to) {
 
 Result<std::string> newBaseName(const std::string& path, const std::string& name,
                                 RenameSource source) {
+    // A missing element (or an empty file) gives no name: the file keeps the one it has.
+    auto orNone = [](Result<std::optional<std::string>> found) -> Result<std::string> {
+        FOLIO_TRY(found);
+        return found->value_or("");
+    };
     switch (source) {
-    case RenameSource::FirstLine: {
-        auto lines = readAnsiLines(path);
-        FOLIO_TRY(lines);
-        return lines->empty() ? std::string() : lines->front();
-    }
+    case RenameSource::FirstLine:
+        return orNone(ReadFirstLine(path));
     case RenameSource::HtmlTitle:
+        return orNone(ReadElementText(path, PageElement::Title));
     case RenameSource::HtmlH1:
-    case RenameSource::HtmlH2: {
-        auto text = ReadPageText(path);
-        FOLIO_TRY(text);
-        // A missing element gives no name: the file keeps the one it has.
-        if (source == RenameSource::HtmlTitle)
-            return ExtractTagText(*text, "<TITLE>", "</TITLE>").value_or("");
-        if (source == RenameSource::HtmlH1)
-            return ExtractTagText(*text, "<H1>", "</H1>").value_or("");
-        return ExtractTagText(*text, "<H2>", "</H2>").value_or("");
-    }
+        return orNone(ReadElementText(path, PageElement::H1));
+    case RenameSource::HtmlH2:
+        return orNone(ReadElementText(path, PageElement::H2));
     case RenameSource::StripSymbols:
         return name.substr(0, name.find('.'));
     }
@@ -144,17 +140,16 @@ std::string CleanFileName(std::string_view base) {
     for (const auto& [what, with] : Table)
         replaceAll(name, what, with);
     // A title that spans lines, or holds a backslash, would otherwise make a name that is no
-    // name (or a path on the other system).
-    std::string safe;
-    safe.reserve(name.size());
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
+    // name (or a path on the other system). A character the page's bytes did not make (U+FFFD
+    // of an undecodable byte) is no part of its title either.
+    std::u16string safe;
+    for (char16_t c : utf8ToUtf16(name)) {
+        if (c < 0x20 || c == 0x7F || c == 0xFFFD)
             continue;
-        safe += c == '\\' ? ' ' : c;
+        safe += c == u'\\' ? u' ' : c;
     }
-    const std::size_t first = safe.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : safe.substr(first);
+    const std::size_t first = safe.find_first_not_of(u' ');
+    return first == std::u16string::npos ? std::string() : utf16ToUtf8(safe.substr(first));
 }
 
 RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer) {
@@ -204,7 +199,24 @@ RenameSummary RenamePagesByTitle(const RenameInputs& in, Observer& observer) {
         observer.setProgressValue(static_cast<int>(i));
         observer.processEvents();
     }
+    if (in.relink && !summary.renamed.empty()) {
+        RelinkSummary links = RelinkPages(list.folder, summary.renamed);
+        summary.relinked = std::move(links.rewritten);
+        for (auto& page : links.leftAlone)
+            summary.notRelinked.push_back({std::move(page.name), std::move(page.why)});
+    }
     return summary;
+}
+
+std::string RelinkReport(const RenameSummary& summary) {
+    std::string text = "已改名 " + std::to_string(summary.renamed.size()) + " 个文件，更新了 " +
+                       std::to_string(summary.relinked.size()) + " 个网页中的链接。";
+    if (!summary.notRelinked.empty()) {
+        text += "\r\n以下网页未能更新：";
+        for (const auto& page : summary.notRelinked)
+            text += "\r\n" + page.name + "：" + page.why;
+    }
+    return text;
 }
 
 } // namespace folio::generators

@@ -9,6 +9,7 @@
 #include "maker/generators/contents.h"
 #include "maker/generators/contentspage.h"
 #include "maker/generators/homepage.h"
+#include "maker/generators/rename.h"
 #include "maker/project/drives.h"
 #include "maker/project/explorer.h"
 #include "maker/project/gridtoolbar.h"
@@ -75,7 +76,6 @@ namespace generators = folio::generators;
 using folio::reader::twipsToPixels;
 
 namespace {
-
 
 // The splitter Pic keeps the left panes at least this wide and the right ones too.
 constexpr int PicMinLeftTwips = 1000;
@@ -1082,8 +1082,15 @@ void Frmmain::toolbar3(int position) {
         }
         FrmReName window(
             this, [this] { return explorerList(); }, m_observer);
-        connect(&window, &FrmReName::filesRenamed, this, [this] {
+        connect(&window, &FrmReName::filesRenamed, this, [this, &window] {
             const QString folder = m_file1;
+            // Relinking covers the grid too when the renamed pages are the open project's.
+            const QString project = property("contentsFolder").toString();
+            if (window.relinks() && !project.isEmpty() &&
+                QFileInfo(folder).canonicalFilePath() == QFileInfo(project).canonicalFilePath() &&
+                generators::RelinkContentsList(m_contents, window.lastSummary().renamed) > 0) {
+                contentsChangedByWindow();
+            }
             m_busy = false;
             showExplorerFolder(folder);
             m_busy = true;

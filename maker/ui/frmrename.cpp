@@ -4,6 +4,7 @@
 #include "maker/generators/rename.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
@@ -35,6 +36,10 @@ FrmReName::FrmReName(QWidget* parent, ExplorerSource explorer, folio::Observer& 
         layout->addWidget(m_options[i]);
     }
     m_options[0]->setChecked(true);
+    m_checkRelink = new QCheckBox(QStringLiteral("同时更新其他网页中的链接"), this);
+    m_checkRelink->setObjectName(QStringLiteral("CheckRelink"));
+    layout->addSpacing(6);
+    layout->addWidget(m_checkRelink);
 
     m_command1 = new QPushButton(QStringLiteral("批量改名"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
@@ -43,7 +48,7 @@ FrmReName::FrmReName(QWidget* parent, ExplorerSource explorer, folio::Observer& 
     buttons->addWidget(m_command1);
     layout->addStretch();
     layout->addLayout(buttons);
-    resize(360, 240);
+    resize(360, 270);
 
     connect(m_command1, &QPushButton::clicked, this, &FrmReName::renameFiles);
 }
@@ -62,6 +67,14 @@ void FrmReName::setTitleSource(int option) {
         m_options[option]->setChecked(true);
 }
 
+bool FrmReName::relinks() const {
+    return m_checkRelink->isChecked();
+}
+
+void FrmReName::setRelinks(bool relink) {
+    m_checkRelink->setChecked(relink);
+}
+
 void FrmReName::renameFiles() {
     if (m_running)
         return;
@@ -71,6 +84,7 @@ void FrmReName::renameFiles() {
     if (m_explorer)
         in.list = m_explorer();
     in.source = static_cast<gen::RenameSource>(titleSource());
+    in.relink = relinks();
     // The run handles events: the window may be closed and deleted before it returns.
     QPointer<FrmReName> self(this);
     auto summary = gen::RenamePagesByTitle(in, m_observer);
@@ -79,8 +93,12 @@ void FrmReName::renameFiles() {
     *m_summary = std::move(summary);
     m_command1->setEnabled(true);
     m_running = false;
-    if (!m_summary->renamed.empty())
-        emit filesRenamed();
+    if (m_summary->renamed.empty())
+        return;
+    emit filesRenamed();
+    if (in.relink)
+        m_observer.messageBox(gen::RelinkReport(*m_summary), in.programTitle,
+                              folio::MessageIcon::Information);
 }
 
 } // namespace folio::maker

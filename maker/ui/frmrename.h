@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class QCheckBox;
 class QPushButton;
 class QRadioButton;
 
@@ -31,7 +32,12 @@ class FrmReName : public QDialog {
     int titleSource() const;
     void setTitleSource(int option);
 
-    // "批量改名" as a click would run it; the window stays open.
+    // CheckRelink: the links of the folder's pages follow the new names.
+    bool relinks() const;
+    void setRelinks(bool relink);
+
+    // "批量改名" as a click would run it; the window stays open. With CheckRelink ticked, what
+    // became of the links is shown in one message afterwards.
     void renameFiles();
 
     const folio::generators::RenameSummary& lastSummary() const { return *m_summary; }
@@ -47,6 +53,7 @@ class FrmReName : public QDialog {
     bool m_running = false;
 
     QRadioButton* m_options[5] = {};
+    QCheckBox* m_checkRelink = nullptr;
     QPushButton* m_command1 = nullptr;
 };
 

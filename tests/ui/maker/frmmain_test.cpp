@@ -6,6 +6,7 @@
 #include "maker/generators/contentslist.h"
 #include "maker/ui/contentspanel.h"
 #include "maker/ui/frmmain.h"
+#include "maker/ui/frmrename.h"
 #include "maker/ui/frmtree.h"
 #include "qt/resschemehandler.h"
 #include "qt/windowobserver.h"
@@ -120,6 +121,7 @@ class FrmmainTest : public QObject {
     void savingTheCodeView();
     void languageAppliesAtOnce();
     void aLargeProjectKeepsTheWindowAnswering();
+    void renamingWithRelinkFollowsInTheGrid();
     void theRoadOfABook();
 
   private:
@@ -719,6 +721,33 @@ void FrmmainTest::aLargeProjectKeepsTheWindowAnswering() {
     timer.stop();
     QVERIFY2(ticksOpening > 0 && ticks > ticksOpening, qPrintable(QString::number(ticks)));
     qInfo("10,000 files: project opened in %lld ms, explorer listed in %lld ms", openMs, listMs);
+}
+
+// Renaming the open project's pages with CheckRelink ticked: the other pages and the grid follow.
+void FrmmainTest::renamingWithRelinkFollowsInTheGrid() {
+    Frmmain& w = open();
+    writeAnsi(maker("Book/r1.html"), "<h1>改名章</h1>");
+    writeAnsi(maker("Book/r2.html"), "<a href=\"r1.html\">上一章</a>");
+    w.contents().appendEntry("90", "-1", "改名章", "r1.html");
+    w.showExplorerFolder(maker("Book"));
+    for (QListWidgetItem* item :
+         child<QListWidget>("List1")->findItems(QStringLiteral("r1.html"), Qt::MatchExactly)) {
+        item->setSelected(true);
+    }
+    m_messages.answerYes = true;
+    QTimer::singleShot(0, this, [] {
+        auto* dialog = qobject_cast<folio::maker::FrmReName*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setTitleSource(2); // H1
+        dialog->setRelinks(true);
+        dialog->renameFiles();
+        dialog->close();
+    });
+    w.clickToolbar(3, 2);
+    QVERIFY(QFile::exists(maker("Book/改名章.html")));
+    QCOMPARE(readAnsi(maker("Book/r2.html")), QStringLiteral("<a href=\"改名章.html\">上一章</a>"));
+    QCOMPARE(w.contents().cell(w.contents().rowCount() - 2, 4), std::string("改名章.html"));
+    QVERIFY(m_messages.shown.last().text.contains(QStringLiteral("更新了 1 个网页中的链接")));
 }
 
 void FrmmainTest::theRoadOfABook() {

@@ -127,13 +127,13 @@ TEST_F(Rename, ATakenNameIsNeverReusedNotEvenBySameBatch) {
     page("b.html", "<title>同名</title>");
     page("c.html", "<title>旧</title>");
     page("旧.html", "already here");
-    std::filesystem::create_directory(dir.path / "目录.html");
-    page("d.html", "<title>目录</title>");
+    std::filesystem::create_directory(dir.path / "序章.html");
+    page("d.html", "<title>序章</title>");
     const RenameSummary r = run(RenameSource::HtmlTitle, {"a.html", "b.html", "c.html", "d.html"});
     ASSERT_EQ(r.renamed.size(), 1u);
     EXPECT_EQ(r.renamed[0].from, "a.html");
     EXPECT_EQ(files(), (std::set<std::string>{"同名.html", "b.html", "c.html", "旧.html",
-                                              "目录.html", "d.html"}));
+                                              "序章.html", "d.html"}));
     EXPECT_EQ(dir.read("旧.html"), "already here");
     EXPECT_EQ(r.kept.size(), 3u);
 }
@@ -180,6 +180,50 @@ TEST_F(Rename, NamesAreAlwaysNamesTheFileSystemCanHold) {
                                               "一二三四" + extension}));
 }
 
+// After the renames every page's links that name an old name follow it, each page in its own
+// encoding and otherwise byte for byte as it was; so does the contents list.
+TEST_F(Rename, RelinkingRewritesTheLinksOfEveryPageAndOfTheContentsList) {
+    dir.write("1.html",
+              toAnsi("<meta charset=gbk><title>第一章</title><a href='./2.HTML#t'>下</a>"));
+    dir.write("2.html", "\xEF\xBB\xBF<title>《雪》한</title><a href=\"1.html?x=1&amp;y=2\">上</a>"
+                        "<a href=%31.html>上</a><img src=\" &#49;.html \"><a href=http://x/1.html>"
+                        "<a href=\"sub/1.html\">");
+    dir.write("3.html", toAnsi("<p>第三章</p><a href=\"2.html\">上一章</a>"));
+    dir.write("4.html", toAnsi("<a href=\"1.html\">坏</a>") + "\xFF");
+    dir.write("index.html", "<head><link href=\"1.html\"></head><frameset><frame src=\"2.html\">");
+    in.relink = true;
+    const RenameSummary r = run(RenameSource::HtmlTitle, {"1.html", "2.html"});
+    ASSERT_EQ(r.renamed.size(), 2u);
+    EXPECT_EQ(r.relinked,
+              (std::vector<std::string>{"3.html", "index.html", "第一章.html", "雪 한.html"}));
+    // A CP936 page holds the new name in CP936, and percent-encodes what CP936 lacks.
+    EXPECT_EQ(
+        dir.read("第一章.html"),
+        toAnsi("<meta charset=gbk><title>第一章</title><a href='./雪%20%ED%95%9C.html#t'>下</a>"));
+    EXPECT_EQ(dir.read("雪 한.html"),
+              "\xEF\xBB\xBF<title>《雪》한</title><a href=\"第一章.html?x=1&amp;y=2\">上</a>"
+              "<a href=第一章.html>上</a><img src=\" 第一章.html \"><a href=http://x/1.html>"
+              "<a href=\"sub/1.html\">");
+    EXPECT_EQ(dir.read("3.html"),
+              toAnsi("<p>第三章</p><a href=\"雪%20%ED%95%9C.html\">上一章</a>"));
+    EXPECT_EQ(dir.read("index.html"),
+              "<head><link href=\"第一章.html\"></head><frameset><frame src=\"雪%20한.html\">");
+    // Bytes that are no CP936 would not survive the rewrite: the page is left alone, and said.
+    EXPECT_EQ(dir.read("4.html"), toAnsi("<a href=\"1.html\">坏</a>") + "\xFF");
+    ASSERT_EQ(r.notRelinked.size(), 1u);
+    EXPECT_EQ(r.notRelinked[0].name, "4.html");
+    EXPECT_NE(RelinkReport(r).find("4.html"), std::string::npos);
+
+    ContentsList list;
+    list.appendEntry("1", "-1", "一", "./1.HTML#p");
+    list.appendEntry("2", "-1", "二", "2.html");
+    list.appendEntry("3", "-1", "三", "http://x/1.html");
+    EXPECT_EQ(RelinkContentsList(list, r.renamed), 2);
+    EXPECT_EQ(list.cell(1, ColURL), "./第一章.html#p");
+    EXPECT_EQ(list.cell(2, ColURL), "雪 %ED%95%9C.html");
+    EXPECT_EQ(list.cell(3, ColURL), "http://x/1.html");
+}
+
 TEST(CleanFileName, AppliesTheTableInOrderAndTrimsOnlyLeadingSpaces) {
     EXPECT_EQ(CleanFileName(
                   "a b　c（d）e?f？g(h)i-j／k—l_m、n【o】p[q]r，s《t》u“v”w/x：y\"z:1。2{3}4.5"),
@@ -188,6 +232,8 @@ TEST(CleanFileName, AppliesTheTableInOrderAndTrimsOnlyLeadingSpaces) {
     EXPECT_EQ(CleanFileName(" 《 雪"), "雪");
     EXPECT_EQ(CleanFileName("a*b<c>d|e"), "a*b<c>d|e");
     EXPECT_EQ(CleanFileName("——"), "");
+    // What no page's bytes made is no part of a name: U+FFFD and bytes that are not UTF-8.
+    EXPECT_EQ(CleanFileName("第\xEF\xBF\xBD一\xB5章"), "第一章");
 }
 
 } // namespace
