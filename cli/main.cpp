@@ -119,9 +119,8 @@ int compile(const std::vector<std::string>& args) {
     const std::string settingsPath = project::settingsFilePath(projectFolder);
     auto read = project::readSettingsFile(settingsPath, in.settings);
     if (!read) {
-        std::cerr << "folio: cannot read the project settings " << settingsPath << ": "
-                  << read.error().message << "\n";
-        return ExitFailure;
+        // The reason names the file.
+        return failure("cannot read the project settings: " + read.error().message);
     }
     std::cout << "settings: " << settingsPath << " (" << *read << " keys)\n";
 

@@ -657,10 +657,6 @@ void Frmmain::startUp() {
     projectChanged();
     selectTab(6);
     showStartPage();
-    for (const std::string& problem : m_state.problems) {
-        qWarning("%s", problem.c_str());
-    }
-    m_state.problems.clear();
 }
 
 // The boxes into the state: a command reads what the author typed.
@@ -711,6 +707,22 @@ void Frmmain::showState() {
     m_comProPath->setEditText(qs(m_state.projectText));
 
     showPageList();
+    showProblems();
+}
+
+// What opening a project passed over (a settings file that could not be read, a config.ini
+// that could not be written) is said once, naming the files, instead of leaving the boxes
+// silently holding the previous values.
+void Frmmain::showProblems() {
+    if (m_state.problems.empty()) {
+        return;
+    }
+    std::string text = "打开工程时有文件未能读写：";
+    for (const std::string& problem : m_state.problems) {
+        text += "\r\n" + problem;
+    }
+    m_state.problems.clear();
+    m_observer.messageBox(text, Caption, folio::MessageIcon::Exclamation);
 }
 
 void Frmmain::showPageList() {
@@ -860,7 +872,8 @@ void Frmmain::navigatePreview(const QString& pathOrUrl) {
 }
 
 void Frmmain::loadIntoCodeView(const QString& path) {
-    auto text = folio::ReadPageText(utf8(path));
+    // A page is shown in its own encoding, a UTF-8 one as well as a CP936 one.
+    auto text = folio::readDecodedText(utf8(path));
     if (text) {
         QString shown = qs(*text);
         shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -162,6 +162,7 @@ class Frmmain : public QWidget {
     folio::project::PageSelection pageSelection() const;
     void selectPages(const std::vector<bool>& selected);
     void showPageList();
+    void showProblems();
     void refreshPageList();
     void generateContents();
     void generateHomePage();
