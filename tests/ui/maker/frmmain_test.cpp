@@ -59,6 +59,13 @@ void writeAnsi(const QString& path, const std::string& utf8Text) {
     f.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
+void writeRaw(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
 QString readAnsi(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -751,66 +758,96 @@ void FrmmainTest::renamingWithRelinkFollowsInTheGrid() {
 }
 
 void FrmmainTest::theRoadOfABook() {
-    // Chapters somewhere outside the maker folder, titled by their H1 elements.
+    // Chapters saved from a site somewhere outside the maker folder, numbered by their file
+    // names, in GBK and in UTF-8 (declared, and not), titled by their H1 elements; one more
+    // page is the site's advert.
     const QString source = maker("source");
     const QStringList titles = {QStringLiteral("第一回 开篇"), QStringLiteral("第二回 相逢"),
-                                QStringLiteral("第三回 离别")};
-    for (int i = 0; i < titles.size(); ++i) {
-        writeAnsi(source + QStringLiteral("/ch%1.html").arg(i + 1),
-                  QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" "
-                                 "content=\"text/html; charset=gb2312\"><title>t</title></head>"
-                                 "<body><H1>%1</H1><p>正文%2</p></body></html>\r\n")
-                      .arg(titles[i])
-                      .arg(i + 1)
-                      .toStdString());
-    }
+                                QStringLiteral("第十回 离别")};
+    const QStringList files = {QStringLiteral("1.html"), QStringLiteral("2.html"),
+                               QStringLiteral("10.html"), QStringLiteral("ad.html")};
+    const auto chapter = [](const QString& title, const char* charset, int i) {
+        return QStringLiteral("<html><head>%1<title>t</title></head><body><H1>%2</H1><p>正文%3"
+                              "</p></body></html>\r\n")
+            .arg(charset ? QStringLiteral("<meta charset=\"%1\">").arg(QLatin1String(charset))
+                         : QString())
+            .arg(title)
+            .arg(i);
+    };
+    writeAnsi(source + QStringLiteral("/1.html"), chapter(titles[0], "gb2312", 1).toStdString());
+    writeRaw(source + QStringLiteral("/2.html"), chapter(titles[1], "utf-8", 2).toUtf8());
+    writeRaw(source + QStringLiteral("/10.html"), chapter(titles[2], nullptr, 10).toUtf8());
+    writeAnsi(source + QStringLiteral("/ad.html"),
+              chapter(QStringLiteral("广告"), "gbk", 0).toStdString());
     QFile::remove(maker("Pro.ini"));
     Frmmain& w = open();
 
-    // Create the project.
+    // A new project: its book is named after it.
     child<QLineEdit>("TxtTitle")->setText(QStringLiteral("路书"));
     child<QLineEdit>("TxtAuthor")->setText(QStringLiteral("某人"));
-    child<QLineEdit>("TxtoutFile")->setText(QStringLiteral("路书"));
     w.clickCommand(7);
     QCOMPARE(child<QComboBox>("ComProPath")->currentText(), QStringLiteral("路书"));
+    QCOMPARE(child<QLineEdit>("TxtoutFile")->text(), QStringLiteral("路书"));
     QVERIFY(QFile::exists(maker("路书/路书.ini")));
 
     // Copy the pages into it through the explorer.
     w.showExplorerFolder(source);
     child<QListWidget>("List1")->selectAll();
     w.clickToolbar(4, 1);
-    for (int i = 1; i <= 3; ++i) {
-        QVERIFY(QFile::exists(maker(QStringLiteral("路书/ch%1.html").arg(i))));
+    for (const QString& f : files) {
+        QVERIFY(QFile::exists(maker(QStringLiteral("路书/") + f)));
     }
 
-    // Entries from the H1 titles, with Frmtree working on the explorer's selection.
+    // Entries from the H1 titles in the pages' own encodings, in natural order.
     w.clickToolbar(3, 6); // the home entry first
+    w.clickGridRow(1);    // the chapters hang under it
     w.clickToolbar(2, 1);
     QVERIFY(w.frmtree());
     w.frmtree()->setTitleSource(folio::generators::TitleSource::HtmlH1);
     w.frmtree()->generate();
-    QCOMPARE(w.contents().entryCount(), 4);
-    QCOMPARE(QString::fromStdString(w.contents().cell(2, 3)), titles[0].toUpper());
+    const auto captions = [&w] {
+        QStringList c;
+        for (int r = 1; r <= w.contents().rowCount() - 2; ++r) {
+            c << QString::fromStdString(w.contents().cell(r, 3));
+        }
+        return c;
+    };
+    QCOMPARE(captions(), (QStringList{QStringLiteral("路书"), titles[0], titles[1], titles[2],
+                                      QStringLiteral("广告")}));
 
-    // The contents page and the home page.
+    // Put in order: the advert goes, the last chapter up and back down again.
+    folio::maker::ContentsPanel* panel = w.contentsPanel();
+    panel->selectRows({5});
+    child<QPushButton>("CommandDelete")->click();
+    panel->selectRows({4});
+    child<QPushButton>("CommandMoveUp")->click();
+    QCOMPARE(captions(), (QStringList{QStringLiteral("路书"), titles[0], titles[2], titles[1]}));
+    child<QPushButton>("CommandMoveDown")->click();
+    QCOMPARE(captions(), (QStringList{QStringLiteral("路书"), titles[0], titles[1], titles[2]}));
+
+    // The contents page and the home page; the page list shows them at once.
     w.clickToolbar(2, 2);
     QVERIFY(QFile::exists(maker("路书/tree.html")));
     QVERIFY(QFile::exists(maker("路书/路书.hhp")));
     w.clickToolbar(5, 3);
     QVERIFY(QFile::exists(maker("路书/index.html")));
+    auto* list2 = child<QListWidget>("List2");
+    QVERIFY(!list2->findItems(QStringLiteral("index.html"), Qt::MatchExactly).isEmpty());
 
-    // Compile with "EXE" and "CHM": every page of the project selected.
-    w.clickCommand(8);
-    w.clickCommand(5);
+    // "编译文件" with nothing selected asks, and Yes compiles every page, the project's own
+    // files left out.
+    list2->clearSelection();
     child<QCheckBox>("Check1")->setChecked(true);
     child<QCheckBox>("Check2")->setChecked(true);
-    const int shownBefore = m_messages.shown.size();
+    m_messages.answerYes = true;
+    const int askedBefore = m_messages.questions.size();
     w.clickToolbar(4, 2);
-    for (int i = shownBefore; i < m_messages.shown.size(); ++i) {
-        qInfo("message: %s", qPrintable(m_messages.shown[i].text));
-    }
+    QCOMPARE(m_messages.questions.size(), askedBefore + 1);
+    QVERIFY2(m_messages.questions.last().text.contains(QStringLiteral("要编译工程中的全部")),
+             qPrintable(m_messages.questions.last().text));
     const QString book = maker("out/路书.exe");
     QVERIFY2(QFile::exists(book), qPrintable(book));
+    QVERIFY(m_messages.shown.last().text.contains(QStringLiteral("个页面。")));
     QVERIFY(QFile::exists(maker("路书/路书.chm")));
 
     // Tools no one here wrote read the book's resources.
@@ -824,25 +861,26 @@ void FrmmainTest::theRoadOfABook() {
     QVERIFY(pefile.waitForFinished(60000));
     QVERIFY2(pefile.exitCode() == 0, pefile.readAllStandardError().constData());
     const QString names = QString::fromUtf8(pefile.readAllStandardOutput());
-    for (const char* n : {"'TREE.HTML'", "'INDEX.HTML'", "'CH1.HTML'", "'CH3.HTML'"}) {
+    for (const char* n : {"'TREE.HTML'", "'INDEX.HTML'", "'1.HTML'", "'2.HTML'", "'10.HTML'"}) {
         QVERIFY2(names.contains(QString::fromLatin1(n)), qPrintable(names));
     }
+    QVERIFY2(!names.contains(QStringLiteral("路书")), qPrintable(names)); // its own files
     QProcess wrestool;
     wrestool.start(QStringLiteral("wrestool"), {QStringLiteral("-l"), book});
     QVERIFY(wrestool.waitForFinished(60000));
     QCOMPARE(wrestool.exitCode(), 0);
-    QVERIFY(wrestool.readAllStandardOutput().contains("--type=2110 --name='CH2.HTML'"));
+    QVERIFY(wrestool.readAllStandardOutput().contains("--type=2110 --name='2.HTML'"));
     // Windows' own resource loader, under Wine, finds a page byte for byte (through an ASCII
     // copy: the reader program takes its arguments in the Windows code page).
     const QString asciiCopy = maker("out/road.exe");
     QVERIFY(QFile::copy(book, asciiCopy));
     std::string wineError;
     const std::string page =
-        folio::check::wineReadResource(asciiCopy.toStdString(), "#2110", "CH2.HTML", &wineError);
+        folio::check::wineReadResource(asciiCopy.toStdString(), "#2110", "2.HTML", &wineError);
     QVERIFY2(wineError.empty(), wineError.c_str());
-    QFile chapter(maker("路书/ch2.html"));
-    QVERIFY(chapter.open(QIODevice::ReadOnly));
-    QCOMPARE(QByteArray::fromStdString(page), chapter.readAll());
+    QFile second(maker("路书/2.html"));
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    QCOMPARE(QByteArray::fromStdString(page), second.readAll());
 
     // The reader opens it: its contents pane lists every chapter.
     folio::readerui::ReaderOptions options;
@@ -857,12 +895,16 @@ void FrmmainTest::theRoadOfABook() {
         (text = evaluate(reader.webTree(), QStringLiteral("document.body ? "
                                                           "document.body.innerText : ''"))
                     .toString(),
-         text.contains(titles[2].toUpper())),
+         text.contains(titles[2])),
         30000);
     for (const QString& t : titles) {
-        QVERIFY2(text.contains(t.toUpper()), qPrintable(text));
+        QVERIFY2(text.contains(t), qPrintable(text));
     }
+    QVERIFY(!text.contains(QStringLiteral("广告")));
     QCOMPARE(reader.windowTitle(), QStringLiteral("folioPage-路书-某人"));
+    // ... and its page pane opens at the home page.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        reader.webBook()->url().toString().endsWith(QStringLiteral("/index.html")), 30000);
 }
 
 int main(int argc, char** argv) {

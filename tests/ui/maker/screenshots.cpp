@@ -86,6 +86,27 @@ int main(int argc, char** argv) {
         });
         window.clickToolbar(5, 1);
     }
+
+    // The question "编译文件" asks when no page is selected (answered No: nothing compiled).
+    window.selectTab(6);
+    if (auto* pages = window.findChild<QListWidget*>(QStringLiteral("List2"))) {
+        pages->clearSelection();
+    }
+    const QString compile = out.filePath(QStringLiteral("frmmain-9-compile-question.png"));
+    QTimer::singleShot(1000, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->grab().save(compile);
+            std::printf("%s\n", qPrintable(compile));
+            // No is answered with the message that nothing was compiled, which goes too.
+            QTimer::singleShot(1000, [] {
+                if (auto* done = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    done->accept();
+                }
+            });
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    window.clickToolbar(4, 2);
     window.close();
     return 0;
 }
