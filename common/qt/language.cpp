@@ -219,6 +219,9 @@ void ApplyLanguageToControl(QObject* control, const QString& programFolder,
 }
 
 void ApplyLanguage(const QString& programFolder, const QString& section) {
+    // The language applied is the current one: windows and boxes opened later follow it.
+    g_currentLanguage = section;
+    g_languageFolder = programFolder;
     const LanguageFile file = LanguageFile::open(programFolder);
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
@@ -240,6 +243,10 @@ QString SelectLanguageFromLocale(const QString& programFolder) {
 
 QString CurrentLanguage() {
     return g_currentLanguage;
+}
+
+QString CurrentLanguageFolder() {
+    return g_languageFolder;
 }
 
 void ApplyCurrentLanguage(QWidget* window) {

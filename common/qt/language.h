@@ -48,8 +48,10 @@ void ApplyLanguage(const QString& programFolder, const QString& section);
 // a language file is present in the folder. Returns the current language.
 QString SelectLanguageFromLocale(const QString& programFolder);
 
-// The language chosen by the last SelectLanguageFromLocale ("" before it).
+// The language chosen by the last SelectLanguageFromLocale or applied by the last
+// ApplyLanguage ("" before either), and the folder whose language file it came from.
 QString CurrentLanguage();
+QString CurrentLanguageFolder();
 
 // Gives a window opened after start-up (a companion window) the captions of the current
 // language, from the language file of the folder the last SelectLanguageFromLocale read, as

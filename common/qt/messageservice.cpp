@@ -1,9 +1,14 @@
 // The real dialogs behind MessageService.
 #include "qt/messageservice.h"
 
+#include "qt/language.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
 
 namespace folio::qt {
 
@@ -25,11 +30,26 @@ QMessageBox::Icon boxIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The box's buttons speak the interface language, not Qt's built-in English.
+void nameButtons(QMessageBox& box) {
+    const QString folder = CurrentLanguageFolder();
+    const std::pair<QMessageBox::StandardButton, std::pair<const char*, const char*>> names[] = {
+        {QMessageBox::Ok, {"ButtonOK", "确定"}},
+        {QMessageBox::Yes, {"ButtonYes", "是(&Y)"}},
+        {QMessageBox::No, {"ButtonNo", "否(&N)"}},
+    };
+    for (const auto& [button, name] : names) {
+        if (QAbstractButton* b = box.button(button))
+            b->setText(CurrentLanguageText(folder, name.first, name.second));
+    }
+}
+
 } // namespace
 
 void WidgetMessageService::inform(QWidget* parent, const QString& title, const QString& text,
                                   MessageIcon icon) {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
+    nameButtons(box);
     box.exec();
 }
 
@@ -37,6 +57,7 @@ bool WidgetMessageService::askYesNo(QWidget* parent, const QString& title, const
                                     MessageIcon icon, bool defaultYes) {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    nameButtons(box);
     return box.exec() == QMessageBox::Yes;
 }
 
