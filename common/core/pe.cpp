@@ -264,7 +264,8 @@ class TreeWalker {
         res.codePage = de->Codepage;
         res.dataEntryOffset = static_cast<std::uint32_t>(m_base + rel);
         auto off = m_img.rvaToOffset(res.dataRva);
-        if (res.size != 0 && (!off || !m_r.has(*off, res.size))) {
+        if (res.size != 0 &&
+            (!off || *off > m_img.fileSize() || res.size > m_img.fileSize() - *off)) {
             return fail(m_f + ": resource " + res.type.toString() + "/" + res.name.toString() +
                         " (data entry at offset " + hex(res.dataEntryOffset) + "): data at RVA " +
                         hex(res.dataRva) + " (" + std::to_string(res.size) +
@@ -290,8 +291,14 @@ class TreeWalker {
 } // namespace
 
 Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::string fileName) {
+    return parseHeaders(data, std::move(fileName), data.size());
+}
+
+Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::string fileName,
+                                      std::uint64_t fileSize) {
     PeImage img;
     img.m_data = data;
+    img.m_fileSize = std::max<std::uint64_t>(fileSize, data.size());
     img.m_fileName = std::move(fileName);
     const std::string& f = img.m_fileName;
     Reader r(data, img.m_fileName);
@@ -381,13 +388,14 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
         sec.sizeOfRawData = cs->SizeOfRawData;
         sec.pointerToRawData = cs->PointerToRawData;
         sec.characteristics = cs->Characteristics;
-        if (sec.sizeOfRawData != 0 && !r.has(sec.pointerToRawData, sec.sizeOfRawData)) {
+        if (sec.sizeOfRawData != 0 && (sec.pointerToRawData > img.m_fileSize ||
+                                       sec.sizeOfRawData > img.m_fileSize - sec.pointerToRawData)) {
             return fail(f + ": section " + std::to_string(i) + " (\"" + sec.name +
                         "\", header at offset " +
                         hex(h.sectionTable + std::uint64_t(i) * sizeof(coff_section)) +
                         ") points outside the file: raw data at " + hex(sec.pointerToRawData) +
                         " + " + std::to_string(sec.sizeOfRawData) + " bytes, the file has " +
-                        std::to_string(data.size()) + " bytes");
+                        std::to_string(img.m_fileSize) + " bytes");
         }
         img.m_sections.push_back(std::move(sec));
     }
@@ -396,7 +404,12 @@ Result<PeImage> PeImage::parseHeaders(std::span<const std::uint8_t> data, std::s
 }
 
 Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string fileName) {
-    auto parsed = parseHeaders(data, std::move(fileName));
+    return parse(data, std::move(fileName), data.size());
+}
+
+Result<PeImage> PeImage::parse(std::span<const std::uint8_t> data, std::string fileName,
+                               std::uint64_t fileSize) {
+    auto parsed = parseHeaders(data, std::move(fileName), fileSize);
     if (!parsed) {
         return parsed;
     }
@@ -476,12 +489,24 @@ std::optional<std::uint32_t> PeImage::rvaToOffset(std::uint32_t rva) const {
 
 namespace {
 
-// Adds the little-endian 16-bit words of [begin, end) (begin even; an odd last byte counts as a
-// word of its own). Folding is deferred: one's-complement addition gives the same result
-// whether the carries are folded at every step or once at the end.
+// The little-endian 16-bit words of [begin, end) of `file` (begin even; an odd last byte counts
+// as a word of its own). Eight bytes at a time: each half of a 64-bit lane gathers two words,
+// and the lanes are emptied into the total before they can overflow.
 std::uint64_t addWords(std::span<const std::uint8_t> file, std::size_t begin, std::size_t end) {
+    constexpr std::uint64_t Low = 0x0000FFFF0000FFFFull;
+    constexpr std::size_t LaneRun = 8 * 16384; // 2 x 16384 words of 0xFFFF fit in 32 bits
     std::uint64_t sum = 0;
     std::size_t i = begin;
+    while (end - i >= 8) {
+        const std::size_t stop = i + std::min((end - i) / 8 * 8, LaneRun);
+        std::uint64_t lanes = 0;
+        for (; i < stop; i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, file.data() + i, sizeof w);
+            lanes += (w & Low) + ((w >> 16) & Low);
+        }
+        sum += (lanes & 0xFFFFFFFFu) + (lanes >> 32);
+    }
     for (; i + 1 < end; i += 2) {
         sum += static_cast<std::uint32_t>(file[i]) | (static_cast<std::uint32_t>(file[i + 1]) << 8);
     }
@@ -492,6 +517,17 @@ std::uint64_t addWords(std::span<const std::uint8_t> file, std::size_t begin, st
 }
 
 } // namespace
+
+std::uint64_t wordSum(std::span<const std::uint8_t> bytes) {
+    return addWords(bytes, 0, bytes.size());
+}
+
+std::uint32_t finishChecksum(std::uint64_t sum, std::uint64_t fileSize) {
+    while (sum >> 16) {
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return static_cast<std::uint32_t>(sum + fileSize);
+}
 
 std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t checksumOffset) {
     const std::size_t n = file.size();
@@ -506,10 +542,7 @@ std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t 
             sum += addWords(file, i, std::min(n, i + 2));
         }
     }
-    while (sum >> 16) {
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    return static_cast<std::uint32_t>(sum + n);
+    return finishChecksum(sum, n);
 }
 
 // ---- rebuilding ----
@@ -517,7 +550,7 @@ std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t 
 namespace {
 
 struct EntryLess {
-    bool operator()(const ResourceUpdater::Entry* a, const ResourceUpdater::Entry* b) const {
+    bool operator()(const ResourceSize* a, const ResourceSize* b) const {
         if (!(a->type == b->type)) {
             return resourceIdLess(a->type, b->type);
         }
@@ -531,15 +564,15 @@ struct EntryLess {
 // Windows aligns each resource's data to 8 bytes.
 constexpr std::uint64_t DataAlignment = 8;
 
-// Lays out the resource section for `entries` (sorted, unique) placed at `sectionRva`, then
-// emits it. Layout: all directory tables (root, types, names), the data entries, the name
-// strings, then the data. The section is emitted straight into the zero-filled bytes that
-// `allocate` returns for its size (the place in the output file), so 60 MB of pages are copied
-// once, not twice. Returns the section's size.
-Result<std::uint64_t> buildResourceSection(
-    const std::vector<const ResourceUpdater::Entry*>& entries, std::uint32_t sectionRva,
-    const std::string& fileName,
-    const std::function<Result<std::span<std::uint8_t>>(std::uint64_t)>& allocate) {
+// Lays out the resource section for `entries` (sorted, unique) placed at `sectionRva`: all
+// directory tables (root, types, names), the data entries, the name strings, then the data,
+// each resource's at dataOff[i] from the section's start. The tree (everything before the
+// data) is emitted into the bytes that `allocate` returns for it, given the tree's size and the
+// section's; the data is the caller's to write. Returns the section's size.
+Result<std::uint64_t> layoutSection(
+    const std::vector<const ResourceSize*>& entries, std::uint32_t sectionRva,
+    const std::string& fileName, std::vector<std::uint64_t>& dataOff,
+    const std::function<Result<std::span<std::uint8_t>>(std::uint64_t, std::uint64_t)>& allocate) {
     struct NameNode {
         const ResourceId* name;
         std::size_t first; // index into entries of its first language
@@ -606,11 +639,12 @@ Result<std::uint64_t> buildResourceSection(
             off += strSize(names[n].name);
         }
     }
-    std::vector<std::uint64_t> dataOff(entries.size());
+    const std::uint64_t treeSize = off;
+    dataOff.assign(entries.size(), 0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         off = alignUp(off, DataAlignment);
         dataOff[i] = off;
-        off += entries[i]->data.size();
+        off += entries[i]->size;
     }
     if (!dataOff.empty()) {
         dataOff.back() += testhooks::layoutSkew;
@@ -622,7 +656,7 @@ Result<std::uint64_t> buildResourceSection(
     }
 
     // Emit.
-    const auto allocated = allocate(total);
+    const auto allocated = allocate(treeSize, total);
     FOLIO_TRY(allocated);
     ByteWriter out(*allocated);
     auto putTable = [&](std::uint64_t at, std::size_t named, std::size_t ids) {
@@ -686,20 +720,17 @@ Result<std::uint64_t> buildResourceSection(
                 out.put(nn.dirOff + Table + Entry * l, le);
                 coff_resource_data_entry d{};
                 d.DataRVA = sectionRva + static_cast<std::uint32_t>(dataOff[i]);
-                d.DataSize = static_cast<std::uint32_t>(e->data.size());
+                d.DataSize = static_cast<std::uint32_t>(e->size);
                 d.Codepage = e->codePage;
                 out.put(de, d);
-                if (!e->data.empty()) {
-                    out.putBytes(dataOff[i], e->data);
-                }
             }
         }
     }
-    FOLIO_TRY(out.check(fileName, "the resource section"));
+    FOLIO_TRY(out.check(fileName, "the resource tree"));
     // Every byte the layout counted must have been emitted, and none beyond it: a layout that
     // lost track of a string or a directory would otherwise leave zeros where the loader looks.
-    if (alignUp(out.end(), DataAlignment) != total) {
-        return fail(fileName + ": the resource section was laid out for " + std::to_string(total) +
+    if (out.end() != treeSize) {
+        return fail(fileName + ": the resource tree was laid out for " + std::to_string(treeSize) +
                     " bytes but " + std::to_string(out.end()) + " were written");
     }
     return total;
@@ -816,32 +847,6 @@ Result<void> checkRebuildable(std::span<const std::uint8_t> file, const PeImage&
     return {};
 }
 
-// The rebuilt file read back: exactly the resources asked for, byte for byte, in order.
-Result<void> verifyRebuilt(std::span<const std::uint8_t> out, const std::string& fileName,
-                           const std::vector<const ResourceUpdater::Entry*>& wanted) {
-    auto img = PeImage::parse(out, fileName);
-    if (!img) {
-        return fail(fileName + ": the rebuilt file does not read back: " + img.error().message);
-    }
-    const auto& got = img->resources();
-    if (got.size() != wanted.size()) {
-        return fail(fileName + ": the rebuilt file reads back with " + std::to_string(got.size()) +
-                    " resources instead of " + std::to_string(wanted.size()));
-    }
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        const auto& w = *wanted[i];
-        const auto data = img->resourceData(got[i]);
-        if (!(got[i].type == w.type) || !(got[i].name == w.name) || got[i].language != w.language ||
-            got[i].size != w.data.size() ||
-            !std::equal(data.begin(), data.end(), w.data.begin(), w.data.end())) {
-            return fail(fileName + ": the rebuilt file reads back resource " +
-                        got[i].type.toString() + "/" + got[i].name.toString() +
-                        " differently from " + w.type.toString() + "/" + w.name.toString());
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::string& fileName) {
@@ -850,8 +855,8 @@ Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::str
     return checkRebuildable(file, *img);
 }
 
-Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
-                               std::vector<ResourceUpdater::Entry> entries) {
+Result<RebuildLayout> RebuildLayout::plan(std::span<const std::uint8_t> file, std::string fileName,
+                                          std::vector<ResourceSize> resources) {
     auto parsed = PeImage::parse(file, fileName);
     FOLIO_TRY(parsed);
     const PeImage& img = *parsed;
@@ -936,7 +941,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     }
 
     // Windows upper-cases string names before its lookup; store them that way.
-    for (auto& e : entries) {
+    for (auto& e : resources) {
         if (e.type.isString) {
             e.type.name = toUpperUtf16(e.type.name);
         }
@@ -944,14 +949,14 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
             e.name.name = toUpperUtf16(e.name.name);
         }
     }
-    std::vector<const ResourceUpdater::Entry*> sorted;
-    sorted.reserve(entries.size());
-    for (const auto& e : entries) {
+    std::vector<const ResourceSize*> sorted;
+    sorted.reserve(resources.size());
+    for (const auto& e : resources) {
         sorted.push_back(&e);
     }
     std::stable_sort(sorted.begin(), sorted.end(), EntryLess{});
     // A later entry for the same key replaces an earlier one.
-    std::vector<const ResourceUpdater::Entry*> unique;
+    std::vector<const ResourceSize*> unique;
     unique.reserve(sorted.size());
     for (const auto* e : sorted) {
         if (!unique.empty() && !EntryLess{}(unique.back(), e)) {
@@ -960,39 +965,34 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
             unique.push_back(e);
         }
     }
+    sorted = {};
 
     if (newVa > std::numeric_limits<std::int32_t>::max()) {
         return fail(fileName + ": no address space left for a new section after " + hex(newVa));
     }
+    RebuildLayout layout;
     const std::uint64_t overlayStart = rawEnd;
-    const std::uint64_t overlaySize = file.size() - overlayStart;
     const std::uint64_t keep = inPlace ? newPtr : rawEnd;
-    Bytes out;
     std::uint64_t rawSize = 0;
-    std::uint64_t outSize = 0;
-    auto section = buildResourceSection(
-        unique, static_cast<std::uint32_t>(newVa), fileName,
-        [&](std::uint64_t total) -> Result<std::span<std::uint8_t>> {
+    std::vector<std::uint64_t> dataOff;
+    auto section = layoutSection(
+        unique, static_cast<std::uint32_t>(newVa), fileName, dataOff,
+        [&](std::uint64_t treeSize, std::uint64_t total) -> Result<std::span<std::uint8_t>> {
             rawSize = alignUp(total, fileAlign);
-            outSize = newPtr + rawSize + overlaySize;
-            // Known before a byte is allocated: a PE file's offsets are 32-bit.
+            const std::uint64_t outSize = newPtr + rawSize + (file.size() - overlayStart);
+            // Known before a byte is written: a PE file's offsets are 32-bit.
             if (outSize > std::numeric_limits<std::uint32_t>::max()) {
                 return fail(fileName + ": the rebuilt file would be " + std::to_string(outSize) +
                             " bytes, more than a PE file can hold");
             }
-            out.reserve(static_cast<std::size_t>(outSize));
-            out.insert(out.end(), file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
-            out.resize(static_cast<std::size_t>(newPtr + rawSize), 0);
-            out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(overlayStart),
-                       file.end());
-            return std::span<std::uint8_t>(out.data() + newPtr, static_cast<std::size_t>(total));
+            layout.m_front.reserve(static_cast<std::size_t>(newPtr + treeSize));
+            layout.m_front.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
+            layout.m_front.resize(static_cast<std::size_t>(newPtr + treeSize), 0);
+            return std::span<std::uint8_t>(layout.m_front.data() + newPtr,
+                                           static_cast<std::size_t>(treeSize));
         });
     FOLIO_TRY(section);
-    if (out.size() != outSize) {
-        return fail(fileName + ": the rebuilt file was laid out for " + std::to_string(outSize) +
-                    " bytes but holds " + std::to_string(out.size()));
-    }
-    ByteWriter headers(out);
+    ByteWriter headers(layout.m_front);
 
     // Section header.
     const std::uint64_t shAt = h.sectionTable + sizeof(coff_section) * headerIdx;
@@ -1030,6 +1030,7 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
     headers.put(h.directory(ResourceTableIndex), res);
 
     // File offsets into the overlay move with it.
+    const std::uint64_t overlaySize = file.size() - overlayStart;
     const std::int64_t delta = std::int64_t(newPtr + rawSize) - std::int64_t(overlayStart);
     if (delta != 0 && overlaySize > 0) {
         if (fh.PointerToSymbolTable >= overlayStart && fh.PointerToSymbolTable < file.size()) {
@@ -1048,13 +1049,102 @@ Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::st
         }
     }
     headers.put(fhAt, fh);
-
     opt.CheckSum = 0;
     headers.put(optAt, opt);
-    opt.CheckSum = computeChecksum(out, img.checksumOffset());
-    headers.put(optAt, opt);
     FOLIO_TRY(headers.check(fileName, "the rebuilt headers"));
-    FOLIO_TRY(verifyRebuilt(out, fileName, unique));
+
+    layout.m_placed.reserve(unique.size());
+    for (std::size_t i = 0; i < unique.size(); ++i) {
+        layout.m_placed.push_back({static_cast<std::size_t>(unique[i] - resources.data()),
+                                   newPtr + dataOff[i], unique[i]->size});
+    }
+    layout.m_contentEnd = newPtr + *section;
+    layout.m_sectionEnd = newPtr + rawSize;
+    layout.m_overlay.assign(file.begin() + static_cast<std::ptrdiff_t>(overlayStart), file.end());
+    layout.m_checksumOffset = img.checksumOffset();
+    layout.m_resources = std::move(resources); // the pointers above are done with
+    layout.m_fileName = std::move(fileName);
+    return layout;
+}
+
+Result<void> RebuildLayout::verify(
+    std::span<const std::uint8_t> written, std::uint32_t checksum,
+    const std::function<bool(const Placed&, std::span<const std::uint8_t>)>& sameData) const {
+    const std::string& f = m_fileName;
+    if (written.size() < m_front.size()) {
+        return fail(f + ": " + std::to_string(written.size()) + " bytes of the rebuilt file read " +
+                    "back, fewer than its " + std::to_string(m_front.size()) +
+                    " bytes of headers and resource tree");
+    }
+    const std::size_t sumAt = m_checksumOffset;
+    auto differs = [&](std::size_t from, std::size_t to) {
+        return !std::equal(m_front.begin() + static_cast<std::ptrdiff_t>(from),
+                           m_front.begin() + static_cast<std::ptrdiff_t>(to),
+                           written.begin() + static_cast<std::ptrdiff_t>(from));
+    };
+    if (differs(0, sumAt) || differs(sumAt + 4, m_front.size())) {
+        return fail(f + ": the headers or the resource tree read back differently from what " +
+                    "was written");
+    }
+    std::uint32_t stored = 0;
+    std::memcpy(&stored, written.data() + sumAt, sizeof stored);
+    if (stored != checksum) {
+        return fail(f + ": the checksum reads back as " + hex(stored) + " instead of " +
+                    hex(checksum));
+    }
+    auto img = PeImage::parse(written, f, fileSize());
+    if (!img) {
+        return fail(f + ": the rebuilt file does not read back: " + img.error().message);
+    }
+    const auto& got = img->resources();
+    if (got.size() != m_placed.size()) {
+        return fail(f + ": the rebuilt file reads back with " + std::to_string(got.size()) +
+                    " resources instead of " + std::to_string(m_placed.size()));
+    }
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        const Placed& p = m_placed[i];
+        const ResourceSize& w = m_resources[p.source];
+        if (!(got[i].type == w.type) || !(got[i].name == w.name) || got[i].language != w.language ||
+            got[i].size != p.size || (p.size != 0 && got[i].fileOffset != p.offset) ||
+            (sameData && !sameData(p, img->resourceData(got[i])))) {
+            return fail(f + ": the rebuilt file reads back resource " + got[i].type.toString() +
+                        "/" + got[i].name.toString() + " differently from " + w.type.toString() +
+                        "/" + w.name.toString());
+        }
+    }
+    return {};
+}
+
+Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
+                               std::vector<ResourceUpdater::Entry> entries) {
+    std::vector<ResourceSize> sizes;
+    sizes.reserve(entries.size());
+    for (const auto& e : entries) {
+        sizes.push_back({e.type, e.name, e.language, e.codePage, e.data.size()});
+    }
+    auto layout = RebuildLayout::plan(file, fileName, std::move(sizes));
+    FOLIO_TRY(layout);
+    // The plan has checked that the file size fits in 32 bits.
+    Bytes out(static_cast<std::size_t>(layout->fileSize()), 0);
+    ByteWriter w(out);
+    w.putBytes(0, layout->front());
+    const std::uint64_t sectionStart = layout->front().size();
+    ByteWriter section(std::span<std::uint8_t>(out).subspan(
+        static_cast<std::size_t>(sectionStart),
+        static_cast<std::size_t>(layout->contentEnd() - sectionStart)));
+    for (const auto& p : layout->placed()) {
+        section.putBytes(p.offset - sectionStart, entries[p.source].data);
+    }
+    FOLIO_TRY(section.check(fileName, "the resource section"));
+    w.putBytes(layout->sectionEnd(), layout->overlay());
+    FOLIO_TRY(w.check(fileName, "the rebuilt file"));
+    const std::uint32_t checksum = computeChecksum(out, layout->checksumOffset());
+    ByteWriter(out).put(layout->checksumOffset(), checksum);
+    FOLIO_TRY(layout->verify(out, checksum,
+                             [&](const RebuildLayout::Placed& p, std::span<const std::uint8_t> d) {
+                                 const Bytes& want = entries[p.source].data;
+                                 return std::equal(d.begin(), d.end(), want.begin(), want.end());
+                             }));
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include "core/fileio.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -64,11 +65,18 @@ class PeImage {
   public:
     // `data` must outlive the image. `fileName` is used in error messages.
     static Result<PeImage> parse(std::span<const std::uint8_t> data, std::string fileName);
+    // The same over the first bytes of a file of `fileSize` bytes: the headers and the resource
+    // tree must lie in `front`; the sections and resource data are checked against `fileSize`
+    // (resourceData() is empty for data beyond `front`). A book of gigabytes is checked without
+    // reading its pages.
+    static Result<PeImage> parse(std::span<const std::uint8_t> front, std::string fileName,
+                                 std::uint64_t fileSize);
     // The headers and the section table only: resources() stays empty, so a damaged resource
     // tree does not hide where the tree lies.
     static Result<PeImage> parseHeaders(std::span<const std::uint8_t> data, std::string fileName);
 
     std::span<const std::uint8_t> bytes() const { return m_data; }
+    std::uint64_t fileSize() const { return m_fileSize; }
     const std::string& fileName() const { return m_fileName; }
     std::uint32_t peHeaderOffset() const { return m_peOffset; }
     std::uint16_t machine() const { return m_machine; }
@@ -99,7 +107,11 @@ class PeImage {
     std::optional<std::uint32_t> rvaToOffset(std::uint32_t rva) const;
 
   private:
+    static Result<PeImage> parseHeaders(std::span<const std::uint8_t> data, std::string fileName,
+                                        std::uint64_t fileSize);
+
     std::span<const std::uint8_t> m_data;
+    std::uint64_t m_fileSize = 0;
     std::string m_fileName;
     std::uint32_t m_peOffset = 0;
     std::uint16_t m_machine = 0;
@@ -118,6 +130,13 @@ class PeImage {
 // The PE checksum (as computed by the image help library) of a whole file whose CheckSum
 // field lies at `checksumOffset`.
 std::uint32_t computeChecksum(std::span<const std::uint8_t> file, std::uint32_t checksumOffset);
+
+// The checksum built up piece by piece as a file is written: wordSum() adds the little-endian
+// 16-bit words of a piece (an odd last byte as a word of its own), unfolded, so the sums of
+// pieces that each start at an even offset add up to the sum of the whole; finishChecksum()
+// folds the sum of a file whose CheckSum field is 0 and adds its length.
+std::uint64_t wordSum(std::span<const std::uint8_t> bytes);
+std::uint32_t finishChecksum(std::uint64_t sum, std::uint64_t fileSize);
 
 // The semantics of BeginUpdateResource / UpdateResource / EndUpdateResource on a PE32 file.
 // Changes are collected in memory; end(false) rebuilds the resource section as the file's
@@ -155,6 +174,66 @@ class ResourceUpdater {
     std::vector<bool> m_live;                   // false once removed
     std::map<std::string, std::size_t> m_index; // (type, name, language) -> m_entries index
     bool m_ended = false;
+};
+
+// A resource as a rebuild lays it out: its key and the size of its data. Where the bytes come
+// from is the caller's business; the layout needs none of them.
+struct ResourceSize {
+    ResourceId type;
+    ResourceId name;
+    std::uint16_t language = 0;
+    std::uint32_t codePage = 0;
+    std::uint64_t size = 0;
+};
+
+// A rebuild of a PE32 file laid out from the keys and sizes of its resources alone, before any
+// of their bytes is read, so a writer can stream them: front() at offset 0, each resource's
+// bytes at its offset, zeros up to sectionEnd(), then overlay(), and last the checksum (over
+// all of it, the CheckSum field being 0 in front()) at checksumOffset(). rebuildResources()
+// does that in memory; the compiler does it on disk.
+class RebuildLayout {
+  public:
+    // `resources` in any order; of two with one key the later wins, as with UpdateResource.
+    // String types and names are stored upper-cased. The error names `fileName` and the fault.
+    static Result<RebuildLayout> plan(std::span<const std::uint8_t> file, std::string fileName,
+                                      std::vector<ResourceSize> resources);
+
+    struct Placed {
+        std::size_t source = 0;   // index into the list given to plan()
+        std::uint64_t offset = 0; // file offset of its data
+        std::uint64_t size = 0;
+    };
+    // In the order of their data in the file, which is the tree's order.
+    const std::vector<Placed>& placed() const { return m_placed; }
+    const ResourceSize& resource(const Placed& p) const { return m_resources[p.source]; }
+    // The rebuilt file up to its first resource's data: the kept front of the file with the
+    // headers rebuilt (CheckSum 0), then the resource tree.
+    std::span<const std::uint8_t> front() const { return m_front; }
+    // Where the last resource's data ends (padded to 8), and where the section's raw data ends.
+    std::uint64_t contentEnd() const { return m_contentEnd; }
+    std::uint64_t sectionEnd() const { return m_sectionEnd; }
+    std::span<const std::uint8_t> overlay() const { return m_overlay; }
+    std::uint64_t fileSize() const { return m_sectionEnd + m_overlay.size(); }
+    std::uint32_t checksumOffset() const { return m_checksumOffset; }
+
+    // Reads `written` (at least the first front().size() bytes of a file of fileSize() bytes
+    // written from this layout) as a reader would, and checks it against the layout: the
+    // headers and the tree byte for byte but the checksum, which must be `checksum`, and every
+    // resource where, under the key and as large as placed() says. `sameData`, when given, is
+    // asked about each resource's bytes as they read back (the caller knows what it wrote).
+    Result<void> verify(std::span<const std::uint8_t> written, std::uint32_t checksum,
+                        const std::function<bool(const Placed&, std::span<const std::uint8_t>)>&
+                            sameData = {}) const;
+
+  private:
+    std::string m_fileName;
+    std::vector<ResourceSize> m_resources;
+    std::vector<Placed> m_placed;
+    Bytes m_front;
+    Bytes m_overlay;
+    std::uint64_t m_contentEnd = 0;
+    std::uint64_t m_sectionEnd = 0;
+    std::uint32_t m_checksumOffset = 0;
 };
 
 // Whether ResourceUpdater can rebuild `file`: it must parse, and its layout must be one the
