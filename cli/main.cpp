@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iomanip>
@@ -22,6 +23,8 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace folio;
@@ -66,9 +69,39 @@ std::string firstSkin(const std::string& skinFolder) {
     return skins.empty() ? "aero.she" : skins.front();
 }
 
+// The compile command's progress on a terminal: one line, rewritten as the bytes go, and
+// nothing when the output goes to a file or a pipe.
+class CompileProgress : public ConsoleObserver {
+  public:
+    using ConsoleObserver::ConsoleObserver;
+    ~CompileProgress() override { clear(); }
+
+    void setProgressMaximum(int maximum) override { m_maximum = maximum; }
+    void setProgressValue(int value) override {
+        if (!m_terminal || m_maximum <= 0)
+            return;
+        const int percent = static_cast<int>(std::int64_t(value) * 100 / m_maximum);
+        if (percent == m_shown)
+            return;
+        m_shown = percent;
+        std::fprintf(stderr, "\rcompiling: %3d%%", percent);
+        std::fflush(stderr);
+    }
+    void clear() {
+        if (m_shown >= 0)
+            std::fprintf(stderr, "\r%*s\r", 16, "");
+        m_shown = -1;
+    }
+
+  private:
+    bool m_terminal = ::isatty(STDERR_FILENO) == 1;
+    int m_maximum = 0;
+    int m_shown = -1;
+};
+
 int compile(const std::vector<std::string>& args) {
     std::optional<std::string> folder, maker, out, icon, skin, date;
-    bool chm = false, force = false;
+    bool chm = false, force = false, full = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& target) {
@@ -92,6 +125,8 @@ int compile(const std::vector<std::string>& args) {
             chm = true;
         else if (a == "--force")
             force = true;
+        else if (a == "--full")
+            full = true;
         else if (a.starts_with("--"))
             return usageError("unknown option " + a);
         else if (!folder)
@@ -143,7 +178,8 @@ int compile(const std::vector<std::string>& args) {
     in.iconPath = icon.value_or("");
     in.projectFolder = projectFolder;
     in.dateText = date ? *date : todayIso();
-    const std::vector<std::string> files = folderFiles(projectFolder, ec);
+    in.full = full;
+    std::vector<std::string> files = folderFiles(projectFolder, ec);
     if (ec) {
         std::cerr << "folio: cannot list the project folder " << projectFolder << ": "
                   << ec.message() << "\n";
@@ -152,20 +188,23 @@ int compile(const std::vector<std::string>& args) {
     // The project's own files (its settings, its contents list, the help project) are no
     // pages: the settings file would carry the author's local output folder into the book.
     std::vector<std::string> own;
-    for (const std::string& name : files) {
+    in.pages.reserve(files.size());
+    for (std::string& name : files) {
         if (project::isProjectOwnFile(projectFolder, in.settings.title, name))
-            own.push_back(name);
+            own.push_back(std::move(name));
         else
-            in.pages.push_back(compiler::PageEntry{name, true});
+            in.pages.push_back(compiler::PageEntry{std::move(name), true});
     }
+    files = {};
 
     std::cout << "maker: " << makerFolder << "\nskin: " << in.skinFileName
               << "\noutput folder: " << in.settings.outPath << "\ncompiling " << in.pages.size()
               << " files of " << projectFolder << "\n";
     for (const std::string& name : own)
         std::cout << "not a page: " << printable(name) << " (the project's own file)\n";
-    ConsoleObserver observer(force);
+    CompileProgress observer(force);
     const auto r = compiler::CompileBook(in, observer);
+    observer.clear();
     if (!r) {
         switch (compiler::outcomeOf(r)) {
         case compiler::CompileOutcome::Invalid:
@@ -176,7 +215,10 @@ int compile(const std::vector<std::string>& args) {
             return failure("compilation failed: " + r.error().message);
         }
     }
-    std::cout << "added " << r->pagesAdded << " pages\nbook: " << r->bookPath << "\n";
+    std::cout << "added " << r->pagesAdded << " pages";
+    if (r->pagesReused > 0)
+        std::cout << " (" << r->pagesReused << " unchanged, taken from the previous book)";
+    std::cout << "\nbook: " << r->bookPath << "\n";
     for (const auto& skipped : r->skipped)
         std::cout << "skipped " << printable(skipped.name) << ": it is " << skipped.why << "\n";
     if (chm) {

@@ -6,6 +6,7 @@
 #include "core/book.h"
 #include "core/fileio.h"
 #include "core/pe.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <functional>
@@ -20,16 +21,10 @@ namespace {
 
 constexpr const char* NoticeTitle = "提示！！";
 
-// A copy of `from` staged for `to`, with the permissions of `from` (a book stays executable).
-// `check` looks at the bytes before anything is written.
-Result<StagedFile>
-stageCopy(const std::string& from, const std::string& to,
-          const std::function<Result<void>(std::span<const std::uint8_t>)>& check = {}) {
+// A copy of `from` staged for `to`, with the permissions of `from`.
+Result<StagedFile> stageCopy(const std::string& from, const std::string& to) {
     auto bytes = readFileBytes(from);
     FOLIO_TRY(bytes);
-    if (check) {
-        FOLIO_TRY(check(*bytes));
-    }
     auto stage = StagedFile::create(to);
     FOLIO_TRY(stage);
     FOLIO_TRY(stage->write(*bytes));
@@ -195,7 +190,10 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
     if (!dirExists(outFolder))
         return trap("the output folder " + outFolder + " does not exist");
     // Another project's book under the same output name is the author's work too.
-    if (const auto other = titleOfBook(bookPath); other && *other != s.title) {
+    auto other = recordedTitle(in.recordFolder, bookPath);
+    if (!other)
+        other = titleOfBook(bookPath);
+    if (other && *other != s.title) {
         if (observer.messageBox("输出文件“" + bookPath + "”是另一本电子书《" + *other +
                                     "》。\r\n\r\n要用《" + s.title + "》替换它吗？",
                                 NoticeTitle, MessageIcon::Question,
@@ -226,71 +224,73 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
         stages.push_back(std::move(*staged));
     }
     // A template the resource writer cannot rebuild can take no descriptor; it is refused
-    // under its own name before a byte of it is copied.
-    bool templateRefused = false;
-    auto staged = stageCopy(templatePath, bookPath, [&](std::span<const std::uint8_t> bytes) {
-        auto ok = pe::checkRebuildable(bytes, templatePath);
-        templateRefused = !ok;
-        return ok;
-    });
-    if (!staged && templateRefused)
-        return descriptorFailed(staged.error().message);
-    if (!staged)
-        return trap(staged.error().message);
-    stages.push_back(std::move(*staged));
-    const std::string& work = stages.back().path();
-
-    if (auto written = book::writeDescriptor(work, descriptor); !written)
-        return descriptorFailed(written.error().message); // the stages go; earlier builds stay
-
-    // With fewer than two entries the maximum would be 0 or -1; a bar cannot run backwards,
-    // so it is held at 0.
-    const int entries = static_cast<int>(in.pages.size());
-    observer.setProgressMaximum(std::max(0, entries - 1));
-
-    // All pages go into one update that is committed once.
-    auto updater = pe::ResourceUpdater::begin(work, false);
-    if (!updater)
-        return trap(updater.error().message);
-    const std::string projectFolder = FixPath(in.projectFolder);
-    int added = 0;
-    for (int i = 0; i < entries; ++i) {
-        const PageEntry& entry = in.pages[static_cast<std::size_t>(i)];
-        // A page entry can only name a file lying directly in the project folder: anything that
-        // reaches into another folder never becomes a page.
-        if (entry.selected && isPlainFileName(entry.name)) {
-            const std::string path = projectFolder + entry.name;
-            const std::string kind = describeNonRegular(path);
-            if (kind == "a folder") {
-                // A sub-folder is listed like a file but is never a page.
-                observer.processEvents();
-                continue;
-            }
-            if (!kind.empty() && kind != "no such file") {
-                // A FIFO would block the read; a dangling link has nothing to read.
-                result.skipped.push_back({entry.name, kind});
-                observer.processEvents();
-                continue;
-            }
-            auto bytes = readFileBytes(path);
-            if (!bytes)
-                return trap(bytes.error().message);
-            updater->update(pe::ResourceId::fromId(book::PageType),
-                            book::pageResourceName(entry.name), book::ResourceLanguage,
-                            std::move(*bytes));
-            ++added;
-            observer.setCaption("folioMake-" + entry.name);
-            observer.setProgressValue(i);
-        }
-        observer.processEvents();
-    }
-    if (auto committed = updater->end(false); !committed)
-        return trap(committed.error().message);
-
+    // under its own name before a byte of the book is written.
+    auto templateBytes = readFileBytes(templatePath);
+    if (!templateBytes)
+        return trap(templateBytes.error().message);
+    if (auto rebuildable = pe::checkRebuildable(*templateBytes, templatePath); !rebuildable)
+        return descriptorFailed(rebuildable.error().message);
+    // The icon goes into the template before the pages do: the template is small, the book
+    // may not be.
     if (!in.iconPath.empty() && iconStep) {
-        if (auto given = iconStep(in.iconPath, work, observer); !given)
+        auto withIcon = StagedFile::create(bookPath);
+        if (!withIcon)
+            return trap(withIcon.error().message);
+        if (auto w = withIcon->write(*templateBytes); !w)
+            return trap(w.error().message);
+        if (auto c = withIcon->close(StagedFile::Flush::Deferred); !c)
+            return trap(c.error().message);
+        if (auto given = iconStep(in.iconPath, withIcon->path(), observer); !given)
             return trap(given.error().message);
+        templateBytes = readFileBytes(withIcon->path());
+        if (!templateBytes)
+            return trap(templateBytes.error().message);
     }
+
+    // Every page is looked at before the book is laid out: its size places the pages after
+    // it, its times tell whether the previous book holds it unchanged.
+    const std::string projectFolder = FixPath(in.projectFolder);
+    BookWrite write;
+    write.bookPath = bookPath;
+    write.projectFolder = projectFolder;
+    write.title = s.title;
+    write.templatePath = templatePath;
+    const std::string ansi = toAnsi(descriptor);
+    write.descriptor.assign(ansi.begin(), ansi.end());
+    write.full = in.full;
+    write.recordFolder = in.recordFolder;
+    write.stamp = buildStamp();
+    for (const PageEntry& entry : in.pages) {
+        // A page entry can only name a file lying directly in the project folder: anything
+        // that reaches into another folder never becomes a page.
+        if (!entry.selected || !isPlainFileName(entry.name)) {
+            observer.processEvents();
+            continue;
+        }
+        const std::string path = projectFolder + entry.name;
+        const FileFacts facts = fileFacts(path);
+        if (facts.kind == "no such file")
+            return trap("cannot open " + path + ": " + facts.why);
+        if (!facts.kind.empty()) {
+            // A sub-folder is listed like a file but is never a page; a FIFO would block the
+            // read, and a dangling link has nothing to read.
+            if (facts.kind != "a folder")
+                result.skipped.push_back({entry.name, facts.kind});
+            observer.processEvents();
+            continue;
+        }
+        write.pages.push_back({&entry.name, facts.size, facts.mtimeNs, facts.ctimeNs});
+    }
+    write.templateBytes = *templateBytes;
+
+    auto stage = StagedFile::create(bookPath);
+    if (!stage)
+        return trap(stage.error().message);
+    auto written = writeBook(write, *stage, observer);
+    if (!written)
+        return trap(written.error().message);
+    stage->copyPermissionsFrom(templatePath);
+    stages.push_back(std::move(*stage));
 
     // The book first: a run stopped between these renames leaves a whole book beside the
     // previous skin, never a skin without its book.
@@ -298,7 +298,11 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
         if (auto committed = it->commit(); !committed)
             return trap(committed.error().message);
     }
+    // Only a cache: a record that cannot be kept makes the next build a full one.
+    (void)keepRecord(write, *written);
+    const int added = written->pages;
     result.pagesAdded = added;
+    result.pagesReused = written->reused;
 
     observer.messageBox("你的电子书现在已经编译为\r\n\r\n" + bookPath + "\r\n\r\n共 " +
                             std::to_string(added) + " 个页面。",

@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/observer.h"
 #include "core/projectsettings.h"
+#include "maker/compiler/bookwriter.h"
 
 #include <functional>
 #include <string>
@@ -24,6 +25,11 @@ struct CompileInputs {
     std::string projectFolder; // File3's path
     std::vector<PageEntry> pages;
     std::string dateText; // today's date in the user's short date format
+    // A full build reads every page from its file; otherwise a page unchanged since the
+    // previous build of the same book is taken from that book.
+    bool full = false;
+    // Where each build leaves the record the next one reads; empty keeps none.
+    std::string recordFolder = defaultRecordFolder();
 };
 
 using folio::MessageIcon;
@@ -43,11 +49,13 @@ struct SkippedEntry {
 struct CompiledBook {
     std::string bookPath;
     int pagesAdded = 0;                // page resources in the finished book
+    int pagesReused = 0;               // of them, taken unchanged from the previous book
     std::vector<SkippedEntry> skipped; // selected entries that are neither a page nor a folder
 };
 
-// The icon step, called after the pages when an icon path is set, on the book as it is being
-// built (a temporary file beside the book). Its error is raised into the failure trap.
+// The icon step, called when an icon path is set, on a copy of the reader template beside the
+// book (a temporary file) before the pages go in, so that a book of any size is never read back
+// whole for its icon. Its error is raised into the failure trap.
 using IconStep = std::function<Result<void>(const std::string& iconPath,
                                             const std::string& bookPath, CompileObserver&)>;
 

@@ -166,9 +166,10 @@ TEST_F(Compile, BuildsBookWithDescriptorPagesSkinAndLibrary) {
               "你的电子书现在已经编译为\r\n\r\n" + bookPath + "\r\n\r\n共 3 个页面。");
     EXPECT_EQ(messages[0].title, "编译完成。");
     const auto captions = m_rec.of(Event::Caption);
-    ASSERT_EQ(captions.size(), 3u);
-    EXPECT_EQ(captions[1].text, "folioMake-Tree.html"); // as listed, not upper-cased
-    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 4);
+    ASSERT_EQ(captions.size(), 3u);                     // in the book's order: INDEX, STYLE, TREE
+    EXPECT_EQ(captions[2].text, "folioMake-Tree.html"); // as listed, not upper-cased
+    // The bar counts the pages' bytes (19 + 17 + 6), not the entries.
+    EXPECT_EQ(m_rec.of(Event::Maximum).at(0).number, 42);
     EXPECT_EQ(m_rec.of(Event::Events).size(), 5u);
 }
 
@@ -222,7 +223,7 @@ TEST_F(Compile, UnselectedEntriesLeftOutButStillYieldToEvents) {
     EXPECT_EQ(m_rec.of(Event::Events).size(), 3u);
     const auto values = m_rec.of(Event::Value);
     ASSERT_EQ(values.size(), 2u);
-    EXPECT_EQ(values.back().number, 2); // the index of the last selected entry
+    EXPECT_EQ(values.back().number, 36); // full: the bytes of the two pages
 }
 
 // Another project's book under the same output name is replaced only when the user says so.
@@ -323,7 +324,7 @@ TEST_F(Compile, ABookThatIsNotWholeIsRefusedBeforeAnythingIsWritten) {
     m_in.settings.contentsPage = "index.html";
     m_in.pages = {{"index.html", true}};
     ASSERT_EQ(outcomeOf(run()), CompileOutcome::Done);
-    EXPECT_EQ(m_rec.of(Event::Maximum).back().number, 0); // fewer than two entries: held at 0
+    EXPECT_EQ(m_rec.of(Event::Maximum).back().number, 19); // the one page's bytes
 }
 
 TEST_F(Compile, OversizedDescriptorRefusedBeforeAnythingIsTouched) {
