@@ -16,7 +16,7 @@ const char* const Usage =
     R"(usage: folio new <maker folder or folder> <title> [--author NAME] [--from FOLDER]
                     [--maker DIR]
        folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
-                    [--skin NAME] [--date TEXT] [--chm] [--force]
+                    [--skin NAME] [--date TEXT] [--chm] [--force] [--full]
        folio contents add <project> [--title-from file-name|first-line|title|h1|h2|custom]
                     [--parent ID] [--caption TEXT] [--link TEXT] FILE...
        folio contents home|list|clear <project>
@@ -45,8 +45,10 @@ compile  reads <folder>/<name>.ini and compiles every file directly in the folde
          replaced only with --force. The maker folder (reader template, skin library, skins)
          defaults to the folder of this program; the output folder to the settings' output
          folder, else <maker>/out/; the skin to the first .she in <maker>/skin/; the date to
-         today (YYYY-MM-DD). --chm then compiles the help project <title>.hhp that
-         generate wrote into <title>.chm with <maker>/chm/hhc.
+         today (YYYY-MM-DD). A page unchanged since the last build of the same book (same
+         size and times) is copied from that book; --full reads every page afresh. --chm
+         then compiles the help project <title>.hhp that generate wrote into <title>.chm
+         with <maker>/chm/hhc.
 contents keeps the project's contents list in <project>/<name>.toc. add: one entry per FILE
          (in the project folder, else a path), in natural order (2 before 10, 第九 before
          第十), numbered by its row, under --parent (default -1), captioned by --title-from
