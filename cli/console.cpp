@@ -90,7 +90,8 @@ int usageError(const std::string& message) {
 }
 
 Answer ConsoleObserver::messageBox(const std::string& text, const std::string& /*title*/,
-                                   MessageIcon /*icon*/, MessageButtons buttons) {
+                                   MessageIcon /*icon*/, MessageButtons buttons,
+                                   Answer /*defaultAnswer*/) {
     // The paragraph break of a message box becomes one blank on the console.
     std::string flat;
     for (std::size_t pos = 0; pos < text.size();) {

@@ -30,7 +30,7 @@ class ConsoleObserver : public Observer {
   public:
     explicit ConsoleObserver(bool answerYes = false) : m_answerYes(answerYes) {}
     Answer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
-                      MessageButtons buttons) override;
+                      MessageButtons buttons, Answer defaultAnswer) override;
 
     // Every box's text, on one line each, in order.
     const std::vector<std::string>& boxes() const { return m_boxes; }

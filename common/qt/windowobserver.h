@@ -7,7 +7,11 @@
 #include "qt/messageservice.h"
 
 #include <QPointer>
+#include <QString>
+
 #include <memory>
+#include <optional>
+#include <string>
 
 class QProgressBar;
 class QWidget;
@@ -23,7 +27,11 @@ class WindowObserver : public folio::Observer {
     ~WindowObserver() override;
 
     Answer messageBox(const std::string& text, const std::string& title, folio::MessageIcon icon,
-                      MessageButtons buttons = MessageButtons::Ok) override;
+                      MessageButtons buttons = MessageButtons::Ok,
+                      Answer defaultAnswer = Answer::Yes) override;
+    std::optional<std::string> askSaveFileName(const std::string& title, const std::string& folder,
+                                               const std::string& filter) override;
+    std::optional<std::string> askText(const std::string& title, const std::string& label) override;
     void setCaption(const std::string& caption) override;
     void setProgressMaximum(int maximum) override;
     void setProgressValue(int value) override;
@@ -41,5 +49,11 @@ class WindowObserver : public folio::Observer {
 
 // The observer's icon as the message service's icon (the two enumerations name the same boxes).
 MessageIcon toServiceIcon(folio::MessageIcon icon);
+
+// The system's file filter in Qt's form: "ICO图标文件( *.ICO)|*.ICO|全部文件(*.*)|*.*" gives
+// "ICO图标文件( *.ICO) (*.ICO *.ico);;全部文件(*.*) (*)". Patterns separated by ";" become
+// Qt's blank-separated list, each also in lower and upper case, since names here are matched
+// with their case; "*.*", which on the system matches every name, becomes Qt's "*".
+QString qtFileFilter(const QString& systemFilter);
 
 } // namespace folio::qt

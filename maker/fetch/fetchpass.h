@@ -16,8 +16,8 @@ namespace folio::fetch {
 // chapters. Every member has a do-nothing default; the pass shows no message box.
 class FetchObserver : public Observer {
   public:
-    Answer messageBox(const std::string&, const std::string&, MessageIcon,
-                      MessageButtons buttons) override {
+    Answer messageBox(const std::string&, const std::string&, MessageIcon, MessageButtons buttons,
+                      Answer) override {
         return buttons == MessageButtons::YesNo ? Answer::No : Answer::Ok;
     }
     // The chapter being fetched: its title (Label1) and its link (Label2).

@@ -33,26 +33,4 @@ FileChooser defaultFileChooser() {
     };
 }
 
-QString qtFileFilter(const QString& systemFilter) {
-    const QStringList parts = systemFilter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i < parts.size(); i += 2) {
-        const QString description = parts[i].trimmed();
-        const QString given = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
-        // Names on this system are matched with their case: "*.ICO" alone would hide
-        // "book.ico", so each pattern also comes in lower and upper case.
-        QStringList patterns;
-        for (const QString& p : given.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            for (const QString& form : {p.trimmed(), p.trimmed().toLower(), p.trimmed().toUpper()})
-                if (!form.isEmpty() && !patterns.contains(form))
-                    patterns << form;
-        }
-        if (description.isEmpty() && patterns.isEmpty())
-            continue;
-        filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
-                       QLatin1Char(')');
-    }
-    return filters.join(QStringLiteral(";;"));
-}
-
 } // namespace folio::maker

@@ -4,6 +4,7 @@
 
 #include "maker/generators/convert.h"
 #include "qt/uitext.h"
+#include "qt/windowobserver.h"
 
 #include <QString>
 
@@ -42,10 +43,7 @@ using FileChooser = std::function<QString(QWidget* parent, const QString& title,
 // The real dialog: QFileDialog::getOpenFileName.
 FileChooser defaultFileChooser();
 
-// The system's filter in Qt's form: "ICO图标文件( *.ICO)|*.ICO|全部文件(*.*)|*.*" gives
-// "ICO图标文件( *.ICO) (*.ICO *.ico);;全部文件(*.*) (*.*)". Patterns separated by ";" become
-// Qt's blank-separated list, each also in lower and upper case, since names here are matched
-// with their case.
-QString qtFileFilter(const QString& systemFilter);
+// The system's filter in Qt's form (the Qt observer's rule, shared by every dialog).
+using folio::qt::qtFileFilter;
 
 } // namespace folio::maker

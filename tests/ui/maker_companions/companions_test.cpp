@@ -602,7 +602,7 @@ void CompanionsTest::systemFiltersAndExplorerSelection() {
     QCOMPARE(folio::maker::qtFileFilter(QStringLiteral("网页文件(*.htm;*.html)|*.htm;*.html|"
                                                        "全部文件(*.*)|*.*")),
              QStringLiteral("网页文件(*.htm;*.html) (*.htm *.HTM *.html *.HTML);;"
-                            "全部文件(*.*) (*.*)"));
+                            "全部文件(*.*) (*)"));
 
     QListWidget list1;
     list1.setSelectionMode(QAbstractItemView::MultiSelection);
