@@ -446,4 +446,31 @@ std::string MakerAboutPage() {
            "</html>\r\n";
 }
 
+std::string ContentsPreviewPage(const std::string& makerFolder, const std::string& title,
+                                const std::string& contentsPage) {
+    if (!title.empty())
+        return FixPath(makerFolder) + title + "/" + contentsPage;
+    const std::string help = FixPath(makerFolder) + "help/help.html";
+    return fileExists(help) ? help : std::string();
+}
+
+void ReportProblems(MakerState& state, Observer& observer) {
+    if (state.problems.empty())
+        return;
+    std::string text = "打开工程时有文件未能读写：";
+    for (const std::string& problem : state.problems)
+        text += "\r\n" + problem;
+    state.problems.clear();
+    observer.messageBox(text, WorkbenchTitle, MessageIcon::Exclamation);
+}
+
+Result<generators::ConvertSummary> ConvertExplorerText(const MakerState& state,
+                                                       const generators::ExplorerList& explorer,
+                                                       Observer& observer) {
+    generators::TextToPagesInputs in;
+    in.list = explorer;
+    in.templatePath = inMaker(state, "list/page/page.html");
+    return generators::ConvertTextToPages(in, observer);
+}
+
 } // namespace folio::project

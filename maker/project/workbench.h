@@ -174,4 +174,20 @@ Result<NewProject> CreateProjectFolder(const NewProjectInputs& in);
 // The built-in start page written into the preview when help/help.html is missing.
 std::string MakerAboutPage();
 
+// What "目录预览" shows: maker/<title>/<contents page>; without a title the help page
+// help/help.html, or "" (the built-in page) when that is missing.
+std::string ContentsPreviewPage(const std::string& makerFolder, const std::string& title,
+                                const std::string& contentsPage);
+
+// What opening a project passed over (state.problems: a settings file that could not be read,
+// a config.ini that could not be written) said once in a message box naming the files, instead
+// of leaving the boxes silently holding the previous values; the list is emptied.
+void ReportProblems(MakerState& state, Observer& observer);
+
+// "TxtToHtml": the explorer's selected text files converted into pages beside them from the
+// maker's list/page/page.html. Failures are shown by the converter.
+Result<generators::ConvertSummary> ConvertExplorerText(const MakerState& state,
+                                                       const generators::ExplorerList& explorer,
+                                                       Observer& observer);
+
 } // namespace folio::project

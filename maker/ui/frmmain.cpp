@@ -707,22 +707,7 @@ void Frmmain::showState() {
     m_comProPath->setEditText(qs(m_state.projectText));
 
     showPageList();
-    showProblems();
-}
-
-// What opening a project passed over (a settings file that could not be read, a config.ini
-// that could not be written) is said once, naming the files, instead of leaving the boxes
-// silently holding the previous values.
-void Frmmain::showProblems() {
-    if (m_state.problems.empty()) {
-        return;
-    }
-    std::string text = "打开工程时有文件未能读写：";
-    for (const std::string& problem : m_state.problems) {
-        text += "\r\n" + problem;
-    }
-    m_state.problems.clear();
-    m_observer.messageBox(text, Caption, folio::MessageIcon::Exclamation);
+    project::ReportProblems(m_state, m_observer);
 }
 
 void Frmmain::showPageList() {
@@ -740,39 +725,15 @@ void Frmmain::showPageList() {
 
 // The open project may have changed: its contents list comes with it.
 void Frmmain::projectChanged() {
-    const QString folder = qs(m_state.openFolder);
-    if (folder.isEmpty()) {
-        return;
+    if (project::FollowOpenProject(m_state, m_contentsFolder, m_contents, m_observer)) {
+        m_contentsPanel->listReplaced();
     }
-    if (property("contentsFolder").toString() == folder) {
-        return;
-    }
-    saveContents();
-    setProperty("contentsFolder", folder);
-    auto loaded = generators::loadContentsList(utf8(folder));
-    if (loaded) {
-        m_contents = std::move(*loaded);
-    } else {
-        m_contents.clear();
-        m_observer.messageBox(loaded.error().message, Caption, folio::MessageIcon::Exclamation);
-    }
-    m_contentsPanel->listReplaced();
 }
 
 // The grid is kept with the project it belongs to, so closing the maker loses nothing.
 void Frmmain::saveContents() {
-    const QString folder = property("contentsFolder").toString();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        return;
-    }
-    // A project that never had a list gets none until it has an entry.
-    if (m_contents.entryCount() == 0 &&
-        !QFileInfo::exists(qs(generators::contentsListPath(utf8(folder))))) {
-        return;
-    }
-    if (auto saved = generators::saveContentsList(utf8(folder), m_contents); !saved) {
-        m_observer.messageBox(saved.error().message, Caption, folio::MessageIcon::Exclamation);
-    }
+    // A list that cannot be saved has been named in a box; the grid still holds it.
+    (void)project::SaveProjectContents(m_contentsFolder, m_contents, m_observer);
 }
 
 // One step of the grid's undo history; the panel asks for the list to be saved.
@@ -911,17 +872,13 @@ void Frmmain::selectTab(int tab) {
     if (tab != 3 || m_starting) {
         return;
     }
-    const QString title = m_txtTitle->text();
-    if (title.isEmpty()) {
-        const QString help = m_maker + QStringLiteral("/help/help.html");
-        if (QFileInfo::exists(help)) {
-            m_webBook->load(QUrl::fromLocalFile(help));
-        } else {
-            showBuiltInPage();
-        }
-        return;
+    const std::string page = project::ContentsPreviewPage(
+        m_state.makerFolder, utf8(m_txtTitle->text()), utf8(m_txtTree->text()));
+    if (page.empty()) {
+        showBuiltInPage();
+    } else {
+        navigatePreview(qs(page));
     }
-    navigatePreview(m_maker + QLatin1Char('/') + title + QLatin1Char('/') + m_txtTree->text());
 }
 
 int Frmmain::currentTab() const {
@@ -1002,7 +959,7 @@ void Frmmain::clickCommand(int number) {
     case 8:
         if (!m_state.openFolder.empty()) {
             readFields();
-            project::OpenProjectFolder(m_state, m_state.openFolder, m_observer);
+            project::RefreshProject(m_state, m_observer);
             showState();
         }
         break;
@@ -1098,7 +1055,7 @@ void Frmmain::toolbar3(int position) {
         connect(&window, &FrmReName::filesRenamed, this, [this, &window] {
             const QString folder = m_file1;
             // Relinking covers the grid too when the renamed pages are the open project's.
-            const QString project = property("contentsFolder").toString();
+            const QString project = qs(m_contentsFolder);
             if (window.relinks() && !project.isEmpty() &&
                 QFileInfo(folder).canonicalFilePath() == QFileInfo(project).canonicalFilePath() &&
                 generators::RelinkContentsList(m_contents, window.lastSummary().renamed) > 0) {
@@ -1116,10 +1073,7 @@ void Frmmain::toolbar3(int position) {
         if (!busy) {
             return;
         }
-        generators::TextToPagesInputs in;
-        in.list = explorerList();
-        in.templatePath = utf8(m_maker + QStringLiteral("/list/page/page.html"));
-        auto done = generators::ConvertTextToPages(in, m_observer);
+        auto done = project::ConvertExplorerText(m_state, explorerList(), m_observer);
         m_busy = false;
         if (done && !done->written.empty()) {
             showExplorerFolder(m_file1);
@@ -1266,54 +1220,13 @@ void Frmmain::selectPages(const std::vector<bool>& selected) {
     }
 }
 
-// The page list read afresh after a command wrote into the project, its selection kept.
-void Frmmain::refreshPageList() {
-    const project::PageSelection selection = pageSelection();
-    const std::vector<bool> selected = project::RefreshPageList(m_state, selection, m_observer);
-    showPageList();
-    selectPages(selected);
-}
-
 void Frmmain::generateContents() {
     Busy busy(*this);
     if (!busy) {
         return;
     }
     readFields();
-    auto folder = generators::projectFolderFor(utf8(m_maker), m_state.settings.title);
-    if (!folder) {
-        m_observer.messageBox(folder.error().message, Caption, folio::MessageIcon::Exclamation);
-        return;
-    }
-    generators::ContentsPageInputs in;
-    in.makerFolder = utf8(m_maker);
-    in.projectFolder = *folder;
-    in.bookName = m_state.settings.title;
-    in.entryTemplate = utf8(m_txtTag->text());
-    auto page = generators::GenerateContentsPage(in, m_contents, m_observer);
-    if (!page) {
-        return;
-    }
-    if (!page->kept) {
-        m_richTextBox1->setPlainText(qs(page->pageText));
-    }
-    if (page->createdProjectFolder) {
-        m_comProPath->addItem(qs(m_state.settings.title));
-    }
-    compiler::HelpInputs help{m_contents, m_state.settings, utf8(m_maker), *folder};
-    if (compiler::WriteHelpProject(help, m_observer) &&
-        compiler::WriteHelpContents(help, m_observer)) {
-        (void)compiler::WriteHelpIndex(help, m_observer);
-    }
-    if (page->createdProjectFolder) {
-        readFields();
-        project::OpenProjectFolder(m_state, *folder, m_observer);
-        showState();
-        projectChanged();
-        saveContents();
-    } else if (*folder == m_state.openFolder) {
-        refreshPageList(); // tree.html and the help files are pages to choose now
-    }
+    showGenerated(project::GenerateContents(m_state, m_contents, pageSelection(), m_observer));
 }
 
 void Frmmain::generateHomePage() {
@@ -1322,22 +1235,21 @@ void Frmmain::generateHomePage() {
         return;
     }
     readFields();
-    auto folder = generators::projectFolderFor(utf8(m_maker), m_state.settings.title);
-    if (!folder) {
-        m_observer.messageBox(folder.error().message, Caption, folio::MessageIcon::Exclamation);
-        return;
+    showGenerated(project::GenerateHome(m_state, m_contents, pageSelection(), m_observer));
+}
+
+// The page a generator wrote in the code view, and the project or page list it changed.
+void Frmmain::showGenerated(const project::GenerateRun& run) {
+    if (run.pageText) {
+        m_richTextBox1->setPlainText(qs(*run.pageText));
     }
-    generators::HomePageInputs in;
-    in.makerFolder = utf8(m_maker);
-    in.projectFolder = *folder;
-    in.bookName = m_state.settings.title;
-    in.entryTemplate = m_state.homePageTag;
-    auto page = generators::GenerateHomePage(in, m_contents, m_observer);
-    if (page && !page->kept) {
-        m_richTextBox1->setPlainText(qs(page->pageText));
-    }
-    if (*folder == m_state.openFolder) {
-        refreshPageList(); // index.html and its pictures are pages to choose now
+    if (run.openedProject) {
+        showState();
+        projectChanged();
+        saveContents();
+    } else if (run.selected) {
+        showPageList();
+        selectPages(*run.selected);
     }
 }
 

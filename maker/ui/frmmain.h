@@ -4,6 +4,7 @@
 #pragma once
 
 #include "maker/generators/contentslist.h"
+#include "maker/project/contentscommands.h"
 #include "maker/project/workbench.h"
 #include "maker/ui/companionsupport.h"
 #include "qt/windowobserver.h"
@@ -162,10 +163,9 @@ class Frmmain : public QWidget {
     folio::project::PageSelection pageSelection() const;
     void selectPages(const std::vector<bool>& selected);
     void showPageList();
-    void showProblems();
-    void refreshPageList();
     void generateContents();
     void generateHomePage();
+    void showGenerated(const folio::project::GenerateRun& run);
     void saveCodeView();
     void showFrmSel(bool modal);
     void showFrmtree();
@@ -187,7 +187,8 @@ class Frmmain : public QWidget {
     bool m_busy = false;
     int m_refused = 0;
     bool m_starting = true;
-    QString m_file1; // the explorer's folder
+    QString m_file1;              // the explorer's folder
+    std::string m_contentsFolder; // the project the contents list is kept in
 
     // Settings panel.
     QLineEdit* m_txtTitle = nullptr;

@@ -1,9 +1,14 @@
-// Start-up, opening, creating and saving projects, shut-down and copying files in.
+// Start-up, opening, creating and saving projects, shut-down, copying files in, the contents
+// list kept with its project and the pages generated from it.
+#include "maker/generators/contentslist.h"
+#include "maker/project/contentscommands.h"
 #include "maker/project/projectfiles.h"
 #include "maker/project/workbench.h"
 #include "tests/unit/project/makerfolder.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace folio;
 using namespace folio::project;
@@ -347,4 +352,79 @@ TEST(TitleProject, TheCompileOpensTheTitlesFolderOnlyWhenItIsAnotherOne) {
     ASSERT_EQ(rec.boxes.size(), 1u);
     EXPECT_NE(rec.boxes[0].text.find("Three"), std::string::npos);
     EXPECT_EQ(s.openFolder, m.file("Two"));
+}
+
+TEST(ProjectContents, TheListFollowsTheOpenProjectAndItsFileComesWithTheFirstEntry) {
+    MakerFolder m;
+    m.project("One", {"电子书名称：One"});
+    m.project("Two", {"电子书名称：Two"});
+    folio::testing::RecordingObserver rec;
+    MakerState s = StartMaker(m.str(), TwoLanguages, rec);
+    OpenProjectFolder(s, m.file("One"), rec);
+    std::string held;
+    generators::ContentsList list;
+    EXPECT_TRUE(FollowOpenProject(s, held, list, rec));
+    EXPECT_EQ(held, m.file("One"));
+    EXPECT_FALSE(FollowOpenProject(s, held, list, rec));
+    ASSERT_TRUE(SaveProjectContents(held, list, rec));
+    EXPECT_FALSE(std::filesystem::exists(generators::contentsListPath(held)));
+
+    list.appendEntry("1", "-1", "第一章", "1.html");
+    OpenProjectFolder(s, m.file("Two"), rec);
+    EXPECT_TRUE(FollowOpenProject(s, held, list, rec));
+    EXPECT_EQ(list.entryCount(), 0); // Two's own, which it never had
+    OpenProjectFolder(s, m.file("One"), rec);
+    EXPECT_TRUE(FollowOpenProject(s, held, list, rec));
+    ASSERT_EQ(list.entryCount(), 1);
+    EXPECT_EQ(list.cell(1, 3), "第一章");
+    EXPECT_FALSE(std::filesystem::exists(generators::contentsListPath(m.file("Two"))));
+    EXPECT_TRUE(rec.boxes.empty());
+}
+
+TEST(GeneratePages, ANewTitlesFolderIsListedAndOpenedAndTheOpenProjectShowsWhatWasWritten) {
+    MakerFolder m;
+    m.write("list/tree/tree.html", "<title>$Title</title>$LoopTag");
+    std::filesystem::create_directories(m.path / "list/chm");
+    for (const char* name : {"list/chm/chm.hhp", "list/chm/chm.hhc", "list/chm/chm.hhk"})
+        m.write(name, "$title");
+    folio::testing::RecordingObserver rec;
+    MakerState s = StartMaker(m.str(), TwoLanguages, rec);
+    s.settings.title = "新书";
+    generators::ContentsList list;
+    list.appendEntry("1", "-1", "第一章", "1.html");
+
+    GenerateRun made = GenerateContents(s, list, {}, rec);
+    EXPECT_TRUE(made.openedProject);
+    EXPECT_EQ(s.openFolder, m.file("新书"));
+    EXPECT_EQ(s.projects, std::vector<std::string>{"新书"});
+    ASSERT_TRUE(made.pageText);
+    EXPECT_NE(made.pageText->find("第一章"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(m.path / "新书" / "新书.hhk"));
+    EXPECT_EQ(rec.boxes.size(), 1u); // the contents page's own success
+
+    // A home page without its template fails, yet the open project's list is read afresh: a
+    // whole selection takes in the pages that appeared.
+    m.write("新书/1.html", "");
+    const GenerateRun home = GenerateHome(s, list, {{}, true}, rec);
+    EXPECT_FALSE(home.pageText);
+    ASSERT_TRUE(home.selected);
+    EXPECT_EQ(std::count(home.selected->begin(), home.selected->end(), true),
+              static_cast<long>(s.pages.size()));
+    EXPECT_NE(std::find(s.pages.begin(), s.pages.end(), "1.html"), s.pages.end());
+    EXPECT_FALSE(rec.boxes.empty());
+
+    // A title that names no folder inside the maker folder writes nothing and says so.
+    s.settings.title = "..";
+    const std::size_t shown = rec.boxes.size();
+    EXPECT_FALSE(GenerateContents(s, list, {}, rec).pageText);
+    EXPECT_EQ(rec.boxes.size(), shown + 1);
+}
+
+TEST(ContentsPreview, TheProjectsContentsPageElseTheHelpPageElseTheBuiltInOne) {
+    MakerFolder m;
+    EXPECT_EQ(ContentsPreviewPage(m.str(), "Book", "tree.html"), m.file("Book/tree.html"));
+    EXPECT_EQ(ContentsPreviewPage(m.str(), "", "tree.html"), "");
+    std::filesystem::create_directories(m.path / "help");
+    m.write("help/help.html", "<p>help</p>");
+    EXPECT_EQ(ContentsPreviewPage(m.str(), "", "tree.html"), m.file("help/help.html"));
 }
