@@ -2,6 +2,7 @@
 #include "core/fileio.h"
 
 #include "core/text.h"
+#include "core/threads.h"
 
 #include <algorithm>
 #include <atomic>
@@ -141,13 +142,13 @@ std::optional<unsigned long> stageOwner(const std::string& name) {
 // Leftovers are looked for once per folder and process: a folder taking thousands of files
 // is not listed once per file.
 void removeStaleStagesOnce(const std::string& target) {
-    // A spin lock: the Windows build's threading model has no std::mutex.
-    static std::atomic_flag busy = ATOMIC_FLAG_INIT;
+    static Mutex busy;
     static std::set<std::string> done;
-    while (busy.test_and_set(std::memory_order_acquire)) {
+    bool first = false;
+    {
+        std::lock_guard lock(busy);
+        first = done.insert(folderOf(target)).second;
     }
-    const bool first = done.insert(folderOf(target)).second;
-    busy.clear(std::memory_order_release);
     if (!first)
         return;
     removeStaleStages(target);

@@ -1,12 +1,12 @@
 // Locale name -> LCID, and LCID -> language section name.
-#include "reader/core/localeid.h"
+#include "core/locale.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>
 
-namespace folio::reader {
+namespace folio {
 
 namespace {
 
@@ -104,4 +104,4 @@ std::string languageNameFromLcid(int lcid) {
     return hex;
 }
 
-} // namespace folio::reader
+} // namespace folio

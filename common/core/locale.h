@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace folio::reader {
+namespace folio {
 
 inline constexpr int LcidEnglishUS = 1033;
 
@@ -21,4 +21,4 @@ int currentLcid();
 // upper-case hexadecimal form without leading zeros (1041 -> "411").
 std::string languageNameFromLcid(int lcid);
 
-} // namespace folio::reader
+} // namespace folio

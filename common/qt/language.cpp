@@ -1,9 +1,9 @@
 // The interface language walk.
 #include "qt/language.h"
 
+#include "core/locale.h"
 #include "core/profile.h"
 #include "core/text.h"
-#include "reader/core/localeid.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -233,8 +233,7 @@ void ApplyLanguage(const QString& programFolder, const QString& section) {
 }
 
 QString SelectLanguageFromLocale(const QString& programFolder) {
-    g_currentLanguage =
-        QString::fromStdString(folio::reader::languageNameFromLcid(folio::reader::currentLcid()));
+    g_currentLanguage = QString::fromStdString(folio::languageNameFromLcid(folio::currentLcid()));
     g_languageFolder = programFolder;
     if (languageFilePresent(programFolder))
         ApplyLanguage(programFolder, g_currentLanguage);

@@ -44,7 +44,7 @@ void ApplyLanguageToControl(QObject* control, const QString& programFolder, cons
 void ApplyLanguage(const QString& programFolder, const QString& section);
 
 // The readers' start-up step: the language named by the user's locale (see
-// folio::reader::languageNameFromLcid) becomes the current language, and is applied when
+// folio::languageNameFromLcid) becomes the current language, and is applied when
 // a language file is present in the folder. Returns the current language.
 QString SelectLanguageFromLocale(const QString& programFolder);
 

@@ -10,7 +10,7 @@ void ApplyZoom(QWebEnginePage* page, int percent) {
     if (!page || page->url().isEmpty()) {
         return;
     }
-    page->runJavaScript(QString::fromStdString(folio::reader::zoomScript(percent)));
+    page->runJavaScript(QString::fromStdString(folio::zoomScript(percent)));
 }
 
 } // namespace folio::qt

@@ -1,9 +1,8 @@
-// The one Qt step of applying a zoom to a browser page. The rules behind it (twips against
-// pixels, zoom steps, limits, the script, the drop-down's entries) are the reader's, in
-// reader/core/readerrules.h, and every window with a preview names them there.
+// The one Qt step of applying a zoom to a browser page. The rules behind it (zoom steps,
+// limits, the script, the drop-down's entries) are common/core's, in core/zoom.h.
 #pragma once
 
-#include "reader/core/readerrules.h"
+#include "core/zoom.h"
 
 class QWebEnginePage;
 

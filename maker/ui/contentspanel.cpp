@@ -2,11 +2,11 @@
 // routines and shows the list again with the selection on the entries it moved.
 #include "maker/ui/contentspanel.h"
 
+#include "core/twips.h"
 #include "maker/generators/convert.h"
 #include "maker/project/gridtoolbar.h"
 #include "maker/ui/contentsgridmodel.h"
 #include "qt/windowobserver.h"
-#include "reader/core/readerrules.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -28,7 +28,7 @@
 namespace folio::maker {
 
 namespace gen = folio::generators;
-using folio::reader::twipsToPixels;
+using folio::twipsToPixels;
 
 namespace {
 

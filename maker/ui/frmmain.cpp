@@ -4,6 +4,7 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
+#include "core/twips.h"
 #include "maker/compiler/compilebook.h"
 #include "maker/compiler/help.h"
 #include "maker/generators/contents.h"
@@ -26,7 +27,6 @@
 #include "maker/ui/frmtree.h"
 #include "maker/ui/iconchooser.h"
 #include "qt/language.h"
-#include "qt/messageservice.h"
 #include "qt/viewrules.h"
 #include "skin/skinloader.h"
 
@@ -186,7 +186,7 @@ Frmmain::Frmmain(FrmmainOptions options, QWidget* parent)
     while (m_maker.size() > 1 && m_maker.endsWith(QLatin1Char('/'))) {
         m_maker.chop(1);
     }
-    m_observer.setMessageService(m_options.messages);
+    m_observer.setDialogs(m_options.dialogs);
     buildWindow();
     m_observer.setProgressBar(m_progressBar1);
     // F1: the help page, in the preview, where the start page is shown.
@@ -351,7 +351,7 @@ void Frmmain::buildToolbars() {
     // The zoom-in button's drop-down lists the usual sizes and does nothing.
     QAction* zoomIn = m_toolbar[1]->actions().value(6);
     auto* menu = new QMenu(this);
-    for (const folio::reader::ZoomMenuEntry& e : folio::reader::zoomMenuEntries()) {
+    for (const folio::ZoomMenuEntry& e : folio::zoomMenuEntries()) {
         QAction* item = menu->addAction(QString::fromLatin1(e.text));
         item->setObjectName(QString::fromLatin1(e.key));
     }
@@ -1012,7 +1012,7 @@ void Frmmain::toolbar1(int position) {
         showBuiltInPage();
         break;
     case 7:
-        m_zoomLevel = folio::reader::zoomIn(m_zoomLevel);
+        m_zoomLevel = folio::zoomIn(m_zoomLevel);
         applyZoomLevel();
         break;
     case 8:

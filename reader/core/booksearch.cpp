@@ -8,7 +8,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <thread>
+#include <functional>
 
 namespace folio::reader {
 
@@ -512,11 +512,20 @@ bool ansiCharStart(std::string_view text, std::size_t at, std::size_t known) {
 }
 
 // Where `needle` first occurs in `hay` at or after `from`, or null. A short needle is found by its
-// first byte (memchr runs many bytes a step) and checked; a longer one by memmem, which skips.
+// first byte (memchr runs many bytes a step) and checked; a longer one by a search that skips:
+// the C library's memmem where it has one (glibc's is much faster), else the standard searcher.
 const char* findBytes(std::string_view hay, std::size_t from, std::string_view needle) {
-    if (needle.size() > 4)
+    if (needle.size() > 4) {
+#if defined(__GLIBC__)
         return static_cast<const char*>(
             ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
+#else
+        const auto found =
+            std::search(hay.begin() + static_cast<std::ptrdiff_t>(from), hay.end(),
+                        std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+        return found == hay.end() ? nullptr : &*found;
+#endif
+    }
     const char* end = hay.data() + hay.size();
     for (const char* p = hay.data() + from;; ++p) {
         if (end - p < static_cast<std::ptrdiff_t>(needle.size()))
@@ -685,16 +694,8 @@ void BookSearch::buildIndexLocked() {
             page.marks.shrink_to_fit();
         }
     };
-    // Pages are independent: extract them on every core.
-    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
-    if (threads == 1 || sources.size() < 64) {
-        work(0, 1);
-    } else {
-        std::vector<std::jthread> workers;
-        for (std::size_t t = 1; t < threads; ++t)
-            workers.emplace_back(work, t, threads);
-        work(0, threads);
-    }
+    // Pages are independent: extract them on every core, once there are enough of them.
+    runInParts(sources.size() < 64 ? 1 : 8, work);
     // A build cut short is no index: the next one (if any) starts over.
     if (m_cancelled)
         return;

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "core/book.h"
+#include "core/threads.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -99,7 +99,7 @@ class BookSearch {
     const book::BookImage* m_book = nullptr;
     std::filesystem::path m_folder; // when the pages are files
     std::atomic<bool> m_cancelled{false};
-    mutable std::mutex m_mutex;
+    mutable Mutex m_mutex;
     bool m_indexed = false;
     std::vector<Page> m_pages;
 };

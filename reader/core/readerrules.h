@@ -1,8 +1,10 @@
-// The reading window's rules without a window, shared by the Linux and Windows readers: twips,
-// zoom, pane layout, link routing, sound links, the online reader's addresses, saving text,
-// the built-in about page, the reader's own pages and notices, the player's time text, link
-// names and the keyboard shortcuts.
+// The reading window's rules without a window, shared by the Linux and Windows readers: the
+// starting zoom, pane layout (in twips), link routing, sound links, the online reader's
+// addresses, saving text, the built-in about page, the reader's own pages and notices, the
+// player's time text, link names and the keyboard shortcuts.
 #pragma once
+
+#include "core/zoom.h"
 
 #include <functional>
 #include <string>
@@ -14,35 +16,10 @@ namespace folio::reader {
 
 enum class Variant { Page, Net };
 
-// ---- twips -----------------------------------------------------------------------------
-
-// Window geometry is kept in twips, as the layout rules are stated; 15 twips make one pixel at
-// 96 DPI. These two are the only place where twips meet pixels.
-inline constexpr int TwipsPerPixel = 15;
-int twipsToPixels(int twips);
-int pixelsToTwips(int pixels);
-
 // ---- zoom ------------------------------------------------------------------------------
 
-inline constexpr int ZoomStep = 20;
-inline constexpr int MinZoom = 40;
-inline constexpr int MaxZoom = 400;
-inline constexpr int NormalZoom = 100;
-
+// The zoom steps themselves are common/core's (core/zoom.h); where a reader starts is its own.
 int initialZoom(Variant variant); // 100 offline, 80 online
-int clampZoom(int percent);
-int zoomIn(int percent);
-int zoomOut(int percent);
-// "document.body.style.zoom='N%'"
-std::string zoomScript(int percent);
-
-struct ZoomMenuEntry {
-    const char* key;  // "Z400"
-    const char* text; // "400%"
-    int percent;
-};
-// The seven entries of the zoom-in button's drop-down list, in list order.
-const std::vector<ZoomMenuEntry>& zoomMenuEntries();
 
 // ---- layout ----------------------------------------------------------------------------
 

@@ -1,8 +1,9 @@
 // The reader's window-free rules (reader/core/readerrules.h), named in the windows' namespace
-// so the windows call them as their own; the Qt step of applying a zoom and the reader's own
-// texts in the interface language come with them.
+// so the windows call them as their own; twips, the Qt step of applying a zoom and the
+// reader's own texts in the interface language come with them.
 #pragma once
 
+#include "core/twips.h"
 #include "qt/language.h"
 #include "qt/viewrules.h"
 #include "reader/core/readerrules.h"

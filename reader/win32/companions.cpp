@@ -2,6 +2,7 @@
 #include "reader/win32/companions.h"
 
 #include "core/text.h"
+#include "core/twips.h"
 
 #include <shlobj.h>
 
@@ -25,15 +26,15 @@ std::string coreFolder(const std::wstring& folder) {
     return utf8(trimmed);
 }
 
-int twipsToPixels(int twips) {
+int screenDpi() {
     static const int dpi = [] {
         HDC screen = GetDC(nullptr);
-        const int d = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+        const int d = screen ? GetDeviceCaps(screen, LOGPIXELSX) : StandardDpi;
         if (screen)
             ReleaseDC(nullptr, screen);
-        return d > 0 ? d : 96;
+        return d > 0 ? d : StandardDpi;
     }();
-    return MulDiv(twips, dpi, 1440);
+    return dpi;
 }
 
 std::wstring windowText(HWND hwnd) {
@@ -47,8 +48,9 @@ std::wstring windowText(HWND hwnd) {
 HWND addControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
                 int left, int top, int width, int height, DWORD exStyle) {
     HWND control = CreateWindowExW(
-        exStyle, className, text, WS_CHILD | WS_VISIBLE | style, twipsToPixels(left),
-        twipsToPixels(top), twipsToPixels(width), twipsToPixels(height), parent,
+        exStyle, className, text, WS_CHILD | WS_VISIBLE | style, twipsToPixels(left, screenDpi()),
+        twipsToPixels(top, screenDpi()), twipsToPixels(width, screenDpi()),
+        twipsToPixels(height, screenDpi()), parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(companionFont()), FALSE);
@@ -77,7 +79,7 @@ HFONT companionFont() {
 }
 
 void setClientTwips(HWND hwnd, int width, int height) {
-    RECT r{0, 0, twipsToPixels(width), twipsToPixels(height)};
+    RECT r{0, 0, twipsToPixels(width, screenDpi()), twipsToPixels(height, screenDpi())};
     AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
     SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,

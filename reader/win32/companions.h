@@ -1,6 +1,6 @@
 // Small Win32 helpers shared by the reader's companion windows: UTF-8/UTF-16 at the call sites,
-// twip placement, dialogs built in code (the template carries no dialog resources), the folder
-// picker and the program's own version.
+// the screen's resolution for twip placement, dialogs built in code (the template carries no dialog
+// resources), the folder picker and the program's own version.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +24,9 @@ std::string utf8(std::wstring_view text);
 // A program folder as the core routines take it: UTF-8, without a trailing separator.
 std::string coreFolder(const std::wstring& folder);
 
-// Twips to pixels at the screen's logical resolution (15 twips per pixel at 96 DPI).
-int twipsToPixels(int twips);
+// The screen's logical resolution (LOGPIXELSX), read once: what folio::twipsToPixels and
+// pixelsToTwips take on this face, so that twips keep their size on a scaled display.
+int screenDpi();
 
 // The text of a window or control.
 std::wstring windowText(HWND hwnd);

@@ -1,6 +1,7 @@
 // The advert window (see frmadshow.h).
 #include "reader/win32/frmadshow.h"
 
+#include "core/twips.h"
 #include "reader/win32/webpane.h"
 
 #include <cmath>
@@ -72,7 +73,8 @@ HWND ShowFrmADShow(HWND owner, double showTime, const std::wstring& address,
         return nullptr;
     auto* state = new Advert;
     state->showTime = showTime;
-    const int w = twipsToPixels(ClientWidth), h = twipsToPixels(ClientHeight);
+    const int w = twipsToPixels(ClientWidth, screenDpi()),
+              h = twipsToPixels(ClientHeight, screenDpi());
     HWND hwnd = CreateWindowExW(0, FrmADShowClass, L"", WS_POPUP | WS_CLIPCHILDREN,
                                 (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                                 (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, owner, nullptr,

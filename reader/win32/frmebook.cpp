@@ -8,6 +8,8 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
+#include "core/twips.h"
+#include "core/zoom.h"
 #include "reader/core/readerrules.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/frmabout.h"
@@ -141,10 +143,6 @@ bool fileExists(const std::wstring& path) {
 }
 
 } // namespace
-
-int pixelsToTwips(int pixels) {
-    return MulDiv(pixels, 1440, twipsToPixels(1440));
-}
 
 std::wstring programPath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -482,13 +480,14 @@ void FrmEBook::layout(int treeTwips) {
     MoveWindow(m_toolbar2->hwnd(), 0, h1, w2, h2, TRUE);
     placePanel(w2, h1, client.right - w2, h2);
 
+    const int dpi = screenDpi();
     const rules::PaneLayout l =
-        rules::layoutPanes(pixelsToTwips(client.right), pixelsToTwips(client.bottom),
-                           pixelsToTwips(h1 + h2), pixelsToTwips(h1), treeTwips);
-    auto pixels = [](const rules::TwipRect& r) {
-        return RECT{twipsToPixels(r.left), twipsToPixels(r.top),
-                    twipsToPixels(r.left) + twipsToPixels(r.width),
-                    twipsToPixels(r.top) + twipsToPixels(r.height)};
+        rules::layoutPanes(pixelsToTwips(client.right, dpi), pixelsToTwips(client.bottom, dpi),
+                           pixelsToTwips(h1 + h2, dpi), pixelsToTwips(h1, dpi), treeTwips);
+    auto pixels = [dpi](const rules::TwipRect& r) {
+        return RECT{twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi),
+                    twipsToPixels(r.left, dpi) + twipsToPixels(r.width, dpi),
+                    twipsToPixels(r.top, dpi) + twipsToPixels(r.height, dpi)};
     };
     m_webTree->setBounds(pixels(l.tree));
     const RECT bar = pixels(l.bar);
@@ -573,11 +572,11 @@ void FrmEBook::toolbar1Clicked(int position) {
         m_webBook->exec(CommandFind);
         break;
     case 10:
-        m_zoomLevel = rules::zoomIn(m_zoomLevel);
+        m_zoomLevel = folio::zoomIn(m_zoomLevel);
         ApplyZoom(m_zoomLevel);
         break;
     case 11:
-        m_zoomLevel = rules::zoomOut(m_zoomLevel);
+        m_zoomLevel = folio::zoomOut(m_zoomLevel);
         ApplyZoom(m_zoomLevel);
         break;
     case 13:
@@ -674,12 +673,12 @@ void FrmEBook::home() {
 void FrmEBook::ApplyZoom(int percent) {
     // The level is kept on the window too, where a test program can read it.
     SetPropW(m_hwnd, ZoomProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(percent)));
-    m_webBook->runScript(wide(rules::zoomScript(percent)));
+    m_webBook->runScript(wide(folio::zoomScript(percent)));
 }
 
 void FrmEBook::zoomDropDown() {
     HMENU menu = CreatePopupMenu();
-    const auto& entries = rules::zoomMenuEntries();
+    const auto& entries = folio::zoomMenuEntries();
     for (std::size_t i = 0; i < entries.size(); ++i)
         AppendMenuW(menu, MF_STRING | (entries[i].percent == m_zoomLevel ? MF_CHECKED : 0u),
                     ZoomMenuBase + static_cast<UINT>(i) + 1, wide(entries[i].text).c_str());
@@ -786,11 +785,11 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
             toolbar1Clicked(id - Toolbar1Base);
         else if (id > Toolbar2Base && id <= Toolbar2Base + m_toolbar2->count())
             toolbar2Clicked(id - Toolbar2Base);
-        else if (const auto& zooms = rules::zoomMenuEntries();
+        else if (const auto& zooms = folio::zoomMenuEntries();
                  id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(zooms.size())) {
             // The drop-down entries set the zoom directly.
             m_zoomLevel =
-                rules::clampZoom(zooms[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
+                folio::clampZoom(zooms[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
             ApplyZoom(m_zoomLevel);
         } else if (id == IdComVoice && HIWORD(wp) == CBN_SELCHANGE && m_speech) {
             m_speech->setVoice(static_cast<int>(SendMessageW(m_comVoice, CB_GETCURSEL, 0, 0)));
@@ -817,7 +816,7 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case SplitterReleased:
-        releaseSplitter(pixelsToTwips(static_cast<int>(static_cast<INT_PTR>(wp))));
+        releaseSplitter(pixelsToTwips(static_cast<int>(static_cast<INT_PTR>(wp)), screenDpi()));
         return 0;
     case ShowMissingPage:
         m_webBook->navigate(L"about:blank");

@@ -1,6 +1,7 @@
 // The exit window of full-screen reading (see frmfullscreenb.h).
 #include "reader/win32/frmfullscreenb.h"
 
+#include "core/twips.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/language.h"
 
@@ -139,11 +140,13 @@ HWND CreateFrmFullScreenB(HWND owner, std::function<void()> exitFullScreen) {
     auto* state = new ExitWindow{std::move(exitFullScreen)};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_TOOLWINDOW;
-    RECT r{0, 0, twipsToPixels(ClientSize), twipsToPixels(ClientSize)};
+    const int dpi = screenDpi();
+    RECT r{0, 0, twipsToPixels(ClientSize, dpi), twipsToPixels(ClientSize, dpi)};
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    HWND hwnd = CreateWindowExW(exStyle, FrmFullScreenBClass, L"", style, twipsToPixels(DesignLeft),
-                                twipsToPixels(DesignTop), r.right - r.left, r.bottom - r.top, owner,
-                                nullptr, GetModuleHandleW(nullptr), state);
+    HWND hwnd =
+        CreateWindowExW(exStyle, FrmFullScreenBClass, L"", style, twipsToPixels(DesignLeft, dpi),
+                        twipsToPixels(DesignTop, dpi), r.right - r.left, r.bottom - r.top, owner,
+                        nullptr, GetModuleHandleW(nullptr), state);
     if (!hwnd) {
         delete state;
         return nullptr;

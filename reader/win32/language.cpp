@@ -1,8 +1,8 @@
 // The Windows reader's language walk over the core's profile reader.
 #include "reader/win32/language.h"
 
+#include "core/locale.h"
 #include "core/profile.h"
-#include "reader/core/localeid.h"
 #include "reader/win32/companions.h"
 
 #include <optional>
@@ -74,7 +74,7 @@ bool languageFilePresent(const std::wstring& folder) {
 }
 
 std::wstring languageFromThreadLocale() {
-    return wide(reader::languageNameFromLcid(static_cast<int>(GetThreadLocale() & 0xFFFF)));
+    return wide(folio::languageNameFromLcid(static_cast<int>(GetThreadLocale() & 0xFFFF)));
 }
 
 void ApplyLanguage(const std::wstring& folder, const std::wstring& section,

@@ -31,8 +31,4 @@ inline constexpr int Toolbar1Base = 1000;
 inline constexpr int Toolbar2Base = 1100;
 inline constexpr int ZoomMenuBase = 1200; // the zoom drop-down's entries, 1-based
 
-// Pixels back to twips at the screen's logical resolution, the inverse of the companions'
-// twipsToPixels (15 twips per pixel at 96 DPI).
-int pixelsToTwips(int pixels);
-
 } // namespace folio::win32

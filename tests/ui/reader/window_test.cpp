@@ -370,7 +370,7 @@ void ReaderWindowTest::contentsPaneClosesExpandsAndSplitterFloor() {
     QVERIFY(m_window->contentsCollapsed());
     QVERIFY(!m_window->button(2, 2)->isVisible());
     QCOMPARE(m_window->webTree()->width(), 1); // 10 twips, still a visible line
-    QCOMPARE(m_window->webBook()->x(), folio::readerui::twipsToPixels(110));
+    QCOMPARE(m_window->webBook()->x(), folio::twipsToPixels(110));
     m_window->button(2, 3)->trigger();
     QVERIFY(!m_window->contentsCollapsed());
     QCOMPARE(m_window->paneTwips(m_window->webTree()).width, 3000);
@@ -389,7 +389,7 @@ void ReaderWindowTest::contentsPaneClosesExpandsAndSplitterFloor() {
     const auto tree = m_window->paneTwips(m_window->webTree());
     const auto book = m_window->paneTwips(m_window->webBook());
     QCOMPARE(book.left, tree.width + 105); // 100 twips of bar, rounded to whole pixels
-    QCOMPARE(book.left + book.width, folio::readerui::pixelsToTwips(m_window->width()));
+    QCOMPARE(book.left + book.width, folio::pixelsToTwips(m_window->width()));
 }
 
 void ReaderWindowTest::playWithoutMediaDoesNothing() {

@@ -1,9 +1,9 @@
-#include "reader/core/localeid.h"
+#include "core/locale.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-using namespace folio::reader;
+using namespace folio;
 
 TEST(Locale, CommonLocaleNamesGiveTheirIdentifiers) {
     EXPECT_EQ(lcidFromLocaleName("zh_CN.UTF-8"), 2052);

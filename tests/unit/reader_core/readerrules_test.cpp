@@ -1,4 +1,4 @@
-// The reading window's rules, without a window: zoom, layout, link routing, the online
+// The reading window's rules, without a window: the starting zoom, layout, link routing, the online
 // reader's addresses, saving, the about page, the player's time, link names, the shortcuts.
 #include "reader/core/readerrules.h"
 
@@ -10,47 +10,12 @@
 
 using namespace folio::reader;
 
-TEST(Zoom, StepsClampAndStartValues) {
+TEST(Zoom, ReadersStartAt100OfflineAnd80Online) {
     EXPECT_EQ(initialZoom(Variant::Page), 100);
     EXPECT_EQ(initialZoom(Variant::Net), 80);
-
-    int z = 100;
-    for (int i = 0; i < 9; ++i) {
-        z = zoomIn(z);
-    }
-    EXPECT_EQ(z, 280);
-    for (int i = 0; i < 20; ++i) {
-        z = zoomIn(z);
-    }
-    EXPECT_EQ(z, 400);
-    for (int i = 0; i < 30; ++i) {
-        z = zoomOut(z);
-    }
-    EXPECT_EQ(z, 40);
-    // The online start value reaches the bounds without overshooting.
-    EXPECT_EQ(zoomOut(zoomOut(80)), 40);
-    EXPECT_EQ(clampZoom(-32768), 40);
-    EXPECT_EQ(zoomScript(280), "document.body.style.zoom='280%'");
-}
-
-TEST(Zoom, MenuEntriesInListOrder) {
-    const auto& e = zoomMenuEntries();
-    ASSERT_EQ(e.size(), 7u);
-    EXPECT_STREQ(e.front().key, "Z400");
-    EXPECT_STREQ(e.front().text, "400%");
-    EXPECT_STREQ(e.back().key, "Z50");
-    EXPECT_EQ(e.back().percent, 50);
-    for (const auto& entry : e) {
-        EXPECT_EQ(std::to_string(entry.percent) + "%", entry.text);
-    }
 }
 
 TEST(Layout, PanesBelowToolbarsAndSplitterFloor) {
-    EXPECT_EQ(twipsToPixels(3000), 200);
-    EXPECT_EQ(twipsToPixels(100), 7);
-    EXPECT_EQ(twipsToPixels(10), 1);
-    EXPECT_EQ(pixelsToTwips(200), 3000);
-
     // 800 x 600 px client area, toolbars 50 + 40 px.
     const PaneLayout l = layoutPanes(12000, 9000, 1350, 750, TreeWidth);
     EXPECT_EQ(l.tree, (TwipRect{0, 1350, 3000, 7650}));
