@@ -38,7 +38,7 @@ class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
         m_tmp = fs::temp_directory_path() /
-                ("folio_cli_" +
+                ("folio_cli_" + std::to_string(getpid()) + "_" +
                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(m_tmp);
         fs::create_directories(m_tmp);
@@ -289,6 +289,71 @@ TEST_F(Cli, KilledCompilationsLeaveTheOldOrTheNewBookAndTheNextRunClearsTheirDeb
     ASSERT_EQ(runToEnd("2026-01-02"), 0);
     EXPECT_EQ(fileText(book), fresh);
     EXPECT_EQ(stagesIn(out), std::vector<std::string>{}) << "temporary files survived";
+
+    // Rebuilds that take all but ten edited pages from the previous book: killed at any
+    // moment they leave the book before the edit or the one after it.
+    auto edit = [&](char version) {
+        for (int i = 0; i < 3000; i += 300)
+            std::ofstream(project / ("p" + std::to_string(i) + ".html"))
+                << "<html>" << std::string(1000 + i, version) << "</html>";
+    };
+    edit('a');
+    const auto rebuilt = runFolio("compile " + shellQuote(project.string()) + " --out " +
+                                  shellQuote(out.string()) + " --date 2026-01-02");
+    ASSERT_EQ(rebuilt.status, 0) << rebuilt.output;
+    const std::size_t pages = 3000 + sampleFilesByUpperName().size();
+    EXPECT_NE(rebuilt.output.find("added " + std::to_string(pages) + " pages (" +
+                                  std::to_string(pages - 10) +
+                                  " unchanged, taken from the previous book)"),
+              std::string::npos)
+        << rebuilt.output;
+    const std::string before = fileText(book);
+    edit('b');
+    const auto again = std::chrono::steady_clock::now();
+    ASSERT_EQ(runToEnd("2026-01-02"), 0);
+    std::uniform_int_distribution<long long> rebuildMoment(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 again)
+               .count());
+    const std::string after = fileText(book);
+    for (int round = 0; round < 20; ++round) {
+        const bool wasBefore = fileText(book) == before;
+        edit(wasBefore ? 'b' : 'a');
+        const pid_t pid = spawnFolio(args("2026-01-02"));
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(rebuildMoment(rng)));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        const std::string now = fileText(book);
+        ASSERT_TRUE(now == before || now == after)
+            << "rebuild " << round << ": a book of " << now.size() << " bytes that is neither";
+    }
+}
+
+// A book larger than all the memory the compiler may have: its pages go through, not in.
+TEST_F(Cli, ABookOfSixHundredMegabytesCompilesInThreeHundredMegabytesOfAddressSpace) {
+    if (!fs::exists(Dist + "/folioPage/folioPage.dat"))
+        FAIL() << "the reader template is not built (the build lacks mingw-w64?)";
+    const fs::path project = m_tmp / "Book";
+    fs::copy(Dist + "/Book", project, fs::copy_options::recursive);
+    std::string picture(10 << 20, '\0');
+    for (int i = 0; i < 60; ++i) {
+        for (std::size_t k = 0; k < picture.size(); k += 4096)
+            picture[k] = static_cast<char>(i + k / 4096);
+        std::ofstream(project / ("picture" + std::to_string(i) + ".bmp"), std::ios::binary)
+            << picture << i; // sizes of both parities
+    }
+    const auto r = runCommand("ulimit -v 307200 && " + shellQuote(Folio) + " compile " +
+                              shellQuote(project.string()) + " --out " +
+                              shellQuote((m_tmp / "out").string()) + " 2>&1");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string book = (m_tmp / "out" / "Book.exe").string();
+    ASSERT_GT(fs::file_size(book), 600u << 20);
+    const auto pefile = bookcheck::pefileResources(book, project.string());
+    EXPECT_NE(pefile.output.find("RES 2110 PICTURE59.BMP 1033 10485762 same"), std::string::npos)
+        << pefile.output;
+    EXPECT_NE(pefile.output.find("CHECKSUM ok"), std::string::npos) << pefile.output;
+    EXPECT_EQ(pefile.output.find("differs"), std::string::npos) << pefile.output;
 }
 
 TEST_F(Cli, TemplatesTheResourceWriterCannotRebuildAreRefusedAndNothingIsWritten) {

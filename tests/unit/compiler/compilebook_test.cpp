@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -46,7 +47,7 @@ class Compile : public ::testing::Test {
   protected:
     void SetUp() override {
         m_root = fs::temp_directory_path() /
-                 ("folio_compile_" +
+                 ("folio_compile_" + std::to_string(getpid()) + "_" +
                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(m_root);
         m_maker = m_root / "maker";
@@ -72,6 +73,7 @@ class Compile : public ::testing::Test {
         m_in.projectFolder = m_project.string();
         m_in.dateText = "2026-12-06";
         m_in.pages = {{"index.html", true}, {"Tree.html", true}, {"style.css", true}};
+        m_in.recordFolder = (m_root / "records").string();
     }
     void TearDown() override { fs::remove_all(m_root); }
 
@@ -272,6 +274,49 @@ TEST_F(Compile, SecondCompilationReplacesResourcesNotUnion) {
     const auto pefile = bookcheck::pefileResources(r->bookPath, m_project.string());
     EXPECT_EQ(pefile.output.find("OLD.HTML"), std::string::npos) << pefile.output;
     EXPECT_NE(pefile.output.find("STYLE.CSS 1033 15 same"), std::string::npos) << pefile.output;
+}
+
+// A rebuild copies the pages unchanged since the last build out of that book, reads the edited
+// ones (same size or not) and new ones, and is byte for byte what a full build makes.
+TEST_F(Compile, ARebuildTakesUnchangedPagesFromTheLastBookAndEqualsAFullBuild) {
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".html";
+        writeFile(m_project / name, std::string(100 + 37 * i, static_cast<char>('a' + i % 26)));
+        m_in.pages.push_back({name, true});
+    }
+    // A page whose times are not older than the last build may have changed after it was read.
+    auto pastFileTimes = [&] {
+        std::int64_t newest = 0;
+        for (const auto& e : fs::directory_iterator(m_project))
+            newest = std::max(newest, fileFacts(e.path().string()).ctimeNs);
+        while (buildStamp() <= newest)
+            std::this_thread::yield();
+    };
+    pastFileTimes();
+    ASSERT_EQ(run()->pagesReused, 0);
+    const std::string book = (m_out / "mybook.exe").string();
+    const std::string first = readFile(book);
+    ASSERT_EQ(run()->pagesReused, 43);
+    EXPECT_EQ(readFile(book), first);
+
+    writeFile(m_project / "p3.html", std::string(100 + 37 * 3, 'Z')); // same size
+    writeFile(m_project / "p5.html", std::string(7, 'Y'));            // shorter
+    writeFile(m_project / "new.html", "<p>new</p>");                  // new
+    m_in.pages.erase(m_in.pages.begin() + 10);                        // p7 left out
+    m_in.pages.push_back({"new.html", true});
+    pastFileTimes();
+    const auto rebuilt = run();
+    ASSERT_EQ(outcomeOf(rebuilt), CompileOutcome::Done);
+    EXPECT_EQ(rebuilt->pagesReused, 40); // all but p3, p5 and new.html
+    EXPECT_EQ(rebuilt->pagesAdded, 43);
+    auto opened = openBook(book); // pefile: every page equal to its file
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(opened->find("p7.html"));
+
+    m_in.full = true;
+    m_in.settings.outFile = "full";
+    ASSERT_EQ(run()->pagesReused, 0);
+    EXPECT_EQ(readFile(m_out / "full.exe"), readFile(book));
 }
 
 // The files of an earlier build, to check that a failed run leaves them as they were.
