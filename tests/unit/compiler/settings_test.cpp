@@ -9,6 +9,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 using namespace folio;
 using namespace folio::project;
 
@@ -38,7 +40,8 @@ TEST(Settings, EmptyLineEndsReading) {
 }
 
 TEST(Settings, WrittenInTableOrderAsCp936WithCrLfAndReadBack) {
-    const auto dir = std::filesystem::temp_directory_path() / "folio_settings_test" / "Book";
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("folio_settings_test_" + std::to_string(getpid())) / "Book";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::string path = settingsFilePath(dir.string() + "/");

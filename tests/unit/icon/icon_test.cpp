@@ -547,7 +547,7 @@ TEST_F(IconReplace, CompilationAppliesTheChosenIconOrReportsWhyNot) {
     folio::compiler::CompileInputs in;
     in.settings.title = "Book";
     in.settings.indexPage = "index.html";
-    in.settings.contentsPage = "tree.html";
+    in.settings.contentsPage = "index.html"; // a book of one page
     in.settings.outPath = (maker / "out").string();
     in.settings.outFile = "book";
     in.makerFolder = maker.string();

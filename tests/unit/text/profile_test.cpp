@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 using namespace folio;
 
 namespace {
@@ -17,7 +19,8 @@ Profile parseUtf8(const std::string& text) {
 }
 
 std::string tempPath(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / "folio_profile_test";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("folio_profile_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const auto p = dir / name;
     std::filesystem::remove(p);

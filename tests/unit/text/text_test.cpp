@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 using namespace folio;
 
 namespace {
 
 std::string tempPath(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / "folio_text_test";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("folio_text_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
