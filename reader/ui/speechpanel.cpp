@@ -3,11 +3,11 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
-#include "qt/speech.h"
 #include "reader/core/voice.h"
 #include "reader/ui/frmset.h"
 #include "reader/ui/readerrules.h"
 #include "reader/ui/soundplayer.h"
+#include "reader/ui/speechengine.h"
 #include "reader/ui/uitext.h"
 
 #include <QAbstractItemView>
@@ -141,7 +141,7 @@ SpeechPanel::~SpeechPanel() = default;
 bool SpeechPanel::loadVoice(const QString& programFolder) {
     m_programFolder = programFolder;
     if (!m_options.speech) {
-        useOwnEngine(std::make_unique<folio::qt::ProcessSpeechEngine>());
+        useOwnEngine(std::make_unique<ProcessSpeechEngine>());
     }
     return applyVoice();
 }
@@ -152,8 +152,8 @@ void SpeechPanel::loadVoiceLater(const QString& programFolder) {
         return;
     }
     m_programFolder = programFolder;
-    m_voiceListing = QtConcurrent::run([] { return folio::qt::installedVoicesCached(); });
-    auto* watcher = new QFutureWatcher<std::vector<folio::qt::SpeechVoice>>(this);
+    m_voiceListing = QtConcurrent::run([] { return installedVoicesCached(); });
+    auto* watcher = new QFutureWatcher<std::vector<SpeechVoice>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
         finishVoice();
@@ -166,19 +166,18 @@ void SpeechPanel::finishVoice() {
         return; // loaded already, or never asked for
     }
     // Waits when a command came before the answer.
-    std::vector<folio::qt::SpeechVoice> voices = m_voiceListing.takeResult();
+    std::vector<SpeechVoice> voices = m_voiceListing.takeResult();
     m_voiceListing = {};
-    useOwnEngine(std::make_unique<folio::qt::ProcessSpeechEngine>(std::move(voices)));
+    useOwnEngine(std::make_unique<ProcessSpeechEngine>(std::move(voices)));
     emit voiceReady(applyVoice());
 }
 
-void SpeechPanel::useOwnEngine(std::unique_ptr<folio::qt::ProcessSpeechEngine> engine) {
+void SpeechPanel::useOwnEngine(std::unique_ptr<ProcessSpeechEngine> engine) {
     m_processSpeech = engine.get();
-    connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::failed, this,
-            &SpeechPanel::speechFailed);
+    connect(m_processSpeech, &ProcessSpeechEngine::failed, this, &SpeechPanel::speechFailed);
     // While a text is read aloud the panel shows which sentence of how many is being read
     // and the share read, whichever synthesiser speaks it.
-    connect(m_processSpeech, &folio::qt::ProcessSpeechEngine::progress, this,
+    connect(m_processSpeech, &ProcessSpeechEngine::progress, this,
             [this](int sentence, int sentences, int percent) {
                 m_label7->setText(QStringLiteral("%1/%2句").arg(sentence).arg(sentences));
                 m_label8->setText(QStringLiteral("%1%").arg(percent));
@@ -299,7 +298,7 @@ void SpeechPanel::openSettings(QWidget* parent) {
     if (m_options.makeSpeech) {
         own = m_options.makeSpeech();
     } else if (!m_options.speech) {
-        own = std::make_unique<folio::qt::ProcessSpeechEngine>();
+        own = std::make_unique<ProcessSpeechEngine>();
     }
     if (own) {
         FrmSet settings(parent, std::move(own), m_programFolder, applied, m_options.messages);

@@ -3,7 +3,7 @@
 // (reading aloud, the voice settings window, Voice.ini kept up to date).
 #pragma once
 
-#include "qt/speech.h"
+#include "reader/ui/speechengine.h"
 
 #include <QFrame>
 #include <QFuture>
@@ -26,7 +26,6 @@ struct VoiceControls;
 } // namespace folio::reader
 namespace folio::qt {
 class MessageService;
-class ProcessSpeechEngine;
 } // namespace folio::qt
 
 namespace folio::readerui {
@@ -77,7 +76,7 @@ class SpeechPanel : public QFrame {
     void voiceReady(bool ok);
 
   private:
-    void useOwnEngine(std::unique_ptr<folio::qt::ProcessSpeechEngine> engine);
+    void useOwnEngine(std::unique_ptr<ProcessSpeechEngine> engine);
     bool applyVoice();
     // Finishes a loadVoiceLater() still waiting for the synthesisers' answer.
     void finishVoice();
@@ -89,10 +88,10 @@ class SpeechPanel : public QFrame {
     SpeechOptions m_options;
     QString m_programFolder;
     std::unique_ptr<folio::reader::SpeechEngine> m_ownSpeech;
-    folio::qt::ProcessSpeechEngine* m_processSpeech = nullptr; // m_ownSpeech, when it is ours
+    ProcessSpeechEngine* m_processSpeech = nullptr; // m_ownSpeech, when it is ours
     folio::reader::SpeechEngine* m_speech = nullptr;
     std::unique_ptr<folio::reader::VoiceControls> m_voice;
-    QFuture<std::vector<folio::qt::SpeechVoice>> m_voiceListing; // loadVoiceLater(), until used
+    QFuture<std::vector<SpeechVoice>> m_voiceListing; // loadVoiceLater(), until used
     bool m_filling = false;
     std::string m_savedFolder; // the folder Voice.ini holds (Text1 keeps the one in use)
 

@@ -1,5 +1,5 @@
-// The readers' speech engine: the machine's synthesisers (espeak-ng and flite render the text
-// to a WAV file in a child process that a media player plays; speech-dispatcher's client
+// The Linux readers' speech engine: the machine's synthesisers (espeak-ng and flite render the
+// text to a WAV file in a child process that a media player plays; speech-dispatcher's client
 // speaks it sentence by sentence), with a first voice that picks one by the text's language.
 #pragma once
 
@@ -19,7 +19,7 @@ class QProcess;
 class QTemporaryDir;
 class QTimer;
 
-namespace folio::qt {
+namespace folio::readerui {
 
 // One voice of one synthesiser program.
 struct SpeechVoice {
@@ -144,4 +144,4 @@ class ProcessSpeechEngine : public QObject, public folio::reader::SpeechEngine {
     folio::reader::ReadingProgress m_progress;
 };
 
-} // namespace folio::qt
+} // namespace folio::readerui

@@ -1,5 +1,5 @@
-// The readers' speech engine over the synthesiser programs (see speech.h).
-#include "qt/speech.h"
+// The readers' speech engine over the synthesiser programs (see speechengine.h).
+#include "reader/ui/speechengine.h"
 
 #include "core/text.h"
 
@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace folio::qt {
+namespace folio::readerui {
 
 namespace {
 
@@ -581,4 +581,4 @@ void ProcessSpeechEngine::sentenceSpoken(int exitCode, bool crashed) {
     speakNextSentence();
 }
 
-} // namespace folio::qt
+} // namespace folio::readerui

@@ -2,7 +2,7 @@
 // synthesiser's arguments, rendering Chinese and English into real sound, playing it into a
 // PulseAudio null sink, speech-dispatcher sentence by sentence, and a synthesiser that
 // crashes or runs for a minute without taking the reader down.
-#include "qt/speech.h"
+#include "reader/ui/speechengine.h"
 
 #include "tests/tools/independent_check.h"
 #include "tests/tools/testdir.h"
@@ -23,8 +23,8 @@
 #include <functional>
 #include <memory>
 
-using folio::qt::ProcessSpeechEngine;
-using folio::qt::SpeechVoice;
+using folio::readerui::ProcessSpeechEngine;
+using folio::readerui::SpeechVoice;
 
 namespace {
 
@@ -139,7 +139,7 @@ constexpr const char* English = "The way that can be told is not the eternal way
 } // namespace
 
 TEST(SpeechVoices, EspeakTableAndFliteListBecomeVoices) {
-    const auto espeak = folio::qt::parseEspeakVoices(
+    const auto espeak = folio::readerui::parseEspeakVoices(
         "Pty Language       Age/Gender VoiceName          File                 Other Languages\n"
         " 5  cmn             --/M      Chinese_(Mandarin,_latin_as_English) sit/cmn   (zh 5)\n"
         " 2  en-us           --/M      English_(America)  gmw/en-US            (en 3)\n"
@@ -153,30 +153,31 @@ TEST(SpeechVoices, EspeakTableAndFliteListBecomeVoices) {
     EXPECT_EQ(espeak[1].language, "en-us");
 
     // speech-dispatcher speaks through espeak-ng's Mandarin and English voices, by language.
-    const auto dispatcher = folio::qt::speechDispatcherVoices(espeak);
+    const auto dispatcher = folio::readerui::speechDispatcherVoices(espeak);
     ASSERT_EQ(dispatcher.size(), 2u);
     EXPECT_EQ(dispatcher[0].program, "spd-say");
     EXPECT_EQ(dispatcher[0].id, "cmn");
     EXPECT_EQ(dispatcher[0].description, "speech-dispatcher: Chinese (Mandarin, latin as English)");
     EXPECT_EQ(dispatcher[1].id, "en");
-    EXPECT_TRUE(folio::qt::speechDispatcherVoices({}).empty());
+    EXPECT_TRUE(folio::readerui::speechDispatcherVoices({}).empty());
 
-    const auto flite = folio::qt::parseFliteVoices("Voices available: kal awb_time kal16 slt \n");
+    const auto flite =
+        folio::readerui::parseFliteVoices("Voices available: kal awb_time kal16 slt \n");
     ASSERT_EQ(flite.size(), 3u); // the talking clock is left out
     EXPECT_EQ(flite[0].id, "kal");
     EXPECT_EQ(flite[2].description, "flite slt");
-    EXPECT_TRUE(folio::qt::parseFliteVoices("no colon here").empty());
+    EXPECT_TRUE(folio::readerui::parseFliteVoices("no colon here").empty());
 }
 
 TEST(SpeechVoices, TheCacheHoldsTheListForTheSynthesisersItWasMadeFor) {
     TempDir dir;
     const QString file = QString::fromStdString(dir.file("voices.txt"));
-    EXPECT_TRUE(folio::qt::readVoiceCache(file, "k").empty()); // no file yet
+    EXPECT_TRUE(folio::readerui::readVoiceCache(file, "k").empty()); // no file yet
     const std::vector<SpeechVoice> voices = {
         {"espeak-ng", "sit/cmn", "Chinese (Mandarin, latin as English)", "cmn"},
         {"flite", "slt", "flite\tslt", "en"}};
-    ASSERT_TRUE(folio::qt::writeVoiceCache(file, "k", voices));
-    const auto back = folio::qt::readVoiceCache(file, "k");
+    ASSERT_TRUE(folio::readerui::writeVoiceCache(file, "k", voices));
+    const auto back = folio::readerui::readVoiceCache(file, "k");
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].id, "sit/cmn");
     EXPECT_EQ(back[0].language, "cmn");
@@ -184,35 +185,35 @@ TEST(SpeechVoices, TheCacheHoldsTheListForTheSynthesisersItWasMadeFor) {
     EXPECT_EQ(back[1].description, "flite slt"); // a TAB cannot break the line apart
     // Other synthesisers (one updated, installed or removed since) or a damaged file: the
     // list is made anew.
-    EXPECT_TRUE(folio::qt::readVoiceCache(file, "other").empty());
+    EXPECT_TRUE(folio::readerui::readVoiceCache(file, "other").empty());
     dir.write("voices.txt", "folio voices 1\r\nk\r\nespeak-ng\tsit/cmn\r\n");
-    EXPECT_TRUE(folio::qt::readVoiceCache(file, "k").empty());
+    EXPECT_TRUE(folio::readerui::readVoiceCache(file, "k").empty());
     // The key names each program found with its size and time.
-    EXPECT_NE(folio::qt::synthesiserKey(), "");
+    EXPECT_NE(folio::readerui::synthesiserKey(), "");
 }
 
 TEST(SpeechVoices, RateMapsOntoEachProgramsOwnScale) {
     const SpeechVoice espeak{"espeak-ng", "sit/cmn", "Chinese", "cmn"};
     auto speed = [&](int rate) {
-        return folio::qt::renderArguments(espeak, rate, "t.txt", "o.wav").at(3);
+        return folio::readerui::renderArguments(espeak, rate, "t.txt", "o.wav").at(3);
     };
     EXPECT_EQ(speed(0), "175");
     EXPECT_EQ(speed(10), "450"); // three times as fast, held at the program's top speed
     EXPECT_EQ(speed(-10), "80"); // a third, held at its lowest
-    const QStringList args = folio::qt::renderArguments(espeak, 0, "t.txt", "o.wav");
+    const QStringList args = folio::readerui::renderArguments(espeak, 0, "t.txt", "o.wav");
     EXPECT_TRUE(args.contains("-w") && args.contains("o.wav") && args.contains("t.txt"));
 
     const SpeechVoice flite{"flite", "kal", "flite kal", "en"};
-    const QStringList fast = folio::qt::renderArguments(flite, 10, "t.txt", "o.wav");
+    const QStringList fast = folio::readerui::renderArguments(flite, 10, "t.txt", "o.wav");
     EXPECT_TRUE(fast.contains("duration_stretch=0.333")) << fast.join(' ').toStdString();
 
     // speech-dispatcher: rate and volume on its -100..100 scales; the sentence after "--" so
     // that one starting with "-" is spoken, not taken for an option.
     const SpeechVoice spd{"spd-say", "cmn", "speech-dispatcher: Chinese", "cmn"};
-    EXPECT_EQ(folio::qt::speechDispatcherArguments(spd, -3, 100, "-1 度"),
+    EXPECT_EQ(folio::readerui::speechDispatcherArguments(spd, -3, 100, "-1 度"),
               (QStringList{"-w", "-o", "espeak-ng", "-l", "cmn", "-r", "-30", "-i", "100", "-N",
                            "folio", "--", "-1 度"}));
-    EXPECT_EQ(folio::qt::speechDispatcherArguments(spd, 10, 0, "x").at(8), "-100");
+    EXPECT_EQ(folio::readerui::speechDispatcherArguments(spd, 10, 0, "x").at(8), "-100");
 }
 
 namespace {
@@ -232,18 +233,18 @@ std::vector<SpeechVoice> fakeMachine() {
 TEST(SpeechVoices, TheTextsLanguagePicksTheVoice) {
     using folio::reader::TextLanguage;
     const auto machine = fakeMachine();
-    EXPECT_EQ(folio::qt::pickVoice(machine, TextLanguage::Chinese), 0);
-    EXPECT_EQ(folio::qt::pickVoice(machine, TextLanguage::Latin), 3);
+    EXPECT_EQ(folio::readerui::pickVoice(machine, TextLanguage::Chinese), 0);
+    EXPECT_EQ(folio::readerui::pickVoice(machine, TextLanguage::Latin), 3);
     // Without espeak-ng's own voices speech-dispatcher's Mandarin reads Chinese.
     const std::vector<SpeechVoice> dispatcherOnly(machine.begin() + 1, machine.end());
     EXPECT_EQ(dispatcherOnly[static_cast<std::size_t>(
-                                 folio::qt::pickVoice(dispatcherOnly, TextLanguage::Chinese))]
+                                 folio::readerui::pickVoice(dispatcherOnly, TextLanguage::Chinese))]
                   .program,
               "spd-say");
     // Only English voices: Chinese text falls to the first voice rather than to silence.
     const std::vector<SpeechVoice> english(machine.begin() + 3, machine.begin() + 5);
-    EXPECT_EQ(folio::qt::pickVoice(english, TextLanguage::Chinese), 0);
-    EXPECT_EQ(folio::qt::pickVoice({}, TextLanguage::Latin), -1);
+    EXPECT_EQ(folio::readerui::pickVoice(english, TextLanguage::Chinese), 0);
+    EXPECT_EQ(folio::readerui::pickVoice({}, TextLanguage::Latin), -1);
 
     g_sound->ensureApp();
     ProcessSpeechEngine engine(machine);
@@ -287,7 +288,7 @@ TEST(SpeechEngine, RefusesOutOfRangeValuesAndReportsAMissingSynthesiser) {
 
 TEST(SpeechEngine, ChineseVoicesComeFirst) {
     FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
-    const auto voices = folio::qt::installedVoices();
+    const auto voices = folio::readerui::installedVoices();
     ASSERT_FALSE(voices.empty());
     EXPECT_EQ(voices.front().id, "sit/cmn");
 }
@@ -295,7 +296,7 @@ TEST(SpeechEngine, ChineseVoicesComeFirst) {
 TEST(SpeechEngine, RendersChineseAndEnglishIntoSound) {
     FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
     g_sound->ensureApp();
-    const auto voices = folio::qt::installedVoices();
+    const auto voices = folio::readerui::installedVoices();
     ProcessSpeechEngine engine(voices);
     // The automatic voice: Mandarin for the Chinese text, an English voice for the other.
     const int mandarin = engine.voiceFor(Chinese);
@@ -323,7 +324,7 @@ TEST(SpeechEngine, RendersChineseAndEnglishIntoSound) {
 TEST(SpeechEngine, AFliteVoiceRendersEnglish) {
     FOLIO_REQUIRE_TOOL("flite", "Debian package flite");
     g_sound->ensureApp();
-    const auto voices = folio::qt::installedVoices();
+    const auto voices = folio::readerui::installedVoices();
     ProcessSpeechEngine engine(voices);
     const int kal = voiceIndex(voices, "kal");
     ASSERT_GE(kal, 0);
@@ -359,7 +360,7 @@ TEST(SpeechEngine, PlaysIntoTheSoundServer) {
     FOLIO_REQUIRE_TOOL("parec", "Debian package pulseaudio-utils");
     ASSERT_TRUE(g_sound->running) << "the test's own PulseAudio server did not start";
     TempDir dir;
-    ProcessSpeechEngine engine(folio::qt::installedVoices());
+    ProcessSpeechEngine engine(folio::readerui::installedVoices());
     for (const char* text : {Chinese, English}) {
         const QString recording = QString::fromStdString(dir.file("heard.wav"));
         QProcess parec;
@@ -390,7 +391,7 @@ TEST(SpeechEngine, PlaysIntoTheSoundServer) {
 TEST(SpeechEngine, ReadingAgainAndAgainForAMinute) {
     FOLIO_REQUIRE_TOOL("espeak-ng", "Debian package espeak-ng");
     g_sound->ensureApp();
-    const auto voices = folio::qt::installedVoices();
+    const auto voices = folio::readerui::installedVoices();
     ProcessSpeechEngine engine(voices);
     int failures = 0, playing = 0;
     QObject::connect(&engine, &ProcessSpeechEngine::failed, [&] { ++failures; });
