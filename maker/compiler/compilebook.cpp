@@ -9,6 +9,7 @@
 #include "core/text.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -21,10 +22,19 @@ namespace {
 
 constexpr const char* NoticeTitle = "提示！！";
 
-// A copy of `from` staged for `to`, with the permissions of `from`.
-Result<StagedFile> stageCopy(const std::string& from, const std::string& to) {
+// A copy of `from` staged for `to`, with the permissions of `from`; none when `to` is such a
+// copy already (a book compiled again keeps its skin files, and no flush is spent on them).
+Result<std::optional<StagedFile>> stageCopy(const std::string& from, const std::string& to) {
     auto bytes = readFileBytes(from);
     FOLIO_TRY(bytes);
+    if (fileExists(to)) {
+        std::error_code ec, toEc;
+        const auto mode = std::filesystem::status(from, ec).permissions();
+        if (!ec && mode == std::filesystem::status(to, toEc).permissions() && !toEc) {
+            if (auto there = readFileBytes(to); there && *there == *bytes)
+                return std::nullopt;
+        }
+    }
     auto stage = StagedFile::create(to);
     FOLIO_TRY(stage);
     FOLIO_TRY(stage->write(*bytes));
@@ -213,7 +223,8 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
         auto staged = stageCopy(*from, *to);
         if (!staged)
             return trap(staged.error().message);
-        stages.push_back(std::move(*staged));
+        if (*staged)
+            stages.push_back(std::move(**staged));
     }
     // A maker folder without the language file still makes books: they keep the built-in
     // captions.
@@ -221,7 +232,8 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
         auto staged = stageCopy(languageSource, languageCopy);
         if (!staged)
             return trap(staged.error().message);
-        stages.push_back(std::move(*staged));
+        if (*staged)
+            stages.push_back(std::move(**staged));
     }
     // A template the resource writer cannot rebuild can take no descriptor; it is refused
     // under its own name before a byte of the book is written.
