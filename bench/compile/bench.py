@@ -1,16 +1,28 @@
 #!/usr/bin/python3
-"""Times `folio compile` on generated books of 1,000 and 10,000 pages against `tar -cf` of the
-same folder, and prints the times and ratios.
+"""Times `folio compile` on generated books against `tar -cf` of the same folder, and prints
+the wall-time ratios, peak memory and the incremental figure.
 
-usage: bench.py [--dist build/dist/folioMake] [--sizes 1000,10000] [--repeat 3] [--work DIR]
+usage: bench.py [--dist build/dist/folioMake] [--sizes 1000,10000,65000,100000] [--pairs 7]
+                [--big-mb 1990] [--work DIR]
 
-Each time is the best of --repeat runs: the machine is shared, and the best run is the one least
-disturbed by others.
+For every size N: a project of N chapters (about 6 KB each, CP936), a style sheet, a picture and
+the contents page. The full compile (`--full`) and `tar -cf` of the same folder run in turn,
+A B A B ..., --pairs times after one warm-up each; printed are the medians of each and the
+median of the pair-by-pair ratios, the machine being shared (a slow moment hits both of a pair).
+A resource directory counts its entries in 16 bits, so a book holds at most 65,535 resources
+of a type: a larger N is timed to its refusal, which comes before anything is written.
+Peak memory is the largest resident set of any run (the kernel's own accounting, wait4).
+The incremental figure: 10 chapters edited, then a compile that takes the rest from the previous
+book, against a full compile after another 10 edits, in pairs. Last, a book of --big-mb MB
+(pictures of 16 MB; a PE32 image ends at 2 GiB) for the memory of a full and an incremental
+build (0 skips it).
+Everything is generated under --work (a temporary folder by default) and removed afterwards.
 """
 import argparse
 import os
 import random
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -22,43 +34,101 @@ COMMON = ("的一是不了人我在有他这中大来上国个到说们为子和
           "正名定女问力机给等几很业最间新什打便位因重被走电四第门相次东政海口使教西再平真听世气信北少关")
 
 
-def page_text(i, rng):
-    body = []
-    size = 0
-    while size < 6000:
-        sentence = "".join(rng.choice(COMMON) for _ in range(rng.randint(12, 30))) + "。"
-        body.append("<p>%s</p>\r\n" % sentence)
-        size += len(sentence) * 2 + 9
+def bodies(rng, count=64):
+    """A few chapter bodies to draw from: generating 100,000 of them would take longer than
+    compiling them."""
+    out = []
+    for _ in range(count):
+        body, size = [], 0
+        while size < 6000:
+            sentence = "".join(rng.choice(COMMON) for _ in range(rng.randint(12, 30))) + "。"
+            body.append("<p>%s</p>\r\n" % sentence)
+            size += len(sentence) * 2 + 9
+        out.append("".join(body))
+    return out
+
+
+def page_text(i, body, mark=""):
     html = ("<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; "
             "charset=gb2312\">\r\n<title>第%d章</title>\r\n<link rel=\"stylesheet\" "
-            "href=\"style.css\">\r\n</head>\r\n<body>\r\n<h1>第%d章</h1>\r\n%s"
-            "<p><img src=\"cover.png\"></p>\r\n</body>\r\n</html>\r\n") % (i, i, "".join(body))
+            "href=\"style.css\">\r\n</head>\r\n<body>\r\n<h1>第%d章%s</h1>\r\n%s"
+            "<p><img src=\"cover.png\"></p>\r\n</body>\r\n</html>\r\n") % (i, i, mark, body)
     return html.encode("cp936")
 
 
-def make_project(root, n, picture):
+def chapter(folder, i):
+    return os.path.join(folder, "chapter%06d.html" % i)
+
+
+def make_project(root, n, picture, big_pictures=0):
     folder = os.path.join(root, "Bench%d" % n)
     if os.path.isdir(folder):
         shutil.rmtree(folder)
     os.makedirs(folder)
     rng = random.Random(n)
+    pool = bodies(rng)
     for i in range(1, n + 1):
-        with open(os.path.join(folder, "chapter%05d.html" % i), "wb") as f:
-            f.write(page_text(i, rng))
+        with open(chapter(folder, i), "wb") as f:
+            f.write(page_text(i, pool[i % len(pool)]))
     with open(os.path.join(folder, "style.css"), "wb") as f:
         f.write(b"body { line-height: 1.8; margin: 1em; }\r\np { text-indent: 2em; }\r\n")
+    with open(os.path.join(folder, "tree.html"), "wb") as f:
+        f.write(b"<html><body><a href=\"chapter000001.html\">1</a></body></html>\r\n")
     shutil.copyfile(picture, os.path.join(folder, "cover.png"))
-    settings = ["电子书名称：Bench%d" % n, "索引页：chapter00001.html", "目录树：tree.html",
+    block = bytes(range(256)) * 4096  # 1 MB
+    for k in range(big_pictures):
+        with open(os.path.join(folder, "picture%04d.bmp" % k), "wb") as f:
+            for m in range(16):
+                f.write(bytes([k & 255, m]) + block[2:])
+    settings = ["电子书名称：Bench%d" % n, "索引页：chapter000001.html", "目录树：tree.html",
                 "输出文件：Bench%d" % n, "作者：bench"]
     with open(os.path.join(folder, "Bench%d.ini" % n), "wb") as f:
         f.write(("\r\n".join(settings) + "\r\n").encode("cp936"))
     return folder
 
 
-def timed(cmd):
+# A resource directory counts its named entries in 16 bits: a book holds at most this many
+# pages, and a larger project is refused before anything is written.
+MAX_PAGES = 65535 - 3  # the style sheet, the picture and the contents page are pages too
+
+
+def run(cmd, refused=False):
+    """Wall seconds and peak resident set (MB) of one run (that must fail when `refused`)."""
     start = time.perf_counter()
-    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
-    return time.perf_counter() - start
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    err = proc.stderr.read().decode("utf-8", "replace")
+    proc.stderr.close()
+    if (status != 0) != refused:
+        sys.exit("bench: %s %s: %s" % (" ".join(cmd), "was not refused" if refused else "failed",
+                                       err))
+    return wall, usage.ru_maxrss / 1024.0
+
+
+def edit(folder, n, rng, count=10):
+    for i in rng.sample(range(1, n + 1), count):
+        with open(chapter(folder, i), "wb") as f:
+            f.write(page_text(i, "<p>%d</p>\r\n" % rng.randint(0, 10 ** 9), " (edited)"))
+
+
+def paired(a, b, pairs, before_a=None, before_b=None):
+    """Runs a and b in turn after one warm-up each; returns the medians and the median ratio."""
+    ta, tb, ratios, peak_a = [], [], [], 0.0
+    for k in range(pairs + 1):
+        if before_a:
+            before_a()
+        wa, pa = run(a)
+        if before_b:
+            before_b()
+        wb, _ = run(b)
+        peak_a = max(peak_a, pa)
+        if k == 0:
+            continue
+        ta.append(wa)
+        tb.append(wb)
+        ratios.append(wa / wb)
+    return statistics.median(ta), statistics.median(tb), statistics.median(ratios), peak_a
 
 
 def main():
@@ -66,8 +136,9 @@ def main():
     repo = os.path.dirname(os.path.dirname(here))
     ap = argparse.ArgumentParser()
     ap.add_argument("--dist", default=os.path.join(repo, "build", "dist", "folioMake"))
-    ap.add_argument("--sizes", default="1000,10000")
-    ap.add_argument("--repeat", type=int, default=3)
+    ap.add_argument("--sizes", default="1000,10000,65000,100000")
+    ap.add_argument("--pairs", type=int, default=7)
+    ap.add_argument("--big-mb", type=int, default=1990)
     ap.add_argument("--work", default=None)
     args = ap.parse_args()
 
@@ -75,33 +146,56 @@ def main():
     if not os.access(folio, os.X_OK):
         sys.exit("bench: %s is not built" % folio)
     picture = os.path.join(repo, "data", "Book", "cover.png")
-    work = args.work or tempfile.mkdtemp(prefix="folio_bench_")
+    work = tempfile.mkdtemp(prefix="folio_bench_", dir=args.work)
     out = os.path.join(work, "out")
-    os.makedirs(out, exist_ok=True)
+    os.makedirs(out)
+    tarball = os.path.join(work, "bench.tar")
+    load = os.getloadavg()[0]
+    print("load average at the start: %.2f (on %d cores)" % (load, os.cpu_count()))
+    rng = random.Random(25)
 
-    results = {}
-    for n in [int(s) for s in args.sizes.split(",")]:
-        folder = make_project(work, n, picture)
-        tarball = os.path.join(work, "bench.tar")
-        timed(["tar", "-cf", tarball, "-C", work, os.path.basename(folder)])  # warms the cache
-        t_tar = t_folio = float("inf")
-        for _ in range(max(1, args.repeat)):
-            t_tar = min(t_tar, timed(["tar", "-cf", tarball, "-C", work,
-                                      os.path.basename(folder)]))
-            t_folio = min(t_folio, timed([folio, "compile", folder, "--out", out, "--maker",
-                                          args.dist, "--date", "2026-12-06"]))
-        book = os.path.join(out, "Bench%d.exe" % n)
-        results[n] = (t_folio, t_tar)
-        print("N=%-6d folio compile %8.3f s   tar -cf %8.3f s   folio/tar %5.2f   book %d bytes"
-              % (n, t_folio, t_tar, t_folio / t_tar, os.path.getsize(book)))
-        os.remove(tarball)
-        shutil.rmtree(folder)
-    sizes = sorted(results)
-    if len(sizes) >= 2:
-        a, b = sizes[0], sizes[-1]
-        print("time(%d)/time(%d) = %.2f" % (b, a, results[b][0] / results[a][0]))
-    if not args.work:
-        shutil.rmtree(work)
+    def compile_cmd(folder, full):
+        return [folio, "compile", folder, "--out", out, "--maker", args.dist, "--date",
+                "2026-12-06"] + (["--full"] if full else [])
+
+    try:
+        for n in [int(s) for s in args.sizes.split(",") if s]:
+            folder = make_project(work, n, picture)
+            tar = ["tar", "-cf", tarball, "-C", work, os.path.basename(folder)]
+            if n > MAX_PAGES:
+                wall, peak = run(compile_cmd(folder, True), refused=True)
+                t_tar, _ = run(tar)
+                print("N=%-7d refused (more pages than a book holds) after %.3f s, peak %.1f MB;"
+                      " tar -cf %.3f s" % (n, wall, peak, t_tar))
+                os.remove(tarball)
+                shutil.rmtree(folder)
+                continue
+            t_folio, t_tar, ratio, peak = paired(compile_cmd(folder, True), tar, args.pairs)
+            book = os.path.join(out, "Bench%d.exe" % n)
+            print("N=%-7d full compile %7.3f s  tar -cf %7.3f s  folio/tar %5.2f  peak %6.1f MB"
+                  "  book %d MB" % (n, t_folio, t_tar, ratio, peak,
+                                    os.path.getsize(book) >> 20))
+            t_inc, t_full, inc_ratio, inc_peak = paired(
+                compile_cmd(folder, False), compile_cmd(folder, True), args.pairs,
+                before_a=lambda: edit(folder, n, rng), before_b=lambda: edit(folder, n, rng))
+            print("N=%-7d 10 pages edited: rebuild %7.3f s  full %7.3f s  rebuild/full %5.2f"
+                  "  peak %6.1f MB" % (n, t_inc, t_full, inc_ratio, inc_peak))
+            os.remove(book)
+            os.remove(tarball)
+            shutil.rmtree(folder)
+        if args.big_mb > 0:
+            pictures = max(1, args.big_mb // 16)
+            folder = make_project(work, 1000, picture, big_pictures=pictures)
+            wall, peak = run(compile_cmd(folder, True))
+            edit(folder, 1000, rng)
+            wall_inc, peak_inc = run(compile_cmd(folder, False))
+            size = os.path.getsize(os.path.join(out, "Bench1000.exe"))
+            print("book of %d MB (%d pictures of 16 MB, 1,000 chapters): full %.2f s, peak %.1f"
+                  " MB; rebuild after 10 edits %.2f s, peak %.1f MB"
+                  % (size >> 20, pictures, wall, peak, wall_inc, peak_inc))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("load average at the end: %.2f" % os.getloadavg()[0])
 
 
 if __name__ == "__main__":
