@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace folio::reader {
 
@@ -38,6 +40,25 @@ PaneLayout layoutPanes(int innerWidth, int innerHeight, int toolbarHeight, int t
     l.book = {treeWidth + BarWidth, toolbarHeight, std::max(0, innerWidth - treeWidth - BarWidth),
               std::max(0, innerHeight - toolbarHeight)};
     return l;
+}
+
+std::int32_t roundToWholeNumber(double value) {
+    if (std::isnan(value))
+        return 0;
+    constexpr double low = std::numeric_limits<std::int32_t>::min();
+    constexpr double high = std::numeric_limits<std::int32_t>::max();
+    if (value <= low)
+        return std::numeric_limits<std::int32_t>::min();
+    if (value >= high)
+        return std::numeric_limits<std::int32_t>::max();
+    // std::nearbyint follows the default rounding mode, which rounds halves to even.
+    return static_cast<std::int32_t>(std::nearbyint(value));
+}
+
+bool advertTimeIsUp(std::int64_t elapsedMilliseconds, double showTime) {
+    constexpr double msPerDay = 24.0 * 60 * 60 * 1000;
+    const double elapsedDays = static_cast<double>(elapsedMilliseconds) / msPerDay;
+    return elapsedDays > static_cast<double>(roundToWholeNumber(showTime));
 }
 
 int splitterLeft(int barLeft, int releaseX) {

@@ -1,11 +1,12 @@
 // The reading window's rules without a window, shared by the Linux and Windows readers: the
-// starting zoom, pane layout (in twips), link routing, sound links, the online reader's
-// addresses, saving text, the built-in about page, the reader's own pages and notices, the
-// player's time text, link names and the keyboard shortcuts.
+// starting zoom, pane layout (in twips), the advert's show time, link routing, sound links, the
+// online reader's addresses, saving text, the built-in about page, the reader's own pages and
+// notices, the player's time text, link names and the keyboard shortcuts.
 #pragma once
 
 #include "core/zoom.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,16 @@ struct ScreenRect {
 // A window of `wanted` size placed on a screen whose free area is `available` (both in the
 // same units): no larger than that area, centred on it.
 ScreenRect fitOnScreen(int wantedWidth, int wantedHeight, const ScreenRect& available);
+
+// ---- the advert window ----------------------------------------------------------------
+
+// A date-time value converted to a whole number: rounds to the nearest integer, halves to the
+// even neighbour, and saturates at the 32-bit range instead of overflowing.
+std::int32_t roundToWholeNumber(double value);
+
+// The advert window closes once the time shown, as a difference in days, exceeds its show time
+// converted to a whole number (a show time of 0 closes it as soon as any time has passed).
+bool advertTimeIsUp(std::int64_t elapsedMilliseconds, double showTime);
 
 // ---- links -----------------------------------------------------------------------------
 

@@ -1,10 +1,9 @@
-// Small rules and helpers shared by the reader's companion windows (bookmarks, voice settings,
-// full screen, advert, download): twip placement, the folder picker and the advert timing.
+// Small helpers shared by the reader's companion windows (bookmarks, voice settings, full
+// screen, advert, download): twip placement and the folder picker.
 #pragma once
 
 #include <QString>
 
-#include <cstdint>
 #include <functional>
 
 class QWidget;
@@ -26,13 +25,5 @@ inline constexpr const char* FolderPickerTitle = "选择这个文件夹：";
 
 // The real picker: QFileDialog::getExistingDirectory.
 FolderChooser defaultFolderChooser();
-
-// A date-time value converted to a whole number: rounds to the nearest integer, halves to the
-// even neighbour, and saturates at the 32-bit range instead of overflowing.
-std::int32_t roundToWholeNumber(double value);
-
-// The advert window closes once the time shown, as a difference in days, exceeds its show time
-// converted to a whole number (a show time of 0 closes it as soon as any time has passed).
-bool advertTimeIsUp(std::int64_t elapsedMilliseconds, double showTime);
 
 } // namespace folio::readerui

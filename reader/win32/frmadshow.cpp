@@ -2,10 +2,10 @@
 #include "reader/win32/frmadshow.h"
 
 #include "core/twips.h"
+#include "reader/core/readerrules.h"
 #include "reader/win32/webpane.h"
 
-#include <cmath>
-#include <limits>
+#include <cstdint>
 #include <memory>
 
 namespace folio::win32 {
@@ -17,15 +17,16 @@ constexpr int ClientHeight = 3075;
 
 struct Advert {
     double showTime = 0;
-    std::int64_t startTime = 0; // 100-ns units, system time
+    std::int64_t startTime = 0; // system time, milliseconds
     std::unique_ptr<WebPane> webBAD;
 };
 
-std::int64_t now100ns() {
+// The system time in milliseconds.
+std::int64_t nowMs() {
     FILETIME t;
     GetSystemTimeAsFileTime(&t);
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
-                                     t.dwLowDateTime);
+    const auto units = (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    return static_cast<std::int64_t>(units / 10000); // from 100-ns units
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -38,7 +39,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     case WM_TIMER:
-        if (wp == Timer1 && self && advertTimeIsUp(now100ns() - self->startTime, self->showTime)) {
+        if (wp == Timer1 && self &&
+            folio::reader::advertTimeIsUp(nowMs() - self->startTime, self->showTime)) {
             KillTimer(hwnd, Timer1);
             DestroyWindow(hwnd);
         }
@@ -56,16 +58,6 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 } // namespace
-
-bool advertTimeIsUp(std::int64_t elapsed100ns, double showTime) {
-    // A date-time converted to a whole number: nearest, halves to even, saturated instead of
-    // overflowing (a huge or non-finite show time never closes the window early).
-    double whole = std::isnan(showTime) ? 0.0 : std::nearbyint(showTime);
-    whole = std::fmax(whole, static_cast<double>(std::numeric_limits<std::int32_t>::min()));
-    whole = std::fmin(whole, static_cast<double>(std::numeric_limits<std::int32_t>::max()));
-    constexpr double PerDay = 864000000000.0; // 100-ns units in a day
-    return static_cast<double>(elapsed100ns) / PerDay > whole;
-}
 
 HWND ShowFrmADShow(HWND owner, double showTime, const std::wstring& address,
                    const PaneFactory& createPane) {
@@ -89,7 +81,7 @@ HWND ShowFrmADShow(HWND owner, double showTime, const std::wstring& address,
             state->webBAD->setBounds(RECT{0, 0, w, h});
     }
     // Load: the time the window loaded.
-    state->startTime = now100ns();
+    state->startTime = nowMs();
     SetTimer(hwnd, Timer1, 100, nullptr);
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     if (state->webBAD && !address.empty())

@@ -14,6 +14,7 @@
 //   companions_probe rules                    the format shapes and the advert rule
 //   companions_probe shot-booktag|shot-set FOLDER   keep the window up 8 s for a screenshot
 #include "core/text.h"
+#include "reader/core/readerrules.h"
 #include "reader/core/voice.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/frmabout.h"
@@ -381,7 +382,9 @@ int rules() {
     WaveShape outside;
     say("type-3", waveShapeOfFormatType(3, outside) ? 1 : 0);
     say("type-40", waveShapeOfFormatType(40, outside) ? 1 : 0);
-    constexpr long long Day = 864000000000LL; // 100-ns units
+    // The readers' rule as the Windows build compiles it.
+    using folio::reader::advertTimeIsUp;
+    constexpr long long Day = 86400000LL; // milliseconds
     say("ad-0-nothing", advertTimeIsUp(0, 0) ? 1 : 0);
     say("ad-0-tick", advertTimeIsUp(1, 0) ? 1 : 0);
     say("ad-1-day", advertTimeIsUp(Day, 1) ? 1 : 0);

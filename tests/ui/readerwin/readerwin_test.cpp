@@ -34,7 +34,6 @@
 #include <QToolBar>
 #include <QWebEngineView>
 
-#include <limits>
 #include <optional>
 
 using namespace folio::readerui;
@@ -67,8 +66,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 class ReaderWinTest : public QObject {
     Q_OBJECT
   private slots:
-    void wholeNumberRounding();
-    void advertTiming();
 
     void bookmarksFirstOpening();
     void bookmarksAddDeleteOpen();
@@ -89,28 +86,6 @@ class ReaderWinTest : public QObject {
     void downloadNovelSiteRewritesLinks();
     void downloadFailureWaitsForStop();
 };
-
-void ReaderWinTest::wholeNumberRounding() {
-    QCOMPARE(roundToWholeNumber(0.4), 0);
-    QCOMPARE(roundToWholeNumber(0.5), 0); // halves go to the even neighbour
-    QCOMPARE(roundToWholeNumber(1.5), 2);
-    QCOMPARE(roundToWholeNumber(2.5), 2);
-    QCOMPARE(roundToWholeNumber(-1.5), -2);
-    QCOMPARE(roundToWholeNumber(1e12), std::numeric_limits<std::int32_t>::max());
-    QCOMPARE(roundToWholeNumber(-1e12), std::numeric_limits<std::int32_t>::min());
-    QCOMPARE(roundToWholeNumber(std::numeric_limits<double>::quiet_NaN()), 0);
-}
-
-void ReaderWinTest::advertTiming() {
-    constexpr std::int64_t day = 24LL * 60 * 60 * 1000;
-    QVERIFY(!advertTimeIsUp(0, 0));
-    QVERIFY(advertTimeIsUp(1, 0));
-    QVERIFY(advertTimeIsUp(1, 0.4)); // 0.4 counts as 0 whole days
-    QVERIFY(!advertTimeIsUp(day, 1));
-    QVERIFY(advertTimeIsUp(day + 1, 1));
-    QVERIFY(!advertTimeIsUp(2 * day, 1.6)); // 1.6 counts as 2
-    QVERIFY(!advertTimeIsUp(1, 1e300));
-}
 
 void ReaderWinTest::bookmarksFirstOpening() {
     QTemporaryDir dir;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 using namespace folio::reader;
 
@@ -199,4 +201,24 @@ TEST(Keyboard, ShortcutsListEveryKeyOnce) {
         EXPECT_NE(text.find(keys), std::string::npos) << keys;
     }
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), long(readerShortcuts().size()));
+}
+
+TEST(Advert, ShowTimeRoundsToAWholeNumberOfDays) {
+    EXPECT_EQ(roundToWholeNumber(0.4), 0);
+    EXPECT_EQ(roundToWholeNumber(0.5), 0); // halves go to the even neighbour
+    EXPECT_EQ(roundToWholeNumber(1.5), 2);
+    EXPECT_EQ(roundToWholeNumber(2.5), 2);
+    EXPECT_EQ(roundToWholeNumber(-1.5), -2);
+    EXPECT_EQ(roundToWholeNumber(1e12), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(roundToWholeNumber(-1e12), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(roundToWholeNumber(std::numeric_limits<double>::quiet_NaN()), 0);
+
+    constexpr std::int64_t day = 24LL * 60 * 60 * 1000;
+    EXPECT_FALSE(advertTimeIsUp(0, 0));
+    EXPECT_TRUE(advertTimeIsUp(1, 0));
+    EXPECT_TRUE(advertTimeIsUp(1, 0.4)); // 0.4 counts as 0 whole days
+    EXPECT_FALSE(advertTimeIsUp(day, 1));
+    EXPECT_TRUE(advertTimeIsUp(day + 1, 1));
+    EXPECT_FALSE(advertTimeIsUp(2 * day, 1.6)); // 1.6 counts as 2
+    EXPECT_FALSE(advertTimeIsUp(1, 1e300));
 }
