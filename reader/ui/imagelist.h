@@ -1,4 +1,5 @@
-// The reading window's image list ImgIcon: the toolbar pictures, drawn at run time.
+// The reading window's image list ImgIcon: the toolbar pictures reader/core describes, drawn
+// at run time.
 #pragma once
 
 #include <QIcon>

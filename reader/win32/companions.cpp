@@ -160,6 +160,18 @@ std::wstring BrowseForFolder(HWND owner) {
     return path;
 }
 
+void pumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 std::wstring programVersion() {
     // VS_FIXEDFILEINFO found by its signature inside the version resource: no version.dll.
     HMODULE self = GetModuleHandleW(nullptr);

@@ -75,4 +75,7 @@ std::wstring BrowseForFolder(HWND owner);
 // "major.minor.revision" from the running program's version resource ("1.0.0" without one).
 std::wstring programVersion();
 
+// Processes the window messages that are waiting, then returns.
+void pumpMessages();
+
 } // namespace folio::win32

@@ -5,6 +5,7 @@
 #include "reader/core/bookmarks.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/language.h"
+#include "reader/win32/windowobserver.h"
 
 namespace folio::win32 {
 namespace {
@@ -55,11 +56,10 @@ struct BookTagWindow {
             // The window still opens (empty). A file that exists but could not be read is
             // left as it is, so the empty list never overwrites the bookmarks it holds.
             keepFile = fileExists(folio::reader::BookmarkList::filePath(folder));
-            MessageBoxW(hwnd,
-                        (L"书签文件没有读出：" + wide(loaded.error().message) +
-                         (keepFile ? L"\n书签文件保持原样，这次的改动不会保存。" : L""))
-                            .c_str(),
-                        L"书签", MB_OK | MB_ICONEXCLAMATION);
+            WindowObserver(hwnd).messageBox(
+                "书签文件没有读出：" + loaded.error().message +
+                    (keepFile ? "\n书签文件保持原样，这次的改动不会保存。" : ""),
+                "书签", folio::MessageIcon::Exclamation);
         }
         for (const auto& bookmark : list.entries()) {
             SendMessageW(item(List1), LB_ADDSTRING, 0,
@@ -114,8 +114,8 @@ struct BookTagWindow {
         }
         if (auto written = list.save(folder); !written) {
             // Losing the bookmarks silently would be worse than one message.
-            MessageBoxW(hwnd, (L"书签没有保存：" + wide(written.error().message)).c_str(), L"书签",
-                        MB_OK | MB_ICONEXCLAMATION);
+            WindowObserver(hwnd).messageBox("书签没有保存：" + written.error().message, "书签",
+                                            folio::MessageIcon::Exclamation);
         }
         EndDialog(hwnd, result);
     }

@@ -31,6 +31,8 @@ namespace folio::win32 {
 namespace {
 
 namespace rules = folio::reader;
+using B1 = rules::Toolbar1Button;
+using B2 = rules::Toolbar2Button;
 
 constexpr const wchar_t* SplitterClass = L"FolioSplitter";
 constexpr const wchar_t* PanelClass = L"FolioPanel";
@@ -117,31 +119,6 @@ HMENU asMenu(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
 
-std::wstring clipboardText(HWND owner) {
-    std::wstring text;
-    if (!OpenClipboard(owner))
-        return text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void emptyClipboard(HWND owner) {
-    if (OpenClipboard(owner)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
-}
-
-bool fileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 } // namespace
 
 std::wstring programPath() {
@@ -163,18 +140,6 @@ std::wstring programFolder() {
     if (path.empty() || path.back() != L'\\')
         path += L'\\';
     return path;
-}
-
-void pumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
 }
 
 // ---- start-up ----------------------------------------------------------------------------
@@ -201,6 +166,9 @@ std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
                         CW_USEDEFAULT, 1160, 760, nullptr, nullptr, instance, form.get());
     if (!form->m_hwnd)
         return nullptr;
+    form->m_observer.emplace(form->m_hwnd);
+    form->m_commands.emplace(rules::Variant::Page, "folioPage",
+                             static_cast<rules::ReaderFace&>(*form), *form->m_observer);
     form->onLoad();
     ShowWindow(form->m_hwnd, show);
     UpdateWindow(form->m_hwnd);
@@ -270,13 +238,13 @@ void FrmEBook::attachSkin() {
 void FrmEBook::buildToolbars() {
     m_images = createImageList(ImageSize);
     m_toolbar1 = std::make_unique<Toolbar>(m_hwnd, IdToolbar1, L"Toolbar1", Toolbar1Base,
-                                           toolbar1Buttons(), m_images);
-    m_toolbar1->setDropDown(10);
-    m_toolbar1->setVisible(19, false); // pause, until something plays
+                                           rules::toolbar1Buttons(), m_images);
+    m_toolbar1->setDropDown(static_cast<int>(B1::ZoomIn));
+    setButtonVisible(B1::Pause, false); // until something plays
     m_toolbar2 = std::make_unique<Toolbar>(m_hwnd, IdToolbar2, L"Toolbar2", Toolbar2Base,
-                                           toolbar2Buttons(), m_images);
-    m_toolbar2->setVisible(3, false); // expand, until the pane is closed
-    m_toolbar2->setEnabled(6, false); // update has no action in the offline reader
+                                           rules::toolbar2Buttons(), m_images);
+    setButtonVisible(B2::Expand, false);                         // until the pane is closed
+    m_toolbar2->setEnabled(static_cast<int>(B2::Update), false); // no action offline
 }
 
 void FrmEBook::buildPanel() {
@@ -341,7 +309,7 @@ void FrmEBook::buildPanes() {
         m_webBook->setSilent(false);
         if (!rules::isSoundLink(utf8(url)))
             return false;
-        playSoundLink(url);
+        m_commands->playSoundLink(utf8(url));
         return true;
     });
     // A page the book lacks: the reader's own page instead of the browser's error, written once
@@ -537,137 +505,42 @@ void FrmEBook::releaseSplitter(int xTwips) {
     layout(left);
 }
 
-void FrmEBook::setContentsPane(bool open) {
-    m_toolbar2->setVisible(2, open);
-    m_toolbar2->setVisible(3, !open);
-    layout(open ? rules::TreeWidth : rules::ClosedTreeWidth);
-}
-
 // ---- commands ----------------------------------------------------------------------------
 
-void FrmEBook::toolbar1Clicked(int position) {
-    switch (position) {
-    case 2:
-        m_webBook->goBack();
-        break;
-    case 3:
-        m_webBook->goForward();
-        break;
-    case 4:
-        m_webBook->refresh();
-        m_webTree->refresh();
-        break;
-    case 5:
-        m_webBook->stop();
-        break;
-    case 6:
-        home();
-        break;
-    case 8:
-        ShowFrmBookTag(m_hwnd, programFolder(), m_webBook->locationUrl(),
-                       [this](const std::wstring& address) { m_webBook->navigate(address); });
-        break;
-    case 9:
-        m_webBook->focus();
-        m_webBook->exec(CommandFind);
-        break;
-    case 10:
-        m_zoomLevel = folio::zoomIn(m_zoomLevel);
-        ApplyZoom(m_zoomLevel);
-        break;
-    case 11:
-        m_zoomLevel = folio::zoomOut(m_zoomLevel);
-        ApplyZoom(m_zoomLevel);
-        break;
-    case 13:
-        ShowFrmFullScreen(m_hwnd, m_webBook->locationUrl(), &WebPane::create);
-        break;
-    case 14:
-        readAloud();
-        break;
-    case 15:
-        if (Button_GetCheck(m_check1) == BST_CHECKED)
-            m_player.stop();
-        else if (m_speech)
-            m_speech->stop();
-        break;
-    case 16:
-        ShowFrmSet(m_hwnd, programFolder(), [this](const folio::reader::VoiceSettings& s) {
-            const std::wstring voice = wide(s.voice);
-            const LRESULT index =
-                SendMessageW(m_comVoice, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                             reinterpret_cast<LPARAM>(voice.c_str()));
-            if (index != CB_ERR) {
-                SendMessageW(m_comVoice, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-                if (m_speech)
-                    m_speech->setVoice(static_cast<int>(index));
-            }
-            SendMessageW(m_rate, TBM_SETPOS, TRUE, s.rate);
-            SendMessageW(m_volume, TBM_SETPOS, TRUE, s.volume);
-            if (m_speech) {
-                m_speech->setRate(s.rate);
-                m_speech->setVolume(s.volume);
-            }
-            Button_SetCheck(m_check1, s.recorded ? BST_CHECKED : BST_UNCHECKED);
-        });
-        break;
-    case 18:
-        if (m_player.url().empty())
-            break;
-        m_toolbar1->setVisible(18, false);
-        m_toolbar1->setVisible(19, true);
-        m_player.play();
-        break;
-    case 19:
-        m_toolbar1->setVisible(18, true);
-        m_toolbar1->setVisible(19, false);
-        m_player.pause();
-        break;
-    case 20:
-        m_player.stop();
-        break;
-    case 22:
-        ShowFrmAbout(m_hwnd, L"folioPage");
-        break;
-    case 23:
-        DestroyWindow(m_hwnd);
-        break;
-    default:
-        break;
-    }
+void FrmEBook::toolbarClicked(int toolbar, int position) {
+    if (const auto command = rules::toolbarCommand(toolbar, position))
+        m_commands->run(*command);
 }
 
-void FrmEBook::toolbar2Clicked(int position) {
-    switch (position) {
-    case 2:
-        setContentsPane(false);
-        break;
-    case 3:
-        setContentsPane(true);
-        break;
-    case 4:
-        m_webBook->exec(CommandCopy);
-        break;
-    case 5:
-        save();
-        break;
-    case 7:
-        if (!m_shelfAddress.empty())
-            m_webBook->navigate(m_shelfAddress);
-        break;
-    default:
-        break; // 6, update: no action in the offline reader
-    }
+void FrmEBook::pageBack() {
+    m_webBook->goBack();
 }
 
-void FrmEBook::home() {
-    if (!m_homeAddress.empty()) {
-        m_webBook->navigate(m_homeAddress);
-        return;
-    }
+void FrmEBook::pageForward() {
+    m_webBook->goForward();
+}
+
+void FrmEBook::pageStop() {
+    m_webBook->stop();
+}
+
+void FrmEBook::refreshPanes() {
+    m_webBook->refresh();
+    m_webTree->refresh();
+}
+
+void FrmEBook::showPage(const std::string& address) {
+    m_webBook->navigate(wide(address));
+}
+
+void FrmEBook::showPageDocument(const std::string& html) {
     m_webBook->navigate(L"about:blank");
     pumpMessages();
-    m_webBook->writeDocument(wide(rules::AboutHtml()));
+    m_webBook->writeDocument(wide(html));
+}
+
+void FrmEBook::copySelection() {
+    m_webBook->exec(CommandCopy);
 }
 
 void FrmEBook::ApplyZoom(int percent) {
@@ -682,49 +555,73 @@ void FrmEBook::zoomDropDown() {
     for (std::size_t i = 0; i < entries.size(); ++i)
         AppendMenuW(menu, MF_STRING | (entries[i].percent == m_zoomLevel ? MF_CHECKED : 0u),
                     ZoomMenuBase + static_cast<UINT>(i) + 1, wide(entries[i].text).c_str());
-    RECT r = m_toolbar1->buttonRect(10);
+    RECT r = m_toolbar1->buttonRect(static_cast<int>(B1::ZoomIn));
     MapWindowPoints(m_toolbar1->hwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, m_hwnd, nullptr);
     DestroyMenu(menu);
 }
 
-void FrmEBook::save() {
-    // The saved text is the clipboard's: with nothing there, no file is asked for or written.
-    const std::string text = utf8(clipboardText(m_hwnd));
-    if (!rules::hasTextToSave(text)) {
-        MessageBoxW(m_hwnd, wide(rules::NothingToSaveMessage).c_str(), L"folioPage",
-                    MB_OK | MB_ICONINFORMATION);
-        return;
+void FrmEBook::setZoom(int percent) {
+    m_zoomLevel = percent;
+    ApplyZoom(m_zoomLevel);
+}
+
+void FrmEBook::find(rules::FindStep step) {
+    // The browser's own find window: it steps through the matches itself.
+    if (step == rules::FindStep::Open) {
+        m_webBook->focus();
+        m_webBook->exec(CommandFind);
     }
-    wchar_t file[MAX_PATH * 4] = {};
-    const std::wstring folder = programFolder();
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = m_hwnd;
-    ofn.lpstrFilter = L"文本文件(*.Txt)\0*.Txt\0网页文件(*.htm;*.html)\0*.htm;*.html\0"
-                      L"全部文件(*.*)\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = static_cast<DWORD>(std::size(file));
-    ofn.lpstrInitialDir = folder.c_str();
-    ofn.lpstrTitle = L"保存文件";
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameW(&ofn))
-        return; // cancelled: nothing written, the caption unchanged
-    const std::wstring path = file;
-    if (fileExists(path) && MessageBoxW(m_hwnd, L"文件已存在，要覆盖它吗？", L"folioPage",
-                                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-        return;
-    SetWindowTextW(m_hwnd, path.c_str());
-    const std::string bytes = rules::savedFileBytes(text);
-    if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
-        // A file that was not written is never reported as saved.
-        const std::wstring text = L"文件 " + path + L" 保存失败：" + wide(written.error().message);
-        MessageBoxW(m_hwnd, text.c_str(), L"folioMake", MB_OK | MB_ICONERROR);
-        return;
-    }
-    emptyClipboard(m_hwnd);
-    MessageBoxW(m_hwnd, wide(rules::savedMessage(utf8(windowText(m_hwnd)))).c_str(), L"folioMake",
-                MB_OK | MB_ICONEXCLAMATION);
+}
+
+std::string FrmEBook::homeAddress() const {
+    return utf8(m_homeAddress);
+}
+
+std::string FrmEBook::shelfAddress() const {
+    return utf8(m_shelfAddress);
+}
+
+void FrmEBook::setButtonVisible(rules::Toolbar1Button button, bool visible) {
+    m_toolbar1->setVisible(static_cast<int>(button), visible);
+}
+
+void FrmEBook::setButtonVisible(rules::Toolbar2Button button, bool visible) {
+    m_toolbar2->setVisible(static_cast<int>(button), visible);
+}
+
+void FrmEBook::openBookmarks(bool /*addCurrent*/) {
+    // The bookmarks window offers the page shown; adding it is the window's own button.
+    ShowFrmBookTag(m_hwnd, programFolder(), m_webBook->locationUrl(),
+                   [this](const std::wstring& address) { m_webBook->navigate(address); });
+}
+
+void FrmEBook::openFullScreen() {
+    ShowFrmFullScreen(m_hwnd, m_webBook->locationUrl(), &WebPane::create);
+}
+
+void FrmEBook::openVoiceSettings() {
+    ShowFrmSet(m_hwnd, programFolder(), [this](const folio::reader::VoiceSettings& s) {
+        const std::wstring voice = wide(s.voice);
+        const LRESULT index = SendMessageW(m_comVoice, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(voice.c_str()));
+        if (index != CB_ERR) {
+            SendMessageW(m_comVoice, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            if (m_speech)
+                m_speech->setVoice(static_cast<int>(index));
+        }
+        SendMessageW(m_rate, TBM_SETPOS, TRUE, s.rate);
+        SendMessageW(m_volume, TBM_SETPOS, TRUE, s.volume);
+        if (m_speech) {
+            m_speech->setRate(s.rate);
+            m_speech->setVolume(s.volume);
+        }
+        Button_SetCheck(m_check1, s.recorded ? BST_CHECKED : BST_UNCHECKED);
+    });
+}
+
+void FrmEBook::openAbout() {
+    ShowFrmAbout(m_hwnd, L"folioPage");
 }
 
 void FrmEBook::readAloud() {
@@ -741,12 +638,40 @@ void FrmEBook::readAloud() {
         m_speech->speak(utf8(text));
 }
 
-void FrmEBook::playSoundLink(const std::wstring& url) {
-    const std::wstring name = wide(rules::soundResourceName(utf8(url)));
-    if (!m_player.playResource(name))
-        return;
-    m_toolbar1->setVisible(18, false);
-    m_toolbar1->setVisible(19, true);
+void FrmEBook::stopReading() {
+    if (Button_GetCheck(m_check1) == BST_CHECKED)
+        m_player.stop();
+    else if (m_speech)
+        m_speech->stop();
+}
+
+std::string FrmEBook::clipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(m_hwnd))
+        return {};
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return utf8(text);
+}
+
+void FrmEBook::clearClipboard() {
+    if (OpenClipboard(m_hwnd)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+std::string FrmEBook::saveFolder() const {
+    return utf8(programFolder());
+}
+
+bool FrmEBook::playBookSound(const std::string& name) {
+    return m_player.playResource(wide(name));
 }
 
 void FrmEBook::playerTick() {
@@ -782,15 +707,13 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND: {
         const int id = LOWORD(wp);
         if (id > Toolbar1Base && id <= Toolbar1Base + m_toolbar1->count())
-            toolbar1Clicked(id - Toolbar1Base);
+            toolbarClicked(1, id - Toolbar1Base);
         else if (id > Toolbar2Base && id <= Toolbar2Base + m_toolbar2->count())
-            toolbar2Clicked(id - Toolbar2Base);
+            toolbarClicked(2, id - Toolbar2Base);
         else if (const auto& zooms = folio::zoomMenuEntries();
                  id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(zooms.size())) {
             // The drop-down entries set the zoom directly.
-            m_zoomLevel =
-                folio::clampZoom(zooms[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
-            ApplyZoom(m_zoomLevel);
+            m_commands->zoomTo(zooms[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
         } else if (id == IdComVoice && HIWORD(wp) == CBN_SELCHANGE && m_speech) {
             m_speech->setVoice(static_cast<int>(SendMessageW(m_comVoice, CB_GETCURSEL, 0, 0)));
         }

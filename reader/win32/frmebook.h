@@ -3,27 +3,32 @@
 // player panel Picture1.
 #pragma once
 
+#include "reader/core/commands.h"
 #include "reader/core/voice.h"
 #include "reader/win32/language.h"
 #include "reader/win32/sound.h"
 #include "reader/win32/toolbar.h"
 #include "reader/win32/webpane.h"
+#include "reader/win32/windowobserver.h"
 
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace folio::win32 {
 
-class FrmEBook {
+// The window draws and forwards: its buttons and keys run reader/core's commands, which work it
+// through ReaderFace and report through its WindowObserver.
+class FrmEBook : private folio::reader::ReaderFace {
   public:
     static constexpr const wchar_t* ClassName = L"FrmEBook";
 
     // Registers the window class and creates the window; runs the load sequence.
     static std::unique_ptr<FrmEBook> create(HINSTANCE instance, int show);
-    ~FrmEBook();
+    ~FrmEBook() override;
 
     HWND hwnd() const { return m_hwnd; }
 
@@ -56,19 +61,47 @@ class FrmEBook {
     void placePanel(int left, int top, int width, int height);
     void releaseSplitter(int xTwips);
 
-    void toolbar1Clicked(int position);
-    void toolbar2Clicked(int position);
+    void toolbarClicked(int toolbar, int position);
     void zoomDropDown();
-    void home();
     void ApplyZoom(int percent);
-    void save();
-    void setContentsPane(bool open);
-    void readAloud();
     void playerTick();
-    void playSoundLink(const std::wstring& url);
+
+    // ReaderFace: what the commands do to this window.
+    void pageBack() override;
+    void pageForward() override;
+    void pageStop() override;
+    void refreshPanes() override;
+    void showPage(const std::string& address) override;
+    void showPageDocument(const std::string& html) override;
+    void copySelection() override;
+    int zoom() const override { return m_zoomLevel; }
+    void setZoom(int percent) override;
+    void find(folio::reader::FindStep step) override;
+    std::string homeAddress() const override;
+    std::string shelfAddress() const override;
+    void layoutContents(int width) override { layout(width); }
+    void setButtonVisible(folio::reader::Toolbar1Button button, bool visible) override;
+    void setButtonVisible(folio::reader::Toolbar2Button button, bool visible) override;
+    void openBookmarks(bool addCurrent) override;
+    void openFullScreen() override;
+    void openVoiceSettings() override;
+    void openAbout() override;
+    void readAloud() override;
+    void stopReading() override;
+    bool playerHasMedia() const override { return !m_player.url().empty(); }
+    void playerPlay() override { m_player.play(); }
+    void playerPause() override { m_player.pause(); }
+    void playerStop() override { m_player.stop(); }
+    bool playBookSound(const std::string& name) override;
+    std::string clipboardText() override;
+    void clearClipboard() override;
+    std::string saveFolder() const override;
+    void closeWindow() override { DestroyWindow(m_hwnd); }
     void writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name);
 
     HWND m_hwnd = nullptr;
+    std::optional<WindowObserver> m_observer;
+    std::optional<folio::reader::ReadingCommands> m_commands;
     HWND m_pic = nullptr;
     HWND m_picture1 = nullptr;
     HWND m_check1 = nullptr, m_comVoice = nullptr, m_slider1 = nullptr, m_volume = nullptr,
@@ -99,8 +132,5 @@ class FrmEBook {
 // The running program's own file name (full path) and its folder with a trailing '\'.
 std::wstring programPath();
 std::wstring programFolder();
-
-// Processes the window messages that are waiting, then returns.
-void pumpMessages();
 
 } // namespace folio::win32

@@ -5,6 +5,7 @@
 #include "reader/win32/companions.h"
 #include "reader/win32/language.h"
 #include "reader/win32/sapi.h"
+#include "reader/win32/windowobserver.h"
 
 #include <commctrl.h>
 
@@ -245,8 +246,8 @@ struct SetWindow {
         const auto settings = current();
         if (auto written = folio::reader::saveVoiceIni(folder, settings); !written) {
             // Nothing is copied and the window stays open: try again or cancel.
-            MessageBoxW(hwnd, (L"语音设置没有保存：" + wide(written.error().message)).c_str(),
-                        L"语音设置", MB_OK | MB_ICONEXCLAMATION);
+            WindowObserver(hwnd).messageBox("语音设置没有保存：" + written.error().message,
+                                            "语音设置", folio::MessageIcon::Exclamation);
             return;
         }
         saved = true;
@@ -261,7 +262,7 @@ struct SetWindow {
         std::wstring text = L"语音设置中有几项没有应用：";
         for (const auto& p : problems)
             text += L"\n" + p;
-        MessageBoxW(hwnd, text.c_str(), L"语音设置", MB_OK | MB_ICONEXCLAMATION);
+        WindowObserver(hwnd).messageBox(utf8(text), "语音设置", folio::MessageIcon::Exclamation);
     }
 };
 

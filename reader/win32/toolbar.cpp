@@ -1,267 +1,138 @@
-// The reading window's toolbars on Windows and their pictures, drawn with plain GDI shapes.
+// The reading window's toolbars on Windows, their buttons from reader/core's tables and their
+// pictures drawn with GDI from reader/core's shapes.
 #include "reader/win32/toolbar.h"
+
+#include "reader/core/toolbarpictures.h"
+#include "reader/win32/companions.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
-#include <iterator>
+#include <cmath>
+#include <numbers>
 
 namespace folio::win32 {
 
-const std::vector<ButtonDef>& toolbar1Buttons() {
-    static const std::vector<ButtonDef> defs = {
-        {nullptr, 0},  {L"后退", 1},  {L"前进", 2},  {L"刷新", 3},  {L"停止", 4},  {L"首页", 5},
-        {nullptr, 0},  {L"书签", 6},  {L"查找", 7},  {L"放大", 8},  {L"缩小", 9},  {nullptr, 0},
-        {L"全屏", 12}, {L"朗读", 13}, {L"停止", 15}, {L"设置", 14}, {nullptr, 0},  {L"播放", 16},
-        {L"暂停", 17}, {L"停止", 15}, {nullptr, 0},  {L"关于", 10}, {L"退出", 11},
-    };
-    return defs;
-}
-
-const std::vector<ButtonDef>& toolbar2Buttons() {
-    static const std::vector<ButtonDef> defs = {
-        {nullptr, 0},  {L"关闭", 1},  {L"展开", 2},  {L"复制", 18},
-        {L"保存", 19}, {L"更新", 20}, {L"书架", 21},
-    };
-    return defs;
-}
-
 namespace {
 
+namespace rules = folio::reader;
+
 constexpr COLORREF Key = RGB(255, 0, 255); // the transparent colour of the pictures
-constexpr COLORREF Ink = RGB(40, 70, 120);
-constexpr COLORREF Accent = RGB(60, 140, 60);
-constexpr COLORREF Warn = RGB(190, 50, 40);
-constexpr COLORREF Paper = RGB(255, 255, 255);
-constexpr COLORREF Gold = RGB(220, 170, 40);
 
-// Draws in a 24 x 24 design grid scaled to the picture's size.
-class Pen {
+COLORREF gdiColour(const rules::PictureColour& c) {
+    return RGB(c.red, c.green, c.blue);
+}
+
+// Draws the shapes reader/core describes on its grid, scaled to a picture `size` pixels wide.
+class Painter {
   public:
-    Pen(HDC dc, int size) : m_dc(dc), m_size(size) {}
-    int s(int v) const { return MulDiv(v, m_size, 24); }
+    Painter(HDC dc, int size) : m_dc(dc), m_size(size) {}
+    ~Painter() { reset(); }
 
-    void use(COLORREF line, COLORREF fill, int width = 1) {
-        reset();
-        m_pen = CreatePen(PS_SOLID, s(width) > 0 ? s(width) : 1, line);
-        m_brush =
-            fill == Key ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)) : CreateSolidBrush(fill);
-        m_ownBrush = fill != Key;
-        SelectObject(m_dc, m_pen);
-        SelectObject(m_dc, m_brush);
+    void draw(const rules::PictureShape& s) {
+        using Kind = rules::PictureShape::Kind;
+        use(s);
+        const int l = px(s.box.x), t = px(s.box.y);
+        const int r = px(s.box.x + s.box.width), b = px(s.box.y + s.box.height);
+        switch (s.kind) {
+        case Kind::Polygon: {
+            const std::vector<POINT> points = scaled(s.points);
+            Polygon(m_dc, points.data(), static_cast<int>(points.size()));
+            break;
+        }
+        case Kind::Polyline: {
+            const std::vector<POINT> points = scaled(s.points);
+            Polyline(m_dc, points.data(), static_cast<int>(points.size()));
+            break;
+        }
+        case Kind::Line:
+            MoveToEx(m_dc, px(s.points[0].x), px(s.points[0].y), nullptr);
+            LineTo(m_dc, px(s.points[1].x), px(s.points[1].y));
+            break;
+        case Kind::Point: {
+            // A dot as wide as the pen, in the pen's colour.
+            const double half = s.penWidth / 2;
+            reset();
+            m_brush = CreateSolidBrush(gdiColour(s.pen));
+            SelectObject(m_dc, GetStockObject(NULL_PEN));
+            SelectObject(m_dc, m_brush);
+            Ellipse(m_dc, px(s.points[0].x - half), px(s.points[0].y - half),
+                    px(s.points[0].x + half) + 1, px(s.points[0].y + half) + 1);
+            break;
+        }
+        case Kind::Rect:
+            Rectangle(m_dc, l, t, r, b);
+            break;
+        case Kind::Ellipse:
+            Ellipse(m_dc, l, t, r, b);
+            break;
+        case Kind::Arc: {
+            // GDI runs an arc counter-clockwise between two points on rays from the centre.
+            const double cx = s.box.x + s.box.width / 2, cy = s.box.y + s.box.height / 2;
+            const double from =
+                s.spanDegrees >= 0 ? s.startDegrees : s.startDegrees + s.spanDegrees;
+            const double to = from + std::abs(s.spanDegrees);
+            auto ray = [&](double degrees) {
+                const double a = degrees * std::numbers::pi / 180;
+                return POINT{px(cx + 100 * std::cos(a)), px(cy - 100 * std::sin(a))};
+            };
+            const POINT p1 = ray(from), p2 = ray(to);
+            Arc(m_dc, l, t, r, b, p1.x, p1.y, p2.x, p2.y);
+            break;
+        }
+        }
     }
-    void polygon(std::initializer_list<POINT> pts) {
-        std::vector<POINT> scaled;
-        for (POINT p : pts)
-            scaled.push_back(POINT{s(p.x), s(p.y)});
-        Polygon(m_dc, scaled.data(), static_cast<int>(scaled.size()));
-    }
-    void rect(int l, int t, int r, int b) { Rectangle(m_dc, s(l), s(t), s(r), s(b)); }
-    // A filled area without an outline.
-    void block(int l, int t, int r, int b, COLORREF colour) {
-        RECT area{s(l), s(t), s(r), s(b)};
-        HBRUSH brush = CreateSolidBrush(colour);
-        FillRect(m_dc, &area, brush);
-        DeleteObject(brush);
-    }
-    void ellipse(int l, int t, int r, int b) { Ellipse(m_dc, s(l), s(t), s(r), s(b)); }
-    void line(int x1, int y1, int x2, int y2) {
-        MoveToEx(m_dc, s(x1), s(y1), nullptr);
-        LineTo(m_dc, s(x2), s(y2));
-    }
-    void arc(int l, int t, int r, int b, int x1, int y1, int x2, int y2) {
-        Arc(m_dc, s(l), s(t), s(r), s(b), s(x1), s(y1), s(x2), s(y2));
-    }
-    ~Pen() { reset(); }
 
   private:
+    int px(double v) const {
+        return static_cast<int>(std::lround(v * m_size / rules::ToolbarPictureGrid));
+    }
+
+    std::vector<POINT> scaled(const std::vector<rules::PicturePoint>& points) const {
+        std::vector<POINT> out;
+        for (const auto& p : points)
+            out.push_back(POINT{px(p.x), px(p.y)});
+        return out;
+    }
+
+    void use(const rules::PictureShape& s) {
+        reset();
+        if (s.outlined) {
+            LOGBRUSH brush{BS_SOLID, gdiColour(s.pen), 0};
+            const DWORD ends = s.roundCaps ? PS_ENDCAP_ROUND : PS_ENDCAP_SQUARE;
+            const int width = std::max(
+                1, static_cast<int>(std::lround(s.penWidth * m_size / rules::ToolbarPictureGrid)));
+            m_pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | ends | PS_JOIN_BEVEL,
+                                 static_cast<DWORD>(width), &brush, 0, nullptr);
+        }
+        if (s.filled)
+            m_brush = CreateSolidBrush(gdiColour(s.fill));
+        SelectObject(m_dc, m_pen ? static_cast<HGDIOBJ>(m_pen) : GetStockObject(NULL_PEN));
+        SelectObject(m_dc, m_brush ? static_cast<HGDIOBJ>(m_brush) : GetStockObject(NULL_BRUSH));
+    }
+
     void reset() {
         SelectObject(m_dc, GetStockObject(BLACK_PEN));
         SelectObject(m_dc, GetStockObject(NULL_BRUSH));
         if (m_pen)
             DeleteObject(m_pen);
-        if (m_ownBrush && m_brush)
+        if (m_brush)
             DeleteObject(m_brush);
         m_pen = nullptr;
         m_brush = nullptr;
     }
+
     HDC m_dc;
     int m_size;
     HPEN m_pen = nullptr;
     HBRUSH m_brush = nullptr;
-    bool m_ownBrush = false;
 };
-
-void arrow(Pen& p, bool left) {
-    p.use(Ink, Accent);
-    if (left)
-        p.polygon({{3, 12}, {12, 3}, {12, 8}, {21, 8}, {21, 16}, {12, 16}, {12, 21}});
-    else
-        p.polygon({{21, 12}, {12, 3}, {12, 8}, {3, 8}, {3, 16}, {12, 16}, {12, 21}});
-}
-
-void magnifier(Pen& p, int sign) {
-    p.use(Ink, Paper, 2);
-    p.ellipse(3, 3, 16, 16);
-    p.use(Ink, Key, 3);
-    p.line(15, 15, 21, 21);
-    p.use(Ink, Key, 2);
-    if (sign != 0)
-        p.line(6, 9, 13, 9);
-    if (sign > 0)
-        p.line(9, 6, 9, 13);
-}
-
-void page(Pen& p, int x, int y) {
-    p.use(Ink, Paper);
-    p.rect(x, y, x + 12, y + 15);
-    p.line(x + 3, y + 5, x + 9, y + 5);
-    p.line(x + 3, y + 8, x + 9, y + 8);
-    p.line(x + 3, y + 11, x + 9, y + 11);
-}
-
-void speaker(Pen& p) {
-    p.use(Ink, Ink);
-    p.polygon({{3, 9}, {8, 9}, {13, 4}, {13, 20}, {8, 15}, {3, 15}});
-}
-
-void drawPicture(HDC dc, int size, int index) {
-    Pen p(dc, size);
-    switch (index) {
-    case 1: // back
-        arrow(p, true);
-        break;
-    case 2: // forward
-        arrow(p, false);
-        break;
-    case 3: // refresh: a ring with a gap and an arrowhead at the gap
-        p.use(Accent, Key, 3);
-        p.ellipse(4, 4, 20, 20);
-        p.block(13, 1, 23, 10, Key);
-        p.use(Accent, Accent);
-        p.polygon({{12, 1}, {19, 6}, {12, 11}});
-        break;
-    case 4: // stop loading
-        p.use(Warn, Warn);
-        p.polygon({{8, 2}, {16, 2}, {22, 8}, {22, 16}, {16, 22}, {8, 22}, {2, 16}, {2, 8}});
-        p.use(Paper, Key, 2);
-        p.line(8, 8, 16, 16);
-        p.line(16, 8, 8, 16);
-        break;
-    case 5: // home
-        p.use(Ink, Warn);
-        p.polygon({{2, 12}, {12, 3}, {22, 12}});
-        p.use(Ink, Paper);
-        p.rect(5, 12, 19, 22);
-        p.use(Ink, Gold);
-        p.rect(10, 15, 14, 22);
-        break;
-    case 6: // bookmark
-        p.use(Ink, Warn);
-        p.polygon({{6, 2}, {18, 2}, {18, 22}, {12, 16}, {6, 22}});
-        break;
-    case 7: // find
-        magnifier(p, 0);
-        break;
-    case 8: // zoom in
-        magnifier(p, 1);
-        break;
-    case 9: // zoom out
-        magnifier(p, -1);
-        break;
-    case 10: // about: an "i" in a circle
-        p.use(Ink, Ink);
-        p.ellipse(2, 2, 22, 22);
-        p.use(Paper, Paper);
-        p.rect(11, 10, 13, 18);
-        p.ellipse(10, 5, 14, 9);
-        break;
-    case 11: // exit: a door and an arrow out of it
-        p.use(Ink, Gold);
-        p.rect(3, 2, 13, 22);
-        p.use(Warn, Warn);
-        p.polygon({{12, 9}, {17, 9}, {17, 5}, {23, 12}, {17, 19}, {17, 15}, {12, 15}});
-        break;
-    case 12: // full screen: four corners
-        p.use(Ink, Key, 2);
-        p.rect(4, 5, 20, 19);
-        p.use(Accent, Key, 3);
-        p.line(2, 7, 2, 2);
-        p.line(2, 2, 7, 2);
-        p.line(22, 7, 22, 2);
-        p.line(22, 2, 17, 2);
-        p.line(2, 17, 2, 22);
-        p.line(2, 22, 7, 22);
-        p.line(22, 17, 22, 22);
-        p.line(22, 22, 17, 22);
-        break;
-    case 13: // read aloud: a speaker and its sound
-        speaker(p);
-        p.use(Accent, Key, 2);
-        p.arc(10, 6, 20, 18, 16, 19, 16, 5);
-        p.arc(8, 2, 24, 22, 18, 22, 18, 2);
-        break;
-    case 14: // settings: a cog
-        p.use(Ink, Ink, 3);
-        p.line(12, 1, 12, 23);
-        p.line(1, 12, 23, 12);
-        p.line(4, 4, 20, 20);
-        p.line(20, 4, 4, 20);
-        p.use(Ink, Ink);
-        p.ellipse(5, 5, 19, 19);
-        p.use(Ink, Paper);
-        p.ellipse(9, 9, 15, 15);
-        break;
-    case 15: // stop: a square
-        p.use(Warn, Warn);
-        p.rect(5, 5, 19, 19);
-        break;
-    case 16: // play
-        p.use(Accent, Accent);
-        p.polygon({{6, 3}, {20, 12}, {6, 21}});
-        break;
-    case 17: // pause
-        p.use(Ink, Ink);
-        p.rect(5, 4, 10, 20);
-        p.rect(14, 4, 19, 20);
-        break;
-    case 18: // copy: two pages
-        page(p, 3, 2);
-        page(p, 9, 7);
-        break;
-    case 19: // save: a disk
-        p.use(Ink, Ink);
-        p.rect(3, 3, 21, 21);
-        p.use(Ink, Paper);
-        p.rect(7, 3, 17, 10);
-        p.use(Ink, Gold);
-        p.rect(6, 14, 18, 21);
-        break;
-    case 20: // update: an arrow down onto a tray
-        p.use(Accent, Accent);
-        p.polygon({{9, 2}, {15, 2}, {15, 10}, {20, 10}, {12, 18}, {4, 10}, {9, 10}});
-        p.use(Ink, Key, 2);
-        p.line(3, 21, 21, 21);
-        break;
-    case 21: // bookshelf: books standing on a board
-        p.use(Ink, Warn);
-        p.rect(3, 5, 8, 20);
-        p.use(Ink, Accent);
-        p.rect(8, 7, 13, 20);
-        p.use(Ink, Gold);
-        p.polygon({{13, 8}, {17, 6}, {21, 19}, {17, 20}});
-        p.use(Ink, Ink, 2);
-        p.line(1, 21, 23, 21);
-        break;
-    default:
-        break;
-    }
-}
 
 } // namespace
 
 HIMAGELIST createImageList(int size) {
-    constexpr int Count = 21;
+    constexpr int Count = rules::ToolbarPictureCount;
     HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, Count, 0);
     if (!list)
         return nullptr;
@@ -274,7 +145,9 @@ HIMAGELIST createImageList(int size) {
         HBRUSH key = CreateSolidBrush(Key);
         FillRect(dc, &all, key);
         DeleteObject(key);
-        drawPicture(dc, size, i);
+        Painter painter(dc, size);
+        for (const auto& shape : rules::toolbarPicture(i))
+            painter.draw(shape);
         SelectObject(dc, old);
         ImageList_AddMasked(list, bitmap, Key);
     }
@@ -285,7 +158,7 @@ HIMAGELIST createImageList(int size) {
 }
 
 Toolbar::Toolbar(HWND parent, int id, const wchar_t* name, int base,
-                 const std::vector<ButtonDef>& defs, HIMAGELIST images)
+                 std::span<const folio::reader::ToolbarButton> defs, HIMAGELIST images)
     : m_base(base), m_count(defs.size()) {
     // Placed by the window, not by the control: it sits where the layout puts it.
     m_hwnd =
@@ -300,18 +173,22 @@ Toolbar::Toolbar(HWND parent, int id, const wchar_t* name, int base,
     SendMessageW(m_hwnd, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
     SendMessageW(m_hwnd, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
     std::vector<TBBUTTON> buttons(defs.size());
+    // Kept for the toolbar's life: a string pointer given to a button is not copied by every
+    // version of the common controls.
+    m_captions.assign(defs.size(), std::wstring());
     for (std::size_t i = 0; i < defs.size(); ++i) {
         TBBUTTON& b = buttons[i];
         b.idCommand = base + static_cast<int>(i) + 1;
-        if (!defs[i].caption) {
+        if (defs[i].separator()) {
             b.fsStyle = BTNS_SEP;
             b.iBitmap = 6;
             continue;
         }
-        b.iBitmap = defs[i].image - 1;
+        m_captions[i] = wide(defs[i].caption);
+        b.iBitmap = defs[i].picture - 1;
         b.fsState = TBSTATE_ENABLED;
         b.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE;
-        b.iString = reinterpret_cast<INT_PTR>(defs[i].caption);
+        b.iString = reinterpret_cast<INT_PTR>(m_captions[i].c_str());
     }
     SendMessageW(m_hwnd, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
     SendMessageW(m_hwnd, TB_AUTOSIZE, 0, 0);

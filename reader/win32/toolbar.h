@@ -1,35 +1,29 @@
-// The reading window's two toolbars on Windows: their buttons, captions and pictures, built
-// on the common controls' ToolbarWindow32.
+// The reading window's two toolbars on Windows, built on the common controls' ToolbarWindow32
+// from reader/core's tables of buttons, captions and pictures.
 #pragma once
+
+#include "reader/core/commands.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
 namespace folio::win32 {
 
-struct ButtonDef {
-    const wchar_t* caption; // nullptr: a separator
-    int image;              // 1-based index into the image list ImgIcon
-};
-
-// Toolbar1 (23 positions) and Toolbar2 (7 positions), separators included.
-const std::vector<ButtonDef>& toolbar1Buttons();
-const std::vector<ButtonDef>& toolbar2Buttons();
-
-// The image list ImgIcon: the 21 toolbar pictures, drawn with GDI at run time so no picture
-// files travel with the program. `size` is the side in pixels.
+// The image list ImgIcon: the toolbar pictures reader/core describes, drawn with GDI at run
+// time. `size` is the side in pixels.
 HIMAGELIST createImageList(int size);
 
 class Toolbar {
   public:
     // Creates the toolbar as a child of `parent` with the window text `name`; each button's
     // command id is `base` + its 1-based position.
-    Toolbar(HWND parent, int id, const wchar_t* name, int base, const std::vector<ButtonDef>& defs,
-            HIMAGELIST images);
+    Toolbar(HWND parent, int id, const wchar_t* name, int base,
+            std::span<const folio::reader::ToolbarButton> defs, HIMAGELIST images);
 
     HWND hwnd() const { return m_hwnd; }
     int count() const { return static_cast<int>(m_count); }
@@ -52,6 +46,7 @@ class Toolbar {
     HWND m_hwnd = nullptr;
     int m_base = 0;
     std::size_t m_count = 0;
+    std::vector<std::wstring> m_captions;
 };
 
 } // namespace folio::win32
