@@ -1,34 +1,56 @@
-// The Qt observer: routines report here and the window shows it.
+// The Qt observer: routines report here and the window shows it (see windowobserver.h).
 #include "qt/windowobserver.h"
 
-#include "qt/messageservice.h"
+#include "qt/language.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QInputDialog>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace folio::qt {
 
-MessageIcon toServiceIcon(folio::MessageIcon icon) {
+namespace {
+
+QMessageBox::Icon boxIcon(folio::MessageIcon icon) {
     switch (icon) {
     case folio::MessageIcon::Information:
-        return MessageIcon::Information;
+        return QMessageBox::Information;
     case folio::MessageIcon::Question:
-        return MessageIcon::Question;
+        return QMessageBox::Question;
     case folio::MessageIcon::Exclamation:
-        return MessageIcon::Exclamation;
+        return QMessageBox::Warning;
     case folio::MessageIcon::Critical:
-        return MessageIcon::Critical;
+        return QMessageBox::Critical;
     case folio::MessageIcon::None:
         break;
     }
-    return MessageIcon::None;
+    return QMessageBox::NoIcon;
 }
+
+// The box's buttons speak the interface language, not Qt's built-in English.
+void nameButtons(QMessageBox& box) {
+    const QString folder = CurrentLanguageFolder();
+    const std::pair<QMessageBox::StandardButton, std::pair<const char*, const char*>> names[] = {
+        {QMessageBox::Ok, {"ButtonOK", "确定"}},
+        {QMessageBox::Yes, {"ButtonYes", "是(&Y)"}},
+        {QMessageBox::No, {"ButtonNo", "否(&N)"}},
+    };
+    for (const auto& [button, name] : names) {
+        if (QAbstractButton* b = box.button(button))
+            b->setText(CurrentLanguageText(folder, name.first, name.second));
+    }
+}
+
+} // namespace
 
 QString qtFileFilter(const QString& systemFilter) {
     const QStringList parts = systemFilter.split(QLatin1Char('|'));
@@ -52,51 +74,56 @@ QString qtFileFilter(const QString& systemFilter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-WindowObserver::WindowObserver(QWidget* window, QProgressBar* progress, MessageService* messages)
-    : m_window(window), m_progress(progress), m_messages(messages) {}
+WindowObserver::WindowObserver(QWidget* window, QProgressBar* progress, folio::Observer* dialogs)
+    : m_window(window), m_progress(progress), m_dialogs(dialogs) {}
 
 WindowObserver::~WindowObserver() = default;
-
-MessageService& WindowObserver::messages() {
-    return m_messages ? *m_messages : widgetMessages();
-}
 
 void WindowObserver::setProgressBar(QProgressBar* progress) {
     m_progress = progress;
 }
 
-void WindowObserver::setMessageService(MessageService* messages) {
-    m_messages = messages;
+void WindowObserver::setDialogs(folio::Observer* dialogs) {
+    m_dialogs = dialogs;
 }
 
 Answer WindowObserver::messageBox(const std::string& text, const std::string& title,
                                   folio::MessageIcon icon, MessageButtons buttons,
                                   Answer defaultAnswer) {
-    const QString qtext = QString::fromStdString(text);
-    const QString qtitle = QString::fromStdString(title);
-    if (buttons == MessageButtons::YesNo) {
-        return messages().askYesNo(m_window, qtitle, qtext, toServiceIcon(icon),
-                                   defaultAnswer != Answer::No)
-                   ? Answer::Yes
-                   : Answer::No;
-    }
-    messages().inform(m_window, qtitle, qtext, toServiceIcon(icon));
-    return Answer::Ok;
+    if (m_dialogs)
+        return m_dialogs->messageBox(text, title, icon, buttons, defaultAnswer);
+    const bool question = buttons == MessageButtons::YesNo;
+    QMessageBox box(boxIcon(icon), QString::fromStdString(title), QString::fromStdString(text),
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, m_window);
+    if (question)
+        box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
+    nameButtons(box);
+    const int clicked = box.exec();
+    if (!question)
+        return Answer::Ok;
+    return clicked == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 std::optional<std::string> WindowObserver::askSaveFileName(const std::string& title,
                                                            const std::string& folder,
                                                            const std::string& filter) {
-    const QString path = messages().saveFileName(m_window, QString::fromStdString(title),
-                                                 QString::fromStdString(folder),
-                                                 qtFileFilter(QString::fromStdString(filter)));
-    if (path.isEmpty())
+    if (m_dialogs)
+        return m_dialogs->askSaveFileName(title, folder, filter);
+    QFileDialog dialog(m_window, QString::fromStdString(title), QString::fromStdString(folder),
+                       qtFileFilter(QString::fromStdString(filter)));
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The overwrite question is the caller's own, with its own wording.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return path.toStdString();
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 std::optional<std::string> WindowObserver::askText(const std::string& title,
                                                    const std::string& label) {
+    if (m_dialogs)
+        return m_dialogs->askText(title, label);
     bool ok = false;
     const QString text =
         QInputDialog::getText(m_window, QString::fromStdString(title),

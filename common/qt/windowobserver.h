@@ -1,15 +1,13 @@
-// The Qt face of folio::Observer, shared by every window: message boxes through a
-// MessageService (so tests can answer them), the caption as the window title, progress on a
-// QProgressBar and pending events handled by the Qt event loop.
+// The Qt face of folio::Observer, the one every window uses: message boxes and dialogs parented
+// to the window (or handed to another observer, as tests do), the caption as the window title,
+// progress on a QProgressBar and pending events handled by the Qt event loop.
 #pragma once
 
 #include "core/observer.h"
-#include "qt/messageservice.h"
 
 #include <QPointer>
 #include <QString>
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,10 +18,12 @@ namespace folio::qt {
 
 class WindowObserver : public folio::Observer {
   public:
-    // `window` parents the boxes and takes the caption; `progress` (may be null) shows the
-    // progress; `messages` null means the real message boxes.
+    // `window` parents the boxes and dialogs and takes the caption; `progress` (may be null)
+    // shows the progress. `dialogs` null means the real boxes and dialogs; otherwise every box,
+    // question and dialog goes to it instead (a test's recording observer), while the caption,
+    // the progress and the event pumps stay the window's.
     explicit WindowObserver(QWidget* window, QProgressBar* progress = nullptr,
-                            MessageService* messages = nullptr);
+                            folio::Observer* dialogs = nullptr);
     ~WindowObserver() override;
 
     Answer messageBox(const std::string& text, const std::string& title, folio::MessageIcon icon,
@@ -38,17 +38,13 @@ class WindowObserver : public folio::Observer {
     void processEvents() override;
 
     void setProgressBar(QProgressBar* progress);
-    void setMessageService(MessageService* messages);
-    MessageService& messages();
+    void setDialogs(folio::Observer* dialogs);
 
   private:
     QPointer<QWidget> m_window;
     QPointer<QProgressBar> m_progress;
-    MessageService* m_messages = nullptr;
+    folio::Observer* m_dialogs = nullptr;
 };
-
-// The observer's icon as the message service's icon (the two enumerations name the same boxes).
-MessageIcon toServiceIcon(folio::MessageIcon icon);
 
 // The system's file filter in Qt's form: "ICO图标文件( *.ICO)|*.ICO|全部文件(*.*)|*.*" gives
 // "ICO图标文件( *.ICO) (*.ICO *.ico);;全部文件(*.*) (*)". Patterns separated by ";" become

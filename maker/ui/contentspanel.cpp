@@ -293,10 +293,10 @@ void ContentsPanel::refused(const gen::Refusal& refusal) {
 void ContentsPanel::clearContents() {
     const int entries = m_list.entryCount();
     if (entries > 0 &&
-        !m_observer.messages().askYesNo(
-            this, title(),
-            QStringLiteral("清空目录会删除全部 %1 个目录项。要清空目录吗？").arg(entries),
-            folio::qt::MessageIcon::Question, false)) {
+        m_observer.messageBox(
+            utf8(QStringLiteral("清空目录会删除全部 %1 个目录项。要清空目录吗？").arg(entries)),
+            utf8(title()), folio::MessageIcon::Question, folio::MessageButtons::YesNo,
+            folio::Answer::No) != folio::Answer::Yes) {
         return;
     }
     folio::project::ClearContents(m_list);

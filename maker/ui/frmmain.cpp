@@ -1255,17 +1255,17 @@ void Frmmain::showGenerated(const project::GenerateRun& run) {
 
 void Frmmain::saveCodeView() {
     const QString folder = m_maker + QLatin1Char('/') + m_txtTitle->text() + QLatin1Char('/');
-    const QString filter = qtFileFilter(QString::fromUtf8(
-        "文本文件(*.Txt)|*.Txt|网页文件(*.htm;*.html)|*.htm;*.html|全部文件(*.*)|*.*"));
-    const QString path =
-        m_observer.messages().saveFileName(this, QString::fromUtf8("保存文件"), folder, filter);
-    if (path.isEmpty()) {
+    const auto chosen = m_observer.askSaveFileName(
+        "保存文件", utf8(folder),
+        "文本文件(*.Txt)|*.Txt|网页文件(*.htm;*.html)|*.htm;*.html|全部文件(*.*)|*.*");
+    if (!chosen) {
         return; // cancelled: the caption stays
     }
+    const QString path = qs(*chosen);
     if (QFileInfo::exists(path) &&
-        !m_observer.messages().askYesNo(this, projectTitle(),
-                                        QString::fromUtf8("文件已存在，要覆盖它吗？"),
-                                        folio::qt::MessageIcon::Question, false)) {
+        m_observer.messageBox("文件已存在，要覆盖它吗？", utf8(projectTitle()),
+                              folio::MessageIcon::Question, folio::MessageButtons::YesNo,
+                              folio::Answer::No) != folio::Answer::Yes) {
         return;
     }
     setWindowTitle(path);

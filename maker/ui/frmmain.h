@@ -34,10 +34,6 @@ class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace folio::qt {
-class MessageService;
-}
-
 namespace folio::maker {
 
 class ContentsPanel;
@@ -67,8 +63,8 @@ class PreviewView : public QWebEngineView {
 };
 
 struct FrmmainOptions {
-    QString makerFolder;                           // empty: the program's own folder
-    folio::qt::MessageService* messages = nullptr; // null: the real dialogs
+    QString makerFolder;                // empty: the program's own folder
+    folio::Observer* dialogs = nullptr; // null: the real boxes and dialogs (tests answer them)
     bool attachSkin = true;
     // The folder picker titled "选择这个文件夹："; empty: QFileDialog.
     std::function<QString(QWidget* parent, const QString& title)> chooseFolder;

@@ -2,7 +2,6 @@
 #include "reader/ui/frmbooktag.h"
 
 #include "qt/language.h"
-#include "qt/messageservice.h"
 #include "reader/ui/companionrules.h"
 #include "reader/ui/uitext.h"
 
@@ -24,10 +23,10 @@ constexpr int HiddenLeft = ClientWidth + 600;
 } // namespace
 
 FrmBookTag::FrmBookTag(QWidget* parent, QString programFolder, QString currentAddress,
-                       std::function<void(QString)> navigate, folio::qt::MessageService* messages,
+                       std::function<void(QString)> navigate, folio::Observer* dialogs,
                        QString bookPrefix)
     : QDialog(parent), m_programFolder(std::move(programFolder)), m_navigate(std::move(navigate)),
-      m_messages(messages) {
+      m_observer(this, nullptr, dialogs) {
     setObjectName(QStringLiteral("FrmBookTag"));
     setWindowTitle(QStringLiteral("书签"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -76,10 +75,10 @@ FrmBookTag::FrmBookTag(QWidget* parent, QString programFolder, QString currentAd
         m_list = std::move(*loaded);
     } else {
         // The window still opens (empty) so that bookmarks can be added; saving on close
-        // tries the file again.
-        this->messages().inform(parent, QStringLiteral("书签"),
-                                QStringLiteral("书签文件没有读出：") + qs(loaded.error().message),
-                                folio::qt::MessageIcon::Exclamation);
+        // tries the file again. It is not shown yet: the box stands over the reading window.
+        folio::qt::WindowObserver(parent, nullptr, dialogs)
+            .messageBox("书签文件没有读出：" + loaded.error().message, "书签",
+                        folio::MessageIcon::Exclamation);
     }
     // Addresses are compared as the browser shows them, escapes decoded.
     auto decoded = [](const QString& address) {
@@ -103,10 +102,6 @@ FrmBookTag::~FrmBookTag() = default;
 
 void FrmBookTag::setAddress(const QString& address) {
     m_text2->setText(address);
-}
-
-folio::qt::MessageService& FrmBookTag::messages() {
-    return m_messages ? *m_messages : folio::qt::widgetMessages();
 }
 
 QString FrmBookTag::nextName() const {
@@ -155,9 +150,8 @@ void FrmBookTag::open(QListWidgetItem* item) {
 void FrmBookTag::save() {
     if (auto written = m_list.save(utf8(m_programFolder)); !written) {
         // Losing the bookmarks silently would be worse than one message.
-        messages().inform(this, QStringLiteral("书签"),
-                          QStringLiteral("书签没有保存：") + qs(written.error().message),
-                          folio::qt::MessageIcon::Exclamation);
+        m_observer.messageBox("书签没有保存：" + written.error().message, "书签",
+                              folio::MessageIcon::Exclamation);
     }
 }
 

@@ -1,6 +1,7 @@
 // The bookmarks window: the named page addresses kept in BookTag.ini beside the reader.
 #pragma once
 
+#include "qt/windowobserver.h"
 #include "reader/core/bookmarks.h"
 
 #include <QDialog>
@@ -15,10 +16,6 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
-namespace folio::qt {
-class MessageService;
-}
-
 namespace folio::readerui {
 
 class FrmBookTag : public QDialog {
@@ -26,11 +23,11 @@ class FrmBookTag : public QDialog {
   public:
     // Reads BookTag.ini in `programFolder` (none yet: no bookmarks) and puts
     // `currentAddress` into the address box. `navigate` shows an address in the reading
-    // window's page pane. `messages` may be null (the real message boxes are used).
+    // window's page pane. `dialogs` null means the real message boxes (see WindowObserver).
     // `bookPrefix`, the reading window's resource prefix, keeps the bookmarks of other books
     // in the same file out of the list (they stay in the file).
     FrmBookTag(QWidget* parent, QString programFolder, QString currentAddress,
-               std::function<void(QString)> navigate, folio::qt::MessageService* messages = nullptr,
+               std::function<void(QString)> navigate, folio::Observer* dialogs = nullptr,
                QString bookPrefix = {});
     ~FrmBookTag() override;
 
@@ -50,11 +47,10 @@ class FrmBookTag : public QDialog {
     void remove();
     void open(QListWidgetItem* item);
     void save();
-    folio::qt::MessageService& messages();
 
     QString m_programFolder;
     std::function<void(QString)> m_navigate;
-    folio::qt::MessageService* m_messages = nullptr;
+    folio::qt::WindowObserver m_observer;
     folio::reader::BookmarkList m_list;
     std::vector<int> m_rows; // the entry of m_list each row of List1 shows
 

@@ -1,7 +1,6 @@
 // The online reader's download window (see frmdownload.h).
 #include "reader/ui/frmdownload.h"
 
-#include "qt/messageservice.h"
 #include "reader/ui/uitext.h"
 
 #include <QButtonGroup>
@@ -68,7 +67,8 @@ class FrmDownload::Observer : public folio::fetch::FetchObserver {
 FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList linkTargets,
                          FrmDownloadSettings settings)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
-      m_settings(std::move(settings)), m_observer(std::make_unique<Observer>(this)) {
+      m_settings(std::move(settings)), m_messages(this, nullptr, m_settings.dialogs),
+      m_observer(std::make_unique<Observer>(this)) {
     if (!m_settings.chooseFolder)
         m_settings.chooseFolder = defaultFolderChooser();
     setObjectName(QStringLiteral("FrmDownload"));
@@ -161,10 +161,6 @@ void FrmDownload::joinWorker() {
         m_worker.join();
 }
 
-folio::qt::MessageService& FrmDownload::messages() {
-    return m_settings.messages ? *m_settings.messages : folio::qt::widgetMessages();
-}
-
 void FrmDownload::setLinks(const QStringList& linkTexts, const QStringList& linkTargets) {
     m_list3->clear();
     m_list4->clear();
@@ -205,24 +201,21 @@ void FrmDownload::browse() {
 
 void FrmDownload::start() {
     if (m_text1->text().isEmpty()) {
-        messages().inform(this, QStringLiteral("提示！！！"),
-                          QStringLiteral("下载路径不存在，请选择下载路径！！"),
-                          folio::qt::MessageIcon::None);
+        m_messages.messageBox("下载路径不存在，请选择下载路径！！", "提示！！！",
+                              folio::MessageIcon::None);
         return;
     }
     if (isFetching()) {
         // After "停止" the previous pass still finishes its list; two passes writing the
         // same folder at once would race on the same files.
-        messages().inform(this, QStringLiteral("提示！！！"),
-                          QStringLiteral("上一次下载还没有结束，请稍候再开始。"),
-                          folio::qt::MessageIcon::Information);
+        m_messages.messageBox("上一次下载还没有结束，请稍候再开始。", "提示！！！",
+                              folio::MessageIcon::Information);
         return;
     }
     // A folder that is not there yet is made, so the chapters have somewhere to go.
     if (!QDir().mkpath(m_text1->text())) {
-        messages().inform(this, QStringLiteral("提示！！！"),
-                          QStringLiteral("不能建立下载路径：") + m_text1->text(),
-                          folio::qt::MessageIcon::Exclamation);
+        m_messages.messageBox("不能建立下载路径：" + utf8(m_text1->text()), "提示！！！",
+                              folio::MessageIcon::Exclamation);
         return;
     }
     m_command1->setEnabled(false);

@@ -4,6 +4,7 @@
 
 #include "maker/fetch/download.h"
 #include "maker/fetch/fetchpass.h"
+#include "qt/windowobserver.h"
 #include "reader/ui/companionrules.h"
 
 #include <QString>
@@ -20,19 +21,15 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
-namespace folio::qt {
-class MessageService;
-}
-
 namespace folio::readerui {
 
 struct FrmDownloadSettings {
     QString novelSiteName = QStringLiteral("小说网站"); // the novel-site option's caption
     std::string authorPrefix;                           // the site's host + "/Author"
     folio::fetch::DownloadOptions download;
-    folio::qt::MessageService* messages = nullptr; // null: the real message boxes
-    FolderChooser chooseFolder;                    // empty: the real folder picker
-    QString folder;                                // the download folder offered at start
+    folio::Observer* dialogs = nullptr; // null: the real message boxes
+    FolderChooser chooseFolder;         // empty: the real folder picker
+    QString folder;                     // the download folder offered at start
 };
 
 class FrmDownload : public QWidget {
@@ -71,9 +68,9 @@ class FrmDownload : public QWidget {
     void list3Clicked();
     void list4Clicked();
     void joinWorker();
-    folio::qt::MessageService& messages();
 
     FrmDownloadSettings m_settings;
+    folio::qt::WindowObserver m_messages;
     folio::fetch::FetchPass m_pass;
     std::thread m_worker;
     std::unique_ptr<Observer> m_observer;

@@ -3,7 +3,6 @@
 #include "reader/ui/frmebook.h"
 
 #include "qt/language.h"
-#include "qt/messageservice.h"
 #include "reader/ui/booksession.h"
 #include "reader/ui/findbar.h"
 #include "reader/ui/frmbooktag.h"
@@ -43,7 +42,7 @@ constexpr int ContentsWaitMs = 1500;
 } // namespace
 
 FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
-    : QWidget(parent), m_options(std::move(options)) {
+    : QWidget(parent), m_options(std::move(options)), m_observer(this, nullptr, m_options.dialogs) {
     setObjectName(QStringLiteral("FrmEBook"));
     setWindowTitle(programName());
 
@@ -53,11 +52,10 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     m_sound = new SoundPlayer(this);
     m_toolbars = new ReaderToolbars(this, m_images, m_options.variant);
     m_speechPanel = new SpeechPanel(
-        this, m_sound, SpeechOptions{m_options.speech, m_options.makeSpeech, m_options.messages});
+        this, m_sound, SpeechOptions{m_options.speech, m_options.makeSpeech, m_options.dialogs});
     if (m_options.variant == Variant::Net) {
-        m_library = new OnlineLibrary(
-            this, m_session, m_panes, [this]() -> folio::qt::MessageService& { return messages(); },
-            m_options.downloads);
+        m_library = new OnlineLibrary(this, m_session, m_panes, m_observer, m_options.dialogs,
+                                      m_options.downloads);
         connect(m_library, &OnlineLibrary::refreshed, this, &FrmEBook::libraryRefreshed);
     }
     m_search = new SearchPanel(this, m_session->programFolder());
@@ -122,7 +120,7 @@ void FrmEBook::connectCommands() {
     on(m_toolbars->action(B2::Expand), [this] { closeContents(false); });
     on(m_toolbars->action(B2::Copy), [book] { book->triggerPageAction(QWebEnginePage::Copy); });
     on(m_toolbars->action(B2::Save),
-       [this] { saveClipboardText(this, messages(), programFolder(), programName()); });
+       [this] { saveClipboardText(this, m_observer, programFolder(), programName()); });
     on(m_toolbars->action(B2::Update), [this] {
         if (m_library) {
             m_library->update();
@@ -146,7 +144,7 @@ void FrmEBook::connectCommands() {
     });
     connect(m_panes, &ReaderPanes::pageLoaded, this, &FrmEBook::onPageLoaded);
     connect(m_speechPanel, &SpeechPanel::speechFailed, this, [this](const QString& message) {
-        messages().inform(this, programName(), message, folio::qt::MessageIcon::Exclamation);
+        m_observer.messageBox(utf8(message), utf8(programName()), folio::MessageIcon::Exclamation);
     });
 }
 
@@ -231,10 +229,6 @@ FrmDownload* FrmEBook::downloadWindow() const {
 
 bool FrmEBook::contentsCollapsed() const {
     return m_toolbars->action(B2::Expand)->isVisible();
-}
-
-folio::qt::MessageService& FrmEBook::messages() {
-    return m_options.messages ? *m_options.messages : folio::qt::widgetMessages();
 }
 
 // ---- layout ------------------------------------------------------------------------------
@@ -364,7 +358,7 @@ void FrmEBook::openBookmarks(bool addCurrent) {
         [this](const QString& address) {
             m_panes->webBook()->load(m_session->addressUrl(address));
         },
-        m_options.messages, m_options.variant == Variant::Page ? resourcePrefix() : QString());
+        m_options.dialogs, m_options.variant == Variant::Page ? resourcePrefix() : QString());
     if (addCurrent) {
         bookmarks.addCurrent(); // the window shows the new bookmark; closing it keeps it
     }

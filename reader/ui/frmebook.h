@@ -4,6 +4,7 @@
 // ReaderToolbars (named buttons), SpeechPanel, SoundPlayer and, for folioNet, OnlineLibrary.
 #pragma once
 
+#include "qt/windowobserver.h"
 #include "reader/ui/readerrules.h"
 #include "reader/ui/readertoolbars.h"
 
@@ -25,9 +26,6 @@ class QWebEngineView;
 namespace folio::reader {
 class SpeechEngine;
 }
-namespace folio::qt {
-class MessageService;
-}
 
 namespace folio::readerui {
 
@@ -46,8 +44,8 @@ struct ReaderOptions {
     // folioPage: the Book image the reader treats as its own file. folioNet: the program folder
     // (or any file in it).
     QString bookPath;
-    // Dialogs; null means the real ones.
-    folio::qt::MessageService* messages = nullptr;
+    // Where the boxes, questions and dialogs go; null means the real ones (see WindowObserver).
+    folio::Observer* dialogs = nullptr;
     // The speech engine; null means the platform's own.
     folio::reader::SpeechEngine* speech = nullptr;
     // Makes a voice for the settings window; empty means the platform's own (or, when
@@ -140,9 +138,9 @@ class FrmEBook : public QWidget {
     void addressChosen(const QString& address);
     void onPageLoaded(bool ok);
 
-    folio::qt::MessageService& messages();
-
     ReaderOptions m_options;
+    // What the commands report: the boxes over this window, the caption as its title.
+    folio::qt::WindowObserver m_observer;
     BookSession* m_session = nullptr;
     ImageList* m_images = nullptr;
     ReaderToolbars* m_toolbars = nullptr;

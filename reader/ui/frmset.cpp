@@ -2,7 +2,6 @@
 #include "reader/ui/frmset.h"
 
 #include "qt/language.h"
-#include "qt/messageservice.h"
 #include "reader/ui/uitext.h"
 
 #include <QCheckBox>
@@ -62,21 +61,19 @@ constexpr int ClientHeight = 5940;
 } // namespace
 
 FrmSet::FrmSet(QWidget* parent, SpeechEngine& engine, QString programFolder,
-               AppliedCallback applied, folio::qt::MessageService* messages,
-               FolderChooser chooseFolder)
+               AppliedCallback applied, folio::Observer* dialogs, FolderChooser chooseFolder)
     : QDialog(parent), m_engine(engine), m_programFolder(std::move(programFolder)),
-      m_applied(std::move(applied)), m_messages(messages),
+      m_applied(std::move(applied)), m_observer(this, nullptr, dialogs),
       m_chooseFolder(chooseFolder ? std::move(chooseFolder) : defaultFolderChooser()) {
     build();
     load();
 }
 
 FrmSet::FrmSet(QWidget* parent, std::unique_ptr<SpeechEngine> engine, QString programFolder,
-               AppliedCallback applied, folio::qt::MessageService* messages,
-               FolderChooser chooseFolder)
+               AppliedCallback applied, folio::Observer* dialogs, FolderChooser chooseFolder)
     : QDialog(parent), m_ownEngine(std::move(engine)), m_engine(*m_ownEngine),
       m_programFolder(std::move(programFolder)), m_applied(std::move(applied)),
-      m_messages(messages),
+      m_observer(this, nullptr, dialogs),
       m_chooseFolder(chooseFolder ? std::move(chooseFolder) : defaultFolderChooser()) {
     build();
     load();
@@ -196,14 +193,9 @@ void FrmSet::showEvent(QShowEvent* event) {
     m_problemsShown = true;
     // Told once the window is up, over it; the window stays usable with what was applied.
     QTimer::singleShot(0, this, [this] {
-        messages().inform(this, QStringLiteral("语音设置"),
-                          QStringLiteral("语音设置中有几行没有应用：\n") + m_problems.join('\n'),
-                          folio::qt::MessageIcon::Exclamation);
+        m_observer.messageBox("语音设置中有几行没有应用：\n" + utf8(m_problems.join('\n')),
+                              "语音设置", folio::MessageIcon::Exclamation);
     });
-}
-
-folio::qt::MessageService& FrmSet::messages() {
-    return m_messages ? *m_messages : folio::qt::widgetMessages();
 }
 
 void FrmSet::voiceChosen(int index) {
@@ -249,9 +241,8 @@ void FrmSet::ok() {
     const auto settings = currentSettings();
     if (auto saved = folio::reader::saveVoiceIni(utf8(m_programFolder), settings); !saved) {
         // Nothing is copied and the window stays open, so the user can try again or cancel.
-        messages().inform(this, QStringLiteral("语音设置"),
-                          QStringLiteral("语音设置没有保存：") + qs(saved.error().message),
-                          folio::qt::MessageIcon::Exclamation);
+        m_observer.messageBox("语音设置没有保存：" + saved.error().message, "语音设置",
+                              folio::MessageIcon::Exclamation);
         return;
     }
     if (m_applied)

@@ -2,6 +2,7 @@
 // Voice.ini beside the reader.
 #pragma once
 
+#include "qt/windowobserver.h"
 #include "reader/core/voice.h"
 #include "reader/ui/companionrules.h"
 
@@ -19,10 +20,6 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 
-namespace folio::qt {
-class MessageService;
-}
-
 namespace folio::readerui {
 
 class FrmSet : public QDialog {
@@ -35,14 +32,15 @@ class FrmSet : public QDialog {
     // `engine` is the window's own voice and must outlive it. The lists are filled from it and
     // Voice.ini in `programFolder` is applied line by line; a line that cannot be applied (a
     // voice that is not installed, a number out of range) is skipped and reported once the
-    // window shows, so the window always opens.
+    // window shows, so the window always opens. `dialogs` null means the real message boxes
+    // (see WindowObserver).
     FrmSet(QWidget* parent, folio::reader::SpeechEngine& engine, QString programFolder,
-           AppliedCallback applied = {}, folio::qt::MessageService* messages = nullptr,
+           AppliedCallback applied = {}, folio::Observer* dialogs = nullptr,
            FolderChooser chooseFolder = {});
     // The same, owning its voice.
     FrmSet(QWidget* parent, std::unique_ptr<folio::reader::SpeechEngine> engine,
-           QString programFolder, AppliedCallback applied = {},
-           folio::qt::MessageService* messages = nullptr, FolderChooser chooseFolder = {});
+           QString programFolder, AppliedCallback applied = {}, folio::Observer* dialogs = nullptr,
+           FolderChooser chooseFolder = {});
     ~FrmSet() override;
 
     const folio::reader::VoiceControls& controls() const { return m_controls; }
@@ -64,13 +62,12 @@ class FrmSet : public QDialog {
     void testVoice();
     void browse();
     void ok();
-    folio::qt::MessageService& messages();
 
     std::unique_ptr<folio::reader::SpeechEngine> m_ownEngine;
     folio::reader::SpeechEngine& m_engine;
     QString m_programFolder;
     AppliedCallback m_applied;
-    folio::qt::MessageService* m_messages = nullptr;
+    folio::qt::WindowObserver m_observer;
     FolderChooser m_chooseFolder;
     folio::reader::VoiceControls m_controls;
     QStringList m_problems;

@@ -2,9 +2,9 @@
 #include "reader/ui/onlinelibrary.h"
 
 #include "core/fileio.h"
+#include "core/observer.h"
 #include "maker/fetch/download.h"
 #include "maker/fetch/netsettings.h"
-#include "qt/messageservice.h"
 #include "reader/ui/booksession.h"
 #include "reader/ui/frmdownload.h"
 #include "reader/ui/readerpanes.h"
@@ -33,10 +33,9 @@ struct OnlineLibrary::Mailbox {
 };
 
 OnlineLibrary::OnlineLibrary(QWidget* window, BookSession* session, ReaderPanes* panes,
-                             std::function<folio::qt::MessageService&()> messages, bool downloads)
-    : QObject(window), m_window(window), m_session(session), m_panes(panes),
-      m_messages(std::move(messages)), m_downloads(downloads),
-      m_mailbox(std::make_shared<Mailbox>()) {
+                             folio::Observer& observer, folio::Observer* dialogs, bool downloads)
+    : QObject(window), m_window(window), m_session(session), m_panes(panes), m_observer(observer),
+      m_dialogs(dialogs), m_downloads(downloads), m_mailbox(std::make_shared<Mailbox>()) {
     m_mailbox->receiver = this;
     panes->setPageNavigation([this](const QUrl& url) { return pageNavigation(url); });
 }
@@ -208,8 +207,8 @@ void OnlineLibrary::fetchAndShow(const Download& page, bool contentsPane, const 
         if (error.empty()) {
             view->load(QUrl::fromLocalFile(qs(page.localFile)));
         } else {
-            m_messages().inform(m_window, QStringLiteral("folioNet"), failure + qs(error),
-                                folio::qt::MessageIcon::Exclamation);
+            m_observer.messageBox(utf8(failure) + error, "folioNet",
+                                  folio::MessageIcon::Exclamation);
         }
     });
 }
@@ -231,7 +230,7 @@ void OnlineLibrary::downloadChapters() {
         FrmDownloadSettings settings;
         settings.novelSiteName = qs(net.novelSiteName);
         settings.authorPrefix = net.authorPrefix();
-        settings.messages = &m_messages();
+        settings.dialogs = m_dialogs;
         // Chapters go to a folder of the book's own unless the user picks another.
         settings.folder = QDir(programFolder).filePath(QStringLiteral("download"));
         m_download = new FrmDownload(m_window, {}, {}, settings);

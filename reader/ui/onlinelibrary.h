@@ -18,8 +18,8 @@
 
 class QWidget;
 
-namespace folio::qt {
-class MessageService;
+namespace folio {
+class Observer;
 }
 
 namespace folio::readerui {
@@ -31,9 +31,10 @@ class ReaderPanes;
 class OnlineLibrary : public QObject {
     Q_OBJECT
   public:
-    // `downloads` false keeps every download off (tests).
+    // `observer` shows the library's messages; `dialogs` is what the download window hands
+    // its boxes to (null: the real ones). `downloads` false keeps every download off (tests).
     OnlineLibrary(QWidget* window, BookSession* session, ReaderPanes* panes,
-                  std::function<folio::qt::MessageService&()> messages, bool downloads);
+                  folio::Observer& observer, folio::Observer* dialogs, bool downloads);
     ~OnlineLibrary() override;
 
     // Starts both panes on the pages kept in the program folder (or a word that they are
@@ -71,7 +72,8 @@ class OnlineLibrary : public QObject {
     QWidget* m_window;
     BookSession* m_session;
     ReaderPanes* m_panes;
-    std::function<folio::qt::MessageService&()> m_messages;
+    folio::Observer& m_observer;
+    folio::Observer* m_dialogs;
     bool m_downloads;
     std::shared_ptr<Mailbox> m_mailbox;
     QPointer<FrmDownload> m_download;

@@ -2,7 +2,7 @@
 #include "reader/ui/readercommands.h"
 
 #include "core/fileio.h"
-#include "qt/messageservice.h"
+#include "core/observer.h"
 #include "reader/ui/frmabout.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
@@ -26,41 +26,39 @@
 
 namespace folio::readerui {
 
-void saveClipboardText(QWidget* window, folio::qt::MessageService& messages,
-                       const QString& programFolder, const QString& programName) {
+void saveClipboardText(QWidget* window, folio::Observer& observer, const QString& programFolder,
+                       const QString& programName) {
     QClipboard* clipboard = QApplication::clipboard();
     if (!hasTextToSave(utf8(clipboard->text()))) {
         // An empty file reported as saved would hide that nothing was copied.
-        messages.inform(window, programName, qs(std::string(NothingToSaveMessage)),
-                        folio::qt::MessageIcon::Information);
+        observer.messageBox(std::string(NothingToSaveMessage), utf8(programName),
+                            folio::MessageIcon::Information);
         return;
     }
-    const QString path = messages.saveFileName(
-        window, QStringLiteral("保存文件"), programFolder + QStringLiteral("/"),
-        QStringLiteral("文本文件(*.Txt) (*.Txt);;网页文件(*.htm;*.html) (*.htm *.html);;"
-                       "全部文件(*.*) (*)"));
-    if (path.isEmpty()) {
+    const auto chosen = observer.askSaveFileName(
+        "保存文件", utf8(programFolder) + "/",
+        "文本文件(*.Txt)|*.Txt|网页文件(*.htm;*.html)|*.htm;*.html|全部文件(*.*)|*.*");
+    if (!chosen) {
         return;
     }
+    const QString path = qs(*chosen);
     if (QFileInfo::exists(path) &&
-        !messages.askYesNo(window, programName, QStringLiteral("文件已存在，要覆盖它吗？"),
-                           folio::qt::MessageIcon::Question, false)) {
+        observer.messageBox("文件已存在，要覆盖它吗？", utf8(programName),
+                            folio::MessageIcon::Question, folio::MessageButtons::YesNo,
+                            folio::Answer::No) != folio::Answer::Yes) {
         return;
     }
     window->setWindowTitle(path);
     const std::string bytes = savedFileBytes(utf8(clipboard->text()));
     if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
         // A file that was not written is never reported as saved.
-        messages.inform(window, QStringLiteral("folioMake"),
-                        QStringLiteral("文件 ") + path + QStringLiteral(" 保存失败：") +
-                            qs(written.error().message),
-                        folio::qt::MessageIcon::Critical);
+        observer.messageBox("文件 " + *chosen + " 保存失败：" + written.error().message,
+                            "folioMake", folio::MessageIcon::Critical);
         return;
     }
     clipboard->clear();
-    messages.inform(window, QStringLiteral("folioMake"),
-                    qs(savedMessage(utf8(window->windowTitle()))),
-                    folio::qt::MessageIcon::Exclamation);
+    observer.messageBox(savedMessage(utf8(window->windowTitle())), "folioMake",
+                        folio::MessageIcon::Exclamation);
 }
 
 void openAnotherBook(QWidget* window, const QString& programFolder,

@@ -11,8 +11,8 @@ class QWebEngineProfile;
 class QWebEngineView;
 class QWidget;
 
-namespace folio::qt {
-class MessageService;
+namespace folio {
+class Observer;
 }
 
 namespace folio::readerui {
@@ -20,8 +20,8 @@ namespace folio::readerui {
 // Saves the clipboard's text into a file the user chooses (offered in `programFolder`); an
 // empty clipboard is told and writes nothing, an existing file is overwritten only on Yes.
 // The caption shows the file's path while it is written.
-void saveClipboardText(QWidget* window, folio::qt::MessageService& messages,
-                       const QString& programFolder, const QString& programName);
+void saveClipboardText(QWidget* window, folio::Observer& observer, const QString& programFolder,
+                       const QString& programName);
 
 // Asks for a book (`choose`, or the file dialog) and opens it (`open`, or a new reader).
 void openAnotherBook(QWidget* window, const QString& programFolder,

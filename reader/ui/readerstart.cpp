@@ -23,7 +23,7 @@ bool needsStartPage(const QString& ownFile) {
 }
 
 void showStartPage(ReaderOptions options) {
-    auto* page = new StartPage(options.messages);
+    auto* page = new StartPage(options.dialogs);
     page->setAttribute(Qt::WA_DeleteOnClose);
     // With no book there is no book folder: the captions come from the language file the
     // readers carry beside themselves.

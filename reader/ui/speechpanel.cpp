@@ -301,10 +301,10 @@ void SpeechPanel::openSettings(QWidget* parent) {
         own = std::make_unique<ProcessSpeechEngine>();
     }
     if (own) {
-        FrmSet settings(parent, std::move(own), m_programFolder, applied, m_options.messages);
+        FrmSet settings(parent, std::move(own), m_programFolder, applied, m_options.dialogs);
         settings.exec();
     } else {
-        FrmSet settings(parent, *m_speech, m_programFolder, applied, m_options.messages);
+        FrmSet settings(parent, *m_speech, m_programFolder, applied, m_options.dialogs);
         settings.exec();
     }
 }

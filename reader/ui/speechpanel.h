@@ -24,9 +24,9 @@ namespace folio::reader {
 class SpeechEngine;
 struct VoiceControls;
 } // namespace folio::reader
-namespace folio::qt {
-class MessageService;
-} // namespace folio::qt
+namespace folio {
+class Observer;
+}
 
 namespace folio::readerui {
 
@@ -38,8 +38,8 @@ struct SpeechOptions {
     // Makes a voice for the settings window; empty means the platform's own (or, when
     // `speech` is given, that one).
     std::function<std::unique_ptr<folio::reader::SpeechEngine>()> makeSpeech;
-    // Dialogs of the settings window; null means the real ones.
-    folio::qt::MessageService* messages = nullptr;
+    // Where the settings window's boxes go; null means the real ones.
+    folio::Observer* dialogs = nullptr;
 };
 
 class SpeechPanel : public QFrame {

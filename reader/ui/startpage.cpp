@@ -1,7 +1,6 @@
 // The start page: the open button, the recent books list, and books dropped on it.
 #include "reader/ui/startpage.h"
 
-#include "qt/messageservice.h"
 #include "reader/core/recentbooks.h"
 #include "reader/ui/uitext.h"
 
@@ -76,12 +75,8 @@ bool BookDrops::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-StartPage::StartPage(folio::qt::MessageService* messages, QString stateFolder, QWidget* parent)
-    : QWidget(parent), m_messages(messages), m_stateFolder(std::move(stateFolder)) {
-    if (!m_messages) {
-        m_ownMessages = std::make_unique<folio::qt::WidgetMessageService>();
-        m_messages = m_ownMessages.get();
-    }
+StartPage::StartPage(folio::Observer* dialogs, QString stateFolder, QWidget* parent)
+    : QWidget(parent), m_observer(this, nullptr, dialogs), m_stateFolder(std::move(stateFolder)) {
     setObjectName(QStringLiteral("StartPage"));
     setWindowTitle(QStringLiteral("folioPage"));
     setAcceptDrops(true);
@@ -159,9 +154,8 @@ void StartPage::reload() {
 bool StartPage::openBook(const QString& path) {
     auto title = folio::reader::readBookTitle(utf8(path));
     if (!title) {
-        m_messages->inform(this, QStringLiteral("folioPage"),
-                           QStringLiteral("不能打开这本书：") + qs(title.error().message),
-                           folio::qt::MessageIcon::Exclamation);
+        m_observer.messageBox("不能打开这本书：" + title.error().message, "folioPage",
+                              folio::MessageIcon::Exclamation);
         reload(); // a listed book may have gone meanwhile
         return false;
     }

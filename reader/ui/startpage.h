@@ -1,23 +1,20 @@
 // What folioPage shows when it is started without a book: "打开" and the books opened lately.
 #pragma once
 
+#include "qt/windowobserver.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMimeData;
 class QPushButton;
-
-namespace folio::qt {
-class MessageService;
-}
 
 namespace folio::readerui {
 
@@ -42,8 +39,8 @@ class BookDrops : public QObject {
 class StartPage : public QWidget {
     Q_OBJECT
   public:
-    // `messages` null means the real message boxes; `stateFolder` empty means the user's own.
-    explicit StartPage(folio::qt::MessageService* messages = nullptr, QString stateFolder = {},
+    // `dialogs` null means the real message boxes; `stateFolder` empty means the user's own.
+    explicit StartPage(folio::Observer* dialogs = nullptr, QString stateFolder = {},
                        QWidget* parent = nullptr);
     ~StartPage() override;
 
@@ -71,8 +68,7 @@ class StartPage : public QWidget {
     void chooseFile();
     void itemActivated(QListWidgetItem* item);
 
-    folio::qt::MessageService* m_messages;
-    std::unique_ptr<folio::qt::MessageService> m_ownMessages;
+    folio::qt::WindowObserver m_observer;
     QString m_stateFolder;
     std::function<QString(QWidget*)> m_choose;
     QPushButton* m_open = nullptr;

@@ -34,9 +34,9 @@
 #include <memory>
 
 using namespace folio::readerui;
-using folio::testing::FakeMessages;
 using folio::testing::FakeSpeech;
 using folio::testing::readAll;
+using folio::testing::RecordingObserver;
 
 namespace {
 
@@ -115,7 +115,7 @@ class FolioNetWindowTest : public QObject {
 
     std::unique_ptr<LocalServer> m_server;
     std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<FakeMessages> m_messages;
+    std::unique_ptr<RecordingObserver> m_messages;
     std::unique_ptr<FakeSpeech> m_speech;
     std::unique_ptr<FrmEBook> m_window;
 };
@@ -125,7 +125,7 @@ void FolioNetWindowTest::init() {
     for (const auto& [name, bytes] : library())
         m_server->set("/book/" + name, Reply(200, bytes));
     m_folder = std::make_unique<QTemporaryDir>();
-    m_messages = std::make_unique<FakeMessages>();
+    m_messages = std::make_unique<RecordingObserver>();
     m_speech = std::make_unique<FakeSpeech>();
     open();
 }
@@ -134,7 +134,7 @@ void FolioNetWindowTest::open(FakeSpeech* speech) {
     ReaderOptions options;
     options.variant = Variant::Net;
     options.bookPath = m_folder->path();
-    options.messages = m_messages.get();
+    options.dialogs = m_messages.get();
     options.speech = speech ? speech : m_speech.get();
     options.onlineBase = QString::fromStdString(m_server->base()) + "/";
     m_window = std::make_unique<FrmEBook>(options);
@@ -219,8 +219,8 @@ void FolioNetWindowTest::updateFetchesTheContentsAgainAndSaysWhenItCannot() {
 
     m_server->set("/book/tree.html", Reply(500, "down"));
     m_window->button(2, 6)->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_messages->shown.size(), std::size_t(1), 20000);
-    QVERIFY(m_messages->shown[0].text.contains(QStringLiteral("无法连接在线书库")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_messages->boxes.size(), std::size_t(1), 20000);
+    QVERIFY(m_messages->shown("无法连接在线书库"));
     // The copy kept before stays as it was.
     QVERIFY(readAll(m_folder->filePath("tree/tree.html")).contains("新目录"));
 }

@@ -5,11 +5,11 @@
 // policy's rules without a browser.
 #include "core/book.h"
 #include "core/text.h"
-#include "qt/messageservice.h"
 #include "qt/pagepolicy.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/frmebook.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/ui/readerwin/testsupport.h"
 
 #include <QApplication>
@@ -307,12 +307,12 @@ void PagePolicyTest::hostileBookInFolioPage() {
     QVERIFY(QFile::exists(bookPath));
     QVERIFY(QFile::copy(bookPath, root + QStringLiteral("/other.exe")));
 
-    folio::testing::FakeMessages messages;
+    folio::testing::RecordingObserver messages;
     folio::testing::FakeSpeech speech;
     ReaderOptions options;
     options.variant = Variant::Page;
     options.bookPath = bookPath;
-    options.messages = &messages;
+    options.dialogs = &messages;
     options.speech = &speech;
     QJsonObject results;
     runHostile(options, results);
@@ -337,12 +337,12 @@ void PagePolicyTest::hostileLibraryInFolioNet() {
     QVERIFY(QFile::copy(QStringLiteral(FOLIO_DIST_DIR) + QStringLiteral("/folioPage/folioPage.dat"),
                         root + QStringLiteral("/other.exe")));
 
-    folio::testing::FakeMessages messages;
+    folio::testing::RecordingObserver messages;
     folio::testing::FakeSpeech speech;
     ReaderOptions options;
     options.variant = Variant::Net;
     options.bookPath = library;
-    options.messages = &messages;
+    options.dialogs = &messages;
     options.speech = &speech;
     options.onlineBase = baseOf(m_named); // the reader's own setting: its library's site
     options.downloads = false;

@@ -11,8 +11,8 @@
 #include "qt/resschemehandler.h"
 #include "qt/windowobserver.h"
 #include "reader/ui/frmebook.h"
-#include "tests/tools/fakemessages.h"
 #include "tests/tools/independent_check.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/webeval.h"
 
 #include <QAction>
@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -49,7 +50,7 @@ using folio::maker::FrmmainOptions;
 
 namespace {
 
-using folio::testing::FakeMessages;
+using folio::testing::RecordingObserver;
 
 void writeAnsi(const QString& path, const std::string& utf8Text) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -136,6 +137,15 @@ class FrmmainTest : public QObject {
     QString maker(const QString& rel = {}) const {
         return rel.isEmpty() ? m_dir->path() : m_dir->filePath(rel);
     }
+    // The text of the last box with an OK button, and of the last question ("" when none came).
+    QString lastMessage() const {
+        const auto boxes = m_messages.messages();
+        return boxes.empty() ? QString() : QString::fromStdString(boxes.back().text);
+    }
+    QString lastQuestion() const {
+        const auto boxes = m_messages.questions();
+        return boxes.empty() ? QString() : QString::fromStdString(boxes.back().text);
+    }
     template <class T> T* child(const char* name) {
         T* w = m_window->findChild<T*>(QString::fromLatin1(name));
         if (!w) {
@@ -145,7 +155,7 @@ class FrmmainTest : public QObject {
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FakeMessages m_messages;
+    RecordingObserver m_messages;
     std::unique_ptr<Frmmain> m_window;
     QString m_pickedFolder;
 };
@@ -156,7 +166,7 @@ void FrmmainTest::init() {
     copyMakerFolder(m_dir->path());
     // The sample project is the one a fresh maker folder opens.
     writeAnsi(maker("Pro.ini"), "Book\r\n");
-    m_messages = FakeMessages();
+    m_messages = RecordingObserver();
 }
 
 void FrmmainTest::cleanup() {
@@ -170,7 +180,7 @@ void FrmmainTest::cleanup() {
 Frmmain& FrmmainTest::open() {
     FrmmainOptions options;
     options.makerFolder = maker();
-    options.messages = &m_messages;
+    options.dialogs = &m_messages;
     options.attachSkin = false;
     options.chooseFolder = [this](QWidget*, const QString&) { return m_pickedFolder; };
     m_window = std::make_unique<Frmmain>(options);
@@ -181,23 +191,45 @@ Frmmain& FrmmainTest::open() {
 void FrmmainTest::windowObserverShowsWhatRoutinesReport() {
     QWidget window;
     QProgressBar bar;
-    folio::qt::WindowObserver observer(&window, &bar, &m_messages);
+    folio::qt::WindowObserver observer(&window, &bar);
 
+    // The real boxes: what the next one shows, then a click on `button`.
+    struct Seen {
+        QString text, title, ok;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    };
+    const auto clickNext = [&](Seen& seen, QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, &window, [&seen, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen = {box->text(), box->windowTitle(),
+                    box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->text() : QString(),
+                    box->icon(), box->standardButton(box->defaultButton())};
+            box->button(button)->click();
+        });
+    };
+    Seen message, yes, no;
+    clickNext(message, QMessageBox::Ok);
     QCOMPARE(
         observer.messageBox("文件 a.txt 写不进去", "folioMake", folio::MessageIcon::Exclamation),
         folio::Answer::Ok);
-    QCOMPARE(m_messages.shown.last().text, QStringLiteral("文件 a.txt 写不进去"));
-    QCOMPARE(m_messages.shown.last().title, QStringLiteral("folioMake"));
-    QCOMPARE(m_messages.icons.last(), folio::qt::MessageIcon::Exclamation);
+    QCOMPARE(message.text, QStringLiteral("文件 a.txt 写不进去"));
+    QCOMPARE(message.title, QStringLiteral("folioMake"));
+    QCOMPARE(message.icon, QMessageBox::Warning);
+    QCOMPARE(message.ok, QStringLiteral("确定"));
 
-    m_messages.yesNoAnswers = {true, false};
+    clickNext(yes, QMessageBox::Yes);
     QCOMPARE(observer.messageBox("继续？", "t", folio::MessageIcon::Question,
                                  folio::MessageButtons::YesNo),
              folio::Answer::Yes);
-    QCOMPARE(observer.messageBox("继续？", "t", folio::MessageIcon::Question,
-                                 folio::MessageButtons::YesNo),
+    QCOMPARE(yes.defaultButton, QMessageBox::Yes);
+    clickNext(no, QMessageBox::No);
+    QCOMPARE(observer.messageBox("覆盖？", "t", folio::MessageIcon::Question,
+                                 folio::MessageButtons::YesNo, folio::Answer::No),
              folio::Answer::No);
-    QCOMPARE(m_messages.icons.last(), folio::qt::MessageIcon::Question);
+    QCOMPARE(no.icon, QMessageBox::Question);
+    QCOMPARE(no.defaultButton, QMessageBox::No);
 
     observer.setCaption("folioMake-正在复制文件3%");
     QCOMPARE(window.windowTitle(), QStringLiteral("folioMake-正在复制文件3%"));
@@ -212,9 +244,17 @@ void FrmmainTest::windowObserverShowsWhatRoutinesReport() {
     observer.setProgressMaximum(-1);
     QCOMPARE(bar.maximum(), 0);
 
-    // Without a bar or a window the observer still answers.
+    // Without a bar or a window the observer still answers; handed another observer, it
+    // passes every box and dialog on and keeps the caption.
     folio::qt::WindowObserver bare(nullptr, nullptr, &m_messages);
+    m_messages.saveAnswers = {"/tmp/a.txt"};
+    QCOMPARE(bare.askSaveFileName("保存文件", "/tmp/", "全部文件(*.*)|*.*").value_or(""),
+             std::string("/tmp/a.txt"));
+    QCOMPARE(bare.messageBox("y?", "t", folio::MessageIcon::Question, folio::MessageButtons::YesNo),
+             folio::Answer::No);
+    QVERIFY(!bare.askText("t", "label"));
     bare.setCaption("x");
+    QVERIFY(m_messages.captions.empty());
     bare.setProgressMaximum(3);
     bare.setProgressValue(2);
     bare.processEvents();
@@ -457,7 +497,7 @@ void FrmmainTest::pageListOptionsChooseTheTab() {
 
 void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     Frmmain& w = open();
-    m_messages.answerYes = true; // "清空目录" asks first
+    m_messages.answer = folio::Answer::Yes; // "清空目录" asks first
     w.clickToolbar(5, 1);
     QCOMPARE(w.contents().rowCount(), 2);
     w.contents().appendEntry("1", "-1", "卷一", "v1.html");
@@ -536,11 +576,11 @@ void FrmmainTest::theContentsListIsPutInOrder() {
     // "清空目录" names what would go; No keeps the list.
     const int sample = w.contents().entryCount();
     QVERIFY(sample > 0);
-    m_messages.yesNoAnswers = {false, true};
+    m_messages.answers = {folio::Answer::No, folio::Answer::Yes};
     w.clickToolbar(5, 1);
-    QCOMPARE(m_messages.questions.last().text,
+    QCOMPARE(lastQuestion(),
              QStringLiteral("清空目录会删除全部 %1 个目录项。要清空目录吗？").arg(sample));
-    QCOMPARE(m_messages.questionDefaults.last(), false);
+    QCOMPARE(m_messages.questions().back().defaultAnswer, folio::Answer::No);
     QCOMPARE(w.contents().entryCount(), sample);
     w.clickToolbar(5, 1);
     QCOMPARE(w.contents().entryCount(), 0);
@@ -555,7 +595,7 @@ void FrmmainTest::theContentsListIsPutInOrder() {
     w.frmtree()->generate();
     child<QListWidget>("List1")->item(0)->setSelected(false);
     w.frmtree()->generate();
-    QVERIFY(m_messages.shown.last().text.startsWith(QStringLiteral("以下页面在目录中已有目录项")));
+    QVERIFY(lastMessage().startsWith(QStringLiteral("以下页面在目录中已有目录项")));
     QCOMPARE(ids(), QStringLiteral("0/-1 Book,2/0 第二章,3/0 第九章,4/0 第十章,5/0 第四十一章,"
                                    "6/0 第九章,7/0 第十章,8/0 第四十一章"));
 
@@ -575,12 +615,10 @@ void FrmmainTest::theContentsListIsPutInOrder() {
     QCOMPARE(ids(), QStringLiteral("0/-1 Book,1/0 第二章,2/1 第九章,3/1 第十章,4/0 第四十一章"));
     panel->selectRows({2});
     key(Qt::Key_Down);
-    QCOMPARE(m_messages.shown.last().text,
-             QStringLiteral("“第二章”不能移到它的下级“第九章”下面。"));
+    QCOMPARE(lastMessage(), QStringLiteral("“第二章”不能移到它的下级“第九章”下面。"));
     panel->selectRows({3, 4});
     key(Qt::Key_Up);
-    QCOMPARE(m_messages.shown.last().text,
-             QStringLiteral("“第九章”不能移到它的上级“第二章”上面。"));
+    QCOMPARE(lastMessage(), QStringLiteral("“第九章”不能移到它的上级“第二章”上面。"));
     panel->selectRows({4});
     child<QPushButton>("CommandOutdent")->click();
     panel->selectRows({5});
@@ -605,7 +643,7 @@ void FrmmainTest::theContentsListIsPutInOrder() {
     QTRY_VERIFY(grid->viewport()->findChild<QLineEdit*>());
     key(Qt::Key_Escape, Qt::NoModifier);
     QVERIFY(!grid->model()->setData(grid->model()->index(1, 2), QStringLiteral("4")));
-    QTRY_VERIFY(m_messages.shown.last().text.contains(QStringLiteral("子编号不能是“4”")));
+    QTRY_VERIFY(lastMessage().contains(QStringLiteral("子编号不能是“4”")));
     QVERIFY(grid->model()->setData(grid->model()->index(3, 2), QStringLiteral("2")));
     QCOMPARE(w.contents().cell(4, 2), std::string("2"));
 
@@ -617,7 +655,7 @@ void FrmmainTest::theContentsListIsPutInOrder() {
              QStringLiteral("-1"));
     w.frmtree()->setParentEntry(QStringLiteral("9"), QString());
     w.frmtree()->generate();
-    QVERIFY(m_messages.shown.last().text.startsWith(QStringLiteral("子编号“9”不是")));
+    QVERIFY(lastMessage().startsWith(QStringLiteral("子编号“9”不是")));
     QCOMPARE(w.contents().entryCount(), 4);
 }
 
@@ -633,7 +671,7 @@ void FrmmainTest::aSecondCommandIsRefusedWhileOneRuns() {
     // The copy's closing message is shown while the command still runs: a compile clicked
     // then is refused, and nothing is compiled.
     int refusedDuring = -1;
-    m_messages.onInform = [&] {
+    m_messages.onMessage = [&] {
         w.clickToolbar(4, 2);
         w.clickCommand(2);
         refusedDuring = w.refusedCommands();
@@ -659,24 +697,23 @@ void FrmmainTest::savingTheCodeView() {
     QCOMPARE(w.windowTitle(), QStringLiteral("folioMake"));
 
     const QString path = maker("Book/saved.txt");
-    m_messages.saveAnswers.push_back(path);
+    m_messages.saveAnswers.push_back(path.toStdString());
     w.clickToolbar(6, 4);
     QCOMPARE(w.windowTitle(), path);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray(folio::toAnsi("第一行\r\n第二行").c_str()));
     f.close();
-    QCOMPARE(m_messages.shown.last().text,
-             QStringLiteral("文件 ") + path + QStringLiteral("，保存成功。"));
+    QCOMPARE(lastMessage(), QStringLiteral("文件 ") + path + QStringLiteral("，保存成功。"));
     QCOMPARE(w.currentTab(), 2);
 
     // An existing file is kept unless the author says Yes; No is the default.
     code->setPlainText(QStringLiteral("changed"));
-    m_messages.saveAnswers.push_back(path);
-    m_messages.yesNoAnswers.push_back(false);
+    m_messages.saveAnswers.push_back(path.toStdString());
+    m_messages.answers.push_back(folio::Answer::No);
     w.clickToolbar(6, 4);
-    QCOMPARE(m_messages.questions.last().text, QStringLiteral("文件已存在，要覆盖它吗？"));
-    QCOMPARE(m_messages.questionDefaults.last(), false);
+    QCOMPARE(lastQuestion(), QStringLiteral("文件已存在，要覆盖它吗？"));
+    QCOMPARE(m_messages.questions().back().defaultAnswer, folio::Answer::No);
     QCOMPARE(readAnsi(path), QStringLiteral("第一行\r\n第二行"));
 }
 
@@ -741,7 +778,7 @@ void FrmmainTest::renamingWithRelinkFollowsInTheGrid() {
          child<QListWidget>("List1")->findItems(QStringLiteral("r1.html"), Qt::MatchExactly)) {
         item->setSelected(true);
     }
-    m_messages.answerYes = true;
+    m_messages.answer = folio::Answer::Yes;
     QTimer::singleShot(0, this, [] {
         auto* dialog = qobject_cast<folio::maker::FrmReName*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
@@ -754,7 +791,7 @@ void FrmmainTest::renamingWithRelinkFollowsInTheGrid() {
     QVERIFY(QFile::exists(maker("Book/改名章.html")));
     QCOMPARE(readAnsi(maker("Book/r2.html")), QStringLiteral("<a href=\"改名章.html\">上一章</a>"));
     QCOMPARE(w.contents().cell(w.contents().rowCount() - 2, 4), std::string("改名章.html"));
-    QVERIFY(m_messages.shown.last().text.contains(QStringLiteral("更新了 1 个网页中的链接")));
+    QVERIFY(lastMessage().contains(QStringLiteral("更新了 1 个网页中的链接")));
 }
 
 void FrmmainTest::theRoadOfABook() {
@@ -839,15 +876,15 @@ void FrmmainTest::theRoadOfABook() {
     list2->clearSelection();
     child<QCheckBox>("Check1")->setChecked(true);
     child<QCheckBox>("Check2")->setChecked(true);
-    m_messages.answerYes = true;
-    const int askedBefore = m_messages.questions.size();
+    m_messages.answer = folio::Answer::Yes;
+    const std::size_t askedBefore = m_messages.questions().size();
     w.clickToolbar(4, 2);
-    QCOMPARE(m_messages.questions.size(), askedBefore + 1);
-    QVERIFY2(m_messages.questions.last().text.contains(QStringLiteral("要编译工程中的全部")),
-             qPrintable(m_messages.questions.last().text));
+    QCOMPARE(m_messages.questions().size(), askedBefore + 1);
+    QVERIFY2(lastQuestion().contains(QStringLiteral("要编译工程中的全部")),
+             qPrintable(lastQuestion()));
     const QString book = maker("out/路书.exe");
     QVERIFY2(QFile::exists(book), qPrintable(book));
-    QVERIFY(m_messages.shown.last().text.contains(QStringLiteral("个页面。")));
+    QVERIFY(lastMessage().contains(QStringLiteral("个页面。")));
     QVERIFY(QFile::exists(maker("路书/路书.chm")));
 
     // Tools no one here wrote read the book's resources.
@@ -885,7 +922,7 @@ void FrmmainTest::theRoadOfABook() {
     // The reader opens it: its contents pane lists every chapter.
     folio::readerui::ReaderOptions options;
     options.bookPath = book;
-    options.messages = &m_messages;
+    options.dialogs = &m_messages;
     folio::readerui::FrmEBook reader(options);
     reader.load();
     reader.show();

@@ -8,7 +8,7 @@
 #include "qt/language.h"
 #include "reader/core/placestore.h"
 #include "reader/core/recentbooks.h"
-#include "tests/tools/fakemessages.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/webeval.h"
 
 #include <QApplication>
@@ -36,7 +36,7 @@ using folio::readerui::StartPage;
 namespace {
 
 using folio::testing::evaluate;
-using folio::testing::FakeMessages;
+using folio::testing::RecordingObserver;
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -175,7 +175,7 @@ void PlaceUiTest::startPageListsARecentBookAndOpensIt() {
                                           "红楼梦:曹雪芹:index.html:tree.html:::::2026-12-08"),
              1);
     const QString state = m_dir.filePath(QStringLiteral("start-state"));
-    FakeMessages messages;
+    RecordingObserver messages;
     {
         StartPage empty(&messages, state);
         QCOMPARE(empty.recentList()->count(), 0);
@@ -213,30 +213,30 @@ void PlaceUiTest::startPageListsARecentBookAndOpensIt() {
     QMimeData text;
     text.setText(QStringLiteral("not a file"));
     QVERIFY(folio::readerui::droppedFile(&text).isEmpty());
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages.boxes.empty());
 
     if (qEnvironmentVariableIsSet("FOLIO_SCREENSHOT"))
         page.grab().save(qEnvironmentVariable("FOLIO_SCREENSHOT"));
 }
 
 void PlaceUiTest::startPageRefusesWhatIsNoBook() {
-    FakeMessages messages;
+    RecordingObserver messages;
     StartPage page(&messages, m_dir.filePath(QStringLiteral("refuse-state")));
     QSignalSpy chosen(&page, &StartPage::bookChosen);
     const QString notBook = m_dir.filePath(QStringLiteral("ch1.html"));
     page.setFileChooser([&](QWidget*) { return notBook; });
     page.openButton()->click();
     QCOMPARE(chosen.count(), 0);
-    QCOMPARE(messages.shown.size(), 1);
-    QVERIFY(messages.shown.at(0).text.startsWith(QStringLiteral("不能打开这本书：")));
-    QVERIFY(messages.shown.at(0).text.contains(notBook));
+    QCOMPARE(messages.boxes.size(), std::size_t(1));
+    QVERIFY(messages.boxes[0].text.starts_with("不能打开这本书："));
+    QVERIFY(messages.shown(notBook.toStdString()));
 
     // The PE template without a descriptor is not a book either.
     const QString bare = m_dir.filePath(QStringLiteral("bare.exe"));
     std::filesystem::copy_file(FOLIO_BOOK_FIXTURE, bare.toStdString());
     QVERIFY(!page.openBook(bare));
-    QCOMPARE(messages.shown.size(), 2);
-    QVERIFY(messages.shown.at(1).text.contains(QStringLiteral("descriptor")));
+    QCOMPARE(messages.boxes.size(), std::size_t(2));
+    QVERIFY(messages.boxes[1].text.find("descriptor") != std::string::npos);
 }
 
 void PlaceUiTest::startPageCaptionsInEveryLanguage() {

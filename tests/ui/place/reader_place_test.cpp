@@ -5,9 +5,9 @@
 
 #include "core/book.h"
 #include "core/fileio.h"
+#include "core/observer.h"
 #include "core/pe.h"
 #include "core/text.h"
-#include "qt/messageservice.h"
 #include "qt/resschemehandler.h"
 #include "reader/core/recentbooks.h"
 #include "reader/ui/placekeeper.h"
@@ -30,18 +30,6 @@ using folio::readerui::ReaderOptions;
 using folio::readerui::Variant;
 
 namespace {
-
-class QuietMessages : public folio::qt::MessageService {
-  public:
-    void inform(QWidget*, const QString&, const QString&, folio::qt::MessageIcon) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&, folio::qt::MessageIcon, bool) override {
-        return false;
-    }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString askText(QWidget*, const QString&, const QString&) override { return {}; }
-};
 
 using folio::testing::evaluate;
 
@@ -74,14 +62,14 @@ class ReaderPlaceTest : public QObject {
   private:
     std::unique_ptr<FrmEBook> open(const QString& book);
     QTemporaryDir m_dir;
-    QuietMessages m_messages;
+    folio::SilentObserver m_messages;
 };
 
 std::unique_ptr<FrmEBook> ReaderPlaceTest::open(const QString& book) {
     ReaderOptions options;
     options.variant = Variant::Page;
     options.bookPath = book;
-    options.messages = &m_messages;
+    options.dialogs = &m_messages;
     auto window = std::make_unique<FrmEBook>(options);
     window->load();
     folio::readerui::followReading(*window, m_dir.filePath(QStringLiteral("state")));

@@ -10,8 +10,8 @@
 #include "core/text.h"
 #include "qt/language.h"
 #include "qt/resschemehandler.h"
-#include "tests/tools/fakemessages.h"
 #include "tests/tools/fakespeech.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/webeval.h"
 
 #include <QAction>
@@ -106,7 +106,7 @@ class ReaderCommandsTest : public QObject {
     QString bookTitle() const { return m_window->webBook()->title(); }
 
     QTemporaryDir m_dir;
-    folio::testing::FakeMessages m_messages;
+    folio::testing::RecordingObserver m_messages;
     folio::testing::FakeSpeech m_speech;
     std::unique_ptr<FrmEBook> m_window;
     QStringList m_chosen, m_opened;
@@ -121,7 +121,7 @@ void ReaderCommandsTest::initTestCase() {
              "the reader template folioPage.dat has not been built");
     ReaderOptions options;
     options.bookPath = path;
-    options.messages = &m_messages;
+    options.dialogs = &m_messages;
     options.speech = &m_speech;
     options.chooseBook = [this](QWidget*) {
         m_chosen << QStringLiteral("asked");
@@ -301,9 +301,9 @@ void ReaderCommandsTest::keysRunTheCommands() {
 
     // Ctrl+S saves (here: tells that nothing was copied).
     QApplication::clipboard()->clear();
-    const qsizetype shown = m_messages.shown.size();
+    const std::size_t shown = m_messages.messages().size();
     key(Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(m_messages.shown.size(), shown + 1);
+    QCOMPARE(m_messages.messages().size(), shown + 1);
 
     // Ctrl+D adds the page as a bookmark and shows it in the bookmarks window.
     QStringList names;
@@ -365,13 +365,13 @@ void ReaderCommandsTest::bookmarksOfOtherBooksAreKeptButNotListed() {
 void ReaderCommandsTest::emptyClipboardSavesNothing() {
     const QString path = m_dir.filePath(QStringLiteral("empty.txt"));
     QApplication::clipboard()->clear();
-    m_messages.saveAnswers.push_back(path);
-    const qsizetype shown = m_messages.shown.size();
+    m_messages.saveAnswers.push_back(path.toStdString());
+    const std::size_t shown = m_messages.messages().size();
     m_window->button(2, 5)->trigger();
     QVERIFY(!QFile::exists(path));
-    QCOMPARE(m_messages.shown.size(), shown + 1);
-    QVERIFY(m_messages.shown.back().text.contains(QStringLiteral("没有保存")));
-    QVERIFY(!m_messages.shown.back().text.contains(QStringLiteral("保存成功")));
+    QCOMPARE(m_messages.messages().size(), shown + 1);
+    QVERIFY(m_messages.messages().back().text.find("没有保存") != std::string::npos);
+    QVERIFY(m_messages.messages().back().text.find("保存成功") == std::string::npos);
     m_messages.saveAnswers.clear();
 }
 
@@ -387,7 +387,7 @@ void ReaderCommandsTest::closingNeverWaitsForADownload() {
     ReaderOptions options;
     options.variant = folio::readerui::Variant::Net;
     options.bookPath = folder.path();
-    options.messages = &m_messages;
+    options.dialogs = &m_messages;
     options.speech = &m_speech;
     options.onlineBase = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
     auto window = std::make_unique<FrmEBook>(options);

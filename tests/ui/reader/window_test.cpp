@@ -9,8 +9,8 @@
 #include "core/pe.h"
 #include "core/text.h"
 #include "reader/core/voice.h"
-#include "tests/tools/fakemessages.h"
 #include "tests/tools/fakespeech.h"
+#include "tests/tools/recordingobserver.h"
 #include "tests/tools/webeval.h"
 
 #include <QAction>
@@ -45,8 +45,8 @@ using folio::readerui::Variant;
 
 namespace {
 
-using folio::testing::FakeMessages;
 using folio::testing::FakeSpeech;
+using folio::testing::RecordingObserver;
 
 QByteArray pngBytes(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
@@ -144,7 +144,7 @@ class ReaderWindowTest : public QObject {
 
   private:
     QTemporaryDir m_dir;
-    FakeMessages m_messages;
+    RecordingObserver m_messages;
     FakeSpeech m_speech;
     std::unique_ptr<FrmEBook> m_window;
     QString m_bookPath;
@@ -201,7 +201,7 @@ void ReaderWindowTest::initTestCase() {
     ReaderOptions options;
     options.variant = Variant::Page;
     options.bookPath = m_bookPath;
-    options.messages = &m_messages;
+    options.dialogs = &m_messages;
     options.speech = &m_speech;
     m_window = std::make_unique<FrmEBook>(options);
     m_window->load();
@@ -425,7 +425,7 @@ void ReaderWindowTest::saveWritesClipboardAndRespectsNo() {
     const QString path = m_dir.filePath(QStringLiteral("saved.txt"));
     const QString captionBefore = m_window->windowTitle();
     QApplication::clipboard()->setText(QStringLiteral("第一行\n第二行"));
-    m_messages.saveAnswers.push_back(path);
+    m_messages.saveAnswers.push_back(path.toStdString());
     m_window->button(2, 5)->trigger();
 
     QFile f(path);
@@ -435,34 +435,35 @@ void ReaderWindowTest::saveWritesClipboardAndRespectsNo() {
     QCOMPARE(written, ansi(QStringLiteral("第一行\r\n第二行\r\n")));
     QCOMPARE(m_window->windowTitle(), path);
     QVERIFY(QApplication::clipboard()->text().isEmpty());
-    QCOMPARE(m_messages.shown.size(), 1);
-    QCOMPARE(m_messages.shown.back().title, QStringLiteral("folioMake"));
-    QCOMPARE(m_messages.shown.back().text,
+    QCOMPARE(m_messages.messages().size(), std::size_t(1));
+    QCOMPARE(m_messages.messages().back().title, std::string("folioMake"));
+    QCOMPARE(QString::fromStdString(m_messages.messages().back().text),
              QStringLiteral("文件 ") + path + QStringLiteral("，保存成功。"));
 
     // Saving over it again and answering No leaves the file and the caption alone.
     m_window->setWindowTitle(captionBefore);
     QApplication::clipboard()->setText(QStringLiteral("other"));
-    m_messages.saveAnswers.push_back(path);
-    m_messages.yesNoAnswers.push_back(false);
+    m_messages.saveAnswers.push_back(path.toStdString());
+    m_messages.answers.push_back(folio::Answer::No);
     m_window->button(2, 5)->trigger();
-    QCOMPARE(m_messages.questions.size(), 1);
-    QCOMPARE(m_messages.questions.back().text, QStringLiteral("文件已存在，要覆盖它吗？"));
+    QCOMPARE(m_messages.questions().size(), std::size_t(1));
+    QCOMPARE(m_messages.questions().back().text, std::string("文件已存在，要覆盖它吗？"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), written);
     f.close();
     QCOMPARE(m_window->windowTitle(), captionBefore);
-    QCOMPARE(m_messages.shown.size(), 1);
+    QCOMPARE(m_messages.messages().size(), std::size_t(1));
 
     // Cancelling the dialog writes nothing.
     m_window->button(2, 5)->trigger();
-    QCOMPARE(m_messages.shown.size(), 1);
+    QCOMPARE(m_messages.messages().size(), std::size_t(1));
 
     // A file that cannot be written is reported as a failure, never as saved.
-    m_messages.saveAnswers.push_back(m_dir.filePath(QStringLiteral("no/such/folder/x.txt")));
+    m_messages.saveAnswers.push_back(
+        m_dir.filePath(QStringLiteral("no/such/folder/x.txt")).toStdString());
     m_window->button(2, 5)->trigger();
-    QCOMPARE(m_messages.shown.size(), 2);
-    QVERIFY(!m_messages.shown.back().text.contains(QStringLiteral("保存成功")));
+    QCOMPARE(m_messages.messages().size(), std::size_t(2));
+    QVERIFY(m_messages.messages().back().text.find("保存成功") == std::string::npos);
     m_window->setWindowTitle(captionBefore);
 }
 
@@ -474,11 +475,11 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
     QString why;
     QVERIFY2(makeBook(path, "Book:Me", {{"index.html", "<title>x</title>"}}, &why),
              qPrintable(why));
-    FakeMessages messages;
+    RecordingObserver messages;
     FakeSpeech speech;
     ReaderOptions options;
     options.bookPath = path;
-    options.messages = &messages;
+    options.dialogs = &messages;
     options.speech = &speech;
     FrmEBook window(options);
     window.load();
@@ -523,12 +524,12 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     QVERIFY(
         write(folder.filePath(QStringLiteral("tree/tree.html")), ansi(pageText("在线目录", ""))));
 
-    FakeMessages messages;
+    RecordingObserver messages;
     FakeSpeech speech;
     ReaderOptions options;
     options.variant = Variant::Net;
     options.bookPath = folder.path();
-    options.messages = &messages;
+    options.dialogs = &messages;
     options.speech = &speech;
     options.downloads = false;
     options.onlineBase = QStringLiteral("http://127.0.0.1:9/");
@@ -607,11 +608,11 @@ void ReaderWindowTest::speechBarKeepsOffTheSecondToolbarInEveryLanguage() {
     // English captions are the longest: "Bookshelf" is wider than its icon.
     for (const char* language : {"en_US.UTF-8", "zh_CN.UTF-8", "zh_TW.UTF-8"}) {
         qputenv("LC_ALL", language);
-        FakeMessages messages;
+        RecordingObserver messages;
         FakeSpeech speech;
         ReaderOptions options;
         options.bookPath = path;
-        options.messages = &messages;
+        options.dialogs = &messages;
         options.speech = &speech;
         FrmEBook window(options);
         window.resize(1100, 760);

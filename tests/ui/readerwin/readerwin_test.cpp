@@ -37,9 +37,9 @@
 #include <optional>
 
 using namespace folio::readerui;
-using folio::testing::FakeMessages;
 using folio::testing::FakeSpeech;
 using folio::testing::readAll;
+using folio::testing::RecordingObserver;
 
 namespace {
 
@@ -91,7 +91,7 @@ void ReaderWinTest::bookmarksFirstOpening() {
     QTemporaryDir dir;
     QString shown;
     {
-        FakeMessages messages;
+        RecordingObserver messages;
         FrmBookTag window(
             nullptr, dir.path(), QStringLiteral("res://book/ch1.html"),
             [&](QString a) { shown = a; }, &messages);
@@ -104,7 +104,7 @@ void ReaderWinTest::bookmarksFirstOpening() {
         QVERIFY(child<QLineEdit>(&window, "Text2")->x() >= window.width());
         QVERIFY(child<QListWidget>(&window, "List2")->x() >= window.width());
         QCOMPARE(window.windowTitle(), QStringLiteral("书签"));
-        QVERIFY(messages.shown.empty());
+        QVERIFY(messages.boxes.empty());
         window.reject();
     }
     QCOMPARE(readAll(dir.filePath("BookTag.ini")), QByteArray());
@@ -115,7 +115,7 @@ void ReaderWinTest::bookmarksAddDeleteOpen() {
     QTemporaryDir dir;
     writeFile(dir.filePath("BookTag.ini"),
               ansiLines({"首页=index.html", "a=b=c", "", "第二章=res://x/ch2.html"}));
-    FakeMessages messages;
+    RecordingObserver messages;
     {
         FrmBookTag window(nullptr, dir.path(), QStringLiteral("http://127.0.0.1/p?a=1"), {},
                           &messages);
@@ -169,20 +169,20 @@ void ReaderWinTest::bookmarksAddDeleteOpen() {
     QCOMPARE(child<QListWidget>(&window, "List2")->currentRow(), 1);
     QVERIFY(!window.isVisible());
     QCOMPARE(window.result(), int(QDialog::Accepted));
-    QVERIFY(messages.shown.empty());
+    QVERIFY(messages.boxes.empty());
 }
 
 void ReaderWinTest::bookmarksUnwritableFolderIsReported() {
     QTemporaryDir dir;
     const QString missing = dir.filePath("no/such/folder");
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmBookTag window(nullptr, missing, QStringLiteral("index.html"), {}, &messages);
     // The window opens, empty; losing the new bookmark is reported.
     QCOMPARE(child<QListWidget>(&window, "List1")->count(), 0);
     QTest::mouseClick(child<QPushButton>(&window, "Command2"), Qt::LeftButton);
     window.reject();
-    QCOMPARE(messages.shown.size(), std::size_t(1));
-    QVERIFY(messages.shown[0].text.contains(QStringLiteral("BookTag.ini")));
+    QCOMPARE(messages.boxes.size(), std::size_t(1));
+    QVERIFY(messages.shown("BookTag.ini"));
 }
 
 void ReaderWinTest::settingsOpenWithMissingVoice() {
@@ -190,7 +190,7 @@ void ReaderWinTest::settingsOpenWithMissingVoice() {
     writeFile(dir.filePath("Voice.ini"),
               ansiLines({"语音=Voice Z", "语速=5", "音量=40", "路径=/data/voice", "真人语音=1"}));
     FakeSpeech engine;
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmSet window(nullptr, engine, dir.path(), {}, &messages);
     // The missing voice is skipped; every other line is applied.
     QCOMPARE(child<QComboBox>(&window, "ComVoice")->count(), 2);
@@ -206,12 +206,12 @@ void ReaderWinTest::settingsOpenWithMissingVoice() {
 
     // The problem is told once the window shows.
     window.show();
-    QTRY_COMPARE(messages.shown.size(), std::size_t(1));
-    QVERIFY(messages.shown[0].text.contains(QStringLiteral("Voice Z")));
+    QTRY_COMPARE(messages.boxes.size(), std::size_t(1));
+    QVERIFY(messages.shown("Voice Z"));
     window.hide();
     window.show();
     QCoreApplication::processEvents();
-    QCOMPARE(messages.shown.size(), std::size_t(1));
+    QCOMPARE(messages.boxes.size(), std::size_t(1));
 
     // The voice the reader itself names in a new file is no complaint of the user's.
     QTemporaryDir fresh;
@@ -225,7 +225,7 @@ void ReaderWinTest::settingsOkWritesFileAndHandsOver() {
     writeFile(dir.filePath("Voice.ini"),
               ansiLines({"语音=Voice A", "语速 = -3", "音量 = 100", "路径=", "真人语音 = 0"}));
     FakeSpeech engine;
-    FakeMessages messages;
+    RecordingObserver messages;
     std::optional<folio::reader::VoiceSettings> handed;
     FrmSet window(
         nullptr, engine, dir.path(), [&](const folio::reader::VoiceSettings& s) { handed = s; },
@@ -256,7 +256,7 @@ void ReaderWinTest::settingsOkWritesFileAndHandsOver() {
     QCOMPARE(handed->volume, 70);
     QVERIFY(handed->recorded);
     QCOMPARE(window.result(), int(QDialog::Accepted));
-    QVERIFY(messages.shown.empty());
+    QVERIFY(messages.boxes.empty());
 }
 
 void ReaderWinTest::settingsCancelBrowseAndTest() {
@@ -264,7 +264,7 @@ void ReaderWinTest::settingsCancelBrowseAndTest() {
     // No Voice.ini: the window opens with the engine's lists and says the file is missing,
     // and it does not create it.
     FakeSpeech engine;
-    FakeMessages messages;
+    RecordingObserver messages;
     QString askedTitle;
     bool handed = false;
     FrmSet window(
@@ -300,7 +300,7 @@ void ReaderWinTest::settingsWithoutOutput() {
     QTemporaryDir dir;
     FakeSpeech engine;
     engine.outputList.clear();
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmSet window(nullptr, engine, dir.path(), {}, &messages);
     auto* outputs = child<QComboBox>(&window, "ComOutput");
     QCOMPARE(outputs->count(), 1);
@@ -353,7 +353,7 @@ void ReaderWinTest::companionsFollowTheInterfaceLanguage() {
                         dir.filePath("Language.lng")));
     const QByteArray locale = qgetenv("LC_ALL");
     FakeSpeech engine;
-    FakeMessages messages;
+    RecordingObserver messages;
     for (const char* name : {"zh_TW.UTF-8", "zh_CN.UTF-8", "en_US.UTF-8"}) {
         qputenv("LC_ALL", name);
         folio::qt::SelectLanguageFromLocale(dir.path());
@@ -412,14 +412,14 @@ void ReaderWinTest::advertWindowCloses() {
 }
 
 void ReaderWinTest::downloadListsKeepInStep() {
-    FakeMessages messages;
+    RecordingObserver messages;
     QStringList texts, targets;
     for (int i = 0; i < 60; ++i) {
         texts << QStringLiteral("第%1章").arg(i);
         targets << QStringLiteral("http://127.0.0.1:1/ch%1.html").arg(i);
     }
     FrmDownloadSettings settings;
-    settings.messages = &messages;
+    settings.dialogs = &messages;
     FrmDownload window(nullptr, texts, targets, settings);
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("更新章节"));
@@ -461,9 +461,9 @@ void ReaderWinTest::downloadListsKeepInStep() {
 }
 
 void ReaderWinTest::downloadNeedsFolder() {
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmDownloadSettings settings;
-    settings.messages = &messages;
+    settings.dialogs = &messages;
     QString askedTitle;
     settings.chooseFolder = [&](QWidget*, const QString& title, const QString&) {
         askedTitle = title;
@@ -472,9 +472,9 @@ void ReaderWinTest::downloadNeedsFolder() {
     FrmDownload window(nullptr, {QStringLiteral("a")}, {QStringLiteral("http://127.0.0.1:1/a")},
                        settings);
     QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
-    QCOMPARE(messages.shown.size(), std::size_t(1));
-    QCOMPARE(messages.shown[0].title, QStringLiteral("提示！！！"));
-    QCOMPARE(messages.shown[0].text, QStringLiteral("下载路径不存在，请选择下载路径！！"));
+    QCOMPARE(messages.boxes.size(), std::size_t(1));
+    QCOMPARE(messages.boxes[0].title, std::string("提示！！！"));
+    QCOMPARE(messages.boxes[0].text, std::string("下载路径不存在，请选择下载路径！！"));
     QVERIFY(!window.isFetching());
     QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
 
@@ -492,7 +492,7 @@ void ReaderWinTest::downloadNeedsFolder() {
     QTRY_COMPARE(finished.count(), 1);
     QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(&window, "Command2")->isEnabled());
-    QCOMPARE(messages.shown.size(), std::size_t(1));
+    QCOMPARE(messages.boxes.size(), std::size_t(1));
     QVERIFY(QDir(dir.path()).isEmpty());
 }
 
@@ -503,9 +503,9 @@ void ReaderWinTest::downloadFetchesSelectedChapters() {
     server.set("/ch2.html", Reply(200, "<p>two</p>"));
     server.set("/ch3.html", Reply(200, "<p>three</p>"));
     QTemporaryDir dir;
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmDownloadSettings settings;
-    settings.messages = &messages;
+    settings.dialogs = &messages;
     settings.download.connectTimeout = std::chrono::seconds(5);
     settings.download.totalTimeout = std::chrono::seconds(10);
     settings.chooseFolder = [&](QWidget*, const QString&, const QString&) { return dir.path(); };
@@ -536,7 +536,7 @@ void ReaderWinTest::downloadFetchesSelectedChapters() {
     QCOMPARE(child<QProgressBar>(&window, "ProgressBar1")->maximum(), 2);
     QCOMPARE(child<QProgressBar>(&window, "ProgressBar1")->value(), 2);
     QCOMPARE(child<QLabel>(&window, "Label1")->text(), QStringLiteral("第三章"));
-    QVERIFY(messages.shown.empty()); // no closing message in this window
+    QVERIFY(messages.boxes.empty()); // no closing message in this window
 }
 
 void ReaderWinTest::downloadNovelSiteRewritesLinks() {
@@ -549,9 +549,9 @@ void ReaderWinTest::downloadNovelSiteRewritesLinks() {
     server.set("/Author7/12/34.txt", Reply(200, "chapter 34"));
     server.set("/Author7/12/35.txt", Reply(200, "chapter 35"));
     QTemporaryDir dir;
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmDownloadSettings settings;
-    settings.messages = &messages;
+    settings.dialogs = &messages;
     settings.novelSiteName = QStringLiteral("某小说站");
     settings.authorPrefix = (b + "/Author").toStdString();
     settings.download.totalTimeout = std::chrono::seconds(10);
@@ -578,9 +578,9 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
     const QString b = QString::fromStdString(server.base());
     server.set("/ok.html", Reply(200, "fine"));
     QTemporaryDir dir;
-    FakeMessages messages;
+    RecordingObserver messages;
     FrmDownloadSettings settings;
-    settings.messages = &messages;
+    settings.dialogs = &messages;
     settings.download.totalTimeout = std::chrono::seconds(10);
     FrmDownload window(nullptr, {"缺失", "好的", "也缺失"},
                        {b + "/missing.html", b + "/ok.html", b + "/gone.html"}, settings);

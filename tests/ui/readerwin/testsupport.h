@@ -1,10 +1,10 @@
-// What the companion windows' tests share: the test tools' message service, speech engine and
+// What the companion windows' tests share: the test tools' recording observer, speech engine and
 // HTTP server, and reading a file whole.
 #pragma once
 
-#include "tests/tools/fakemessages.h"
 #include "tests/tools/fakespeech.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/recordingobserver.h"
 
 #include <QByteArray>
 #include <QString>
