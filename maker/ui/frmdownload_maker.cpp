@@ -2,7 +2,7 @@
 #include "maker/ui/frmdownload_maker.h"
 
 #include "core/fileio.h"
-#include "maker/fetch/netsettings.h"
+#include "fetch/netsettings.h"
 #include "maker/generators/convert.h"
 
 #include <QButtonGroup>

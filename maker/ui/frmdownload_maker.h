@@ -3,8 +3,8 @@
 #pragma once
 
 #include "core/observer.h"
-#include "maker/fetch/download.h"
-#include "maker/fetch/fetchpass.h"
+#include "fetch/download.h"
+#include "fetch/fetchpass.h"
 #include "maker/generators/contentslist.h"
 #include "maker/ui/companionsupport.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/observer.h"
-#include "maker/fetch/links.h"
+#include "fetch/links.h"
 
 #include <QPointer>
 #include <QStringList>

@@ -2,7 +2,7 @@
 #include "reader/ui/booksession.h"
 
 #include "core/book.h"
-#include "maker/fetch/netsettings.h"
+#include "fetch/netsettings.h"
 #include "qt/pagepolicy.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/uitext.h"

@@ -2,8 +2,8 @@
 // reading window into a local folder.
 #pragma once
 
-#include "maker/fetch/download.h"
-#include "maker/fetch/fetchpass.h"
+#include "fetch/download.h"
+#include "fetch/fetchpass.h"
 #include "qt/windowobserver.h"
 #include "reader/ui/companionrules.h"
 

@@ -3,8 +3,8 @@
 
 #include "core/fileio.h"
 #include "core/observer.h"
-#include "maker/fetch/download.h"
-#include "maker/fetch/netsettings.h"
+#include "fetch/download.h"
+#include "fetch/netsettings.h"
 #include "reader/ui/booksession.h"
 #include "reader/ui/frmdownload.h"
 #include "reader/ui/readerpanes.h"

@@ -1,6 +1,6 @@
 // Fuzzes the link extraction of the fetch pass: any markup and base address give three lists
 // of one length, and the keyword filter keeps only links it was given.
-#include "maker/fetch/links.h"
+#include "fetch/links.h"
 #include "tests/fuzz/fuzz_input.h"
 
 using namespace folio;

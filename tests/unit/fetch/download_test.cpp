@@ -1,4 +1,4 @@
-#include "maker/fetch/download.h"
+#include "fetch/download.h"
 #include "tests/tools/localserver.h"
 #include "tests/tools/testdir.h"
 

@@ -1,4 +1,4 @@
-#include "maker/fetch/fetchpass.h"
+#include "fetch/fetchpass.h"
 #include "tests/tools/localserver.h"
 #include "tests/tools/testdir.h"
 

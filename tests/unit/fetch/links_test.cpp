@@ -1,4 +1,4 @@
-#include "maker/fetch/links.h"
+#include "fetch/links.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "maker/fetch/netsettings.h"
+#include "fetch/netsettings.h"
 #include "tests/tools/testdir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // folioNet.ini: the novel site and online library addresses.
-#include "maker/fetch/netsettings.h"
+#include "fetch/netsettings.h"
 
 #include "core/fileio.h"
 #include "core/profile.h"

@@ -1,5 +1,5 @@
 // libcurl downloads: http/https only, bounded in time, redirects and size.
-#include "maker/fetch/download.h"
+#include "fetch/download.h"
 
 #include "core/fileio.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/observer.h"
-#include "maker/fetch/download.h"
+#include "fetch/download.h"
 
 #include <atomic>
 #include <optional>

@@ -1,5 +1,5 @@
 // The chapter fetch pass.
-#include "maker/fetch/fetchpass.h"
+#include "fetch/fetchpass.h"
 
 #include <chrono>
 #include <future>

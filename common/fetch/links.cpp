@@ -1,5 +1,5 @@
 // Plain-text link extraction and address resolution.
-#include "maker/fetch/links.h"
+#include "fetch/links.h"
 
 #include "core/text.h"
 
