@@ -646,9 +646,6 @@ Result<std::uint64_t> layoutSection(
         dataOff[i] = off;
         off += entries[i]->size;
     }
-    if (!dataOff.empty()) {
-        dataOff.back() += testhooks::layoutSkew;
-    }
     const std::uint64_t total = alignUp(off, DataAlignment);
     if (total + sectionRva > std::numeric_limits<std::int32_t>::max()) {
         return fail(fileName + ": the resources need " + std::to_string(total) +

@@ -245,10 +245,4 @@ Result<void> checkRebuildable(std::span<const std::uint8_t> file, const std::str
 Result<Bytes> rebuildResources(std::span<const std::uint8_t> file, const std::string& fileName,
                                std::vector<ResourceUpdater::Entry> entries);
 
-namespace testhooks {
-// Moves the last resource's data this many bytes past the place the layout gave it: a broken
-// layout on purpose, so that tests can see the writer refuse it. Always 0 outside tests.
-inline std::uint64_t layoutSkew = 0;
-} // namespace testhooks
-
 } // namespace folio::pe

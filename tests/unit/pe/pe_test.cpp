@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -231,34 +232,42 @@ TEST(ResourceUpdater, ResourceSectionPlacement) {
     EXPECT_EQ(sections[0], sections[2]);
 }
 
-// A layout that places data beyond the section it sized is refused by the writer's checks, in
-// every build, instead of writing past the buffer; the same rebuild is sound without the fault.
-TEST(ResourceUpdater, ABrokenLayoutFailsTheWritersCheckInsteadOfWritingPastTheSection) {
+// A file written from a layout is read back and checked against it before anything trusts it:
+// resource bytes that did not land where the layout placed them, or a tree that reads back
+// otherwise, are refused naming the file, while the file as written passes.
+TEST(ResourceUpdater, AFileThatDoesNotMatchItsLayoutFailsTheReadBackCheck) {
     auto file = readFileBytes(fixture("rsrc_last.exe"));
     ASSERT_TRUE(file) << file.error().message;
     const std::vector<ResourceUpdater::Entry> entries = {
         {ResourceId::fromId(2110), ResourceId::fromName("A.HTML"), 1033, 0, bytesOf("page a")},
         {ResourceId::fromId(2110), ResourceId::fromName("B.HTML"), 1033, 0, bytesOf("page b")}};
-    struct Skew {
-        Skew() { testhooks::layoutSkew = 4096; }
-        ~Skew() { testhooks::layoutSkew = 0; }
-    };
-    {
-        Skew skew;
-        auto broken = rebuildResources(*file, "skew.exe", entries);
-        ASSERT_FALSE(broken);
-        EXPECT_NE(broken.error().message.find("skew.exe: the resource section: a write of 6 bytes"),
-                  std::string::npos)
-            << broken.error().message;
-    }
     auto sound = rebuildResources(*file, "skew.exe", entries);
     ASSERT_TRUE(sound) << sound.error().message;
-    auto img = PeImage::parse(*sound, "skew.exe");
-    ASSERT_TRUE(img) << img.error().message;
-    const Resource* b = img->find(ResourceId::fromId(2110), ResourceId::fromName("b.html"));
-    ASSERT_NE(b, nullptr);
-    auto data = img->resourceData(*b);
-    EXPECT_EQ(Bytes(data.begin(), data.end()), bytesOf("page b"));
+    std::vector<ResourceSize> sizes;
+    for (const auto& e : entries)
+        sizes.push_back({e.type, e.name, e.language, e.codePage, e.data.size()});
+    auto layout = RebuildLayout::plan(*file, "skew.exe", sizes);
+    ASSERT_TRUE(layout) << layout.error().message;
+    std::uint32_t checksum = 0;
+    std::memcpy(&checksum, sound->data() + layout->checksumOffset(), sizeof checksum);
+    auto same = [&](const RebuildLayout::Placed& p, std::span<const std::uint8_t> d) {
+        const Bytes& want = entries[p.source].data;
+        return std::equal(d.begin(), d.end(), want.begin(), want.end());
+    };
+    EXPECT_TRUE(layout->verify(*sound, checksum, same));
+
+    Bytes misplaced = *sound; // the last page's bytes never written where they belong
+    const RebuildLayout::Placed& last = layout->placed().back();
+    std::fill_n(misplaced.begin() + static_cast<std::ptrdiff_t>(last.offset), last.size, 0);
+    auto refused = layout->verify(misplaced, checksum, same);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().message.find("skew.exe: the rebuilt file reads back resource"),
+              std::string::npos)
+        << refused.error().message;
+
+    Bytes otherTree = *sound;
+    otherTree[layout->front().size() - 1] ^= 0xFF;
+    EXPECT_FALSE(layout->verify(otherTree, checksum, same));
 }
 
 TEST(ResourceUpdater, DiscardLeavesTheFileUntouchedAndDeleteExistingStartsEmpty) {
