@@ -7,11 +7,9 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,57 +21,9 @@ namespace folio::maker {
 
 namespace gen = folio::generators;
 
-// The pass runs on the window's thread and yields to the event loop while it waits, so its
-// reports reach the widgets directly.
-class FrmDownLoad::Reporter : public folio::fetch::FetchObserver {
-  public:
-    Reporter(FrmDownLoad* window, std::string parentId)
-        : m_window(window), m_parentId(std::move(parentId)) {}
-
-    void setProgressMaximum(int maximum) override {
-        if (m_window)
-            m_window->m_progressBar1->setMaximum(std::max(maximum, 0));
-    }
-    void setProgressValue(int value) override {
-        if (m_window && value >= m_window->m_progressBar1->minimum() &&
-            value <= m_window->m_progressBar1->maximum())
-            m_window->m_progressBar1->setValue(value);
-    }
-    void showChapter(const std::string& title, const std::string& link) override {
-        if (!m_window)
-            return;
-        m_window->m_label1->setText(qs(title));
-        m_window->m_label2->setText(qs(link));
-        m_window->m_label2->setToolTip(qs(link));
-    }
-    void chapterStarted(int, const std::string& title, const std::string& localFile) override {
-        gen::ContentsList* contents = m_window ? m_window->m_in.contents : nullptr;
-        if (!contents)
-            return;
-        // The link is the name the chapter is really written under: a title holding "/" or
-        // other characters a file name cannot carry is written under a cleaned name.
-        contents->appendEntry(std::to_string(contents->rowCount() - 1), m_parentId, title,
-                              folio::fileName(localFile));
-        emit m_window->contentsChanged();
-    }
-    void downloadFailed(int, const std::string& reason) override {
-        if (!m_window)
-            return;
-        m_window->m_label2->setText(QStringLiteral("下载失败，点“停止”继续：") + qs(reason));
-        m_window->m_label2->setToolTip(qs(reason));
-    }
-    // "停止" ends the wait after a failure; a window that is gone can no longer be pressed.
-    bool keepWaiting() override { return !m_window.isNull(); }
-    void processEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
-
-  private:
-    QPointer<FrmDownLoad> m_window;
-    std::string m_parentId;
-};
-
 FrmDownLoad::FrmDownLoad(QWidget* parent, FrmDownLoadInputs inputs, folio::Observer& observer)
     : QWidget(parent, Qt::Window), m_in(std::move(inputs)), m_observer(observer),
-      m_pass(std::make_shared<folio::fetch::FetchPass>()) {
+      m_runner(std::make_unique<folio::qt::FetchRunner>()) {
     setObjectName(QStringLiteral("FrmDownLoad"));
     setWindowTitle(QStringLiteral("下载文件"));
     const folio::fetch::NetSettings net = folio::fetch::readNetSettings(m_in.makerFolder);
@@ -127,11 +77,15 @@ FrmDownLoad::FrmDownLoad(QWidget* parent, FrmDownLoadInputs inputs, folio::Obser
     connect(m_command1, &QPushButton::clicked, this, &FrmDownLoad::start);
     connect(m_command3, &QPushButton::clicked, this, &FrmDownLoad::stop);
     connect(m_command2, &QPushButton::clicked, this, &QWidget::close);
+
+    m_runner->showOn(m_progressBar1, m_label1, m_label2);
+    connect(
+        m_runner.get(), &folio::qt::FetchRunner::chapterStarted, this,
+        [this](int, const QString& title, const QString& file) { chapterStarted(title, file); });
+    connect(m_runner.get(), &folio::qt::FetchRunner::finished, this, &FrmDownLoad::passEnded);
 }
 
-FrmDownLoad::~FrmDownLoad() {
-    m_pass->stop();
-}
+FrmDownLoad::~FrmDownLoad() = default;
 
 void FrmDownLoad::start() {
     // "停止" enables "开始" while the pass still finishes its list.
@@ -148,10 +102,10 @@ void FrmDownLoad::start() {
                               folio::MessageIcon::Exclamation);
         return;
     }
-    const LinkSelection links = m_in.links ? m_in.links() : LinkSelection{};
-    std::string parentId;
+    LinkSelection links = m_in.links ? m_in.links() : LinkSelection{};
+    m_parentId.clear();
     if (m_in.contents && m_in.currentRow)
-        parentId = m_in.contents->cell(m_in.currentRow(), gen::ColID);
+        m_parentId = m_in.contents->cell(m_in.currentRow(), gen::ColID);
 
     m_command1->setEnabled(false);
     m_command2->setEnabled(false);
@@ -161,15 +115,23 @@ void FrmDownLoad::start() {
     options.targetFolder = utf8(folder);
     options.processEventsEveryTenth = true;
     options.download = m_in.download;
-    Reporter reporter(this, parentId);
-    const std::shared_ptr<folio::fetch::FetchPass> pass = m_pass;
-    QPointer<FrmDownLoad> self(this);
-    const folio::fetch::FetchSummary summary =
-        pass->run(links.texts, links.targets, links.selected, options, reporter);
-    if (!self)
-        return;
-    m_summary = summary;
+    m_runner->start(std::move(links.texts), std::move(links.targets), std::move(links.selected),
+                    std::move(options));
+}
 
+void FrmDownLoad::chapterStarted(const QString& title, const QString& localFile) {
+    gen::ContentsList* contents = m_in.contents;
+    if (!contents)
+        return;
+    // The link is the name the chapter is really written under: a title holding "/" or other
+    // characters a file name cannot carry is written under a cleaned name.
+    contents->appendEntry(std::to_string(contents->rowCount() - 1), m_parentId, utf8(title),
+                          folio::fileName(utf8(localFile)));
+    emit contentsChanged();
+}
+
+void FrmDownLoad::passEnded(const folio::fetch::FetchSummary& summary) {
+    m_summary = summary;
     if (m_summary.failed == 0) {
         m_observer.messageBox("成功下载所有网页！", gen::MakerTitle,
                               folio::MessageIcon::Information);
@@ -187,16 +149,15 @@ void FrmDownLoad::start() {
 }
 
 void FrmDownLoad::stop() {
-    m_pass->stop();
+    m_runner->stop();
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
 }
 
 void FrmDownLoad::closeEvent(QCloseEvent* event) {
     if (isFetching()) {
-        // The pass is inside this window's call stack: it is told to stop waiting and the
-        // window goes when the pass has finished its list.
-        m_pass->stop();
+        // The pass is told to stop waiting; the window goes once it has finished its list.
+        m_runner->stop();
         m_closeWhenDone = true;
         hide();
         event->ignore();

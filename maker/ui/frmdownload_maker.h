@@ -7,11 +7,13 @@
 #include "fetch/fetchpass.h"
 #include "maker/generators/contentslist.h"
 #include "maker/ui/companionsupport.h"
+#include "qt/fetchrunner.h"
 
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -36,13 +38,14 @@ class FrmDownLoad : public QWidget {
     FrmDownLoad(QWidget* parent, FrmDownLoadInputs inputs, folio::Observer& observer);
     ~FrmDownLoad() override;
 
-    // "开始" as a click would run it: the pass runs to its end, handling events meanwhile.
+    // "开始" as a click would run it: the pass starts on its own thread and fetchFinished()
+    // follows its end; the window stays responsive meanwhile.
     void start();
     // "停止": failed downloads are no longer waited on.
     void stop();
 
-    bool isFetching() const { return m_pass->isActive(); }
-    bool isRunning() const { return m_pass->isRunning(); }
+    bool isFetching() const { return m_runner->isFetching(); }
+    bool isRunning() const { return m_runner->isRunning(); }
     const folio::fetch::FetchSummary& lastSummary() const { return m_summary; }
     const std::string& authorPrefix() const { return m_authorPrefix; }
 
@@ -56,14 +59,13 @@ class FrmDownLoad : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class Reporter;
+    void chapterStarted(const QString& title, const QString& localFile);
+    void passEnded(const folio::fetch::FetchSummary& summary);
 
     FrmDownLoadInputs m_in;
     folio::Observer& m_observer;
     std::string m_authorPrefix;
-    // Shared with a running pass: the pass runs inside start() and handles events, so the
-    // window may be deleted under it; the pass then finishes without touching the window.
-    std::shared_ptr<folio::fetch::FetchPass> m_pass;
+    std::string m_parentId; // of the rows the running pass adds: the grid's row at "开始"
     folio::fetch::FetchSummary m_summary;
     bool m_closeWhenDone = false;
 
@@ -75,6 +77,8 @@ class FrmDownLoad : public QWidget {
     QProgressBar* m_progressBar1 = nullptr;
     QLabel* m_label1 = nullptr;
     QLabel* m_label2 = nullptr;
+    // Last, so that it goes first: a window going mid-pass waits for the pass to end.
+    std::unique_ptr<folio::qt::FetchRunner> m_runner;
 };
 
 } // namespace folio::maker

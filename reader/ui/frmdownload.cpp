@@ -27,48 +27,11 @@ constexpr int ClientHeight = 6540;
 
 } // namespace
 
-// Reports of the pass, which runs on its own thread, carried over to the window's thread.
-class FrmDownload::Observer : public folio::fetch::FetchObserver {
-  public:
-    explicit Observer(FrmDownload* window) : m_window(window) {}
-
-    void setProgressMaximum(int maximum) override {
-        post([w = m_window, maximum] { w->m_progressBar1->setMaximum(maximum); });
-    }
-    void setProgressValue(int value) override {
-        post([w = m_window, value] {
-            if (value <= w->m_progressBar1->maximum())
-                w->m_progressBar1->setValue(value);
-        });
-    }
-    void showChapter(const std::string& title, const std::string& link) override {
-        post([w = m_window, title = qs(title), link = qs(link)] {
-            w->m_label1->setText(title);
-            w->m_label2->setText(link);
-            w->m_label2->setToolTip(link);
-        });
-    }
-    void downloadFailed(int, const std::string& reason) override {
-        // The pass now waits for "停止"; the reason says which chapter and why.
-        post([w = m_window, reason = qs(reason)] {
-            // The pass waits for the user: the label says which button goes on.
-            w->m_label2->setText(QStringLiteral("下载失败，点“停止”继续：") + reason);
-            w->m_label2->setToolTip(reason);
-        });
-    }
-
-  private:
-    template <class F> void post(F f) {
-        QMetaObject::invokeMethod(m_window, std::move(f), Qt::QueuedConnection);
-    }
-    FrmDownload* m_window;
-};
-
 FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList linkTargets,
                          FrmDownloadSettings settings)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       m_settings(std::move(settings)), m_messages(this, nullptr, m_settings.dialogs),
-      m_observer(std::make_unique<Observer>(this)) {
+      m_runner(std::make_unique<folio::qt::FetchRunner>()) {
     if (!m_settings.chooseFolder)
         m_settings.chooseFolder = defaultFolderChooser();
     setObjectName(QStringLiteral("FrmDownload"));
@@ -148,18 +111,13 @@ FrmDownload::FrmDownload(QWidget* parent, QStringList linkTexts, QStringList lin
         m_list3->setCurrentRow(m_list4->currentRow(), QItemSelectionModel::NoUpdate);
     });
 
+    m_runner->showOn(m_progressBar1, m_label1, m_label2);
+    connect(m_runner.get(), &folio::qt::FetchRunner::finished, this, &FrmDownload::passEnded);
+
     setLinks(linkTexts, linkTargets);
 }
 
-FrmDownload::~FrmDownload() {
-    m_pass.stop();
-    joinWorker();
-}
-
-void FrmDownload::joinWorker() {
-    if (m_worker.joinable())
-        m_worker.join();
-}
+FrmDownload::~FrmDownload() = default;
 
 void FrmDownload::setLinks(const QStringList& linkTexts, const QStringList& linkTargets) {
     m_list3->clear();
@@ -169,10 +127,10 @@ void FrmDownload::setLinks(const QStringList& linkTexts, const QStringList& link
 }
 
 bool FrmDownload::isFetching() const {
-    return m_pass.isActive() || m_worker.joinable();
+    return m_runner->isFetching();
 }
 bool FrmDownload::isRunning() const {
-    return m_pass.isRunning();
+    return m_runner->isRunning();
 }
 
 void FrmDownload::list3Clicked() {
@@ -235,23 +193,16 @@ void FrmDownload::start() {
     options.processEventsEveryTenth = false;
     options.download = m_settings.download;
 
-    m_worker = std::thread([this, texts = std::move(texts), targets = std::move(targets),
-                            selected = std::move(selected), options = std::move(options)] {
-        auto summary = m_pass.run(texts, targets, selected, options, *m_observer);
-        QMetaObject::invokeMethod(
-            this, [this, summary = std::move(summary)] { passEnded(summary); },
-            Qt::QueuedConnection);
-    });
+    m_runner->start(std::move(texts), std::move(targets), std::move(selected), std::move(options));
 }
 
 void FrmDownload::stop() {
-    m_pass.stop();
+    m_runner->stop();
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
 }
 
 void FrmDownload::passEnded(const folio::fetch::FetchSummary& summary) {
-    joinWorker();
     m_summary = summary;
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
@@ -282,7 +233,7 @@ void FrmDownload::showEvent(QShowEvent* event) {
 void FrmDownload::closeEvent(QCloseEvent* event) {
     if (isFetching()) {
         // The pass is told to stop waiting; the window goes once it has finished its list.
-        m_pass.stop();
+        m_runner->stop();
         m_closeWhenDone = true;
         hide();
         event->ignore();

@@ -4,6 +4,7 @@
 
 #include "fetch/download.h"
 #include "fetch/fetchpass.h"
+#include "qt/fetchrunner.h"
 #include "qt/windowobserver.h"
 #include "reader/ui/companionrules.h"
 
@@ -12,7 +13,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <thread>
 
 class QLabel;
 class QLineEdit;
@@ -59,21 +59,15 @@ class FrmDownload : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
-    class Observer;
-
     void start();
     void stop();
     void browse();
     void passEnded(const folio::fetch::FetchSummary& summary);
     void list3Clicked();
     void list4Clicked();
-    void joinWorker();
 
     FrmDownloadSettings m_settings;
     folio::qt::WindowObserver m_messages;
-    folio::fetch::FetchPass m_pass;
-    std::thread m_worker;
-    std::unique_ptr<Observer> m_observer;
     folio::fetch::FetchSummary m_summary;
     bool m_closeWhenDone = false;
     bool m_placed = false;
@@ -90,6 +84,8 @@ class FrmDownload : public QWidget {
     QProgressBar* m_progressBar1 = nullptr;
     QLabel* m_label1 = nullptr;
     QLabel* m_label2 = nullptr;
+    // Last, so that it goes first: a window going mid-pass waits for the pass to end.
+    std::unique_ptr<folio::qt::FetchRunner> m_runner;
 };
 
 } // namespace folio::readerui

@@ -366,8 +366,12 @@ void CompanionsTest::downloadGenericLinksUnderTheCurrentRow() {
     folio::maker::FrmDownLoad w(nullptr, b.inputs(), b.rec);
     w.show();
     QSignalSpy changed(&w, &folio::maker::FrmDownLoad::contentsChanged);
+    QSignalSpy finished(&w, &folio::maker::FrmDownLoad::fetchFinished);
     child<QRadioButton>(&w, "Option2")->setChecked(true);
     click(&w, "Command1");
+    // The pass runs beside the window, which answers meanwhile.
+    QVERIFY(!child<QPushButton>(&w, "Command1")->isEnabled());
+    QVERIFY(finished.wait(60000));
 
     const fs::path book = b.maker.path / "Book";
     QCOMPARE(slurp(book / fs::u8path("第一章.html")), std::string("one"));
@@ -411,7 +415,9 @@ void CompanionsTest::downloadNovelSiteRewritesLinks() {
     folio::maker::FrmDownLoad w(nullptr, b.inputs(), b.rec);
     QCOMPARE(child<QRadioButton>(&w, "Option1")->text(), QStringLiteral("测试书站"));
     QVERIFY(child<QRadioButton>(&w, "Option1")->isChecked());
+    QSignalSpy finished(&w, &folio::maker::FrmDownLoad::fetchFinished);
     w.start();
+    QVERIFY(finished.wait(60000));
     const fs::path book = b.maker.path / "Book";
     QCOMPARE(slurp(book / fs::u8path("一.html")), std::string("first"));
     QCOMPARE(slurp(book / fs::u8path("二.html")), std::string("second"));
@@ -429,16 +435,16 @@ void CompanionsTest::downloadFailureWaitsForStopAndIsReported() {
     folio::maker::FrmDownLoad w(nullptr, b.inputs(), b.rec);
     w.show();
     child<QRadioButton>(&w, "Option2")->setChecked(true);
-    bool waited = false;
-    QTimer::singleShot(300, &w, [&] {
-        // The pass is waiting on the failed chapter; "开始" meanwhile is refused.
-        waited = w.isFetching() && w.isRunning();
-        w.start();
-        click(&w, "Command3");
-    });
+    QSignalSpy finished(&w, &folio::maker::FrmDownLoad::fetchFinished);
     w.start();
-    QVERIFY(waited);
+    // The pass waits on the failed chapter, saying so; "开始" meanwhile is refused.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        child<QLabel>(&w, "Label2")->text().startsWith(QStringLiteral("下载失败")), 60000);
+    QVERIFY(w.isFetching() && w.isRunning());
+    w.start();
     QVERIFY(b.rec.shown("上一次下载还没有结束"));
+    click(&w, "Command3");
+    QVERIFY(finished.wait(60000));
     QCOMPARE(w.lastSummary().failed, 1);
     QCOMPARE(w.lastSummary().downloaded, 1);
     QCOMPARE(slurp(b.maker.path / "Book" / fs::u8path("好.html")), std::string("good"));
@@ -472,10 +478,12 @@ void CompanionsTest::downloadWindowDeletedDuringThePass() {
     b.links.selected = {true, true};
     auto* w = new folio::maker::FrmDownLoad(nullptr, b.inputs(), b.rec);
     child<QRadioButton>(w, "Option2")->setChecked(true);
-    // The pass waits on the failed chapter inside start(); the window goes meanwhile (the
-    // workbench quitting). The pass finishes its list without touching the window.
-    QTimer::singleShot(300, [&] { delete w; });
+    // The pass waits on the failed chapter; the window goes meanwhile (the workbench
+    // quitting). The pass finishes its list without touching the window.
     w->start();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        child<QLabel>(w, "Label2")->text().startsWith(QStringLiteral("下载失败")), 60000);
+    delete w;
     QCOMPARE(slurp(b.maker.path / "Book" / fs::u8path("好.html")), std::string("good"));
     QVERIFY(!b.rec.shown("成功下载所有网页！"));
 }
