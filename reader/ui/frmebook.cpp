@@ -1,5 +1,5 @@
-// The reading window (see frmebook.h): builds its parts, runs the load event and carries out
-// the toolbar commands.
+// The reading window (see frmebook.h): builds its parts, runs the load event, and forwards its
+// buttons and keys to reader/core's commands, which work it through FrmEBook::Face.
 #include "reader/ui/frmebook.h"
 
 #include "qt/language.h"
@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +32,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <map>
+
 namespace folio::readerui {
 
 using B1 = Toolbar1Button;
@@ -40,6 +43,98 @@ namespace {
 // The longest the contents pane waits for the page pane's first page before loading anyway.
 constexpr int ContentsWaitMs = 1500;
 } // namespace
+
+// ---- the face of reader/core's commands --------------------------------------------------
+
+class FrmEBook::Face : public ReaderFace {
+  public:
+    explicit Face(FrmEBook& window) : w(window) {}
+
+    void pageBack() override { book()->back(); }
+    void pageForward() override { book()->forward(); }
+    void pageStop() override { book()->stop(); }
+    void refreshPanes() override {
+        book()->reload();
+        w.m_panes->webTree()->reload();
+    }
+    void showPage(const std::string& address) override { book()->load(QUrl(qs(address))); }
+    void showPageDocument(const std::string& html) override {
+        w.m_panes->showDocument(book(), qs(html));
+    }
+    void copySelection() override { book()->triggerPageAction(QWebEnginePage::Copy); }
+    int zoom() const override { return w.zoomLevel(); }
+    void setZoom(int percent) override { w.applyZoom(percent); }
+    void find(FindStep step) override {
+        switch (step) {
+        case FindStep::Open:
+            w.m_findBar->open();
+            break;
+        case FindStep::Next:
+            w.m_findBar->findNext();
+            break;
+        case FindStep::Previous:
+            w.m_findBar->findPrevious();
+            break;
+        case FindStep::Close:
+            w.m_findBar->close();
+            break;
+        }
+    }
+    std::string homeAddress() const override { return utf8(w.homeAddress()); }
+    std::string shelfAddress() const override { return utf8(w.shelfAddress()); }
+
+    void layoutContents(int width) override { w.applyLayout(width); }
+    void setButtonVisible(Toolbar1Button b, bool visible) override {
+        w.m_toolbars->action(b)->setVisible(visible);
+    }
+    void setButtonVisible(Toolbar2Button b, bool visible) override {
+        w.m_toolbars->action(b)->setVisible(visible);
+    }
+
+    void openBookmarks(bool addCurrent) override { w.openBookmarks(addCurrent); }
+    void openFullScreen() override { readInFullScreen(&w, book(), w.profile()); }
+    void openVoiceSettings() override { w.m_speechPanel->openSettings(&w); }
+    void openAbout() override { showReaderAbout(&w, w.programName(), w.programFolder()); }
+    void openAnotherBook() override {
+        folio::readerui::openAnotherBook(&w, w.programFolder(), w.m_options.chooseBook,
+                                         w.m_options.openBook);
+    }
+
+    void readAloud() override { w.m_speechPanel->readAloud(book()->selectedText()); }
+    void stopReading() override { w.m_speechPanel->stopReading(); }
+    bool playerHasMedia() const override { return !w.m_sound->url().isEmpty(); }
+    void playerPlay() override { w.m_sound->play(); }
+    void playerPause() override { w.m_sound->pause(); }
+    void playerStop() override { w.m_sound->stop(); }
+    bool playBookSound(const std::string& name) override {
+        // A name the book lacks leaves the player silent, with the pause button shown.
+        w.m_sound->playBookSound(w.m_session->book(), name, w.resourcePrefix() + qs(name));
+        return true;
+    }
+
+    std::string clipboardText() override { return utf8(QApplication::clipboard()->text()); }
+    void clearClipboard() override { QApplication::clipboard()->clear(); }
+    std::string saveFolder() const override { return utf8(w.programFolder()) + "/"; }
+
+    void updateContents() override {
+        if (w.m_library)
+            w.m_library->update();
+    }
+    void updateIndex() override {
+        if (w.m_library)
+            w.m_library->bookshelf();
+    }
+    void downloadChapters() override {
+        if (w.m_library)
+            w.m_library->downloadChapters();
+    }
+    void closeWindow() override { w.close(); }
+
+  private:
+    QWebEngineView* book() const { return w.m_panes->webBook(); }
+
+    FrmEBook& w;
+};
 
 FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     : QWidget(parent), m_options(std::move(options)), m_observer(this, nullptr, m_options.dialogs) {
@@ -88,59 +183,33 @@ FrmEBook::~FrmEBook() {
 }
 
 void FrmEBook::connectCommands() {
-    auto on = [this](QAction* action, auto slot) {
-        connect(action, &QAction::triggered, this, slot);
+    m_face = std::make_unique<Face>(*this);
+    m_commands = std::make_unique<ReadingCommands>(m_options.variant, utf8(programName()), *m_face,
+                                                   m_observer);
+    // Every button runs its command in reader/core, which works the window through m_face.
+    auto on = [this](QAction* action, Command command) {
+        if (action)
+            connect(action, &QAction::triggered, this,
+                    [this, command] { m_commands->run(command); });
     };
-    QWebEngineView* book = m_panes->webBook();
-    QWebEngineView* tree = m_panes->webTree();
-    on(m_toolbars->action(B1::Back), [book] { book->back(); });
-    on(m_toolbars->action(B1::Forward), [book] { book->forward(); });
-    on(m_toolbars->action(B1::Refresh), [book, tree] {
-        book->reload();
-        tree->reload();
-    });
-    on(m_toolbars->action(B1::Stop), [book] { book->stop(); });
-    on(m_toolbars->action(B1::Home), [this] { goHome(); });
-    on(m_toolbars->action(B1::Bookmark), [this] { openBookmarks(false); });
-    on(m_toolbars->action(B1::Find), [this] { m_findBar->open(); });
-    on(m_toolbars->action(B1::ZoomIn), [this] { applyZoom(zoomIn(zoomLevel())); });
-    on(m_toolbars->action(B1::ZoomOut), [this] { applyZoom(zoomOut(zoomLevel())); });
-    on(m_toolbars->action(B1::FullScreen), [this] { openFullScreen(); });
-    on(m_toolbars->action(B1::ReadAloud),
-       [this, book] { m_speechPanel->readAloud(book->selectedText()); });
-    on(m_toolbars->action(B1::StopReading), [this] { m_speechPanel->stopReading(); });
-    on(m_toolbars->action(B1::Settings), [this] { m_speechPanel->openSettings(this); });
-    on(m_toolbars->action(B1::Play), [this] { m_sound->play(); });
-    on(m_toolbars->action(B1::Pause), [this] { m_sound->pause(); });
-    on(m_toolbars->action(B1::StopPlayer), [this] { m_sound->stop(); });
-    on(m_toolbars->action(B1::About),
-       [this] { showReaderAbout(this, programName(), programFolder()); });
-    on(m_toolbars->action(B1::Exit), [this] { close(); });
-    on(m_toolbars->action(B2::Close), [this] { closeContents(true); });
-    on(m_toolbars->action(B2::Expand), [this] { closeContents(false); });
-    on(m_toolbars->action(B2::Copy), [book] { book->triggerPageAction(QWebEnginePage::Copy); });
-    on(m_toolbars->action(B2::Save),
-       [this] { saveClipboardText(this, m_observer, programFolder(), programName()); });
-    on(m_toolbars->action(B2::Update), [this] {
-        if (m_library) {
-            m_library->update();
+    for (int bar : {1, 2}) {
+        for (int position = 1; QAction* action = m_toolbars->button(bar, position); ++position) {
+            if (const auto command = toolbarCommand(bar, position))
+                on(action, *command);
         }
-    });
-    on(m_toolbars->action(B2::Bookshelf), [this] { bookshelf(); });
-    if (m_library) {
-        on(m_toolbars->downloadAction(), [this] { m_library->downloadChapters(); });
     }
-    // The drop-down entries set the zoom directly.
-    connect(m_toolbars, &ReaderToolbars::zoomChosen, this, &FrmEBook::applyZoom);
+    on(m_toolbars->downloadAction(), Command::Download);
+    connect(m_toolbars, &ReaderToolbars::zoomChosen, this,
+            [this](int percent) { m_commands->zoomTo(percent); });
     connect(m_toolbars, &ReaderToolbars::addressChosen, this, &FrmEBook::addressChosen);
 
+    // The end of the media gives the play button back.
     connect(m_sound, &SoundPlayer::pauseButtonShown, this, [this](bool pause) {
         m_toolbars->action(B1::Play)->setVisible(!pause);
         m_toolbars->action(B1::Pause)->setVisible(pause);
     });
     connect(m_panes, &ReaderPanes::soundLinkClicked, this, [this](const QUrl& url) {
-        const std::string name = soundResourceName(utf8(url.path(QUrl::FullyDecoded)));
-        m_sound->playBookSound(m_session->book(), name, resourcePrefix() + qs(name));
+        m_commands->playSoundLink(utf8(url.path(QUrl::FullyDecoded)));
     });
     connect(m_panes, &ReaderPanes::pageLoaded, this, &FrmEBook::onPageLoaded);
     connect(m_speechPanel, &SpeechPanel::speechFailed, this, [this](const QString& message) {
@@ -149,23 +218,23 @@ void FrmEBook::connectCommands() {
 }
 
 void FrmEBook::connectKeys() {
-    // Keys of their own; the toolbar buttons carry theirs (readertoolbars.cpp).
-    auto key = [this](QKeySequence sequence, auto slot) {
-        auto* action = new QAction(this);
-        action->setShortcut(sequence);
+    // A command's keys go on its button where it has one, else on an action of the window's own.
+    std::map<Command, QAction*> own;
+    for (const KeyBinding& binding : keyMap(m_options.variant)) {
+        QAction* action = m_toolbars->action(binding.command);
+        if (!action) {
+            QAction*& mine = own[binding.command];
+            if (!mine) {
+                mine = new QAction(this);
+                addAction(mine);
+                connect(mine, &QAction::triggered, this,
+                        [this, command = binding.command] { m_commands->run(command); });
+            }
+            action = mine;
+        }
+        action->setShortcuts(action->shortcuts() << QKeySequence::fromString(
+                                 QString::fromLatin1(binding.keys), QKeySequence::PortableText));
         action->setShortcutContext(Qt::WindowShortcut);
-        addAction(action);
-        connect(action, &QAction::triggered, this, slot);
-    };
-    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { applyZoom(NormalZoom); });
-    key(QKeySequence(Qt::Key_F3), [this] { m_findBar->findNext(); });
-    key(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { m_findBar->findPrevious(); });
-    key(QKeySequence(Qt::Key_Escape), [this] { m_findBar->close(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_D), [this] { openBookmarks(true); });
-    if (m_options.variant == Variant::Page) {
-        key(QKeySequence(Qt::CTRL | Qt::Key_O), [this] {
-            openAnotherBook(this, programFolder(), m_options.chooseBook, m_options.openBook);
-        });
     }
 }
 
@@ -261,12 +330,6 @@ void FrmEBook::resizeEvent(QResizeEvent* event) {
     applyLayout(TreeWidth);
 }
 
-void FrmEBook::closeContents(bool close) {
-    m_toolbars->action(B2::Close)->setVisible(!close);
-    m_toolbars->action(B2::Expand)->setVisible(close);
-    applyLayout(close ? ClosedTreeWidth : TreeWidth);
-}
-
 // ---- start-up ----------------------------------------------------------------------------
 
 void FrmEBook::load() {
@@ -344,14 +407,6 @@ void FrmEBook::onPageLoaded(bool ok) {
 
 // ---- commands ----------------------------------------------------------------------------
 
-void FrmEBook::goHome() {
-    if (!homeAddress().isEmpty()) {
-        m_panes->webBook()->load(QUrl(homeAddress()));
-    } else {
-        m_panes->showDocument(m_panes->webBook(), qs(AboutHtml()));
-    }
-}
-
 void FrmEBook::openBookmarks(bool addCurrent) {
     FrmBookTag bookmarks(
         this, programFolder(), m_panes->webBook()->url().toString(),
@@ -363,18 +418,6 @@ void FrmEBook::openBookmarks(bool addCurrent) {
         bookmarks.addCurrent(); // the window shows the new bookmark; closing it keeps it
     }
     bookmarks.exec();
-}
-
-void FrmEBook::openFullScreen() {
-    readInFullScreen(this, m_panes->webBook(), profile());
-}
-
-void FrmEBook::bookshelf() {
-    if (m_library) {
-        m_library->bookshelf();
-    } else if (!shelfAddress().isEmpty()) {
-        m_panes->webBook()->load(QUrl(shelfAddress()));
-    }
 }
 
 void FrmEBook::addressChosen(const QString& address) {

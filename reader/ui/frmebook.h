@@ -2,6 +2,7 @@
 // (online) the address box. Its parts live in classes of their own: BookSession (the book,
 // its addresses and browser profile), ReaderPanes (panes, splitter, routing, zoom),
 // ReaderToolbars (named buttons), SpeechPanel, SoundPlayer and, for folioNet, OnlineLibrary.
+// What a button or key does is reader/core's (ReadingCommands); the window draws and forwards.
 #pragma once
 
 #include "qt/windowobserver.h"
@@ -130,17 +131,17 @@ class FrmEBook : public QWidget {
     void selectLanguage();
 
     void connectKeys();
-    void goHome();
     void openBookmarks(bool addCurrent);
-    void openFullScreen();
-    void closeContents(bool close);
-    void bookshelf();
     void addressChosen(const QString& address);
     void onPageLoaded(bool ok);
 
     ReaderOptions m_options;
     // What the commands report: the boxes over this window, the caption as its title.
     folio::qt::WindowObserver m_observer;
+    // What reader/core's commands do to this window, and the commands themselves.
+    class Face;
+    std::unique_ptr<Face> m_face;
+    std::unique_ptr<folio::reader::ReadingCommands> m_commands;
     BookSession* m_session = nullptr;
     ImageList* m_images = nullptr;
     ReaderToolbars* m_toolbars = nullptr;

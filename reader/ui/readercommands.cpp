@@ -1,8 +1,6 @@
 // Reading-window commands without the window's insides (see readercommands.h).
 #include "reader/ui/readercommands.h"
 
-#include "core/fileio.h"
-#include "core/observer.h"
 #include "reader/ui/frmabout.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
@@ -11,9 +9,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
-#include <QClipboard>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProcess>
@@ -25,41 +21,6 @@
 #include <memory>
 
 namespace folio::readerui {
-
-void saveClipboardText(QWidget* window, folio::Observer& observer, const QString& programFolder,
-                       const QString& programName) {
-    QClipboard* clipboard = QApplication::clipboard();
-    if (!hasTextToSave(utf8(clipboard->text()))) {
-        // An empty file reported as saved would hide that nothing was copied.
-        observer.messageBox(std::string(NothingToSaveMessage), utf8(programName),
-                            folio::MessageIcon::Information);
-        return;
-    }
-    const auto chosen = observer.askSaveFileName(
-        "保存文件", utf8(programFolder) + "/",
-        "文本文件(*.Txt)|*.Txt|网页文件(*.htm;*.html)|*.htm;*.html|全部文件(*.*)|*.*");
-    if (!chosen) {
-        return;
-    }
-    const QString path = qs(*chosen);
-    if (QFileInfo::exists(path) &&
-        observer.messageBox("文件已存在，要覆盖它吗？", utf8(programName),
-                            folio::MessageIcon::Question, folio::MessageButtons::YesNo,
-                            folio::Answer::No) != folio::Answer::Yes) {
-        return;
-    }
-    window->setWindowTitle(path);
-    const std::string bytes = savedFileBytes(utf8(clipboard->text()));
-    if (auto written = writeFileAtomic(utf8(path), bytes); !written) {
-        // A file that was not written is never reported as saved.
-        observer.messageBox("文件 " + *chosen + " 保存失败：" + written.error().message,
-                            "folioMake", folio::MessageIcon::Critical);
-        return;
-    }
-    clipboard->clear();
-    observer.messageBox(savedMessage(utf8(window->windowTitle())), "folioMake",
-                        folio::MessageIcon::Exclamation);
-}
 
 void openAnotherBook(QWidget* window, const QString& programFolder,
                      const std::function<QString(QWidget*)>& choose,

@@ -1,6 +1,6 @@
-// Reading-window commands that need nothing of the window but its face: saving the copied
-// text, choosing another book to open, reading in full screen, and the about box with the
-// keyboard's shortcuts.
+// Reading-window steps that need nothing of the window but its face: choosing another book to
+// open, reading in full screen, and the about box with the keyboard's shortcuts (saving the
+// copied text is reader/core's, in commands.h).
 #pragma once
 
 #include <QString>
@@ -11,17 +11,7 @@ class QWebEngineProfile;
 class QWebEngineView;
 class QWidget;
 
-namespace folio {
-class Observer;
-}
-
 namespace folio::readerui {
-
-// Saves the clipboard's text into a file the user chooses (offered in `programFolder`); an
-// empty clipboard is told and writes nothing, an existing file is overwritten only on Yes.
-// The caption shows the file's path while it is written.
-void saveClipboardText(QWidget* window, folio::Observer& observer, const QString& programFolder,
-                       const QString& programName);
 
 // Asks for a book (`choose`, or the file dialog) and opens it (`open`, or a new reader).
 void openAnotherBook(QWidget* window, const QString& programFolder,

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,36 +14,18 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <iterator>
+#include <span>
 
 namespace folio::readerui {
 
 namespace {
 
-struct ButtonDef {
-    const char* caption; // nullptr: separator
-    int image;
-};
-
-// Toolbar1, by position.
-const ButtonDef Toolbar1Buttons[] = {
-    {nullptr, 0}, {"后退", 1},  {"前进", 2},  {"刷新", 3},  {"停止", 4},  {"首页", 5},
-    {nullptr, 0}, {"书签", 6},  {"查找", 7},  {"放大", 8},  {"缩小", 9},  {nullptr, 0},
-    {"全屏", 12}, {"朗读", 13}, {"停止", 15}, {"设置", 14}, {nullptr, 0}, {"播放", 16},
-    {"暂停", 17}, {"停止", 15}, {nullptr, 0}, {"关于", 10}, {"退出", 11},
-};
-
-// Toolbar2, by position.
-const ButtonDef Toolbar2Buttons[] = {
-    {nullptr, 0}, {"关闭", 1}, {"展开", 2}, {"复制", 18}, {"保存", 19}, {"更新", 20}, {"书架", 21},
-};
-
-void fill(QToolBar* bar, ImageList* images, const ButtonDef* defs, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!defs[i].caption) {
+void fill(QToolBar* bar, ImageList* images, std::span<const ToolbarButton> buttons) {
+    for (const ToolbarButton& b : buttons) {
+        if (b.separator()) {
             bar->addSeparator();
         } else {
-            bar->addAction(images->icon(defs[i].image), QString::fromUtf8(defs[i].caption));
+            bar->addAction(images->icon(b.picture), QString::fromUtf8(b.caption));
         }
     }
 }
@@ -54,7 +35,7 @@ void fill(QToolBar* bar, ImageList* images, const ButtonDef* defs, std::size_t c
 ReaderToolbars::ReaderToolbars(QWidget* window, ImageList* images, Variant variant)
     : QObject(window) {
     m_toolbar1 = makeBar(window, "Toolbar1");
-    fill(m_toolbar1, images, Toolbar1Buttons, std::size(Toolbar1Buttons));
+    fill(m_toolbar1, images, toolbar1Buttons());
 
     // The zoom-in button's drop-down list.
     auto* zoomMenu = new QMenu(window);
@@ -71,34 +52,18 @@ ReaderToolbars::ReaderToolbars(QWidget* window, ImageList* images, Variant varia
         tb->setPopupMode(QToolButton::MenuButtonPopup);
     }
     action(Toolbar1Button::Pause)->setVisible(false); // until something plays
-    // The usual keys of a browser run the same buttons.
-    const std::pair<Toolbar1Button, QList<QKeySequence>> keys[] = {
-        {Toolbar1Button::Back,
-         {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)}},
-        {Toolbar1Button::Forward, {QKeySequence(Qt::ALT | Qt::Key_Right)}},
-        {Toolbar1Button::Refresh, {QKeySequence(Qt::Key_F5)}},
-        {Toolbar1Button::Find, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
-        {Toolbar1Button::ZoomIn,
-         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
-        {Toolbar1Button::ZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
-        {Toolbar1Button::FullScreen, {QKeySequence(Qt::Key_F11)}},
-    };
-    for (const auto& [button, sequences] : keys) {
-        action(button)->setShortcuts(sequences);
-        action(button)->setShortcutContext(Qt::WindowShortcut);
-    }
 
     m_toolbar2 = makeBar(window, "Toolbar2");
-    fill(m_toolbar2, images, Toolbar2Buttons, std::size(Toolbar2Buttons));
+    fill(m_toolbar2, images, toolbar2Buttons());
     action(Toolbar2Button::Expand)->setVisible(false); // until the pane is closed
-    action(Toolbar2Button::Save)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     if (variant == Variant::Page) {
         action(Toolbar2Button::Update)->setEnabled(false); // no action offline
     }
 
     if (variant == Variant::Net) {
         m_toolbar3 = makeBar(window, "Toolbar3");
-        m_toolbar3->addAction(images->icon(20), QStringLiteral("下载到本地"));
+        m_toolbar3->addAction(images->icon(DownloadButton.picture),
+                              QString::fromUtf8(DownloadButton.caption));
         m_toolbar3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         m_toolbar3->setIconSize(QSize(16, 16));
         buildAddressBox(window);
@@ -150,6 +115,18 @@ QToolBar* ReaderToolbars::toolbar(int number) const {
     default:
         return nullptr;
     }
+}
+
+QAction* ReaderToolbars::action(Command command) const {
+    if (command == Command::Download)
+        return m_toolbar3 ? downloadAction() : nullptr;
+    for (int bar : {1, 2}) {
+        for (int position = 1; button(bar, position); ++position) {
+            if (toolbarCommand(bar, position) == command)
+                return button(bar, position);
+        }
+    }
+    return nullptr;
 }
 
 QAction* ReaderToolbars::button(int toolbarNumber, int index) const {

@@ -1,7 +1,9 @@
-// The reading window's toolbars: Toolbar1 (main commands), Toolbar2 (contents pane and saving),
-// folioNet's Toolbar3 with the address box, and how they stack at the top of the window.
+// The reading window's toolbars, built from reader/core's tables: Toolbar1 (main commands),
+// Toolbar2 (contents pane and saving), folioNet's Toolbar3 with the address box, and how they
+// stack at the top of the window.
 #pragma once
 
+#include "reader/core/commands.h"
 #include "reader/ui/readerrules.h"
 
 #include <QObject>
@@ -17,39 +19,6 @@ namespace folio::readerui {
 
 class ImageList;
 
-// Toolbar1's buttons by their 1-based position, separators counted (the language file and the
-// tests address them by position, so the order never changes).
-enum class Toolbar1Button {
-    Back = 2,
-    Forward = 3,
-    Refresh = 4,
-    Stop = 5,
-    Home = 6,
-    Bookmark = 8,
-    Find = 9,
-    ZoomIn = 10,
-    ZoomOut = 11,
-    FullScreen = 13,
-    ReadAloud = 14,
-    StopReading = 15,
-    Settings = 16,
-    Play = 18,
-    Pause = 19,
-    StopPlayer = 20,
-    About = 22,
-    Exit = 23,
-};
-
-// Toolbar2's buttons by position.
-enum class Toolbar2Button {
-    Close = 2,
-    Expand = 3,
-    Copy = 4,
-    Save = 5,
-    Update = 6,
-    Bookshelf = 7,
-};
-
 class ReaderToolbars : public QObject {
     Q_OBJECT
   public:
@@ -62,6 +31,8 @@ class ReaderToolbars : public QObject {
     QAction* action(Toolbar1Button b) const { return button(1, static_cast<int>(b)); }
     QAction* action(Toolbar2Button b) const { return button(2, static_cast<int>(b)); }
     QAction* downloadAction() const { return button(3, 1); }
+    // The button that runs `command`, if a toolbar has one.
+    QAction* action(Command command) const;
     QComboBox* addressBox() const { return m_comURL; }
 
     // Stacks the bars, the speech panel and (online) the address box from the top of a window

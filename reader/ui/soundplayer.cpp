@@ -57,7 +57,6 @@ void SoundPlayer::playBookSound(const std::shared_ptr<const book::BookImage>& bo
         }
     }
     p->play();
-    emit pauseButtonShown(true);
 }
 
 void SoundPlayer::playFile(const QString& path) {
@@ -71,12 +70,10 @@ void SoundPlayer::play() {
     if (m_url.isEmpty()) {
         return;
     }
-    emit pauseButtonShown(true);
     player()->play();
 }
 
 void SoundPlayer::pause() {
-    emit pauseButtonShown(false);
     if (m_player) {
         m_player->pause();
     }

@@ -48,7 +48,8 @@ class SoundPlayer : public QObject {
     void release();
 
   signals:
-    // Which of play and pause the toolbar shows: the pause button while playing.
+    // The media has stopped (at its end or by the stop button): the toolbar shows play again.
+    // Play and pause themselves swap the buttons in reader/core's commands.
     void pauseButtonShown(bool shown);
 
   private:
