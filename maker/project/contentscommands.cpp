@@ -7,6 +7,8 @@
 #include "maker/generators/contentspage.h"
 #include "maker/generators/homepage.h"
 
+#include <filesystem>
+
 namespace folio::project {
 
 namespace {
@@ -50,6 +52,16 @@ bool FollowOpenProject(const MakerState& state, std::string& listFolder,
         report(observer, loaded.error());
     }
     return true;
+}
+
+int FollowRenamedPages(const std::string& listFolder, const std::string& folder,
+                       generators::ContentsList& list,
+                       const std::vector<generators::NameChange>& renamed) {
+    std::error_code ec;
+    if (listFolder.empty() || !std::filesystem::equivalent(std::filesystem::u8path(listFolder),
+                                                           std::filesystem::u8path(folder), ec))
+        return 0;
+    return generators::RelinkContentsList(list, renamed);
 }
 
 GenerateRun GenerateContents(MakerState& state, const generators::ContentsList& list,

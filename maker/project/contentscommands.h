@@ -5,6 +5,7 @@
 #include "core/error.h"
 #include "core/observer.h"
 #include "maker/generators/contentslist.h"
+#include "maker/generators/relink.h"
 #include "maker/project/workbench.h"
 
 #include <optional>
@@ -25,6 +26,13 @@ Result<void> SaveProjectContents(const std::string& folder, const generators::Co
 // Returns whether the list was replaced.
 bool FollowOpenProject(const MakerState& state, std::string& listFolder,
                        generators::ContentsList& list, Observer& observer);
+
+// Pages of `folder` were renamed and the links to them rewritten: when `folder` is the project
+// the list belongs to (`listFolder`, however either is spelled), the list's entries follow the
+// new names. Returns how many entries changed.
+int FollowRenamedPages(const std::string& listFolder, const std::string& folder,
+                       generators::ContentsList& list,
+                       const std::vector<generators::NameChange>& renamed);
 
 // What a page generator's run leaves for the window to show. Failures have been shown in
 // message boxes naming their files as they happened.

@@ -3,6 +3,7 @@
 #include "maker/project/workbench.h"
 
 #include "core/fileio.h"
+#include "core/text.h"
 #include "maker/compiler/help.h"
 #include "maker/generators/contents.h"
 #include "maker/generators/contentspage.h"
@@ -462,6 +463,34 @@ void ReportProblems(MakerState& state, Observer& observer) {
         text += "\r\n" + problem;
     state.problems.clear();
     observer.messageBox(text, WorkbenchTitle, MessageIcon::Exclamation);
+}
+
+Result<std::optional<std::string>> SaveCodeView(const std::string& folder, const std::string& text,
+                                                Observer& observer) {
+    auto path = observer.askSaveFileName(
+        "保存文件", folder,
+        "文本文件(*.Txt)|*.Txt|网页文件(*.htm;*.html)|*.htm;*.html|全部文件(*.*)|*.*");
+    if (!path)
+        return std::nullopt; // cancelled: the caption stays
+    if (fileExists(*path) &&
+        observer.messageBox("文件已存在，要覆盖它吗？", WorkbenchTitle, MessageIcon::Question,
+                            MessageButtons::YesNo, Answer::No) != Answer::Yes)
+        return std::nullopt;
+    observer.setCaption(*path);
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n')
+            lines += '\r';
+        lines += c;
+    }
+    if (auto written = writeFileAtomic(*path, toAnsi(lines)); !written)
+        return std::unexpected(report(observer, written.error()));
+    return path;
+}
+
+std::string codeViewSavedMessage(const std::string& path) {
+    return "文件 " + path + "，保存成功。";
 }
 
 Result<generators::ConvertSummary> ConvertExplorerText(const MakerState& state,

@@ -184,6 +184,17 @@ std::string ContentsPreviewPage(const std::string& makerFolder, const std::strin
 // of leaving the boxes silently holding the previous values; the list is emptied.
 void ReportProblems(MakerState& state, Observer& observer);
 
+// "保存" of the code view: the save dialog titled "保存文件" opens in `folder` (the title's
+// project folder); a file that exists is replaced only when the author answers Yes to the
+// question, whose default is No. The caption then shows the file, and the text (UTF-8, LF line
+// ends, as the view holds it) is written in CP936 with CR LF line ends. Returns the file
+// written; nullopt when the author cancelled or kept the file. A file that cannot be written is
+// shown in a message box naming it.
+Result<std::optional<std::string>> SaveCodeView(const std::string& folder, const std::string& text,
+                                                Observer& observer);
+// The message that follows: "文件 <path>，保存成功。"
+std::string codeViewSavedMessage(const std::string& path);
+
 // "TxtToHtml": the explorer's selected text files converted into pages beside them from the
 // maker's list/page/page.html. Failures are shown by the converter.
 Result<generators::ConvertSummary> ConvertExplorerText(const MakerState& state,
