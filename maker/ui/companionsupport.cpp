@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QFileDialog>
 #include <QItemSelectionModel>
+#include <QSplitter>
 #include <QStringList>
 
 namespace folio::maker {
@@ -31,6 +32,12 @@ FileChooser defaultFileChooser() {
     return [](QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
         return QFileDialog::getOpenFileName(parent, title, folder, qtFileFilter(filter));
     };
+}
+
+void markSplitter(QSplitter* splitter, const char* name) {
+    splitter->setObjectName(QString::fromLatin1(name));
+    splitter->setStyleSheet(QStringLiteral("QSplitter::handle:pressed { background: black; }"));
+    splitter->setChildrenCollapsible(false);
 }
 
 } // namespace folio::maker

@@ -1,5 +1,6 @@
 // What the workbench hands its companion windows: the explorer's selection, the link lists, an
-// open-file dialog, and the step between the routines' UTF-8 and the windows' QString.
+// open-file dialog, and the step between the routines' UTF-8 and the windows' QString; and the
+// splitters its panels are laid out with.
 #pragma once
 
 #include "maker/generators/convert.h"
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QAbstractItemView;
+class QSplitter;
 class QWidget;
 
 namespace folio::maker {
@@ -42,6 +44,10 @@ using FileChooser = std::function<QString(QWidget* parent, const QString& title,
 
 // The real dialog: QFileDialog::getOpenFileName.
 FileChooser defaultFileChooser();
+
+// A splitter of the workbench, named `name`: its handle turns black while pressed, and neither
+// side collapses.
+void markSplitter(QSplitter* splitter, const char* name);
 
 // The system's filter in Qt's form (the Qt observer's rule, shared by every dialog).
 using folio::qt::qtFileFilter;

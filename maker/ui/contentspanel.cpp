@@ -6,6 +6,7 @@
 #include "maker/generators/convert.h"
 #include "maker/project/gridtoolbar.h"
 #include "maker/ui/contentsgridmodel.h"
+#include "maker/ui/workbenchtoolbars.h"
 #include "qt/windowobserver.h"
 
 #include <QAction>
@@ -122,21 +123,27 @@ ContentsPanel::ContentsPanel(gen::ContentsList& list, folio::qt::WindowObserver&
 }
 
 void ContentsPanel::buildToolbar() {
-    m_toolbar5 = new QToolBar;
-    m_toolbar5->setObjectName(QStringLiteral("Toolbar5"));
-    m_toolbar5->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolbar5->setIconSize(QSize(20, 20));
     using S = QStyle;
-    const std::pair<const char*, S::StandardPixmap> buttons[] = {
-        {"清空目录", S::SP_TrashIcon},   {"设计首页", S::SP_DesktopIcon},
-        {"生成首页", S::SP_DirHomeIcon}, {"分析网址", S::SP_FileDialogContentsView},
-        {"下载网页", S::SP_ArrowDown},   {"复制目录", S::SP_FileDialogNewFolder}};
-    for (const auto& [caption, icon] : buttons) {
-        m_toolbar5->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
-    }
-    connect(m_toolbar5, &QToolBar::actionTriggered, this, [this](QAction* a) {
-        clickToolbar(static_cast<int>(m_toolbar5->actions().indexOf(a)) + 1);
-    });
+    m_toolbar5 = makeToolbar(this, 5,
+                             {{"清空目录", S::SP_TrashIcon},
+                              {"设计首页", S::SP_DesktopIcon},
+                              {"生成首页", S::SP_DirHomeIcon},
+                              {"分析网址", S::SP_FileDialogContentsView},
+                              {"下载网页", S::SP_ArrowDown},
+                              {"复制目录", S::SP_FileDialogNewFolder}});
+    const auto on = [this](GridButton b, auto slot) {
+        connect(action(b), &QAction::triggered, this, slot);
+    };
+    on(GridButton::ClearContents, [this] { clearContents(); });
+    on(GridButton::DesignHomePage, [this] { emit designHomePageRequested(); });
+    on(GridButton::GenerateHomePage, [this] { emit generateHomePageRequested(); });
+    on(GridButton::AnalyseAddress, [this] { emit analyseAddressRequested(); });
+    on(GridButton::Download, [this] { emit downloadRequested(); });
+    on(GridButton::CopyLinks, [this] { copyLinks(); });
+}
+
+QAction* ContentsPanel::action(GridButton b) const {
+    return buttonAt(m_toolbar5, static_cast<int>(b));
 }
 
 // A column of buttons beside the grid, each with its key on the grid itself.
@@ -190,31 +197,6 @@ QWidget* ContentsPanel::buildCommands() {
     }
     v->addStretch(1);
     return column;
-}
-
-void ContentsPanel::clickToolbar(int position) {
-    switch (position) {
-    case 1:
-        clearContents();
-        break;
-    case 2:
-        emit designHomePageRequested();
-        break;
-    case 3:
-        emit generateHomePageRequested();
-        break;
-    case 4:
-        emit analyseAddressRequested();
-        break;
-    case 5:
-        emit downloadRequested();
-        break;
-    case 6:
-        copyLinks();
-        break;
-    default:
-        break;
-    }
 }
 
 void ContentsPanel::run(Command command) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QListWidget;
 class QPushButton;
 class QSplitter;
@@ -26,6 +27,16 @@ namespace folio::maker {
 
 class ContentsGridModel;
 
+// Toolbar5's buttons by position (see workbenchtoolbars.h).
+enum class GridButton {
+    ClearContents = 1,
+    DesignHomePage = 2,
+    GenerateHomePage = 3,
+    AnalyseAddress = 4,
+    Download = 5,
+    CopyLinks = 6,
+};
+
 class ContentsPanel : public QWidget {
     Q_OBJECT
   public:
@@ -38,8 +49,7 @@ class ContentsPanel : public QWidget {
     // The splitter Pic3 between the grid and the link lists.
     QSplitter* splitter() const { return m_pic3; }
 
-    // Toolbar5's buttons by position, as a click runs them.
-    void clickToolbar(int position);
+    QAction* action(GridButton b) const;
 
     // The grid's own commands, on its selected rows (buttons and keys alike).
     enum class Command { Delete, MoveUp, MoveDown, Indent, Outdent, Undo };

@@ -1,66 +1,38 @@
-// Frmmain, "folioMake": the maker's main window — the project settings, the explorer and page
-// lists, the preview, the code view, the contents grid and the toolbars that start the
-// generators, the compiler and the fetcher.
+// Frmmain, "folioMake": the maker's main window. Its parts live in classes of their own:
+// SettingsPanel (PicSet), ExplorerPanel (TreeView1 and List1), PageListPanel (List2),
+// ContentsPanel (Toolbar5 and the grid), PreviewPanel (Toolbar1, WebBook and PicGetURL),
+// WorkbenchTabs (TabStrip1 and its panes), WorkbenchToolbars (named buttons) and
+// WorkbenchCompanions (the companion windows); the window lays them out and runs their commands
+// through the routines of maker/project.
 #pragma once
 
 #include "maker/generators/contentslist.h"
 #include "maker/project/contentscommands.h"
 #include "maker/project/workbench.h"
 #include "maker/ui/companionsupport.h"
+#include "maker/ui/workbenchtoolbars.h"
 #include "qt/windowobserver.h"
 
-#include <QPointer>
-#include <QWebEngineView>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLineEdit;
-class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QSplitter;
-class QStackedWidget;
-class QTabBar;
-class QTableView;
-class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace folio::maker {
 
+class CommandGuard;
 class ContentsPanel;
-class DriveTree;
-class FrmDownLoad;
-class FrmGetURL;
-class FrmHomePage;
-class FrmSel;
+class ExplorerPanel;
 class Frmtree;
-class IconChooser;
-class frmAbout;
-
-// The preview: a browser pane that remembers the last status text and turns every request for
-// a new window into a navigation of itself to that text.
-class PreviewView : public QWebEngineView {
-    Q_OBJECT
-  public:
-    explicit PreviewView(QWidget* parent);
-    const QString& lastStatusText() const { return m_status; }
-    void setLastStatusText(const QString& text) { m_status = text; }
-
-  protected:
-    QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
-
-  private:
-    QString m_status;
-};
+class PageListPanel;
+class PreviewPanel;
+class PreviewView;
+class SettingsPanel;
+class WorkbenchCompanions;
+class WorkbenchTabs;
 
 struct FrmmainOptions {
     QString makerFolder;                // empty: the program's own folder
@@ -82,18 +54,23 @@ class Frmmain : public QWidget {
     const folio::project::MakerState& state() const { return m_state; }
     folio::generators::ContentsList& contents() { return m_contents; }
     folio::Observer& observer() { return m_observer; }
-    int zoomLevel() const { return m_zoomLevel; }
-    bool isBusy() const { return m_busy; }
-    int refusedCommands() const { return m_refused; }
-    QString explorerFolder() const { return m_file1; }
-    PreviewView* preview() const { return m_webBook; }
+    // One command at a time: whether one runs, and how many clicks it refused.
+    CommandGuard* commands() const { return m_guard; }
 
-    // The toolbars' buttons by position (1-based, separators counted), as a click runs them.
-    void clickToolbar(int toolbar, int position);
-    // Commands of the settings panel and the page list (Command1 .. Command8).
-    void clickCommand(int number);
+    // The parts, for what hooks into the window.
+    const WorkbenchToolbars& toolbars() const { return m_toolbars; }
+    SettingsPanel* settingsPanel() const { return m_settings; }
+    ExplorerPanel* explorer() const { return m_explorer; }
+    PageListPanel* pageList() const { return m_pages; }
+    ContentsPanel* contentsPanel() const { return m_contentsPanel; }
+    PreviewPanel* previewPanel() const { return m_preview; }
+    PreviewView* preview() const;
+    WorkbenchCompanions* companions() const { return m_companions; }
+    Frmtree* frmtree() const;
+
     // The explorer: points File1 at a folder and fills List1 (as a tree-node click does).
     void showExplorerFolder(const QString& folder);
+    QString explorerFolder() const;
     // The project chooser's selection.
     void selectProject(int index);
     // The tab strip (1-based tab numbers).
@@ -102,138 +79,64 @@ class Frmmain : public QWidget {
     // Double-clicks of the explorer list and the page list.
     void openExplorerEntry(int row);
     void openPageEntry(int row);
-    // A grid click on list row `row` (the blank row included).
-    void clickGridRow(int row);
-    // The contents pane: Toolbar5, the grid and its commands, the link lists.
-    ContentsPanel* contentsPanel() const { return m_contentsPanel; }
-    // A click on List3 / List4 (the other list follows).
-    void clickLinkText(int row);
-    void clickLinkTarget(int row);
-    // The link lists' contents (what the link analysis found).
-    void setLinks(const QStringList& texts, const QStringList& targets);
-    // The explorer list as the generators are given it.
-    folio::generators::ExplorerList explorerList() const;
-    Frmtree* frmtree() const;
-
-  signals:
-    // A command was refused because another was still running.
-    void commandRefused();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class Busy;
-    bool beginCommand();
-    void endCommand();
-
     void buildWindow();
-    void buildToolbars();
-    QWidget* buildSettingsPanel();
-    QWidget* buildContentsPane();
-    QWidget* buildPreviewPane();
-    QWidget* buildAddressPanel();
-    QWidget* buildPageList();
-
+    void connectParts();
     void startUp();
     void readFields();
     void showState();
     void projectChanged();
     void saveContents();
-    void contentsChangedByWindow();
+    void contentsChanged();
 
-    void showBuiltInPage();
+    void openPage(const QString& path);
     void showStartPage();
-    void applyZoomLevel();
-    void loadIntoCodeView(const QString& path);
-    void navigatePreview(const QString& pathOrUrl);
     QString chooseFolder();
+    void listExplorer();
 
-    void toolbar1(int position);
-    void toolbar2(int position);
-    void toolbar3(int position);
-    void toolbar4(int position);
-    void toolbar6(int position);
+    void chooseOutFolder();
+    void saveSettings();
+    void pickProjectFolder();
+    void createProject();
+    void refreshProject();
+    void renameFiles();
+    void convertText();
+    void convertPages();
+    void addHomeEntry();
+    void addFolderEntries();
     void copyFiles();
     void compile();
-    folio::project::PageSelection pageSelection() const;
-    void selectPages(const std::vector<bool>& selected);
-    void showPageList();
     void generateContents();
     void generateHomePage();
     void showGenerated(const folio::project::GenerateRun& run);
     void saveCodeView();
-    void showFrmSel(bool modal);
-    void showFrmtree();
-    void showGetUrl();
-    void showDownload();
-    void showHomePage();
-    void applyLanguage(const QString& name);
+    void clearCodeView();
+    void exitAll();
     void applySkin(int index);
-    int gridCurrentRow() const;
-    void gridRowClicked(int row);
-    Frmtree* ensureFrmtree();
 
     FrmmainOptions m_options;
     QString m_maker;
     folio::project::MakerState m_state;
     folio::generators::ContentsList m_contents;
     folio::qt::WindowObserver m_observer;
-    int m_zoomLevel = 100;
-    bool m_busy = false;
-    int m_refused = 0;
+    CommandGuard* m_guard = nullptr;
     bool m_starting = true;
-    QString m_file1;              // the explorer's folder
     std::string m_contentsFolder; // the project the contents list is kept in
 
-    // Settings panel.
-    QLineEdit* m_txtTitle = nullptr;
-    QLineEdit* m_txtindex = nullptr;
-    QLineEdit* m_txtTree = nullptr;
-    QLineEdit* m_txtOutPath = nullptr;
-    QLineEdit* m_txtoutFile = nullptr;
-    QLineEdit* m_txtAuthor = nullptr;
-    QLineEdit* m_txtURL = nullptr;
-    QLineEdit* m_txtupdate = nullptr;
-    QLineEdit* m_txtonline = nullptr;
-    QLineEdit* m_txtad = nullptr;
-    QComboBox* m_comProPath = nullptr;
-    QLineEdit* m_txtTag = nullptr;
-    QPlainTextEdit* m_homePageTag = nullptr;
-    QComboBox* m_combo1 = nullptr;
-    QComboBox* m_combo2 = nullptr;
-    QLineEdit* m_txtIconPath = nullptr;
-    QCheckBox* m_check[5] = {};
-    QPushButton* m_command[9] = {};
-    QRadioButton* m_option[4] = {};
-    IconChooser* m_iconChooser = nullptr;
-
-    // Window.
-    QToolBar* m_toolbar[7] = {};
-    QAction* m_zoomMenuButton = nullptr;
-    QTabBar* m_tabStrip1 = nullptr;
-    QStackedWidget* m_panes = nullptr;
+    WorkbenchToolbars m_toolbars;
+    SettingsPanel* m_settings = nullptr;
+    ExplorerPanel* m_explorer = nullptr;
+    PageListPanel* m_pages = nullptr;
     ContentsPanel* m_contentsPanel = nullptr;
-    QListWidget* m_list1 = nullptr;
-    QListWidget* m_list2 = nullptr;
-    DriveTree* m_treeView1 = nullptr;
-    PreviewView* m_webBook = nullptr;
+    PreviewPanel* m_preview = nullptr;
+    WorkbenchTabs* m_tabs = nullptr;
     QPlainTextEdit* m_richTextBox1 = nullptr;
-    QComboBox* m_comURL = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
-    QSplitter* m_pic = nullptr;
-    QWidget* m_gridPane = nullptr;
-    QWidget* m_previewPane = nullptr;
-    QWidget* m_picGetURL = nullptr;
-    QWidget* m_picSet = nullptr;
-
-    // Companion windows, made when first wanted.
-    QPointer<Frmtree> m_frmtree;
-    QPointer<FrmSel> m_frmSel;
-    QPointer<frmAbout> m_about;
-    QPointer<FrmGetURL> m_getUrl;
-    QPointer<FrmDownLoad> m_download;
-    QPointer<FrmHomePage> m_homePage;
+    WorkbenchCompanions* m_companions = nullptr;
 };
 
 } // namespace folio::maker

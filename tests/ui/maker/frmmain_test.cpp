@@ -4,10 +4,12 @@
 // an empty project to a Book image the reader opens.
 #include "core/text.h"
 #include "maker/generators/contentslist.h"
+#include "maker/ui/commandguard.h"
 #include "maker/ui/contentspanel.h"
 #include "maker/ui/frmmain.h"
 #include "maker/ui/frmrename.h"
 #include "maker/ui/frmtree.h"
+#include "maker/ui/previewpanel.h"
 #include "qt/resschemehandler.h"
 #include "qt/windowobserver.h"
 #include "reader/ui/frmebook.h"
@@ -45,8 +47,14 @@
 #include <memory>
 
 namespace fs = std::filesystem;
+using folio::maker::ContentsButton;
 using folio::maker::Frmmain;
 using folio::maker::FrmmainOptions;
+using folio::maker::GridButton;
+using folio::maker::MainButton;
+using folio::maker::OutputButton;
+using folio::maker::PagesButton;
+using folio::maker::PreviewButton;
 
 namespace {
 
@@ -272,7 +280,7 @@ void FrmmainTest::startsOnTheLastProjectWithEveryControlNamed() {
     QCOMPARE(child<QLineEdit>("TxtAuthor")->text(), QStringLiteral("作者乙"));
     QCOMPARE(child<QLineEdit>("TxtOutPath")->text(), maker() + QStringLiteral("/out/"));
     QCOMPARE(w.currentTab(), 6);
-    QCOMPARE(w.zoomLevel(), 100);
+    QCOMPARE(w.previewPanel()->zoomLevel(), 100);
     QVERIFY(child<QListWidget>("List2")
                 ->findItems(QStringLiteral("Second.ini"), Qt::MatchExactly)
                 .size() == 1);
@@ -334,18 +342,18 @@ void FrmmainTest::settingsLinesFollowTheColonAndEmptyLineRules() {
 
 void FrmmainTest::savingTwiceThenClosingLeavesTheListOnce() {
     QFile::remove(maker("Pro.ini"));
-    Frmmain& w = open();
+    open();
     child<QLineEdit>("TxtTitle")->setText(QStringLiteral("新书"));
-    w.clickCommand(2);
-    w.clickCommand(2);
+    child<QPushButton>("Command2")->click();
+    child<QPushButton>("Command2")->click();
     QCOMPARE(readAnsi(maker("Pro.ini")), QStringLiteral("新书\r\n新书\r\n"));
     QVERIFY(QFileInfo(maker("新书")).isDir());
     QVERIFY(QFile::exists(maker("TreeTag.ini")));
 
     // An empty title makes the settings commands do nothing at all.
     child<QLineEdit>("TxtTitle")->clear();
-    w.clickCommand(2);
-    w.clickCommand(7);
+    child<QPushButton>("Command2")->click();
+    child<QPushButton>("Command7")->click();
     QCOMPARE(readAnsi(maker("Pro.ini")), QStringLiteral("新书\r\n新书\r\n"));
 
     m_window->close();
@@ -355,8 +363,8 @@ void FrmmainTest::savingTwiceThenClosingLeavesTheListOnce() {
     // The folder picker records a project by its full path; at the next start that entry is
     // the project text, but selecting it opens nothing (the maker folder is put in front).
     m_pickedFolder = maker("Book");
-    Frmmain& again = open();
-    again.clickCommand(4);
+    open();
+    child<QPushButton>("Command4")->click();
     QCOMPARE(child<QComboBox>("ComProPath")->currentText(), maker("Book"));
     QCOMPARE(child<QLineEdit>("TxtTitle")->text(), QStringLiteral("Book"));
 }
@@ -364,17 +372,17 @@ void FrmmainTest::savingTwiceThenClosingLeavesTheListOnce() {
 void FrmmainTest::zoomStaysWithinItsLimits() {
     Frmmain& w = open();
     for (int i = 0; i < 9; ++i) {
-        w.clickToolbar(1, 7);
+        w.previewPanel()->action(PreviewButton::ZoomIn)->trigger();
     }
-    QCOMPARE(w.zoomLevel(), 280);
+    QCOMPARE(w.previewPanel()->zoomLevel(), 280);
     for (int i = 0; i < 10; ++i) {
-        w.clickToolbar(1, 7);
+        w.previewPanel()->action(PreviewButton::ZoomIn)->trigger();
     }
-    QCOMPARE(w.zoomLevel(), 400);
+    QCOMPARE(w.previewPanel()->zoomLevel(), 400);
     for (int i = 0; i < 30; ++i) {
-        w.clickToolbar(1, 8);
+        w.previewPanel()->action(PreviewButton::ZoomOut)->trigger();
     }
-    QCOMPARE(w.zoomLevel(), 40);
+    QCOMPARE(w.previewPanel()->zoomLevel(), 40);
 }
 
 void FrmmainTest::driveTreeExpandsIntoFolders() {
@@ -471,7 +479,7 @@ void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
     evaluate(w.preview(), QStringLiteral("document.getElementById('l').click()"));
     QTRY_COMPARE_WITH_TIMEOUT(w.preview()->title(), QStringLiteral("B"), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(back->isEnabled(), 10000);
-    w.clickToolbar(1, 1);
+    w.previewPanel()->action(PreviewButton::Back)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("a.html")), 20000);
 }
 
@@ -498,21 +506,21 @@ void FrmmainTest::pageListOptionsChooseTheTab() {
 void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     Frmmain& w = open();
     m_messages.answer = folio::Answer::Yes; // "清空目录" asks first
-    w.clickToolbar(5, 1);
+    w.contentsPanel()->action(GridButton::ClearContents)->trigger();
     QCOMPARE(w.contents().rowCount(), 2);
     w.contents().appendEntry("1", "-1", "卷一", "v1.html");
-    w.clickToolbar(5, 1);
+    w.contentsPanel()->action(GridButton::ClearContents)->trigger();
     QCOMPARE(w.contents().rowCount(), 2);
 
-    w.setLinks({QStringLiteral("第一章"), QStringLiteral("第二章"), QStringLiteral("广告"),
-                QStringLiteral("第三章")},
-               {QStringLiteral("http://h/1"), QStringLiteral("http://h/2"),
-                QStringLiteral("http://h/ad"), QStringLiteral("http://h/3")});
+    w.contentsPanel()->setLinks({QStringLiteral("第一章"), QStringLiteral("第二章"),
+                                 QStringLiteral("广告"), QStringLiteral("第三章")},
+                                {QStringLiteral("http://h/1"), QStringLiteral("http://h/2"),
+                                 QStringLiteral("http://h/ad"), QStringLiteral("http://h/3")});
     auto* list3 = child<QListWidget>("List3");
     auto* list4 = child<QListWidget>("List4");
     for (int i : {0, 1, 3}) {
         list3->item(i)->setSelected(true);
-        w.clickLinkText(i);
+        w.contentsPanel()->clickLinkText(i);
     }
     // The target list follows the text list's selection and current item.
     QVERIFY(list4->item(3)->isSelected());
@@ -520,10 +528,10 @@ void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     QCOMPARE(list4->currentRow(), 3);
     QCOMPARE(list3->toolTip(), QStringLiteral("第三章"));
 
-    w.clickGridRow(1); // the blank row: the top level, no title
+    w.contentsPanel()->clickGridRow(1); // the blank row: the top level, no title
     QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
              QStringLiteral("-1"));
-    w.clickToolbar(5, 6);
+    w.contentsPanel()->action(GridButton::CopyLinks)->trigger();
     QCOMPARE(w.contents().entryCount(), 3);
     for (int r = 1; r <= 3; ++r) {
         QCOMPARE(w.contents().cell(r, 1), std::to_string(r));
@@ -534,10 +542,10 @@ void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
     // Rows added under a clicked row take its ID as their parent; the blank row's -1 gave
     // the first three the top level.
     QCOMPARE(w.contents().cell(1, 2), std::string("-1"));
-    w.clickGridRow(2);
+    w.contentsPanel()->clickGridRow(2);
     QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
              QStringLiteral("2"));
-    w.clickToolbar(5, 6);
+    w.contentsPanel()->action(GridButton::CopyLinks)->trigger();
     QCOMPARE(w.contents().cell(4, 2), std::string("2"));
     QCOMPARE(w.contents().cell(6, 1), std::string("6"));
 
@@ -577,19 +585,19 @@ void FrmmainTest::theContentsListIsPutInOrder() {
     const int sample = w.contents().entryCount();
     QVERIFY(sample > 0);
     m_messages.answers = {folio::Answer::No, folio::Answer::Yes};
-    w.clickToolbar(5, 1);
+    w.contentsPanel()->action(GridButton::ClearContents)->trigger();
     QCOMPARE(lastQuestion(),
              QStringLiteral("清空目录会删除全部 %1 个目录项。要清空目录吗？").arg(sample));
     QCOMPARE(m_messages.questions().back().defaultAnswer, folio::Answer::No);
     QCOMPARE(w.contents().entryCount(), sample);
-    w.clickToolbar(5, 1);
+    w.contentsPanel()->action(GridButton::ClearContents)->trigger();
     QCOMPARE(w.contents().entryCount(), 0);
 
     // The home entry, then the chapters under it in natural order; a page added twice is named.
-    w.clickToolbar(3, 6);
+    w.toolbars().action(PagesButton::HomeEntry)->trigger();
     w.showExplorerFolder(source);
     child<QListWidget>("List1")->selectAll();
-    w.clickGridRow(1);
+    w.contentsPanel()->clickGridRow(1);
     QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
              QStringLiteral("0"));
     w.frmtree()->generate();
@@ -601,7 +609,7 @@ void FrmmainTest::theContentsListIsPutInOrder() {
 
     // Deleted by the key, the numbers follow the rows; the builder's parent follows its entry.
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    w.clickGridRow(3);
+    w.contentsPanel()->clickGridRow(3);
     panel->selectRows({6, 7, 8});
     key(Qt::Key_Delete, Qt::NoModifier);
     QCOMPARE(ids(), QStringLiteral("0/-1 Book,1/0 第二章,2/0 第九章,3/0 第十章,4/0 第四十一章"));
@@ -649,7 +657,7 @@ void FrmmainTest::theContentsListIsPutInOrder() {
 
     // A parent that is gone adds nothing: deleting the row clicked puts -1 in its place, and
     // a number typed by hand that names no entry is refused.
-    w.clickGridRow(2);
+    w.contentsPanel()->clickGridRow(2);
     key(Qt::Key_Delete, Qt::NoModifier);
     QCOMPARE(w.frmtree()->findChild<QLineEdit*>(QStringLiteral("TxtSID"))->text(),
              QStringLiteral("-1"));
@@ -672,13 +680,13 @@ void FrmmainTest::aSecondCommandIsRefusedWhileOneRuns() {
     // then is refused, and nothing is compiled.
     int refusedDuring = -1;
     m_messages.onMessage = [&] {
-        w.clickToolbar(4, 2);
-        w.clickCommand(2);
-        refusedDuring = w.refusedCommands();
+        w.toolbars().action(OutputButton::Compile)->trigger();
+        child<QPushButton>("Command2")->click();
+        refusedDuring = w.commands()->refused();
     };
-    w.clickToolbar(4, 1);
+    w.toolbars().action(OutputButton::CopyFiles)->trigger();
     QCOMPARE(refusedDuring, 2);
-    QVERIFY(!w.isBusy());
+    QVERIFY(!w.commands()->busy());
     QVERIFY(QFile::exists(maker("Book/a.html")));
     QVERIFY(QFile::exists(maker("Book/b.html")));
     QVERIFY(!QFile::exists(maker("out/Book.exe")));
@@ -693,12 +701,12 @@ void FrmmainTest::savingTheCodeView() {
     auto* code = child<QPlainTextEdit>("RichTextBox1");
     code->setPlainText(QStringLiteral("第一行\n第二行"));
 
-    w.clickToolbar(6, 4); // cancelled: the caption stays
+    w.toolbars().action(MainButton::Save)->trigger(); // cancelled: the caption stays
     QCOMPARE(w.windowTitle(), QStringLiteral("folioMake"));
 
     const QString path = maker("Book/saved.txt");
     m_messages.saveAnswers.push_back(path.toStdString());
-    w.clickToolbar(6, 4);
+    w.toolbars().action(MainButton::Save)->trigger();
     QCOMPARE(w.windowTitle(), path);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -711,7 +719,7 @@ void FrmmainTest::savingTheCodeView() {
     code->setPlainText(QStringLiteral("changed"));
     m_messages.saveAnswers.push_back(path.toStdString());
     m_messages.answers.push_back(folio::Answer::No);
-    w.clickToolbar(6, 4);
+    w.toolbars().action(MainButton::Save)->trigger();
     QCOMPARE(lastQuestion(), QStringLiteral("文件已存在，要覆盖它吗？"));
     QCOMPARE(m_messages.questions().back().defaultAnswer, folio::Answer::No);
     QCOMPARE(readAnsi(path), QStringLiteral("第一行\r\n第二行"));
@@ -787,7 +795,7 @@ void FrmmainTest::renamingWithRelinkFollowsInTheGrid() {
         dialog->renameFiles();
         dialog->close();
     });
-    w.clickToolbar(3, 2);
+    w.toolbars().action(PagesButton::Rename)->trigger();
     QVERIFY(QFile::exists(maker("Book/改名章.html")));
     QCOMPARE(readAnsi(maker("Book/r2.html")), QStringLiteral("<a href=\"改名章.html\">上一章</a>"));
     QCOMPARE(w.contents().cell(w.contents().rowCount() - 2, 4), std::string("改名章.html"));
@@ -822,7 +830,7 @@ void FrmmainTest::theRoadOfABook() {
     // A new project: its book is named after it.
     child<QLineEdit>("TxtTitle")->setText(QStringLiteral("路书"));
     child<QLineEdit>("TxtAuthor")->setText(QStringLiteral("某人"));
-    w.clickCommand(7);
+    child<QPushButton>("Command7")->click();
     QCOMPARE(child<QComboBox>("ComProPath")->currentText(), QStringLiteral("路书"));
     QCOMPARE(child<QLineEdit>("TxtoutFile")->text(), QStringLiteral("路书"));
     QVERIFY(QFile::exists(maker("路书/路书.ini")));
@@ -830,15 +838,15 @@ void FrmmainTest::theRoadOfABook() {
     // Copy the pages into it through the explorer.
     w.showExplorerFolder(source);
     child<QListWidget>("List1")->selectAll();
-    w.clickToolbar(4, 1);
+    w.toolbars().action(OutputButton::CopyFiles)->trigger();
     for (const QString& f : files) {
         QVERIFY(QFile::exists(maker(QStringLiteral("路书/") + f)));
     }
 
     // Entries from the H1 titles in the pages' own encodings, in natural order.
-    w.clickToolbar(3, 6); // the home entry first
-    w.clickGridRow(1);    // the chapters hang under it
-    w.clickToolbar(2, 1);
+    w.toolbars().action(PagesButton::HomeEntry)->trigger(); // the home entry first
+    w.contentsPanel()->clickGridRow(1);                     // the chapters hang under it
+    w.toolbars().action(ContentsButton::Builder)->trigger();
     QVERIFY(w.frmtree());
     w.frmtree()->setTitleSource(folio::generators::TitleSource::HtmlH1);
     w.frmtree()->generate();
@@ -863,10 +871,10 @@ void FrmmainTest::theRoadOfABook() {
     QCOMPARE(captions(), (QStringList{QStringLiteral("路书"), titles[0], titles[1], titles[2]}));
 
     // The contents page and the home page; the page list shows them at once.
-    w.clickToolbar(2, 2);
+    w.toolbars().action(ContentsButton::GenerateContents)->trigger();
     QVERIFY(QFile::exists(maker("路书/tree.html")));
     QVERIFY(QFile::exists(maker("路书/路书.hhp")));
-    w.clickToolbar(5, 3);
+    w.contentsPanel()->action(GridButton::GenerateHomePage)->trigger();
     QVERIFY(QFile::exists(maker("路书/index.html")));
     auto* list2 = child<QListWidget>("List2");
     QVERIFY(!list2->findItems(QStringLiteral("index.html"), Qt::MatchExactly).isEmpty());
@@ -878,7 +886,7 @@ void FrmmainTest::theRoadOfABook() {
     child<QCheckBox>("Check2")->setChecked(true);
     m_messages.answer = folio::Answer::Yes;
     const std::size_t askedBefore = m_messages.questions().size();
-    w.clickToolbar(4, 2);
+    w.toolbars().action(OutputButton::Compile)->trigger();
     QCOMPARE(m_messages.questions().size(), askedBefore + 1);
     QVERIFY2(lastQuestion().contains(QStringLiteral("要编译工程中的全部")),
              qPrintable(lastQuestion()));

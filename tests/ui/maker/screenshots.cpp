@@ -48,10 +48,10 @@ int main(int argc, char** argv) {
             window.openPageEntry(list2->row(hits.first()));
         }
     }
-    window.setLinks({QStringLiteral("第一章"), QStringLiteral("第二章"), QStringLiteral("第三章")},
-                    {QStringLiteral("http://example.org/1.html"),
-                     QStringLiteral("http://example.org/2.html"),
-                     QStringLiteral("http://example.org/3.html")});
+    window.contentsPanel()->setLinks(
+        {QStringLiteral("第一章"), QStringLiteral("第二章"), QStringLiteral("第三章")},
+        {QStringLiteral("http://example.org/1.html"), QStringLiteral("http://example.org/2.html"),
+         QStringLiteral("http://example.org/3.html")});
     QTest::qWait(2500);
 
     const char* names[] = {"contents", "browse", "contents-preview", "code", "address", "settings"};
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                 box->button(QMessageBox::No)->click();
             }
         });
-        window.clickToolbar(5, 1);
+        window.contentsPanel()->action(folio::maker::GridButton::ClearContents)->trigger();
     }
 
     // The question "编译文件" asks when no page is selected (answered No: nothing compiled).
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
             box->button(QMessageBox::No)->click();
         }
     });
-    window.clickToolbar(4, 2);
+    window.toolbars().action(folio::maker::OutputButton::Compile)->trigger();
     window.close();
     return 0;
 }
