@@ -3,6 +3,7 @@
 #include "reader/core/readerrules.h"
 
 #include "core/text.h"
+#include "reader/core/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -196,9 +197,10 @@ TEST(Save, EmptyClipboardIsNothingToSave) {
 
 TEST(Keyboard, ShortcutsListEveryKeyOnce) {
     const std::string text = shortcutsText();
-    for (const char* keys : {"Ctrl+O", "Ctrl+S", "Ctrl+D", "Ctrl+F", "F3", "Ctrl+0", "Alt+Left",
-                             "Backspace", "Alt+Right", "F5", "F11", "Esc"}) {
-        EXPECT_NE(text.find(keys), std::string::npos) << keys;
+    // The about box lists the key map's keys; Ctrl+= is Ctrl++ on a keyboard without a plus.
+    for (const KeyBinding& binding : keyMap(Variant::Page)) {
+        if (std::string_view(binding.keys) != "Ctrl+=")
+            EXPECT_NE(text.find(binding.keys), std::string::npos) << binding.keys;
     }
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), long(readerShortcuts().size()));
 }
