@@ -6,6 +6,7 @@
 #include "core/bytereader.h"
 #include "core/pe.h"
 #include "core/pe_format.h"
+#include "core/peicons.h"
 
 #include <cerrno>
 #include <cstring>
@@ -29,9 +30,8 @@ std::int32_t asSigned(std::uint32_t v) {
 }
 
 // An icon group: a 6-byte header (reserved, type, count) and 14-byte entries.
-constexpr std::uint64_t GroupHeaderSize = 6;
-constexpr std::uint64_t GroupCountOffset = 4;
-constexpr std::uint64_t GroupEntrySize = 14;
+constexpr std::uint64_t GroupHeaderSize = sizeof(pe::format::grpicon_dir);
+constexpr std::uint64_t GroupEntrySize = sizeof(pe::format::grpicon_dir_entry);
 
 // A resource tree shorter than this cannot lie behind the PE headers.
 constexpr std::int32_t MinimumTreeOffset = 308;
@@ -82,16 +82,9 @@ bool isIconType(const pe::Resource& r, std::uint16_t type) {
 // The number of entries an icon group says it has, checked against the bytes it holds.
 Result<std::uint64_t> groupCount(std::span<const std::uint8_t> group, const std::string& name,
                                  const std::string& exePath) {
-    if (group.size() < GroupHeaderSize)
-        return fail("the icon group " + name + " of " + exePath + " holds " +
-                    std::to_string(group.size()) + " bytes, less than its 6-byte header");
-    auto count = ByteReader(group, exePath).read<std::uint16_t>(GroupCountOffset, "icon group");
-    FOLIO_TRY(count);
-    if (GroupHeaderSize + GroupEntrySize * *count > group.size())
-        return fail("the icon group " + name + " of " + exePath + " lists " +
-                    std::to_string(*count) + " entries but holds only " +
-                    std::to_string(group.size()) + " bytes");
-    return *count;
+    auto entries = pe::readIconGroup(group, name, exePath);
+    FOLIO_TRY(entries);
+    return entries->size();
 }
 
 // The new image does not fit where the old one lies: rebuild the icon resources with the

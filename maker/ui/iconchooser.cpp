@@ -4,6 +4,7 @@
 
 #include "core/fileio.h"
 #include "core/pe.h"
+#include "core/peicons.h"
 #include "maker/compiler/icon.h"
 #include "maker/generators/convert.h"
 
@@ -22,22 +23,12 @@ namespace {
 
 constexpr int PreviewSide = 48;
 
-// A one-image .ico around an icon image, so that Qt's icon decoder paints it: the 12 bytes of
-// the directory entry (width … bit count, bytes in image) and the image.
-QImage decodeIconImage(const std::array<std::uint8_t, 12>& entry,
+// An icon image painted by Qt's icon decoder, inside the one-image .ico the PE layer writes.
+QImage decodeIconImage(std::span<const std::uint8_t, 12> entryHead,
                        std::span<const std::uint8_t> image) {
-    QByteArray ico;
-    ico.reserve(qsizetype(22 + image.size()));
-    const char header[6] = {0, 0, 1, 0, 1, 0};
-    ico.append(header, 6);
-    ico.append(reinterpret_cast<const char*>(entry.data()), 8);
-    const auto size = static_cast<std::uint32_t>(image.size());
-    const std::uint32_t offset = 22;
-    for (std::uint32_t v : {size, offset})
-        for (int b = 0; b < 4; ++b)
-            ico.append(static_cast<char>((v >> (8 * b)) & 0xFF));
-    ico.append(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
-    return QImage::fromData(ico, "ICO");
+    const Bytes ico = folio::pe::singleIconFile(entryHead, image);
+    return QImage::fromData(reinterpret_cast<const uchar*>(ico.data()), qsizetype(ico.size()),
+                            "ICO");
 }
 
 Result<QImage> iconOfExecutable(const std::string& path) {
@@ -45,31 +36,12 @@ Result<QImage> iconOfExecutable(const std::string& path) {
     FOLIO_TRY(bytes);
     auto image = folio::pe::PeImage::parse(*bytes, path);
     FOLIO_TRY(image);
-    const folio::pe::Resource* group = nullptr;
-    for (const auto& r : image->resources()) {
-        if (!r.type.isString && r.type.id == folio::pe::RT_GROUP_ICON) {
-            group = &r;
-            break;
-        }
-    }
-    if (!group)
-        return fail(path + ": the program has no icon group");
-    const auto data = image->resourceData(*group);
-    // Group header (reserved, type, count), then 14-byte entries whose last two bytes are the
-    // icon image's id.
-    if (data.size() < 6 + 14 || (data[4] | (data[5] << 8)) < 1)
-        return fail(path + ": the icon group " + group->name.toString() + " holds no entry");
-    std::array<std::uint8_t, 12> entry{};
-    std::copy_n(data.begin() + 6, 12, entry.begin());
-    const auto id = static_cast<std::uint16_t>(data[6 + 12] | (data[6 + 13] << 8));
-    const folio::pe::Resource* icon = image->find(folio::pe::ResourceId::fromId(folio::pe::RT_ICON),
-                                                  folio::pe::ResourceId::fromId(id));
-    if (!icon)
-        return fail(path + ": the icon group names icon " + std::to_string(id) +
-                    ", which the program does not hold");
-    QImage decoded = decodeIconImage(entry, image->resourceData(*icon));
+    auto icon = folio::pe::firstIcon(*image);
+    FOLIO_TRY(icon);
+    QImage decoded = decodeIconImage(icon->entryHead, icon->image);
     if (decoded.isNull())
-        return fail(path + ": icon " + std::to_string(id) + " is not a picture that can be shown");
+        return fail(path + ": icon " + std::to_string(icon->id) +
+                    " is not a picture that can be shown");
     return decoded;
 }
 

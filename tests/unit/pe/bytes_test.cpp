@@ -1,5 +1,7 @@
-// The bounds-checked byte reader and writer every binary format goes through.
+// The bounds-checked byte reader and writer every binary format goes through, and the icon
+// layouts read and written over them.
 #include "core/bytereader.h"
+#include "core/peicons.h"
 
 #include <gtest/gtest.h>
 
@@ -57,4 +59,26 @@ TEST(ByteWriter, TracksTheHighestByteWritten) {
     w.putBytes(16, {});
     EXPECT_EQ(w.end(), 12u) << "an empty write at the end is no byte written";
     EXPECT_TRUE(w.check("o.bin", "x"));
+}
+
+TEST(IconGroup, EntriesAreReadWithinTheGroupAndTheIcoCarriesTheImagesOwnSize) {
+    // One 32x32 entry naming icon 7, its size in the group rounded up to 0x300.
+    std::vector<std::uint8_t> group = {0, 0, 1,  0, 1, 0, 32, 32, 0, 0,
+                                       1, 0, 32, 0, 0, 3, 0,  0,  7, 0};
+    auto entries = folio::pe::readIconGroup(group, "1", "book.exe");
+    ASSERT_TRUE(entries) << entries.error().message;
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_EQ((*entries)[0].bWidth, 32);
+    EXPECT_EQ((*entries)[0].wBitCount, 32);
+    EXPECT_EQ((*entries)[0].nId, 7);
+    group[4] = 2; // two entries listed, one held
+    EXPECT_EQ(folio::pe::readIconGroup(group, "1", "book.exe").error().message,
+              "the icon group 1 of book.exe lists 2 entries but holds only 20 bytes");
+
+    const std::array<std::uint8_t, 5> image = {1, 2, 3, 4, 5};
+    const auto ico = folio::pe::singleIconFile(folio::pe::icoEntryHead((*entries)[0]), image);
+    ASSERT_EQ(ico.size(), 22u + image.size());
+    EXPECT_EQ(std::vector<std::uint8_t>(ico.begin() + 6, ico.begin() + 22),
+              (std::vector<std::uint8_t>{32, 32, 0, 0, 1, 0, 32, 0, 5, 0, 0, 0, 22, 0, 0, 0}));
+    EXPECT_EQ(ico.back(), 5);
 }
