@@ -129,13 +129,16 @@ class ProcessSpeechEngine : public QObject, public folio::reader::SpeechEngine {
     int m_rate = 0;
     int m_volume = folio::reader::DefaultVolume;
     int m_formatType = 0;
+    // The renderings: their folder, how many there were (two files take turns), the last one.
     std::unique_ptr<QTemporaryDir> m_dir;
+    int m_readings = 0;
+    QString m_wavFile;
+    // The synthesiser at work, and the watchdog that ends it when it hangs.
     QProcess* m_process = nullptr;
     QTimer* m_watchdog = nullptr;
+    // What plays a rendering.
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
-    QString m_wavFile;
-    int m_readings = 0;
     // The reading under way: its sentences, and for speech-dispatcher the voice and the next
     // sentence to speak.
     std::vector<std::string> m_sentences;
