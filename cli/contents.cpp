@@ -40,7 +40,7 @@ std::optional<std::string> existingProject(const std::string& arg) {
 
 // The book name: the title of the project's settings, else the folder's name.
 std::string bookNameOf(const std::string& projectFolder) {
-    compiler::ProjectSettings settings;
+    folio::ProjectSettings settings;
     if (project::readSettingsFile(project::settingsFilePath(projectFolder), settings) &&
         !settings.title.empty())
         return settings.title;
@@ -408,7 +408,7 @@ int generateCommand(const std::vector<std::string>& args) {
         std::cerr << "folio: list/" << name << " has no file in list/tree/; not copied\n";
 
     // The compiled-help files come right after the contents page, from the same list.
-    compiler::ProjectSettings helpSettings;
+    folio::ProjectSettings helpSettings;
     helpSettings.title = bookName;
     const compiler::HelpInputs help{*list, helpSettings, makerFolder, *projectFolder};
     for (auto write :

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace folio::compiler {
+namespace folio {
 
 // The ten project settings as the workbench shows them (UTF-8).
 struct ProjectSettings {
@@ -20,4 +20,4 @@ struct ProjectSettings {
     std::string advert;       // Txtad
 };
 
-} // namespace folio::compiler
+} // namespace folio

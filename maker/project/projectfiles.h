@@ -11,7 +11,7 @@
 
 namespace folio::project {
 
-using compiler::ProjectSettings;
+using folio::ProjectSettings;
 
 inline constexpr const char* ProjectListFile = "Pro.ini";
 inline constexpr const char* ConfigFile = "config.ini";

@@ -11,7 +11,7 @@
 
 namespace folio::project {
 
-using compiler::ProjectSettings;
+using folio::ProjectSettings;
 
 // The keys in the order the lines are written (the settings panel's order).
 inline constexpr std::array<std::string_view, 10> SettingKeys = {

@@ -16,7 +16,7 @@
 
 namespace folio::project {
 
-using compiler::ProjectSettings;
+using folio::ProjectSettings;
 
 // The caption of the workbench and the title of its messages.
 inline constexpr const char* WorkbenchTitle = "folioMake";

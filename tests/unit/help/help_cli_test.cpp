@@ -84,7 +84,7 @@ TEST(CompileChm, SixHundredPages) {
     TempDir tmp;
     Book b{tmp.file("Big"), "Big", {}};
     fs::create_directories(b.folder);
-    compiler::ProjectSettings settings = project::initialSettings("");
+    folio::ProjectSettings settings = project::initialSettings("");
     settings.title = "Big";
     settings.outFile = "Big";
     ASSERT_TRUE(project::writeSettingsFile(project::settingsFilePath(b.folder), settings));

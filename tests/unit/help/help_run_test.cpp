@@ -34,7 +34,7 @@ TEST(CompileHelp, ChineseTitleWithSpacesCompilesEveryListedPage) {
     for (std::size_t i = 0; i < pages.size(); ++i)
         list.appendEntry(std::to_string(i + 1), "-1", "第" + std::to_string(i + 1) + "页",
                          pages[i]);
-    compiler::ProjectSettings settings;
+    folio::ProjectSettings settings;
     settings.title = "我的 Book";
     // A relative maker folder still finds the launcher, which runs in the project folder.
     const HelpInputs in{list, settings, fs::relative(Dist).string(), project.str()};
@@ -66,7 +66,7 @@ TEST(CompileHelp, FailuresAreShownAndReturned) {
     generators::ContentsList list;
     list.appendEntry("1", "-1", "One", "page0001.html");
     list.appendEntry("2", "-1", "Gone", "gone.html");
-    compiler::ProjectSettings settings;
+    folio::ProjectSettings settings;
     settings.title = "Book";
     Recorder observer;
     HelpInputs in{list, settings, Dist, project.str()};

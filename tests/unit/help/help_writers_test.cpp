@@ -66,7 +66,7 @@ class HelpWriters : public ::testing::Test {
     }
 
     TempDir m_maker, m_project;
-    compiler::ProjectSettings m_settings;
+    folio::ProjectSettings m_settings;
     Recorder m_observer;
 };
 
