@@ -79,6 +79,8 @@ bool FetchRunner::start(std::vector<std::string> texts, std::vector<std::string>
                     m_worker.join();
                 m_fetching = false;
                 emit finished(summary);
+                if (QWidget* window = std::exchange(m_closeWhenDone, nullptr))
+                    window->close();
             },
             Qt::QueuedConnection);
     });
@@ -87,6 +89,15 @@ bool FetchRunner::start(std::vector<std::string> texts, std::vector<std::string>
 
 void FetchRunner::stop() {
     m_pass.stop();
+}
+
+bool FetchRunner::closeWhenDone(QWidget* window) {
+    if (!m_fetching)
+        return false;
+    m_pass.stop();
+    m_closeWhenDone = window;
+    window->hide();
+    return true;
 }
 
 void FetchRunner::showOn(QProgressBar* progressBar1, QLabel* label1, QLabel* label2) {

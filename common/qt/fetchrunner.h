@@ -7,7 +7,9 @@
 #include "fetch/fetchpass.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <memory>
 #include <string>
@@ -43,6 +45,11 @@ class FetchRunner : public QObject {
     // chapter being fetched in `label1` and its link (or why it failed) in `label2`.
     void showOn(QProgressBar* progressBar1, QLabel* label1, QLabel* label2);
 
+    // A window asked to close mid-pass: the pass stops waiting, the window hides and closes
+    // once the pass has finished its list (after finished()). False when no pass runs: the
+    // window may close now.
+    bool closeWhenDone(QWidget* window);
+
   signals:
     void progressMaximum(int maximum);
     void progressValue(int value);
@@ -60,6 +67,7 @@ class FetchRunner : public QObject {
     std::unique_ptr<Reports> m_reports;
     std::thread m_worker;
     bool m_fetching = false;
+    QPointer<QWidget> m_closeWhenDone;
 };
 
 } // namespace folio::qt

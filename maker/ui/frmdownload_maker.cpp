@@ -144,8 +144,6 @@ void FrmDownLoad::passEnded(const folio::fetch::FetchSummary& summary) {
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
     emit fetchFinished();
-    if (std::exchange(m_closeWhenDone, false))
-        close();
 }
 
 void FrmDownLoad::stop() {
@@ -155,11 +153,7 @@ void FrmDownLoad::stop() {
 }
 
 void FrmDownLoad::closeEvent(QCloseEvent* event) {
-    if (isFetching()) {
-        // The pass is told to stop waiting; the window goes once it has finished its list.
-        m_runner->stop();
-        m_closeWhenDone = true;
-        hide();
+    if (m_runner->closeWhenDone(this)) {
         event->ignore();
         return;
     }

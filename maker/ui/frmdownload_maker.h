@@ -67,7 +67,6 @@ class FrmDownLoad : public QWidget {
     std::string m_authorPrefix;
     std::string m_parentId; // of the rows the running pass adds: the grid's row at "开始"
     folio::fetch::FetchSummary m_summary;
-    bool m_closeWhenDone = false;
 
     QRadioButton* m_option1 = nullptr;
     QRadioButton* m_option2 = nullptr;

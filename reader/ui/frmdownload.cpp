@@ -207,8 +207,6 @@ void FrmDownload::passEnded(const folio::fetch::FetchSummary& summary) {
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
     emit fetchFinished();
-    if (std::exchange(m_closeWhenDone, false))
-        close();
 }
 
 void FrmDownload::showEvent(QShowEvent* event) {
@@ -231,11 +229,7 @@ void FrmDownload::showEvent(QShowEvent* event) {
 }
 
 void FrmDownload::closeEvent(QCloseEvent* event) {
-    if (isFetching()) {
-        // The pass is told to stop waiting; the window goes once it has finished its list.
-        m_runner->stop();
-        m_closeWhenDone = true;
-        hide();
+    if (m_runner->closeWhenDone(this)) {
         event->ignore();
         return;
     }

@@ -69,7 +69,6 @@ class FrmDownload : public QWidget {
     FrmDownloadSettings m_settings;
     folio::qt::WindowObserver m_messages;
     folio::fetch::FetchSummary m_summary;
-    bool m_closeWhenDone = false;
     bool m_placed = false;
 
     QListWidget* m_list3 = nullptr;
