@@ -16,7 +16,9 @@ const char* const Usage =
     R"(usage: folio new <maker folder or folder> <title> [--author NAME] [--from FOLDER]
                     [--maker DIR]
        folio compile <project folder> [--maker DIR] [--out DIR] [--icon FILE.ico]
-                    [--skin NAME] [--date TEXT] [--chm] [--force] [--full]
+                    [--skin NAME] [--date TEXT] [--chm] [--force] [--full] [--check]
+                    [--subfolders]
+       folio check <project folder> [--json] [--werror] [--subfolders]
        folio contents add <project> [--title-from file-name|first-line|title|h1|h2|custom]
                     [--parent ID] [--caption TEXT] [--link TEXT] FILE...
        folio contents home|list|clear <project>
@@ -48,7 +50,18 @@ compile  reads <folder>/<name>.ini and compiles every file directly in the folde
          today (YYYY-MM-DD). A page unchanged since the last build of the same book (same
          size and times) is copied from that book; --full reads every page afresh. --chm
          then compiles the help project <title>.hhp that generate wrote into <title>.chm
-         with <maker>/chm/hhc.
+         with <maker>/chm/hhc. --check runs check first and compiles nothing when it finds
+         an error. --subfolders (or the settings line 子文件夹资源：1) also compiles the
+         files lying directly in each sub-folder, as resources whose type is the folder's
+         name upper-cased, so that a page's img/pic.png is found in the book.
+check    resolves every link, picture, frame, script, style sheet (url(), @import), srcset,
+         media source and contents entry of the project as the readers will in the book
+         compile would make, and prints each finding as FILE:LINE:COLUMN: error|warning|
+         note: MESSAGE [CODE] (codes: broken-link, not-in-book, same-resource, bad-name,
+         contents-target, unreachable, online, local-path, encoding, no-title, empty-page,
+         large-page, duplicate-title), then a count. --json prints a JSON array of objects
+         (file, line, column, severity, code, message, target) instead. Exit status 0
+         without errors, 1 with errors (or with warnings under --werror), 2 on trouble.
 contents keeps the project's contents list in <project>/<name>.toc. add: one entry per FILE
          (in the project folder, else a path), in natural order (2 before 10, 第九 before
          第十), numbered by its row, under --parent (default -1), captioned by --title-from

@@ -4,9 +4,10 @@
 #include "core/book.h"
 #include "core/error.h"
 #include "core/observer.h"
+#include "maker/check/checkproject.h"
 
+#include <iosfwd>
 #include <memory>
-
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,5 +64,15 @@ int txt2htmlCommand(const std::vector<std::string>& args); // convert.cpp
 int html2txtCommand(const std::vector<std::string>& args); // convert.cpp
 int renameCommand(const std::vector<std::string>& args);   // convert.cpp
 int searchCommand(const std::vector<std::string>& args);   // search.cpp
+int checkCommand(const std::vector<std::string>& args);    // check.cpp
+
+// The check of a project folder (given as typed) with its settings, for check and compile
+// --check; its findings as "file:line:column: severity: message [code]" lines, the files shown
+// under the folder as typed; and a one-line count of them.
+Result<check::CheckReport> checkForCommand(const std::string& folderArg,
+                                           const folio::ProjectSettings& settings);
+void printFindings(const std::string& folderArg, const check::CheckReport& report,
+                   std::ostream& out);
+std::string findingsSummary(const check::CheckReport& report);
 
 } // namespace folio::cli

@@ -46,13 +46,15 @@ std::string todayIso() {
     return buffer;
 }
 
-// Entries lying directly in the folder, sub-folders left out, in byte order of their names.
-// What is no regular file (a FIFO, a dangling link) is listed too, for the compiler to name it.
-std::vector<std::string> folderFiles(const std::string& folder, std::error_code& ec) {
+// Entries lying directly in the folder, sub-folders left out (or, with `subfolders`, listed for
+// the compiler to add their files), in byte order of their names. What is no regular file (a
+// FIFO, a dangling link) is listed too, for the compiler to name it.
+std::vector<std::string> folderFiles(const std::string& folder, bool subfolders,
+                                     std::error_code& ec) {
     std::vector<std::string> names;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
         std::error_code statEc;
-        if (!e.is_directory(statEc))
+        if (subfolders || !e.is_directory(statEc))
             names.push_back(e.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -62,7 +64,7 @@ std::vector<std::string> folderFiles(const std::string& folder, std::error_code&
 std::string firstSkin(const std::string& skinFolder) {
     std::error_code ec;
     std::vector<std::string> skins;
-    for (const std::string& name : folderFiles(skinFolder, ec)) {
+    for (const std::string& name : folderFiles(skinFolder, false, ec)) {
         if (name.size() > 4 && toUpperUnicode(name.substr(name.size() - 4)) == ".SHE")
             skins.push_back(name);
     }
@@ -101,7 +103,7 @@ class CompileProgress : public ConsoleObserver {
 
 int compile(const std::vector<std::string>& args) {
     std::optional<std::string> folder, maker, out, icon, skin, date;
-    bool chm = false, force = false, full = false;
+    bool chm = false, force = false, full = false, check = false, subfolders = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& target) {
@@ -127,6 +129,10 @@ int compile(const std::vector<std::string>& args) {
             force = true;
         else if (a == "--full")
             full = true;
+        else if (a == "--check")
+            check = true;
+        else if (a == "--subfolders")
+            subfolders = true;
         else if (a.starts_with("--"))
             return usageError("unknown option " + a);
         else if (!folder)
@@ -158,6 +164,17 @@ int compile(const std::vector<std::string>& args) {
         return failure("cannot read the project settings: " + read.error().message);
     }
     std::cout << "settings: " << settingsPath << " (" << *read << " keys)\n";
+    in.settings.subfolders = in.settings.subfolders || subfolders;
+    if (check) {
+        auto report = checkForCommand(*folder, in.settings);
+        if (!report)
+            return failure("cannot check " + projectFolder + ": " + report.error().message);
+        printFindings(*folder, *report, std::cout);
+        std::cout << "check: " << findingsSummary(*report) << "\n";
+        if (report->errors() > 0)
+            return failure("nothing compiled: the check found " + std::to_string(report->errors()) +
+                           " error" + (report->errors() == 1 ? "" : "s"));
+    }
 
     // A folder named here is created when missing; one from the settings must exist.
     std::optional<std::string> create;
@@ -179,7 +196,7 @@ int compile(const std::vector<std::string>& args) {
     in.projectFolder = projectFolder;
     in.dateText = date ? *date : todayIso();
     in.full = full;
-    std::vector<std::string> files = folderFiles(projectFolder, ec);
+    std::vector<std::string> files = folderFiles(projectFolder, in.settings.subfolders, ec);
     if (ec) {
         std::cerr << "folio: cannot list the project folder " << projectFolder << ": "
                   << ec.message() << "\n";
@@ -500,5 +517,7 @@ int main(int argc, char** argv) {
         return renameCommand(args);
     if (command == "search")
         return searchCommand(args);
+    if (command == "check")
+        return checkCommand(args);
     return usageError("unknown command " + command);
 }

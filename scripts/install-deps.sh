@@ -18,7 +18,7 @@ PACKAGES=(
   qt6-multimedia-dev qt6-speech-dev qt6-speech-flite-plugin
   libqt6opengl6-dev libgl-dev
   gstreamer1.0-plugins-good gstreamer1.0-plugins-base
-  libcurl4-openssl-dev libgumbo-dev
+  libcurl4-openssl-dev libgumbo-dev linkchecker
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   python3 python3-pefile icoutils
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei

@@ -82,6 +82,22 @@ pe::ResourceId pageResourceName(std::string_view fileName) {
     return id;
 }
 
+pe::ResourceId pageResourceType(std::string_view entry) {
+    const std::size_t slash = entry.find_last_of("/\\");
+    if (slash == std::string_view::npos)
+        return pe::ResourceId::fromId(PageType);
+    std::string_view folder = entry.substr(0, slash);
+    if (const std::size_t up = folder.find_last_of("/\\"); up != std::string_view::npos)
+        folder.remove_prefix(up + 1);
+    pe::ResourceId id = pe::ResourceId::fromName(folder);
+    id.name = toUpperUtf16(id.name);
+    return id;
+}
+
+bool isNumericTypeName(std::string_view folder) {
+    return pe::ResourceId::parse(folder).isString == false || folder.starts_with('#');
+}
+
 std::string percentEncodePath(std::string_view path) {
     static constexpr char Hex[] = "0123456789ABCDEF";
     std::string out;

@@ -46,6 +46,15 @@ int WriteDescriptor(const std::string& bookPath, const std::string& descriptor,
 // The resource name of a page: the file's own name without folder, upper-cased.
 pe::ResourceId pageResourceName(std::string_view fileName);
 
+// The resource type of a page entry: 2110 for a file of the project folder itself; for
+// "folder/name", a file of one of its sub-folders, the folder's upper-cased name, which is the
+// type that both systems' res: addresses "<book>.exe/folder/name" name.
+pe::ResourceId pageResourceType(std::string_view entry);
+
+// A folder name that a res: address would read as a type number ("23", "#23") rather than as
+// a name, so its files could not be addressed as a sub-folder's.
+bool isNumericTypeName(std::string_view folder);
+
 // What the readers build from the descriptor.
 struct ReaderAddresses {
     std::string caption;     // "folioPage-" + title + "-" + author

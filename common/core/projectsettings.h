@@ -18,6 +18,9 @@ struct ProjectSettings {
     std::string update;       // Txtupdate
     std::string bookshelf;    // Txtonline
     std::string advert;       // Txtad
+    // Beyond the ten, kept in a line of its own that the readers of the ten pass over: the
+    // files of one level of sub-folders become resources typed by their folder's name.
+    bool subfolders = false;
 };
 
 } // namespace folio

@@ -450,8 +450,8 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
     const std::size_t firstPage = resources.size();
     std::uint64_t pageBytes = 0;
     for (const BookPage& p : in.pages) {
-        resources.push_back({pe::ResourceId::fromId(book::PageType),
-                             book::pageResourceName(*p.entry), book::ResourceLanguage, 0, p.size});
+        resources.push_back({book::pageResourceType(*p.entry), book::pageResourceName(*p.entry),
+                             book::ResourceLanguage, 0, p.size});
         pageBytes += p.size;
     }
     auto layout = pe::RebuildLayout::plan(in.templateBytes, in.bookPath, std::move(resources));
@@ -484,22 +484,33 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
     if (oldBook >= 0) {
         ::posix_fadvise(oldBook, 0, 0, POSIX_FADV_SEQUENTIAL);
         // Both lists are in the book's order: one walk pairs them.
+        // Pages are ordered by type, then name (a sub-folder's files are a type of their own).
+        auto less = [](const pe::ResourceId& aType, const pe::ResourceId& aName,
+                       const pe::ResourceId& bType, const pe::ResourceId& bName) {
+            return pe::resourceIdLess(aType, bType) ||
+                   (aType == bType && pe::resourceIdLess(aName, bName));
+        };
         RecordReader::Page old;
         bool more = record.next(old);
-        pe::ResourceId oldName;
-        if (more)
+        pe::ResourceId oldType, oldName;
+        auto keyOfOld = [&] {
+            oldType = book::pageResourceType(old.entry);
             oldName = book::pageResourceName(old.entry);
+        };
+        if (more)
+            keyOfOld();
         for (std::size_t k = 0; k < placed.size() && more; ++k) {
             if (placed[k].source < firstPage)
                 continue;
             const BookPage& page = in.pages[placed[k].source - firstPage];
+            const pe::ResourceId& type = layout->resource(placed[k]).type;
             const pe::ResourceId& name = layout->resource(placed[k]).name;
-            while (more && pe::resourceIdLess(oldName, name)) {
+            while (more && less(oldType, oldName, type, name)) {
                 more = record.next(old);
                 if (more)
-                    oldName = book::pageResourceName(old.entry);
+                    keyOfOld();
             }
-            if (!more || !(oldName == name))
+            if (!more || !(oldType == type) || !(oldName == name))
                 continue;
             const bool unchanged = old.entry == *page.entry && old.size == page.size &&
                                    old.mtimeNs == page.mtimeNs && old.ctimeNs == page.ctimeNs &&

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <tuple>
 
@@ -48,25 +49,30 @@ Error refused(Observer& observer, const std::string& text, std::string why) {
     return Error{std::move(why), static_cast<int>(CompileOutcome::Invalid)};
 }
 
+// The resource an entry becomes, as an address inside the book names it.
+std::string resourceAddress(std::string_view entry) {
+    const pe::ResourceId type = book::pageResourceType(entry);
+    const std::string name = book::pageResourceName(entry).toString();
+    return type.isString ? type.toString() + "/" + name : name;
+}
+
 // The selected pages make a whole book: some page, the index and contents pages among them,
 // and every one under a resource name of its own.
-Result<void> checkWholeBook(const CompileInputs& in, Observer& observer) {
-    std::map<std::string, std::string> byResource; // resource name -> the entry that takes it
-    for (const PageEntry& entry : in.pages) {
-        if (!entry.selected || !isPlainFileName(entry.name))
-            continue;
-        const std::string resource = book::pageResourceName(entry.name).toString();
-        auto [it, fresh] = byResource.emplace(resource, entry.name);
-        if (!fresh && it->second != entry.name) {
-            return std::unexpected(
-                refused(observer,
-                        "页面“" + it->second + "”和“" + entry.name + "”在电子书中是同一个资源“" +
-                            resource + "”，其中一页会丢失。\r\n\r\n请给其中一个改名后再编译。",
-                        FixPath(in.projectFolder) + it->second + " and " + entry.name +
-                            " become the one resource " + resource + "; rename one of them"));
-        }
+Result<void> checkWholeBook(const CompileInputs& in, const std::vector<std::string>& entries,
+                            Observer& observer) {
+    if (const auto clashes = resourceClashes(entries); !clashes.empty()) {
+        const ResourceClash& c = clashes.front();
+        return std::unexpected(
+            refused(observer,
+                    "页面“" + c.first + "”和“" + c.other + "”在电子书中是同一个资源“" + c.resource +
+                        "”，其中一页会丢失。\r\n\r\n请给其中一个改名后再编译。",
+                    FixPath(in.projectFolder) + c.first + " and " + c.other +
+                        " become the one resource " + c.resource + "; rename one of them"));
     }
-    if (byResource.empty())
+    std::set<std::string> resources;
+    for (const std::string& entry : entries)
+        resources.insert(resourceAddress(entry));
+    if (resources.empty())
         return std::unexpected(
             refused(observer, "没有选择要编译的页面！\r\n\r\n请在页面列表中选择电子书的页面。",
                     "no page of " + in.projectFolder + " is selected"));
@@ -80,7 +86,7 @@ Result<void> checkWholeBook(const CompileInputs& in, Observer& observer) {
                                            std::string("没有填写") + box + "！电子书打开时要显示" +
                                                what + "，请在“" + box + "：”中填写它的文件名。",
                                            std::string("no ") + english + " (" + box + ") is set"));
-        if (!byResource.contains(book::pageResourceName(*page).toString()))
+        if (!resources.contains(book::pageResourceName(*page).toString()))
             return std::unexpected(refused(
                 observer,
                 std::string(what) + "“" + *page + "”不在要编译的页面中，电子书打开时会找不到它。" +
@@ -91,6 +97,13 @@ Result<void> checkWholeBook(const CompileInputs& in, Observer& observer) {
                          : " (" + in.projectFolder + " has no such file)")));
     }
     return {};
+}
+
+// "folder/name" for an entry of a sub-folder: a name without a folder on either side.
+bool isSubfolderEntry(std::string_view entry) {
+    const std::size_t slash = entry.find('/');
+    return slash != std::string_view::npos && isPlainFileName(entry.substr(0, slash)) &&
+           isPlainFileName(entry.substr(slash + 1));
 }
 
 // What the output file holds now when it is a book: its title; nullopt for anything else.
@@ -107,6 +120,47 @@ std::optional<std::string> titleOfBook(const std::string& path) {
 }
 
 } // namespace
+
+std::vector<ResourceClash> resourceClashes(const std::vector<std::string>& entries) {
+    std::vector<ResourceClash> clashes;
+    std::map<std::string, const std::string*> byResource; // resource -> the entry that takes it
+    for (const std::string& entry : entries) {
+        std::string resource = resourceAddress(entry);
+        auto [it, fresh] = byResource.emplace(resource, &entry);
+        if (!fresh && *it->second != entry)
+            clashes.push_back({*it->second, entry, std::move(resource)});
+    }
+    return clashes;
+}
+
+std::vector<std::string> subfolderEntries(const std::string& projectFolder,
+                                          const std::string& folder,
+                                          std::vector<SkippedEntry>& skipped) {
+    std::vector<std::string> entries;
+    if (book::isNumericTypeName(folder)) {
+        skipped.push_back({folder, "a folder whose name a res: address reads as a resource "
+                                   "type number, so its files could not be reached"});
+        return entries;
+    }
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator it(FixPath(projectFolder) + folder, ec), end;
+         !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string entry = folder + "/" + name;
+        const std::string kind = describeNonRegular(FixPath(projectFolder) + entry);
+        if (!kind.empty())
+            skipped.push_back({entry, kind == "a folder"
+                                          ? "a folder below a sub-folder (only one level of "
+                                            "sub-folders is compiled)"
+                                          : kind});
+        else
+            entries.push_back(entry);
+    }
+    return entries;
+}
 
 Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& observer,
                                  IconStep iconStep) {
@@ -166,9 +220,32 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
                         "\" holds a \":\", which separates the descriptor's fields");
     }
 
+    // The entries that become pages: the selected names of the project folder and, with
+    // sub-folders on, the files of each selected sub-folder. A name that reaches into another
+    // folder never becomes a page.
+    std::vector<std::string> entries;
+    for (const PageEntry& entry : in.pages) {
+        // Every entry lets the window process its events, the ones left out too.
+        if (!entry.selected || !(isPlainFileName(entry.name) ||
+                                 (in.settings.subfolders && isSubfolderEntry(entry.name)))) {
+            observer.processEvents();
+            continue;
+        }
+        if (in.settings.subfolders && isSubfolderEntry(entry.name)) {
+            entries.push_back(entry.name);
+        } else {
+            if (in.settings.subfolders && dirExists(FixPath(in.projectFolder) + entry.name)) {
+                auto files = subfolderEntries(in.projectFolder, entry.name, result.skipped);
+                entries.insert(entries.end(), std::make_move_iterator(files.begin()),
+                               std::make_move_iterator(files.end()));
+            } else {
+                entries.push_back(entry.name);
+            }
+        }
+    }
     // A book that lacks its home or contents page opens on an error, and one page hiding
     // another under the same resource name loses it: neither is a book, so neither is built.
-    if (auto whole = checkWholeBook(in, observer); !whole)
+    if (auto whole = checkWholeBook(in, entries, observer); !whole)
         return std::unexpected(whole.error());
 
     book::DescriptorFieldsIn fields;
@@ -272,14 +349,8 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
     write.full = in.full;
     write.recordFolder = in.recordFolder;
     write.stamp = buildStamp();
-    for (const PageEntry& entry : in.pages) {
-        // A page entry can only name a file lying directly in the project folder: anything
-        // that reaches into another folder never becomes a page.
-        if (!entry.selected || !isPlainFileName(entry.name)) {
-            observer.processEvents();
-            continue;
-        }
-        const std::string path = projectFolder + entry.name;
+    for (const std::string& entry : entries) {
+        const std::string path = projectFolder + entry;
         const FileFacts facts = fileFacts(path);
         if (facts.kind == "no such file")
             return trap("cannot open " + path + ": " + facts.why);
@@ -287,11 +358,11 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
             // A sub-folder is listed like a file but is never a page; a FIFO would block the
             // read, and a dangling link has nothing to read.
             if (facts.kind != "a folder")
-                result.skipped.push_back({entry.name, facts.kind});
+                result.skipped.push_back({entry, facts.kind});
             observer.processEvents();
             continue;
         }
-        write.pages.push_back({&entry.name, facts.size, facts.mtimeNs, facts.ctimeNs});
+        write.pages.push_back({&entry, facts.size, facts.mtimeNs, facts.ctimeNs});
     }
     write.templateBytes = *templateBytes;
 

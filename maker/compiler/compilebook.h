@@ -18,6 +18,10 @@ struct PageEntry {
 };
 
 struct CompileInputs {
+    // With settings.subfolders, a selected sub-folder of the project folder adds the files
+    // lying directly in it, each as a resource whose type is the folder's upper-cased name
+    // (pageResourceType), so that a page's "img/pic.png" reaches it on both systems. Off, a
+    // sub-folder is never a page.
     ProjectSettings settings;
     std::string iconPath;      // TxtIconPath; empty keeps the template's icon
     std::string makerFolder;   // program folder of the maker
@@ -61,6 +65,24 @@ using IconStep = std::function<Result<void>(const std::string& iconPath,
 
 // Default icon step: the icon replacement routine of maker/compiler/icon.h.
 IconStep defaultIconStep();
+
+// Two entries that become one resource of the book: the book keeps `first`'s file and loses
+// `other`'s. `resource` is the resource as an address names it ("INDEX.HTML", "IMG/PIC.PNG").
+struct ResourceClash {
+    std::string first, other, resource;
+};
+
+// Every entry (a name in the project folder, or "folder/name" for a file of a sub-folder) that
+// takes the resource of an earlier, different entry, in entry order: names equal once
+// upper-cased, as the book stores them, are one resource.
+std::vector<ResourceClash> resourceClashes(const std::vector<std::string>& entries);
+
+// The files a selected sub-folder adds (subfolders on): "folder/name" for each regular file
+// lying directly in it, in byte order; what is left out (deeper folders, other kinds of file,
+// a folder whose name reads as a type number) is added to `skipped`.
+std::vector<std::string> subfolderEntries(const std::string& projectFolder,
+                                          const std::string& folder,
+                                          std::vector<SkippedEntry>& skipped);
 
 // Every outcome is also shown through the observer's message box, as the workbench reports it.
 // The error's message is what a refused setting lacks (Invalid), the reason the descriptor could

@@ -1,6 +1,7 @@
 // Links to renamed files: found in the folder's pages by an HTML parser, rewritten in place.
 #include "maker/generators/relink.h"
 
+#include "core/booklink.h"
 #include "core/fileio.h"
 #include "core/text.h"
 
@@ -61,37 +62,15 @@ std::optional<PathSpan> pathSpan(std::string_view address, bool raw) {
     return PathSpan{begin, end};
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string percentDecoded(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexDigit(s[i + 1]) >= 0 && hexDigit(s[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigit(s[i + 1]) * 16 + hexDigit(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-// The file of the link's own folder that a link address names, its escapes decoded; none for
-// an address that names no file there.
+// The file of the link's own folder that a link address names, as the readers resolve it;
+// none for an address that names no file there.
 std::optional<std::string> linkedFileName(std::string_view address) {
-    const auto span = pathSpan(address, false);
-    if (!span)
+    if (!pathSpan(address, false))
         return std::nullopt;
-    return percentDecoded(address.substr(span->begin, span->end - span->begin));
+    const book::BookLink link = book::resolveBookLink(address);
+    if (link.kind != book::LinkKind::InBook || link.path.find('/') != std::string::npos)
+        return std::nullopt;
+    return link.path;
 }
 
 // Where a new name is written: into a page in UTF-8, into one in CP936, or into the contents
@@ -315,8 +294,8 @@ int RelinkContentsList(ContentsList& list, const std::vector<NameChange>& change
         const auto span = pathSpan(url, false);
         if (!span)
             continue;
-        const auto to = renamed.find(toUpperUnicode(
-            percentDecoded(std::string_view(url).substr(span->begin, span->end - span->begin))));
+        const auto file = linkedFileName(url);
+        const auto to = file ? renamed.find(toUpperUnicode(*file)) : renamed.end();
         if (to == renamed.end())
             continue;
         list.setCell(row, ColURL,

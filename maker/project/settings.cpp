@@ -62,6 +62,10 @@ int applySettingsLines(const std::vector<std::string>& lines, ProjectSettings& s
             continue;
         const std::string_view key =
             std::string_view(line).substr(0, colon + FullWidthColon.size());
+        if (key == SubfoldersKey) {
+            settings.subfolders = line.substr(key.size()) == "1";
+            continue;
+        }
         for (std::size_t i = 0; i < SettingKeys.size(); ++i) {
             if (SettingKeys[i] == key) {
                 settingField(settings, i) = line.substr(key.size());
@@ -102,7 +106,10 @@ Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings)
 }
 
 Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& settings) {
-    return writeAnsiLines(path, settingsLines(settings));
+    std::vector<std::string> lines = settingsLines(settings);
+    if (settings.subfolders)
+        lines.push_back(std::string(SubfoldersKey) + "1");
+    return writeAnsiLines(path, lines);
 }
 
 } // namespace folio::project

@@ -19,6 +19,11 @@ inline constexpr std::array<std::string_view, 10> SettingKeys = {
     "作者：",       "网址：",   "更新：",   "在线书架：",   "广告：",
 };
 
+// The sub-folder setting's line, beyond the ten: "子文件夹资源：1" when it is on. The maker
+// writes it after the ten lines and only when on, so a project without it keeps the ten-line
+// file every reader of the settings knows; those readers ignore a key not among their ten.
+inline constexpr std::string_view SubfoldersKey = "子文件夹资源：";
+
 // The field a key fills, in SettingKeys order.
 std::string& settingField(ProjectSettings& s, std::size_t index);
 const std::string& settingField(const ProjectSettings& s, std::size_t index);
@@ -28,7 +33,8 @@ ProjectSettings initialSettings(const std::string& outPath);
 
 // Overlays `settings` with the key lines, key by key: reading stops at the first empty line;
 // the first "：" ends the key (later ones belong to the value); a key that is not one of the
-// ten exactly, or a line without "：", is ignored. Returns how many fields were set.
+// ten exactly (or SubfoldersKey), or a line without "：", is ignored. Returns how many of the
+// ten fields were set.
 int applySettingsLines(const std::vector<std::string>& lines, ProjectSettings& settings);
 
 // The ten lines, key immediately followed by the value, in SettingKeys order.
@@ -43,7 +49,8 @@ std::string settingsFilePath(const std::string& projectFolder);
 // Returns how many fields were set.
 Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings);
 
-// Writes the ten lines in CP936 with CR LF, atomically.
+// Writes the ten lines (and the sub-folder line when the setting is on) in CP936 with CR LF,
+// atomically.
 Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& settings);
 
 } // namespace folio::project

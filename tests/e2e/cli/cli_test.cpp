@@ -444,13 +444,32 @@ TEST_F(Cli, FromAFolderToAWholeBookAndNoBookLostOnTheWay) {
                   .status,
               0);
     ASSERT_EQ(run("generate " + project + m).status, 0);
-    r = run("compile " + project + m);
+    // The check first: JSON that parses, warnings (2.html declares no charset) that fail only
+    // under --werror, and a picture of a sub-folder that only --subfolders puts in the book.
+    r = run("check " + project + " --json");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(runCommand("printf %s " + shellQuote(r.output) +
+                         " | python3 -c 'import json,sys; d=json.load(sys.stdin); "
+                         "assert d and all(len(f)==7 and f[\"line\"]>0 for f in d)'")
+                  .status,
+              0)
+        << r.output;
+    EXPECT_EQ(run("check " + project + " --werror").status, 1);
+    fs::copy(pages / "images", maker / "小说" / "images");
+    std::ofstream(maker / "小说" / "2.html", std::ios::app) << "<img src=\"images/a.png\">";
+    r = run("compile --check " + project + m);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("/2.html:1:45: error: the picture images/a.png is not in the book"),
+              std::string::npos)
+        << r.output;
+    r = run("compile --check --subfolders " + project + m);
     ASSERT_EQ(r.status, 0) << r.output;
     const fs::path book = maker / "out" / "小说.exe";
     auto opened = book::BookImage::open(book.string());
     ASSERT_TRUE(opened);
     EXPECT_TRUE((*opened)->find("index.html") && (*opened)->find("tree.html") &&
-                (*opened)->find("1.html") && (*opened)->find("2.html"));
+                (*opened)->find("1.html") && (*opened)->find("2.html") &&
+                (*opened)->find(pe::ResourceId::fromName("IMAGES"), "a.png"));
     EXPECT_FALSE((*opened)->find("小说.ini"));
     const std::string before = fileText(book);
 

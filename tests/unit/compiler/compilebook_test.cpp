@@ -201,9 +201,15 @@ TEST_F(Compile, BookCarriesTheReadersLanguageFileBesideIt) {
 TEST_F(Compile, BookReadThroughWinesOwnResourceLoader) {
     FOLIO_REQUIRE_TOOL("wine", "apt-get install wine wine32");
     m_in.settings.author = "老子";
+    // With the sub-folder setting img/pic.png is the resource IMG/PIC.PNG, as both readers'
+    // res: addresses "<book>.exe/img/pic.png" name it.
+    writeFile(m_project / "img" / "pic.png", "picture");
+    m_in.settings.subfolders = true;
+    m_in.pages.push_back({"img", true});
     const auto r = run();
     ASSERT_EQ(outcomeOf(r), CompileOutcome::Done) << r.error().message;
     std::string error;
+    EXPECT_EQ(check::wineReadResource(r->bookPath, "IMG", "PIC.PNG", &error), "picture") << error;
     EXPECT_EQ(check::wineReadResource(r->bookPath, "CUSTOM", "#101", &error),
               toAnsi("Book:老子:index.html:tree.html:::::2026-12-06"))
         << error;
@@ -292,11 +298,15 @@ TEST_F(Compile, ARebuildTakesUnchangedPagesFromTheLastBookAndEqualsAFullBuild) {
         while (buildStamp() <= newest)
             std::this_thread::yield();
     };
+    // A sub-folder's file is a resource of its own type, taken over like the pages.
+    writeFile(m_project / "img" / "a.png", "picture");
+    m_in.settings.subfolders = true;
+    m_in.pages.push_back({"img", true});
     pastFileTimes();
     ASSERT_EQ(run()->pagesReused, 0);
     const std::string book = (m_out / "mybook.exe").string();
     const std::string first = readFile(book);
-    ASSERT_EQ(run()->pagesReused, 43);
+    ASSERT_EQ(run()->pagesReused, 44);
     EXPECT_EQ(readFile(book), first);
 
     writeFile(m_project / "p3.html", std::string(100 + 37 * 3, 'Z')); // same size
@@ -307,8 +317,8 @@ TEST_F(Compile, ARebuildTakesUnchangedPagesFromTheLastBookAndEqualsAFullBuild) {
     pastFileTimes();
     const auto rebuilt = run();
     ASSERT_EQ(outcomeOf(rebuilt), CompileOutcome::Done);
-    EXPECT_EQ(rebuilt->pagesReused, 40); // all but p3, p5 and new.html
-    EXPECT_EQ(rebuilt->pagesAdded, 43);
+    EXPECT_EQ(rebuilt->pagesReused, 41); // all but p3, p5 and new.html
+    EXPECT_EQ(rebuilt->pagesAdded, 44);
     auto opened = openBook(book); // pefile: every page equal to its file
     ASSERT_TRUE(opened);
     EXPECT_FALSE(opened->find("p7.html"));

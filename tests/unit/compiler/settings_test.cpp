@@ -77,6 +77,15 @@ TEST(Settings, WrittenInTableOrderAsCp936WithCrLfAndReadBack) {
     ProjectSettings back;
     ASSERT_EQ(readSettingsFile(path, back).value(), 10);
     EXPECT_EQ(settingsLines(back), lines);
+    EXPECT_FALSE(back.subfolders);
+    // The sub-folder setting is an eleventh line, only when on; the ten keys read the same.
+    s.subfolders = true;
+    ASSERT_TRUE(writeSettingsFile(path, s));
+    bytes = readFileBytes(path);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()),
+              expected + toAnsi("子文件夹资源：1") + "\r\n");
+    ASSERT_EQ(readSettingsFile(path, back).value(), 10);
+    EXPECT_TRUE(back.subfolders);
 
     ProjectSettings untouched = initialSettings("/o/");
     EXPECT_FALSE(readSettingsFile((dir / "none.ini").string(), untouched));
