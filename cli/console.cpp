@@ -26,6 +26,7 @@ const char* const Usage =
        folio contents delete <project> ID...
        folio contents move <project> ID up|down [ROWS]
        folio generate <project> [--maker DIR] [--force]
+       folio epub <project> [--out FILE.epub] [--maker DIR]
        folio txt2html [--maker DIR] FILE...
        folio html2txt [--title-from title|h1] [--start TEXT] [--end TEXT] [--remove LIST] FILE...
        folio rename [--by first-line|title|h1|h2|symbols] [--relink] --yes FILE...
@@ -75,6 +76,13 @@ generate writes tree.html, tree.ini and index.html into the project from its sav
          the maker's list/tree/ and list/index/ templates (TreeTag.ini, HomePageTag.ini), and
          the help project <title>.hhp, .hhc and .hhk from the list/chm/ templates. A tree.html
          or index.html that folio did not write is kept (exit status 1) unless --force.
+epub     writes the project as an EPUB 3 book for any e-reader, to --out or to the
+         settings' output folder (else <maker>/out/) as <output file>.epub: its pages in
+         the contents list's order (nested as the list is), then the pages they link to
+         that the list lacks; each page as XHTML in UTF-8 without scripts, with the style
+         sheets, pictures, fonts and sounds it uses; the title, author and cover of the
+         home page's book card. Links to files not in the book become plain text, each
+         named in a warning. The book's identifier is kept in the settings file.
 info     prints the book's descriptor fields and its resources (type, name, language, size).
 extract  writes the book's pages into <dir>, named as stored; of several copies of a page (in
          other languages, or names differing only in case) the one the reader reads keeps

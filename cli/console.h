@@ -64,6 +64,7 @@ int txt2htmlCommand(const std::vector<std::string>& args); // convert.cpp
 int html2txtCommand(const std::vector<std::string>& args); // convert.cpp
 int renameCommand(const std::vector<std::string>& args);   // convert.cpp
 int searchCommand(const std::vector<std::string>& args);   // search.cpp
+int epubCommand(const std::vector<std::string>& args);     // epub.cpp
 int checkCommand(const std::vector<std::string>& args);    // check.cpp
 
 // The check of a project folder (given as typed) with its settings, for check and compile

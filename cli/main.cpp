@@ -517,6 +517,8 @@ int main(int argc, char** argv) {
         return renameCommand(args);
     if (command == "search")
         return searchCommand(args);
+    if (command == "epub")
+        return epubCommand(args);
     if (command == "check")
         return checkCommand(args);
     return usageError("unknown command " + command);

@@ -18,7 +18,7 @@ PACKAGES=(
   qt6-multimedia-dev qt6-speech-dev qt6-speech-flite-plugin
   libqt6opengl6-dev libgl-dev
   gstreamer1.0-plugins-good gstreamer1.0-plugins-base
-  libcurl4-openssl-dev libgumbo-dev linkchecker
+  libcurl4-openssl-dev libgumbo-dev linkchecker libminizip-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   python3 python3-pefile icoutils
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
@@ -27,6 +27,7 @@ PACKAGES=(
   wine wine32
   clang-16 libclang-rt-16-dev
   fp-utils libchm-bin
+  epubcheck calibre zip
   chromium
   xdg-utils shared-mime-info libfile-mimeinfo-perl libglib2.0-bin desktop-file-utils dpkg-dev
 )

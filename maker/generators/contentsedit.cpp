@@ -23,24 +23,6 @@ std::vector<int> dataRows(const ContentsList& list, std::vector<int> rows) {
     return rows;
 }
 
-// Every entry's parent row (index = row; 0 at the top level), found through one index of the
-// numbers instead of a search per row.
-std::vector<int> parentRows(const ContentsList& list) {
-    const int last = lastDataRow(list);
-    std::unordered_map<std::string_view, int> firstRow;
-    for (int r = 1; r <= last; ++r) {
-        if (!list.cell(r, ColID).empty())
-            firstRow.emplace(list.cell(r, ColID), r);
-    }
-    std::vector<int> parents(static_cast<std::size_t>(std::max(last, 0) + 1), 0);
-    for (int r = 1; r <= last; ++r) {
-        const auto found = firstRow.find(list.cell(r, ColSID));
-        if (found != firstRow.end() && found->second != r)
-            parents[static_cast<std::size_t>(r)] = found->second;
-    }
-    return parents;
-}
-
 int at(const std::vector<int>& v, int row) {
     return v[static_cast<std::size_t>(row)];
 }
@@ -149,6 +131,22 @@ template <class Edit> EditResult edit(ContentsList& list, std::vector<int> rows,
 }
 
 } // namespace
+
+std::vector<int> parentRows(const ContentsList& list) {
+    const int last = lastDataRow(list);
+    std::unordered_map<std::string_view, int> firstRow;
+    for (int r = 1; r <= last; ++r) {
+        if (!list.cell(r, ColID).empty())
+            firstRow.emplace(list.cell(r, ColID), r);
+    }
+    std::vector<int> parents(static_cast<std::size_t>(std::max(last, 0) + 1), 0);
+    for (int r = 1; r <= last; ++r) {
+        const auto found = firstRow.find(list.cell(r, ColSID));
+        if (found != firstRow.end() && found->second != r)
+            parents[static_cast<std::size_t>(r)] = found->second;
+    }
+    return parents;
+}
 
 int rowOfId(const ContentsList& list, std::string_view id) {
     if (id.empty())

@@ -20,6 +20,10 @@ namespace folio::generators {
 // entry's SID. 0 for the top level: "-1", a number no entry has, or the entry's own number.
 int parentRow(const ContentsList& list, int row);
 
+// Every entry's parent row as parentRow gives it (index = row; 0 at the top level), found
+// through one index of the numbers instead of a search per row.
+std::vector<int> parentRows(const ContentsList& list);
+
 // The first data row numbered `id`, 0 when none is.
 int rowOfId(const ContentsList& list, std::string_view id);
 

@@ -4,6 +4,10 @@
 #include "core/fileio.h"
 #include "core/text.h"
 
+#include <array>
+#include <cstdio>
+#include <random>
+
 namespace folio::project {
 
 namespace {
@@ -109,7 +113,66 @@ Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& s
     std::vector<std::string> lines = settingsLines(settings);
     if (settings.subfolders)
         lines.push_back(std::string(SubfoldersKey) + "1");
+    // The book keeps its identifier when the settings are saved again.
+    if (const std::string id = readBookId(path); !id.empty())
+        lines.push_back(std::string(BookIdKey) + id);
     return writeAnsiLines(path, lines);
+}
+
+namespace {
+
+std::string_view asText(const Bytes& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+std::string idOf(std::string_view text) {
+    for (const std::string& line : splitLinesAnyEnd(text))
+        if (line.starts_with(BookIdKey) && line.size() > BookIdKey.size())
+            return line.substr(BookIdKey.size());
+    return {};
+}
+
+} // namespace
+
+std::string readBookId(const std::string& settingsPath) {
+    const auto bytes = readFileBytes(settingsPath);
+    return bytes ? idOf(decodeToUtf8(asText(*bytes), false)) : std::string();
+}
+
+std::string newBookId() {
+    std::random_device device;
+    std::array<unsigned char, 16> b{};
+    for (std::size_t i = 0; i < b.size(); i += 4) {
+        const unsigned v = device();
+        for (std::size_t k = 0; k < 4; ++k)
+            b[i + k] = static_cast<unsigned char>(v >> (8 * k));
+    }
+    b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40); // version 4: random
+    b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80); // the RFC 4122 variant
+    char text[37];
+    std::snprintf(text, sizeof text,
+                  "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b[0],
+                  b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
+    return std::string("urn:uuid:") + text;
+}
+
+Result<std::string> keepBookId(const std::string& settingsPath) {
+    auto bytes = readFileBytes(settingsPath);
+    FOLIO_TRY(bytes);
+    const std::string_view raw = asText(*bytes);
+    if (std::string id = idOf(decodeToUtf8(raw, false)); !id.empty())
+        return id;
+    const std::string id = newBookId();
+    std::string text(raw);
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r')
+        text += "\r\n";
+    // A file another editor saved in UTF-8 gets its line in UTF-8.
+    const std::string line = std::string(BookIdKey) + id;
+    text += detectEncoding(raw, false).encoding == TextEncoding::Ansi ? toAnsi(line) : line;
+    text += "\r\n";
+    FOLIO_TRY(writeFileAtomic(settingsPath, text));
+    return id;
 }
 
 } // namespace folio::project

@@ -24,6 +24,10 @@ inline constexpr std::array<std::string_view, 10> SettingKeys = {
 // file every reader of the settings knows; those readers ignore a key not among their ten.
 inline constexpr std::string_view SubfoldersKey = "子文件夹资源：";
 
+// The identifier an EPUB book of the project keeps from one build to the next, on a line of
+// its own after the ten: "标识：urn:uuid:<uuid>". The readers of the ten pass over it too.
+inline constexpr std::string_view BookIdKey = "标识：";
+
 // The field a key fills, in SettingKeys order.
 std::string& settingField(ProjectSettings& s, std::size_t index);
 const std::string& settingField(const ProjectSettings& s, std::size_t index);
@@ -50,7 +54,17 @@ std::string settingsFilePath(const std::string& projectFolder);
 Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings);
 
 // Writes the ten lines (and the sub-folder line when the setting is on) in CP936 with CR LF,
-// atomically.
+// atomically; the identifier line of the file it replaces stays.
 Result<void> writeSettingsFile(const std::string& path, const ProjectSettings& settings);
+
+// The identifier the settings file holds; "" when it holds none (or cannot be read).
+std::string readBookId(const std::string& settingsPath);
+
+// The identifier the settings file holds, or a new one (a random UUID) appended to it as a
+// line in the file's own encoding, the rest of its bytes unchanged.
+Result<std::string> keepBookId(const std::string& settingsPath);
+
+// "urn:uuid:" and a random (version 4) UUID.
+std::string newBookId();
 
 } // namespace folio::project

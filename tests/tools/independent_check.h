@@ -58,6 +58,12 @@ inline RunResult pefileDescribe(const std::string& pePath) {
                shellQuote(pePath));
 }
 
+// epubcheck (Debian's package installs it as a jar) on an EPUB: its report, which ends in the
+// count of fatals, errors, warnings and infos.
+inline RunResult epubcheck(const std::string& epubPath) {
+    return run("java -jar /usr/bin/epubcheck " + shellQuote(epubPath));
+}
+
 inline RunResult wrestoolList(const std::string& pePath) {
     return run("wrestool -l " + shellQuote(pePath));
 }

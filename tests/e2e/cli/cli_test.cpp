@@ -624,3 +624,107 @@ TEST_F(Cli, ContentsAddSortsNaturallyAndDeleteAndMoveKeepEveryChild) {
     EXPECT_EQ(runFolio("contents move " + p + " 9 up").status, 1);
     EXPECT_EQ(runFolio("contents move " + p + " 1 sideways").status, 2);
 }
+
+// The sample and a project of messy pages as EPUB, checked by epubcheck and read by calibre.
+TEST_F(Cli, EpubOfTheSampleAndOfMessyPagesPassesEpubcheckAndCalibreReadsItsCard) {
+    FOLIO_REQUIRE_TOOL("/usr/bin/epubcheck", "apt-get install epubcheck");
+    FOLIO_REQUIRE_TOOL("ebook-meta", "apt-get install calibre");
+    const fs::path sample = m_tmp / "Book";
+    fs::copy(Dist + "/Book", sample);
+    const std::string epub = (m_tmp / "book.epub").string();
+    const auto entry = [](const std::string& file, const std::string& name) {
+        return runCommand("python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+                          "print(z.infolist()[0].filename, z.infolist()[0].compress_type); "
+                          "sys.stdout.write(z.read(sys.argv[2]).decode())' " +
+                          shellQuote(file) + " " + shellQuote(name))
+            .output;
+    };
+    auto r = runFolio("epub " + shellQuote(sample.string()) + " --out " + shellQuote(epub));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("pages: 9 (9 in reading order, 0 only linked"), std::string::npos);
+    EXPECT_NE(check::epubcheck(epub).output.find("No errors or warnings detected"),
+              std::string::npos)
+        << check::epubcheck(epub).output;
+    const auto meta = runCommand("ebook-meta " + shellQuote(epub) + " --get-cover " +
+                                 shellQuote((m_tmp / "cover.png").string()));
+    EXPECT_NE(meta.output.find("Title               : 道德经"), std::string::npos) << meta.output;
+    EXPECT_NE(meta.output.find("Author(s)           : 老子"), std::string::npos) << meta.output;
+    EXPECT_EQ(readFileBytes((m_tmp / "cover.png").string()).value(),
+              readFileBytes(Dist + "/Book/cover.png").value());
+    // mimetype first and stored; the nested contents; the identifier kept, so a second build
+    // of the unchanged project is the same file.
+    const std::string opf = entry(epub, "OEBPS/content.opf");
+    EXPECT_TRUE(opf.starts_with("mimetype 0\n")) << opf;
+    EXPECT_NE(entry(epub, "OEBPS/nav.xhtml").find("道德经</a>\n  <ol>\n   <li><a href=\"chapter01"),
+              std::string::npos);
+    const std::string id = opf.substr(opf.find("urn:uuid:"), 45);
+    const Bytes ini = readFileBytes((sample / "Book.ini").string()).value();
+    EXPECT_EQ(fromAnsi(std::string(ini.begin(), ini.end())),
+              "电子书名称：Book\r\n索引页：index.html\r\n目录树：tree.html\r\n输出文件：Book\r\n"
+              "作者：老子\r\n网址：\r\n更新：\r\n在线书架：\r\n广告：\r\n标识：" +
+                  id + "\r\n");
+    const std::string again = (m_tmp / "again.epub").string();
+    ASSERT_EQ(
+        runFolio("epub " + shellQuote(sample.string()) + " --out " + shellQuote(again)).status, 0);
+    EXPECT_EQ(readFileBytes(again).value(), readFileBytes(epub).value());
+
+    // Messy pages: unclosed tags, <font>, GBK and UTF-8, &nbsp;, scripts, a picture in a
+    // sub-folder, links to what is missing, a Chinese file name, a page only linked to.
+    const fs::path messy = m_tmp / "M";
+    fs::create_directories(messy / "img");
+    const auto put = [&](const std::string& name, const std::string& utf8, bool gbk = true) {
+        ASSERT_TRUE(writeFileAtomic((messy / name).string(), gbk ? toAnsi(utf8) : utf8));
+    };
+    put("M.ini", "电子书名称：乱\r\n索引页：index.html\r\n目录树：tree.html\r\n作者：某人\r\n");
+    put("M.toc",
+        "folio contents 1\r\n \t1\t-1\t乱书\tindex.html\t\t\t\t\t\t\r\n"
+        " \t2\t1\t第一章\t第一章.html\t\t\t\t\t\t\r\n \t3\t1\t二\tchapter2.htm\t\t\t\t\t\t\r\n");
+    put("index.html",
+        "<html><head><meta charset=gb2312><script>alert(1)</script></head><body onload=x()>"
+        "<center><font color=red size=5><p>欢迎&nbsp;光临<p>第二段</font></center><li>孤项"
+        "<ul><p>段</ul><table bgcolor=yellow><tr><td nowrap>格<td>子<img src='img/pic.png' "
+        "width='50%'><a href='missing.html'>缺页</a><a href='Chapter2.HTM#sec'>节</a>"
+        "<a name=top>顶</a><a name=top>重</a><a href='tree.html'>目录</a><b><div>块</div></b>"
+        "<a href='extra.html'>附录</a><form><input></form><dl><p>定义</dl>");
+    put("第一章.html",
+        "<html lang=zh_CN><meta charset=utf-8><link rel=stylesheet href=s.css>"
+        "<p style='background:url(img/pic.png)'>UTF-8 &copy;<br>行<a href=#end>尾</a>",
+        false);
+    put("chapter2.htm",
+        "<h2 id=sec>二节</h2><p><font face='宋体'>字</font><a href='index.html#top'>回"
+        "</a><a href='res://C:\\b\\M.exe/EXTRA.HTML'>附</a>");
+    put("extra.html", "<p>附录<a href='file:///D:/old/M/img/pic.png'>图</a>");
+    put("s.css", "/* 注释 */ @charset \"gbk\"; body { background: url(img/pic.png) }"
+                 " .x { background: url(gone.png) }");
+    fs::copy_file(Dist + "/Book/cover.png", messy / "img" / "pic.png");
+    const std::string messyEpub = (m_tmp / "m.epub").string();
+    r = runFolio("epub " + shellQuote(messy.string()) + " --out " + shellQuote(messyEpub));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const auto checked = check::epubcheck(messyEpub);
+    EXPECT_NE(checked.output.find("No errors or warnings detected"), std::string::npos)
+        << checked.output;
+    EXPECT_NE(r.output.find("pages: 4 (3 in reading order, 1 only linked"), std::string::npos)
+        << r.output;
+    for (const char* warning : {"index.html: \"missing.html\" names no file of the project: the "
+                                "link is left as plain text",
+                                "s.css: \"gone.png\" names no file of the project: it is left out",
+                                "extra.html: \"file:///D:/old/M/img/pic.png\" is no page"})
+        EXPECT_NE(r.output.find(warning), std::string::npos) << warning << "\n" << r.output;
+    const std::string index = entry(messyEpub, "OEBPS/index.xhtml");
+    EXPECT_NE(index.find("<img src=\"img/pic.png\" alt=\"\" style=\"width:50%\"/>缺页"
+                         "<a href=\"chapter2.xhtml#sec\">节</a><a id=\"top\">顶</a><a>重</a>"
+                         "<a href=\"nav.xhtml\">目录</a>"),
+              std::string::npos)
+        << index;
+    EXPECT_EQ(index.find("script"), std::string::npos);
+
+    // Without a contents list the pages go in name order, and the command says so.
+    fs::remove(messy / "M.toc");
+    r = runFolio("epub " + shellQuote(messy.string()) + " --out " + shellQuote(messyEpub));
+    EXPECT_NE(r.output.find("the contents list is empty: the pages go in name order"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(entry(messyEpub, "OEBPS/content.opf")
+                  .find("idref=\"i1\"/>\n<itemref idref=\"i2\"/>\n<itemref idref=\"i3\"/>"),
+              std::string::npos);
+}

@@ -86,6 +86,15 @@ TEST(Settings, WrittenInTableOrderAsCp936WithCrLfAndReadBack) {
               expected + toAnsi("子文件夹资源：1") + "\r\n");
     ASSERT_EQ(readSettingsFile(path, back).value(), 10);
     EXPECT_TRUE(back.subfolders);
+    // The book's identifier is made once, appended, and kept when the settings are saved.
+    const std::string id = keepBookId(path).value();
+    EXPECT_EQ(id.size(), 45u);
+    EXPECT_EQ(keepBookId(path).value(), id);
+    ASSERT_TRUE(writeSettingsFile(path, s));
+    bytes = readFileBytes(path);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()),
+              expected + toAnsi("子文件夹资源：1\r\n标识：") + id + "\r\n");
+    ASSERT_EQ(readSettingsFile(path, back).value(), 10);
 
     ProjectSettings untouched = initialSettings("/o/");
     EXPECT_FALSE(readSettingsFile((dir / "none.ini").string(), untouched));
