@@ -28,4 +28,19 @@ Result<generators::EpubOutcome> MakeProjectEpub(const std::string& projectFolder
     return generators::WriteEpub(in, contents, observer);
 }
 
+std::string epubDoneMessage(const generators::EpubOutcome& outcome) {
+    std::string text = "EPUB 电子书已写成：\r\n\r\n" + outcome.path + "\r\n\r\n" +
+                       std::to_string(outcome.pages) + " 个页面，" +
+                       std::to_string(outcome.resources) + " 个样式表、图片、字体和声音。";
+    constexpr std::size_t Shown = 10;
+    if (!outcome.warnings.empty()) {
+        text += "\r\n\r\n" + std::to_string(outcome.warnings.size()) + " 条提示：";
+        for (std::size_t i = 0; i < outcome.warnings.size() && i < Shown; ++i)
+            text += "\r\n" + outcome.warnings[i];
+        if (outcome.warnings.size() > Shown)
+            text += "\r\n……";
+    }
+    return text;
+}
+
 } // namespace folio::project

@@ -22,4 +22,8 @@ Result<generators::EpubOutcome> MakeProjectEpub(const std::string& projectFolder
                                                 const generators::ContentsList& contents,
                                                 const std::string& outputPath, Observer& observer);
 
+// The workbench's message after the book was written: where it is, what it holds, and the
+// first of its warnings.
+std::string epubDoneMessage(const generators::EpubOutcome& outcome);
+
 } // namespace folio::project

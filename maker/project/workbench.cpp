@@ -8,6 +8,7 @@
 #include "maker/generators/contents.h"
 #include "maker/generators/contentspage.h"
 #include "maker/generators/homepage.h"
+#include "maker/project/epubbook.h"
 #include "maker/project/explorer.h"
 #include "maker/project/projectfiles.h"
 #include "maker/project/settings.h"
@@ -375,6 +376,16 @@ Result<CompileRun> CompileProject(MakerState& state, const generators::ContentsL
         auto file = compiler::CompileHelp(help, observer);
         FOLIO_TRY(file);
         run.helpFile = std::move(*file);
+    }
+    if (request.epub) {
+        auto epub = MakeProjectEpub(*folder, state.settings, contents, "", observer);
+        if (!epub) {
+            observer.messageBox("EPUB 电子书没有写成：\r\n\r\n" + epub.error().message,
+                                "编译失败。", MessageIcon::Information);
+            return std::unexpected(epub.error());
+        }
+        observer.messageBox(epubDoneMessage(*epub), "编译完成。", MessageIcon::Information);
+        run.epub = std::move(*epub);
     }
     return run;
 }

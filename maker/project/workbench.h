@@ -8,6 +8,7 @@
 #include "maker/compiler/compilebook.h"
 #include "maker/generators/contentslist.h"
 #include "maker/generators/convert.h"
+#include "maker/generators/epub.h"
 #include "maker/project/drives.h"
 
 #include <optional>
@@ -124,6 +125,7 @@ struct CompileRequest {
     PageSelection selection;
     bool exe = true;          // Check1 "EXE"
     bool chm = false;         // Check2 "CHM"
+    bool epub = false;        // "EPUB": <output folder>/<output file>.epub as well
     std::string iconPath;     // TxtIconPath
     std::string skinFileName; // Combo2's text
     std::string dateText;     // today in the user's short date format
@@ -133,15 +135,17 @@ struct CompileRun {
     std::vector<bool> selected; // the page list's selection after the run, parallel to pages
     std::optional<compiler::CompiledBook> book;
     std::string helpFile; // the compiled help file, when CHM was ticked and it was built
+    std::optional<generators::EpubOutcome> epub; // when EPUB was ticked and it was written
 };
 
 // "编译文件": the title's project is opened when it is not the open one, else its page list is
 // read afresh, so what was generated since is there. A whole selection means every page of
 // the project: the project's own files (isProjectOwnFile) are left out. With nothing selected
 // the user is asked whether to compile every page (No compiles nothing and says so); own files
-// selected one by one are asked about before they go into the book. Then the book (EXE) and the
-// help file (CHM) as ticked. A refused or declined compile is an error; the book's own
-// failures are shown by CompileBook.
+// selected one by one are asked about before they go into the book. Then the book (EXE), the
+// help file (CHM) and the EPUB book (from the contents list, whatever the selection) as ticked;
+// the EPUB's outcome or failure is shown in a message box. A refused or declined compile is an
+// error; the book's own failures are shown by CompileBook.
 Result<CompileRun> CompileProject(MakerState& state, const generators::ContentsList& contents,
                                   const CompileRequest& request, Observer& observer);
 

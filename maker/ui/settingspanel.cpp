@@ -120,6 +120,10 @@ SettingsPanel::SettingsPanel(const QString& makerFolder, folio::Observer& observ
         m_check[i]->setObjectName(QStringLiteral("Check%1").arg(i));
         kinds->addWidget(m_check[i]);
     }
+    // Beside the Book image's boxes: the same book as EPUB, for every other e-reader.
+    m_checkEpub = new QCheckBox(QStringLiteral("EPUB"));
+    m_checkEpub->setObjectName(QStringLiteral("CheckEpub"));
+    kinds->addWidget(m_checkEpub);
     m_check[1]->setChecked(true);
     kinds->addStretch(1);
     grid->addWidget(label("Label16", "输出："), r, 0);
@@ -200,6 +204,7 @@ void SettingsPanel::showState(const project::MakerState& state) {
 void SettingsPanel::readCompileChoices(project::CompileRequest& request) const {
     request.exe = m_check[1]->isChecked();
     request.chm = m_check[2]->isChecked();
+    request.epub = m_checkEpub->isChecked();
     request.iconPath = utf8(m_txtIconPath->text());
     request.skinFileName = utf8(m_combo2->currentText());
 }

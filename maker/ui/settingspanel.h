@@ -79,6 +79,7 @@ class SettingsPanel : public QWidget {
     QComboBox* m_combo2 = nullptr;
     QLineEdit* m_txtIconPath = nullptr;
     QCheckBox* m_check[5] = {};
+    QCheckBox* m_checkEpub = nullptr;
     QPushButton* m_command[8] = {};
     IconChooser* m_iconChooser = nullptr;
 };

@@ -638,4 +638,14 @@ TEST_F(Compile, TheWorkbenchAsksWhatToCompileAndLeavesTheProjectsOwnFilesOut) {
     EXPECT_EQ(m_rec.boxes.size(), 1u); // only the book's own message
     EXPECT_EQ(openBook(book.string())->pageNames().size(), 4u);
     EXPECT_EQ(std::count(r->selected.begin(), r->selected.end(), true), 4);
+
+    // "EPUB" alone: the book beside it, from the contents (empty here: the pages by name).
+    request.exe = false;
+    request.epub = true;
+    m_rec.clear();
+    r = project::CompileProject(s, {}, request, m_rec);
+    ASSERT_TRUE(r && r->epub) << m_rec.boxes.at(0).text;
+    EXPECT_EQ(r->epub->path, (m_out / "mybook.epub").string());
+    EXPECT_TRUE(m_rec.shown("EPUB 电子书已写成：")) << m_rec.boxes.at(0).text;
+    EXPECT_EQ(r->epub->pages, 2u); // index.html and new.html: tree.html is the contents page
 }
