@@ -493,11 +493,12 @@ int Checker::checkAddress(int from, const PageAddress& a, TextPlace at, bool inL
                         "the " + what + " " + target + " is not in the book: " + *why, target));
         else
             add(finding(file, at, Severity::Error, code,
-                        "the " + what + " " + target + " names " + link.path +
+                        "the " + what + " " + target +
+                            (link.path == target ? std::string() : " names " + link.path + ",") +
                             (link.path.find('\\') != std::string::npos
-                                 ? ", and a backslash is no folder separator in an address: "
+                                 ? " and a backslash is no folder separator in an address: "
                                    "write \"/\""
-                                 : ", which is not in the project folder"),
+                                 : " is in no file of the project folder"),
                         target));
         return -1;
     }
@@ -653,6 +654,17 @@ Result<CheckReport> Checker::run() {
 
 Result<CheckReport> CheckProject(const CheckInputs& in) {
     return Checker(in).run();
+}
+
+bool compileDespiteFindings(const CheckReport& report, Observer& observer) {
+    if (report.errors() == 0)
+        return true;
+    return observer.messageBox("检查发现电子书有 " + std::to_string(report.errors()) + " 个错误、" +
+                                   std::to_string(report.warnings()) +
+                                   " 个警告（缺少的页面或图片、无法找到的链接……）。\r\n\r\n"
+                                   "仍要编译吗？选择“否”不编译，并显示检查报告。",
+                               "检查", MessageIcon::Exclamation, MessageButtons::YesNo,
+                               Answer::No) == Answer::Yes;
 }
 
 } // namespace folio::check

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/error.h"
+#include "core/observer.h"
 #include "core/projectsettings.h"
 
 #include <optional>
@@ -48,5 +49,10 @@ struct CheckReport {
 // the book it would make. Pages are parsed on the machine's cores. An error only when the
 // folder cannot be listed.
 Result<CheckReport> CheckProject(const CheckInputs& in);
+
+// The compile's question when the check found errors: Yes compiles anyway, No leaves the book
+// as it is (the window then shows the report). True when the compile goes on: no error found,
+// or Yes.
+bool compileDespiteFindings(const CheckReport& report, Observer& observer);
 
 } // namespace folio::check

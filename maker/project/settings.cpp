@@ -102,10 +102,14 @@ Result<int> readSettingsFile(const std::string& path, ProjectSettings& settings)
     // without a byte-order mark) with LF line ends, and is read the same.
     const std::string text = decodeToUtf8(
         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), false);
-    const int applied = applySettingsLines(splitLinesAnyEnd(text), settings);
+    // The sub-folder setting is the file's alone: a file without its line has it off.
+    ProjectSettings read = settings;
+    read.subfolders = false;
+    const int applied = applySettingsLines(splitLinesAnyEnd(text), read);
     if (applied == 0)
         return fail(path + ": no settings lines found (a settings line is a key and its value, "
                            "such as \"电子书名称：书名\")");
+    settings = std::move(read);
     return applied;
 }
 

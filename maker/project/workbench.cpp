@@ -365,8 +365,15 @@ Result<CompileRun> CompileProject(MakerState& state, const generators::ContentsL
         in.skinFileName = request.skinFileName;
         in.projectFolder = state.openFolder;
         in.dateText = request.dateText;
-        for (std::size_t i = 0; i < state.pages.size(); ++i)
+        std::vector<std::string> entries;
+        for (std::size_t i = 0; i < state.pages.size(); ++i) {
             in.pages.push_back({state.pages[i], run.selected[i]});
+            if (run.selected[i])
+                entries.push_back(state.pages[i]);
+        }
+        if (request.checkFirst && !request.checkFirst(entries))
+            return fail("the check found errors and the book was not compiled",
+                        static_cast<int>(compiler::CompileOutcome::Declined));
         auto book = compiler::CompileBook(in, observer);
         FOLIO_TRY(book);
         run.book = std::move(*book);

@@ -11,6 +11,7 @@
 #include "maker/generators/epub.h"
 #include "maker/project/drives.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -129,6 +130,9 @@ struct CompileRequest {
     std::string iconPath;     // TxtIconPath
     std::string skinFileName; // Combo2's text
     std::string dateText;     // today in the user's short date format
+    // Runs before the book is compiled, given the page list's entries that will be compiled;
+    // false leaves the book as it is (the check found errors and the user chose the report).
+    std::function<bool(const std::vector<std::string>& entries)> checkFirst;
 };
 
 struct CompileRun {

@@ -207,6 +207,7 @@ void Frmmain::connectParts() {
     on(bars.action(PagesButton::FolderEntries), m_guard->guarded([this] { addFolderEntries(); }));
     on(bars.action(OutputButton::CopyFiles), m_guard->guarded([this] { copyFiles(); }));
     on(bars.action(OutputButton::Compile), m_guard->guarded([this] { compile(); }));
+    on(bars.action(OutputButton::Check), m_guard->guarded([this] { checkProject(); }));
     on(bars.action(OutputButton::SelectFiles), [companions] { companions->showFrmSel(false); });
     on(bars.action(MainButton::Copy),
        [this] { preview()->triggerPageAction(QWebEnginePage::Copy); });
@@ -321,6 +322,7 @@ void Frmmain::openPage(const QString& path) {
     if (auto text = folio::readDecodedText(utf8(path))) {
         QString shown = qs(*text);
         shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        m_richTextBox1->setExtraSelections({});
         m_richTextBox1->setPlainText(shown);
     }
 }
@@ -480,6 +482,7 @@ void Frmmain::compile() {
     request.selection = m_pages->selection();
     m_settings->readCompileChoices(request);
     request.dateText = utf8(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    request.checkFirst = [this](const auto& entries) { return checkBeforeCompile(entries); };
     const std::string before = m_state.openFolder;
     auto run = project::CompileProject(m_state, m_contents, request, m_observer);
     if (m_state.openFolder != before) {

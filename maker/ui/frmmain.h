@@ -21,11 +21,16 @@
 class QPlainTextEdit;
 class QProgressBar;
 
+namespace folio::check {
+struct CheckReport;
+}
+
 namespace folio::maker {
 
 class CommandGuard;
 class ContentsPanel;
 class ExplorerPanel;
+class FrmCheck;
 class Frmtree;
 class PageListPanel;
 class PreviewPanel;
@@ -67,6 +72,7 @@ class Frmmain : public QWidget {
     PreviewView* preview() const;
     WorkbenchCompanions* companions() const { return m_companions; }
     Frmtree* frmtree() const;
+    FrmCheck* frmCheck() const { return m_frmCheck; }
 
     // The explorer: points File1 at a folder and fills List1 (as a tree-node click does).
     void showExplorerFolder(const QString& folder);
@@ -110,6 +116,12 @@ class Frmmain : public QWidget {
     void addFolderEntries();
     void copyFiles();
     void compile();
+    // "检查" and the compile's check (frmmain_check.cpp): the findings in FrmCheck, and a
+    // finding's file shown in the code view at its line.
+    void checkProject();
+    bool checkBeforeCompile(const std::vector<std::string>& entries);
+    void showCheckReport(const folio::check::CheckReport& report);
+    void openAtLine(const QString& path, int line);
     void generateContents();
     void generateHomePage();
     void showGenerated(const folio::project::GenerateRun& run);
@@ -137,6 +149,7 @@ class Frmmain : public QWidget {
     QPlainTextEdit* m_richTextBox1 = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     WorkbenchCompanions* m_companions = nullptr;
+    FrmCheck* m_frmCheck = nullptr;
 };
 
 } // namespace folio::maker

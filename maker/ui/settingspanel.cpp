@@ -125,6 +125,11 @@ SettingsPanel::SettingsPanel(const QString& makerFolder, folio::Observer& observ
     m_checkEpub->setObjectName(QStringLiteral("CheckEpub"));
     kinds->addWidget(m_checkEpub);
     m_check[1]->setChecked(true);
+    // Beyond the four: the files of one level of sub-folders (img/, images/) become resources
+    // typed by their folder's name, so that saved web pages find their pictures in the book.
+    m_checkSubfolders = new QCheckBox(QStringLiteral("子文件夹资源"));
+    m_checkSubfolders->setObjectName(QStringLiteral("CheckSubfolders"));
+    kinds->addWidget(m_checkSubfolders);
     kinds->addStretch(1);
     grid->addWidget(label("Label16", "输出："), r, 0);
     grid->addLayout(kinds, r, 1, 1, 2);
@@ -167,6 +172,7 @@ void SettingsPanel::readFields(project::MakerState& state) const {
     s.update = utf8(m_txtupdate->text());
     s.bookshelf = utf8(m_txtonline->text());
     s.advert = utf8(m_txtad->text());
+    s.subfolders = m_checkSubfolders->isChecked();
     state.treeTag = utf8(m_txtTag->text());
     state.homePageTag = utf8(m_homePageTag->toPlainText());
     state.projectText = utf8(m_comProPath->currentText());
@@ -188,6 +194,7 @@ void SettingsPanel::showState(const project::MakerState& state) {
     m_txtupdate->setText(qs(s.update));
     m_txtonline->setText(qs(s.bookshelf));
     m_txtad->setText(qs(s.advert));
+    m_checkSubfolders->setChecked(s.subfolders);
     if (!state.treeTag.empty()) {
         m_txtTag->setText(qs(state.treeTag));
     }

@@ -80,6 +80,7 @@ class SettingsPanel : public QWidget {
     QLineEdit* m_txtIconPath = nullptr;
     QCheckBox* m_check[5] = {};
     QCheckBox* m_checkEpub = nullptr;
+    QCheckBox* m_checkSubfolders = nullptr;
     QPushButton* m_command[8] = {};
     IconChooser* m_iconChooser = nullptr;
 };

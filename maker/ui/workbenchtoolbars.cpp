@@ -52,7 +52,8 @@ WorkbenchToolbars::WorkbenchToolbars(const QWidget* window) {
                              {"编译文件", S::SP_ComputerIcon},
                              {nullptr, S::SP_CustomBase},
                              {nullptr, S::SP_CustomBase},
-                             {"", S::SP_DialogApplyButton}});
+                             {"", S::SP_DialogApplyButton},
+                             {"检查", S::SP_FileDialogContentsView}});
     m_bars[6] = makeToolbar(window, 6,
                             {{"复制", S::SP_FileLinkIcon},
                              {"粘贴", S::SP_FileIcon},

@@ -26,7 +26,7 @@ enum class PagesButton {
     HomeEntry = 6,
     FolderEntries = 7,
 };
-enum class OutputButton { CopyFiles = 1, Compile = 2, SelectFiles = 5 };
+enum class OutputButton { CopyFiles = 1, Compile = 2, SelectFiles = 5, Check = 6 };
 enum class MainButton { Copy = 1, Paste = 2, Clear = 3, Save = 4, About = 5, Exit = 6 };
 
 // A button as a toolbar is built: its caption (nullptr: a separator; "": the picture alone,

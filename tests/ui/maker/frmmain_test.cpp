@@ -6,6 +6,7 @@
 #include "maker/generators/contentslist.h"
 #include "maker/ui/commandguard.h"
 #include "maker/ui/contentspanel.h"
+#include "maker/ui/frmcheck.h"
 #include "maker/ui/frmmain.h"
 #include "maker/ui/frmrename.h"
 #include "maker/ui/frmtree.h"
@@ -21,9 +22,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -36,6 +39,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -926,6 +930,33 @@ void FrmmainTest::theRoadOfABook() {
     QFile second(maker("路书/2.html"));
     QVERIFY(second.open(QIODevice::ReadOnly));
     QCOMPARE(QByteArray::fromStdString(page), second.readAll());
+    second.close();
+
+    // A picture that is missing: "检查" lists it, a double-click shows its line in the code
+    // view, and the compile asks first; No keeps the book and shows the report.
+    QVERIFY(second.open(QIODevice::Append));
+    second.write("\r\n<img src=\"gone.png\">\r\n");
+    second.close();
+    w.toolbars().action(OutputButton::Check)->trigger();
+    QTRY_VERIFY(w.frmCheck() && w.frmCheck()->isVisible());
+    QList<QTreeWidgetItem*> found;
+    for (QTreeWidgetItem* item :
+         w.frmCheck()->list()->findItems(QStringLiteral("gone.png"), Qt::MatchContains, 3))
+        if (item->text(1) == QStringLiteral("2.html") && item->text(0) == QStringLiteral("错误"))
+            found.push_back(item);
+    QCOMPARE(found.size(), 1);
+    emit w.frmCheck()->list()->itemDoubleClicked(found[0], 0);
+    auto* code = child<QPlainTextEdit>("RichTextBox1");
+    QTRY_COMPARE(code->textCursor().blockNumber() + 1, found[0]->text(2).toInt());
+    QVERIFY(code->textCursor().block().text().contains(QStringLiteral("gone.png")));
+    w.frmCheck()->hide();
+    const QDateTime built = QFileInfo(book).lastModified();
+    m_messages.answer = folio::Answer::No;
+    w.toolbars().action(OutputButton::Compile)->trigger();
+    QVERIFY2(lastQuestion().contains(QStringLiteral("仍要编译吗")), qPrintable(lastQuestion()));
+    QVERIFY(w.frmCheck()->isVisible());
+    QCOMPARE(QFileInfo(book).lastModified(), built);
+    m_messages.answer = folio::Answer::Yes;
 
     // The reader opens it: its contents pane lists every chapter.
     folio::readerui::ReaderOptions options;

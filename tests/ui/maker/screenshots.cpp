@@ -3,17 +3,20 @@
 // (scripts/maker-screenshots.sh). Arguments: a maker folder (a copy: the window saves its
 // project list there on closing) and the folder the PNG files go to.
 #include "maker/ui/contentspanel.h"
+#include "maker/ui/frmcheck.h"
 #include "maker/ui/frmmain.h"
 #include "qt/resschemehandler.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWebEngineView>
 
 #include <cstdio>
@@ -107,6 +110,27 @@ int main(int argc, char** argv) {
         }
     });
     window.toolbars().action(folio::maker::OutputButton::Compile)->trigger();
+
+    // "检查" on the sample project with a missing picture, and a finding opened in the code view.
+    QFile page(QDir(maker).filePath(QStringLiteral("Book/index.html")));
+    if (page.open(QIODevice::Append)) {
+        page.write("\r\n<img src=\"images/cover.png\">\r\n");
+        page.close();
+    }
+    window.toolbars().action(folio::maker::OutputButton::Check)->trigger();
+    if (auto* report = window.frmCheck()) {
+        QTest::qWait(800);
+        const QString shot = out.filePath(QStringLiteral("frmmain-10-check.png"));
+        report->grab().save(shot);
+        std::printf("%s\n", qPrintable(shot));
+        const auto items = report->list()->findItems(QStringLiteral("cover"), Qt::MatchContains, 3);
+        if (!items.isEmpty())
+            emit report->list()->itemDoubleClicked(items.front(), 0);
+        QTest::qWait(800);
+        const QString code = out.filePath(QStringLiteral("frmmain-11-check-code.png"));
+        window.grab().save(code);
+        std::printf("%s\n", qPrintable(code));
+    }
     window.close();
     return 0;
 }
