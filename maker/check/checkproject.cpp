@@ -161,6 +161,11 @@ void checkEncoding(const std::string& entry, std::string_view bytes, const PageS
     }
 }
 
+// A decoded name as text: bytes that are no UTF-8 (a GBK name percent-encoded) become U+FFFD.
+std::string shownName(const std::string& name) {
+    return isValidUtf8(name) ? name : utf16ToUtf8(utf8ToUtf16(name));
+}
+
 // Reads and parses one file of the book.
 Scanned scanFile(const std::string& folder, const std::string& entry, bool page) {
     Scanned s;
@@ -492,14 +497,16 @@ int Checker::checkAddress(int from, const PageAddress& a, TextPlace at, bool inL
             add(finding(file, at, Severity::Error, inList ? code : "not-in-book",
                         "the " + what + " " + target + " is not in the book: " + *why, target));
         else
-            add(finding(file, at, Severity::Error, code,
-                        "the " + what + " " + target +
-                            (link.path == target ? std::string() : " names " + link.path + ",") +
-                            (link.path.find('\\') != std::string::npos
-                                 ? " and a backslash is no folder separator in an address: "
-                                   "write \"/\""
-                                 : " is in no file of the project folder"),
-                        target));
+            add(finding(
+                file, at, Severity::Error, code,
+                "the " + what + " " + target +
+                    (link.path == target ? std::string() : " (" + shownName(link.path) + ")") +
+                    " names no file of the project folder" +
+                    (link.path.find('\\') != std::string::npos
+                         ? ": a backslash is no folder separator in an address, write "
+                           "\"/\""
+                         : ""),
+                target));
         return -1;
     }
     if (!link.fragment.empty() && m_isPage[entry] && toUpperUnicode(link.fragment) != "TOP") {
