@@ -59,10 +59,18 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 200; ++i) {
         char k[17];
         std::snprintf(k, sizeof k, "%016x", i);
-        store.remember(k, reader::Place{"PAGE" + std::to_string(i) + ".HTML", 0, i, 100});
+        if (auto kept =
+                store.remember(k, reader::Place{"PAGE" + std::to_string(i) + ".HTML", 0, i, 100});
+            !kept) {
+            std::fprintf(stderr, "%s\n", kept.error().message.c_str());
+            return 1;
+        }
     }
     const auto t4 = Clock::now();
-    store.remember(key, reader::Place{"PAGE1.HTML", 0, 100, 120});
+    if (auto kept = store.remember(key, reader::Place{"PAGE1.HTML", 0, 100, 120}); !kept) {
+        std::fprintf(stderr, "%s\n", kept.error().message.c_str());
+        return 1;
+    }
     const auto t5 = Clock::now();
     const auto found = store.find(key);
     const auto t6 = Clock::now();

@@ -12,7 +12,14 @@ struct Error {
     int code = 0;        // numbered errors (icon patch 1000..1006); 0 otherwise
 };
 
-template <class T> using Result = std::expected<T, Error>;
+// A failure must be looked at: the compiler warns of a Result that is dropped. Where dropping
+// one is safe, say why beside the (void).
+template <class T> class [[nodiscard]] Result : public std::expected<T, Error> {
+  public:
+    using std::expected<T, Error>::expected;
+    Result(const std::expected<T, Error>& e) : std::expected<T, Error>(e) {}
+    Result(std::expected<T, Error>&& e) : std::expected<T, Error>(std::move(e)) {}
+};
 
 inline std::unexpected<Error> fail(std::string message, int code = 0) {
     return std::unexpected<Error>(Error{std::move(message), code});

@@ -158,6 +158,8 @@ Result<ConvertSummary> ConvertTextToPages(const TextToPagesInputs& in, Observer&
     // page. Pages converted before a failure are still written.
     WriteBatch pages;
     auto stopAfter = [&](const char* what, const Error& error) {
+        // The failure shown is the one that stopped the run; pages that then cannot be renamed
+        // into place stay as they were, and their temporary files go with the batch.
         (void)pages.commit();
         return stop(observer, in.programTitle, what, error);
     };
