@@ -5,6 +5,7 @@
 #include "fetch/netsettings.h"
 #include "qt/pagepolicy.h"
 #include "qt/resschemehandler.h"
+#include "reader/ui/epubsession.h"
 #include "reader/ui/uitext.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,8 @@ BookSession::BookSession(Variant variant, QString bookPath, QString onlineBase, 
     m_prefix = m_variant == Variant::Page
                    ? qs(book::resourcePrefix(utf8(m_programFolder), utf8(info.fileName())))
                    : qs(localPrefix(utf8(m_programFolder)));
+    if (m_variant == Variant::Page && isEpubPath(m_bookPath))
+        m_prefix = epubPrefix(m_programFolder, info.fileName());
 
     m_profile = new QWebEngineProfile(this);
     // Pages are untrusted: they reach the book and the addresses allowed below, nothing else.
@@ -51,6 +54,8 @@ bool BookSession::open() {
 }
 
 bool BookSession::openBookImage() {
+    if (isEpubPath(m_bookPath))
+        return openEpub();
     auto opened = book::BookImage::open(utf8(m_bookPath));
     if (!opened) {
         return false;
@@ -86,6 +91,23 @@ bool BookSession::openBookImage() {
     m_caption = qs(addresses->caption);
     m_contentsAddress = qs(addresses->contentsUrl);
     m_homeAddress = qs(addresses->homeUrl);
+    return true;
+}
+
+bool BookSession::openEpub() {
+    auto opened = EpubBook::open(utf8(m_bookPath));
+    if (!opened || (*opened)->navigation().empty())
+        return false;
+    const std::shared_ptr<const EpubBook> epub = std::move(*opened);
+    if (!m_epubHandler) {
+        m_epubHandler = new EpubSchemeHandler(epub, m_prefix, this);
+        m_profile->installUrlSchemeHandler(folio::qt::ResSchemeHandler::SchemeName, m_epubHandler);
+    }
+    // The same panes as a Book image's: the navigation document in the contents pane, the
+    // spine's first page in the page pane.
+    m_caption = QStringLiteral("folioPage-") + epub->title() + QLatin1Char('-') + epub->author();
+    m_contentsAddress = m_prefix + qs(epub->navigation());
+    m_homeAddress = m_prefix + qs(epub->firstPage());
     return true;
 }
 

@@ -23,6 +23,8 @@ class ResSchemeHandler;
 
 namespace folio::readerui {
 
+class EpubSchemeHandler;
+
 class BookSession : public QObject {
     Q_OBJECT
   public:
@@ -61,6 +63,8 @@ class BookSession : public QObject {
 
   private:
     bool openBookImage();
+    // folioPage given an .epub: read in place from its zip.
+    bool openEpub();
     void openOnline();
 
     Variant m_variant;
@@ -77,6 +81,7 @@ class BookSession : public QObject {
     std::shared_ptr<const book::BookImage> m_book;
     QWebEngineProfile* m_profile = nullptr;
     folio::qt::ResSchemeHandler* m_handler = nullptr;
+    EpubSchemeHandler* m_epubHandler = nullptr;
 };
 
 } // namespace folio::readerui

@@ -369,6 +369,7 @@ void FrmEBook::loadHtml() {
         auto loadContents = [this, loaded = std::make_shared<bool>(false)] {
             if (!*loaded) {
                 *loaded = true;
+                m_panes->setContentsPage(QUrl(m_session->contentsAddress()));
                 m_panes->webTree()->load(QUrl(m_session->contentsAddress()));
             }
         };

@@ -242,6 +242,10 @@ bool ReaderPanes::contentsNavigation(const QUrl& url, bool mainFrame) {
     if (!mainFrame || url.scheme() == QLatin1String("data")) {
         return true;
     }
+    if (!m_contentsPage.isEmpty() &&
+        url.path(QUrl::FullyDecoded) == m_contentsPage.path(QUrl::FullyDecoded)) {
+        return true;
+    }
     if (routeContentsLinkToPage(utf8(url.toString()))) {
         QTimer::singleShot(0, this, [this, url] { m_webBook->load(url); });
         return false;

@@ -53,6 +53,9 @@ class ReaderPanes : public QObject {
 
     // folioNet: decides the page pane's navigations (true lets the pane go there).
     void setPageNavigation(std::function<bool(const QUrl&)> decide);
+    // The contents pane's own page, which stays in it (a Book image's tree.html does by its
+    // name; an EPUB book's navigation document by this).
+    void setContentsPage(const QUrl& url) { m_contentsPage = url; }
 
   signals:
     // folioPage: a link to a sound in the page pane; the pane stays where it is.
@@ -73,6 +76,7 @@ class ReaderPanes : public QObject {
     QWidget* m_window;
     Variant m_variant;
     QWebEngineView* m_webTree = nullptr;
+    QUrl m_contentsPage;
     QWebEngineView* m_webBook = nullptr;
     QFrame* m_pic = nullptr;
     std::function<bool(const QUrl&)> m_pageDecide;

@@ -138,6 +138,7 @@ class ReaderWindowTest : public QObject {
     void saveWritesClipboardAndRespectsNo();
     void shortDescriptorShowsTheAboutPage();
     void onlineReaderShowsItsFolder();
+    void epubOpensWithItsContents();
     void bookmarksTakeThePageAddressAndOpenOne();
     void speechBarKeepsOffTheSecondToolbarInEveryLanguage();
     void cleanupTestCase();
@@ -509,6 +510,42 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
     QTRY_COMPARE(window.webBook()->title(), QStringLiteral("changed"));
     window.button(1, 6)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("Mirelo电子书"), 20000);
+}
+
+// The sample project made an EPUB by folio epub, read in place from its zip with the same
+// panes: its navigation in the contents pane, its links opening in the page pane.
+void ReaderWindowTest::epubOpensWithItsContents() {
+    const QDir project(m_dir.filePath(QStringLiteral("epub/Book")));
+    QVERIFY(project.mkpath(QStringLiteral(".")));
+    for (const QFileInfo& f :
+         QDir(QStringLiteral(FOLIO_SOURCE_DIR "/data/Book")).entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(f.absoluteFilePath(), project.filePath(f.fileName())));
+    const QString epub = m_dir.filePath(QStringLiteral("sample.epub"));
+    QProcess folio;
+    folio.start(QStringLiteral(FOLIO_DIST_DIR "/folio"),
+                {QStringLiteral("epub"), project.path(), QStringLiteral("--out"), epub});
+    QVERIFY(folio.waitForFinished(60000));
+    QCOMPARE(folio.exitCode(), 0);
+
+    ReaderOptions options;
+    options.variant = Variant::Page;
+    options.bookPath = epub;
+    options.dialogs = &m_messages;
+    options.speech = &m_speech;
+    FrmEBook window(options);
+    window.load();
+    window.show();
+    QCOMPARE(window.windowTitle(), QStringLiteral("folioPage-道德经-老子"));
+    QWebEngineView* tree = window.webTree();
+    QWebEngineView* book = window.webBook();
+    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("Book"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(tree->title(), QStringLiteral("道德经"), 20000);
+    QVERIFY(tree->url().path().endsWith(QStringLiteral("/sample.epub/OEBPS/nav.xhtml")));
+    evaluate(tree, QStringLiteral("document.querySelectorAll('nav a')[2].click()"));
+    QTRY_VERIFY_WITH_TIMEOUT(book->url().path().endsWith(QStringLiteral("/OEBPS/chapter02.xhtml")),
+                             20000);
+    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("道德经 第二章"), 20000);
+    QVERIFY(tree->url().path().endsWith(QStringLiteral("/OEBPS/nav.xhtml")));
 }
 
 void ReaderWindowTest::onlineReaderShowsItsFolder() {
