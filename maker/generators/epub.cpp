@@ -110,45 +110,18 @@ std::string containerName(std::string_view path) {
     return out;
 }
 
-// A path written in an address: every byte an address gives a meaning to percent-encoded;
-// other characters (Chinese ones too) stay.
+// A path written in an address: every byte an address gives a meaning to percent-encoded.
 std::string hrefOf(std::string_view path) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : path) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u == 0x7F ||
-            std::string_view("\"#%:<>?[\\]^`{|}'").find(c) != std::string_view::npos) {
-            out += '%';
-            out += Hex[u >> 4];
-            out += Hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percentEncoded(path, "\"#%:<>?[\\]^`{|}'");
 }
 
 // An address outside the book as written, with the bytes an address cannot hold encoded.
 std::string externalHref(std::string_view address) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
     while (!address.empty() && static_cast<unsigned char>(address.front()) <= 0x20)
         address.remove_prefix(1);
     while (!address.empty() && static_cast<unsigned char>(address.back()) <= 0x20)
         address.remove_suffix(1);
-    std::string out;
-    for (const char c : address) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u == 0x7F ||
-            std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos) {
-            out += '%';
-            out += Hex[u >> 4];
-            out += Hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percentEncoded(address, "\"<>\\^`{|}");
 }
 
 std::string folderOf(std::string_view path) {
@@ -169,13 +142,6 @@ std::string relativeHref(std::string_view from, std::string_view to) {
         if (fromDir[i] == '/')
             out += "../";
     return out + hrefOf(to.substr(common));
-}
-
-std::string fragmentHref(std::string_view id) {
-    std::string out = "#";
-    for (const char c : hrefOf(id))
-        out += c;
-    return out;
 }
 
 // The date of a DOS directory entry (local time, two-second steps, from 1980).

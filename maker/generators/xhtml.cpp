@@ -561,7 +561,7 @@ class Writer {
                 const std::string id = address.substr(1);
                 if (isValidId(id)) {
                     wanted.insert(id);
-                    href = "#" + escapeFragment(id);
+                    href = fragmentHref(id);
                 }
             } else if (auto target = m_resolve(h->value, LinkUse::Hyperlink)) {
                 sound = target->kind == LinkTarget::Kind::Sound;
@@ -645,22 +645,6 @@ class Writer {
         body += '"';
         commonAttributes(e, style);
         body += "></audio>";
-    }
-
-    static std::string escapeFragment(std::string_view id) {
-        std::string out;
-        for (const char c : id) {
-            const auto u = static_cast<unsigned char>(c);
-            if (u < 0x21 || c == '%' || c == '"' || c == '<' || c == '>' || c == '#') {
-                static constexpr char Hex[] = "0123456789ABCDEF";
-                out += '%';
-                out += Hex[u >> 4];
-                out += Hex[u & 15];
-            } else {
-                out += c;
-            }
-        }
-        return out;
     }
 
     void appendStyle(std::string& style, const std::string& declaration) {
@@ -803,6 +787,27 @@ class Writer {
 };
 
 } // namespace
+
+std::string percentEncoded(std::string_view text, std::string_view reserved) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7F || reserved.find(c) != std::string_view::npos) {
+            out += '%';
+            out += Hex[u >> 4];
+            out += Hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string fragmentHref(std::string_view id) {
+    return "#" + percentEncoded(id, "%\"<>#");
+}
 
 bool isValidId(std::string_view id) {
     if (id.empty())

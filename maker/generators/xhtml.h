@@ -88,6 +88,13 @@ std::string htmlText(std::string_view html);
 void appendXmlEscaped(std::string& out, std::string_view text, bool attribute = false);
 std::string xmlEscaped(std::string_view text, bool attribute = false);
 
+// `text` with every byte up to the space, DEL, and each byte of `reserved` as %XX; other bytes
+// (those of Chinese characters too) stay, as an address in a UTF-8 document may hold them.
+std::string percentEncoded(std::string_view text, std::string_view reserved);
+
+// "#" and the id, as a link to an anchor writes it.
+std::string fragmentHref(std::string_view id);
+
 // An id as the pages may use it: not empty, no blanks.
 bool isValidId(std::string_view id);
 
