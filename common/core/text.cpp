@@ -118,6 +118,47 @@ Converter& fromAnsiConverter() {
     return c;
 }
 
+// CP936 as a table, read once from the converter: every single byte from 0x80 and every
+// lead/trail pair mapped to its character (0: none). Decoding a page through it is a lookup
+// per character instead of a converter call per run, and gives what the converter gives.
+struct AnsiTable {
+    char32_t single[128] = {};
+    std::vector<char32_t> pairs; // (lead - 0x81) * 192 + (trail - 0x40)
+    bool ok = false;
+
+    AnsiTable() {
+        Converter conv("UTF-32LE", "CP936");
+        if (!conv.ok())
+            return;
+        auto one = [&](const char* bytes, std::size_t n) -> char32_t {
+            const char* in = bytes;
+            std::size_t left = n;
+            std::string out;
+            if (!conv.run(in, left, out) || out.size() != 4)
+                return 0;
+            char32_t cp = 0;
+            std::memcpy(&cp, out.data(), 4);
+            return cp >= 0x80 && cp < 0x10000 ? cp : 0; // all CP936 has past ASCII
+        };
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char c = static_cast<char>(b);
+            single[b - 0x80] = one(&c, 1);
+        }
+        pairs.assign(126 * 192, 0);
+        for (int lead = 0x81; lead <= 0xFE; ++lead)
+            for (int trail = 0x40; trail <= 0xFF; ++trail) {
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                pairs[(lead - 0x81) * 192 + (trail - 0x40)] = one(pair, 2);
+            }
+        ok = true;
+    }
+};
+
+const AnsiTable& ansiTable() {
+    static const AnsiTable table;
+    return table;
+}
+
 #endif
 
 } // namespace
@@ -240,6 +281,44 @@ std::string fromAnsi(std::string_view ansi) {
             std::u16string_view(reinterpret_cast<const char16_t*>(w), static_cast<std::size_t>(n)));
     }
 #else
+    if (const AnsiTable& table = ansiTable(); table.ok) {
+        // At most three UTF-8 bytes for each byte read (a pair gives three at the most).
+        out.resize(ansi.size() * 3);
+        char* to = out.data();
+        auto put = [&to](char32_t cp) {
+            if (cp < 0x800) {
+                *to++ = static_cast<char>(0xC0 | (cp >> 6));
+            } else {
+                *to++ = static_cast<char>(0xE0 | (cp >> 12));
+                *to++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            }
+            *to++ = static_cast<char>(0x80 | (cp & 0x3F));
+        };
+        for (std::size_t pos = 0; pos < ansi.size();) {
+            const auto b = static_cast<unsigned char>(ansi[pos]);
+            if (b < 0x80) {
+                *to++ = static_cast<char>(b);
+                ++pos;
+                continue;
+            }
+            // The pair first, then the byte alone, then U+FFFD for the byte: the converter's
+            // longest match, and the byte skipped where it fails.
+            const auto trail =
+                pos + 1 < ansi.size() ? static_cast<unsigned char>(ansi[pos + 1]) : 0;
+            char32_t cp = 0;
+            if (b >= 0x81 && b <= 0xFE && trail >= 0x40)
+                cp = table.pairs[(b - 0x81) * 192 + (trail - 0x40)];
+            if (cp != 0) {
+                pos += 2;
+            } else {
+                cp = table.single[b - 0x80];
+                ++pos;
+            }
+            put(cp != 0 ? cp : Replacement);
+        }
+        out.resize(static_cast<std::size_t>(to - out.data()));
+        return out;
+    }
     Converter& conv = fromAnsiConverter();
     const char* in = ansi.data();
     std::size_t left = ansi.size();
