@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
+#include <cerrno>
+
 #include <filesystem>
 #include <fstream>
 
@@ -54,6 +58,38 @@ TEST(AnsiConversion, InvalidCp936BecomesReplacementCharacter) {
               "b");
     EXPECT_EQ(fromAnsi("\xD6"), "\xEF\xBF\xBD"); // lead byte without its trail byte
     EXPECT_EQ(fromAnsi("\xD6\xD0\xD6"), "中\xEF\xBF\xBD");
+}
+
+// The decoding table gives what the system's converter gives, for every pair of bytes (and a
+// byte alone): a pair, else the first byte alone, else U+FFFD for it.
+TEST(AnsiConversion, EveryBytePairDecodesAsTheConverterDecodesIt) {
+    iconv_t cd = iconv_open("UTF-8", "CP936");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    auto converted = [&](std::string bytes) {
+        std::string out;
+        char* in = bytes.data();
+        for (std::size_t left = bytes.size(); left > 0;) {
+            char buffer[16], *to = buffer;
+            std::size_t room = sizeof buffer;
+            const bool stopped =
+                iconv(cd, &in, &left, &to, &room) == std::size_t(-1) && errno != E2BIG;
+            out.append(buffer, static_cast<std::size_t>(to - buffer));
+            if (stopped) {
+                out += "\xEF\xBF\xBD"; // the byte it stops at
+                ++in, --left;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        return out;
+    };
+    for (int a = 0x80; a < 0x100; ++a)
+        for (int b = -1; b < 0x100; ++b) {
+            std::string bytes(1, static_cast<char>(a));
+            if (b >= 0)
+                bytes += static_cast<char>(b);
+            ASSERT_EQ(fromAnsi(bytes), converted(bytes)) << a << " " << b;
+        }
+    iconv_close(cd);
 }
 
 TEST(Lines, CrLfAndLoneCrEndLinesLoneLfStaysInside) {
