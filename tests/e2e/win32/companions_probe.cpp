@@ -9,7 +9,8 @@
 //   companions_probe set-none FOLDER          no speech component at all
 //   companions_probe set-fake FOLDER          two voices, no audio output; OK unchanged
 //   companions_probe fullscreen               full screen and its exit window
-//   companions_probe adshow SHOWTIME MS       an advert window watched for MS milliseconds
+//   companions_probe adshow SHOWTIME TICKS    an advert window watched until it closes itself
+//                                             or its timer has ticked TICKS times
 //   companions_probe about                    the about box
 //   companions_probe rules                    the format shapes and the advert rule
 //   companions_probe shot-booktag|shot-set FOLDER   keep the window up 8 s for a screenshot
@@ -24,6 +25,7 @@
 #include "reader/win32/frmfullscreenb.h"
 #include "reader/win32/frmset.h"
 #include "reader/win32/sapi.h"
+#include "tests/tools/waits.h"
 
 #include <windows.h>
 
@@ -55,16 +57,17 @@ void say(const std::string& key, long long value) {
     say(key, std::to_wstring(value));
 }
 
-// The dialogs of this thread whose caption is `caption`.
-std::vector<HWND> dialogsCaptioned(const std::wstring& caption) {
+// The dialogs of this thread whose caption is `caption`: those shown, or all of them.
+std::vector<HWND> dialogsCaptioned(const std::wstring& caption, bool shownOnly = true) {
     struct Search {
         std::wstring caption;
+        bool shownOnly;
         std::vector<HWND> found;
-    } search{caption, {}};
+    } search{caption, shownOnly, {}};
     struct Visit {
         static BOOL CALLBACK window(HWND hwnd, LPARAM lp) {
             auto* s = reinterpret_cast<Search*>(lp);
-            if (IsWindowVisible(hwnd) && windowText(hwnd) == s->caption)
+            if ((IsWindowVisible(hwnd) || !s->shownOnly) && windowText(hwnd) == s->caption)
                 s->found.push_back(hwnd);
             return TRUE;
         }
@@ -86,18 +89,29 @@ void everyTick(std::function<bool()> step) {
     SetTimer(nullptr, 0, 150, tick);
 }
 
-void pumpFor(DWORD ms, const std::function<bool()>& done = {}) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
+// Dispatches this thread's messages until `done` holds for one just dispatched (or, given no
+// message, for none); false when the tests' wait bound passed first.
+bool pumpUntil(const std::function<bool(const MSG*)>& done) {
+    if (done(nullptr))
+        return true;
+    return folio::testing::waitUntil([&] {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            if (done(&msg))
+                return true;
         }
-        if (done && done())
-            return;
-        Sleep(10);
-    }
+        return done(nullptr);
+    });
+}
+
+// Returns once every message posted to this thread before the call has been dispatched: a
+// message it posts itself comes back after them.
+void roundTrip() {
+    constexpr UINT Marker = WM_APP + 77;
+    PostThreadMessageW(GetCurrentThreadId(), Marker, 0, 0);
+    pumpUntil([](const MSG* m) { return m && m->hwnd == nullptr && m->message == Marker; });
 }
 
 std::wstring listItems(HWND list, bool combo = false) {
@@ -200,7 +214,10 @@ class FakeEngine final : public folio::reader::SpeechEngine {
 
 int voiceSettings(const std::wstring& folder, const std::string& mode) {
     everyTick([mode] {
-        for (HWND d : dialogsCaptioned(L"语音设置")) {
+        // A tick comes only when no posted message waits (timers rank below them), so the
+        // problems the window posts itself to tell once it is up have been told by now, or
+        // their message box is open over it, shown or about to be.
+        for (HWND d : dialogsCaptioned(L"语音设置", false)) {
             if (!GetDlgItem(d, voiceset::ComVoice)) {
                 // The message box over the window.
                 say("message", windowText(GetDlgItem(d, 0xFFFF)));
@@ -213,10 +230,6 @@ int voiceSettings(const std::wstring& folder, const std::string& mode) {
         if (found.empty() || mode == "shot")
             return false;
         HWND d = found.front();
-        // Let the message box come first if there is one.
-        static int waited = 0;
-        if (++waited < 4)
-            return false;
         say("voices", listItems(GetDlgItem(d, voiceset::ComVoice), true));
         say("voice-index", SendMessageW(GetDlgItem(d, voiceset::ComVoice), CB_GETCURSEL, 0, 0));
         say("outputs", listItems(GetDlgItem(d, voiceset::ComOutput), true));
@@ -288,8 +301,12 @@ int fullscreen() {
     say("created", fs ? 1 : 0);
     HWND exitWindow = FullScreenExitWindow(fs);
     say("exit-window", exitWindow ? 1 : 0);
-    say("exit-topmost-at-once", (GetWindowLongW(exitWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
-    pumpFor(500);
+    auto topmost = [exitWindow] {
+        return (GetWindowLongW(exitWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    };
+    say("exit-topmost-at-once", topmost() ? 1 : 0);
+    // Its first tick lifts the exit window on top.
+    pumpUntil([&](const MSG*) { return topmost(); });
     say("caption", windowText(fs));
     const LONG style = GetWindowLongW(fs, GWL_STYLE);
     say("fullscreen-has-title-bar", (style & WS_CAPTION) == WS_CAPTION ? 1 : 0);
@@ -300,7 +317,7 @@ int fullscreen() {
                              ? 1
                              : 0);
     const LONG exStyle = GetWindowLongW(exitWindow, GWL_EXSTYLE);
-    say("exit-topmost", (exStyle & WS_EX_TOPMOST) ? 1 : 0);
+    say("exit-topmost", topmost() ? 1 : 0);
     say("exit-tool-window", (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0);
     say("exit-caption", windowText(exitWindow));
     HMENU menu = GetSystemMenu(exitWindow, FALSE);
@@ -317,11 +334,11 @@ int fullscreen() {
     // Close requests other than the button are refused.
     SendMessageW(exitWindow, WM_CLOSE, 0, 0);
     SendMessageW(exitWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
-    pumpFor(100);
+    roundTrip(); // whatever the requests posted has been dispatched
     say("after-close-request", (IsWindow(exitWindow) && IsWindow(fs)) ? 1 : 0);
     SendMessageW(exitWindow, WM_COMMAND, MAKEWPARAM(fullscreenb::ExitButton, BN_CLICKED),
                  reinterpret_cast<LPARAM>(bar));
-    pumpFor(100);
+    roundTrip();
     say("after-exit-fullscreen", IsWindow(fs) ? 1 : 0);
     say("after-exit-exit-window", IsWindow(exitWindow) ? 1 : 0);
     say("after-exit-owner", IsWindow(owner) ? 1 : 0);
@@ -334,15 +351,21 @@ int fullscreen() {
     return 0;
 }
 
-int adshow(double showTime, DWORD ms) {
+int adshow(double showTime, int ticks) {
     HWND ad = ShowFrmADShow(nullptr, showTime, L"", {});
     say("created", ad ? 1 : 0);
     RECT client{};
     GetClientRect(ad, &client);
     say("client", std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom));
     say("has-title-bar", (GetWindowLongW(ad, GWL_STYLE) & WS_CAPTION) == WS_CAPTION ? 1 : 0);
+    // The window decides on each tick of its timer whether its time is up.
     const DWORD start = GetTickCount();
-    pumpFor(ms, [ad] { return !IsWindow(ad); });
+    int ticked = 0;
+    pumpUntil([&](const MSG* m) {
+        if (m && m->hwnd == ad && m->message == WM_TIMER)
+            ++ticked;
+        return !IsWindow(ad) || ticked >= ticks;
+    });
     const bool open = IsWindow(ad);
     say("open", open ? 1 : 0);
     if (!open)
@@ -428,7 +451,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"fullscreen")
         code = fullscreen();
     else if (command == L"adshow")
-        code = adshow(_wtof(arg2.c_str()), static_cast<DWORD>(_wtoi(arg3.c_str())));
+        code = adshow(_wtof(arg2.c_str()), _wtoi(arg3.c_str()));
     else if (command == L"about")
         code = aboutBox();
     else if (command == L"rules")

@@ -3,7 +3,12 @@
 //   probe.exe BOOK.exe COMMAND...
 // Commands: controls | toolbar1 N | toolbar2 N | zoom | panes | drag X | windows | dismiss |
 //           clip TEXT | clipempty | clipboard | savedialog NAME | boxes | answer ID |
-//           wait MS | close
+//           await CLASS | awaittop | awaitbox | wait MS | close
+// Every command that sends the book something returns once the book has taken it (see
+// settle()); the await commands wait for a window the book shows in its own time. No command
+// waits a fixed time except "wait", which only keeps the window up for a picture.
+#include "../../tools/waits.h" // the tests' one wait bound (this program has no include path)
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -16,6 +21,9 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+using folio::testing::WaitBoundMs;
+using folio::testing::waitUntil;
 
 namespace {
 
@@ -38,9 +46,9 @@ void out(const std::wstring& line) {
 std::wstring text(HWND h) {
     wchar_t buffer[512] = {};
     // WM_GETTEXT is marshalled between processes; GetWindowText of another process's control
-    // is not.
-    SendMessageTimeoutW(h, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                        2000, nullptr);
+    // is not. A book busy for a while (a loaded machine) is waited for, not taken for hung.
+    SendMessageTimeoutW(h, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                        WaitBoundMs, nullptr);
     return buffer;
 }
 
@@ -163,13 +171,46 @@ std::vector<HWND> messageBoxes() {
 }
 
 HWND waitForWindow(const std::wstring& caption) {
-    for (int tries = 0; tries < 50; ++tries) {
+    HWND found = nullptr;
+    waitUntil([&] {
         for (HWND h : topWindows())
             if (text(h) == caption)
-                return h;
-        Sleep(100);
-    }
-    return nullptr;
+                found = h;
+        return found != nullptr;
+    });
+    return found;
+}
+
+// Waits until every message posted to the book so far has been dispatched. The book's window
+// thread takes posted messages in the order they came, in its own loop or in the loop of a
+// modal window it opened, so a marker posted last is dispatched last: the marker is a new page
+// size for the player's progress bar (which no one pages while nothing plays), read back with
+// a sent message, which the thread answers inside any of its loops.
+void settle() {
+    static LPARAM marker = 1000;
+    ++marker;
+    HWND bar = child(112);
+    PostMessageW(bar, TBM_SETPAGESIZE, 0, marker);
+    const bool taken = waitUntil([&] {
+        DWORD_PTR size = 0;
+        SendMessageTimeoutW(bar, TBM_GETPAGESIZE, 0, 0, SMTO_NORMAL, WaitBoundMs, &size);
+        return static_cast<LPARAM>(size) == marker;
+    });
+    if (!taken)
+        out(L"error the book did not take what it was sent");
+}
+
+// Waits until the book shows a window that `wanted` accepts.
+void await(const wchar_t* what, bool (*wanted)(HWND, const std::wstring&),
+           const std::wstring& argument = L"") {
+    const bool shown = waitUntil([&] {
+        for (HWND h : topWindows())
+            if (h != g_form && wanted(h, argument))
+                return true;
+        return false;
+    });
+    if (!shown)
+        out(L"error no " + std::wstring(what) + L" " + argument);
 }
 
 void setClipboard(const std::wstring& value, bool empty) {
@@ -214,13 +255,13 @@ void saveDialog(const std::wstring& name) {
     }
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    Sleep(1500);
+    settle();
 }
 
 void press(HWND toolbar, int command) {
     // Posted: a command that opens a modal window must not hold the probe.
     PostMessageW(g_form, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(toolbar));
-    Sleep(700);
+    settle();
 }
 
 } // namespace
@@ -242,20 +283,21 @@ int wmain(int argc, wchar_t** argv) {
     }
     g_pid = pi.dwProcessId;
     g_process = pi.hProcess;
-    WaitForInputIdle(pi.hProcess, 20000);
-    for (int tries = 0; tries < 200 && !g_form; ++tries) {
+    WaitForInputIdle(pi.hProcess, WaitBoundMs);
+    // Shown (topWindows() lists visible windows only) at the end of its start-up.
+    waitUntil([] {
         for (HWND h : topWindows())
             if (className(h) == L"FrmEBook" && !text(h).empty())
                 g_form = h;
-        if (!g_form)
-            Sleep(100);
-    }
+        return g_form != nullptr;
+    });
     if (!g_form) {
         out(L"error no reading window");
         TerminateProcess(pi.hProcess, 1);
         return 1;
     }
     out(L"caption " + text(g_form));
+    bool closed = false;
     for (int i = 2; i < argc; ++i) {
         const std::wstring c = argv[i];
         auto number = [&]() { return i + 1 < argc ? std::wcstol(argv[++i], nullptr, 10) : 0; };
@@ -276,17 +318,28 @@ int wmain(int argc, wchar_t** argv) {
             const int x = static_cast<int>(number());
             PostMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 10));
             PostMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(x), 10));
-            Sleep(700);
+            settle();
         } else if (c == L"windows")
             windows();
-        else if (c == L"wait")
+        else if (c == L"await" && i + 1 < argc)
+            await(
+                L"window", [](HWND h, const std::wstring& cls) { return className(h) == cls; },
+                argv[++i]);
+        else if (c == L"awaittop")
+            await(L"window kept on top", [](HWND h, const std::wstring&) {
+                return (GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+            });
+        else if (c == L"awaitbox") {
+            if (!waitUntil([] { return !messageBoxes().empty(); }))
+                out(L"error no message box");
+        } else if (c == L"wait")
             Sleep(static_cast<DWORD>(number()));
         else if (c == L"dismiss") {
             // Closes every other window of the book (a modal companion ends its loop).
             for (HWND h : topWindows())
                 if (h != g_form)
                     PostMessageW(h, WM_CLOSE, 0, 0);
-            Sleep(700);
+            settle();
         } else if (c == L"clip" && i + 1 < argc)
             setClipboard(argv[++i], false);
         else if (c == L"clipempty")
@@ -302,13 +355,15 @@ int wmain(int argc, wchar_t** argv) {
             const int answer = static_cast<int>(number());
             for (HWND h : messageBoxes())
                 PostMessageW(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
-            Sleep(700);
-        } else if (c == L"close")
+            settle();
+        } else if (c == L"close") {
             PostMessageW(g_form, WM_CLOSE, 0, 0);
-        else
+            closed = true;
+        } else
             out(L"error unknown command " + c);
     }
-    if (WaitForSingleObject(pi.hProcess, 3000) != WAIT_OBJECT_0)
+    // Every command has been taken: a book not told to close has nothing left to do.
+    if (!closed || WaitForSingleObject(pi.hProcess, WaitBoundMs) != WAIT_OBJECT_0)
         TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

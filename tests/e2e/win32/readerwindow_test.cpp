@@ -135,13 +135,13 @@ TEST_F(ReaderWindow, SaveWritesTheClipboardAndAsksBeforeOverwriting) {
     const fs::path saved = dir / "out" / "saved.txt";
     const std::string r = probe("zh_CN.UTF-8",
                                 // nothing on the clipboard: no dialog, no file
-                                "clipempty toolbar2 5 wait 500 boxes answer 1 "
+                                "clipempty toolbar2 5 awaitbox boxes answer 1 "
                                 // two lines saved, reported, the clipboard emptied
-                                "clip '第一行\nsecond' toolbar2 5 savedialog saved.txt wait 1500 "
+                                "clip '第一行\nsecond' toolbar2 5 savedialog saved.txt awaitbox "
                                 "boxes clipboard answer 1 "
                                 // saved again under the same name, answering No
-                                "clip other toolbar2 5 savedialog saved.txt wait 1000 boxes "
-                                "answer 7 wait 700 boxes");
+                                "clip other toolbar2 5 savedialog saved.txt awaitbox boxes "
+                                "answer 7 boxes");
     EXPECT_TRUE(has(r, "box folioPage|剪贴板中没有文字，没有保存。")) << r;
     EXPECT_TRUE(has(r, "box folioMake|文件 ")) << r;
     EXPECT_TRUE(has(r, "saved.txt，保存成功。\nclipboard []\n")) << r;
@@ -161,9 +161,10 @@ TEST_F(ReaderWindow, ZoomInStopsAt400) {
 }
 
 TEST_F(ReaderWindow, CompanionWindowsOpenFromTheToolbar) {
-    const std::string r = probe("zh_CN.UTF-8", "toolbar1 13 wait 500 windows dismiss "
-                                               "toolbar1 8 windows dismiss wait 500 "
-                                               "toolbar1 22 windows dismiss");
+    const std::string r = probe("zh_CN.UTF-8", "toolbar1 13 await FrmFullScreen awaittop "
+                                               "windows dismiss "
+                                               "toolbar1 8 await '#32770' windows dismiss "
+                                               "toolbar1 22 await '#32770' windows dismiss");
     // Full screen: the page window and the exit window, kept on top.
     EXPECT_TRUE(has(r, "window FrmFullScreen ")) << r;
     EXPECT_TRUE(has(r, " topmost=1 ")) << r;
@@ -186,7 +187,7 @@ TEST_F(ReaderWindow, CaptionsFollowTheLocaleFromTheLanguageFileBesideTheBook) {
     // Without a browser engine the panes say so, in the interface language.
     EXPECT_TRUE(has(r, "Edit The system's web browser component is missing")) << r;
     // The windows opened later follow the language too: the bookmarks window's own buttons.
-    const std::string bookmarks = probe("en_US.UTF-8", "toolbar1 8 wait 500 windows dismiss");
+    const std::string bookmarks = probe("en_US.UTF-8", "toolbar1 8 await '#32770' windows dismiss");
     EXPECT_TRUE(has(bookmarks, "child 106 Add\nchild 107 Delete\nchild 105 Cancel\n")) << bookmarks;
     // A locale the file has no section for: each control shows its name; a strip's first
     // position takes the strip's name, which Toolbar1's separator does not show.

@@ -5,14 +5,12 @@
 set -u
 picture=$1
 shift
+. "$(dirname "$0")/../../tools/waits.sh"
 log=$(mktemp)
 wine probe.exe "$@" wait 6000 >"$log" 2>&1 &
 probe=$!
 # The probe names the window's caption once it has found the window.
-for _ in $(seq 1 300); do
-    grep -q '^caption ' "$log" && break
-    sleep 0.2
-done
+wait_until grep -q '^caption ' "$log"
 sleep 3
 import -window root "$picture"
 wait $probe

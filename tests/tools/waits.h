@@ -1,0 +1,75 @@
+// How long a test waits for what it waits on: one bound for every wait of every test.
+//
+// A wait ends as soon as its condition holds; the bound only decides how long a failure takes
+// to be reported. It is minutes long, so that another build or other tests running beside
+// (a slow start of Wine, of a browser's renderer, of a server) never turn a pass into a failure.
+// The shell scripts' bound is the same, in tests/tools/waits.sh.
+#pragma once
+
+#include <chrono>
+#include <thread>
+
+namespace folio::testing {
+
+inline constexpr int WaitBoundMs = 2 * 60 * 1000;
+
+// Without an event loop: checks `condition` every few milliseconds until it holds; false if
+// the bound passed first.
+template <typename Condition> bool waitUntil(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitBoundMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+} // namespace folio::testing
+
+#ifdef QT_TESTLIB_LIB
+#include <QTest>
+
+// QTRY_VERIFY and QTRY_COMPARE with the bound: the event loop runs until the condition holds,
+// then it is checked. Unlike QTRY_*, a failure is reported when the bound has passed, not after
+// waiting twice as long again to say whether it would have passed later.
+#define FOLIO_WAIT_VERIFY(expr)                                                                    \
+    do {                                                                                           \
+        (void)QTest::qWaitFor([&]() { return bool(expr); }, ::folio::testing::WaitBoundMs);        \
+        QVERIFY(expr);                                                                             \
+    } while (false)
+
+#define FOLIO_WAIT_VERIFY2(expr, message)                                                          \
+    do {                                                                                           \
+        (void)QTest::qWaitFor([&]() { return bool(expr); }, ::folio::testing::WaitBoundMs);        \
+        QVERIFY2(expr, message);                                                                   \
+    } while (false)
+
+#define FOLIO_WAIT_COMPARE(actual, expected)                                                       \
+    do {                                                                                           \
+        (void)QTest::qWaitFor([&]() { return bool((actual) == (expected)); },                      \
+                              ::folio::testing::WaitBoundMs);                                      \
+        QCOMPARE(actual, expected);                                                                \
+    } while (false)
+
+#ifdef QT_WIDGETS_LIB
+#include <QLayout>
+#include <QWidget>
+
+namespace folio::testing {
+
+// Lays out every layout of `window` that a change (a caption, a size) has left to do, as the
+// event loop does when it comes to the layout requests: geometry read afterwards is what the
+// user sees, however long the machine takes to get there.
+inline void settleLayouts(QWidget* window) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitBoundMs);
+    for (bool again = true; again && std::chrono::steady_clock::now() < deadline;) {
+        again = false;
+        for (QLayout* layout : window->findChildren<QLayout*>())
+            again = layout->activate() || again;
+    }
+}
+
+} // namespace folio::testing
+#endif
+#endif
