@@ -16,8 +16,10 @@
 #include "reader/ui/frmebook.h"
 #include "tests/tools/independent_check.h"
 #include "tests/tools/recordingobserver.h"
+#include "tests/tools/waits.h"
 #include "tests/tools/webeval.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -437,27 +439,24 @@ void FrmmainTest::driveTreeExpandsIntoFolders() {
     node->setExpanded(true);
     QVERIFY(QDir(maker()).mkdir(QStringLiteral("新文件夹")));
     writeAnsi(maker("later.txt"), "x");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            for (int i = 0; i < node->childCount(); ++i) {
-                if (node->child(i)->text(0) == QStringLiteral("新文件夹")) {
-                    return true;
-                }
+    FOLIO_WAIT_VERIFY([&] {
+        for (int i = 0; i < node->childCount(); ++i) {
+            if (node->child(i)->text(0) == QStringLiteral("新文件夹")) {
+                return true;
             }
-            return false;
-        }(),
-        60000);
-    QTRY_VERIFY_WITH_TIMEOUT(!child<QListWidget>("List1")
-                                  ->findItems(QStringLiteral("later.txt"), Qt::MatchExactly)
-                                  .isEmpty(),
-                             60000);
+        }
+        return false;
+    }());
+    FOLIO_WAIT_VERIFY(!child<QListWidget>("List1")
+                           ->findItems(QStringLiteral("later.txt"), Qt::MatchExactly)
+                           .isEmpty());
 
     // F1 shows the help page in the preview.
     m_window->selectTab(6);
     QTest::keyClick(m_window.get(), Qt::Key_F1);
     QCOMPARE(m_window->currentTab(), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        m_window->preview()->url().toString().endsWith(QStringLiteral("help/help.html")), 60000);
+    FOLIO_WAIT_VERIFY(
+        m_window->preview()->url().toString().endsWith(QStringLiteral("help/help.html")));
 }
 
 void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
@@ -472,19 +471,18 @@ void FrmmainTest::previewFollowsNewWindowsAndKeepsHistory() {
     comURL->setEditText(QUrl::fromLocalFile(maker("Book/a.html")).toString());
     emit comURL->lineEdit()->returnPressed();
     QCOMPARE(w.currentTab(), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("a.html")), 20000);
+    FOLIO_WAIT_VERIFY(w.preview()->url().path().endsWith(QStringLiteral("a.html")));
     // The address changes when loading starts; the link exists once the document is there.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        evaluate(w.preview(), QStringLiteral("document.getElementById('l') !== null")).toBool(),
-        20000);
+    FOLIO_WAIT_VERIFY(
+        evaluate(w.preview(), QStringLiteral("document.getElementById('l') !== null")).toBool());
 
     // A link asking for a new window opens the last status text in the preview itself.
     w.preview()->setLastStatusText(QUrl::fromLocalFile(maker("Book/b.html")).toString());
     evaluate(w.preview(), QStringLiteral("document.getElementById('l').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.preview()->title(), QStringLiteral("B"), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(back->isEnabled(), 10000);
+    FOLIO_WAIT_COMPARE(w.preview()->title(), QStringLiteral("B"));
+    FOLIO_WAIT_VERIFY(back->isEnabled());
     w.previewPanel()->action(PreviewButton::Back)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("a.html")), 20000);
+    FOLIO_WAIT_VERIFY(w.preview()->url().path().endsWith(QStringLiteral("a.html")));
 }
 
 void FrmmainTest::pageListOptionsChooseTheTab() {
@@ -503,8 +501,7 @@ void FrmmainTest::pageListOptionsChooseTheTab() {
     child<QRadioButton>("Option2")->setChecked(true);
     w.openPageEntry(row);
     QCOMPARE(w.currentTab(), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(w.preview()->url().path().endsWith(QStringLiteral("chapter01.html")),
-                             20000);
+    FOLIO_WAIT_VERIFY(w.preview()->url().path().endsWith(QStringLiteral("chapter01.html")));
 }
 
 void FrmmainTest::threeSelectedLinksBecomeEntriesOneTwoThree() {
@@ -612,7 +609,7 @@ void FrmmainTest::theContentsListIsPutInOrder() {
                                    "6/0 第九章,7/0 第十章,8/0 第四十一章"));
 
     // Deleted by the key, the numbers follow the rows; the builder's parent follows its entry.
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get(), folio::testing::WaitBoundMs));
     w.contentsPanel()->clickGridRow(3);
     panel->selectRows({6, 7, 8});
     key(Qt::Key_Delete, Qt::NoModifier);
@@ -652,10 +649,10 @@ void FrmmainTest::theContentsListIsPutInOrder() {
     QVERIFY(!grid->viewport()->findChild<QLineEdit*>());
     grid->setCurrentIndex(grid->model()->index(2, 3));
     key(Qt::Key_F2, Qt::NoModifier);
-    QTRY_VERIFY(grid->viewport()->findChild<QLineEdit*>());
+    FOLIO_WAIT_VERIFY(grid->viewport()->findChild<QLineEdit*>());
     key(Qt::Key_Escape, Qt::NoModifier);
     QVERIFY(!grid->model()->setData(grid->model()->index(1, 2), QStringLiteral("4")));
-    QTRY_VERIFY(lastMessage().contains(QStringLiteral("子编号不能是“4”")));
+    FOLIO_WAIT_VERIFY(lastMessage().contains(QStringLiteral("子编号不能是“4”")));
     QVERIFY(grid->model()->setData(grid->model()->index(3, 2), QStringLiteral("2")));
     QCOMPARE(w.contents().cell(4, 2), std::string("2"));
 
@@ -742,6 +739,11 @@ void FrmmainTest::languageAppliesAtOnce() {
     QCOMPARE(child<QRadioButton>("Option3")->text(), QStringLiteral("Do nothing"));
     QCOMPARE(child<QTabBar>("TabStrip1")->tabText(5), QStringLiteral("Project settings"));
     QCOMPARE(w.windowTitle(), QStringLiteral("folioMake"));
+    // A control the file does not name would show its own name as its caption.
+    for (const QAbstractButton* b : w.findChildren<QAbstractButton*>()) {
+        QVERIFY2(b->objectName().isEmpty() || b->text() != b->objectName(),
+                 qPrintable(b->objectName()));
+    }
 }
 
 void FrmmainTest::aLargeProjectKeepsTheWindowAnswering() {
@@ -907,7 +909,7 @@ void FrmmainTest::theRoadOfABook() {
                                  "t=[e for e in p.DIRECTORY_ENTRY_RESOURCE.entries if e.id==2110];"
                                  "print(sorted(str(x.name) for x in t[0].directory.entries))"),
                   book});
-    QVERIFY(pefile.waitForFinished(60000));
+    QVERIFY(pefile.waitForFinished(folio::testing::WaitBoundMs));
     QVERIFY2(pefile.exitCode() == 0, pefile.readAllStandardError().constData());
     const QString names = QString::fromUtf8(pefile.readAllStandardOutput());
     for (const char* n : {"'TREE.HTML'", "'INDEX.HTML'", "'1.HTML'", "'2.HTML'", "'10.HTML'"}) {
@@ -916,7 +918,7 @@ void FrmmainTest::theRoadOfABook() {
     QVERIFY2(!names.contains(QStringLiteral("路书")), qPrintable(names)); // its own files
     QProcess wrestool;
     wrestool.start(QStringLiteral("wrestool"), {QStringLiteral("-l"), book});
-    QVERIFY(wrestool.waitForFinished(60000));
+    QVERIFY(wrestool.waitForFinished(folio::testing::WaitBoundMs));
     QCOMPARE(wrestool.exitCode(), 0);
     QVERIFY(wrestool.readAllStandardOutput().contains("--type=2110 --name='2.HTML'"));
     // Windows' own resource loader, under Wine, finds a page byte for byte (through an ASCII
@@ -938,7 +940,7 @@ void FrmmainTest::theRoadOfABook() {
     second.write("\r\n<img src=\"gone.png\">\r\n");
     second.close();
     w.toolbars().action(OutputButton::Check)->trigger();
-    QTRY_VERIFY(w.frmCheck() && w.frmCheck()->isVisible());
+    FOLIO_WAIT_VERIFY(w.frmCheck() && w.frmCheck()->isVisible());
     QList<QTreeWidgetItem*> found;
     for (QTreeWidgetItem* item :
          w.frmCheck()->list()->findItems(QStringLiteral("gone.png"), Qt::MatchContains, 3))
@@ -947,7 +949,7 @@ void FrmmainTest::theRoadOfABook() {
     QCOMPARE(found.size(), 1);
     emit w.frmCheck()->list()->itemDoubleClicked(found[0], 0);
     auto* code = child<QPlainTextEdit>("RichTextBox1");
-    QTRY_COMPARE(code->textCursor().blockNumber() + 1, found[0]->text(2).toInt());
+    FOLIO_WAIT_COMPARE(code->textCursor().blockNumber() + 1, found[0]->text(2).toInt());
     QVERIFY(code->textCursor().block().text().contains(QStringLiteral("gone.png")));
     w.frmCheck()->hide();
     const QDateTime built = QFileInfo(book).lastModified();
@@ -965,22 +967,20 @@ void FrmmainTest::theRoadOfABook() {
     folio::readerui::FrmEBook reader(options);
     reader.load();
     reader.show();
-    QTRY_VERIFY_WITH_TIMEOUT(!reader.webTree()->url().isEmpty(), 20000);
+    FOLIO_WAIT_VERIFY(!reader.webTree()->url().isEmpty());
     QString text;
-    QTRY_VERIFY_WITH_TIMEOUT(
+    FOLIO_WAIT_VERIFY(
         (text = evaluate(reader.webTree(), QStringLiteral("document.body ? "
                                                           "document.body.innerText : ''"))
                     .toString(),
-         text.contains(titles[2])),
-        30000);
+         text.contains(titles[2])));
     for (const QString& t : titles) {
         QVERIFY2(text.contains(t), qPrintable(text));
     }
     QVERIFY(!text.contains(QStringLiteral("广告")));
     QCOMPARE(reader.windowTitle(), QStringLiteral("folioPage-路书-某人"));
     // ... and its page pane opens at the home page.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        reader.webBook()->url().toString().endsWith(QStringLiteral("/index.html")), 30000);
+    FOLIO_WAIT_VERIFY(reader.webBook()->url().toString().endsWith(QStringLiteral("/index.html")));
 }
 
 int main(int argc, char** argv) {
