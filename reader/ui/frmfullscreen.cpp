@@ -104,6 +104,10 @@ void FrmFullScreen::resizeEvent(QResizeEvent* event) {
 void FrmFullScreen::firstTick() {
     // Shown after the exit window, the page would cover it: it is lifted on top once.
     OnTop(m_exitWindow);
+    // Showing it again gave it the keyboard; the page takes it back, so that the keys scroll
+    // the page and Esc leaves at once.
+    activateWindow();
+    m_webB->setFocus();
     m_timer1->stop();
 }
 
