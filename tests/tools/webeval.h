@@ -1,6 +1,8 @@
 // Runs a script in a web view and waits for its answer: the window tests' one way to ask a page.
 #pragma once
 
+#include "tests/tools/waits.h"
+
 #include <QString>
 #include <QTest>
 #include <QVariant>
@@ -11,8 +13,9 @@
 
 namespace folio::testing {
 
-// The script's result; null when it did not answer within `timeoutMs`.
-inline QVariant evaluate(QWebEngineView* view, const QString& script, int timeoutMs = 10000) {
+// The script's result; null when the renderer, another program, did not answer within the
+// tests' wait bound.
+inline QVariant evaluate(QWebEngineView* view, const QString& script) {
     // Shared with the callback, which may still come after a time-out.
     struct State {
         QVariant result;
@@ -23,7 +26,7 @@ inline QVariant evaluate(QWebEngineView* view, const QString& script, int timeou
         state->result = v;
         state->done = true;
     });
-    if (!QTest::qWaitFor([&] { return state->done; }, timeoutMs))
+    if (!QTest::qWaitFor([&] { return state->done; }, WaitBoundMs))
         return {};
     return state->result;
 }

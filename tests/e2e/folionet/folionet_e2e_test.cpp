@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "tests/tools/localserver.h"
 #include "tests/tools/testdir.h"
+#include "tests/tools/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +70,7 @@ std::optional<PaneLine> lastOf(const std::vector<PaneLine>& lines, const std::st
 }
 
 // folioNet on `folder`, offscreen, reporting its panes into folder/report.txt; ended when
-// `done` holds for the report or after two minutes.
+// `done` holds for the report (read every 200 ms) or after the tests' wait bound.
 void runReader(const TempDir& folder,
                const std::function<bool(const std::vector<PaneLine>&)>& done) {
     const std::string report = folder.file("report.txt");
@@ -88,7 +89,8 @@ void runReader(const TempDir& folder,
     char* argv[] = {program.data(), dir.data(), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(folio::testing::WaitBoundMs);
     int status = 0;
     bool exited = false;
     while (std::chrono::steady_clock::now() < deadline) {

@@ -6,13 +6,14 @@
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
 #include "tests/tools/localserver.h"
+#include "tests/tools/waits.h"
+#include "tests/tools/webeval.h"
 #include "tests/ui/readerwin/testsupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,24 +75,15 @@ template <class T> T* child(QWidget* window, const char* name) {
 
 // The text of a pane's document.
 QString paneText(QWebEngineView* view) {
-    QString text;
-    bool done = false;
-    view->page()->runJavaScript(QStringLiteral("document.body ? document.body.innerText : ''"),
-                                [&](const QVariant& v) {
-                                    text = v.toString();
-                                    done = true;
-                                });
-    QElapsedTimer clock;
-    clock.start();
-    while (!done && clock.elapsed() < 10000)
-        QTest::qWait(20);
-    return text;
+    return folio::testing::evaluate(view,
+                                    QStringLiteral("document.body ? document.body.innerText : ''"))
+        .toString();
 }
 
 void runScript(QWebEngineView* view, const QString& script) {
     bool done = false;
     view->page()->runJavaScript(script, [&](const QVariant&) { done = true; });
-    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    FOLIO_WAIT_VERIFY(done);
 }
 
 } // namespace
@@ -142,11 +134,11 @@ void FolioNetWindowTest::open(FakeSpeech* speech) {
     m_window->load();
     m_window->resize(1280, 900);
     m_window->show();
-    QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 30000);
+    FOLIO_WAIT_COMPARE(refreshed.size(), 1);
     QCOMPARE(refreshed.first().first().toBool(), true);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->url(),
-                              QUrl::fromLocalFile(m_folder->filePath("index.html")), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->windowTitle(), QStringLiteral("folioNet-示例书"), 20000);
+    FOLIO_WAIT_COMPARE(m_window->webBook()->url(),
+                       QUrl::fromLocalFile(m_folder->filePath("index.html")));
+    FOLIO_WAIT_COMPARE(m_window->windowTitle(), QStringLiteral("folioNet-示例书"));
 }
 
 void FolioNetWindowTest::cleanup() {
@@ -159,26 +151,24 @@ void FolioNetWindowTest::linksOfTheHomePageAndTheContentsFetchTheirChapters() {
     QWebEngineView* book = m_window->webBook();
     runScript(book, "document.querySelector('a[href=\"chapter01.html\"]').click()");
     const QUrl chapter1 = QUrl::fromLocalFile(m_folder->filePath("chapter01.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(book->url(), chapter1, 20000);
+    FOLIO_WAIT_COMPARE(book->url(), chapter1);
     QCOMPARE(readAll(m_folder->filePath("chapter01.html")).toStdString(),
              library()["chapter01.html"]);
     QVERIFY(QFileInfo::exists(m_folder->filePath("style.css")));
     // The address changes as the page starts loading; its text comes a little later.
-    QTRY_VERIFY_WITH_TIMEOUT(paneText(book).contains(QStringLiteral("道可道")), 20000);
+    FOLIO_WAIT_VERIFY(paneText(book).contains(QStringLiteral("道可道")));
 
     // A contents link names the page beside the home page, not one inside tree/.
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->webTree()->url() ==
-                                 QUrl::fromLocalFile(m_folder->filePath("tree/tree.html")),
-                             20000);
+    FOLIO_WAIT_VERIFY(m_window->webTree()->url() ==
+                      QUrl::fromLocalFile(m_folder->filePath("tree/tree.html")));
     runScript(m_window->webTree(), "document.querySelector('a[href=\"chapter02.html\"]').click()");
-    QTRY_COMPARE_WITH_TIMEOUT(book->url(),
-                              QUrl::fromLocalFile(m_folder->filePath("chapter02.html")), 20000);
+    FOLIO_WAIT_COMPARE(book->url(), QUrl::fromLocalFile(m_folder->filePath("chapter02.html")));
     QVERIFY(!QFileInfo::exists(m_folder->filePath("tree/chapter02.html")));
 
     // A page the library does not have is said so, in the reader's own words.
     m_server->set("/book/chapter03.html", Reply(404, "missing"));
     runScript(book, "location.href='chapter03.html'");
-    QTRY_VERIFY_WITH_TIMEOUT(paneText(book).contains(QStringLiteral("无法连接在线书库")), 20000);
+    FOLIO_WAIT_VERIFY(paneText(book).contains(QStringLiteral("无法连接在线书库")));
 }
 
 void FolioNetWindowTest::addressBoxNavigatesAndKeepsEachAddressOnce() {
@@ -189,14 +179,17 @@ void FolioNetWindowTest::addressBoxNavigatesAndKeepsEachAddressOnce() {
     box->lineEdit()->clear();
     QTest::keyClicks(box->lineEdit(), address);
     QTest::keyClick(box->lineEdit(), Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->url(), QUrl(address), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(box->findText(address) >= 0, 10000);
+    FOLIO_WAIT_COMPARE(m_window->webBook()->url(), QUrl(address));
+    FOLIO_WAIT_VERIFY(box->findText(address) >= 0);
 
+    // Each page loaded to its end is offered in the box: the two loads are waited for to theirs.
+    QSignalSpy loads(m_window->webBook(), &QWebEngineView::loadStarted);
+    QSignalSpy loaded(m_window->webBook(), &QWebEngineView::loadFinished);
     m_window->button(1, 4)->trigger(); // refresh
     m_window->button(1, 6)->trigger(); // home
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->url(),
-                              QUrl::fromLocalFile(m_folder->filePath("index.html")), 20000);
-    QTest::qWait(500);
+    FOLIO_WAIT_COMPARE(m_window->webBook()->url(),
+                       QUrl::fromLocalFile(m_folder->filePath("index.html")));
+    FOLIO_WAIT_VERIFY(loads.count() >= 1 && loaded.count() >= loads.count());
     QStringList items;
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
@@ -213,13 +206,13 @@ void FolioNetWindowTest::updateFetchesTheContentsAgainAndSaysWhenItCannot() {
                   Reply(200, "<html><head><meta charset='utf-8'><title>新目录</title></head>"
                              "<body><a href='chapter01.html'>第一章</a></body></html>"));
     m_window->button(2, 6)->trigger(); // update
-    QTRY_COMPARE_WITH_TIMEOUT(treeRequests(), before + 1, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webTree()->title(), QStringLiteral("新目录"), 20000);
+    FOLIO_WAIT_COMPARE(treeRequests(), before + 1);
+    FOLIO_WAIT_COMPARE(m_window->webTree()->title(), QStringLiteral("新目录"));
     QVERIFY(readAll(m_folder->filePath("tree/tree.html")).contains("新目录"));
 
     m_server->set("/book/tree.html", Reply(500, "down"));
     m_window->button(2, 6)->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_messages->boxes.size(), std::size_t(1), 20000);
+    FOLIO_WAIT_COMPARE(m_messages->boxes.size(), std::size_t(1));
     QVERIFY(m_messages->shown("无法连接在线书库"));
     // The copy kept before stays as it was.
     QVERIFY(readAll(m_folder->filePath("tree/tree.html")).contains("新目录"));
@@ -231,7 +224,7 @@ void FolioNetWindowTest::downloadWindowFetchesAChapterOfThePage() {
     QVERIFY(download);
     auto* list3 = child<QListWidget>(download, "List3");
     auto* list4 = child<QListWidget>(download, "List4");
-    QTRY_VERIFY_WITH_TIMEOUT(list3->count() >= 2, 10000);
+    FOLIO_WAIT_VERIFY(list3->count() >= 2);
     QCOMPARE(list3->count(), list4->count());
     const QString base = QString::fromStdString(m_server->base());
     int first = -1;
@@ -250,7 +243,7 @@ void FolioNetWindowTest::downloadWindowFetchesAChapterOfThePage() {
     child<QRadioButton>(download, "Option2")->setChecked(true);
     QSignalSpy finished(download, &FrmDownload::fetchFinished);
     child<QPushButton>(download, "Command1")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    FOLIO_WAIT_COMPARE(finished.size(), 1);
     QCOMPARE(download->lastSummary().downloaded, 1);
     QCOMPARE(readAll(text1->text() + QStringLiteral("/从第一章开始阅读.html")).toStdString(),
              library()["chapter01.html"]);
@@ -266,17 +259,17 @@ void FolioNetWindowTest::downloadWindowGivesItsButtonsBackAfterAFailure() {
     m_window->button(3, 1)->trigger();
     FrmDownload* download = m_window->downloadWindow();
     auto* list3 = child<QListWidget>(download, "List3");
-    QTRY_VERIFY_WITH_TIMEOUT(list3->count() >= 2, 10000);
+    FOLIO_WAIT_VERIFY(list3->count() >= 2);
     // The novel-site option on a page that names no server: the chapter fails.
     list3->item(0)->setSelected(true);
     QVERIFY(child<QRadioButton>(download, "Option1")->isChecked());
     QSignalSpy finished(download, &FrmDownload::fetchFinished);
     child<QPushButton>(download, "Command1")->click();
     auto* label2 = child<QLabel>(download, "Label2");
-    QTRY_VERIFY_WITH_TIMEOUT(label2->text().contains(QStringLiteral("停止")), 20000);
+    FOLIO_WAIT_VERIFY(label2->text().contains(QStringLiteral("停止")));
     QVERIFY(!child<QPushButton>(download, "Command1")->isEnabled());
     child<QPushButton>(download, "Command3")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    FOLIO_WAIT_COMPARE(finished.size(), 1);
     QVERIFY(child<QPushButton>(download, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(download, "Command2")->isEnabled());
     QCOMPARE(download->lastSummary().failed, 1);
@@ -312,20 +305,21 @@ void FolioNetWindowTest::fullScreenReturnsToItsLastPage() {
     const QUrl chapter = QUrl::fromLocalFile(m_folder->filePath("chapter05.html"));
     // The chapter is fetched by the reading window first, as a link there would.
     runScript(m_window->webBook(), "location.href='chapter05.html'");
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->url(), chapter, 20000);
+    FOLIO_WAIT_COMPARE(m_window->webBook()->url(), chapter);
     m_window->button(1, 6)->trigger(); // home again underneath
     full->navigate(chapter);
-    QTRY_COMPARE_WITH_TIMEOUT(full->webB()->url(), chapter, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->url(),
-                              QUrl::fromLocalFile(m_folder->filePath("index.html")), 20000);
+    FOLIO_WAIT_COMPARE(full->webB()->url(), chapter);
+    FOLIO_WAIT_COMPARE(m_window->webBook()->url(),
+                       QUrl::fromLocalFile(m_folder->filePath("index.html")));
     full->close();
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->url(), chapter, 20000);
+    FOLIO_WAIT_COMPARE(m_window->webBook()->url(), chapter);
 }
 
 void FolioNetWindowTest::layoutsStayApartDownTo640x480() {
     for (const QSize size : {QSize(1280, 900), QSize(800, 600), QSize(640, 480)}) {
         m_window->resize(size);
-        QTest::qWait(50);
+        FOLIO_WAIT_COMPARE(m_window->size(), size);
+        folio::testing::settleLayouts(m_window.get());
         const QString at = QStringLiteral("%1x%2: ").arg(size.width()).arg(size.height());
         // Every button of the first toolbar is on it, the exit button included.
         QToolBar* bar1 = m_window->toolbar(1);

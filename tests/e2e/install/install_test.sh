@@ -168,31 +168,38 @@ expect_eq "the application for books" \
 
 # ./Book.exe opens in the installed reader: the launcher execs it (so the process started is the
 # reader, with the book as its argument) and the reader keeps running with the book open.
-# Waits for the process to become the reader; prints nothing on success.
-started_reader() { # pid reader
-  local i
-  for i in $(seq 1 100); do
-    [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$2" ] && return 0
-    kill -0 "$1" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
+. "$source/tests/tools/waits.sh"
+# The process has become the reader, or has ended.
+reader_or_gone() { # pid reader
+  [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$2" ] || ! kill -0 "$1" 2>/dev/null
+}
+# The reader has shown a page of the book (FOLIO_READER_REPORT: a line per page shown), or ended.
+page_shown_or_gone() { # pid report
+  grep -q '^WebBook' "$2" 2>/dev/null || ! kill -0 "$1" 2>/dev/null
 }
 open_book() { # what, then the environment and command as for env -i
   local what=$1
   shift
-  (cd "$T/any/where" && exec env -i QT_QPA_PLATFORM=offscreen HOME="$T/home" "$@") \
+  rm -f "$T/report.txt"
+  (cd "$T/any/where" && exec env -i QT_QPA_PLATFORM=offscreen HOME="$T/home" \
+    QTWEBENGINE_DISABLE_SANDBOX=1 FOLIO_READER_REPORT="$T/report.txt" "$@") \
     >"$T/reader.log" 2>&1 &
   local pid=$!
   readers+=("$pid")
-  if ! started_reader "$pid" "$(readlink -f "$usr/bin/folioPage")"; then
+  local reader
+  reader=$(readlink -f "$usr/bin/folioPage")
+  wait_until reader_or_gone "$pid" "$reader"
+  if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" != "$reader" ]; then
     fail "$what: ./Book.exe did not start the installed reader: $(cat "$T/reader.log")"
     return
   fi
   # the arguments after the program's own name
   expect_eq "$what: the reader's book" "$(tr '\0' '\n' <"/proc/$pid/cmdline" | tail -n +2)" ./Book.exe
-  sleep 2
+  # Still running once it has shown the book, not only started.
+  wait_until page_shown_or_gone "$pid" "$T/report.txt"
   kill -0 "$pid" 2>/dev/null || fail "$what: the reader ended at once: $(cat "$T/reader.log")"
+  grep -q '^WebBook' "$T/report.txt" 2>/dev/null ||
+    fail "$what: the reader showed no page of the book: $(cat "$T/reader.log")"
   kill "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
 }

@@ -10,6 +10,8 @@
 #include "reader/ui/frmebook.h"
 #include "tests/tools/localserver.h"
 #include "tests/tools/recordingobserver.h"
+#include "tests/tools/waits.h"
+#include "tests/tools/webeval.h"
 #include "tests/ui/readerwin/testsupport.h"
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -74,7 +77,9 @@ QByteArray smallPng() {
 }
 
 // The hostile page. %SECRET% is the file: address of a folder outside the book, %OTHER% the
-// res: address of another Book image, %SPY% the watching server.
+// res: address of another Book image, %SPY% the watching server; a probe that has not ended
+// within %WAIT% milliseconds (half the tests' wait bound, which the test waits for the page's
+// report) counts as timed out.
 const char* const HostilePage = R"(<html><head><title>waiting</title></head><body>
 <script>
 var results = {}, pending = 0;
@@ -85,7 +90,7 @@ function done(name, value) {
 }
 function probe(name, start) {
   pending++;
-  setTimeout(function () { done(name, 'timeout'); }, 8000);
+  setTimeout(function () { done(name, 'timeout'); }, %WAIT%);
   try { start(function (v) { done(name, v); }); } catch (e) { done(name, 'blocked'); }
 }
 function xhr(url) { return function (report) {
@@ -108,9 +113,15 @@ function script(url) { return function (report) {
   s.onerror = function () { report('blocked'); };
   s.src = url; document.body.appendChild(s); }; }
 function frame(url) { return function (report) {
-  window.addEventListener('message', function (e) { if (e.data === 'secret-frame') report('read'); });
-  setTimeout(function () { report('blocked'); }, 3000);
-  var f = document.createElement('iframe'); f.src = url; document.body.appendChild(f); }; }
+  window.addEventListener('message', function (e) {
+    if (e.data === 'secret-frame') report('read');
+    else if (e.data === 'loaded ' + url) report('blocked');
+  });
+  var f = document.createElement('iframe');
+  // A frame that read the secret posted it before its load event: a message posted after
+  // that event comes after it.
+  f.onload = function () { window.postMessage('loaded ' + url, '*'); };
+  f.src = url; document.body.appendChild(f); }; }
 function socket(url) { return function (report) {
   var w = new WebSocket(url);
   w.onopen = function () { report('read'); };
@@ -240,6 +251,7 @@ QByteArray PagePolicyTest::hostilePage(const QString& dir, const QString& other,
     page.replace(QStringLiteral("%SPYWS%"),
                  QStringLiteral("ws://127.0.0.1:%1/ws").arg(m_spy.port()));
     page.replace(QStringLiteral("%SPY%"), baseOf(m_spy));
+    page.replace(QStringLiteral("%WAIT%"), QString::number(folio::testing::WaitBoundMs / 2));
     // Pages of a Book image read each other through the book's own scheme.
     page.replace(QStringLiteral("%OWNXHR%"),
                  ownXhr ? QStringLiteral("probe('ownXhr', xhr('tree.html'));") : QString());
@@ -250,20 +262,24 @@ void PagePolicyTest::runHostile(const ReaderOptions& options, QJsonObject& resul
     m_spy.forgetRequests();
     m_named.forgetRequests();
     FrmEBook window(options);
-    window.load();
-    window.show();
     QWebEngineView* book = window.findChild<QWebEngineView*>(QStringLiteral("WebBook"));
     QVERIFY(book);
-    QTRY_VERIFY_WITH_TIMEOUT(book->title().startsWith(QStringLiteral("DONE ")), 60000);
+    QSignalSpy loads(book, &QWebEngineView::loadStarted);
+    QSignalSpy loaded(book, &QWebEngineView::loadFinished);
+    window.load();
+    window.show();
+    FOLIO_WAIT_VERIFY(book->title().startsWith(QStringLiteral("DONE ")));
     results = QJsonDocument::fromJson(book->title().mid(5).toUtf8()).object();
-    // Last, the page tries to leave: the pane must stay where it is.
-    book->page()->runJavaScript(QStringLiteral("location.href = '%1navigate';").arg(baseOf(m_spy)));
-    // Anything sent late still reaches the server within this time.
-    QTest::qWait(1500);
+    // Last, the page tries to leave: the pane must stay where it is. By the time the renderer
+    // has answered, a navigation let through would have started; every load started is waited
+    // for to its end, when a request let through has reached the server.
+    folio::testing::evaluate(book,
+                             QStringLiteral("location.href = '%1navigate'; 0").arg(baseOf(m_spy)));
+    FOLIO_WAIT_VERIFY(loaded.count() >= loads.count());
     // The site the book's descriptor (or the online reader's settings) names is the one the
     // reader may open.
     book->load(QUrl(baseOf(m_named) + QStringLiteral("named.html")));
-    QTRY_VERIFY_WITH_TIMEOUT(asked(m_named, "GET /named.html HTTP/1.1"), 20000);
+    FOLIO_WAIT_VERIFY(asked(m_named, "GET /named.html HTTP/1.1"));
 }
 
 void PagePolicyTest::checkEscapesFailed(const QJsonObject& r) {
@@ -301,7 +317,7 @@ void PagePolicyTest::hostileBookInFolioPage() {
     compile.start(dist + QStringLiteral("/folio"),
                   {QStringLiteral("compile"), project, QStringLiteral("--maker"), dist,
                    QStringLiteral("--out"), root});
-    QVERIFY(compile.waitForFinished(120000));
+    QVERIFY(compile.waitForFinished(folio::testing::WaitBoundMs));
     QVERIFY2(compile.exitCode() == 0, compile.readAllStandardError().constData());
     const QString bookPath = root + QStringLiteral("/book.exe");
     QVERIFY(QFile::exists(bookPath));

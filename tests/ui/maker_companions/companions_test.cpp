@@ -19,6 +19,7 @@
 #include "tests/tools/localserver.h"
 #include "tests/tools/recordingobserver.h"
 #include "tests/tools/testdir.h"
+#include "tests/tools/waits.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -67,7 +68,7 @@ void shoot(QWidget* window, const char* name) {
     if (dir.isEmpty())
         return;
     window->show();
-    if (!QTest::qWaitForWindowExposed(window))
+    if (!QTest::qWaitForWindowExposed(window, folio::testing::WaitBoundMs))
         return;
     QTest::qWait(200);
     window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QString::fromLatin1(name) +
@@ -294,7 +295,7 @@ void CompanionsTest::getUrlKeepsKeywordLinks() {
                                 "<a href=\"http://other.example/about\">关于</a>"
                                 "</body></html>"),
                  QUrl(QStringLiteral("http://127.0.0.1/book/")));
-    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
+    FOLIO_WAIT_COMPARE(loaded.count(), 1);
 
     Recorder rec;
     folio::maker::FrmGetURL w(nullptr, &page, rec);
@@ -304,7 +305,7 @@ void CompanionsTest::getUrlKeepsKeywordLinks() {
     child<QRadioButton>(&w, "Option2")->setChecked(true);
     QCOMPARE(child<QLineEdit>(&w, "Text1")->text(), QStringLiteral("章,节,卷"));
     click(&w, "Command1");
-    QTRY_COMPARE_WITH_TIMEOUT(found.count(), 1, 20000);
+    FOLIO_WAIT_COMPARE(found.count(), 1);
     // The second link holds both "章" and "节": it is kept twice.
     QCOMPARE(found[0][0].toStringList(),
              (QStringList{QStringLiteral("第一章"), QStringLiteral("第一章 第二节"),
@@ -318,7 +319,7 @@ void CompanionsTest::getUrlKeepsKeywordLinks() {
 
     child<QRadioButton>(&w, "Option1")->setChecked(true);
     w.analyse();
-    QTRY_COMPARE_WITH_TIMEOUT(found.count(), 2, 20000);
+    FOLIO_WAIT_COMPARE(found.count(), 2);
     QCOMPARE(found[1][0].toStringList().size(), 3);
     QCOMPARE(found[1][1].toStringList().last(), QStringLiteral("http://other.example/about"));
 }
@@ -371,7 +372,7 @@ void CompanionsTest::downloadGenericLinksUnderTheCurrentRow() {
     click(&w, "Command1");
     // The pass runs beside the window, which answers meanwhile.
     QVERIFY(!child<QPushButton>(&w, "Command1")->isEnabled());
-    QVERIFY(finished.wait(60000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
 
     const fs::path book = b.maker.path / "Book";
     QCOMPARE(slurp(book / fs::u8path("第一章.html")), std::string("one"));
@@ -417,7 +418,7 @@ void CompanionsTest::downloadNovelSiteRewritesLinks() {
     QVERIFY(child<QRadioButton>(&w, "Option1")->isChecked());
     QSignalSpy finished(&w, &folio::maker::FrmDownLoad::fetchFinished);
     w.start();
-    QVERIFY(finished.wait(60000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     const fs::path book = b.maker.path / "Book";
     QCOMPARE(slurp(book / fs::u8path("一.html")), std::string("first"));
     QCOMPARE(slurp(book / fs::u8path("二.html")), std::string("second"));
@@ -438,13 +439,12 @@ void CompanionsTest::downloadFailureWaitsForStopAndIsReported() {
     QSignalSpy finished(&w, &folio::maker::FrmDownLoad::fetchFinished);
     w.start();
     // The pass waits on the failed chapter, saying so; "开始" meanwhile is refused.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        child<QLabel>(&w, "Label2")->text().startsWith(QStringLiteral("下载失败")), 60000);
+    FOLIO_WAIT_VERIFY(child<QLabel>(&w, "Label2")->text().startsWith(QStringLiteral("下载失败")));
     QVERIFY(w.isFetching() && w.isRunning());
     w.start();
     QVERIFY(b.rec.shown("上一次下载还没有结束"));
     click(&w, "Command3");
-    QVERIFY(finished.wait(60000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(w.lastSummary().failed, 1);
     QCOMPARE(w.lastSummary().downloaded, 1);
     QCOMPARE(slurp(b.maker.path / "Book" / fs::u8path("好.html")), std::string("good"));
@@ -481,8 +481,7 @@ void CompanionsTest::downloadWindowDeletedDuringThePass() {
     // The pass waits on the failed chapter; the window goes meanwhile (the workbench
     // quitting). The pass finishes its list without touching the window.
     w->start();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        child<QLabel>(w, "Label2")->text().startsWith(QStringLiteral("下载失败")), 60000);
+    FOLIO_WAIT_VERIFY(child<QLabel>(w, "Label2")->text().startsWith(QStringLiteral("下载失败")));
     delete w;
     QCOMPARE(slurp(b.maker.path / "Book" / fs::u8path("好.html")), std::string("good"));
     QVERIFY(!b.rec.shown("成功下载所有网页！"));

@@ -11,6 +11,7 @@
 #include "qt/resschemehandler.h"
 #include "reader/core/recentbooks.h"
 #include "reader/ui/placekeeper.h"
+#include "tests/tools/waits.h"
 #include "tests/tools/webeval.h"
 
 #include <QApplication>
@@ -94,19 +95,19 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
     QVERIFY(makeBook(book, pages));
     {
         auto window = open(QString::fromStdString(book));
-        QTRY_COMPARE_WITH_TIMEOUT(window->webBook()->title(), QStringLiteral("首页"), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->webTree()->title(), QStringLiteral("目录"), 30000);
+        FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("首页"));
+        FOLIO_WAIT_COMPARE(window->webTree()->title(), QStringLiteral("目录"));
         window->webBook()->setUrl(QUrl(window->resourcePrefix() + QStringLiteral("CH2.HTML")));
-        QTRY_COMPARE_WITH_TIMEOUT(window->webBook()->title(), QStringLiteral("第二回"), 30000);
+        FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("第二回"));
         // The contents pane marks the chapter being read.
-        QTRY_COMPARE_WITH_TIMEOUT(
+        FOLIO_WAIT_COMPARE(
             evaluate(window->webTree(),
                      QStringLiteral("document.getElementsByClassName('folio-current')[0].id"))
                 .toString(),
-            QStringLiteral("c2"), 10000);
+            QStringLiteral("c2"));
         window->applyZoom(140);
         evaluate(window->webBook(), QStringLiteral("window.scrollTo(0, 900)"));
-        QTRY_COMPARE_WITH_TIMEOUT(int(window->webBook()->page()->scrollPosition().y()), 900, 10000);
+        FOLIO_WAIT_COMPARE(int(window->webBook()->page()->scrollPosition().y()), 900);
         window->close();
     }
 
@@ -118,7 +119,7 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
     auto* keeper = window->findChild<PlaceKeeper*>();
     QVERIFY(keeper);
     QSignalSpy restored(keeper, &PlaceKeeper::restored);
-    QTRY_COMPARE_WITH_TIMEOUT(restored.count(), 1, 30000);
+    FOLIO_WAIT_COMPARE(restored.count(), 1);
     QCOMPARE(window->webBook()->title(), QStringLiteral("第二回"));
     QCOMPARE(window->zoomLevel(), 140);
     QCOMPARE(evaluate(window->webBook(), QStringLiteral("window.scrollY")).toInt(), 900);
@@ -138,7 +139,7 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
     QVERIFY(makeBook(book, pages));
     auto rebuilt = open(QString::fromStdString(book));
     QSignalSpy again(rebuilt->findChild<PlaceKeeper*>(), &PlaceKeeper::restored);
-    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 30000);
+    FOLIO_WAIT_COMPARE(again.count(), 1);
     QCOMPARE(rebuilt->webBook()->title(), QStringLiteral("第二回"));
     QCOMPARE(rebuilt->zoomLevel(), 140);
     QCOMPARE(evaluate(rebuilt->webBook(), QStringLiteral("window.scrollY")).toInt(), 900);

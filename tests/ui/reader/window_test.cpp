@@ -11,6 +11,7 @@
 #include "reader/core/voice.h"
 #include "tests/tools/fakespeech.h"
 #include "tests/tools/recordingobserver.h"
+#include "tests/tools/waits.h"
 #include "tests/tools/webeval.h"
 
 #include <QAction>
@@ -195,7 +196,7 @@ void ReaderWindowTest::initTestCase() {
                         "t=[e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id==2110]\n"
                         "print(len(t[0].directory.entries))"),
          m_bookPath});
-    QVERIFY(pefile.waitForFinished(60000));
+    QVERIFY(pefile.waitForFinished(folio::testing::WaitBoundMs));
     QCOMPARE(pefile.exitCode(), 0);
     QCOMPARE(pefile.readAllStandardOutput().trimmed().toInt(), int(pages.size()));
 
@@ -217,8 +218,8 @@ void ReaderWindowTest::startsOnTheBooksPages() {
     QCOMPARE(m_window->homeAddress(), prefix + QStringLiteral("index.html"));
     QCOMPARE(m_window->zoomLevel(), 100);
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webTree()->title(), QStringLiteral("目录"), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->webBook()->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(m_window->webTree()->title(), QStringLiteral("目录"));
+    FOLIO_WAIT_COMPARE(m_window->webBook()->title(), QStringLiteral("首页"));
     // The page text came through the page's own code page.
     QCOMPARE(evaluate(m_window->webBook(), QStringLiteral("document.getElementById('p').innerText"))
                  .toString(),
@@ -275,54 +276,53 @@ void ReaderWindowTest::schemeServesOnlyTheOpenBook() {
     probe.setPage(new QWebEnginePage(m_window->profile(), &probe));
     QSignalSpy finished(&probe, &QWebEngineView::loadFinished);
     probe.load(QUrl(prefix + QStringLiteral("missing.html")));
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    FOLIO_WAIT_COMPARE(finished.count(), 1);
     QCOMPARE(probe.title(), QStringLiteral("找不到这一页"));
     QCOMPARE(
         evaluate(&probe, QStringLiteral("document.getElementById('folio-home').href")).toString(),
         QUrl(m_window->homeAddress()).toString(QUrl::FullyEncoded));
     probe.load(QUrl(prefix + QStringLiteral("missing.png")));
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+    FOLIO_WAIT_COMPARE(finished.count(), 2);
     QCOMPARE(finished.at(1).at(0).toBool(), false);
 }
 
 void ReaderWindowTest::contentsLinksOpenInThePagePane() {
     QWebEngineView* tree = m_window->webTree();
     QWebEngineView* book = m_window->webBook();
-    QTRY_COMPARE_WITH_TIMEOUT(tree->title(), QStringLiteral("目录"), 20000);
+    FOLIO_WAIT_COMPARE(tree->title(), QStringLiteral("目录"));
     evaluate(tree, QStringLiteral("document.getElementById('c2').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("第二章"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("第二章"));
     QVERIFY(book->url().path().endsWith(QStringLiteral("/book.exe/chapter2.html")));
     QVERIFY(tree->url().path().endsWith(QStringLiteral("/book.exe/tree.html")));
     QCOMPARE(tree->title(), QStringLiteral("目录"));
 
     // A script link runs in the contents pane itself.
     evaluate(tree, QStringLiteral("document.getElementById('js').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(tree->title(), QStringLiteral("ran"), 10000);
+    FOLIO_WAIT_COMPARE(tree->title(), QStringLiteral("ran"));
     QCOMPARE(book->title(), QStringLiteral("第二章"));
 
     // Home returns the page pane to the index page.
     m_window->button(1, 6)->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("首页"));
 }
 
 void ReaderWindowTest::relativeLinksPicturesAndStyleSheets() {
     QWebEngineView* book = m_window->webBook();
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("首页"));
     evaluate(book, QStringLiteral("document.getElementById('styled').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("styled"), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("styled"));
+    FOLIO_WAIT_COMPARE(
         evaluate(book, QStringLiteral("getComputedStyle(document.body).color")).toString(),
-        QStringLiteral("rgb(1, 2, 3)"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(
-        evaluate(book, QStringLiteral("document.getElementById('pic').naturalWidth")).toInt(), 7,
-        10000);
+        QStringLiteral("rgb(1, 2, 3)"));
+    FOLIO_WAIT_COMPARE(
+        evaluate(book, QStringLiteral("document.getElementById('pic').naturalWidth")).toInt(), 7);
     evaluate(book, QStringLiteral("document.getElementById('back').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("首页"));
 }
 
 void ReaderWindowTest::zoomStepsAndClamps() {
     QWebEngineView* book = m_window->webBook();
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("首页"));
     QAction* in = m_window->button(1, 10);
     QAction* out = m_window->button(1, 11);
     QCOMPARE(in->text(), QStringLiteral("放大"));
@@ -330,22 +330,22 @@ void ReaderWindowTest::zoomStepsAndClamps() {
         in->trigger();
     }
     QCOMPARE(m_window->zoomLevel(), 280);
-    QTRY_COMPARE_WITH_TIMEOUT(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
-                              QStringLiteral("280%"), 10000);
+    FOLIO_WAIT_COMPARE(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
+                       QStringLiteral("280%"));
     for (int i = 0; i < 10; ++i) {
         in->trigger();
     }
     QCOMPARE(m_window->zoomLevel(), 400);
     in->trigger();
     QCOMPARE(m_window->zoomLevel(), 400);
-    QTRY_COMPARE_WITH_TIMEOUT(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
-                              QStringLiteral("400%"), 10000);
+    FOLIO_WAIT_COMPARE(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
+                       QStringLiteral("400%"));
     for (int i = 0; i < 20; ++i) {
         out->trigger();
     }
     QCOMPARE(m_window->zoomLevel(), 40);
-    QTRY_COMPARE_WITH_TIMEOUT(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
-                              QStringLiteral("40%"), 10000);
+    FOLIO_WAIT_COMPARE(evaluate(book, QStringLiteral("document.body.style.zoom")).toString(),
+                       QStringLiteral("40%"));
 }
 
 void ReaderWindowTest::zoomMenuSetsTheZoom() {
@@ -357,16 +357,16 @@ void ReaderWindowTest::zoomMenuSetsTheZoom() {
     QCOMPARE(z150->text(), QStringLiteral("150%"));
     z150->trigger();
     QCOMPARE(m_window->zoomLevel(), 150);
-    QTRY_COMPARE_WITH_TIMEOUT(
+    FOLIO_WAIT_COMPARE(
         evaluate(m_window->webBook(), QStringLiteral("document.body.style.zoom")).toString(),
-        QStringLiteral("150%"), 10000);
+        QStringLiteral("150%"));
     menu->findChild<QAction*>(QStringLiteral("Z100"))->trigger();
     QCOMPARE(m_window->zoomLevel(), 100);
 }
 
 void ReaderWindowTest::contentsPaneClosesExpandsAndSplitterFloor() {
     m_window->resize(900, 700);
-    QTRY_COMPARE(m_window->paneTwips(m_window->webTree()).width, 3000);
+    FOLIO_WAIT_COMPARE(m_window->paneTwips(m_window->webTree()).width, 3000);
     m_window->button(2, 2)->trigger();
     QVERIFY(m_window->contentsCollapsed());
     QVERIFY(!m_window->button(2, 2)->isVisible());
@@ -384,7 +384,7 @@ void ReaderWindowTest::contentsPaneClosesExpandsAndSplitterFloor() {
     // A resize gives the pane its full width back, but leaves the buttons alone.
     m_window->button(2, 2)->trigger();
     m_window->resize(1000, 700);
-    QTRY_COMPARE(m_window->paneTwips(m_window->webTree()).width, 3000);
+    FOLIO_WAIT_COMPARE(m_window->paneTwips(m_window->webTree()).width, 3000);
     QVERIFY(m_window->contentsCollapsed());
     m_window->button(2, 3)->trigger();
     const auto tree = m_window->paneTwips(m_window->webTree());
@@ -402,16 +402,15 @@ void ReaderWindowTest::playWithoutMediaDoesNothing() {
 
 void ReaderWindowTest::soundLinkPlaysTheResource() {
     QWebEngineView* book = m_window->webBook();
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("首页"));
     const QUrl before = book->url();
     evaluate(book, QStringLiteral("document.getElementById('s').click()"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->button(1, 19)->isVisible(), 10000);
+    FOLIO_WAIT_VERIFY(m_window->button(1, 19)->isVisible());
     QVERIFY(!m_window->button(1, 18)->isVisible());
     QCOMPARE(m_window->playerUrl(), m_window->resourcePrefix() + QStringLiteral("SONG.MP3"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->player()->mediaStatus() == QMediaPlayer::LoadedMedia ||
-                                 m_window->player()->mediaStatus() == QMediaPlayer::BufferedMedia ||
-                                 m_window->player()->mediaStatus() == QMediaPlayer::EndOfMedia,
-                             20000);
+    FOLIO_WAIT_VERIFY(m_window->player()->mediaStatus() == QMediaPlayer::LoadedMedia ||
+                      m_window->player()->mediaStatus() == QMediaPlayer::BufferedMedia ||
+                      m_window->player()->mediaStatus() == QMediaPlayer::EndOfMedia);
     QCOMPARE(book->url(), before);
 
     // Pause swaps the buttons back; stop leaves them.
@@ -491,8 +490,8 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
     QCOMPARE(window.button(1, 23)->text(), QStringLiteral("Exit"));
     QCOMPARE(window.button(2, 5)->text(), QStringLiteral("Save"));
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Voice:"));
-    QTRY_COMPARE_WITH_TIMEOUT(window.webTree()->title(), QStringLiteral("Mirelo电子书"), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("Mirelo电子书"), 20000);
+    FOLIO_WAIT_COMPARE(window.webTree()->title(), QStringLiteral("Mirelo电子书"));
+    FOLIO_WAIT_COMPARE(window.webBook()->title(), QStringLiteral("Mirelo电子书"));
     QVERIFY(evaluate(window.webBook(), QStringLiteral("document.body.innerText"))
                 .toString()
                 .contains(QStringLiteral("Mirelo电子书")));
@@ -503,13 +502,13 @@ void ReaderWindowTest::shortDescriptorShowsTheAboutPage() {
     FrmEBook elf(notABook);
     elf.load();
     QCOMPARE(elf.windowTitle(), QStringLiteral("folioPage"));
-    QTRY_COMPARE_WITH_TIMEOUT(elf.webBook()->title(), QStringLiteral("Mirelo电子书"), 20000);
+    FOLIO_WAIT_COMPARE(elf.webBook()->title(), QStringLiteral("Mirelo电子书"));
 
     // Home without a home address shows the about page again.
     evaluate(window.webBook(), QStringLiteral("document.title='changed'"));
-    QTRY_COMPARE(window.webBook()->title(), QStringLiteral("changed"));
+    FOLIO_WAIT_COMPARE(window.webBook()->title(), QStringLiteral("changed"));
     window.button(1, 6)->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("Mirelo电子书"), 20000);
+    FOLIO_WAIT_COMPARE(window.webBook()->title(), QStringLiteral("Mirelo电子书"));
 }
 
 // The sample project made an EPUB by folio epub, read in place from its zip with the same
@@ -524,7 +523,7 @@ void ReaderWindowTest::epubOpensWithItsContents() {
     QProcess folio;
     folio.start(QStringLiteral(FOLIO_DIST_DIR "/folio"),
                 {QStringLiteral("epub"), project.path(), QStringLiteral("--out"), epub});
-    QVERIFY(folio.waitForFinished(60000));
+    QVERIFY(folio.waitForFinished(folio::testing::WaitBoundMs));
     QCOMPARE(folio.exitCode(), 0);
 
     ReaderOptions options;
@@ -538,13 +537,12 @@ void ReaderWindowTest::epubOpensWithItsContents() {
     QCOMPARE(window.windowTitle(), QStringLiteral("folioPage-道德经-老子"));
     QWebEngineView* tree = window.webTree();
     QWebEngineView* book = window.webBook();
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("Book"), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(tree->title(), QStringLiteral("道德经"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("Book"));
+    FOLIO_WAIT_COMPARE(tree->title(), QStringLiteral("道德经"));
     QVERIFY(tree->url().path().endsWith(QStringLiteral("/sample.epub/OEBPS/nav.xhtml")));
     evaluate(tree, QStringLiteral("document.querySelectorAll('nav a')[2].click()"));
-    QTRY_VERIFY_WITH_TIMEOUT(book->url().path().endsWith(QStringLiteral("/OEBPS/chapter02.xhtml")),
-                             20000);
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("道德经 第二章"), 20000);
+    FOLIO_WAIT_VERIFY(book->url().path().endsWith(QStringLiteral("/OEBPS/chapter02.xhtml")));
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("道德经 第二章"));
     QVERIFY(tree->url().path().endsWith(QStringLiteral("/OEBPS/nav.xhtml")));
 }
 
@@ -579,8 +577,8 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     QVERIFY(window.toolbar(3));
     QCOMPARE(window.button(3, 1)->text(), QStringLiteral("下载到本地"));
     QVERIFY(window.findChild<QComboBox*>(QStringLiteral("ComURL")));
-    QTRY_COMPARE_WITH_TIMEOUT(window.webTree()->title(), QStringLiteral("在线目录"), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("folioNet-在线首页"), 20000);
+    FOLIO_WAIT_COMPARE(window.webTree()->title(), QStringLiteral("在线目录"));
+    FOLIO_WAIT_COMPARE(window.windowTitle(), QStringLiteral("folioNet-在线首页"));
     QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("ComURL"))->currentText(),
              QUrl(window.homeAddress()).toString());
     QCOMPARE(window.webBook()->contextMenuPolicy(), Qt::DefaultContextMenu);
@@ -590,7 +588,7 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
     auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
     auto* list4 = window.findChild<QListWidget*>(QStringLiteral("List4"));
     QVERIFY(list3 && list4);
-    QTRY_COMPARE_WITH_TIMEOUT(list3->count(), 3, 10000);
+    FOLIO_WAIT_COMPARE(list3->count(), 3);
     QCOMPARE(list4->count(), 3);
     QCOMPARE(list3->item(0)->text(), QStringLiteral("一"));
     QCOMPARE(list3->item(2)->text(), QStringLiteral("三"));
@@ -602,7 +600,7 @@ void ReaderWindowTest::onlineReaderShowsItsFolder() {
 void ReaderWindowTest::bookmarksTakeThePageAddressAndOpenOne() {
     QWebEngineView* book = m_window->webBook();
     book->load(QUrl(m_window->resourcePrefix() + QStringLiteral("chapter2.html")));
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("第二章"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("第二章"));
     QFile old(m_dir.filePath(QStringLiteral("BookTag.ini")));
     QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
     old.write(ansi(QStringLiteral("书签0=index.html\r\n")));
@@ -628,7 +626,7 @@ void ReaderWindowTest::bookmarksTakeThePageAddressAndOpenOne() {
     QVERIFY(seen);
     QVERIFY(address.endsWith(QStringLiteral("/book.exe/chapter2.html")));
     // The default bookmark names a bare page, which opens from this book.
-    QTRY_COMPARE_WITH_TIMEOUT(book->title(), QStringLiteral("首页"), 20000);
+    FOLIO_WAIT_COMPARE(book->title(), QStringLiteral("首页"));
     QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("BookTag.ini"))));
 }
 
@@ -655,7 +653,7 @@ void ReaderWindowTest::speechBarKeepsOffTheSecondToolbarInEveryLanguage() {
         window.resize(1100, 760);
         // Shown and placed before the book loads, as on a desktop: the language comes last.
         window.show();
-        QTest::qWait(50);
+        QVERIFY(QTest::qWaitForWindowExposed(&window, folio::testing::WaitBoundMs));
         window.load();
         if (QByteArray(language).startsWith("en")) {
             QCOMPARE(window.button(2, 7)->text(), QStringLiteral("Bookshelf"));
@@ -663,11 +661,12 @@ void ReaderWindowTest::speechBarKeepsOffTheSecondToolbarInEveryLanguage() {
         auto* speechBar = window.findChild<QWidget*>(QStringLiteral("Picture1"));
         QVERIFY(speechBar);
         // As loaded (once the toolbars have placed their buttons), then at other sizes.
-        QTest::qWait(50);
+        folio::testing::settleLayouts(&window);
         for (const QSize size : {QSize(1100, 760), QSize(1280, 800), QSize(800, 600)}) {
             if (size != window.size()) {
                 window.resize(size);
-                QTest::qWait(20);
+                FOLIO_WAIT_COMPARE(window.size(), size);
+                folio::testing::settleLayouts(&window);
             }
             QToolBar* bar = window.toolbar(2);
             for (QAction* action : bar->actions()) {

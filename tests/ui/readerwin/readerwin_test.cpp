@@ -9,6 +9,7 @@
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
 #include "reader/ui/frmset.h"
+#include "tests/tools/waits.h"
 #include "tests/ui/readerwin/testsupport.h"
 
 #include <QAction>
@@ -206,7 +207,7 @@ void ReaderWinTest::settingsOpenWithMissingVoice() {
 
     // The problem is told once the window shows.
     window.show();
-    QTRY_COMPARE(messages.boxes.size(), std::size_t(1));
+    FOLIO_WAIT_COMPARE(messages.boxes.size(), std::size_t(1));
     QVERIFY(messages.shown("Voice Z"));
     window.hide();
     window.show();
@@ -329,7 +330,7 @@ void ReaderWinTest::fullScreenExitWindow() {
     QVERIFY(full->timer1()->isActive());
     QCOMPARE(full->timer1()->interval(), 100);
 
-    QTRY_VERIFY(!full->timer1()->isActive());
+    FOLIO_WAIT_VERIFY(!full->timer1()->isActive());
     QVERIFY(exit->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QVERIFY(!exit->windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(exit->isVisible());
@@ -340,7 +341,7 @@ void ReaderWinTest::fullScreenExitWindow() {
     QVERIFY(!exit->close());
     QVERIFY(exit->isVisible());
     exit->exitButton()->trigger();
-    QTRY_VERIFY(!full);
+    FOLIO_WAIT_VERIFY(!full);
     QVERIFY(!exit);
     QVERIFY(reader.isVisible());
 }
@@ -391,10 +392,10 @@ void ReaderWinTest::advertWindowCloses() {
         QSignalSpy ticks(advert.timer1(), &QTimer::timeout);
         advert.show();
         // No time has passed: the window stays, tick after tick.
-        QTRY_VERIFY(ticks.count() >= 2);
+        FOLIO_WAIT_VERIFY(ticks.count() >= 2);
         QVERIFY(advert.isVisible());
         now = start.addMSecs(1);
-        QTRY_VERIFY(!advert.isVisible());
+        FOLIO_WAIT_VERIFY(!advert.isVisible());
         QVERIFY(!advert.timer1()->isActive());
     }
     {
@@ -404,10 +405,10 @@ void ReaderWinTest::advertWindowCloses() {
         QSignalSpy ticks(advert.timer1(), &QTimer::timeout);
         advert.show();
         now = start.addSecs(12 * 60 * 60);
-        QTRY_VERIFY(ticks.count() >= 2);
+        FOLIO_WAIT_VERIFY(ticks.count() >= 2);
         QVERIFY(advert.isVisible());
         now = start.addDays(1).addMSecs(1);
-        QTRY_VERIFY(!advert.isVisible());
+        FOLIO_WAIT_VERIFY(!advert.isVisible());
     }
 }
 
@@ -489,7 +490,7 @@ void ReaderWinTest::downloadNeedsFolder() {
     child<QLineEdit>(&window, "Text1")->setText(dir.path());
     QSignalSpy finished(&window, &FrmDownload::fetchFinished);
     QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
-    QTRY_COMPARE(finished.count(), 1);
+    FOLIO_WAIT_COMPARE(finished.count(), 1);
     QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(&window, "Command2")->isEnabled());
     QCOMPARE(messages.boxes.size(), std::size_t(1));
@@ -524,7 +525,7 @@ void ReaderWinTest::downloadFetchesSelectedChapters() {
     QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
     QVERIFY(!child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(!child<QPushButton>(&window, "Command2")->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    FOLIO_WAIT_COMPARE(finished.count(), 1);
 
     QCOMPARE(readAll(dir.filePath("第一章.html")), QByteArray("<p>one</p>"));
     QCOMPARE(readAll(dir.filePath("第三章.html")), QByteArray("<p>three</p>"));
@@ -564,7 +565,7 @@ void ReaderWinTest::downloadNovelSiteRewritesLinks() {
     list3->item(1)->setSelected(true);
     QSignalSpy finished(&window, &FrmDownload::fetchFinished);
     QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    FOLIO_WAIT_COMPARE(finished.count(), 1);
     QCOMPARE(readAll(dir.filePath("三十四.html")), QByteArray("chapter 34"));
     QCOMPARE(readAll(dir.filePath("三十五.html")), QByteArray("chapter 35"));
     // The server number is read once per pass, from the first selected chapter.
@@ -595,7 +596,7 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
 
     // The failed download holds the pass, while the window stays responsive.
     auto* label2 = child<QLabel>(&window, "Label2");
-    QTRY_VERIFY_WITH_TIMEOUT(label2->text().startsWith(QStringLiteral("下载失败")), 20000);
+    FOLIO_WAIT_VERIFY(label2->text().startsWith(QStringLiteral("下载失败")));
     QVERIFY(label2->text().contains(QStringLiteral("missing.html")));
     QVERIFY(window.isFetching());
     QVERIFY(window.isRunning());
@@ -608,7 +609,7 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
     QTest::mouseClick(child<QPushButton>(&window, "Command3"), Qt::LeftButton);
     QVERIFY(child<QPushButton>(&window, "Command1")->isEnabled());
     QVERIFY(child<QPushButton>(&window, "Command2")->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    FOLIO_WAIT_COMPARE(finished.count(), 1);
     QCOMPARE(server.requests(),
              (std::vector<std::string>{"/missing.html", "/ok.html", "/gone.html"}));
     QCOMPARE(readAll(dir.filePath("好的.html")), QByteArray("fine"));
@@ -620,15 +621,15 @@ void ReaderWinTest::downloadFailureWaitsForStop() {
     list3->item(1)->setSelected(false);
     list3->item(2)->setSelected(false);
     QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(window.isRunning() && server.requests().size() == 4, 20000);
+    FOLIO_WAIT_VERIFY(window.isRunning() && server.requests().size() == 4);
     window.close();
     QVERIFY(!window.isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+    FOLIO_WAIT_COMPARE(finished.count(), 2);
     QVERIFY(!window.isFetching());
     window.show();
     list3->clearSelection();
     QTest::mouseClick(child<QPushButton>(&window, "Command1"), Qt::LeftButton);
-    QTRY_COMPARE(finished.count(), 3);
+    FOLIO_WAIT_COMPARE(finished.count(), 3);
     QVERIFY(window.isVisible());
 }
 

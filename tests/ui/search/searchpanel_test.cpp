@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "qt/language.h"
 #include "tests/tools/testdir.h"
+#include "tests/tools/waits.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -89,7 +90,7 @@ void SearchPanelTest::resultsAreListedByTitleWithSnippetAndCounted() {
     QSignalSpy finished(&panel, &SearchPanel::searchFinished);
     panel.textBox()->setText(QStringLiteral("非常"));
     QTest::mouseClick(panel.searchButton(), Qt::LeftButton);
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(finished.takeFirst().at(0).toInt(), 2);
 
     QListWidget* list = panel.results();
@@ -107,14 +108,14 @@ void SearchPanelTest::nothingFoundSaysSoAndBlankTextClearsTheList() {
     panel.setBook(makeBook(dir));
     QSignalSpy finished(&panel, &SearchPanel::searchFinished);
     panel.search(QStringLiteral("非常"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     panel.search(QStringLiteral("不在书里"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 0);
     QCOMPARE(panel.statusLine()->text(), QStringLiteral("未找到“不在书里”"));
 
     panel.search(QStringLiteral("非常"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     panel.search(QStringLiteral("   "));
     QCOMPARE(panel.results()->count(), 0);
     QVERIFY(panel.statusLine()->text().isEmpty());
@@ -132,7 +133,7 @@ void SearchPanelTest::choosingAResultNamesThePage() {
     QSignalSpy chosen(&panel, &SearchPanel::pageChosen);
     panel.textBox()->setText(QStringLiteral("  名万物 "));
     QTest::keyClick(panel.textBox(), Qt::Key_Return);
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 1);
 
     panel.show();
@@ -155,7 +156,7 @@ void SearchPanelTest::aPageOpenedFromAResultHasItsMatchesHighlighted() {
     SearchPanel::openHighlighted(&view,
                                  QUrl::fromLocalFile(QString::fromStdString(dir.file("page.html"))),
                                  QStringLiteral("非常"), [&](int n) { matches = n; });
-    QTRY_COMPARE_WITH_TIMEOUT(matches, 3, 30000);
+    FOLIO_WAIT_COMPARE(matches, 3);
 }
 
 void SearchPanelTest::theShortcutShowsThePanelWithItsTextBoxFocused() {
@@ -167,12 +168,12 @@ void SearchPanelTest::theShortcutShowsThePanelWithItsTextBoxFocused() {
     panel->placeIn(QRect(0, 0, 200, 400));
     QCOMPARE(panel->geometry(), QRect(0, 180, 200, 220));
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, folio::testing::WaitBoundMs));
     QSignalSpy activated(panel, &SearchPanel::activated);
     QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(activated.count(), 1);
     QVERIFY(panel->isVisible());
-    QTRY_VERIFY(panel->textBox()->hasFocus());
+    FOLIO_WAIT_VERIFY(panel->textBox()->hasFocus());
     QTest::keyClick(panel->textBox(), Qt::Key_Escape);
     QVERIFY(!panel->isVisible());
 }
@@ -186,7 +187,7 @@ void SearchPanelTest::aFolderIsSearchedAndLooksAgainForPagesKeptSince() {
     panel.setFolder(QString::fromStdString(dir.str()));
     QSignalSpy finished(&panel, &SearchPanel::searchFinished);
     panel.search(QStringLiteral("在线的书"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 1);
     QCOMPARE(panel.results()->item(0)->toolTip(), QStringLiteral("index.html"));
 
@@ -195,11 +196,11 @@ void SearchPanelTest::aFolderIsSearchedAndLooksAgainForPagesKeptSince() {
               "<html><head><meta charset=utf-8><title>第一章</title>"
               "</head><body>也是在线的书</body></html>");
     panel.search(QStringLiteral("在线的书"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 1);
     panel.activate();
     panel.search(QStringLiteral("在线的书"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 2);
     QSignalSpy chosen(&panel, &SearchPanel::pageChosen);
     QListWidget* list = panel.results();
@@ -244,7 +245,7 @@ void SearchPanelTest::lettingTheBookGoStopsItsIndexAndNothingWaitsForIt() {
     panel.setBook(book);
     QSignalSpy finished(&panel, &SearchPanel::searchFinished);
     panel.search(QStringLiteral("页里的字"));
-    QVERIFY(finished.wait(20000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 300);
 }
 
@@ -269,7 +270,7 @@ void SearchPanelTest::aSearchOverTakenByAnotherBookOrTextIsNotShown() {
     QCOMPARE(finished.count(), 0);
     QVERIFY(panel.statusLine()->text().isEmpty());
     panel.search(QStringLiteral("非常"));
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 2);
 
     // A blank text after a search: the list stays empty when that search ends.
@@ -290,7 +291,7 @@ void SearchPanelTest::aSearchOverTakenByAnotherBookOrTextIsNotShown() {
     writeFile(folder, "b.html", "<html><body>也是在线的书</body></html>");
     panel.hide();
     panel.activate();
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QCOMPARE(panel.results()->count(), 2);
 }
 
@@ -329,11 +330,11 @@ void SearchPanelTest::textsComeFromTheLanguageFileInEveryLanguage() {
         panel.setBook(makeBook(dir));
         QSignalSpy finished(&panel, &SearchPanel::searchFinished);
         panel.search(QStringLiteral("非常"));
-        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.wait(folio::testing::WaitBoundMs));
         QCOMPARE(panel.statusLine()->text(), QStringLiteral("“非常”: 2 page(s), 3 match(es)"));
         QVERIFY(panel.results()->item(0)->text().startsWith(QStringLiteral("第一章 (2 found)\n")));
         panel.search(QStringLiteral("不在书里"));
-        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.wait(folio::testing::WaitBoundMs));
         QCOMPARE(panel.statusLine()->text(), QStringLiteral("“不在书里” not found"));
 
         // Another language chosen while the panel exists shows when it is next opened.

@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "qt/resschemehandler.h"
 #include "tests/tools/testdir.h"
+#include "tests/tools/waits.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -60,7 +61,7 @@ void WindowSearchTest::theShortcutShowsThePanelAndAResultOpensItsPage() {
     FrmEBook window(options);
     window.load();
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, folio::testing::WaitBoundMs));
     const QRect toolbar = window.toolbar(1)->geometry();
     const QRect tree = window.webTree()->geometry();
     const QRect pagePane = window.webBook()->geometry();
@@ -78,15 +79,14 @@ void WindowSearchTest::theShortcutShowsThePanelAndAResultOpensItsPage() {
     QSignalSpy finished(panel, &SearchPanel::searchFinished);
     panel->textBox()->setText(QStringLiteral("非常道"));
     QTest::keyClick(panel->textBox(), Qt::Key_Return);
-    QVERIFY(finished.wait(20000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QListWidget* list = panel->results();
     QCOMPARE(list->count(), 1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(0)).center());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        window.webBook()->url().toString().endsWith(QStringLiteral("/book.exe/CHAPTER1.HTML")),
-        20000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("第一章"), 20000);
+    FOLIO_WAIT_VERIFY(
+        window.webBook()->url().toString().endsWith(QStringLiteral("/book.exe/CHAPTER1.HTML")));
+    FOLIO_WAIT_COMPARE(window.webBook()->title(), QStringLiteral("第一章"));
 }
 
 void WindowSearchTest::theOnlineReaderSearchesThePagesKeptInItsFolder() {
@@ -107,7 +107,7 @@ void WindowSearchTest::theOnlineReaderSearchesThePagesKeptInItsFolder() {
     FrmEBook window(options);
     window.load();
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, folio::testing::WaitBoundMs));
     SearchPanel* panel = window.searchPanel();
     QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     if (!panel->isVisible()) // a display without a window manager never activates the window
@@ -115,16 +115,15 @@ void WindowSearchTest::theOnlineReaderSearchesThePagesKeptInItsFolder() {
     QSignalSpy finished(panel, &SearchPanel::searchFinished);
     panel->textBox()->setText(QStringLiteral("非常道"));
     QTest::keyClick(panel->textBox(), Qt::Key_Return);
-    QVERIFY(finished.wait(20000));
+    QVERIFY(finished.wait(folio::testing::WaitBoundMs));
     QListWidget* list = panel->results();
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->item(0)->toolTip(), QStringLiteral("第1章.html"));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(0)).center());
-    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->url(),
-                              QUrl::fromLocalFile(QString::fromStdString(dir.file("第1章.html"))),
-                              20000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.webBook()->title(), QStringLiteral("第1章.html"), 20000);
+    FOLIO_WAIT_COMPARE(window.webBook()->url(),
+                       QUrl::fromLocalFile(QString::fromStdString(dir.file("第1章.html"))));
+    FOLIO_WAIT_COMPARE(window.webBook()->title(), QStringLiteral("第1章.html"));
 }
 
 int main(int argc, char** argv) {

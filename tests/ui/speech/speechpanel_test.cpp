@@ -8,14 +8,17 @@
 #include "reader/ui/soundplayer.h"
 #include "reader/ui/speechpanel.h"
 #include "tests/tools/testdir.h"
+#include "tests/tools/waits.h"
 
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
@@ -135,7 +138,7 @@ void SpeechPanelTest::readingShowsItsSentenceAndShare() {
     panel->readAloud(QStringLiteral("道可道，非常道。名可名，非常名。无名天地之始。"));
     auto* sentence = child<QLabel>(&window, "Label7");
     auto* share = child<QLabel>(&window, "Label8");
-    QTRY_COMPARE_WITH_TIMEOUT(share->text(), QStringLiteral("100%"), 20000);
+    FOLIO_WAIT_COMPARE(share->text(), QStringLiteral("100%"));
     QCOMPARE(sentence->text(), QStringLiteral("3/3句"));
     QCOMPARE(child<QSlider>(&window, "Slider1")->maximum(), 3);
     QCOMPARE(QString::fromStdString(m_bin.read("spoken.txt")),
@@ -154,8 +157,9 @@ void SpeechPanelTest::playerIsMadeForTheFirstSoundOnly() {
     sound.stop();
     sound.release();
     auto* panel = new SpeechPanel(&window, &sound, {});
+    QSignalSpy ticks(panel->timer(), &QTimer::timeout);
     panel->startDisplay();
-    QTest::qWait(250); // the panel's display ticks every 100 ms
+    FOLIO_WAIT_VERIFY(ticks.count() >= 2); // two ticks of the panel's display have passed
     auto* slider = child<QSlider>(&window, "Slider1");
     emit slider->sliderMoved(3);
     QVERIFY(!sound.hasPlayer());
@@ -183,7 +187,7 @@ void SpeechPanelTest::voicesAskedForLaterArriveWithoutHoldingTheWindow() {
     // The call came back before the synthesisers were asked to answer.
     QVERIFY(!later.panel->voiceLoaded());
     QCOMPARE(later.voices()->count(), 0);
-    QVERIFY(ready.wait(20000));
+    QVERIFY(ready.wait(folio::testing::WaitBoundMs));
     QCOMPARE(ready.size(), 1);
     QCOMPARE(ready.at(0).at(0).toBool(), true);
     QVERIFY(later.panel->voiceLoaded());
@@ -208,8 +212,12 @@ void SpeechPanelTest::commandBeforeTheVoicesArriveWaitsForThem() {
     QVERIFY(w.panel->voiceLoaded());
     QVERIFY(w.voices()->count() > 1);
     QCOMPARE(ready.size(), 1);
-    // The answer arriving afterwards changes nothing.
-    QTest::qWait(200);
+    // The answer arriving afterwards changes nothing. It comes through the panel's watcher of
+    // the synthesisers' listing: once the watcher has told it, the panel has taken it.
+    auto* listing = w.panel->findChild<QFutureWatcherBase*>();
+    QVERIFY(listing);
+    QSignalSpy answered(listing, &QFutureWatcherBase::finished);
+    FOLIO_WAIT_COMPARE(answered.count(), 1);
     QCOMPARE(ready.size(), 1);
     QCOMPARE(w.voices()->currentIndex(), 0);
 }

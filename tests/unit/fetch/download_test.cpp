@@ -1,11 +1,11 @@
 #include "fetch/download.h"
 #include "tests/tools/localserver.h"
 #include "tests/tools/testdir.h"
+#include "tests/tools/waits.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <thread>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,8 +121,7 @@ TEST(Download, APartLeftByAKilledDownloadIsRemovedByTheNextDownloadOfThatFile) {
         _exit(0);
     }
     // Wait for its part to appear, then stop it as a closing session would.
-    for (int i = 0; i < 500 && countFiles(dir) == 0; ++i)
-        std::this_thread::sleep_for(10ms);
+    folio::testing::waitUntil([&] { return countFiles(dir) != 0; });
     ASSERT_EQ(countFiles(dir), 1u) << "the download never started its part";
     kill(child, SIGTERM);
     waitpid(child, nullptr, 0);
