@@ -11,9 +11,11 @@
 #include "tests/tools/waits.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QMediaPlayer>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStandardPaths>
@@ -214,10 +216,10 @@ void SpeechPanelTest::commandBeforeTheVoicesArriveWaitsForThem() {
     QCOMPARE(ready.size(), 1);
     // The answer arriving afterwards changes nothing. It comes through the panel's watcher of
     // the synthesisers' listing: once the watcher has told it, the panel has taken it.
-    auto* listing = w.panel->findChild<QFutureWatcherBase*>();
-    QVERIFY(listing);
-    QSignalSpy answered(listing, &QFutureWatcherBase::finished);
-    FOLIO_WAIT_COMPARE(answered.count(), 1);
+    // The listing may have ended already, so its end is read, not waited for as a signal.
+    QPointer<QFutureWatcherBase> listing = w.panel->findChild<QFutureWatcherBase*>();
+    FOLIO_WAIT_VERIFY(!listing || listing->isFinished());
+    QCoreApplication::processEvents(); // the watcher's own telling of it
     QCOMPARE(ready.size(), 1);
     QCOMPARE(w.voices()->currentIndex(), 0);
 }
