@@ -48,11 +48,33 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# A mirror caught mid-sync fails one index now and then: try again, and then go on with the
+# lists that did arrive (the install itself says clearly what it could not find).
+update_lists() {
+  for attempt in 1 2 3; do
+    if $SUDO apt-get update -q; then
+      return 0
+    fi
+    echo "install-deps: the package lists did not all arrive (attempt $attempt of 3)" >&2
+    sleep $((attempt * 10))
+  done
+  # An index the mirror serves at another size than its Release file names (a sync caught
+  # half way) is taken as served, so that its packages can be found; the mirror's newer
+  # Release file will replace it at the next update.
+  $SUDO apt-get update -q 2>&1 | sed -n 's/^E: Failed to fetch \(http[^ ]*\.xz\)  File has unexpected size.*/\1/p' |
+    while read -r url; do
+      list=/var/lib/apt/lists/$(echo "${url%.xz}" | sed 's|^http://||; s|/|_|g')
+      echo "install-deps: taking $url as the mirror serves it" >&2
+      $SUDO /usr/lib/apt/apt-helper download-file "$url" "$list.xz" > /dev/null 2>&1 || true
+    done
+  echo "install-deps: going on with the package lists that arrived" >&2
+}
+
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
-  $SUDO apt-get update -q
+  update_lists
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 elif [ -n "${NEED_UPDATE:-}" ]; then
-  $SUDO apt-get update -q
+  update_lists
 fi
 echo "install-deps: all packages present"
