@@ -492,6 +492,29 @@ bool dirExists(const std::string& path) {
 #endif
 }
 
+Result<void> makeFolders(const std::string& path) {
+#ifdef _WIN32
+    // Each missing folder from the top down; a drive or a share root is there already.
+    for (std::size_t at = path.find_first_of("/\\"); !dirExists(path);
+         at = path.find_first_of("/\\", at + 1)) {
+        const std::string part = at == std::string::npos ? path : path.substr(0, at);
+        if (!part.empty() && !dirExists(part) &&
+            !CreateDirectoryW(widePath(part).c_str(), nullptr) &&
+            GetLastError() != ERROR_ALREADY_EXISTS)
+            return fail("cannot create the folder " + part);
+        if (at == std::string::npos)
+            break;
+    }
+    return {};
+#else
+    std::error_code ec;
+    fs::create_directories(fs::u8path(path), ec);
+    if (ec)
+        return fail("cannot create the folder " + path + ": " + ec.message());
+    return {};
+#endif
+}
+
 std::string FixPath(const std::string& path) {
     if (path.empty() || path.back() == '/') {
         return path;

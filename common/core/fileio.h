@@ -103,6 +103,10 @@ bool isPlainFileName(std::string_view name);
 bool fileExists(const std::string& path);
 bool dirExists(const std::string& path);
 
+// Creates the folder and every missing folder above it; an error naming the one that could not
+// be made.
+Result<void> makeFolders(const std::string& path);
+
 // Appends "/" to a folder path that lacks one (empty stays empty).
 std::string FixPath(const std::string& path);
 

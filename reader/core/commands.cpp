@@ -86,7 +86,7 @@ std::vector<KeyBinding> keyMap(Variant variant) {
         {Command::FullScreen, "F11"},        {Command::Save, "Ctrl+S"},
         {Command::ZoomNormal, "Ctrl+0"},     {Command::FindNext, "F3"},
         {Command::FindPrevious, "Shift+F3"}, {Command::CloseFind, "Esc"},
-        {Command::AddBookmark, "Ctrl+D"},
+        {Command::AddBookmark, "Ctrl+D"},    {Command::Search, "Ctrl+Shift+F"},
     };
     if (variant == Variant::Page)
         keys.push_back({Command::OpenBook, "Ctrl+O"});
@@ -196,6 +196,9 @@ void ReadingCommands::run(Command command) {
     case Command::OpenBook:
         if (m_variant == Variant::Page)
             m_face.openAnotherBook();
+        break;
+    case Command::Search:
+        m_face.openSearch();
         break;
     }
 }

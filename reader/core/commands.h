@@ -48,6 +48,7 @@ enum class Command {
     Bookshelf,
     Download, // folioNet's Toolbar3: the page's links to the download window
     OpenBook, // another Book image, in a reader of its own
+    Search,   // the whole-book search panel, its text box ready for typing
 };
 
 // ---- toolbars ----------------------------------------------------------------------------
@@ -146,6 +147,7 @@ class ReaderFace {
     virtual void openVoiceSettings() = 0;
     virtual void openAbout() = 0;
     virtual void openAnotherBook() {}
+    virtual void openSearch() {}
 
     // Reading aloud and the player.
     virtual void readAloud() = 0;

@@ -126,9 +126,15 @@ std::string bookKey(const book::BookImage& book) {
 std::string bookLineage(const book::BookImage& book) {
     Hasher h;
     h.text("folio book lineage 1");
+#ifdef _WIN32
+    // The reader opens itself by the full path the system gives; the standard library would
+    // read a UTF-8 path in the ANSI code page.
+    h.text(book.path());
+#else
     std::error_code ec;
     const auto full = std::filesystem::absolute(book.path(), ec);
     h.text(ec ? book.path() : full.lexically_normal().string());
+#endif
     const auto descriptor = book.descriptor();
     const auto fields =
         descriptor ? book::splitDescriptor(*descriptor) : std::vector<std::string>();

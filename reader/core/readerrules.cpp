@@ -310,6 +310,7 @@ const std::vector<ReaderShortcut>& readerShortcuts() {
         {"Ctrl+D", "添加书签"},
         {"Ctrl+F", "在页面中查找"},
         {"F3 / Shift+F3", "查找下一个 / 上一个"},
+        {"Ctrl+Shift+F", "在全书中查找"},
         {"Ctrl++ / Ctrl+-", "放大 / 缩小"},
         {"Ctrl+0", "恢复原始大小"},
         {"Alt+Left / Backspace", "后退"},

@@ -5,12 +5,19 @@
 #include "core/text.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <system_error>
 
 namespace folio::reader {
 
 std::string stateFolder() {
+#ifdef _WIN32
+    // The roaming application data of the user, as every Windows program keeps its state.
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    if (!appData || !appData[0])
+        return {};
+    const std::wstring wide(appData);
+    return utf16ToUtf8(std::u16string(wide.begin(), wide.end())) + "\\folio";
+#else
     const char* xdg = std::getenv("XDG_STATE_HOME");
     if (xdg && xdg[0] == '/')
         return FixPath(xdg) + "folio";
@@ -18,6 +25,7 @@ std::string stateFolder() {
     if (home && home[0] == '/')
         return FixPath(home) + ".local/state/folio";
     return {};
+#endif
 }
 
 std::string encodeField(std::string_view text) {
@@ -102,10 +110,8 @@ std::vector<std::vector<std::string>> readStateFile(const std::string& path,
 Result<void> writeStateFile(const std::string& path, std::string_view header,
                             const std::vector<std::vector<std::string>>& rows) {
     const std::string folder = parentFolder(path);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec)
-        return fail("cannot create the state folder " + folder + ": " + ec.message());
+    if (auto made = makeFolders(folder); !made)
+        return fail("cannot create the state folder " + folder + ": " + made.error().message);
     std::string text(header);
     text += "\r\n";
     for (const auto& row : rows) {

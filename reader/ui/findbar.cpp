@@ -2,6 +2,7 @@
 #include "reader/ui/findbar.h"
 
 #include "qt/language.h"
+#include "reader/core/pagefind.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -76,10 +77,10 @@ QString FindBar::status() const {
 }
 
 void FindBar::retranslate() {
-    m_label->setText(languageText("LabelFind", "查找："));
-    m_previous->setText(languageText("CommandFindPrevious", "上一个"));
-    m_next->setText(languageText("CommandFindNext", "下一个"));
-    m_close->setText(languageText("CommandFindClose", "关闭"));
+    m_label->setText(languageText(reader::FindLabel));
+    m_previous->setText(languageText(reader::FindPreviousText));
+    m_next->setText(languageText(reader::FindNextText));
+    m_close->setText(languageText(reader::FindCloseText));
 }
 
 void FindBar::open() {
@@ -128,8 +129,8 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
     return QFrame::eventFilter(watched, event);
 }
 
-QString FindBar::languageText(const char* key, const char* fallback) const {
-    return folio::qt::CurrentLanguageText(m_programFolder, key, fallback);
+QString FindBar::languageText(const reader::ReaderText& text) const {
+    return folio::qt::CurrentLanguageText(m_programFolder, text.key, text.fallback);
 }
 
 void FindBar::find(bool backward) {
@@ -155,13 +156,9 @@ void FindBar::find(bool backward) {
         }
         self->m_matches = result.numberOfMatches();
         self->m_active = result.activeMatch();
-        if (self->m_matches == 0) {
-            self->m_status->setText(self->languageText("FindNotFound", "未找到"));
-        } else {
-            self->m_status->setText(self->languageText("FindMatches", "第 %1/%2 处")
-                                        .arg(self->m_active)
-                                        .arg(self->m_matches));
-        }
+        self->m_status->setText(QString::fromStdString(reader::findStatusText(
+            self->m_active, self->m_matches,
+            [&](const reader::ReaderText& t) { return self->languageText(t).toStdString(); })));
         emit self->searched();
     });
 }

@@ -2,6 +2,8 @@
 // count ("第 2/5 处") and "未找到" when the page does not hold the text.
 #pragma once
 
+#include "reader/core/readerrules.h"
+
 #include <QFrame>
 #include <QString>
 
@@ -45,7 +47,7 @@ class FindBar : public QFrame {
   private:
     void find(bool backward);
     void retranslate();
-    QString languageText(const char* key, const char* fallback) const;
+    QString languageText(const reader::ReaderText& text) const;
 
     QWebEngineView* m_view;
     QString m_programFolder;

@@ -99,6 +99,7 @@ class FrmEBook::Face : public ReaderFace {
         folio::readerui::openAnotherBook(&w, w.programFolder(), w.m_options.chooseBook,
                                          w.m_options.openBook);
     }
+    void openSearch() override { w.m_search->activate(); }
 
     void readAloud() override { w.m_speechPanel->readAloud(book()->selectedText()); }
     void stopReading() override { w.m_speechPanel->stopReading(); }
@@ -155,7 +156,6 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     }
     m_search = new SearchPanel(this, m_session->programFolder());
     m_search->hide();
-    m_search->installShortcut(this);
     connect(m_search, &SearchPanel::activated, this, &FrmEBook::placeSearchPanel);
     connect(m_search, &SearchPanel::pageChosen, this,
             [this](const QString& name, const QString& text) {

@@ -4,6 +4,8 @@
 
 #include "core/book.h"
 #include "qt/language.h"
+#include "reader/core/pagefind.h"
+#include "reader/ui/uitext.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -25,10 +27,6 @@ namespace folio::readerui {
 namespace {
 
 constexpr int NameRole = Qt::UserRole;
-
-QString qs(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 } // namespace
 
@@ -95,14 +93,14 @@ SearchPanel::~SearchPanel() {
     dropSession();
 }
 
-QString SearchPanel::languageText(const char* key, const char* fallback) const {
-    return folio::qt::CurrentLanguageText(m_programFolder, key, fallback);
+QString SearchPanel::languageText(const reader::ReaderText& text) const {
+    return folio::qt::CurrentLanguageText(m_programFolder, text.key, text.fallback);
 }
 
 void SearchPanel::retranslate() {
-    m_text->setPlaceholderText(languageText("SearchHint", "在全书中查找"));
-    m_button->setText(languageText("CommandSearch", "搜索"));
-    m_close->setToolTip(languageText("SearchClose", "关闭"));
+    m_text->setPlaceholderText(languageText(reader::SearchHint));
+    m_button->setText(languageText(reader::SearchButtonText));
+    m_close->setToolTip(languageText(reader::SearchCloseText));
 }
 
 void SearchPanel::dropSession() {
@@ -158,7 +156,7 @@ void SearchPanel::startSearch() {
     ++m_searchId; // whatever runs still is no longer wanted
     if (!m_session) {
         m_list->clear();
-        m_status->setText(languageText("SearchNoBook", "没有打开的电子书"));
+        m_status->setText(languageText(reader::SearchNoBook));
         return;
     }
     if (text.trimmed().isEmpty()) {
@@ -173,33 +171,26 @@ void SearchPanel::runSearch(const QString& text) {
     m_pendingText = text;
     m_pendingId = m_searchId;
     m_pendingSession = m_session;
-    m_status->setText(languageText("SearchBusy", "正在搜索…"));
+    m_status->setText(languageText(reader::SearchBusy));
     // A search still running is left to finish; only the latest one is shown.
     m_watcher.setFuture(QtConcurrent::run([session = m_session, needle = text.toStdString()] {
         return session->search.find(needle);
     }));
 }
 
-void SearchPanel::showResults(const std::vector<reader::SearchHit>& hits, const QString& text) {
+void SearchPanel::showResults(const std::vector<reader::SearchHit>& hits, const QString& searched) {
     m_list->clear();
-    std::size_t matches = 0;
-    const QString pageText = languageText("SearchPageMatches", "%1（%2 处）");
+    const reader::ReaderTextLookup text = [this](const reader::ReaderText& t) {
+        return languageText(t).toStdString();
+    };
     for (const reader::SearchHit& hit : hits) {
-        matches += hit.count;
-        const QString title = qs(hit.title);
         auto* item = new QListWidgetItem(
-            pageText.arg(title).arg(hit.count) + QLatin1Char('\n') + qs(hit.snippet), m_list);
+            qs(reader::searchHitHeading(hit, text)) + QLatin1Char('\n') + qs(hit.snippet), m_list);
         item->setData(NameRole, qs(hit.name));
         item->setToolTip(qs(hit.name));
     }
-    m_lastText = text.simplified();
-    if (hits.empty())
-        m_status->setText(languageText("SearchNotFound", "未找到“%1”").arg(m_lastText));
-    else
-        m_status->setText(languageText("SearchFound", "“%1”：%2 页，共 %3 处")
-                              .arg(m_lastText)
-                              .arg(hits.size())
-                              .arg(matches));
+    m_lastText = searched.simplified();
+    m_status->setText(qs(reader::searchStatusText(hits, utf8(m_lastText), text)));
     emit searchFinished(static_cast<int>(hits.size()));
 }
 
@@ -224,12 +215,6 @@ void SearchPanel::activate() {
     emit activated();
     m_text->setFocus(Qt::ShortcutFocusReason);
     m_text->selectAll();
-}
-
-void SearchPanel::installShortcut(QWidget* window) {
-    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(Shortcut)), window);
-    shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, &SearchPanel::activate);
 }
 
 void SearchPanel::placeIn(const QRect& contentsPane) {

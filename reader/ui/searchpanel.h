@@ -4,6 +4,7 @@
 #pragma once
 
 #include "reader/core/booksearch.h"
+#include "reader/core/readerrules.h"
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
@@ -33,8 +34,6 @@ namespace folio::readerui {
 class SearchPanel : public QWidget {
     Q_OBJECT
   public:
-    static constexpr const char* Shortcut = "Ctrl+Shift+F";
-
     // `programFolder` holds the language file the panel's texts come from.
     explicit SearchPanel(QWidget* parent = nullptr, QString programFolder = {});
     // An index still being built is told to stop; the window never waits for it.
@@ -62,8 +61,6 @@ class SearchPanel : public QWidget {
     void search(const QString& text);
     // Shows the panel with its text box focused and selected (what the shortcut does).
     void activate();
-    // Ctrl+Shift+F anywhere in `window` activates the panel.
-    void installShortcut(QWidget* window);
     // Places the panel over the lower part of the contents pane's rectangle (pixels of the
     // panel's parent), leaving the contents visible above it.
     void placeIn(const QRect& contentsPane);
@@ -93,8 +90,8 @@ class SearchPanel : public QWidget {
     void runSearch(const QString& text);
     void startIndex();
     void indexFolder();
-    QString languageText(const char* key, const char* fallback) const;
-    void showResults(const std::vector<reader::SearchHit>& hits, const QString& text);
+    QString languageText(const reader::ReaderText& text) const;
+    void showResults(const std::vector<reader::SearchHit>& hits, const QString& searched);
     void choose(QListWidgetItem* item);
 
     QLineEdit* m_text = nullptr;

@@ -5,6 +5,7 @@
 #include "reader/ui/frmebook.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
+#include "reader/ui/searchpanel.h"
 
 #include "core/book.h"
 #include "core/fileio.h"
@@ -220,6 +221,10 @@ void ReaderCommandsTest::findBarCountsStepsAndSaysNotFound() {
     QVERIFY(bar->isVisible());
     key(Qt::Key_Escape);
     QVERIFY(bar->isHidden());
+    // Ctrl+Shift+F is the whole book's search, ready for typing.
+    key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(m_window->searchPanel()->isVisible());
+    FOLIO_WAIT_VERIFY(m_window->searchPanel()->textBox()->hasFocus());
 }
 
 void ReaderCommandsTest::findBarCaptionsFollowTheLanguageFile() {

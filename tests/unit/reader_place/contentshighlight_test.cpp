@@ -1,6 +1,8 @@
-// The contents-pane highlight script, run in a real browser (headless Chromium) on an author's
-// own contents page and on a page built like the generated tree.
+// The scripts the readers put into pages, run in a real browser (headless Chromium): the
+// contents-pane highlight on an author's own contents page and on a page built like the
+// generated tree, find in the page, and the scroll position kept.
 #include "reader/core/contentshighlight.h"
+#include "reader/core/pagefind.h"
 
 #include "core/fileio.h"
 #include "tests/tools/shell.h"
@@ -119,4 +121,63 @@ TEST(ContentsHighlight, MarkMovesAndCollapsedTreeBranchOpens) {
     // ... and its branch was opened through the tree, sign and all.
     EXPECT_EQ(dom.find("display: none"), std::string::npos) << dom;
     EXPECT_NE(dom.find("tree-branch tree-open"), std::string::npos);
+}
+
+TEST(PageScripts, FindMarksStepsAndClearsAndTheScrollPositionIsReadBack) {
+    TempDir dir;
+    auto find = [](const char* text, FindMove move) {
+        const std::string script = findInPageScript(text, move);
+        return script.substr(0, script.size() - 1);
+    };
+    std::string filler;
+    for (int i = 0; i < 100; ++i)
+        filler += "<p>filler</p>";
+    // Three matches in the text, whatever the case and the inline markup around them; none in
+    // the script or the style.
+    dir.write("page.html", "<html><head><meta charset=utf-8><style>.apple{}</style></head><body>"
+                           "<p>Apple 苹果 <b>apple</b></p>" +
+                               filler +
+                               "<p>APPLE!</p>"
+                               "<script>var apple = 1;</script><script>var t = [];"
+                               "t.push(" +
+                               find("apple", FindMove::First) +
+                               ");"
+                               "t.push(" +
+                               find("apple", FindMove::Next) +
+                               ");"
+                               "t.push(" +
+                               find("apple", FindMove::Next) +
+                               ");"
+                               "t.push(" +
+                               find("apple", FindMove::Next) +
+                               ");"
+                               "t.push(" +
+                               find("apple", FindMove::Previous) +
+                               ");"
+                               "t.push(document.getElementsByTagName('span').length);"
+                               "t.push(" +
+                               find("苹果", FindMove::First) +
+                               ");"
+                               "t.push(" +
+                               find("pear", FindMove::Next) +
+                               ");"
+                               "t.push(" +
+                               find("", FindMove::Clear) +
+                               ");"
+                               "t.push(document.getElementsByTagName('span').length);" +
+                               scrollToScript(0, 300) + "t.push(" +
+                               scrollPositionScript().substr(0, scrollPositionScript().size() - 1) +
+                               ");document.title = t.join(' ');</script></body></html>");
+    const std::string dom = dumpDom(dir.file("page.html"));
+    if (dom.empty())
+        GTEST_SKIP() << "no Chromium on this machine";
+    EXPECT_NE(dom.find("<title>1/3 2/3 3/3 1/3 3/3 3 1/1 0/0 0/0 0 0,300</title>"),
+              std::string::npos)
+        << dom;
+    // The page's text is whole again once the marks are cleared.
+    EXPECT_NE(dom.find("<p>Apple 苹果 <b>apple</b></p>"), std::string::npos) << dom;
+    EXPECT_EQ(parseFindResult("2/3"), std::pair(2, 3));
+    EXPECT_EQ(parseFindResult("4/3"), std::pair(0, 0));
+    EXPECT_EQ(parseScrollPosition("0,300"), std::pair(0, 300));
+    EXPECT_FALSE(parseScrollPosition("x,1"));
 }
