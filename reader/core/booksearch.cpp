@@ -573,13 +573,15 @@ PageText ExtractPageText(std::span<const std::uint8_t> bytes, bool markup) {
 struct BookSearch::Source {
     std::string name;
     std::span<const std::uint8_t> bytes;
-    std::filesystem::path file; // set for a page of a folder
+    std::string file; // set for a page of a folder
     PageKind kind;
 };
 
 BookSearch::BookSearch(const book::BookImage& book) : m_book(&book) {}
 
-BookSearch::BookSearch(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+#ifndef _WIN32
+BookSearch::BookSearch(std::filesystem::path folder) : m_folder(folder.string()) {}
+#endif
 
 bool BookSearch::indexed() const {
     std::lock_guard lock(m_mutex);
@@ -628,13 +630,18 @@ std::vector<BookSearch::Source> BookSearch::bookSources() const {
 }
 
 std::vector<BookSearch::Source> BookSearch::folderSources() const {
-    namespace fs = std::filesystem;
     std::vector<Source> sources;
+#ifdef _WIN32
+    // The Windows reader searches its own book only. Listing folders would link the standard
+    // library's file system and locale code into the reader template, which every book carries.
+    return sources;
+#else
+    namespace fs = std::filesystem;
     std::error_code ec;
     // A folder that went away or a part that cannot be listed leaves fewer pages, no failure:
     // the folder is what the reader has kept so far.
-    fs::recursive_directory_iterator it(m_folder, fs::directory_options::skip_permission_denied,
-                                        ec);
+    const fs::path folder(m_folder);
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     for (const fs::recursive_directory_iterator end; !ec && it != end && !m_cancelled;
          it.increment(ec)) {
         const fs::path& path = it->path();
@@ -645,14 +652,15 @@ std::vector<BookSearch::Source> BookSearch::folderSources() const {
         }
         if (!it->is_regular_file(ec))
             continue;
-        std::string name = path.lexically_relative(m_folder).generic_string();
+        std::string name = path.lexically_relative(folder).generic_string();
         const PageKind kind = pageKind(name);
         if (kind != PageKind::None && !name.empty())
-            sources.push_back(Source{std::move(name), {}, path, kind});
+            sources.push_back(Source{std::move(name), {}, path.string(), kind});
     }
     std::sort(sources.begin(), sources.end(),
               [](const Source& a, const Source& b) { return a.name < b.name; });
     return sources;
+#endif
 }
 
 void BookSearch::buildIndexLocked() {
@@ -669,7 +677,7 @@ void BookSearch::buildIndexLocked() {
             std::span<const std::uint8_t> bytes = s.bytes;
             Bytes fileBytes;
             if (!s.file.empty()) {
-                auto r = readFileBytes(s.file.string());
+                auto r = readFileBytes(s.file);
                 if (!r)
                     continue; // no page: its entry keeps an empty name
                 fileBytes = std::move(*r);

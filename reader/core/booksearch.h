@@ -55,7 +55,9 @@ class BookSearch {
     // The page files (.htm, .html, .txt, ...) in `folder` and its subfolders, hidden ones left
     // out, each named by its path relative to the folder with "/" between the parts, in name
     // order. The files are read when the index is built; one that cannot be read is no page.
+#ifndef _WIN32 // the Windows reader searches its own book only
     explicit BookSearch(std::filesystem::path folder);
+#endif
 
     // Every page holding `text` (blanks in it folded like the pages'), in the book's page order.
     // Empty text finds nothing.
@@ -97,7 +99,9 @@ class BookSearch {
                           SearchHit& hit) const;
 
     const book::BookImage* m_book = nullptr;
-    std::filesystem::path m_folder; // when the pages are files
+    // When the pages are files. Kept as text: a path member would bring the standard library's
+    // file system code into the Windows reader, which searches no folder.
+    std::string m_folder;
     std::atomic<bool> m_cancelled{false};
     mutable Mutex m_mutex;
     bool m_indexed = false;
