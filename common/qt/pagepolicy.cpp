@@ -1,8 +1,6 @@
 // The page policy (see pagepolicy.h).
 #include "qt/pagepolicy.h"
 
-#include <QDir>
-#include <QRegularExpression>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -10,84 +8,28 @@
 
 namespace folio::qt {
 
-namespace {
-
-// scheme://host:port, with the scheme's default port filled in.
-QUrl siteOf(const QUrl& url) {
-    QUrl site;
-    site.setScheme(url.scheme().toLower());
-    site.setHost(url.host().toLower());
-    const int defaultPort = site.scheme() == QLatin1String("https") ? 443 : 80;
-    site.setPort(url.port(defaultPort));
-    return site;
-}
-
-bool isWebScheme(const QString& scheme) {
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
-
-} // namespace
-
 void PagePolicy::setBookPrefix(const QString& prefix) {
-    const QUrl url(prefix);
-    m_resPath.clear();
-    m_localPath.clear();
-    if (url.scheme().compare(QLatin1String("res"), Qt::CaseInsensitive) == 0) {
-        m_resPath = url.path(QUrl::FullyDecoded);
-    } else if (url.isLocalFile()) {
-        m_localPath = QDir::cleanPath(url.toLocalFile());
-        if (!m_localPath.endsWith(QLatin1Char('/'))) {
-            m_localPath += QLatin1Char('/');
-        }
-    }
+    m_rule.setBookPrefix(prefix.toStdString());
 }
 
 void PagePolicy::allowWebAddress(const QString& address) {
+    // Through QUrl, so that a host is named as the browser names it in its requests (an
+    // international name in its ASCII form).
     const QUrl url(address.trimmed());
-    if (url.isValid() && isWebScheme(url.scheme().toLower()) && !url.host().isEmpty()) {
-        const QUrl site = siteOf(url);
-        if (!m_sites.contains(site)) {
-            m_sites << site;
-        }
-    }
+    if (url.isValid())
+        m_rule.allowWebAddress(url.toString(QUrl::FullyEncoded).toStdString());
 }
 
 void PagePolicy::allowDescriptorAddresses(const QStringList& fields) {
-    // Fields 5 to 8 of a descriptor: update, bookshelf, advert and the web site. The
-    // descriptor splits at every ":", so an address arrives in pieces ("http", "//host",
-    // "8080/page"): the addresses are found in the pieces joined again.
-    const QString tail = fields.mid(4).join(QLatin1Char(':'));
-    static const QRegularExpression address(
-        QStringLiteral("https?://[^\\s:/?#]+(:[0-9]+)?[^\\s:]*"),
-        QRegularExpression::CaseInsensitiveOption);
-    for (auto it = address.globalMatch(tail); it.hasNext();) {
-        allowWebAddress(it.next().captured(0));
-    }
+    std::vector<std::string> pieces;
+    pieces.reserve(static_cast<std::size_t>(fields.size()));
+    for (const QString& field : fields)
+        pieces.push_back(field.toStdString());
+    m_rule.allowDescriptorAddresses(pieces);
 }
 
 bool PagePolicy::allows(const QUrl& url) const {
-    const QString scheme = url.scheme().toLower();
-    // Made by the page itself, reaching nothing outside it.
-    if (scheme == QLatin1String("data") || scheme == QLatin1String("blob") ||
-        scheme == QLatin1String("about")) {
-        return true;
-    }
-    if (scheme == QLatin1String("res")) {
-        // The handler serves only the open book; another book's path stops here already.
-        return !m_resPath.isEmpty() && url.path(QUrl::FullyDecoded).startsWith(m_resPath);
-    }
-    if (scheme == QLatin1String("file")) {
-        if (m_localPath.isEmpty()) {
-            return false;
-        }
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        return path.startsWith(m_localPath);
-    }
-    if (isWebScheme(scheme)) {
-        return m_sites.contains(siteOf(url));
-    }
-    // ws:, wss:, ftp:, and every scheme of the browser's own: nothing a book needs.
-    return false;
+    return m_rule.allows(url.toString(QUrl::FullyEncoded).toStdString());
 }
 
 void PageRequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {

@@ -2,7 +2,8 @@
 // descriptor or the reader's settings name an address. Pages are untrusted content.
 #pragma once
 
-#include <QList>
+#include "reader/core/pagerule.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -12,7 +13,7 @@ class QWebEngineProfile;
 
 namespace folio::qt {
 
-// The decision itself, without a browser.
+// The decision itself, without a browser: the readers' one page rule, in Qt's terms.
 class PagePolicy {
   public:
     // Where the book's pages live: "RES://<folder>/<name>.exe/" (a Book image, served by the
@@ -28,9 +29,7 @@ class PagePolicy {
     bool allows(const QUrl& url) const;
 
   private:
-    QString m_resPath;   // prefix path of the open book ("/folder/book.exe/"), decoded
-    QString m_localPath; // the library folder ("/folder/"), when pages are local files
-    QList<QUrl> m_sites; // scheme://host:port of every allowed site
+    folio::reader::PageRule m_rule;
 };
 
 // Blocks every request of the profile's pages that the policy forbids.

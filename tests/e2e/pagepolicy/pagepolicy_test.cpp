@@ -1,11 +1,8 @@
 // A book cannot reach outside itself: a hostile book, compiled here with `folio compile`, whose
 // page scripts try to read local files (XHR, fetch, img, script, iframe), another Book image
 // through res:, and a server on 127.0.0.1 (XHR, fetch, img, WebSocket, beacon), in folioPage and
-// folioNet. The page reports through its title; the server must see no request. Also the
-// policy's rules without a browser.
-#include "core/book.h"
+// folioNet. The page reports through its title; the server must see no request.
 #include "core/text.h"
-#include "qt/pagepolicy.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/frmebook.h"
 #include "tests/tools/localserver.h"
@@ -164,7 +161,6 @@ class PagePolicyTest : public QObject {
     }
 
   private slots:
-    void rules();
     void hostileBookInFolioPage();
     void hostileLibraryInFolioNet();
 
@@ -179,59 +175,6 @@ class PagePolicyTest : public QObject {
     LocalServer m_spy;   // counts every connection: a page may reach it through no door
     LocalServer m_named; // the site the descriptor names
 };
-
-void PagePolicyTest::rules() {
-    folio::qt::PagePolicy book;
-    book.setBookPrefix(QStringLiteral("RES:///books/my book.exe/"));
-    QVERIFY(book.allows(QUrl(QStringLiteral("res:///books/my book.exe/index.html"))));
-    QVERIFY(book.allows(QUrl(QStringLiteral("res:///books/my%20book.exe/%23110/A.HTM"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("res:///books/other.exe/index.html"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("res:///books/my book.exe2/index.html"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("file:///etc/passwd"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("http://127.0.0.1:8080/"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("ws://127.0.0.1:8080/"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("ftp://example.org/"))));
-    QVERIFY(book.allows(QUrl(QStringLiteral("data:text/plain,x"))));
-    QVERIFY(book.allows(QUrl(QStringLiteral("about:blank"))));
-
-    // A folder name holding "#", "%" or "?" reaches the browser encoded.
-    folio::qt::PagePolicy odd;
-    odd.setBookPrefix(
-        QString::fromStdString(folio::book::resourcePrefix("/books/C#/p%41q?/书", "my book.exe")));
-    QVERIFY(
-        odd.allows(QUrl(QStringLiteral("res:///books/C%23/p%2541q%3F/书/my%20book.exe/a.htm"))));
-    QVERIFY(!odd.allows(QUrl(QStringLiteral("res:///books/C%23/pAq%3F/书/my%20book.exe/a.htm"))));
-    QVERIFY(!odd.allows(QUrl(QStringLiteral("res:///books/C"))));
-
-    // A descriptor holds addresses in pieces: it splits at every ":".
-    const QStringList fields = QStringLiteral("T:A:index.html:tree.html:http://upd.example:8080/u"
-                                              "::::https://Site.Example/book:2026-1-1")
-                                   .split(QLatin1Char(':'));
-    book.allowDescriptorAddresses(fields);
-    QVERIFY(book.allows(QUrl(QStringLiteral("http://upd.example:8080/other"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("http://upd.example/other")))); // another port
-    QVERIFY(book.allows(QUrl(QStringLiteral("https://site.example:443/x"))));
-    QVERIFY(!book.allows(QUrl(QStringLiteral("http://site.example/x")))); // another scheme
-    QVERIFY(!book.allows(QUrl(QStringLiteral("ws://site.example/x"))));
-    // The title and author are no addresses, even when they look like one.
-    folio::qt::PagePolicy titled;
-    titled.allowDescriptorAddresses(
-        QStringLiteral("http://evil.example/:x:i:t:::::d").split(QLatin1Char(':')));
-    QVERIFY(!titled.allows(QUrl(QStringLiteral("http://evil.example/"))));
-
-    folio::qt::PagePolicy library;
-    library.setBookPrefix(QStringLiteral("file:///home/u/lib/"));
-    QVERIFY(library.allows(QUrl(QStringLiteral("file:///home/u/lib/tree/tree.html"))));
-    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///home/u/lib/../secret.txt"))));
-    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///home/u/library/x.html"))));
-    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///etc/passwd"))));
-    QVERIFY(!library.allows(QUrl(QStringLiteral("res:///home/u/lib/book.exe/x"))));
-    library.allowWebAddress(QStringLiteral("http://library.example/books/"));
-    QVERIFY(library.allows(QUrl(QStringLiteral("http://LIBRARY.example:80/book/tree.html"))));
-    library.allowWebAddress(QStringLiteral("file:///"));       // no web address: ignored
-    library.allowWebAddress(QStringLiteral("javascript:x()")); // likewise
-    QVERIFY(!library.allows(QUrl(QStringLiteral("file:///etc/passwd"))));
-}
 
 void PagePolicyTest::writeSecrets(const QString& dir) {
     const QString s = dir + QStringLiteral("/secret/");
