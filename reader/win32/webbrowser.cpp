@@ -3,12 +3,17 @@
 // There is no ATL here, so the container side is written out: a client site that is also the
 // in-place site and the in-place frame, each method doing the least the control needs to
 // activate in place inside our window. When the control cannot be created or activated (no
-// browser engine installed), the pane falls back to the plain text pane.
+// browser engine installed), the pane falls back to the plain text pane. The site's services
+// and ambient properties are the page confinement's (pagesecurity.h).
 #include "reader/win32/webpane.h"
+
+#include "reader/win32/pagesecurity.h"
 
 #include <exdisp.h>
 #include <exdispid.h>
+#include <mshtmdid.h>
 #include <mshtml.h>
+#include <ocidl.h>
 #include <oleidl.h>
 
 #include <utility>
@@ -64,6 +69,9 @@ template <typename T> void release(T*& p) {
 class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
   public:
     explicit Site(HWND host) : m_host(host) {}
+    ~Site() { m_services->Release(); }
+    Site(const Site&) = delete;
+    Site& operator=(const Site&) = delete;
     void setInPlace(IOleInPlaceObject* o) { m_inPlace = o; }
 
     // IUnknown: the site lives as long as its pane, which outlives the control.
@@ -78,6 +86,8 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
         else if (IsEqualIID(riid, IID_IOleInPlaceFrame) ||
                  IsEqualIID(riid, IID_IOleInPlaceUIWindow))
             *out = static_cast<IOleInPlaceFrame*>(this);
+        else if (IsEqualIID(riid, IID_IServiceProvider) || IsEqualIID(riid, IID_IDispatch))
+            return m_services->QueryInterface(riid, out); // the security manager, the ambients
         else
             return E_NOINTERFACE;
         AddRef();
@@ -159,6 +169,7 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
   private:
     HWND m_host;
     IOleInPlaceObject* m_inPlace = nullptr; // not owned
+    IServiceProvider* m_services = createPageHostServices();
     ULONG m_refs = 1;
 };
 
@@ -257,7 +268,7 @@ class EventSink final : public CalledDispatch {
         }
         // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel):
         // the arguments arrive last first.
-        if (id != DISPID_BEFORENAVIGATE2 || !handler || !params || params->cArgs != 7)
+        if (id != DISPID_BEFORENAVIGATE2 || !params || params->cArgs != 7)
             return S_OK;
         const VARIANT& url = params->rgvarg[5];
         const VARIANT& cancel = params->rgvarg[0];
@@ -266,7 +277,9 @@ class EventSink final : public CalledDispatch {
             return S_OK;
         const std::wstring address(text->bstrVal ? text->bstrVal : L"",
                                    text->bstrVal ? SysStringLen(text->bstrVal) : 0);
-        if (handler(address))
+        // The book's rule before the pane's own handler, in frames as in the top document:
+        // whatever the handler would make of it, a page never leaves for an address refused.
+        if (!bookPageAllows(address) || (handler && handler(address)))
             *cancel.pboolVal = VARIANT_TRUE;
         return S_OK;
     }
@@ -316,6 +329,14 @@ class BrowserPane final : public WebPane {
             return false;
         if (FAILED(m_ole->SetClientSite(static_cast<IOleClientSite*>(m_site.get()))))
             return false;
+        // The download control is read now, before the first document, rather than whenever
+        // the control would come to ask for it.
+        IOleControl* control = nullptr;
+        if (SUCCEEDED(m_ole->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&control))) &&
+            control) {
+            control->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
+            control->Release();
+        }
         OleSetContainedObject(m_ole, TRUE);
         RECT rc;
         GetClientRect(m_host, &rc);

@@ -158,4 +158,25 @@ TEST_F(Win32, SkinnedBookStartsWithTheSkinBesideIt) {
     EXPECT_EQ(caption(book), "folioPage-A-B");
 }
 
+TEST_F(Win32, BookPagesRunNoActiveContentAndReachNoFilesOrLoopback) {
+    // The panes' host services, without a browser: no engine runs under this Wine.
+    fs::copy_file(WinBin / "security_probe.exe", dir / "security_probe.exe");
+    const Outcome r = wine("wine security_probe.exe");
+    ASSERT_EQ(r.status, 0) << r.output;
+    // Refused: URLPOLICY_DISALLOW with S_FALSE, and the navigation cancelled.
+    for (const char* refused : {"activex-run 3 0x00000001", "activex-download 3 0x00000001",
+                                "java 3 0x00000001", "file 3 0x00000001", "loopback 3 0x00000001",
+                                "navigate-file cancel", "navigate-loopback cancel"})
+        EXPECT_NE(r.output.find(refused), std::string::npos) << refused << "\n" << r.output;
+    // The book's own pages keep their scripts and their way to each other.
+    EXPECT_NE(r.output.find("own-script default"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("navigate-own open"), std::string::npos) << r.output;
+    // Pictures, videos, sounds (0x70) and scripts (no 0x80) come; ActiveX run or download,
+    // Java, behaviours (0x700, 0x8000) and the control's dialogs (0x40000000) do not.
+    const std::size_t at = r.output.find("dlcontrol 0x");
+    ASSERT_NE(at, std::string::npos) << r.output;
+    const unsigned long flags = std::stoul(r.output.substr(at + 12, 8), nullptr, 16);
+    EXPECT_EQ(flags & 0x400087F0UL, 0x40008770UL) << r.output;
+}
+
 } // namespace
