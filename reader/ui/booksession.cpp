@@ -3,9 +3,9 @@
 
 #include "core/book.h"
 #include "fetch/netsettings.h"
-#include "qt/pagepolicy.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/epubsession.h"
+#include "reader/ui/pagepolicy.h"
 #include "reader/ui/uitext.h"
 
 #include <QCoreApplication>
@@ -32,7 +32,7 @@ BookSession::BookSession(Variant variant, QString bookPath, QString onlineBase, 
 
     m_profile = new QWebEngineProfile(this);
     // Pages are untrusted: they reach the book and the addresses allowed below, nothing else.
-    folio::qt::guardPages(m_profile, m_prefix);
+    folio::readerui::guardPages(m_profile, m_prefix);
     if (m_variant == Variant::Net) {
         // The online book is kept as files: its pages need their own style sheets and
         // pictures, which the request guard still confines to the program folder.
@@ -82,7 +82,7 @@ bool BookSession::openBookImage() {
     for (const std::string& f : book::splitDescriptor(*text)) {
         m_descriptorFields << qs(f);
     }
-    folio::qt::PageRequestGuard::of(m_profile)->policy().allowDescriptorAddresses(
+    folio::readerui::PageRequestGuard::of(m_profile)->policy().allowDescriptorAddresses(
         m_descriptorFields);
     auto addresses = book::readerAddresses(*text, utf8(m_prefix));
     if (!addresses) {
@@ -133,7 +133,7 @@ QUrl BookSession::addressUrl(const QString& address) const {
 }
 
 void BookSession::allowWebAddress(const QString& address) {
-    folio::qt::PageRequestGuard::of(m_profile)->policy().allowWebAddress(address);
+    folio::readerui::PageRequestGuard::of(m_profile)->policy().allowWebAddress(address);
 }
 
 } // namespace folio::readerui

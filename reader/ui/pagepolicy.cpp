@@ -1,12 +1,12 @@
 // The page policy (see pagepolicy.h).
-#include "qt/pagepolicy.h"
+#include "reader/ui/pagepolicy.h"
 
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
-namespace folio::qt {
+namespace folio::readerui {
 
 void PagePolicy::setBookPrefix(const QString& prefix) {
     m_rule.setBookPrefix(prefix.toStdString());
@@ -73,4 +73,4 @@ PageRequestGuard* guardPages(QWebEngineProfile* profile, const QString& bookPref
     return guard;
 }
 
-} // namespace folio::qt
+} // namespace folio::readerui

@@ -11,7 +11,7 @@
 
 class QWebEngineProfile;
 
-namespace folio::qt {
+namespace folio::readerui {
 
 // The decision itself, without a browser: the readers' one page rule, in Qt's terms.
 class PagePolicy {
@@ -53,4 +53,4 @@ class PageRequestGuard : public QWebEngineUrlRequestInterceptor {
 // `bookPrefix`. Call once, before any page of the profile loads.
 PageRequestGuard* guardPages(QWebEngineProfile* profile, const QString& bookPrefix);
 
-} // namespace folio::qt
+} // namespace folio::readerui
