@@ -10,14 +10,19 @@
 #include "core/text.h"
 #include "core/twips.h"
 #include "core/zoom.h"
+#include "reader/core/pagefind.h"
 #include "reader/core/readerrules.h"
+#include "reader/core/recentbooks.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/frmabout.h"
 #include "reader/win32/frmbooktag.h"
 #include "reader/win32/frmfullscreen.h"
 #include "reader/win32/frmset.h"
+#include "reader/win32/keys.h"
 #include "reader/win32/layout.h"
+#include "reader/win32/pagesecurity.h"
 #include "reader/win32/sapi.h"
+#include "reader/win32/startpanel.h"
 #include "skin/skinloader.h"
 
 #include <commctrl.h>
@@ -119,6 +124,12 @@ HMENU asMenu(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
 
+std::wstring windowClassName(HWND h) {
+    wchar_t name[64] = {};
+    GetClassNameW(h, name, 64);
+    return name;
+}
+
 } // namespace
 
 std::wstring programPath() {
@@ -169,6 +180,9 @@ std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
     form->m_observer.emplace(form->m_hwnd);
     form->m_commands.emplace(rules::Variant::Page, "folioPage",
                              static_cast<rules::ReaderFace&>(*form), *form->m_observer);
+    const std::vector<ACCEL> keys = acceleratorEntries(rules::Variant::Page);
+    form->m_accelerators =
+        CreateAcceleratorTableW(const_cast<ACCEL*>(keys.data()), static_cast<int>(keys.size()));
     form->onLoad();
     ShowWindow(form->m_hwnd, show);
     UpdateWindow(form->m_hwnd);
@@ -177,6 +191,10 @@ std::unique_ptr<FrmEBook> FrmEBook::create(HINSTANCE instance, int show) {
 
 FrmEBook::~FrmEBook() {
     m_player.close();
+    m_findBar.reset();
+    m_search.reset();
+    if (m_accelerators)
+        DestroyAcceleratorTable(m_accelerators);
     m_webTree.reset();
     m_webBook.reset();
     if (m_hwnd && IsWindow(m_hwnd))
@@ -208,7 +226,8 @@ void FrmEBook::onLoad() {
     for (WebPane* pane : {m_webTree.get(), m_webBook.get()})
         if (!pane->isBrowser())
             pane->setNotice(notice);
-    m_zoomLevel = rules::initialZoom(rules::Variant::Page);
+    if (!restorePlace())
+        m_zoomLevel = rules::initialZoom(rules::Variant::Page);
     ApplyZoom(m_zoomLevel);
     layout(rules::TreeWidth); // captions may have changed the toolbars' widths
     SetTimer(m_hwnd, IdTimer1, 100, nullptr);
@@ -330,7 +349,21 @@ void FrmEBook::buildPanes() {
     m_webBook->setDocumentComplete([this] {
         m_webBook->setSilent(false);
         m_webBook->suppressContextMenu();
+        pageCompleted();
     });
+
+    m_findBar = std::make_unique<FindBar>(
+        m_hwnd, m_font,
+        [this](const std::wstring& script) {
+            return m_webBook->evaluate(script, wide(rules::FindResultProperty));
+        },
+        [this] { layout(m_treeTwips); });
+    m_search = std::make_unique<SearchPanel>(
+        m_hwnd, m_font, [this](const std::string& name, const std::wstring& text) {
+            // The page opens with the text marked, as the find bar marks it.
+            m_pendingFind = text;
+            m_webBook->navigate(wide(m_prefix + name));
+        });
 }
 
 void FrmEBook::loadVoice() {
@@ -360,6 +393,12 @@ void FrmEBook::LoadHtml() {
     const std::string prefix = folio::book::resourcePrefix(
         utf8(path.substr(0, slash == std::wstring::npos ? 0 : slash)),
         utf8(path.substr(slash == std::wstring::npos ? 0 : slash + 1)), '\\');
+    // Every browser pane of this process keeps to the book and the sites its descriptor names.
+    folio::reader::PageRule pageRule;
+    pageRule.setBookPrefix(prefix);
+    if (raw)
+        pageRule.allowDescriptorAddresses(folio::book::splitDescriptor(fromAnsi(*raw)));
+    setBookPageRule(std::move(pageRule));
     const auto start = raw ? folio::book::readerAddresses(fromAnsi(*raw), prefix)
                            : folio::Result<folio::book::ReaderAddresses>(folio::fail("none"));
     if (start) {
@@ -367,6 +406,7 @@ void FrmEBook::LoadHtml() {
         m_webTree->navigate(wide(start->contentsUrl));
         m_homeAddress = wide(start->homeUrl);
         m_prefix = prefix;
+        openBookState();
         m_webBook->navigate(m_homeAddress);
         pumpMessages();
         return;
@@ -377,6 +417,7 @@ void FrmEBook::LoadHtml() {
     writeAbout(m_webTree, L"WebTree");
     writeAbout(m_webBook, L"WebBook");
     SetWindowTextW(m_hwnd, L"folioPage");
+    showStartPanel(raw ? start.error().message : "no book descriptor in " + utf8(m_programPath));
 }
 
 void FrmEBook::writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name) {
@@ -426,8 +467,123 @@ std::vector<LanguageTarget> FrmEBook::languageTargets() {
 }
 
 bool FrmEBook::translateAccelerator(MSG* msg) {
+    if (msg->message == WM_KEYDOWN && m_hwnd) {
+        // The finders' text boxes: Enter finds or searches, Esc closes; a plain key (Backspace
+        // above all) stays the box's own.
+        const HWND focus = GetFocus();
+        const bool inFind = m_findBar && focus == m_findBar->edit();
+        const bool inSearch = m_search && focus == m_search->edit();
+        if ((inFind || inSearch) && msg->wParam == VK_RETURN) {
+            if (inFind)
+                m_findBar->step(GetKeyState(VK_SHIFT) < 0 ? rules::FindMove::Previous
+                                                          : rules::FindMove::Next);
+            else
+                m_search->search();
+            return true;
+        }
+        const bool chord = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 ||
+                           (msg->wParam >= VK_F1 && msg->wParam <= VK_F24) ||
+                           msg->wParam == VK_ESCAPE;
+        if ((inFind || inSearch) && msg->wParam == VK_ESCAPE) {
+            if (inFind)
+                m_findBar->close();
+            else
+                m_search->hide();
+            return true;
+        }
+        const bool inBox = inFind || inSearch ||
+                           (focus && (GetWindowLongW(focus, GWL_STYLE) & ES_READONLY) == 0 &&
+                            windowClassName(focus) == L"Edit");
+        if ((!inBox || chord) && m_accelerators &&
+            TranslateAcceleratorW(m_hwnd, m_accelerators, msg))
+            return true;
+    } else if (msg->message == WM_SYSKEYDOWN && m_accelerators &&
+               TranslateAcceleratorW(m_hwnd, m_accelerators, msg)) {
+        return true; // Alt+Left, Alt+Right
+    }
     return (m_webTree && m_webTree->translateAccelerator(msg)) ||
            (m_webBook && m_webBook->translateAccelerator(msg));
+}
+
+// ---- the place kept ------------------------------------------------------------------------
+
+void FrmEBook::openBookState() {
+    const std::string path = utf8(m_programPath);
+    auto opened = folio::book::BookImage::open(path);
+    if (!opened)
+        return; // a book the core cannot read keeps no place; it is still shown
+    m_book = std::move(*opened);
+    m_bookKey = rules::bookKey(*m_book);
+    m_lineage = rules::bookLineage(*m_book);
+    if (const auto title = m_book->descriptor()) {
+        const auto fields = folio::book::splitDescriptor(*title);
+        // The start page of a reader that cannot read its own book offers the books read lately.
+        (void)rules::RecentBooks().add(path, fields.empty() ? std::string() : fields[0]);
+    }
+    m_search->setBook(path);
+}
+
+std::string FrmEBook::pageName(const std::wstring& url) const {
+    const std::wstring prefix = wide(m_prefix);
+    if (prefix.empty() || url.size() <= prefix.size() ||
+        _wcsnicmp(url.c_str(), prefix.c_str(), prefix.size()) != 0)
+        return {};
+    return utf8(url.substr(prefix.size()));
+}
+
+bool FrmEBook::restorePlace() {
+    if (!m_book)
+        return false;
+    const rules::PlaceStore store;
+    const auto place = store.findFor(m_bookKey, m_lineage, [this](std::string_view page) {
+        return rules::pageStamp(*m_book, page);
+    });
+    if (!place)
+        return false;
+    m_zoomLevel = place->zoom;
+    m_pendingPage = place->page;
+    m_pendingScroll = std::pair{place->scrollX, place->scrollY};
+    m_webBook->navigate(wide(m_prefix + place->page));
+    return true;
+}
+
+void FrmEBook::savePlace() {
+    if (!m_book || !m_webBook)
+        return;
+    const std::string page = pageName(m_webBook->locationUrl());
+    if (page.empty())
+        return;
+    rules::Place place;
+    place.page = page;
+    place.zoom = m_zoomLevel;
+    if (const auto answer = m_webBook->evaluate(wide(rules::scrollPositionScript()),
+                                                wide(rules::ScrollResultProperty)))
+        if (const auto scroll = rules::parseScrollPosition(utf8(*answer)))
+            std::tie(place.scrollX, place.scrollY) = *scroll;
+    place.lineage = m_lineage;
+    place.pageStamp = rules::pageStamp(*m_book, page).value_or(std::string());
+    // A place that cannot be written costs only the next opening its page.
+    (void)rules::PlaceStore().remember(m_bookKey, place);
+}
+
+void FrmEBook::pageCompleted() {
+    // Every page shows at the zoom chosen, not only the one shown when it was chosen.
+    ApplyZoom(m_zoomLevel);
+    const std::string page = pageName(m_webBook->locationUrl());
+    if (m_pendingScroll && _stricmp(page.c_str(), m_pendingPage.c_str()) == 0)
+        m_webBook->runScript(
+            wide(rules::scrollToScript(m_pendingScroll->first, m_pendingScroll->second)));
+    m_pendingScroll.reset();
+    if (!m_pendingFind.empty()) {
+        m_findBar->markAll(m_pendingFind);
+        m_pendingFind.clear();
+    }
+    savePlace();
+}
+
+void FrmEBook::showStartPanel(const std::string& why) {
+    m_startPanel = createStartPanel(m_hwnd, m_font, wide(why));
+    layout(m_treeTwips);
 }
 
 // ---- layout ------------------------------------------------------------------------------
@@ -457,10 +613,23 @@ void FrmEBook::layout(int treeTwips) {
                     twipsToPixels(r.left, dpi) + twipsToPixels(r.width, dpi),
                     twipsToPixels(r.top, dpi) + twipsToPixels(r.height, dpi)};
     };
-    m_webTree->setBounds(pixels(l.tree));
+    const RECT tree = pixels(l.tree);
+    m_webTree->setBounds(tree);
+    if (m_search)
+        m_search->placeIn(tree);
     const RECT bar = pixels(l.bar);
     MoveWindow(m_pic, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, TRUE);
-    m_webBook->setBounds(pixels(l.book));
+    RECT book = pixels(l.book);
+    // The find bar takes its row from the page pane, and gives it back when it closes.
+    if (m_findBar && m_findBar->visible()) {
+        const int h = std::min<int>(m_findBar->height(), book.bottom - book.top);
+        m_findBar->setBounds(RECT{book.left, book.bottom - h, book.right, book.bottom});
+        book.bottom -= h;
+    }
+    m_webBook->setBounds(book);
+    if (m_startPanel)
+        MoveWindow(m_startPanel, book.left, book.top, book.right - book.left,
+                   book.bottom - book.top, TRUE);
     m_treeTwips = l.tree.width;
     m_picLeftTwips = l.bar.left;
 }
@@ -567,11 +736,26 @@ void FrmEBook::setZoom(int percent) {
 }
 
 void FrmEBook::find(rules::FindStep step) {
-    // The browser's own find window: it steps through the matches itself.
-    if (step == rules::FindStep::Open) {
-        m_webBook->focus();
-        m_webBook->exec(CommandFind);
+    switch (step) {
+    case rules::FindStep::Open:
+        m_findBar->open();
+        break;
+    case rules::FindStep::Next:
+        m_findBar->step(rules::FindMove::Next);
+        break;
+    case rules::FindStep::Previous:
+        m_findBar->step(rules::FindMove::Previous);
+        break;
+    case rules::FindStep::Close:
+        // Esc closes the find bar, else the search panel.
+        if (!m_findBar->close() && m_search->visible())
+            m_search->hide();
+        break;
     }
+}
+
+void FrmEBook::openSearch() {
+    m_search->activate();
 }
 
 std::string FrmEBook::homeAddress() const {
@@ -706,7 +890,9 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_COMMAND: {
         const int id = LOWORD(wp);
-        if (id > Toolbar1Base && id <= Toolbar1Base + m_toolbar1->count())
+        if (const auto key = acceleratorCommand(id); key && HIWORD(wp) == 1)
+            m_commands->run(*key);
+        else if (id > Toolbar1Base && id <= Toolbar1Base + m_toolbar1->count())
             toolbarClicked(1, id - Toolbar1Base);
         else if (id > Toolbar2Base && id <= Toolbar2Base + m_toolbar2->count())
             toolbarClicked(2, id - Toolbar2Base);
@@ -749,6 +935,10 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
         if (wp == IdTimer1)
             playerTick();
+        return 0;
+    case WM_CLOSE:
+        savePlace();
+        DestroyWindow(m_hwnd);
         return 0;
     case WM_DESTROY:
         KillTimer(m_hwnd, IdTimer1);

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "reader/core/commands.h"
+#include "reader/core/placestore.h"
 #include "reader/core/voice.h"
+#include "reader/win32/findpanes.h"
 #include "reader/win32/language.h"
 #include "reader/win32/sound.h"
 #include "reader/win32/toolbar.h"
@@ -38,7 +40,8 @@ class FrmEBook : private folio::reader::ReaderFace {
     const std::wstring& HomeAddress() const { return m_homeAddress; }
     int ZoomLevel() const { return m_zoomLevel; }
 
-    // Lets the browser panes see their keyboard messages before the message loop does.
+    // The window's own keys first, then the browser panes' keys, before the message loop
+    // dispatches the message.
     bool translateAccelerator(MSG* msg);
 
   private:
@@ -66,6 +69,15 @@ class FrmEBook : private folio::reader::ReaderFace {
     void ApplyZoom(int percent);
     void playerTick();
 
+    // The place kept: found for the book at start-up, written when the page changes and when
+    // the window closes.
+    void openBookState();
+    bool restorePlace();
+    void savePlace();
+    std::string pageName(const std::wstring& url) const;
+    void pageCompleted();
+    void showStartPanel(const std::string& why);
+
     // ReaderFace: what the commands do to this window.
     void pageBack() override;
     void pageForward() override;
@@ -86,6 +98,7 @@ class FrmEBook : private folio::reader::ReaderFace {
     void openFullScreen() override;
     void openVoiceSettings() override;
     void openAbout() override;
+    void openSearch() override;
     void readAloud() override;
     void stopReading() override;
     bool playerHasMedia() const override { return !m_player.url().empty(); }
@@ -100,6 +113,10 @@ class FrmEBook : private folio::reader::ReaderFace {
     void writeAbout(std::unique_ptr<WebPane>& pane, const wchar_t* name);
 
     HWND m_hwnd = nullptr;
+    HACCEL m_accelerators = nullptr;
+    std::unique_ptr<FindBar> m_findBar;
+    std::unique_ptr<SearchPanel> m_search;
+    HWND m_startPanel = nullptr;
     std::optional<WindowObserver> m_observer;
     std::optional<folio::reader::ReadingCommands> m_commands;
     HWND m_pic = nullptr;
@@ -124,6 +141,13 @@ class FrmEBook : private folio::reader::ReaderFace {
     std::wstring m_currentLanguage;
     std::wstring m_recordedFolder; // the recorded-voice folder of Voice.ini
     int m_zoomLevel = 100;
+    // The book's place: its key and lineage, and the book itself for the pages' stamps.
+    std::unique_ptr<folio::book::BookImage> m_book;
+    std::string m_bookKey;
+    std::string m_lineage;
+    std::optional<std::pair<int, int>> m_pendingScroll; // restored once the kept page loads
+    std::string m_pendingPage;
+    std::wstring m_pendingFind; // a search result's text, marked once its page has loaded
     int m_treeTwips = 3000;
     int m_picLeftTwips = 3000;
     HBRUSH m_background = nullptr; // from the skin, when one is attached

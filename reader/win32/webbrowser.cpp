@@ -266,6 +266,17 @@ class EventSink final : public CalledDispatch {
                 documentComplete();
             return S_OK;
         }
+        if (id == DISPID_NEWWINDOW2 || id == DISPID_NEWWINDOW3) {
+            // A page's window.open or target="_blank" would open a browser window of the
+            // system's, outside this host and its security manager: pages open none.
+            // NewWindow2(ppDisp, Cancel), NewWindow3(ppDisp, Cancel, ...): Cancel is second.
+            if (params && params->cArgs >= 2) {
+                VARIANT& cancel = params->rgvarg[params->cArgs - 2];
+                if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal)
+                    *cancel.pboolVal = VARIANT_TRUE;
+            }
+            return S_OK;
+        }
         // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel):
         // the arguments arrive last first.
         if (id != DISPID_BEFORENAVIGATE2 || !params || params->cArgs != 7)
@@ -400,6 +411,32 @@ class BrowserPane final : public WebPane {
         }
         doc->Release();
         return ran;
+    }
+    std::optional<std::wstring> evaluate(const std::wstring& script,
+                                         const std::wstring& property) override {
+        if (!runScript(script))
+            return std::nullopt;
+        IHTMLDocument2* doc = currentDocument();
+        IHTMLWindow2* window = nullptr;
+        std::optional<std::wstring> answer;
+        if (doc && SUCCEEDED(doc->get_parentWindow(&window)) && window) {
+            std::wstring name = property;
+            LPOLESTR names[] = {name.data()};
+            DISPID id = DISPID_UNKNOWN;
+            VARIANT value;
+            VariantInit(&value);
+            DISPPARAMS none{nullptr, nullptr, 0, 0};
+            if (SUCCEEDED(window->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) &&
+                SUCCEEDED(window->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                         &none, &value, nullptr, nullptr)) &&
+                SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BSTR)) && value.bstrVal)
+                answer = std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
+            VariantClear(&value);
+            window->Release();
+        }
+        if (doc)
+            doc->Release();
+        return answer;
     }
     std::wstring locationUrl() const override {
         BSTR url = nullptr;

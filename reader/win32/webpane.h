@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace folio::win32 {
@@ -50,6 +51,12 @@ class WebPane {
     // Runs `script` as JScript in the window of the document shown now; false when the pane
     // holds no document.
     virtual bool runScript(const std::wstring&) { return false; }
+    // Runs `script` like runScript, then reads the window's property `property` as text: how a
+    // script answers, as the browser's script call gives no value back. Nullopt when the pane
+    // holds no document or the property is not set.
+    virtual std::optional<std::wstring> evaluate(const std::wstring&, const std::wstring&) {
+        return std::nullopt;
+    }
     // The address of the document shown (or being loaded).
     virtual std::wstring locationUrl() const = 0;
     // Script-error dialogs off (true) or on.

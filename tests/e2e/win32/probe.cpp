@@ -3,7 +3,10 @@
 //   probe.exe BOOK.exe COMMAND...
 // Commands: controls | toolbar1 N | toolbar2 N | zoom | panes | drag X | windows | dismiss |
 //           clip TEXT | clipempty | clipboard | savedialog NAME | boxes | answer ID |
-//           await CLASS | awaittop | awaitbox | wait MS | close
+//           await CLASS | awaittop | awaitbox | wait MS | close |
+//           keys CHORD (typed into the book: "Ctrl+Shift+F", "Return") | type TEXT (into the
+//           control that has the book's keyboard) | focus | list ID (a list box's lines) |
+//           choose ID N (line N of a list box) | text ID (a control's text)
 // Every command that sends the book something returns once the book has taken it (see
 // settle()); the await commands wait for a window the book shows in its own time. No command
 // waits a fixed time except "wait", which only keeps the window up for a picture.
@@ -258,6 +261,53 @@ void saveDialog(const std::wstring& name) {
     settle();
 }
 
+// Types a chord ("Ctrl+Shift+F", "F3", "Return", "Esc") into the book's window as the keyboard
+// would, so that the book sees the modifier keys held.
+void keys(const std::wstring& chord) {
+    SetForegroundWindow(g_form);
+    waitUntil([] { return GetForegroundWindow() == g_form; });
+    std::vector<WORD> down;
+    std::wstring rest = chord;
+    for (auto [name, key] :
+         {std::pair{L"Ctrl+", VK_CONTROL}, {L"Shift+", VK_SHIFT}, {L"Alt+", VK_MENU}}) {
+        if (rest.starts_with(name)) {
+            down.push_back(static_cast<WORD>(key));
+            rest = rest.substr(std::wcslen(name));
+        }
+    }
+    WORD key = rest.size() == 1    ? static_cast<WORD>(rest[0])
+               : rest == L"Return" ? VK_RETURN
+               : rest == L"Esc"    ? VK_ESCAPE
+               : rest[0] == L'F'
+                   ? static_cast<WORD>(VK_F1 - 1 + std::wcstol(rest.c_str() + 1, nullptr, 10))
+                   : 0;
+    down.push_back(key);
+    std::vector<INPUT> inputs;
+    for (WORD k : down) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = k;
+        inputs.push_back(in);
+    }
+    for (auto it = down.rbegin(); it != down.rend(); ++it) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = *it;
+        in.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    settle();
+}
+
+// The control holding the book's keyboard.
+HWND focused() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(g_form, nullptr), &info);
+    return info.hwndFocus;
+}
+
 void press(HWND toolbar, int command) {
     // Posted: a command that opens a modal window must not hold the probe.
     PostMessageW(g_form, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(toolbar));
@@ -276,6 +326,9 @@ int wmain(int argc, wchar_t** argv) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
+    LARGE_INTEGER frequency, started, shown;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi)) {
         out(L"error cannot start the book");
@@ -296,7 +349,12 @@ int wmain(int argc, wchar_t** argv) {
         TerminateProcess(pi.hProcess, 1);
         return 1;
     }
+    QueryPerformanceCounter(&shown);
     out(L"caption " + text(g_form));
+    // From the book's process start to its reading window shown, for the start-up benchmark.
+    out(L"shown " +
+        std::to_wstring((shown.QuadPart - started.QuadPart) * 1000000 / frequency.QuadPart) +
+        L" us");
     bool closed = false;
     for (int i = 2; i < argc; ++i) {
         const std::wstring c = argv[i];
@@ -356,6 +414,35 @@ int wmain(int argc, wchar_t** argv) {
             for (HWND h : messageBoxes())
                 PostMessageW(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
             settle();
+        } else if (c == L"keys" && i + 1 < argc) {
+            keys(argv[++i]);
+        } else if (c == L"focus") {
+            out(L"focus " + std::to_wstring(GetDlgCtrlID(focused())));
+        } else if (c == L"type" && i + 1 < argc) {
+            SendMessageW(focused(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[++i]));
+            settle();
+        } else if (c == L"list") {
+            HWND list = child(static_cast<int>(number()));
+            const LRESULT n = SendMessageW(list, LB_GETCOUNT, 0, 0);
+            out(L"list " + std::to_wstring(GetDlgCtrlID(list)) + L" visible=" +
+                (IsWindowVisible(list) ? L"1" : L"0") + L" count=" + std::to_wstring(n));
+            for (LRESULT k = 0; k < n; ++k) {
+                wchar_t line[1024] = {};
+                if (SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(k), 0) < 1024)
+                    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(k),
+                                 reinterpret_cast<LPARAM>(line));
+                out(L"item " + std::wstring(line));
+            }
+        } else if (c == L"choose" && i + 2 < argc) {
+            // Picks a list box's line as a click would: the selection, then its notice.
+            HWND list = child(static_cast<int>(number()));
+            SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(number()), 0);
+            PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
+                         reinterpret_cast<LPARAM>(list));
+            settle();
+        } else if (c == L"text") {
+            HWND h = child(static_cast<int>(number()));
+            out(L"text " + std::to_wstring(GetDlgCtrlID(h)) + L" " + text(h));
         } else if (c == L"close") {
             PostMessageW(g_form, WM_CLOSE, 0, 0);
             closed = true;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using folio::testing::runCommand;
@@ -195,6 +196,43 @@ TEST_F(ReaderWindow, CaptionsFollowTheLocaleFromTheLanguageFileBesideTheBook) {
     EXPECT_TRUE(has(other, "captions Toolbar1 ,后退,前进,")) << other;
     EXPECT_TRUE(has(other, "control 110 Button Check1\n")) << other;
     EXPECT_TRUE(has(other, "control 121 Static Label1\n")) << other;
+}
+
+TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePlaceLeft) {
+    // The places file of Wine's user, beside everything else Windows programs keep.
+    const fs::path users = fs::path(FOLIO_BINARY_DIR) / "wineprefix" / "drive_c" / "users";
+    auto placesFiles = [&] {
+        std::vector<fs::path> found;
+        std::error_code ec;
+        for (const auto& user : fs::directory_iterator(users, ec))
+            if (fs::exists(user.path() / "AppData" / "Roaming" / "folio" / "places"))
+                found.push_back(user.path() / "AppData" / "Roaming" / "folio" / "places");
+        return found;
+    };
+    for (const fs::path& f : placesFiles())
+        fs::remove(f);
+    const std::string r =
+        probe("zh_CN.UTF-8", "keys Ctrl+F focus keys Esc keys Ctrl+Shift+F focus type 圣人 "
+                             "keys Return list 154 text 155 choose 154 2 text 104 close");
+    // Ctrl+F opens the find bar ready for typing; Ctrl+Shift+F the search panel.
+    EXPECT_TRUE(has(r, "focus 142\nfocus 151\n")) << r;
+    // Exactly the four chapters holding the word, in the book's order, with the text around it.
+    EXPECT_TRUE(has(r, "list 154 visible=1 count=4\n"
+                       "item 道德经 第二章（1 处）  "))
+        << r;
+    EXPECT_TRUE(has(r, "\nitem 道德经 第三章（")) << r;
+    EXPECT_TRUE(has(r, "\nitem 道德经 第五章（")) << r;
+    EXPECT_TRUE(has(r, "\nitem 道德经 第七章（")) << r;
+    EXPECT_TRUE(has(r, "text 155 “圣人”：4 页，共 ")) << r;
+    // The third result opens its page in the page pane.
+    EXPECT_TRUE(has(r, "Book.exe/CHAPTER05.HTML\n")) << r;
+    const auto kept = placesFiles();
+    ASSERT_EQ(kept.size(), 1u) << r;
+
+    // Opened again, the book shows the page it was left at.
+    const std::string again = probe("zh_CN.UTF-8", "text 104");
+    EXPECT_TRUE(has(again, "Book.exe/CHAPTER05.HTML\n")) << again;
+    fs::remove(kept[0]); // the other tests start at the home page
 }
 
 } // namespace
