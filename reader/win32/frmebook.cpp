@@ -467,6 +467,20 @@ std::vector<LanguageTarget> FrmEBook::languageTargets() {
 }
 
 bool FrmEBook::translateAccelerator(MSG* msg) {
+    // Full screen and its exit window: Esc and F11 leave it, as on Linux; the reading
+    // window's other keys would act on a window out of sight.
+    if (const HWND root = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
+        root && root != m_hwnd) {
+        if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_F11)) {
+            const HWND fullScreen = FindWindowW(FrmFullScreenClass, nullptr);
+            if (fullScreen && GetWindow(fullScreen, GW_OWNER) == m_hwnd) {
+                DestroyWindow(fullScreen); // its exit window goes with it
+                return true;
+            }
+        }
+        return (m_webTree && m_webTree->translateAccelerator(msg)) ||
+               (m_webBook && m_webBook->translateAccelerator(msg));
+    }
     if (msg->message == WM_KEYDOWN && m_hwnd) {
         // The finders' text boxes: Enter finds or searches, Esc closes; a plain key (Backspace
         // above all) stays the box's own.

@@ -261,11 +261,16 @@ void saveDialog(const std::wstring& name) {
     settle();
 }
 
-// Types a chord ("Ctrl+Shift+F", "F3", "Return", "Esc") into the book's window as the keyboard
-// would, so that the book sees the modifier keys held.
+// Types a chord ("Ctrl+Shift+F", "F3", "Return", "Esc") into the book as the keyboard would, so
+// that the book sees the modifier keys held.
 void keys(const std::wstring& chord) {
-    SetForegroundWindow(g_form);
-    waitUntil([] { return GetForegroundWindow() == g_form; });
+    // To the book's window in front (full screen, a companion), else to the reading window.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(GetForegroundWindow(), &pid);
+    if (pid != g_pid) {
+        SetForegroundWindow(g_form);
+        waitUntil([] { return GetForegroundWindow() == g_form; });
+    }
     std::vector<WORD> down;
     std::wstring rest = chord;
     for (auto [name, key] :

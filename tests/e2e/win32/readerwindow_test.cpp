@@ -163,12 +163,16 @@ TEST_F(ReaderWindow, ZoomInStopsAt400) {
 
 TEST_F(ReaderWindow, CompanionWindowsOpenFromTheToolbar) {
     const std::string r = probe("zh_CN.UTF-8", "toolbar1 13 await FrmFullScreen awaittop "
-                                               "windows dismiss "
+                                               "windows keys Esc windows "
                                                "toolbar1 8 await '#32770' windows dismiss "
                                                "toolbar1 22 await '#32770' windows dismiss");
     // Full screen: the page window and the exit window, kept on top.
     EXPECT_TRUE(has(r, "window FrmFullScreen ")) << r;
     EXPECT_TRUE(has(r, " topmost=1 ")) << r;
+    // Esc left it: the book's windows listed after the key have no full-screen window.
+    EXPECT_EQ(r.find("window FrmFullScreen ", r.find("window FrmFullScreen ") + 1),
+              std::string::npos)
+        << r;
     // Bookmarks: the list is written beside the book when the window closes.
     EXPECT_TRUE(fs::exists(dir / "out" / "BookTag.ini")) << r;
     EXPECT_TRUE(has(r, "关于 folioPage")) << r;
