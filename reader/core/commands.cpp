@@ -2,6 +2,7 @@
 #include "reader/core/commands.h"
 
 #include "core/fileio.h"
+#include "reader/core/reading.h"
 
 #include <array>
 
@@ -79,14 +80,24 @@ std::optional<Command> toolbarCommand(int toolbar, int position) {
 std::vector<KeyBinding> keyMap(Variant variant) {
     // The usual keys of a browser, and a few of the reader's own.
     std::vector<KeyBinding> keys = {
-        {Command::Back, "Alt+Left"},         {Command::Back, "Backspace"},
-        {Command::Forward, "Alt+Right"},     {Command::Refresh, "F5"},
-        {Command::Find, "Ctrl+F"},           {Command::ZoomIn, "Ctrl++"},
-        {Command::ZoomIn, "Ctrl+="},         {Command::ZoomOut, "Ctrl+-"},
-        {Command::FullScreen, "F11"},        {Command::Save, "Ctrl+S"},
-        {Command::ZoomNormal, "Ctrl+0"},     {Command::FindNext, "F3"},
-        {Command::FindPrevious, "Shift+F3"}, {Command::CloseFind, "Esc"},
-        {Command::AddBookmark, "Ctrl+D"},    {Command::Search, "Ctrl+Shift+F"},
+        {Command::Back, "Alt+Left"},
+        {Command::Back, "Backspace"},
+        {Command::Forward, "Alt+Right"},
+        {Command::Refresh, "F5"},
+        {Command::Find, "Ctrl+F"},
+        {Command::ZoomIn, "Ctrl++"},
+        {Command::ZoomIn, "Ctrl+="},
+        {Command::ZoomOut, "Ctrl+-"},
+        {Command::FullScreen, "F11"},
+        {Command::Save, "Ctrl+S"},
+        {Command::ZoomNormal, "Ctrl+0"},
+        {Command::FindNext, "F3"},
+        {Command::FindPrevious, "Shift+F3"},
+        {Command::CloseFind, "Esc"},
+        {Command::AddBookmark, "Ctrl+D"},
+        {Command::Search, "Ctrl+Shift+F"},
+        {Command::NextChapter, "Ctrl+PgDown"},
+        {Command::PreviousChapter, "Ctrl+PgUp"},
     };
     if (variant == Variant::Page)
         keys.push_back({Command::OpenBook, "Ctrl+O"});
@@ -200,6 +211,15 @@ void ReadingCommands::run(Command command) {
     case Command::Search:
         m_face.openSearch();
         break;
+    case Command::NextChapter:
+        stepChapter(true, false);
+        break;
+    case Command::PreviousChapter:
+        stepChapter(false, false);
+        break;
+    case Command::PreviousChapterEnd:
+        stepChapter(false, true);
+        break;
     }
 }
 
@@ -278,6 +298,18 @@ void ReadingCommands::saveClipboardText() {
     }
     m_face.clearClipboard();
     m_observer.messageBox(savedMessage(*path), std::string(SavedTitle), MessageIcon::Exclamation);
+}
+
+void ReadingCommands::stepChapter(bool forward, bool atEnd) {
+    const std::string page = m_face.currentBookPage();
+    const auto to = forward ? nextChapter(m_order, page) : previousChapter(m_order, page);
+    if (!to) {
+        // The ends of the book say so where the reader looks, instead of moving.
+        if (!m_order.empty())
+            m_face.showStatus(std::string(forward ? LastChapterText : FirstChapterText));
+        return;
+    }
+    m_face.showBookPage(m_order[*to], atEnd);
 }
 
 } // namespace folio::reader

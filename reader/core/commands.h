@@ -46,9 +46,12 @@ enum class Command {
     Save,
     Update,
     Bookshelf,
-    Download, // folioNet's Toolbar3: the page's links to the download window
-    OpenBook, // another Book image, in a reader of its own
-    Search,   // the whole-book search panel, its text box ready for typing
+    Download,           // folioNet's Toolbar3: the page's links to the download window
+    OpenBook,           // another Book image, in a reader of its own
+    Search,             // the whole-book search panel, its text box ready for typing
+    NextChapter,        // the next page of the reading order
+    PreviousChapter,    // the previous one
+    PreviousChapterEnd, // the previous one, at its end (PageUp at a page's top)
 };
 
 // ---- toolbars ----------------------------------------------------------------------------
@@ -149,6 +152,12 @@ class ReaderFace {
     virtual void openAnotherBook() {}
     virtual void openSearch() {}
 
+    // The reading order: the page shown, as a book path ("" for none or another address); a
+    // page of the book to show, at its top or its end; a note for the status line.
+    virtual std::string currentBookPage() const { return {}; }
+    virtual void showBookPage(const std::string& /*page*/, bool /*atEnd*/) {}
+    virtual void showStatus(const std::string& /*text*/) {}
+
     // Reading aloud and the player.
     virtual void readAloud() = 0;
     virtual void stopReading() = 0;
@@ -193,17 +202,23 @@ class ReadingCommands {
     // shows the path, and success is reported only once the whole file is written.
     void saveClipboardText();
 
+    // The book's reading order (see readingOrder), which the chapter commands step along.
+    void setReadingOrder(std::vector<std::string> order) { m_order = std::move(order); }
+    const std::vector<std::string>& readingOrder() const { return m_order; }
+
   private:
     void home();
     void play();
     void pause();
     void setContentsOpen(bool open);
     void bookshelf();
+    void stepChapter(bool forward, bool atEnd);
 
     Variant m_variant;
     std::string m_programName;
     ReaderFace& m_face;
     folio::Observer& m_observer;
+    std::vector<std::string> m_order;
 };
 
 } // namespace folio::reader

@@ -311,6 +311,8 @@ const std::vector<ReaderShortcut>& readerShortcuts() {
         {"Ctrl+F", "在页面中查找"},
         {"F3 / Shift+F3", "查找下一个 / 上一个"},
         {"Ctrl+Shift+F", "在全书中查找"},
+        {"Ctrl+PgDown / Ctrl+PgUp", "下一章 / 上一章"},
+        {"Space / PgDown", "到页末时翻到下一章"},
         {"Ctrl++ / Ctrl+-", "放大 / 缩小"},
         {"Ctrl+0", "恢复原始大小"},
         {"Alt+Left / Backspace", "后退"},

@@ -2,6 +2,8 @@
 // buttons and keys to reader/core's commands, which work it through FrmEBook::Face.
 #include "reader/ui/frmebook.h"
 
+#include "core/book.h"
+#include "core/text.h"
 #include "qt/language.h"
 #include "reader/ui/booksession.h"
 #include "reader/ui/findbar.h"
@@ -12,6 +14,7 @@
 #include "reader/ui/imagelist.h"
 #include "reader/ui/onlinelibrary.h"
 #include "reader/ui/readercommands.h"
+#include "reader/ui/readerlog.h"
 #include "reader/ui/readerpanes.h"
 #include "reader/ui/readerskin.h"
 #include "reader/ui/searchpanel.h"
@@ -26,6 +29,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QResizeEvent>
 #include <QTimer>
 #include <QToolBar>
@@ -101,6 +105,23 @@ class FrmEBook::Face : public ReaderFace {
     }
     void openSearch() override { w.m_search->activate(); }
 
+    std::string currentBookPage() const override { return utf8(w.currentBookPage()); }
+    void showBookPage(const std::string& page, bool atEnd) override {
+        if (atEnd) {
+            // PageUp at a page's top: the previous page opens at its end, to read on upwards.
+            QObject::connect(
+                book(), &QWebEngineView::loadFinished, book(),
+                [view = book()](bool ok) {
+                    if (ok)
+                        view->page()->runJavaScript(QStringLiteral(
+                            "window.scrollTo(0, document.documentElement.scrollHeight)"));
+                },
+                Qt::SingleShotConnection);
+        }
+        book()->load(w.m_session->addressUrl(qs(page)));
+    }
+    void showStatus(const std::string& text) override { w.m_status->setText(qs(text)); }
+
     void readAloud() override { w.m_speechPanel->readAloud(book()->selectedText()); }
     void stopReading() override { w.m_speechPanel->stopReading(); }
     bool playerHasMedia() const override { return !w.m_sound->url().isEmpty(); }
@@ -166,6 +187,19 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
                 SearchPanel::openHighlighted(m_panes->webBook(), url, text);
             });
     m_findBar = new FindBar(this, m_panes->webBook(), m_session->programFolder());
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("ReadingStatus"));
+    m_status->setContentsMargins(6, 0, 6, 0);
+    // Reading settings and the chapter keys reach every page of the window's profile, the
+    // contents pane and full screen included.
+    m_reading.load();
+    installChapterKeys(m_session->profile());
+    m_reading.apply(m_session->profile(), m_panes->webTree(), m_panes->webBook(),
+                    {m_search, m_status});
+    connect(m_panes, &ReaderPanes::chapterKey, this, [this](const QString& which) {
+        m_commands->run(which == QLatin1String("next") ? Command::NextChapter
+                                                       : Command::PreviousChapterEnd);
+    });
     connect(m_findBar, &FindBar::visibilityChanged, this, [this] { applyLayout(TreeWidth); });
     connectCommands();
     connectKeys();
@@ -304,9 +338,12 @@ bool FrmEBook::contentsCollapsed() const {
 
 void FrmEBook::applyLayout(int treeWidth) {
     const int top = m_toolbars->layoutTop(width(), m_speechPanel);
-    // The find bar, when open, takes a row under the panes.
-    const int bottom = m_findBar->isHidden() ? 0 : m_findBar->sizeHint().height();
-    m_findBar->setGeometry(0, height() - bottom, width(), bottom);
+    // The status line takes the last row, the find bar, when open, the one above it.
+    const int status = m_status->sizeHint().height();
+    m_status->setGeometry(0, height() - status, width(), status);
+    const int find = m_findBar->isHidden() ? 0 : m_findBar->sizeHint().height();
+    m_findBar->setGeometry(0, height() - status - find, width(), find);
+    const int bottom = status + find;
     m_panes->layout(top, bottom, m_toolbars->toolbar(1)->height(), treeWidth);
     placeSearchPanel();
 }
@@ -362,6 +399,7 @@ void FrmEBook::loadHtml() {
     }
     if (opened) {
         m_search->setBook(m_session->book());
+        buildReadingOrder();
         m_panes->webBook()->load(QUrl(homeAddress()));
         // The contents pane loads once the page pane has its page: both panes share one
         // renderer, and the page is what the reader waits for. A page that takes long to load
@@ -392,7 +430,42 @@ void FrmEBook::selectLanguage() {
     applyLayout(contentsCollapsed() ? ClosedTreeWidth : TreeWidth);
 }
 
+void FrmEBook::buildReadingOrder() {
+    const QStringList fields = m_session->descriptorFields();
+    const std::shared_ptr<const book::BookImage>& image = m_session->book();
+    if (!image || fields.size() < 4)
+        return;
+    const std::string contents = utf8(fields[3]);
+    const auto bytes = image->find(contents);
+    if (!bytes)
+        return;
+    const std::string html = folio::decodeToUtf8(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), true);
+    const std::size_t slash = contents.find_last_of('/');
+    m_commands->setReadingOrder(readingOrder(
+        html, slash == std::string::npos ? std::string_view()
+                                         : std::string_view(contents).substr(0, slash)));
+}
+
+QString FrmEBook::currentBookPage() const {
+    const QString address = m_panes->webBook()->url().toString(QUrl::FullyEncoded);
+    const QString prefix = QUrl(resourcePrefix()).toString(QUrl::FullyEncoded);
+    if (prefix.isEmpty() || !address.startsWith(prefix, Qt::CaseInsensitive))
+        return {};
+    QString page = address.mid(prefix.size());
+    for (const QChar cut : {QLatin1Char('?'), QLatin1Char('#')})
+        if (const qsizetype at = page.indexOf(cut); at >= 0)
+            page.truncate(at);
+    return QUrl::fromPercentEncoding(page.toUtf8());
+}
+
 void FrmEBook::onPageLoaded(bool ok) {
+    if (ok) {
+        qCDebug(readerLog).noquote() << "page: " + m_panes->webBook()->url().toString();
+        const auto& order = m_commands->readingOrder();
+        const auto at = chapterIndex(order, utf8(currentBookPage()));
+        m_status->setText(at ? qs(chapterPlaceText(*at, order.size())) : QString());
+    }
     if (!ok || m_options.variant != Variant::Net) {
         return;
     }

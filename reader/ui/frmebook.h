@@ -8,6 +8,7 @@
 #include "qt/windowobserver.h"
 #include "reader/ui/readerrules.h"
 #include "reader/ui/readertoolbars.h"
+#include "reader/ui/readingstyle.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,7 @@
 class QAction;
 class QComboBox;
 class QMediaPlayer;
+class QLabel;
 class QToolBar;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -91,6 +93,8 @@ class FrmEBook : public QWidget {
     SearchPanel* searchPanel() const { return m_search; }
     SoundPlayer* sound() const { return m_sound; }
     FindBar* findBar() const { return m_findBar; }
+    // The status line under the panes: the place in the reading order, the book's ends.
+    QLabel* statusLine() const { return m_status; }
 
     QWebEngineView* webTree() const;
     QWebEngineView* webBook() const;
@@ -134,6 +138,9 @@ class FrmEBook : public QWidget {
     void openBookmarks(bool addCurrent);
     void addressChosen(const QString& address);
     void onPageLoaded(bool ok);
+    // The page pane's page as a path of the book; empty for another address.
+    QString currentBookPage() const;
+    void buildReadingOrder();
 
     ReaderOptions m_options;
     // What the commands report: the boxes over this window, the caption as its title.
@@ -151,6 +158,8 @@ class FrmEBook : public QWidget {
     OnlineLibrary* m_library = nullptr; // folioNet only
     FindBar* m_findBar = nullptr;
     SearchPanel* m_search = nullptr;
+    QLabel* m_status = nullptr;
+    ReadingStyle m_reading;
 };
 
 } // namespace folio::readerui

@@ -1,6 +1,8 @@
 // The reading window's panes and splitter (see readerpanes.h).
 #include "reader/ui/readerpanes.h"
 
+#include "reader/core/reading.h"
+
 #include "reader/ui/uitext.h"
 
 #include <QEvent>
@@ -256,6 +258,12 @@ bool ReaderPanes::contentsNavigation(const QUrl& url, bool mainFrame) {
 bool ReaderPanes::pageNavigation(const QUrl& url, bool mainFrame) {
     if (!mainFrame) {
         return true;
+    }
+    // The chapter keys of a page's end and top ask for a chapter, not an address.
+    if (url.scheme() ==
+        QLatin1String(ChapterKeyScheme.data(), qsizetype(ChapterKeyScheme.size()))) {
+        QTimer::singleShot(0, this, [this, which = url.path()] { emit chapterKey(which); });
+        return false;
     }
     if (m_variant == Variant::Net) {
         return m_pageDecide ? m_pageDecide(url) : true;

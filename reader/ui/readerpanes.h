@@ -62,6 +62,9 @@ class ReaderPanes : public QObject {
     void soundLinkClicked(const QUrl& url);
     // The page pane finished loading a page of the book (not one of the reader's notes).
     void pageLoaded(bool ok);
+    // A page's end or top asked for the next chapter ("next") or the previous one at its end
+    // ("previous-end").
+    void chapterKey(const QString& which);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

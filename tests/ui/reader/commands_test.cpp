@@ -23,9 +23,11 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -104,6 +106,7 @@ class ReaderCommandsTest : public QObject {
     void bookmarksOfOtherBooksAreKeptButNotListed();
     void emptyClipboardSavesNothing();
     void closingNeverWaitsForADownload();
+    void readingSettingsAndTheContentsOrder();
     void cleanupTestCase();
 
   private:
@@ -423,6 +426,124 @@ void ReaderCommandsTest::closingNeverWaitsForADownload() {
                         QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
     FOLIO_WAIT_VERIFY(QFile::exists(folder.filePath(QStringLiteral("tree/tree.html"))) ||
                       QFile::exists(folder.filePath(QStringLiteral("index.html"))));
+}
+
+namespace {
+
+QStringList g_log; // the reader's log lines ("page: ...", "reading: ...")
+QtMessageHandler g_previous = nullptr;
+
+void keepReaderLog(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (context.category && QLatin1String(context.category) == QLatin1String("folio.reader"))
+        g_log << text;
+    else if (g_previous)
+        g_previous(type, context, text);
+}
+
+// The height in pixels of the first line of light text on the pane's dark page.
+int firstLineHeight(const QImage& image) {
+    int first = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        bool light = false;
+        for (int x = 0; x < image.width() && !light; ++x)
+            light = qGray(image.pixel(x, y)) > 150;
+        if (light && first < 0)
+            first = y;
+        else if (!light && first >= 0)
+            return y - first;
+    }
+    return 0;
+}
+
+} // namespace
+
+void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
+    // The contents name the chapters in another order than their files' names.
+    const QString path = m_dir.filePath(QStringLiteral("novel.exe"));
+    QVERIFY(makeBook(path, {{"tree.html", page("目录", "<a href='chapter-c.html'>一</a>"
+                                                       "<a href='chapter-a.html'>二</a>"
+                                                       "<a href='chapter-b.html'>三</a>")},
+                            {"index.html", page("首页", "<p>Home 首页</p>")},
+                            {"chapter-a.html", page("二", "<p>Second 第二章</p>")},
+                            {"chapter-b.html", page("三", "<p>Third 第三章</p>")},
+                            {"chapter-c.html", page("一", "<p>First 第一章</p>")}}));
+    const QString config = m_dir.filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkpath(config + QStringLiteral("/folio")));
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    auto open = [&](const char* ini) {
+        QFile f(config + QStringLiteral("/folio/reading.ini"));
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(ini);
+        f.close();
+        ReaderOptions options;
+        options.bookPath = path;
+        options.dialogs = &m_messages;
+        options.speech = &m_speech;
+        auto window = std::make_unique<FrmEBook>(options);
+        window->resize(900, 600);
+        window->load();
+        window->show();
+        return window;
+    };
+    QLoggingCategory::setFilterRules(QStringLiteral("folio.reader.debug=true"));
+    g_previous = qInstallMessageHandler(keepReaderLog);
+    const std::size_t boxes = m_messages.messages().size();
+
+    auto window = open("[Reading]\nTheme=night\nFontSize=28\nMargin=wide\n");
+    QVERIFY(QTest::qWaitForWindowExposed(window.get(), folio::testing::WaitBoundMs));
+    FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("首页"));
+    FOLIO_WAIT_COMPARE(window->webTree()->title(), QStringLiteral("目录"));
+    QVERIFY(g_log.contains(QStringLiteral("reading: Theme=night")));
+    // A malformed value falls back alone, said in the log, with no box.
+    QVERIFY(g_log.filter(QStringLiteral("Margin=wide: not a value")).size() == 1);
+    QCOMPARE(m_messages.messages().size(), boxes);
+
+    // Three steps from the home page, which the contents do not list: the contents' order.
+    window->activateWindow();
+    for (const char* chapter : {"chapter-c.html", "chapter-a.html", "chapter-b.html"}) {
+        QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+        FOLIO_WAIT_VERIFY(!g_log.isEmpty() && g_log.last().startsWith(QStringLiteral("page: ")) &&
+                          g_log.last().endsWith(QLatin1String(chapter)));
+    }
+    QCOMPARE(window->statusLine()->text(), QStringLiteral("第 3/3 章"));
+    QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(window->statusLine()->text(), QStringLiteral("已经是最后一章"));
+    // Space at a page's end reads on into the next one.
+    QTest::keyClick(window.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    FOLIO_WAIT_VERIFY(g_log.last().endsWith(QLatin1String("chapter-a.html")));
+    FOLIO_WAIT_VERIFY(evaluate(window->webBook(), QStringLiteral("document.readyState")) ==
+                      QStringLiteral("complete"));
+    window->webBook()->setFocus();
+    FOLIO_WAIT_VERIFY(window->webBook()->focusProxy() &&
+                      window->webBook()->focusProxy()->hasFocus());
+    QTest::keyClick(window->webBook()->focusProxy(), Qt::Key_Space);
+    FOLIO_WAIT_VERIFY(g_log.last().endsWith(QLatin1String("chapter-b.html")));
+
+    // The night theme in pixels: a dark page with light text, a dark contents pane.
+    QImage shown;
+    FOLIO_WAIT_VERIFY(((shown = window->webBook()->grab().toImage()),
+                       qGray(shown.pixel(shown.width() - 5, shown.height() - 5)) < 80 &&
+                           firstLineHeight(shown) > 0));
+    const QImage tree = window->webTree()->grab().toImage();
+    QVERIFY(qGray(tree.pixel(tree.width() / 2, tree.height() - 5)) < 80);
+    shown.save(m_dir.filePath(QStringLiteral("night.png")));
+    const int large = firstLineHeight(shown);
+    window.reset();
+
+    // Opened again with a smaller type: the theme is there again, and the letters are smaller.
+    window = open("[Reading]\nTheme=night\nFontSize=14\n");
+    QVERIFY(QTest::qWaitForWindowExposed(window.get(), folio::testing::WaitBoundMs));
+    FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("首页"));
+    QImage small;
+    FOLIO_WAIT_VERIFY(((small = window->webBook()->grab().toImage()),
+                       qGray(small.pixel(small.width() - 5, small.height() - 5)) < 80 &&
+                           firstLineHeight(small) > 0));
+    QVERIFY2(
+        firstLineHeight(small) * 3 < large * 2,
+        qPrintable(QStringLiteral("%1 px against %2 px").arg(firstLineHeight(small)).arg(large)));
+    window.reset();
+    qInstallMessageHandler(g_previous);
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 void ReaderCommandsTest::cleanupTestCase() {

@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "reader/core/commands.h"
 #include "reader/core/pagerule.h"
+#include "reader/core/reading.h"
 
 #include <gtest/gtest.h>
 
@@ -202,8 +203,9 @@ TEST(Keyboard, ShortcutsListEveryKeyOnce) {
     const std::string text = shortcutsText();
     // The about box lists the key map's keys; Ctrl+= is Ctrl++ on a keyboard without a plus.
     for (const KeyBinding& binding : keyMap(Variant::Page)) {
-        if (std::string_view(binding.keys) != "Ctrl+=")
+        if (std::string_view(binding.keys) != "Ctrl+=") {
             EXPECT_NE(text.find(binding.keys), std::string::npos) << binding.keys;
+        }
     }
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), long(readerShortcuts().size()));
 }
@@ -302,4 +304,63 @@ TEST(PageRule, WebOnlyForTheSitesTheBookOrTheSettingsName) {
     library.allowWebAddress("file:///");       // no web address: ignored
     library.allowWebAddress("javascript:x()"); // likewise
     EXPECT_FALSE(library.allows("file:///etc/passwd"));
+}
+
+TEST(Reading, TheOrderIsTheContentsPagesLinksAndChaptersStepAlongIt) {
+    // The generated tree names its pages in script calls; an author's page in links. Each page
+    // once, script links, pictures, style sheets, other sites and the contents page left out.
+    const std::string tree = "<a href=\"javascript:d.openAll()\">all</a><script>"
+                             "d.add(1,-1,'Book','index.html');d.add(2,1,'It\\'s one','ch10.html');"
+                             "d.add(3,1,\"Two\",'ch2.html', 'blank');</script>";
+    EXPECT_EQ(readingOrder(tree),
+              (std::vector<std::string>{"index.html", "ch10.html", "ch2.html"}));
+    const std::string own = "<A HREF='part/a.htm#top'>1</A><a class=x href=\"part/b&amp;c.htm\">"
+                            "<a href='../part/a.htm'>again</a><a href='pic.png'>p</a>"
+                            "<a href='http://site.example/x.html'>w</a><a href='tree.html'>t</a>"
+                            "<a href=%E7%AC%AC3.txt>3</a><link href='s.css'>";
+    const auto order = readingOrder(own, "toc");
+    EXPECT_EQ(order, (std::vector<std::string>{"toc/part/a.htm", "toc/part/b&c.htm", "part/a.htm",
+                                               "toc/第3.txt"}));
+    EXPECT_EQ(readingOrder(own),
+              (std::vector<std::string>{"part/a.htm", "part/b&c.htm", "第3.txt"}));
+
+    const std::vector<std::string> book{"index.html", "ch1.html", "ch2.html"};
+    EXPECT_EQ(nextChapter(book, "CH1.HTML"), 2u);
+    EXPECT_EQ(nextChapter(book, "cover.html"), 0u); // outside the order: its first page
+    EXPECT_FALSE(nextChapter(book, "ch2.html"));    // the last says so instead
+    EXPECT_EQ(previousChapter(book, "ch1.html"), 0u);
+    EXPECT_FALSE(previousChapter(book, "index.html"));
+    EXPECT_FALSE(previousChapter(book, "cover.html"));
+    EXPECT_EQ(chapterPlaceText(11, 480), "第 12/480 章");
+}
+
+TEST(Reading, SettingsFallBackValueByValueAndComeBackAsWritten) {
+    const auto read = parseReadingSettings("[Other]\nTheme=black\n[Reading]\r\nTheme=NIGHT\r\n"
+                                           "FontSize=huge\nLineHeight=1.8\nMargin=-4\n"
+                                           "Foreground=#12345\nBackground=#102030\n"
+                                           "Font=Noto Serif CJK SC\nMaxWidth=720\nBookStyle=0\n"
+                                           "UserStyle=x;}body{\nFuture=1\n");
+    const ReadingSettings& s = read.settings;
+    EXPECT_EQ(s.theme, Theme::Night);
+    EXPECT_EQ(s.fontSize, 0);
+    EXPECT_EQ(s.lineHeight, 1.8);
+    EXPECT_EQ(s.margin, 0);
+    EXPECT_EQ(s.foreground, "#333333");
+    EXPECT_EQ(s.background, "#102030");
+    EXPECT_EQ(s.font, "Noto Serif CJK SC");
+    EXPECT_EQ(s.maxWidth, 720);
+    EXPECT_FALSE(s.bookStyle);
+    EXPECT_EQ(s.userStyle, "");
+    ASSERT_EQ(read.problems.size(), 4u); // FontSize, Margin, Foreground, UserStyle
+    EXPECT_EQ(read.problems[0], "FontSize=huge: not a value this setting takes, 0 used");
+    EXPECT_EQ(parseReadingSettings(readingSettingsText(s)).settings, s);
+    EXPECT_TRUE(parseReadingSettings("").problems.empty());
+
+    // The night theme's colours over the book's, the type, the width; nothing for the book as
+    // written.
+    const std::string css = readingStyleSheet(s);
+    EXPECT_NE(css.find("background:#2b2b2b!important"), std::string::npos) << css;
+    EXPECT_NE(css.find("font-family:\"Noto Serif CJK SC\""), std::string::npos) << css;
+    EXPECT_NE(css.find("max-width:720px"), std::string::npos) << css;
+    EXPECT_EQ(readingStyleSheet(ReadingSettings{}), "");
 }

@@ -1,0 +1,107 @@
+// Reading for hours: the reading order a book's contents page gives, the steps from chapter to
+// chapter along it, and the reading settings (theme, type, spacing) laid over the book's pages.
+// One rule for both faces; each face only shows pages and styles.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace folio::reader {
+
+// ---- the reading order -----------------------------------------------------------------------
+
+// The pages the contents page links to, in the order it names them: its <a href> links and the
+// entries of the generated contents tree (its script's add(id, parent, 'title', 'page') calls),
+// each page once (its first place), as book paths resolved from the contents page's folder
+// `contentsFolder` ("" at the book's top). Script links, other sites, fragments of the page
+// itself and what is no page (pictures, style sheets) are left out.
+std::vector<std::string> readingOrder(std::string_view contentsHtml,
+                                      std::string_view contentsFolder = {});
+
+// The place of `page` (a book path, compared without regard to case) in the order.
+std::optional<std::size_t> chapterIndex(const std::vector<std::string>& order,
+                                        std::string_view page);
+
+// Where the next and the previous chapter commands go from `page`: the neighbour in the order;
+// from a page outside the order, the next is the order's first page and there is no previous.
+// Nullopt at the order's end (or start), where the reader says so instead of moving.
+std::optional<std::size_t> nextChapter(const std::vector<std::string>& order,
+                                       std::string_view page);
+std::optional<std::size_t> previousChapter(const std::vector<std::string>& order,
+                                           std::string_view page);
+
+// "第 12/480 章" for the 0-based place `index` in an order of `count` pages.
+std::string chapterPlaceText(std::size_t index, std::size_t count);
+inline constexpr std::string_view FirstChapterText = "已经是第一章";
+inline constexpr std::string_view LastChapterText = "已经是最后一章";
+
+// The address a page goes to when Space or PageDown is pressed at its end ("next"), or PageUp
+// at its top ("previous-end"): the face turns it into the chapter command.
+inline constexpr std::string_view ChapterKeyScheme = "folio-reader";
+// A script for every page of the book: Space or PageDown at the page's end, PageUp (or
+// Shift+Space) at its top, ask for the next or the previous chapter through ChapterKeyScheme.
+// Keys typed into a form field are left alone. Plain ES5.
+std::string chapterKeysScript();
+
+// ---- reading settings -----------------------------------------------------------------------
+
+enum class Theme { Original, Sepia, Night, Black, Custom };
+
+struct ReadingSettings {
+    Theme theme = Theme::Original;
+    std::string foreground = "#333333"; // #rrggbb, for the custom theme
+    std::string background = "#ffffff";
+    std::string font;            // a font family; empty: the book's own
+    int fontSize = 0;            // px; 0: the book's own
+    double lineHeight = 0;       // a factor of the font size; 0: the book's own
+    double paragraphSpacing = 0; // em between paragraphs; 0: the book's own
+    int margin = 0;              // px around the text; 0: the book's own
+    int maxWidth = 0;            // px of text at most, centred; 0: no limit
+    bool bookStyle = true;       // the book's own style sheets stay on
+    std::string userStyle;       // a style sheet file of the user's, laid over everything
+    bool operator==(const ReadingSettings&) const = default;
+};
+
+// The theme's names in reading.ini, and their captions.
+std::string_view themeName(Theme theme);
+std::string_view themeCaption(Theme theme); // "原样", "护眼", "夜间", "纯黑", "自定义"
+
+// The colours a theme shows: text, page, links; the custom theme's are the settings' own.
+struct ThemeColours {
+    std::string foreground, background, link;
+};
+std::optional<ThemeColours> themeColours(const ReadingSettings& settings); // none: original
+
+struct ReadingSettingsRead {
+    ReadingSettings settings;
+    // One line for each value that was malformed and fell back to the built-in default
+    // ("FontSize=huge: not a size in px, 0 used").
+    std::vector<std::string> problems;
+};
+
+// The [Reading] section of a reading.ini text (UTF-8 or CP936, CR LF or LF), value by value: a
+// missing key keeps the built-in default, a malformed value falls back to it and is reported.
+ReadingSettingsRead parseReadingSettings(std::string_view iniText);
+// The [Reading] section for `settings`, every key written, CR LF line ends.
+std::string readingSettingsText(const ReadingSettings& settings);
+
+// The settings as the log and the status report them, key by key: {"Theme", "night"}, ...
+std::vector<std::pair<std::string, std::string>> readingSettingValues(const ReadingSettings& s);
+
+// The style sheet laid over the pages read for `settings` (empty for the book as written):
+// the theme, the type and the spacing, with `userCss` (the user style sheet's text) last.
+std::string readingStyleSheet(const ReadingSettings& settings, std::string_view userCss = {});
+// The theme alone, for the contents pane and the reader's other pages.
+std::string themeStyleSheet(const ReadingSettings& settings);
+
+// A script that puts `css` into the page as its last style sheet (the element `id`), and,
+// unless `bookStyle`, switches the page's own sheets off; safe to run before the document has
+// a head (it waits for the document's end for the book's sheets). Plain ES5.
+std::string readingStyleScript(std::string_view css, bool bookStyle,
+                               std::string_view id = "folio-reading");
+
+} // namespace folio::reader
