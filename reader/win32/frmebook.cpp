@@ -6,13 +6,16 @@
 
 #include "reader/win32/frmebook.h"
 
+#include "core/booklink.h"
 #include "core/fileio.h"
 #include "core/text.h"
 #include "core/twips.h"
 #include "core/zoom.h"
 #include "reader/core/pagefind.h"
 #include "reader/core/readerrules.h"
+#include "reader/core/reading.h"
 #include "reader/core/recentbooks.h"
+#include "reader/core/statefile.h"
 #include "reader/win32/companions.h"
 #include "reader/win32/frmabout.h"
 #include "reader/win32/frmbooktag.h"
@@ -314,7 +317,7 @@ void FrmEBook::buildPanes() {
         m_webTree->setSilent(false);
         if (!rules::routeContentsLinkToPage(utf8(url)) || !m_webBook)
             return false;
-        m_webBook->navigate(url);
+        navigateBook(url);
         return true;
     });
     m_webTree->setDownloadBegin([this] { m_webTree->setSilent(true); });
@@ -326,6 +329,17 @@ void FrmEBook::buildPanes() {
     // A sound link plays the book's own sound resource; the page stays.
     m_webBook->setBeforeNavigate([this](const std::wstring& url) {
         m_webBook->setSilent(false);
+        if (url.starts_with(L"folio-reader:")) {
+            // Space or PageDown at the page's end, PageUp at its top: after this event.
+            PostMessageW(m_hwnd, WM_COMMAND,
+                         MAKEWPARAM(AcceleratorBase +
+                                        static_cast<int>(url == L"folio-reader:next"
+                                                             ? rules::Command::NextChapter
+                                                             : rules::Command::PreviousChapterEnd),
+                                    1),
+                         0);
+            return true;
+        }
         if (!rules::isSoundLink(utf8(url)))
             return false;
         m_commands->playSoundLink(utf8(url));
@@ -362,7 +376,7 @@ void FrmEBook::buildPanes() {
         m_hwnd, m_font, [this](const std::string& name, const std::wstring& text) {
             // The page opens with the text marked, as the find bar marks it.
             m_pendingFind = text;
-            m_webBook->navigate(wide(m_prefix + name));
+            navigateBook(wide(m_prefix + name));
         });
 }
 
@@ -407,7 +421,7 @@ void FrmEBook::LoadHtml() {
         m_homeAddress = wide(start->homeUrl);
         m_prefix = prefix;
         openBookState();
-        m_webBook->navigate(m_homeAddress);
+        navigateBook(m_homeAddress);
         pumpMessages();
         return;
     }
@@ -535,6 +549,71 @@ void FrmEBook::openBookState() {
         (void)rules::RecentBooks().add(path, fields.empty() ? std::string() : fields[0]);
     }
     m_search->setBook(path);
+    loadReading();
+}
+
+// The reader's log for users and tests ("page: ...", "reading: ..."), seen in a debugger or
+// with Wine's +debugstr channel.
+static void readerLog(const std::string& line) {
+    // The narrow call, in the book's code page: debuggers take both, and Wine shows only this
+    // one on its +debugstr channel.
+    OutputDebugStringA(toAnsi("folio.reader: " + line + "\n").c_str());
+}
+
+void FrmEBook::loadReading() {
+    const auto descriptor = m_book->descriptor();
+    const auto fields =
+        descriptor ? folio::book::splitDescriptor(*descriptor) : std::vector<std::string>();
+    if (fields.size() >= 4) {
+        if (const auto bytes = m_book->find(fields[3])) {
+            const std::string html = folio::decodeToUtf8(
+                std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+                true);
+            const std::size_t slash = fields[3].find_last_of('/');
+            m_commands->setReadingOrder(rules::readingOrder(
+                html, slash == std::string::npos ? std::string_view()
+                                                 : std::string_view(fields[3]).substr(0, slash)));
+        }
+    }
+    const std::string folder = rules::stateFolder();
+    if (folder.empty())
+        return;
+    auto bytes = folio::readFileBytes(folder + "\\reading.ini");
+    const auto read = rules::parseReadingSettings(
+        bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())
+              : std::string_view());
+    for (const std::string& problem : read.problems)
+        readerLog("reading: " + folder + "\\reading.ini: " + problem);
+    std::string userCss;
+    if (!read.settings.userStyle.empty())
+        if (auto user = folio::readFileBytes(read.settings.userStyle))
+            userCss.assign(reinterpret_cast<const char*>(user->data()), user->size());
+    m_readingScript = wide(rules::readingStyleScript(
+        rules::readingStyleSheet(read.settings, userCss), read.settings.bookStyle));
+    for (const auto& [key, value] : rules::readingSettingValues(read.settings))
+        readerLog("reading: " + key + "=" + value);
+}
+
+void FrmEBook::navigateBook(const std::wstring& url) {
+    m_webBook->navigate(url);
+    if (!m_webBook->isBrowser())
+        readerLog("page: " + utf8(url));
+}
+
+std::string FrmEBook::currentBookPage() const {
+    const std::string page = pageName(m_webBook->locationUrl());
+    return folio::book::percentDecoded(page.substr(0, page.find_first_of("?#")));
+}
+
+void FrmEBook::showBookPage(const std::string& page, bool atEnd) {
+    m_pendingEnd = atEnd;
+    navigateBook(wide(m_prefix + page));
+}
+
+void FrmEBook::showStatus(const std::string& text) {
+    // No status line here yet: the caption's owner hears it, and the log has it.
+    readerLog("status: " + text);
+    MessageBeep(MB_OK);
 }
 
 std::string FrmEBook::pageName(const std::wstring& url) const {
@@ -557,7 +636,7 @@ bool FrmEBook::restorePlace() {
     m_zoomLevel = place->zoom;
     m_pendingPage = place->page;
     m_pendingScroll = std::pair{place->scrollX, place->scrollY};
-    m_webBook->navigate(wide(m_prefix + place->page));
+    navigateBook(wide(m_prefix + place->page));
     return true;
 }
 
@@ -581,8 +660,16 @@ void FrmEBook::savePlace() {
 }
 
 void FrmEBook::pageCompleted() {
-    // Every page shows at the zoom chosen, not only the one shown when it was chosen.
+    // Every page shows at the zoom chosen, not only the one shown when it was chosen, and in
+    // the reading settings.
     ApplyZoom(m_zoomLevel);
+    if (!m_readingScript.empty())
+        m_webBook->runScript(m_readingScript);
+    m_webBook->runScript(wide(rules::chapterKeysScript()));
+    readerLog("page: " + utf8(m_webBook->locationUrl()));
+    if (m_pendingEnd)
+        m_webBook->runScript(L"window.scrollTo(0, document.body.scrollHeight);");
+    m_pendingEnd = false;
     const std::string page = pageName(m_webBook->locationUrl());
     if (m_pendingScroll && _stricmp(page.c_str(), m_pendingPage.c_str()) == 0)
         m_webBook->runScript(
@@ -713,7 +800,7 @@ void FrmEBook::refreshPanes() {
 }
 
 void FrmEBook::showPage(const std::string& address) {
-    m_webBook->navigate(wide(address));
+    navigateBook(wide(address));
 }
 
 void FrmEBook::showPageDocument(const std::string& html) {
@@ -791,7 +878,7 @@ void FrmEBook::setButtonVisible(rules::Toolbar2Button button, bool visible) {
 void FrmEBook::openBookmarks(bool /*addCurrent*/) {
     // The bookmarks window offers the page shown; adding it is the window's own button.
     ShowFrmBookTag(m_hwnd, programFolder(), m_webBook->locationUrl(),
-                   [this](const std::wstring& address) { m_webBook->navigate(address); });
+                   [this](const std::wstring& address) { navigateBook(address); });
 }
 
 void FrmEBook::openFullScreen() {

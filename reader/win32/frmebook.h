@@ -77,6 +77,10 @@ class FrmEBook : private folio::reader::ReaderFace {
     std::string pageName(const std::wstring& url) const;
     void pageCompleted();
     void showStartPanel(const std::string& why);
+    // The reading order from the book's contents page; the reading settings of reading.ini.
+    void loadReading();
+    // Opens an address in the page pane and, where no browser will report the page, logs it.
+    void navigateBook(const std::wstring& url);
 
     // ReaderFace: what the commands do to this window.
     void pageBack() override;
@@ -99,6 +103,9 @@ class FrmEBook : private folio::reader::ReaderFace {
     void openVoiceSettings() override;
     void openAbout() override;
     void openSearch() override;
+    std::string currentBookPage() const override;
+    void showBookPage(const std::string& page, bool atEnd) override;
+    void showStatus(const std::string& text) override;
     void readAloud() override;
     void stopReading() override;
     bool playerHasMedia() const override { return !m_player.url().empty(); }
@@ -147,7 +154,9 @@ class FrmEBook : private folio::reader::ReaderFace {
     std::string m_lineage;
     std::optional<std::pair<int, int>> m_pendingScroll; // restored once the kept page loads
     std::string m_pendingPage;
-    std::wstring m_pendingFind; // a search result's text, marked once its page has loaded
+    std::wstring m_pendingFind;   // a search result's text, marked once its page has loaded
+    bool m_pendingEnd = false;    // the page asked for opens at its end
+    std::wstring m_readingScript; // the reading settings' script, run on every page
     int m_treeTwips = 3000;
     int m_picLeftTwips = 3000;
     HBRUSH m_background = nullptr; // from the skin, when one is attached

@@ -290,6 +290,13 @@ class EventSink final : public CalledDispatch {
                                    text->bstrVal ? SysStringLen(text->bstrVal) : 0);
         // The book's rule before the pane's own handler, in frames as in the top document:
         // whatever the handler would make of it, a page never leaves for an address refused.
+        // The reader's own address of the chapter keys goes nowhere: only the handler hears it.
+        if (address.starts_with(L"folio-reader:")) {
+            *cancel.pboolVal = VARIANT_TRUE;
+            if (handler && isTop(params->rgvarg[6]))
+                handler(address);
+            return S_OK;
+        }
         if (!bookPageAllows(address) || (handler && handler(address)))
             *cancel.pboolVal = VARIANT_TRUE;
         return S_OK;

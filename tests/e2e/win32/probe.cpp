@@ -283,6 +283,8 @@ void keys(const std::wstring& chord) {
     WORD key = rest.size() == 1    ? static_cast<WORD>(rest[0])
                : rest == L"Return" ? VK_RETURN
                : rest == L"Esc"    ? VK_ESCAPE
+               : rest == L"PgDown" ? VK_NEXT
+               : rest == L"PgUp"   ? VK_PRIOR
                : rest[0] == L'F'
                    ? static_cast<WORD>(VK_F1 - 1 + std::wcstol(rest.c_str() + 1, nullptr, 10))
                    : 0;

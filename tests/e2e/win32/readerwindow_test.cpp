@@ -65,12 +65,15 @@ class ReaderWindow : public ::testing::Test {
     }
 
     // Runs the probe on the book under the given locale; its report.
-    std::string probe(const std::string& lang, const std::string& commands) {
+    // `debug` names Wine's debug channels to show ("+debugstr": the book's own log).
+    std::string probe(const std::string& lang, const std::string& commands,
+                      const std::string& debug = {}) {
         const std::string prefix =
             "WINEPREFIX=" + shellQuote((fs::path(FOLIO_BINARY_DIR) / "wineprefix").string());
         return runCommand("cd " + shellQuote((dir / "out").string()) +
-                          " && LOCPATH=" + shellQuote(Locales.string()) + " LANG=" + lang + " " +
-                          prefix + " " + shellQuote((Here / "wine-run.sh").string()) +
+                          " && LOCPATH=" + shellQuote(Locales.string()) + " LANG=" + lang +
+                          (debug.empty() ? "" : " FOLIO_WINEDEBUG=" + debug) + " " + prefix + " " +
+                          shellQuote((Here / "wine-run.sh").string()) +
                           " wine probe.exe Book.exe " + commands)
             .output;
     }
@@ -233,9 +236,15 @@ TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePla
     const auto kept = placesFiles();
     ASSERT_EQ(kept.size(), 1u) << r;
 
-    // Opened again, the book shows the page it was left at.
-    const std::string again = probe("zh_CN.UTF-8", "text 104");
+    // Opened again, the book shows the page it was left at; Ctrl+PageDown goes on to the next
+    // entry of the contents, as the reader's log says.
+    const std::string again = probe(
+        "zh_CN.UTF-8", "text 104 keys Ctrl+PgDown keys Ctrl+PgUp keys Ctrl+PgUp", "+debugstr");
     EXPECT_TRUE(has(again, "Book.exe/CHAPTER05.HTML\n")) << again;
+    const std::size_t next = again.find("folio.reader: page: RES://");
+    EXPECT_NE(again.find("Book.exe/chapter06.html", next), std::string::npos) << again;
+    EXPECT_NE(again.find("Book.exe/chapter04.html", next), std::string::npos) << again;
+    EXPECT_TRUE(has(again, "folio.reader: reading: Theme=original")) << again;
     fs::remove(kept[0]); // the other tests start at the home page
 }
 

@@ -5,7 +5,8 @@
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the tests' Wine prefix}"
 . "$(dirname "$0")/../../tools/waits.sh"
-export WINEDEBUG=-all
+# FOLIO_WINEDEBUG shows some of Wine's debug channels ("+debugstr": what programs log).
+export WINEDEBUG=${FOLIO_WINEDEBUG:--all}
 mkdir -p "$WINEPREFIX"
 exec 9>"$WINEPREFIX.lock"
 # Another test's run may hold the prefix for as long as its own run may last.
