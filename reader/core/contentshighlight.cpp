@@ -1,4 +1,5 @@
-// The contents-pane highlight script, kept here as the one copy the readers run.
+// The contents-pane scripts (the page being read, the pages read), kept here as the one copy
+// the readers run.
 #include "reader/core/contentshighlight.h"
 
 #include <cstdio>
@@ -7,13 +8,11 @@ namespace folio::reader {
 
 namespace {
 
-// Called with the page's address; returns how many links it marked.
-constexpr std::string_view Script = R"JS((function (target) {
-    var mark = 'folio-current';
+// What both contents-pane scripts stand on, put inside their function: the document, the form
+// two addresses of one page share, a class looked for or added, a style rule added once, and
+// the links whose resolved target passes a test.
+constexpr std::string_view Helpers = R"JS(
     var doc = document;
-    if (!doc || !doc.body) {
-        return 0;
-    }
     function comparable(address) {
         if (!address) {
             return '';
@@ -28,41 +27,62 @@ constexpr std::string_view Script = R"JS((function (target) {
         }
         return address.toUpperCase();
     }
-    function hasMark(element) {
-        return (' ' + element.className + ' ').indexOf(' ' + mark + ' ') >= 0;
+    function hasClass(element, name) {
+        return (' ' + element.className + ' ').indexOf(' ' + name + ' ') >= 0;
     }
-    if (!doc.getElementById('folio-current-style')) {
+    function addClass(element, name) {
+        if (!hasClass(element, name)) {
+            element.className = element.className ? element.className + ' ' + name : name;
+        }
+    }
+    function addStyle(id, rule) {
+        if (doc.getElementById(id)) {
+            return;
+        }
         var style = doc.createElement('style');
-        style.id = 'folio-current-style';
+        style.id = id;
         style.type = 'text/css';
-        style.appendChild(doc.createTextNode('a.' + mark + '{background:#cfe3ff;color:#000;' +
-            'outline:1px solid #7aa7e0;}'));
+        style.appendChild(doc.createTextNode(rule));
         (doc.getElementsByTagName('head')[0] || doc.body).appendChild(style);
     }
+    function linksWhere(accept) {
+        var links = doc.getElementsByTagName('a');
+        var found = [];
+        for (var l = 0; l < links.length; l++) {
+            var href = links[l].getAttribute('href');
+            if (href && !/^\s*javascript:/i.test(href) && accept(comparable(links[l].href))) {
+                found.push(links[l]);
+            }
+        }
+        return found;
+    }
+)JS";
+
+// Called with the page's address; returns how many links it marked.
+constexpr std::string_view HighlightBody = R"JS(
+    var mark = 'folio-current';
+    if (!doc || !doc.body) {
+        return 0;
+    }
+    addStyle('folio-current-style', 'a.' + mark + '{background:#cfe3ff;color:#000;' +
+        'outline:1px solid #7aa7e0;}');
     var links = doc.getElementsByTagName('a');
     var i;
     for (i = 0; i < links.length; i++) {
-        if (hasMark(links[i])) {
+        if (hasClass(links[i], mark)) {
             links[i].className = (' ' + links[i].className + ' ')
                 .replace(' ' + mark + ' ', ' ').replace(/^\s+|\s+$/g, '');
         }
     }
     var wanted = comparable(target);
-    var found = [];
-    for (i = 0; i < links.length; i++) {
-        var href = links[i].getAttribute('href');
-        if (!href || /^\s*javascript:/i.test(href)) {
-            continue;
-        }
-        if (comparable(links[i].href) === wanted) {
-            found.push(links[i]);
-        }
-    }
+    var found = linksWhere(function (address) {
+        return address === wanted;
+    });
     if (!found.length) {
         return 0;
     }
     for (i = 0; i < found.length; i++) {
-        found[i].className = found[i].className ? found[i].className + ' ' + mark : mark;
+        addClass(found[i], mark);
     }
     // A collapsed branch around the link is opened: through the generated tree's own
     // object when there is one (so its +/- sign follows), otherwise by showing it.
@@ -91,7 +111,40 @@ constexpr std::string_view Script = R"JS((function (target) {
         found[0].scrollIntoView(false);
     }
     return found.length;
-}))JS";
+})JS";
+
+// Called with the pages' addresses; returns how many links carry the mark.
+constexpr std::string_view ReadMarksBody = R"JS(
+    if (!doc || !doc.body) {
+        return 0;
+    }
+    addStyle('folio-read-style', '.folio-read{opacity:.55}');
+    var wanted = {};
+    for (var t = 0; t < targets.length; t++) {
+        wanted[' ' + comparable(targets[t])] = true;
+    }
+    var found = linksWhere(function (address) {
+        return wanted.hasOwnProperty(' ' + address);
+    });
+    for (var i = 0; i < found.length; i++) {
+        addClass(found[i], 'folio-read');
+    }
+    return found.length;
+})JS";
+
+// The script of `body` with the helpers in its function, called with `argument`.
+std::string contentsScript(std::string_view parameter, std::string_view body,
+                           std::string_view argument) {
+    std::string script = "(function (";
+    script += parameter;
+    script += ") {";
+    script += Helpers;
+    script += body;
+    script += ")(";
+    script += argument;
+    script += ");";
+    return script;
+}
 
 } // namespace
 
@@ -122,11 +175,18 @@ std::string scriptStringLiteral(std::string_view text) {
 }
 
 std::string contentsHighlightScript(std::string_view pageUrl) {
-    std::string script(Script);
-    script += '(';
-    script += scriptStringLiteral(pageUrl);
-    script += ");";
-    return script;
+    return contentsScript("target", HighlightBody, scriptStringLiteral(pageUrl));
+}
+
+std::string readMarksScript(const std::vector<std::string>& pageUrls) {
+    std::string list = "[";
+    for (const std::string& url : pageUrls) {
+        if (list.size() > 1)
+            list += ',';
+        list += scriptStringLiteral(url);
+    }
+    list += ']';
+    return contentsScript("targets", ReadMarksBody, list);
 }
 
 } // namespace folio::reader

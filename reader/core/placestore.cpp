@@ -64,12 +64,6 @@ std::optional<int> parseInt(std::string_view s, int low, int high) {
     return value;
 }
 
-bool isKey(std::string_view key) {
-    return key.size() == 16 && std::all_of(key.begin(), key.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
-}
-
 std::string hex(std::uint64_t value) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
@@ -84,7 +78,7 @@ struct Row {
 // key, zoom, x, y, page, then lineage and page stamp (rows written before these were kept
 // have five fields and serve their own book only).
 std::optional<Row> parseRow(const std::vector<std::string>& fields) {
-    if ((fields.size() != 5 && fields.size() != 7) || !isKey(fields[0]))
+    if ((fields.size() != 5 && fields.size() != 7) || !isHexKey(fields[0]))
         return std::nullopt;
     auto zoom = parseInt(fields[1], MinZoom, MaxZoom);
     auto x = parseInt(fields[2], 0, MaxScroll);
@@ -94,7 +88,8 @@ std::optional<Row> parseRow(const std::vector<std::string>& fields) {
         return std::nullopt;
     Row row{fields[0], Place{std::move(*page), *x, *y, *zoom}};
     if (fields.size() == 7) {
-        if ((!fields[5].empty() && !isKey(fields[5])) || (!fields[6].empty() && !isKey(fields[6])))
+        if ((!fields[5].empty() && !isHexKey(fields[5])) ||
+            (!fields[6].empty() && !isHexKey(fields[6])))
             return std::nullopt;
         row.place.lineage = fields[5];
         row.place.pageStamp = fields[6];
@@ -201,13 +196,13 @@ std::optional<Place> PlaceStore::findFor(std::string_view key, std::string_view 
 Result<void> PlaceStore::remember(std::string_view key, const Place& place) const {
     if (m_folder.empty())
         return fail("no state folder for the places file: neither XDG_STATE_HOME nor HOME is set");
-    if (!isKey(key))
+    if (!isHexKey(key))
         return fail("places file " + filePath() + ": \"" + std::string(key) +
                     "\" is not a book key (16 hex digits)");
     if (place.page.empty())
         return fail("places file " + filePath() + ": a place needs a page");
-    if ((!place.lineage.empty() && !isKey(place.lineage)) ||
-        (!place.pageStamp.empty() && !isKey(place.pageStamp)))
+    if ((!place.lineage.empty() && !isHexKey(place.lineage)) ||
+        (!place.pageStamp.empty() && !isHexKey(place.pageStamp)))
         return fail("places file " + filePath() + ": a lineage or page stamp is not 16 hex digits");
     std::vector<std::vector<std::string>> rows;
     rows.push_back({std::string(key), std::to_string(std::clamp(place.zoom, MinZoom, MaxZoom)),

@@ -4,6 +4,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -89,6 +90,12 @@ std::optional<std::string> decodeField(std::string_view text) {
         i += 2;
     }
     return out;
+}
+
+bool isHexKey(std::string_view text) {
+    return text.size() == 16 && std::ranges::all_of(text, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 std::vector<std::vector<std::string>> readStateFile(const std::string& path,

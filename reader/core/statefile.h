@@ -20,6 +20,10 @@ std::string encodeField(std::string_view text);
 // The reverse; nullopt for a malformed "%" escape.
 std::optional<std::string> decodeField(std::string_view text);
 
+// Whether `text` is a book key, lineage or stamp as the state files keep them: 16 lower-case
+// hex digits.
+bool isHexKey(std::string_view text);
+
 // The lines of a state file that starts with `header`, each split at TAB; an empty list when
 // the file is missing, unreadable or carries another header (a damaged or foreign file is
 // ignored, never trusted).

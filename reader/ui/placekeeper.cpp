@@ -3,6 +3,7 @@
 
 #include "reader/core/contentshighlight.h"
 #include "reader/core/placestore.h"
+#include "reader/core/readmarks.h"
 #include "reader/ui/uitext.h"
 
 #include <QEvent>
@@ -41,6 +42,10 @@ PlaceKeeper::PlaceKeeper(QWebEngineView* webTree, QWebEngineView* webBook, Book 
         if (QWidget* window = m_webBook->window())
             window->installEventFilter(this);
     }
+    if (!m_book.key.empty())
+        m_pagesRead =
+            folio::reader::ReadMarks(utf8(m_stateFolder)).pagesRead(m_book.key, m_book.lineage);
+    markRead(m_url); // the page shown before the keeper came
     if (m_webTree)
         connect(m_webTree, &QWebEngineView::loadFinished, this,
                 [this](bool) { highlightContents(); });
@@ -110,9 +115,28 @@ void PlaceKeeper::saveNow() {
 void PlaceKeeper::highlightContents() {
     if (!m_webTree || !m_webBook)
         return;
+    const std::string prefix = utf8(QUrl(m_book.prefix).toString(QUrl::FullyEncoded));
+    std::vector<std::string> addresses;
+    addresses.reserve(m_pagesRead.size());
+    for (const std::string& page : m_pagesRead)
+        addresses.push_back(prefix + page);
     const std::string script =
+        folio::reader::readMarksScript(addresses) +
         folio::reader::contentsHighlightScript(utf8(m_webBook->url().toString(QUrl::FullyEncoded)));
     m_webTree->page()->runJavaScript(qs(script));
+}
+
+void PlaceKeeper::markRead(const QUrl& url) {
+    // A page counts as read once it is shown, not only once it has loaded all it draws: the
+    // reader may well move on before. A page the book lacks (an error shown) is not read.
+    const QString page = pageName(url);
+    if (page.isEmpty() || m_book.key.empty() || (m_book.pageStamp && !m_book.pageStamp(utf8(page))))
+        return;
+    const folio::reader::ReadMarks marks(utf8(m_stateFolder));
+    if (marks.markRead(m_book.key, m_book.lineage, utf8(page)))
+        m_pagesRead = marks.pagesRead(m_book.key, m_book.lineage);
+    else
+        m_pagesRead.push_back(utf8(page)); // not kept, but still marked while the book is open
 }
 
 void PlaceKeeper::pageUrlChanged(const QUrl& url) {
@@ -121,6 +145,7 @@ void PlaceKeeper::pageUrlChanged(const QUrl& url) {
     m_url = url;
     if (m_zoom)
         m_zoomSeen = m_zoom();
+    markRead(url);
     highlightContents();
     scheduleSave();
 }

@@ -1,6 +1,6 @@
 // Keeps the reader's place in a book: restores the last page, its scroll position and the zoom
-// when the book opens, records them as the reader moves, and marks the page being read in the
-// contents pane.
+// when the book opens, records them as the reader moves, and marks in the contents pane the page
+// being read and the pages read before, in this opening or an earlier one.
 #pragma once
 
 #include "reader/core/placestore.h"
@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QTimer;
 class QWebEngineView;
@@ -48,7 +49,7 @@ class PlaceKeeper : public QObject {
     // The page's name after the book's prefix; empty for an address outside the book.
     QString pageName(const QUrl& url) const;
 
-    // Runs the contents pane's highlight for the page being read.
+    // Runs the contents pane's marks of the pages read and its highlight of the page being read.
     void highlightContents();
 
   signals:
@@ -65,6 +66,7 @@ class PlaceKeeper : public QObject {
     void pageLoadFinished(bool ok);
     void scrolled(const QPointF& position);
     void scheduleSave();
+    void markRead(const QUrl& url);
 
     QPointer<QWebEngineView> m_webTree;
     QPointer<QWebEngineView> m_webBook;
@@ -78,6 +80,7 @@ class PlaceKeeper : public QObject {
     int m_zoomSeen = 100;
     std::optional<QPointF> m_pendingScroll; // to apply once the restored page has loaded
     QString m_pendingPage;
+    std::vector<std::string> m_pagesRead; // as the book's read marks keep them
 };
 
 } // namespace folio::readerui

@@ -89,7 +89,8 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
         {"index.html", head + "首页</title></head><body>home</body></html>"},
         {"tree.html", head + "目录</title></head><body>"
                              "<a id='c1' href='ch1.html'>一</a>"
-                             "<a id='c2' href='ch2.html'>二</a></body></html>"},
+                             "<a id='c2' href='ch2.html'>二</a>"
+                             "<a id='c3' href='ch3.html'>三</a></body></html>"},
         {"ch1.html", head + "第一回</title></head><body>" + filler + "</body></html>"},
         {"ch2.html", head + "第二回</title></head><body>" + filler + "</body></html>"}};
     QVERIFY(makeBook(book, pages));
@@ -97,6 +98,8 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
         auto window = open(QString::fromStdString(book));
         FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("首页"));
         FOLIO_WAIT_COMPARE(window->webTree()->title(), QStringLiteral("目录"));
+        window->webBook()->setUrl(QUrl(window->resourcePrefix() + QStringLiteral("ch1.html")));
+        FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("第一回"));
         window->webBook()->setUrl(QUrl(window->resourcePrefix() + QStringLiteral("CH2.HTML")));
         FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("第二回"));
         // The contents pane marks the chapter being read.
@@ -143,6 +146,14 @@ void ReaderPlaceTest::placeKeptAcrossOpenings() {
     QCOMPARE(rebuilt->webBook()->title(), QStringLiteral("第二回"));
     QCOMPARE(rebuilt->zoomLevel(), 140);
     QCOMPARE(evaluate(rebuilt->webBook(), QStringLiteral("window.scrollY")).toInt(), 900);
+    // Its contents pane shows the two chapters read in the earlier build as read.
+    FOLIO_WAIT_COMPARE(
+        evaluate(rebuilt->webTree(), QStringLiteral("(function(){var r=[],a=document."
+                                                    "getElementsByClassName('folio-read');for(var "
+                                                    "i=0;i<a.length;i++)r.push(a[i].id);"
+                                                    "return r.join(',');})()"))
+            .toString(),
+        QStringLiteral("c1,c2"));
 }
 
 void ReaderPlaceTest::startPageOnlyWithoutABook() {

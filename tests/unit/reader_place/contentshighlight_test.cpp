@@ -29,13 +29,14 @@ std::string dumpDom(const std::string& file) {
 }
 
 // The ids of the links that carry the mark, in document order.
-std::vector<std::string> markedIds(const std::string& dom) {
+std::vector<std::string> markedIds(const std::string& dom,
+                                   std::string_view mark = CurrentLinkClass) {
     std::vector<std::string> ids;
     const std::regex link("<a ([^>]*)>");
     for (auto it = std::sregex_iterator(dom.begin(), dom.end(), link); it != std::sregex_iterator();
          ++it) {
         const std::string attributes = (*it)[1];
-        if (attributes.find(std::string(CurrentLinkClass)) == std::string::npos)
+        if (attributes.find(std::string(mark)) == std::string::npos)
             continue;
         std::smatch id;
         if (std::regex_search(attributes, id, std::regex("id=\"([^\"]*)\"")))
@@ -44,15 +45,20 @@ std::vector<std::string> markedIds(const std::string& dom) {
     return ids;
 }
 
-// Runs the script on the page `body` for `pageUrl` (relative to the folder), reporting the
-// script's value in the title.
-std::string runOn(const TempDir& dir, const std::string& head, const std::string& body,
-                  const std::string& pageUrl) {
-    const std::string script = contentsHighlightScript("file://" + dir.str() + "/" + pageUrl);
+// Runs `script` on the page `body`, reporting its value in the title.
+std::string runScript(const TempDir& dir, const std::string& head, const std::string& body,
+                      const std::string& script) {
     dir.write("tree.html", "<html><head>" + head + "</head><body>" + body +
                                "<script>document.title = 'marked ' + " +
                                script.substr(0, script.size() - 1) + ";</script></body></html>");
     return dumpDom(dir.file("tree.html"));
+}
+
+// The highlight of `pageUrl` (relative to the folder).
+std::string runOn(const TempDir& dir, const std::string& head, const std::string& body,
+                  const std::string& pageUrl) {
+    return runScript(dir, head, body,
+                     contentsHighlightScript("file://" + dir.str() + "/" + pageUrl));
 }
 
 } // namespace
@@ -92,6 +98,32 @@ TEST(ContentsHighlight, AuthorsPageMarksTheMatchingLinksOnly) {
     const std::string dom3 = runOn(dir, "", body, "elsewhere.html");
     EXPECT_TRUE(markedIds(dom3).empty());
     EXPECT_NE(dom3.find("<title>marked 0</title>"), std::string::npos);
+}
+
+TEST(ContentsHighlight, PagesReadAreMarkedBesideTheCurrentOneAndStayMarked) {
+    TempDir dir;
+    const std::string base = "file://" + dir.str() + "/";
+    const std::string script = readMarksScript(
+        {base + "ch1.html", base + "第三.html#x", base + "CH2.HTML", base + "ch9.html"});
+    // Run once by the page itself and once more: the marks and the style rule are not doubled.
+    const std::string dom = runScript(dir, "",
+                                      "<a id='one' class='folio-current' href='./Ch1.html#a'>1</a>"
+                                      "<a id='two' href='ch2.html'>2</a>"
+                                      "<a id='three' href='%E7%AC%AC%E4%B8%89.html'>3</a>"
+                                      "<a id='four' href='ch4.html'>4</a><script>" +
+                                          script + "</script>",
+                                      script);
+    if (dom.empty())
+        GTEST_SKIP() << "no Chromium on this machine";
+    EXPECT_EQ(markedIds(dom, ReadLinkClass), (std::vector<std::string>{"one", "two", "three"}))
+        << dom;
+    EXPECT_NE(dom.find("<title>marked 3</title>"), std::string::npos) << dom;
+    EXPECT_NE(dom.find("class=\"folio-current folio-read\""), std::string::npos) << dom;
+    EXPECT_NE(dom.find("href=\"ch2.html\" class=\"folio-read\">"), std::string::npos) << dom;
+    const std::string style =
+        "<style id=\"folio-read-style\" type=\"text/css\">.folio-read{opacity:.55}</style>";
+    EXPECT_NE(dom.find(style), std::string::npos) << dom;
+    EXPECT_EQ(dom.find(style), dom.rfind(style));
 }
 
 TEST(ContentsHighlight, MarkMovesAndCollapsedTreeBranchOpens) {

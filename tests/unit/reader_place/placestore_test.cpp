@@ -1,6 +1,7 @@
 // Places kept per book: found again by a copy or a moved book, not by a changed one; the file
 // survives damage and stays bounded.
 #include "reader/core/placestore.h"
+#include "reader/core/readmarks.h"
 
 #include "core/book.h"
 #include "core/fileio.h"
@@ -212,6 +213,35 @@ TEST(PlaceStore, ValuesAreKeptWithinBoundsAndOddPagesSurvive) {
     // Plain ASCII on disk (so it is CP936 as well), one CR LF line per book.
     for (const char c : dir.read("places"))
         EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80) << dir.read("places");
+}
+
+TEST(ReadMarks, EachPageOnceWhateverItsCaseCarriedToARebuildAndBounded) {
+    TempDir dir;
+    ReadMarks marks(dir.str(), 2);
+    const std::string key = "00000000000000a1", rebuilt = "00000000000000a2";
+    const std::string lineage = "00000000000000b1";
+    for (const char* page : {"ch1.html", "CH1.HTML#part", "%E7%AC%AC.html", "%e7%ac%ac.HTML?x"})
+        ASSERT_TRUE(marks.markRead(key, lineage, page));
+    const std::vector<std::string> read{"ch1.html", "%E7%AC%AC.html"};
+    EXPECT_EQ(marks.pagesRead(key, lineage), read);
+    // Compiled again: the marks go on, and the book keeps one line, not one per build.
+    EXPECT_EQ(marks.pagesRead(rebuilt, lineage), read);
+    ASSERT_TRUE(marks.markRead(rebuilt, lineage, "ch2.html"));
+    EXPECT_EQ(marks.pagesRead(rebuilt, lineage).size(), 3u);
+    EXPECT_EQ(readStateFile(marks.filePath(), "folio read pages 1").size(), 1u);
+    EXPECT_TRUE(marks.pagesRead("00000000000000c1", "00000000000000d1").empty());
+    // Two other books read later push the oldest out.
+    ASSERT_TRUE(marks.markRead("00000000000000c1", "", "a.html"));
+    ASSERT_TRUE(marks.markRead("00000000000000c2", "", "a.html"));
+    EXPECT_TRUE(marks.pagesRead(rebuilt, lineage).empty());
+    EXPECT_FALSE(marks.markRead("not a key", "", "a.html"));
+    EXPECT_FALSE(marks.markRead(key, "", "#top"));
+
+    // A damaged line is ignored, and left behind at the next write.
+    dir.write("read", "folio read pages 1\r\nXYZ\t\ta.html\r\n" + key + "\t\tb%zz\r\n");
+    EXPECT_TRUE(marks.pagesRead(key, "").empty());
+    ASSERT_TRUE(marks.markRead(key, "", "c d.html"));
+    EXPECT_EQ(dir.read("read"), "folio read pages 1\r\n" + key + "\t\tc%20d.html\r\n");
 }
 
 TEST(StateFolder, FollowsXdgStateHomeThenHome) {
