@@ -38,7 +38,7 @@ constexpr std::array<ToolbarButton, 23> Toolbar1 = {{
     {"退出", 11, Command::Exit},
 }};
 
-constexpr std::array<ToolbarButton, 7> Toolbar2 = {{
+constexpr std::array<ToolbarButton, 11> Toolbar2 = {{
     Separator,
     {"关闭", 1, Command::CloseContents},
     {"展开", 2, Command::ExpandContents},
@@ -46,6 +46,10 @@ constexpr std::array<ToolbarButton, 7> Toolbar2 = {{
     {"保存", 19, Command::Save},
     {"更新", 20, Command::Update},
     {"书架", 21, Command::Bookshelf},
+    Separator,
+    {"上一章", 22, Command::PreviousChapter},
+    {"下一章", 23, Command::NextChapter},
+    {"阅读设置", 24, Command::ReadingSettings},
 }};
 
 constexpr std::string_view SaveTitle = "保存文件";
@@ -96,6 +100,7 @@ std::vector<KeyBinding> keyMap(Variant variant) {
         {Command::CloseFind, "Esc"},
         {Command::AddBookmark, "Ctrl+D"},
         {Command::Search, "Ctrl+Shift+F"},
+        {Command::ReadingSettings, "Ctrl+Shift+R"},
         {Command::NextChapter, "Ctrl+PgDown"},
         {Command::PreviousChapter, "Ctrl+PgUp"},
     };
@@ -219,6 +224,9 @@ void ReadingCommands::run(Command command) {
         break;
     case Command::PreviousChapterEnd:
         stepChapter(false, true);
+        break;
+    case Command::ReadingSettings:
+        m_face.openReadingSettings();
         break;
     }
 }

@@ -52,6 +52,7 @@ enum class Command {
     NextChapter,        // the next page of the reading order
     PreviousChapter,    // the previous one
     PreviousChapterEnd, // the previous one, at its end (PageUp at a page's top)
+    ReadingSettings,    // the reading settings panel
 };
 
 // ---- toolbars ----------------------------------------------------------------------------
@@ -87,6 +88,10 @@ enum class Toolbar2Button {
     Save = 5,
     Update = 6,
     Bookshelf = 7,
+    // The reading order's steps and the reading settings, after the contents pane's own.
+    PreviousChapter = 9,
+    NextChapter = 10,
+    ReadingSettings = 11,
 };
 
 struct ToolbarButton {
@@ -96,7 +101,7 @@ struct ToolbarButton {
     bool separator() const { return caption == nullptr; }
 };
 
-// Toolbar1 (23 positions) and Toolbar2 (7), separators included, in position order.
+// Toolbar1 (23 positions) and Toolbar2 (11), separators included, in position order.
 std::span<const ToolbarButton> toolbar1Buttons();
 std::span<const ToolbarButton> toolbar2Buttons();
 // folioNet's Toolbar3 holds this one button.
@@ -151,6 +156,7 @@ class ReaderFace {
     virtual void openAbout() = 0;
     virtual void openAnotherBook() {}
     virtual void openSearch() {}
+    virtual void openReadingSettings() {}
 
     // The reading order: the page shown, as a book path ("" for none or another address); a
     // page of the book to show, at its top or its end; a note for the status line.

@@ -5,6 +5,9 @@
 #include "core/text.h"
 #include "reader/core/contentshighlight.h"
 #include "reader/core/readerrules.h"
+#include "reader/core/statefile.h"
+
+#include "core/fileio.h"
 
 #include <algorithm>
 #include <charconv>
@@ -558,6 +561,40 @@ return css.length;
     script += scriptStringLiteral(id);
     script += ");";
     return script;
+}
+
+namespace {
+constexpr std::string_view ReadingHeader = "folio reading settings 1";
+}
+
+ReadingStore::ReadingStore(std::string folder, std::size_t capacity)
+    : m_folder(folder.empty() ? stateFolder() : std::move(folder)), m_capacity(capacity) {}
+
+std::string ReadingStore::filePath() const {
+    return m_folder.empty() ? std::string() : FixPath(m_folder) + "reading";
+}
+
+std::optional<ReadingSettings> ReadingStore::find(std::string_view key) const {
+    for (const auto& fields : readStateFile(filePath(), ReadingHeader)) {
+        if (fields.size() < 2 || fields[0] != key)
+            continue;
+        const auto text = decodeField(fields[1]);
+        if (!text)
+            return std::nullopt;
+        return parseReadingSettings(*text).settings;
+    }
+    return std::nullopt;
+}
+
+Result<void> ReadingStore::remember(std::string_view key, const ReadingSettings& settings) const {
+    if (filePath().empty())
+        return fail("reading settings: no state folder to keep them in");
+    std::vector<std::vector<std::string>> rows{
+        {std::string(key), encodeField(readingSettingsText(settings))}};
+    for (auto& fields : readStateFile(filePath(), ReadingHeader))
+        if (!fields.empty() && fields[0] != key && rows.size() < m_capacity)
+            rows.push_back(std::move(fields));
+    return writeStateFile(filePath(), ReadingHeader, rows);
 }
 
 } // namespace folio::reader

@@ -3,6 +3,8 @@
 // One rule for both faces; each face only shows pages and styles.
 #pragma once
 
+#include "core/error.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -103,5 +105,21 @@ std::string themeStyleSheet(const ReadingSettings& settings);
 // a head (it waits for the document's end for the book's sheets). Plain ES5.
 std::string readingStyleScript(std::string_view css, bool bookStyle,
                                std::string_view id = "folio-reading");
+
+// The reading settings chosen for each book, beside its place, in the state folder: a book read
+// with settings of its own opens with them again; the others take the default.
+class ReadingStore {
+  public:
+    static constexpr std::size_t DefaultCapacity = 200;
+    // `folder` empty means stateFolder().
+    explicit ReadingStore(std::string folder = {}, std::size_t capacity = DefaultCapacity);
+    std::optional<ReadingSettings> find(std::string_view key) const;
+    Result<void> remember(std::string_view key, const ReadingSettings& settings) const;
+
+  private:
+    std::string filePath() const;
+    std::string m_folder;
+    std::size_t m_capacity;
+};
 
 } // namespace folio::reader

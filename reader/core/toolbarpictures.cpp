@@ -191,6 +191,22 @@ std::vector<PictureShape> toolbarPicture(int index) {
     case 21: // bookshelf: three book spines on a shelf
         return {rect({4, 5, 4, 15}, Warn), rect({9, 3, 4, 17}, Accent), rect({14, 6, 5, 14}, Sky),
                 rect({2, 20, 20, 2}, Ink)};
+    case 22:   // previous chapter: a page with an arrow pointing back
+    case 23: { // next chapter: the same, forward
+        const bool back = index == 22;
+        std::vector<PictureShape> shapes;
+        page(shapes, back ? 9 : 3, 3);
+        const double tip = back ? 3 : 21, tail = back ? 11 : 13;
+        shapes.push_back(line({tail, 15}, {tip, 15}, {Accent, 3, true}));
+        shapes.push_back(line({back ? tip + 4 : tip - 4, 11}, {tip, 15}, {Accent, 3, true}));
+        shapes.push_back(line({back ? tip + 4 : tip - 4, 19}, {tip, 15}, {Accent, 3, true}));
+        return shapes;
+    }
+    case 24: // reading settings: a large and a small letter A
+        return {polyline({{2, 21}, {8, 3}, {14, 21}}, {Ink, 2.5}),
+                line({5, 14}, {11, 14}, {Ink, 2}),
+                polyline({{14, 21}, {18, 10}, {22, 21}}, {Accent, 2}),
+                line({16, 17}, {20, 17}, {Accent, 1.5})};
     default:
         return {};
     }

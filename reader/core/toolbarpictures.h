@@ -8,7 +8,7 @@
 
 namespace folio::reader {
 
-inline constexpr int ToolbarPictureCount = 21;
+inline constexpr int ToolbarPictureCount = 24;
 inline constexpr int ToolbarPictureGrid = 24; // the side of the grid the shapes are given on
 
 struct PictureColour {
@@ -46,7 +46,8 @@ struct PictureShape {
     PictureColour fill;
 };
 
-// The shapes of picture `index` (1-based: 1 back, 2 forward, ... 21 bookshelf), in drawing
+// The shapes of picture `index` (1-based: 1 back, 2 forward, ... 21 bookshelf, 22 and 23
+// the previous and the next chapter, 24 the reading settings), in drawing
 // order; empty outside 1..ToolbarPictureCount.
 std::vector<PictureShape> toolbarPicture(int index);
 

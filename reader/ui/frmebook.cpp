@@ -5,12 +5,14 @@
 #include "core/book.h"
 #include "core/text.h"
 #include "qt/language.h"
+#include "reader/core/placestore.h"
 #include "reader/ui/booksession.h"
 #include "reader/ui/findbar.h"
 #include "reader/ui/frmbooktag.h"
 #include "reader/ui/frmdownload.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
+#include "reader/ui/frmreading.h"
 #include "reader/ui/imagelist.h"
 #include "reader/ui/onlinelibrary.h"
 #include "reader/ui/readercommands.h"
@@ -121,6 +123,7 @@ class FrmEBook::Face : public ReaderFace {
         book()->load(w.m_session->addressUrl(qs(page)));
     }
     void showStatus(const std::string& text) override { w.m_status->setText(qs(text)); }
+    void openReadingSettings() override { w.openReadingSettings(); }
 
     void readAloud() override { w.m_speechPanel->readAloud(book()->selectedText()); }
     void stopReading() override { w.m_speechPanel->stopReading(); }
@@ -400,6 +403,10 @@ void FrmEBook::loadHtml() {
     if (opened) {
         m_search->setBook(m_session->book());
         buildReadingOrder();
+        // A book read with settings of its own takes them again, before its first page.
+        m_bookKey = bookKey(*m_session->book());
+        if (const auto own = ReadingStore().find(m_bookKey))
+            readingChanged(*own);
         m_panes->webBook()->load(QUrl(homeAddress()));
         // The contents pane loads once the page pane has its page: both panes share one
         // renderer, and the page is what the reader waits for. A page that takes long to load
@@ -445,6 +452,32 @@ void FrmEBook::buildReadingOrder() {
     m_commands->setReadingOrder(readingOrder(
         html, slash == std::string::npos ? std::string_view()
                                          : std::string_view(contents).substr(0, slash)));
+}
+
+void FrmEBook::openReadingSettings() {
+    if (!m_readingPanel) {
+        m_readingPanel = new FrmReading(this, m_reading.settings(), programFolder());
+        connect(m_readingPanel, &FrmReading::changed, this, &FrmEBook::readingChanged);
+        connect(m_readingPanel, &FrmReading::setAsDefault, this,
+                [this](const folio::reader::ReadingSettings& s) {
+                    if (auto saved = ReadingStyle::saveDefault(s); !saved)
+                        m_observer.messageBox("阅读设置没有设为默认：" + saved.error().message,
+                                              utf8(programName()), folio::MessageIcon::Exclamation);
+                });
+    }
+    m_readingPanel->show();
+    m_readingPanel->raise();
+    m_readingPanel->activateWindow();
+}
+
+void FrmEBook::readingChanged(const folio::reader::ReadingSettings& settings) {
+    m_reading.setSettings(settings);
+    m_reading.apply(m_session->profile(), m_panes->webTree(), m_panes->webBook(),
+                    {m_search, m_status});
+    // Kept for this book only; a settings file that cannot be written costs only the next
+    // opening its settings.
+    if (!m_bookKey.empty())
+        (void)ReadingStore().remember(m_bookKey, settings);
 }
 
 QString FrmEBook::currentBookPage() const {

@@ -32,6 +32,8 @@ class SpeechEngine;
 
 namespace folio::readerui {
 
+class FrmReading;
+
 class BookSession;
 class FindBar;
 class FrmDownload;
@@ -68,6 +70,8 @@ class FrmEBook : public QWidget {
     Q_OBJECT
   public:
     explicit FrmEBook(ReaderOptions options, QWidget* parent = nullptr);
+    // The reading settings panel once opened (null before).
+    FrmReading* readingPanel() const { return m_readingPanel; }
     ~FrmEBook() override;
 
     // The window's load event: skin, voice, book, language, zoom, (online) downloads.
@@ -141,6 +145,9 @@ class FrmEBook : public QWidget {
     // The page pane's page as a path of the book; empty for another address.
     QString currentBookPage() const;
     void buildReadingOrder();
+    void openReadingSettings();
+    // New reading settings: over the pages at once, and kept for this book.
+    void readingChanged(const folio::reader::ReadingSettings& settings);
 
     ReaderOptions m_options;
     // What the commands report: the boxes over this window, the caption as its title.
@@ -160,6 +167,8 @@ class FrmEBook : public QWidget {
     SearchPanel* m_search = nullptr;
     QLabel* m_status = nullptr;
     ReadingStyle m_reading;
+    std::string m_bookKey; // of the open book, for what is kept per book
+    FrmReading* m_readingPanel = nullptr;
 };
 
 } // namespace folio::readerui

@@ -1,6 +1,7 @@
 // Reading settings on the Linux readers (see readingstyle.h).
 #include "reader/ui/readingstyle.h"
 
+#include "core/fileio.h"
 #include "reader/ui/readerlog.h"
 #include "reader/ui/uitext.h"
 
@@ -52,7 +53,11 @@ void ReadingStyle::load(const QString& file) {
     }
     for (const std::string& problem : read.problems)
         qCWarning(readerLog).noquote() << "reading: " + file + ": " + qs(problem);
-    m_settings = read.settings;
+    setSettings(read.settings);
+}
+
+void ReadingStyle::setSettings(const reader::ReadingSettings& settings) {
+    m_settings = settings;
     m_userCss.clear();
     if (!m_settings.userStyle.empty()) {
         QFile user(qs(m_settings.userStyle));
@@ -62,6 +67,14 @@ void ReadingStyle::load(const QString& file) {
             qCWarning(readerLog).noquote()
                 << "reading: the user style sheet " + user.fileName() + " cannot be read";
     }
+}
+
+Result<void> ReadingStyle::saveDefault(const reader::ReadingSettings& settings,
+                                       const QString& file) {
+    const std::string path = utf8(file);
+    if (auto made = makeFolders(parentFolder(path)); !made)
+        return made;
+    return writeFileAtomic(path, reader::readingSettingsText(settings));
 }
 
 void ReadingStyle::apply(QWebEngineProfile* profile, QWebEngineView* contentsView,

@@ -22,6 +22,11 @@ class ReadingStyle {
     // and what fell back is said once in the log.
     void load(const QString& file = defaultFile());
     const reader::ReadingSettings& settings() const { return m_settings; }
+    // Settings chosen in the panel or kept for the book (their user style sheet read anew).
+    void setSettings(const reader::ReadingSettings& settings);
+    // Writes `settings` as the default for books not yet read.
+    static Result<void> saveDefault(const reader::ReadingSettings& settings,
+                                    const QString& file = defaultFile());
 
     // Lays the settings over every page `pageView` shows from its creation on, the theme alone
     // over every other page of `profile` (the contents pane, full screen), gives both panes the

@@ -265,7 +265,8 @@ void FrmEBook::buildToolbars() {
     setButtonVisible(B1::Pause, false); // until something plays
     m_toolbar2 = std::make_unique<Toolbar>(m_hwnd, IdToolbar2, L"Toolbar2", Toolbar2Base,
                                            rules::toolbar2Buttons(), m_images);
-    setButtonVisible(B2::Expand, false);                         // until the pane is closed
+    setButtonVisible(B2::Expand, false);          // until the pane is closed
+    setButtonVisible(B2::ReadingSettings, false); // reading.ini is this face's settings panel
     m_toolbar2->setEnabled(static_cast<int>(B2::Update), false); // no action offline
 }
 

@@ -85,13 +85,16 @@ TEST_F(ReaderWindow, BothToolbarsAndTheSpeechPanelWithTheirBuiltInCaptions) {
     fs::remove(dir / "out" / "Language.lng"); // the window's own captions
     const std::string r = probe("zh_CN.UTF-8", "controls panes zoom");
     EXPECT_TRUE(has(r, "caption folioPage-Book-")) << r;
-    // 23 and 7 positions, separators counted; pause and expand hidden, update disabled.
+    // 23 and 11 positions, separators counted; pause, expand and the reading settings (which
+    // are reading.ini's here) hidden, update disabled.
     EXPECT_TRUE(has(r, "toolbar Toolbar1 buttons=23 hidden= 19 disabled= 1 7 12 17 21\n")) << r;
     EXPECT_TRUE(has(r, "captions Toolbar1 ,后退,前进,刷新,停止,首页,,书签,查找,放大,缩小,,全屏,"
                        "朗读,停止,设置,,播放,暂停,停止,,关于,退出\n"))
         << r;
-    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=7 hidden= 3 disabled= 1 6\n")) << r;
-    EXPECT_TRUE(has(r, "captions Toolbar2 ,关闭,展开,复制,保存,更新,书架\n")) << r;
+    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=11 hidden= 3 11 disabled= 1 6 8\n")) << r;
+    EXPECT_TRUE(
+        has(r, "captions Toolbar2 ,关闭,展开,复制,保存,更新,书架,,上一章,下一章,阅读设置\n"))
+        << r;
     // The speech and player panel.
     EXPECT_TRUE(has(r, "control 106 FolioPanel Picture1\n")) << r;
     EXPECT_TRUE(has(r, "control 110 Button 真人语音\n")) << r;
@@ -120,7 +123,7 @@ TEST_F(ReaderWindow, ZoomKeepsWithinItsLimitsThePaneClosesAndOpensPlayNeedsMedia
     // Closed: 10 twips of contents pane, the page pane beside the bar; close hidden,
     // expand shown.
     EXPECT_TRUE(has(r, "pane WebTree left=0 width=1\npane WebBook left=7 ")) << r;
-    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=7 hidden= 2 disabled= 1 6\n")) << r;
+    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=11 hidden= 2 11 disabled= 1 6 8\n")) << r;
     // Play with nothing loaded does nothing: pause stays hidden.
     EXPECT_TRUE(has(r, "toolbar Toolbar1 buttons=23 hidden= 19 ")) << r;
     // Open again at 3000 twips.
@@ -189,7 +192,9 @@ TEST_F(ReaderWindow, CaptionsFollowTheLocaleFromTheLanguageFileBesideTheBook) {
                        "in,Zoom out,,Full screen,Read aloud,Stop,Settings,,Play,Pause,Stop,,About,"
                        "Exit\n"))
         << r;
-    EXPECT_TRUE(has(r, "captions Toolbar2 ,Close,Expand,Copy,Save,Update,Bookshelf\n")) << r;
+    EXPECT_TRUE(has(
+        r, "captions Toolbar2 ,Close,Expand,Copy,Save,Update,Bookshelf,,Previous,Next,Reading\n"))
+        << r;
     EXPECT_TRUE(has(r, "control 110 Button Recorded voice\n")) << r;
     EXPECT_TRUE(has(r, "control 121 Static Voice:\n")) << r;
     // Without a browser engine the panes say so, in the interface language.
@@ -236,14 +241,20 @@ TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePla
     const auto kept = placesFiles();
     ASSERT_EQ(kept.size(), 1u) << r;
 
-    // Opened again, the book shows the page it was left at; Ctrl+PageDown goes on to the next
-    // entry of the contents, as the reader's log says.
-    const std::string again = probe(
-        "zh_CN.UTF-8", "text 104 keys Ctrl+PgDown keys Ctrl+PgUp keys Ctrl+PgUp", "+debugstr");
+    // Opened again, the book shows the page it was left at; Ctrl+PageDown and "下一章" go on to
+    // the next entries of the contents, Ctrl+PageUp back, as the reader's log says.
+    const std::string again =
+        probe("zh_CN.UTF-8", "text 104 keys Ctrl+PgDown toolbar2 10 keys Ctrl+PgUp keys Ctrl+PgUp",
+              "+debugstr");
     EXPECT_TRUE(has(again, "Book.exe/CHAPTER05.HTML\n")) << again;
-    const std::size_t next = again.find("folio.reader: page: RES://");
-    EXPECT_NE(again.find("Book.exe/chapter06.html", next), std::string::npos) << again;
-    EXPECT_NE(again.find("Book.exe/chapter04.html", next), std::string::npos) << again;
+    std::size_t at = again.find("Book.exe/CHAPTER05.HTML");
+    for (const std::string page :
+         {"chapter06.html", "chapter07.html", "chapter06.html", "chapter05.html"}) {
+        at = again.find("folio.reader: page: RES://", at + 1);
+        ASSERT_NE(at, std::string::npos) << again;
+        const std::size_t name = again.find("Book.exe/", at) + 9;
+        EXPECT_EQ(again.substr(name, page.size()), page) << again;
+    }
     EXPECT_TRUE(has(again, "folio.reader: reading: Theme=original")) << again;
     fs::remove(kept[0]); // the other tests start at the home page
 }

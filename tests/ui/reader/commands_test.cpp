@@ -5,6 +5,7 @@
 #include "reader/ui/frmebook.h"
 #include "reader/ui/frmfullscreen.h"
 #include "reader/ui/frmfullscreenb.h"
+#include "reader/ui/frmreading.h"
 #include "reader/ui/searchpanel.h"
 
 #include "core/book.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -32,6 +34,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -470,6 +473,7 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
     const QString config = m_dir.filePath(QStringLiteral("config"));
     QVERIFY(QDir().mkpath(config + QStringLiteral("/folio")));
     qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toUtf8());
     auto open = [&](const char* ini) {
         QFile f(config + QStringLiteral("/folio/reading.ini"));
         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -528,15 +532,29 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
     QVERIFY(qGray(tree.pixel(tree.width() / 2, tree.height() - 5)) < 80);
     shown.save(m_dir.filePath(QStringLiteral("night.png")));
     const int large = firstLineHeight(shown);
+
+    // The settings panel (Ctrl+Shift+R) changes the page at once and keeps the change for the
+    // book; "设为默认" writes it as the default.
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(window->readingPanel() && window->readingPanel()->isVisible());
+    window->readingPanel()->findChild<QComboBox*>(QStringLiteral("ComTheme"))->setCurrentIndex(3);
+    window->readingPanel()->findChild<QSpinBox*>(QStringLiteral("SpinFontSize"))->setValue(14);
+    FOLIO_WAIT_VERIFY(((shown = window->webBook()->grab().toImage()),
+                       qGray(shown.pixel(shown.width() - 5, shown.height() - 5)) < 10));
+    window->readingPanel()->findChild<QPushButton*>(QStringLiteral("CmdDefault"))->click();
+    QFile ini(config + QStringLiteral("/folio/reading.ini"));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("Theme=black\r\nForeground="));
+    ini.close();
     window.reset();
 
-    // Opened again with a smaller type: the theme is there again, and the letters are smaller.
-    window = open("[Reading]\nTheme=night\nFontSize=14\n");
+    // Opened again, with another default: the book's own settings come back, black and small.
+    window = open("[Reading]\nTheme=night\nFontSize=28\n");
     QVERIFY(QTest::qWaitForWindowExposed(window.get(), folio::testing::WaitBoundMs));
     FOLIO_WAIT_COMPARE(window->webBook()->title(), QStringLiteral("首页"));
     QImage small;
     FOLIO_WAIT_VERIFY(((small = window->webBook()->grab().toImage()),
-                       qGray(small.pixel(small.width() - 5, small.height() - 5)) < 80 &&
+                       qGray(small.pixel(small.width() - 5, small.height() - 5)) < 10 &&
                            firstLineHeight(small) > 0));
     QVERIFY2(
         firstLineHeight(small) * 3 < large * 2,
@@ -544,6 +562,7 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
     window.reset();
     qInstallMessageHandler(g_previous);
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
 }
 
 void ReaderCommandsTest::cleanupTestCase() {

@@ -70,7 +70,7 @@ struct RecordingFace : ReaderFace {
 
 TEST(Commands, ToolbarTablesNameEveryButtonByItsPosition) {
     ASSERT_EQ(toolbar1Buttons().size(), 23u);
-    ASSERT_EQ(toolbar2Buttons().size(), 7u);
+    ASSERT_EQ(toolbar2Buttons().size(), 11u);
     for (int separator : {1, 7, 12, 17, 21})
         EXPECT_FALSE(toolbarCommand(1, separator)) << separator;
     EXPECT_EQ(toolbarCommand(1, static_cast<int>(Toolbar1Button::Pause)), Command::Pause);
