@@ -597,4 +597,78 @@ Result<void> ReadingStore::remember(std::string_view key, const ReadingSettings&
     return writeStateFile(filePath(), ReadingHeader, rows);
 }
 
+ReadingLengths readingLengths(const std::vector<std::string>& order,
+                              const std::function<std::uint64_t(const std::string&)>& lengthOf) {
+    ReadingLengths l;
+    l.length.reserve(order.size());
+    l.before.reserve(order.size());
+    for (const std::string& page : order) {
+        l.before.push_back(l.total);
+        l.length.push_back(lengthOf(page));
+        l.total += l.length.back();
+    }
+    return l;
+}
+
+double shareRead(const ReadingLengths& l, std::size_t index, double fraction) {
+    if (index >= l.length.size() || l.total == 0)
+        return 0;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    return (static_cast<double>(l.before[index]) +
+            fraction * static_cast<double>(l.length[index])) /
+           static_cast<double>(l.total);
+}
+
+namespace {
+constexpr std::string_view SpeedHeader = "folio reading speed 1";
+}
+
+ReadingSpeed::ReadingSpeed(std::string folder)
+    : m_folder(folder.empty() ? stateFolder() : std::move(folder)) {}
+
+std::optional<double> ReadingSpeed::bytesPerMinute() const {
+    if (m_folder.empty())
+        return std::nullopt;
+    for (const auto& fields : readStateFile(FixPath(m_folder) + std::string(FileName), SpeedHeader))
+        if (!fields.empty())
+            if (const auto v = decimal(fields[0]); v && *v > 0)
+                return *v;
+    return std::nullopt;
+}
+
+Result<void> ReadingSpeed::learn(std::uint64_t bytes, double seconds) const {
+    if (seconds < 5 || seconds > 30 * 60 || bytes == 0)
+        return {};
+    if (m_folder.empty())
+        return fail("reading speed: no state folder to keep it in");
+    const double sample = static_cast<double>(bytes) * 60 / seconds;
+    // Each page moves the speed a third of the way: one odd page does not make it.
+    const auto known = bytesPerMinute();
+    const double speed = known ? *known + (sample - *known) / 3 : sample;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", speed);
+    return writeStateFile(FixPath(m_folder) + std::string(FileName), SpeedHeader, {{text}});
+}
+
+std::string whereText(std::size_t index, std::size_t count, double share,
+                      std::optional<double> chapterMinutes, std::optional<double> bookMinutes) {
+    char percent[32];
+    std::snprintf(percent, sizeof percent, "%.1f%%", share * 100);
+    std::string text = chapterPlaceText(index, count) + " · 已读 " + percent;
+    auto minutes = [](double m) {
+        if (m < 1)
+            return std::string("不到 1 分钟");
+        if (m < 90)
+            return "约 " + std::to_string(static_cast<long long>(m + 0.5)) + " 分钟";
+        char hours[32];
+        std::snprintf(hours, sizeof hours, "约 %.1f 小时", m / 60);
+        return std::string(hours);
+    };
+    if (chapterMinutes)
+        text += " · 本章还剩" + minutes(*chapterMinutes);
+    if (bookMinutes)
+        text += " · 全书还剩" + minutes(*bookMinutes);
+    return text;
+}
+
 } // namespace folio::reader

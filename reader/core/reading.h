@@ -6,6 +6,8 @@
 #include "core/error.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +50,43 @@ inline constexpr std::string_view ChapterKeyScheme = "folio-reader";
 // Shift+Space) at its top, ask for the next or the previous chapter through ChapterKeyScheme.
 // Keys typed into a form field are left alone. Plain ES5.
 std::string chapterKeysScript();
+
+// ---- where the reader is -------------------------------------------------------------------
+
+// The lengths along the reading order, kept once per book: what each page weighs (its bytes in
+// the book, markup included, which follows its text's length closely enough for a share) and
+// what the pages before it weigh together.
+struct ReadingLengths {
+    std::vector<std::uint64_t> length;
+    std::vector<std::uint64_t> before;
+    std::uint64_t total = 0;
+};
+ReadingLengths readingLengths(const std::vector<std::string>& order,
+                              const std::function<std::uint64_t(const std::string&)>& lengthOf);
+
+// The share of the book read, 0 to 1, at `fraction` (0 to 1) of the page at `index`.
+double shareRead(const ReadingLengths& lengths, std::size_t index, double fraction);
+
+// The reader's own speed, in bytes of page a minute, learnt from the pages read to their end:
+// a page left for the next one after `seconds` teaches `bytes / seconds`; a glance (under 5 s)
+// or a pause (over 30 minutes) teaches nothing. Kept for the user across books.
+class ReadingSpeed {
+  public:
+    static constexpr std::string_view FileName = "speed";
+    // `folder` empty means stateFolder().
+    explicit ReadingSpeed(std::string folder = {});
+    // Bytes a minute; nullopt until a page has taught it.
+    std::optional<double> bytesPerMinute() const;
+    Result<void> learn(std::uint64_t bytes, double seconds) const;
+
+  private:
+    std::string m_folder;
+};
+
+// "第 12/480 章 · 已读 2.4%", with " · 本章还剩约 3 分钟 · 全书还剩约 12 小时" once the speed is
+// known.
+std::string whereText(std::size_t index, std::size_t count, double share,
+                      std::optional<double> chapterMinutes, std::optional<double> bookMinutes);
 
 // ---- reading settings -----------------------------------------------------------------------
 

@@ -199,6 +199,8 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     installChapterKeys(m_session->profile());
     m_reading.apply(m_session->profile(), m_panes->webTree(), m_panes->webBook(),
                     {m_search, m_status});
+    connect(m_panes->webBook()->page(), &QWebEnginePage::scrollPositionChanged, this,
+            &FrmEBook::updateStatus);
     connect(m_panes, &ReaderPanes::chapterKey, this, [this](const QString& which) {
         m_commands->run(which == QLatin1String("next") ? Command::NextChapter
                                                        : Command::PreviousChapterEnd);
@@ -404,8 +406,9 @@ void FrmEBook::loadHtml() {
         m_search->setBook(m_session->book());
         buildReadingOrder();
         // A book read with settings of its own takes them again, before its first page.
-        m_bookKey = bookKey(*m_session->book());
-        if (const auto own = ReadingStore().find(m_bookKey))
+        // (An EPUB book has no Book image and keeps its settings with the default.)
+        m_bookKey = m_session->book() ? bookKey(*m_session->book()) : std::string();
+        if (const auto own = m_bookKey.empty() ? std::nullopt : ReadingStore().find(m_bookKey))
             readingChanged(*own);
         m_panes->webBook()->load(QUrl(homeAddress()));
         // The contents pane loads once the page pane has its page: both panes share one
@@ -449,9 +452,35 @@ void FrmEBook::buildReadingOrder() {
     const std::string html = folio::decodeToUtf8(
         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), true);
     const std::size_t slash = contents.find_last_of('/');
-    m_commands->setReadingOrder(readingOrder(
-        html, slash == std::string::npos ? std::string_view()
-                                         : std::string_view(contents).substr(0, slash)));
+    auto order = readingOrder(html, slash == std::string::npos
+                                        ? std::string_view()
+                                        : std::string_view(contents).substr(0, slash));
+    // What each page weighs, for the share read and the time left: its bytes in the book.
+    m_lengths = readingLengths(order, [&image](const std::string& page) -> std::uint64_t {
+        const auto bytes = image->find(page);
+        return bytes ? bytes->size() : 0;
+    });
+    m_commands->setReadingOrder(std::move(order));
+}
+
+void FrmEBook::updateStatus() {
+    const auto& order = m_commands->readingOrder();
+    if (!m_shownIndex || *m_shownIndex >= order.size() ||
+        *m_shownIndex >= m_lengths.length.size()) {
+        m_status->clear();
+        return;
+    }
+    QWebEnginePage* page = m_panes->webBook()->page();
+    const double room = page->contentsSize().height() - m_panes->webBook()->height();
+    const double fraction = room > 0 ? page->scrollPosition().y() / room : 1.0;
+    const std::size_t at = *m_shownIndex;
+    const double share = shareRead(m_lengths, at, fraction);
+    std::optional<double> chapter, book;
+    if (const auto speed = ReadingSpeed().bytesPerMinute()) {
+        chapter = (1 - std::clamp(fraction, 0.0, 1.0)) * m_lengths.length[at] / *speed;
+        book = (1 - share) * m_lengths.total / *speed;
+    }
+    m_status->setText(qs(whereText(at, order.size(), share, chapter, book)));
 }
 
 void FrmEBook::openReadingSettings() {
@@ -497,7 +526,14 @@ void FrmEBook::onPageLoaded(bool ok) {
         qCDebug(readerLog).noquote() << "page: " + m_panes->webBook()->url().toString();
         const auto& order = m_commands->readingOrder();
         const auto at = chapterIndex(order, utf8(currentBookPage()));
-        m_status->setText(at ? qs(chapterPlaceText(*at, order.size())) : QString());
+        // A page read to its end and left for the next one teaches the reader's speed.
+        if (at && m_shownIndex && *at == *m_shownIndex + 1 &&
+            *m_shownIndex < m_lengths.length.size())
+            (void)ReadingSpeed().learn(m_lengths.length[*m_shownIndex],
+                                       m_shownSince.elapsed() / 1000.0);
+        m_shownIndex = at;
+        m_shownSince.start();
+        updateStatus();
     }
     if (!ok || m_options.variant != Variant::Net) {
         return;

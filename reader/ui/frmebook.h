@@ -10,6 +10,7 @@
 #include "reader/ui/readertoolbars.h"
 #include "reader/ui/readingstyle.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -145,6 +147,8 @@ class FrmEBook : public QWidget {
     // The page pane's page as a path of the book; empty for another address.
     QString currentBookPage() const;
     void buildReadingOrder();
+    // The status line: the place in the order, the share read, the time left.
+    void updateStatus();
     void openReadingSettings();
     // New reading settings: over the pages at once, and kept for this book.
     void readingChanged(const folio::reader::ReadingSettings& settings);
@@ -168,6 +172,9 @@ class FrmEBook : public QWidget {
     QLabel* m_status = nullptr;
     ReadingStyle m_reading;
     std::string m_bookKey; // of the open book, for what is kept per book
+    folio::reader::ReadingLengths m_lengths;
+    std::optional<std::size_t> m_shownIndex; // the page shown in the reading order
+    QElapsedTimer m_shownSince;
     FrmReading* m_readingPanel = nullptr;
 };
 

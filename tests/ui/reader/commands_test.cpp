@@ -509,7 +509,8 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
         FOLIO_WAIT_VERIFY(!g_log.isEmpty() && g_log.last().startsWith(QStringLiteral("page: ")) &&
                           g_log.last().endsWith(QLatin1String(chapter)));
     }
-    QCOMPARE(window->statusLine()->text(), QStringLiteral("第 3/3 章"));
+    QVERIFY2(window->statusLine()->text().startsWith(QStringLiteral("第 3/3 章 · 已读 ")),
+             qPrintable(window->statusLine()->text()));
     QTest::keyClick(window.get(), Qt::Key_PageDown, Qt::ControlModifier);
     QCOMPARE(window->statusLine()->text(), QStringLiteral("已经是最后一章"));
     // Space at a page's end reads on into the next one.

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 
 using namespace folio::reader;
@@ -332,6 +333,26 @@ TEST(Reading, TheOrderIsTheContentsPagesLinksAndChaptersStepAlongIt) {
     EXPECT_FALSE(previousChapter(book, "index.html"));
     EXPECT_FALSE(previousChapter(book, "cover.html"));
     EXPECT_EQ(chapterPlaceText(11, 480), "第 12/480 章");
+
+    // The share read goes by the pages' weight, not their number; the time left by the
+    // reader's own speed, once a page has taught it.
+    const auto lengths = readingLengths(
+        book, [](const std::string& page) { return page == "index.html" ? 100u : 450u; });
+    EXPECT_DOUBLE_EQ(shareRead(lengths, 1, 0), 0.1);
+    EXPECT_DOUBLE_EQ(shareRead(lengths, 2, 1), 1.0);
+    EXPECT_EQ(whereText(1, 3, 0.1, std::nullopt, std::nullopt), "第 2/3 章 · 已读 10.0%");
+    EXPECT_EQ(whereText(1, 3, 0.1, 2.6, 150), "第 2/3 章 · 已读 10.0% · 本章还剩约 3 分钟 · "
+                                              "全书还剩约 2.5 小时");
+    const std::string folder = ::testing::TempDir() + "folio-speed";
+    const ReadingSpeed speed(folder);
+    std::remove((folder + "/speed").c_str());
+    EXPECT_FALSE(speed.bytesPerMinute());
+    ASSERT_TRUE(speed.learn(6000, 2)); // a glance teaches nothing
+    EXPECT_FALSE(speed.bytesPerMinute());
+    ASSERT_TRUE(speed.learn(6000, 240));
+    EXPECT_DOUBLE_EQ(*speed.bytesPerMinute(), 1500);
+    ASSERT_TRUE(speed.learn(6000, 120)); // 3000 a minute moves it a third of the way
+    EXPECT_DOUBLE_EQ(*speed.bytesPerMinute(), 2000);
 }
 
 TEST(Reading, SettingsFallBackValueByValueAndComeBackAsWritten) {
