@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <unordered_set>
 
 namespace folio::reader {
 
@@ -185,15 +186,15 @@ std::string folded(std::string_view page) {
 
 std::vector<std::string> readingOrder(std::string_view html, std::string_view contentsFolder) {
     std::vector<std::string> order;
-    std::vector<std::string> seen; // folded, beside the order
+    // The pages met so far, folded: a contents page of thousands of chapters is looked up in
+    // once per link, not walked.
+    std::unordered_set<std::string> seen;
     auto take = [&](const std::string& address) {
         const book::BookLink link = book::resolveBookLink(address, contentsFolder);
         if (link.kind != book::LinkKind::InBook || !isPageName(link.path))
             return;
-        std::string key = folded(link.path);
-        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+        if (!seen.insert(folded(link.path)).second)
             return;
-        seen.push_back(std::move(key));
         order.push_back(link.path);
     };
     for (std::size_t at = 0; at < html.size(); ++at) {
