@@ -150,34 +150,41 @@ class StreamWriter {
         return result;
     }
 
-    // Appends `size` bytes of `from` at `offset`, copied by the kernel without passing through
-    // this process (on a file system that shares blocks between files, not even copied);
-    // `sum` is their word sum, known beforehand.
+    // Appends `size` bytes of `from` at `offset` through the buffer, checked against `sum`,
+    // their word sum when the previous book was written: a book changed since, under the same
+    // size and times, would otherwise lend this one pages it does not hold. (Copied by the
+    // kernel instead, the bytes took half as long again on a file system that cannot share
+    // blocks between files, and here they could not share them anyway: a page moves by any
+    // multiple of 8 bytes, not of a block.) `progress` hears of every buffer's worth.
     Result<void> copyRange(int from, const std::string& fromPath, std::uint64_t offset,
-                           std::uint64_t size, std::uint64_t sum) {
-        FOLIO_TRY(flush());
-        loff_t in = static_cast<loff_t>(offset);
-        std::uint64_t left = size;
+                           std::uint64_t size, std::uint64_t sum,
+                           const std::function<void(std::uint64_t)>& progress) {
+        const std::uint64_t start = position();
+        std::uint64_t left = size, got = 0;
         while (left > 0) {
-            const ssize_t n = ::copy_file_range(
-                from, &in, m_fd, nullptr,
-                static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t(1) << 30)), 0);
+            if (m_fill == m_buf.size()) {
+                FOLIO_TRY(flush());
+                progress(size - left);
+            }
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(left, m_buf.size() - m_fill));
+            const ssize_t n = ::pread(from, m_buf.data() + m_fill, want,
+                                      static_cast<off_t>(offset + (size - left)));
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 &&
-                (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
-                // The two files lie where the kernel cannot copy between them: by hand.
-                FOLIO_TRY(copyByHand(from, fromPath, static_cast<std::uint64_t>(in), left));
-                break;
-            }
             if (n <= 0)
-                return fail("cannot copy from " + fromPath + " into " + m_stage.path() + ": " +
+                return fail("cannot read " + fromPath + ": " +
                             (n == 0 ? std::string("it ends early") : reason(errno)));
+            got += wordSumAt(position() - start,
+                             std::span<const std::uint8_t>(m_buf.data() + m_fill, std::size_t(n)));
+            m_fill += std::size_t(n);
             left -= std::uint64_t(n);
-            m_written += std::uint64_t(n);
         }
+        if (got != sum)
+            return fail(fromPath + " changed since it was compiled, though its size and times " +
+                        "did not: its pages at offset " + hex(offset) +
+                        " are not those recorded; the next compile reads every page from its file");
         m_sum += sum;
-        startWriteback();
         return {};
     }
 
@@ -199,25 +206,6 @@ class StreamWriter {
     }
 
   private:
-    Result<void> copyByHand(int from, const std::string& fromPath, std::uint64_t offset,
-                            std::uint64_t size) {
-        while (size > 0) {
-            const std::size_t n =
-                static_cast<std::size_t>(std::min<std::uint64_t>(size, m_buf.size()));
-            const ssize_t got = ::pread(from, m_buf.data(), n, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return fail("cannot read " + fromPath + ": " +
-                            (got == 0 ? std::string("it ends early") : reason(errno)));
-            m_fill = std::size_t(got);
-            FOLIO_TRY(flush());
-            offset += std::uint64_t(got);
-            size -= std::uint64_t(got);
-        }
-        return {};
-    }
-
     // Only advice: the flush before the rename waits for whatever is still unwritten.
     void startWriteback() {
         if (m_written - m_writeback >= WritebackStep) {
@@ -559,7 +547,17 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
                 ++end;
             }
             const std::uint64_t length = placed[end - 1].offset + placed[end - 1].size - p.offset;
-            FOLIO_TRY(out.copyRange(oldBook, in.bookPath, reuse[k].offset, length, sum));
+            auto copied = out.copyRange(oldBook, in.bookPath, reuse[k].offset, length, sum,
+                                        [&](std::uint64_t got) {
+                                            observer.setProgressValue(scaled(done + got));
+                                            observer.processEvents();
+                                        });
+            if (!copied) {
+                // The record no longer tells what the book holds: the next build takes nothing
+                // from it.
+                std::remove(recordPath(in.recordFolder, in.bookPath).c_str());
+                return std::unexpected(copied.error());
+            }
         } else {
             const BookPage& page = in.pages[p.source - firstPage];
             auto sum = out.putFile(in.projectFolder + *page.entry, p.size, [&](std::uint64_t got) {

@@ -327,6 +327,27 @@ TEST_F(Compile, ARebuildTakesUnchangedPagesFromTheLastBookAndEqualsAFullBuild) {
     m_in.settings.outFile = "full";
     ASSERT_EQ(run()->pagesReused, 0);
     EXPECT_EQ(readFile(m_out / "full.exe"), readFile(book));
+
+    // A previous book that does not hold what its record says lends nothing: the rebuild stops
+    // with the book as it was, and the next one reads every page.
+    m_in.full = false;
+    m_in.settings.outFile = "mybook";
+    for (const auto& e : fs::directory_iterator(m_in.recordFolder)) {
+        std::string record = readFile(e.path());
+        if (record.find("\t" + book + "\r\n") == std::string::npos)
+            continue;
+        const std::size_t line = record.find("\tp10.html\r\n");
+        ASSERT_NE(line, std::string::npos) << record;
+        record.insert(record.rfind('\t', line - 1) + 1, "1"); // its word sum
+        writeFile(e.path(), record);
+    }
+    const auto forged = run();
+    ASSERT_EQ(outcomeOf(forged), CompileOutcome::Failed);
+    EXPECT_NE(forged.error().message.find(book + " changed since"), std::string::npos)
+        << forged.error().message;
+    EXPECT_EQ(readFile(book), readFile(m_out / "full.exe"));
+    EXPECT_EQ(run()->pagesReused, 0);
+    EXPECT_EQ(readFile(book), readFile(m_out / "full.exe"));
 }
 
 // The files of an earlier build, to check that a failed run leaves them as they were.
