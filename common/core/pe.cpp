@@ -600,9 +600,10 @@ Result<std::uint64_t> layoutSection(
         ++names.back().count;
     }
     auto tooMany = [&](std::size_t n, const std::string& where) -> Result<void> {
-        if (n > 0xFFFF) {
+        if (n > MaxDirectoryEntries) {
             return fail(fileName + ": " + std::to_string(n) + " resource entries under " + where +
-                        "; a resource directory holds at most 65535");
+                        "; a resource directory holds at most " +
+                        std::to_string(MaxDirectoryEntries));
         }
         return {};
     };

@@ -34,6 +34,9 @@ struct ResourceId {
 // named entries first, ordered by their upper-cased UTF-16 code units, then ids ascending.
 bool resourceIdLess(const ResourceId& a, const ResourceId& b);
 
+// A resource directory counts its named entries, and its id entries, in 16 bits.
+inline constexpr std::size_t MaxDirectoryEntries = 0xFFFF;
+
 inline constexpr std::uint16_t RT_ICON = 3;
 inline constexpr std::uint16_t RT_GROUP_ICON = 14;
 inline constexpr std::uint16_t RT_VERSION = 16;

@@ -56,10 +56,27 @@ std::string resourceAddress(std::string_view entry) {
     return type.isString ? type.toString() + "/" + name : name;
 }
 
-// The selected pages make a whole book: some page, the index and contents pages among them,
-// and every one under a resource name of its own.
+// The selected pages make a whole book: as many under one resource type as a resource directory
+// can count, some page, the index and contents pages among them, and every one under a resource
+// name of its own.
 Result<void> checkWholeBook(const CompileInputs& in, const std::vector<std::string>& entries,
                             Observer& observer) {
+    // Counted first and cheaply: a project of a hundred thousand pages is refused before its
+    // pages take memory for the checks below.
+    std::map<std::string, std::size_t> perType;
+    for (const std::string& entry : entries) {
+        const pe::ResourceId type = book::pageResourceType(entry);
+        const std::size_t n = ++perType[type.isString ? type.toString() : "#" + type.toString()];
+        if (n == pe::MaxDirectoryEntries + 1)
+            return std::unexpected(refused(
+                observer,
+                "要编译的页面太多：电子书的一类资源最多只能有 " +
+                    std::to_string(pe::MaxDirectoryEntries) + " 个。\r\n\r\n请少选一些页面。",
+                FixPath(in.projectFolder) + ": more than " +
+                    std::to_string(pe::MaxDirectoryEntries) + " pages of resource type " +
+                    type.toString() + " are selected, but a resource directory holds at most " +
+                    std::to_string(pe::MaxDirectoryEntries) + " entries"));
+    }
     if (const auto clashes = resourceClashes(entries); !clashes.empty()) {
         const ResourceClash& c = clashes.front();
         return std::unexpected(

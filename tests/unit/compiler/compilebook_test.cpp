@@ -387,7 +387,12 @@ TEST_F(Compile, ABookThatIsNotWholeIsRefusedBeforeAnythingIsWritten) {
         {{{"index.html", true}, {"INDEX.html", true}, {"Tree.html", true}},
          "页面“index.html”和“INDEX.html”在电子书中是同一个资源“INDEX.HTML”"},
     };
-    for (const auto& [pages, shown] : cases) {
+    // One more page than a resource directory can count, none of them looked at.
+    std::vector<PageEntry> tooMany(pe::MaxDirectoryEntries + 1);
+    for (std::size_t i = 0; i < tooMany.size(); ++i)
+        tooMany[i] = {"p" + std::to_string(i) + ".html", true};
+    for (const auto& [pages, shown] :
+         {cases[0], cases[1], cases[2], cases[3], {tooMany, "最多只能有 65535 个"}}) {
         m_rec.clear();
         m_in.pages = pages;
         const auto r = run();
