@@ -328,23 +328,18 @@ TEST_F(Compile, ARebuildTakesUnchangedPagesFromTheLastBookAndEqualsAFullBuild) {
     ASSERT_EQ(run()->pagesReused, 0);
     EXPECT_EQ(readFile(m_out / "full.exe"), readFile(book));
 
-    // A previous book that does not hold what its record says lends nothing: the rebuild stops
-    // with the book as it was, and the next one reads every page.
+    // A previous book that does not hold what its record says lends no page, then or later.
     m_in.full = false;
     m_in.settings.outFile = "mybook";
     for (const auto& e : fs::directory_iterator(m_in.recordFolder)) {
         std::string record = readFile(e.path());
-        if (record.find("\t" + book + "\r\n") == std::string::npos)
-            continue;
-        const std::size_t line = record.find("\tp10.html\r\n");
-        ASSERT_NE(line, std::string::npos) << record;
-        record.insert(record.rfind('\t', line - 1) + 1, "1"); // its word sum
-        writeFile(e.path(), record);
+        const std::size_t line = record.find("\tp10.html\r\n"); // its word sum before it
+        if (record.find("\t" + book + "\r\n") != std::string::npos && line != std::string::npos)
+            writeFile(e.path(), record.insert(record.rfind('\t', line - 1) + 1, "1"));
     }
     const auto forged = run();
-    ASSERT_EQ(outcomeOf(forged), CompileOutcome::Failed);
-    EXPECT_NE(forged.error().message.find(book + " changed since"), std::string::npos)
-        << forged.error().message;
+    ASSERT_FALSE(forged);
+    EXPECT_NE(forged.error().message.find(book + " changed since"), std::string::npos);
     EXPECT_EQ(readFile(book), readFile(m_out / "full.exe"));
     EXPECT_EQ(run()->pagesReused, 0);
     EXPECT_EQ(readFile(book), readFile(m_out / "full.exe"));
