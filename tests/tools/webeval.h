@@ -26,7 +26,7 @@ inline QVariant evaluate(QWebEngineView* view, const QString& script) {
         state->result = v;
         state->done = true;
     });
-    if (!QTest::qWaitFor([&] { return state->done; }, WaitBoundMs))
+    if (!waitFor([&] { return state->done; }))
         return {};
     return state->result;
 }

@@ -303,16 +303,22 @@ void FolioNetWindowTest::fullScreenReturnsToItsLastPage() {
     FrmFullScreen* full = m_window->findChild<FrmFullScreen*>();
     QVERIFY(full);
     const QUrl chapter = QUrl::fromLocalFile(m_folder->filePath("chapter05.html"));
+    // Each page is waited for until it has loaded, as a reader sees it: a navigation begun
+    // while another is still loading may be cut short by it.
+    auto shown = [](QWebEngineView* view, const QUrl& url) {
+        return view->url() == url && !view->page()->isLoading();
+    };
+    const QUrl home = QUrl::fromLocalFile(m_folder->filePath("index.html"));
+    FOLIO_WAIT_VERIFY(shown(full->webB(), home));
     // The chapter is fetched by the reading window first, as a link there would.
     runScript(m_window->webBook(), "location.href='chapter05.html'");
-    FOLIO_WAIT_COMPARE(m_window->webBook()->url(), chapter);
+    FOLIO_WAIT_VERIFY(shown(m_window->webBook(), chapter));
     m_window->button(1, 6)->trigger(); // home again underneath
+    FOLIO_WAIT_VERIFY(shown(m_window->webBook(), home));
     full->navigate(chapter);
-    FOLIO_WAIT_COMPARE(full->webB()->url(), chapter);
-    FOLIO_WAIT_COMPARE(m_window->webBook()->url(),
-                       QUrl::fromLocalFile(m_folder->filePath("index.html")));
+    FOLIO_WAIT_VERIFY(shown(full->webB(), chapter));
     full->close();
-    FOLIO_WAIT_COMPARE(m_window->webBook()->url(), chapter);
+    FOLIO_WAIT_VERIFY(shown(m_window->webBook(), chapter));
 }
 
 void FolioNetWindowTest::layoutsStayApartDownTo640x480() {
