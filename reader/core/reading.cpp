@@ -445,10 +445,11 @@ ReadingSettingsRead parseReadingSettings(std::string_view bytes) {
             ok = v.has_value() && (*v == 0 || *v >= 200);
             s.maxWidth = ok ? *v : defaults.maxWidth;
             fallback = "0";
-        } else if (equalsNoCase(key, "bookstyle")) {
+        } else if (equalsNoCase(key, "bookstyle") || equalsNoCase(key, "statusline")) {
             ok = value == "1" || value == "0" || equalsNoCase(value, "true") ||
                  equalsNoCase(value, "false");
-            s.bookStyle = ok ? (value == "1" || equalsNoCase(value, "true")) : defaults.bookStyle;
+            bool& flag = equalsNoCase(key, "bookstyle") ? s.bookStyle : s.statusLine;
+            flag = ok ? (value == "1" || equalsNoCase(value, "true")) : true;
             fallback = "1";
         } else if (equalsNoCase(key, "userstyle")) {
             ok = plainText(value);
@@ -478,6 +479,7 @@ std::vector<std::pair<std::string, std::string>> readingSettingValues(const Read
         {"MaxWidth", std::to_string(s.maxWidth)},
         {"BookStyle", s.bookStyle ? "1" : "0"},
         {"UserStyle", s.userStyle},
+        {"StatusLine", s.statusLine ? "1" : "0"},
     };
 }
 

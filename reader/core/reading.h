@@ -104,6 +104,7 @@ struct ReadingSettings {
     int maxWidth = 0;            // px of text at most, centred; 0: no limit
     bool bookStyle = true;       // the book's own style sheets stay on
     std::string userStyle;       // a style sheet file of the user's, laid over everything
+    bool statusLine = true;      // the line under the page pane saying where one is
     bool operator==(const ReadingSettings&) const = default;
 };
 

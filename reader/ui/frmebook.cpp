@@ -344,7 +344,10 @@ bool FrmEBook::contentsCollapsed() const {
 void FrmEBook::applyLayout(int treeWidth) {
     const int top = m_toolbars->layoutTop(width(), m_speechPanel);
     // The status line takes the last row, the find bar, when open, the one above it.
-    const int status = m_status->sizeHint().height();
+    // Unless the reader has put it away in the reading settings.
+    const bool statusShown = m_reading.settings().statusLine;
+    m_status->setVisible(statusShown);
+    const int status = statusShown ? m_status->sizeHint().height() : 0;
     m_status->setGeometry(0, height() - status, width(), status);
     const int find = m_findBar->isHidden() ? 0 : m_findBar->sizeHint().height();
     m_findBar->setGeometry(0, height() - status - find, width(), find);
@@ -500,9 +503,12 @@ void FrmEBook::openReadingSettings() {
 }
 
 void FrmEBook::readingChanged(const folio::reader::ReadingSettings& settings) {
+    const bool statusWas = m_reading.settings().statusLine;
     m_reading.setSettings(settings);
     m_reading.apply(m_session->profile(), m_panes->webTree(), m_panes->webBook(),
                     {m_search, m_status});
+    if (settings.statusLine != statusWas)
+        applyLayout(contentsCollapsed() ? ClosedTreeWidth : TreeWidth);
     // Kept for this book only; a settings file that cannot be written costs only the next
     // opening its settings.
     if (!m_bookKey.empty())

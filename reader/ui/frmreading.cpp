@@ -100,6 +100,9 @@ FrmReading::FrmReading(QWidget* parent, const reader::ReadingSettings& s, QStrin
     m_bookStyle = new QCheckBox(text("ChkBookStyle", "使用书本身的样式"), this);
     m_bookStyle->setObjectName(QStringLiteral("ChkBookStyle"));
     form->addRow(QString(), m_bookStyle);
+    m_statusLine = new QCheckBox(text("ChkStatusLine", "显示状态栏"), this);
+    m_statusLine->setObjectName(QStringLiteral("ChkStatusLine"));
+    form->addRow(QString(), m_statusLine);
     auto* user = new QHBoxLayout;
     m_userStyle = new QLineEdit(this);
     m_userStyle->setObjectName(QStringLiteral("TxtUserStyle"));
@@ -132,6 +135,7 @@ FrmReading::FrmReading(QWidget* parent, const reader::ReadingSettings& s, QStrin
     m_margin->setValue(s.margin);
     m_maxWidth->setValue(s.maxWidth);
     m_bookStyle->setChecked(s.bookStyle);
+    m_statusLine->setChecked(s.statusLine);
     m_userStyle->setText(qs(s.userStyle));
     m_filling = false;
 
@@ -141,7 +145,8 @@ FrmReading::FrmReading(QWidget* parent, const reader::ReadingSettings& s, QStrin
         connect(box, &QSpinBox::valueChanged, this, &FrmReading::emitChanged);
     for (QDoubleSpinBox* box : {m_lineHeight, m_paragraph})
         connect(box, &QDoubleSpinBox::valueChanged, this, &FrmReading::emitChanged);
-    connect(m_bookStyle, &QCheckBox::toggled, this, &FrmReading::emitChanged);
+    for (QCheckBox* box : {m_bookStyle, m_statusLine})
+        connect(box, &QCheckBox::toggled, this, &FrmReading::emitChanged);
     connect(m_userStyle, &QLineEdit::editingFinished, this, &FrmReading::emitChanged);
     connect(m_foreground, &QPushButton::clicked, this, [this] { chooseColour(m_foreground); });
     connect(m_background, &QPushButton::clicked, this, [this] { chooseColour(m_background); });
@@ -190,6 +195,7 @@ reader::ReadingSettings FrmReading::settings() const {
     s.margin = m_margin->value();
     s.maxWidth = m_maxWidth->value() > 0 && m_maxWidth->value() < 200 ? 200 : m_maxWidth->value();
     s.bookStyle = m_bookStyle->isChecked();
+    s.statusLine = m_statusLine->isChecked();
     s.userStyle = utf8(m_userStyle->text());
     return s;
 }

@@ -46,6 +46,7 @@ class FrmReading : public QDialog {
     QSpinBox* m_margin = nullptr;
     QSpinBox* m_maxWidth = nullptr;
     QCheckBox* m_bookStyle = nullptr;
+    QCheckBox* m_statusLine = nullptr;
     QLineEdit* m_userStyle = nullptr;
     bool m_filling = false;
 };

@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -542,6 +543,12 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
     window->readingPanel()->findChild<QSpinBox*>(QStringLiteral("SpinFontSize"))->setValue(14);
     FOLIO_WAIT_VERIFY(((shown = window->webBook()->grab().toImage()),
                        qGray(shown.pixel(shown.width() - 5, shown.height() - 5)) < 10));
+    // The status line put away gives its row to the page pane.
+    auto* status = window->findChild<QLabel*>(QStringLiteral("ReadingStatus"));
+    const int paneHeight = window->webBook()->height();
+    QVERIFY(status->isVisible());
+    window->readingPanel()->findChild<QCheckBox*>(QStringLiteral("ChkStatusLine"))->click();
+    QVERIFY(!status->isVisible() && window->webBook()->height() > paneHeight);
     window->readingPanel()->findChild<QPushButton*>(QStringLiteral("CmdDefault"))->click();
     QFile ini(config + QStringLiteral("/folio/reading.ini"));
     QVERIFY(ini.open(QIODevice::ReadOnly));
@@ -557,6 +564,7 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
     FOLIO_WAIT_VERIFY(((small = window->webBook()->grab().toImage()),
                        qGray(small.pixel(small.width() - 5, small.height() - 5)) < 10 &&
                            firstLineHeight(small) > 0));
+    QVERIFY(!window->findChild<QLabel*>(QStringLiteral("ReadingStatus"))->isVisible());
     QVERIFY2(
         firstLineHeight(small) * 3 < large * 2,
         qPrintable(QStringLiteral("%1 px against %2 px").arg(firstLineHeight(small)).arg(large)));

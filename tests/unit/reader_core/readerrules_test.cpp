@@ -360,6 +360,7 @@ TEST(Reading, SettingsFallBackValueByValueAndComeBackAsWritten) {
                                            "FontSize=huge\nLineHeight=1.8\nMargin=-4\n"
                                            "Foreground=#12345\nBackground=#102030\n"
                                            "Font=Noto Serif CJK SC\nMaxWidth=720\nBookStyle=0\n"
+                                           "StatusLine=0\n"
                                            "UserStyle=x;}body{\nFuture=1\n");
     const ReadingSettings& s = read.settings;
     EXPECT_EQ(s.theme, Theme::Night);
@@ -370,7 +371,7 @@ TEST(Reading, SettingsFallBackValueByValueAndComeBackAsWritten) {
     EXPECT_EQ(s.background, "#102030");
     EXPECT_EQ(s.font, "Noto Serif CJK SC");
     EXPECT_EQ(s.maxWidth, 720);
-    EXPECT_FALSE(s.bookStyle);
+    EXPECT_FALSE(s.bookStyle || s.statusLine);
     EXPECT_EQ(s.userStyle, "");
     ASSERT_EQ(read.problems.size(), 4u); // FontSize, Margin, Foreground, UserStyle
     EXPECT_EQ(read.problems[0], "FontSize=huge: not a value this setting takes, 0 used");
