@@ -1065,49 +1065,271 @@ Result<RebuildLayout> RebuildLayout::plan(std::span<const std::uint8_t> file, st
     return layout;
 }
 
-Result<void> RebuildLayout::verify(
-    std::span<const std::uint8_t> written, std::uint32_t checksum,
-    const std::function<bool(const Placed&, std::span<const std::uint8_t>)>& sameData) const {
-    const std::string& f = m_fileName;
-    if (written.size() < m_front.size()) {
-        return fail(f + ": " + std::to_string(written.size()) + " bytes of the rebuilt file read " +
-                    "back, fewer than its " + std::to_string(m_front.size()) +
-                    " bytes of headers and resource tree");
-    }
-    const std::size_t sumAt = m_checksumOffset;
-    auto differs = [&](std::size_t from, std::size_t to) {
-        return !std::equal(m_front.begin() + static_cast<std::ptrdiff_t>(from),
-                           m_front.begin() + static_cast<std::ptrdiff_t>(to),
-                           written.begin() + static_cast<std::ptrdiff_t>(from));
+namespace {
+
+// A resource tree held in memory, read as the system's loader reads it: each directory's named
+// entries first, in the order of their upper-cased UTF-16 units, then its ids ascending, each
+// level searched by halves. Every read is checked against the tree's bounds.
+class TreeLookup {
+  public:
+    TreeLookup(const Reader& r, const std::string& file, std::uint64_t base, std::uint64_t limit)
+        : m_r(r), m_f(file), m_base(base), m_limit(limit) {}
+
+    struct Directory {
+        std::uint64_t at = 0; // file offset of its table
+        std::uint32_t named = 0, ids = 0;
     };
-    if (differs(0, sumAt) || differs(sumAt + 4, m_front.size())) {
-        return fail(f + ": the headers or the resource tree read back differently from what " +
-                    "was written");
+
+    Result<Directory> directory(std::uint32_t rel) const {
+        FOLIO_TRY(inTree(rel, sizeof(coff_resource_dir_table), "resource directory"));
+        const auto t = *m_r.read<coff_resource_dir_table>(m_base + rel, "resource directory");
+        const Directory d{m_base + rel, t.NumberOfNameEntries, t.NumberOfIDEntries};
+        FOLIO_TRY(inTree(rel,
+                         sizeof(coff_resource_dir_table) +
+                             std::uint64_t(d.named + d.ids) * sizeof(coff_resource_dir_entry),
+                         "resource directory"));
+        return d;
     }
-    std::uint32_t stored = 0;
-    std::memcpy(&stored, written.data() + sumAt, sizeof stored);
-    if (stored != checksum) {
-        return fail(f + ": the checksum reads back as " + hex(stored) + " instead of " +
+
+    coff_resource_dir_entry entry(const Directory& d, std::uint32_t i) const {
+        return *m_r.read<coff_resource_dir_entry>(d.at + sizeof(coff_resource_dir_table) +
+                                                      std::uint64_t(i) *
+                                                          sizeof(coff_resource_dir_entry),
+                                                  "resource entry");
+    }
+
+    Result<coff_resource_data_entry> dataEntry(std::uint32_t rel) const {
+        FOLIO_TRY(inTree(rel, sizeof(coff_resource_data_entry), "resource data entry"));
+        return m_r.read<coff_resource_data_entry>(m_base + rel, "resource data entry");
+    }
+
+    // The named entry's name against `key`: below zero when it sorts first.
+    Result<int> compare(const coff_resource_dir_entry& e, std::u16string_view key) const {
+        const std::uint32_t rel = e.nameOffset();
+        FOLIO_TRY(inTree(rel, 2, "resource name"));
+        const std::uint16_t length = m_r.u16(m_base + rel);
+        FOLIO_TRY(inTree(std::uint64_t(rel) + 2, std::uint64_t(length) * 2, "resource name"));
+        for (std::size_t k = 0; k < length && k < key.size(); ++k) {
+            const char16_t x =
+                toUpperUnit(static_cast<char16_t>(m_r.u16(m_base + rel + 2 + 2 * k)));
+            const char16_t y = toUpperUnit(key[k]);
+            if (x != y)
+                return x < y ? -1 : 1;
+        }
+        return length < key.size() ? -1 : length > key.size() ? 1 : 0;
+    }
+
+    // The entry of `d` that `id` finds, if any.
+    Result<std::optional<coff_resource_dir_entry>> find(const Directory& d,
+                                                        const ResourceId& id) const {
+        std::uint32_t low = id.isString ? 0 : d.named;
+        std::uint32_t high = id.isString ? d.named : d.named + d.ids;
+        while (low < high) {
+            const std::uint32_t mid = low + (high - low) / 2;
+            const coff_resource_dir_entry e = entry(d, mid);
+            int order = 0;
+            if (id.isString) {
+                auto c = compare(e, id.name);
+                FOLIO_TRY(c);
+                order = *c;
+            } else {
+                order = e.id() < id.id ? -1 : e.id() > id.id ? 1 : 0;
+            }
+            if (order == 0)
+                return e;
+            (order < 0 ? low : high) = order < 0 ? mid + 1 : mid;
+        }
+        return std::nullopt;
+    }
+
+    // The leaves under the directory at `rel` on `level` (0 types, 1 names, 2 languages), each
+    // directory checked to be in the order the search above needs and each entry to be of the
+    // kind its level holds.
+    Result<std::uint64_t> leaves(std::uint32_t rel, int level) const {
+        auto d = directory(rel);
+        FOLIO_TRY(d);
+        std::uint64_t count = 0;
+        for (std::uint32_t i = 0; i < d->named + d->ids; ++i) {
+            const coff_resource_dir_entry e = entry(*d, i);
+            const std::uint64_t at =
+                d->at + sizeof(coff_resource_dir_table) + std::uint64_t(i) * sizeof e;
+            if (e.isNamed() != (i < d->named))
+                return fail(m_f + ": resource entry at offset " + hex(at) + " is " +
+                            (e.isNamed() ? "named among the ids" : "an id among the names"));
+            if (i > 0 && i != d->named) {
+                const coff_resource_dir_entry before = entry(*d, i - 1);
+                bool ascending = before.id() < e.id();
+                if (e.isNamed()) {
+                    auto name = nameOf(e);
+                    FOLIO_TRY(name);
+                    auto c = compare(before, *name);
+                    FOLIO_TRY(c);
+                    ascending = *c < 0;
+                }
+                if (!ascending)
+                    return fail(m_f + ": resource entry at offset " + hex(at) +
+                                " is out of order: a lookup may not find it");
+            }
+            if (e.isSubDir() != (level < 2))
+                return fail(m_f + ": resource entry at offset " + hex(at) + " is " +
+                            (level < 2 ? "a data entry where a sub-directory belongs"
+                                       : "a sub-directory where a data entry belongs"));
+            if (level < 2) {
+                auto below = leaves(e.target(), level + 1);
+                FOLIO_TRY(below);
+                count += *below;
+            } else {
+                FOLIO_TRY(dataEntry(e.target()));
+                ++count;
+            }
+        }
+        return count;
+    }
+
+  private:
+    Result<void> inTree(std::uint64_t rel, std::uint64_t size, const char* what) const {
+        if (m_base + rel <= m_limit && size <= m_limit - (m_base + rel))
+            return {};
+        return fail(m_f + ": " + what + " at offset " + hex(m_base + rel) + " (" +
+                    std::to_string(size) +
+                    " bytes) lies outside the resource tree, which ends at " + hex(m_limit));
+    }
+
+    Result<std::u16string> nameOf(const coff_resource_dir_entry& e) const {
+        const std::uint32_t rel = e.nameOffset();
+        FOLIO_TRY(inTree(rel, 2, "resource name"));
+        std::u16string name(m_r.u16(m_base + rel), u'\0');
+        FOLIO_TRY(inTree(std::uint64_t(rel) + 2, name.size() * 2, "resource name"));
+        for (std::size_t k = 0; k < name.size(); ++k)
+            name[k] = static_cast<char16_t>(m_r.u16(m_base + rel + 2 + 2 * k));
+        return name;
+    }
+
+    const Reader& m_r;
+    const std::string& m_f;
+    std::uint64_t m_base;
+    std::uint64_t m_limit;
+};
+
+} // namespace
+
+Result<void> RebuildLayout::verify(const ReadBack& read, std::uint32_t checksum) const {
+    const std::string& f = m_fileName;
+    // The headers and the tree, a piece at a time, against what was laid out.
+    constexpr std::size_t Piece = 64 << 10;
+    Bytes piece(std::min(Piece, m_front.size()));
+    const std::uint64_t sumAt = m_checksumOffset;
+    std::uint8_t stored[4] = {};
+    for (std::uint64_t at = 0; at < m_front.size();) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), m_front.size() - at));
+        FOLIO_TRY(read(at, std::span(piece.data(), n)));
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint64_t pos = at + i;
+            if (pos >= sumAt && pos < sumAt + sizeof stored)
+                stored[pos - sumAt] = piece[i];
+            else if (piece[i] != m_front[static_cast<std::size_t>(pos)])
+                return fail(f + ": the headers or the resource tree read back differently from " +
+                            "what was written (at offset " + hex(pos) + ")");
+        }
+        at += n;
+    }
+    std::uint32_t storedSum = 0;
+    std::memcpy(&storedSum, stored, sizeof storedSum);
+    if (storedSum != checksum) {
+        return fail(f + ": the checksum reads back as " + hex(storedSum) + " instead of " +
                     hex(checksum));
     }
-    auto img = PeImage::parse(written, f, fileSize());
+
+    // What was read back is the layout's front: the tree is read there, as a reader finds it.
+    auto img = PeImage::parseHeaders(m_front, f, fileSize());
     if (!img) {
         return fail(f + ": the rebuilt file does not read back: " + img.error().message);
     }
-    const auto& got = img->resources();
-    if (got.size() != m_placed.size()) {
-        return fail(f + ": the rebuilt file reads back with " + std::to_string(got.size()) +
+    if (img->resourceDirRva() == 0 || img->resourceDirSize() == 0) {
+        if (m_placed.empty())
+            return {};
+        return fail(f + ": the rebuilt file reads back with no resource tree");
+    }
+    const auto section = img->resourceSectionIndex();
+    const auto base = img->rvaToOffset(img->resourceDirRva());
+    if (!section || !base) {
+        return fail(f + ": the rebuilt file's resource tree at RVA " + hex(img->resourceDirRva()) +
+                    " lies in no section");
+    }
+    const Section& rs = img->sections()[*section];
+    const std::uint64_t limit = std::min<std::uint64_t>(
+        std::uint64_t(rs.pointerToRawData) + rs.sizeOfRawData, m_front.size());
+    const Reader r(m_front, f);
+    const TreeLookup tree(r, f, *base, limit);
+    auto leaves = tree.leaves(0, 0);
+    if (!leaves) {
+        return fail(f + ": the rebuilt file does not read back: " + leaves.error().message);
+    }
+    if (*leaves != m_placed.size()) {
+        return fail(f + ": the rebuilt file reads back with " + std::to_string(*leaves) +
                     " resources instead of " + std::to_string(m_placed.size()));
     }
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        const Placed& p = m_placed[i];
+    auto root = tree.directory(0);
+    FOLIO_TRY(root);
+    for (const Placed& p : m_placed) {
         const ResourceSize& w = m_resources[p.source];
-        if (!(got[i].type == w.type) || !(got[i].name == w.name) || got[i].language != w.language ||
-            got[i].size != p.size || (p.size != 0 && got[i].fileOffset != p.offset) ||
-            (sameData && !sameData(p, img->resourceData(got[i])))) {
-            return fail(f + ": the rebuilt file reads back resource " + got[i].type.toString() +
-                        "/" + got[i].name.toString() + " differently from " + w.type.toString() +
-                        "/" + w.name.toString());
+        const std::string what =
+            w.type.toString() + "/" + w.name.toString() + "/" + std::to_string(w.language);
+        auto lost = [&] {
+            return fail(f + ": a lookup in the rebuilt file does not find resource " + what);
+        };
+        auto byType = tree.find(*root, w.type);
+        FOLIO_TRY(byType);
+        if (!*byType)
+            return lost();
+        auto names = tree.directory((*byType)->target());
+        FOLIO_TRY(names);
+        auto byName = tree.find(*names, w.name);
+        FOLIO_TRY(byName);
+        if (!*byName)
+            return lost();
+        auto languages = tree.directory((*byName)->target());
+        FOLIO_TRY(languages);
+        auto byLanguage = tree.find(*languages, ResourceId::fromId(w.language));
+        FOLIO_TRY(byLanguage);
+        if (!*byLanguage)
+            return lost();
+        auto data = tree.dataEntry((*byLanguage)->target());
+        FOLIO_TRY(data);
+        const auto offset = img->rvaToOffset(data->DataRVA);
+        if (data->DataSize != p.size || (p.size != 0 && offset != p.offset)) {
+            return fail(f + ": the rebuilt file reads back resource " + what + " as " +
+                        std::to_string(data->DataSize) + " bytes at RVA " + hex(data->DataRVA) +
+                        " instead of " + std::to_string(p.size) + " bytes at offset " +
+                        hex(p.offset));
+        }
+    }
+    return {};
+}
+
+Result<void> RebuildLayout::verify(
+    std::span<const std::uint8_t> written, std::uint32_t checksum,
+    const std::function<bool(const Placed&, std::span<const std::uint8_t>)>& sameData) const {
+    if (written.size() != fileSize()) {
+        return fail(m_fileName + ": " + std::to_string(written.size()) +
+                    " bytes of the rebuilt file read back instead of its " +
+                    std::to_string(fileSize()));
+    }
+    FOLIO_TRY(verify(
+        [&](std::uint64_t offset, std::span<std::uint8_t> into) -> Result<void> {
+            std::copy_n(written.begin() + static_cast<std::ptrdiff_t>(offset), into.size(),
+                        into.begin());
+            return {};
+        },
+        checksum));
+    // verify() found every resource at its offset: its bytes are there.
+    for (const Placed& p : m_placed) {
+        const ResourceSize& w = m_resources[p.source];
+        if (sameData && !sameData(p, written.subspan(static_cast<std::size_t>(p.offset),
+                                                     static_cast<std::size_t>(p.size)))) {
+            return fail(m_fileName + ": the rebuilt file reads back resource " + w.type.toString() +
+                        "/" + w.name.toString() + " with other bytes than were written");
         }
     }
     return {};

@@ -77,6 +77,9 @@ class PeImage {
     // The headers and the section table only: resources() stays empty, so a damaged resource
     // tree does not hide where the tree lies.
     static Result<PeImage> parseHeaders(std::span<const std::uint8_t> data, std::string fileName);
+    // The same over the first bytes of a file of `fileSize` bytes, as parse() above.
+    static Result<PeImage> parseHeaders(std::span<const std::uint8_t> front, std::string fileName,
+                                        std::uint64_t fileSize);
 
     std::span<const std::uint8_t> bytes() const { return m_data; }
     std::uint64_t fileSize() const { return m_fileSize; }
@@ -110,9 +113,6 @@ class PeImage {
     std::optional<std::uint32_t> rvaToOffset(std::uint32_t rva) const;
 
   private:
-    static Result<PeImage> parseHeaders(std::span<const std::uint8_t> data, std::string fileName,
-                                        std::uint64_t fileSize);
-
     std::span<const std::uint8_t> m_data;
     std::uint64_t m_fileSize = 0;
     std::string m_fileName;
@@ -219,11 +219,19 @@ class RebuildLayout {
     std::uint64_t fileSize() const { return m_sectionEnd + m_overlay.size(); }
     std::uint32_t checksumOffset() const { return m_checksumOffset; }
 
-    // Reads `written` (at least the first front().size() bytes of a file of fileSize() bytes
-    // written from this layout) as a reader would, and checks it against the layout: the
-    // headers and the tree byte for byte but the checksum, which must be `checksum`, and every
-    // resource where, under the key and as large as placed() says. `sameData`, when given, is
-    // asked about each resource's bytes as they read back (the caller knows what it wrote).
+    // Reads `into.size()` bytes of the written file from `offset` into `into`: all of them, or
+    // an error naming the file and the fault.
+    using ReadBack =
+        std::function<Result<void>(std::uint64_t offset, std::span<std::uint8_t> into)>;
+    // Reads the written file's headers and tree back through `read`, a piece at a time, and
+    // checks them against the layout: byte for byte but the checksum, which must be
+    // `checksum`; then walks the tree as it lies, and looks every resource up in it as the
+    // system's loader does (a binary search on each level), which must find it where, and as
+    // large as, placed() says. Nothing is kept per resource: a book of any size is checked in
+    // the memory of one piece.
+    Result<void> verify(const ReadBack& read, std::uint32_t checksum) const;
+    // The same over a file held whole in memory. `sameData`, when given, is asked about each
+    // resource's bytes where the lookup found them (the caller knows what it wrote).
     Result<void> verify(std::span<const std::uint8_t> written, std::uint32_t checksum,
                         const std::function<bool(const Placed&, std::span<const std::uint8_t>)>&
                             sameData = {}) const;

@@ -229,7 +229,7 @@ class StreamWriter {
 constexpr const char* RecordMagic = "folio build record 1";
 
 // Names in a record stand alone on their line: one holding a line break is never recorded.
-bool recordable(const std::string& text) {
+bool recordable(std::string_view text) {
     return text.find_first_of("\r\n") == std::string::npos;
 }
 
@@ -438,7 +438,7 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
     const std::size_t firstPage = resources.size();
     std::uint64_t pageBytes = 0;
     for (const BookPage& p : in.pages) {
-        resources.push_back({book::pageResourceType(*p.entry), book::pageResourceName(*p.entry),
+        resources.push_back({book::pageResourceType(p.entry), book::pageResourceName(p.entry),
                              book::ResourceLanguage, 0, p.size});
         pageBytes += p.size;
     }
@@ -447,7 +447,6 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
     const auto& placed = layout->placed();
 
     // What the previous book's record lets this build take from it.
-    std::vector<Reuse> reuse(placed.size());
     int oldBook = -1;
     RecordReader record;
     if (!in.full && !in.recordFolder.empty() && record.open(in.recordFolder, in.bookPath) &&
@@ -469,6 +468,9 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
                 ::close(fd);
         }
     } closeOld{oldBook};
+    // Kept for a rebuild only: a full build spends no memory on it.
+    std::vector<Reuse> reuse(oldBook >= 0 ? placed.size() : 0);
+    auto taken = [&](std::size_t k) { return !reuse.empty() && reuse[k].taken; };
     if (oldBook >= 0) {
         ::posix_fadvise(oldBook, 0, 0, POSIX_FADV_SEQUENTIAL);
         // Both lists are in the book's order: one walk pairs them.
@@ -500,7 +502,7 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
             }
             if (!more || !(oldType == type) || !(oldName == name))
                 continue;
-            const bool unchanged = old.entry == *page.entry && old.size == page.size &&
+            const bool unchanged = old.entry == page.entry && old.size == page.size &&
                                    old.mtimeNs == page.mtimeNs && old.ctimeNs == page.ctimeNs &&
                                    old.mtimeNs < record.stamp && old.ctimeNs < record.stamp &&
                                    old.offset <= record.identity.size &&
@@ -536,10 +538,10 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
         }
         // A run of unchanged pages that lie in the previous book as they will in this one is
         // one copy.
-        std::size_t end = k;
-        if (reuse[k].taken) {
+        std::size_t end = k + 1;
+        std::uint64_t fileSum = 0;
+        if (taken(k)) {
             std::uint64_t sum = reuse[k].wordSum;
-            end = k + 1;
             while (end < placed.size() && reuse[end].taken &&
                    reuse[end].offset - reuse[end - 1].offset ==
                        placed[end].offset - placed[end - 1].offset) {
@@ -560,21 +562,22 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
             }
         } else {
             const BookPage& page = in.pages[p.source - firstPage];
-            auto sum = out.putFile(in.projectFolder + *page.entry, p.size, [&](std::uint64_t got) {
-                observer.setProgressValue(scaled(done + got));
-                observer.processEvents();
-            });
+            auto sum = out.putFile(std::string(in.projectFolder).append(page.entry), p.size,
+                                   [&](std::uint64_t got) {
+                                       observer.setProgressValue(scaled(done + got));
+                                       observer.processEvents();
+                                   });
             FOLIO_TRY(sum);
-            reuse[k].wordSum = *sum;
-            end = k + 1;
+            fileSum = *sum;
         }
         for (; k < end; ++k) {
             const std::size_t pageIndex = placed[k].source - firstPage;
-            written.placed.push_back({pageIndex, placed[k].offset, reuse[k].wordSum});
-            written.reused += reuse[k].taken ? 1 : 0;
+            written.placed.push_back(
+                {pageIndex, placed[k].offset, taken(k) ? reuse[k].wordSum : fileSum});
+            written.reused += taken(k) ? 1 : 0;
             ++written.pages;
             done += placed[k].size;
-            observer.setCaption("folioMake-" + *in.pages[pageIndex].entry);
+            observer.setCaption("folioMake-" + std::string(in.pages[pageIndex].entry));
             observer.setProgressValue(scaled(done));
             observer.processEvents();
         }
@@ -594,24 +597,26 @@ Result<WrittenBook> writeBook(const BookWrite& in, StagedFile& stage, Observer& 
     if (::pwrite(fd, sumBytes, sizeof sumBytes, layout->checksumOffset()) != sizeof sumBytes)
         return fail("cannot write " + in.bookPath + " (through " + stage.path() +
                     "): " + reason(errno));
-    Bytes back(layout->front().size());
     const int reread = ::open(stage.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (reread < 0)
         return fail("cannot read back " + stage.path() + ": " + reason(errno));
-    for (std::size_t got = 0; got < back.size();) {
-        const ssize_t n =
-            ::pread(reread, back.data() + got, back.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const std::string why = n == 0 ? std::string("it ends early") : reason(errno);
-            ::close(reread);
-            return fail("cannot read back " + stage.path() + ": " + why);
-        }
-        got += std::size_t(n);
-    }
+    auto verified = layout->verify(
+        [&](std::uint64_t offset, std::span<std::uint8_t> into) -> Result<void> {
+            for (std::size_t got = 0; got < into.size();) {
+                const ssize_t n = ::pread(reread, into.data() + got, into.size() - got,
+                                          static_cast<off_t>(offset + got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    return fail("cannot read back " + stage.path() + ": " +
+                                (n == 0 ? std::string("it ends early") : reason(errno)));
+                got += std::size_t(n);
+            }
+            return {};
+        },
+        checksum);
     ::close(reread);
-    FOLIO_TRY(layout->verify(back, checksum));
+    FOLIO_TRY(verified);
     FOLIO_TRY(stage.close());
     return written;
 }
@@ -635,10 +640,10 @@ Result<void> keepRecord(const BookWrite& in, const WrittenBook& written) {
                        "\r\nproject\t" + in.projectFolder + "\r\ntitle\t" + in.title + "\r\n";
     for (const auto& p : written.placed) {
         const BookPage& page = in.pages[p.page];
-        if (recordable(*page.entry))
+        if (recordable(page.entry))
             text += "page\t" + std::to_string(page.size) + "\t" + std::to_string(page.mtimeNs) +
                     "\t" + std::to_string(page.ctimeNs) + "\t" + std::to_string(p.offset) + "\t" +
-                    std::to_string(p.wordSum) + "\t" + *page.entry + "\r\n";
+                    std::to_string(p.wordSum) + "\t" + std::string(page.entry) + "\r\n";
         if (text.size() >= BufferSize) {
             FOLIO_TRY(stage->write(
                 std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace folio::compiler {
@@ -33,7 +34,7 @@ std::int64_t buildStamp();
 
 // A selected page: its entry (a name in the project folder) and its file as it was looked at.
 struct BookPage {
-    const std::string* entry = nullptr;
+    std::string_view entry; // into the caller's list of entries, which outlives the build
     std::uint64_t size = 0;
     std::int64_t mtimeNs = 0;
     std::int64_t ctimeNs = 0;

@@ -13,7 +13,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <span>
 #include <tuple>
 
@@ -59,12 +58,12 @@ std::string resourceAddress(std::string_view entry) {
 // The selected pages make a whole book: as many under one resource type as a resource directory
 // can count, some page, the index and contents pages among them, and every one under a resource
 // name of its own.
-Result<void> checkWholeBook(const CompileInputs& in, const std::vector<std::string>& entries,
+Result<void> checkWholeBook(const CompileInputs& in, std::span<const std::string_view> entries,
                             Observer& observer) {
     // Counted first and cheaply: a project of a hundred thousand pages is refused before its
     // pages take memory for the checks below.
     std::map<std::string, std::size_t> perType;
-    for (const std::string& entry : entries) {
+    for (const std::string_view entry : entries) {
         const pe::ResourceId type = book::pageResourceType(entry);
         const std::size_t n = ++perType[type.isString ? type.toString() : "#" + type.toString()];
         if (n == pe::MaxDirectoryEntries + 1)
@@ -86,10 +85,7 @@ Result<void> checkWholeBook(const CompileInputs& in, const std::vector<std::stri
                     FixPath(in.projectFolder) + c.first + " and " + c.other +
                         " become the one resource " + c.resource + "; rename one of them"));
     }
-    std::set<std::string> resources;
-    for (const std::string& entry : entries)
-        resources.insert(resourceAddress(entry));
-    if (resources.empty())
+    if (entries.empty())
         return std::unexpected(
             refused(observer, "没有选择要编译的页面！\r\n\r\n请在页面列表中选择电子书的页面。",
                     "no page of " + in.projectFolder + " is selected"));
@@ -97,13 +93,23 @@ Result<void> checkWholeBook(const CompileInputs& in, const std::vector<std::stri
         {&in.settings.indexPage, "首页", "索引页", "index page"},
         {&in.settings.contentsPage, "目录页", "目录树", "contents page"},
     };
-    for (const auto& [page, what, box, english] : named) {
+    // Looked for in one pass, which keeps no list of the resources a large book makes.
+    const std::string wanted[] = {book::pageResourceName(in.settings.indexPage).toString(),
+                                  book::pageResourceName(in.settings.contentsPage).toString()};
+    bool found[] = {false, false};
+    for (const std::string_view entry : entries) {
+        const std::string address = resourceAddress(entry);
+        for (std::size_t k = 0; k < 2; ++k)
+            found[k] = found[k] || address == wanted[k];
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+        const auto& [page, what, box, english] = named[k];
         if (page->empty())
             return std::unexpected(refused(observer,
                                            std::string("没有填写") + box + "！电子书打开时要显示" +
                                                what + "，请在“" + box + "：”中填写它的文件名。",
                                            std::string("no ") + english + " (" + box + ") is set"));
-        if (!resources.contains(book::pageResourceName(*page).toString()))
+        if (!found[k])
             return std::unexpected(refused(
                 observer,
                 std::string(what) + "“" + *page + "”不在要编译的页面中，电子书打开时会找不到它。" +
@@ -138,14 +144,14 @@ std::optional<std::string> titleOfBook(const std::string& path) {
 
 } // namespace
 
-std::vector<ResourceClash> resourceClashes(const std::vector<std::string>& entries) {
+std::vector<ResourceClash> resourceClashes(std::span<const std::string_view> entries) {
     std::vector<ResourceClash> clashes;
-    std::map<std::string, const std::string*> byResource; // resource -> the entry that takes it
-    for (const std::string& entry : entries) {
+    std::map<std::string, std::string_view> byResource; // resource -> the entry that takes it
+    for (const std::string_view entry : entries) {
         std::string resource = resourceAddress(entry);
-        auto [it, fresh] = byResource.emplace(resource, &entry);
-        if (!fresh && *it->second != entry)
-            clashes.push_back({*it->second, entry, std::move(resource)});
+        auto [it, fresh] = byResource.emplace(resource, entry);
+        if (!fresh && it->second != entry)
+            clashes.push_back({std::string(it->second), std::string(entry), std::move(resource)});
     }
     return clashes;
 }
@@ -239,8 +245,11 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
 
     // The entries that become pages: the selected names of the project folder and, with
     // sub-folders on, the files of each selected sub-folder. A name that reaches into another
-    // folder never becomes a page.
-    std::vector<std::string> entries;
+    // folder never becomes a page. Each names its page in place, in the caller's list or among
+    // the sub-folders' files kept here (a folder's list is moved whole, so its names stay where
+    // they are): a book of tens of thousands of pages copies none of their names.
+    std::vector<std::string_view> entries;
+    std::vector<std::vector<std::string>> folderFiles;
     for (const PageEntry& entry : in.pages) {
         // Every entry lets the window process its events, the ones left out too.
         if (!entry.selected || !(isPlainFileName(entry.name) ||
@@ -252,9 +261,9 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
             entries.push_back(entry.name);
         } else {
             if (in.settings.subfolders && dirExists(FixPath(in.projectFolder) + entry.name)) {
-                auto files = subfolderEntries(in.projectFolder, entry.name, result.skipped);
-                entries.insert(entries.end(), std::make_move_iterator(files.begin()),
-                               std::make_move_iterator(files.end()));
+                folderFiles.push_back(
+                    subfolderEntries(in.projectFolder, entry.name, result.skipped));
+                entries.insert(entries.end(), folderFiles.back().begin(), folderFiles.back().end());
             } else {
                 entries.push_back(entry.name);
             }
@@ -366,8 +375,9 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
     write.full = in.full;
     write.recordFolder = in.recordFolder;
     write.stamp = buildStamp();
-    for (const std::string& entry : entries) {
-        const std::string path = projectFolder + entry;
+    write.pages.reserve(entries.size());
+    for (const std::string_view entry : entries) {
+        const std::string path = std::string(projectFolder).append(entry);
         const FileFacts facts = fileFacts(path);
         if (facts.kind == "no such file")
             return trap("cannot open " + path + ": " + facts.why);
@@ -375,12 +385,14 @@ Result<CompiledBook> CompileBook(const CompileInputs& in, CompileObserver& obser
             // A sub-folder is listed like a file but is never a page; a FIFO would block the
             // read, and a dangling link has nothing to read.
             if (facts.kind != "a folder")
-                result.skipped.push_back({entry, facts.kind});
+                result.skipped.push_back({std::string(entry), facts.kind});
             observer.processEvents();
             continue;
         }
-        write.pages.push_back({&entry, facts.size, facts.mtimeNs, facts.ctimeNs});
+        write.pages.push_back({entry, facts.size, facts.mtimeNs, facts.ctimeNs});
     }
+    // The pages name their entries where they lie: the list of them is done with.
+    std::vector<std::string_view>().swap(entries);
     write.templateBytes = *templateBytes;
 
     auto stage = StagedFile::create(bookPath);

@@ -7,7 +7,9 @@
 #include "maker/compiler/bookwriter.h"
 
 #include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace folio::compiler {
@@ -75,7 +77,11 @@ struct ResourceClash {
 // Every entry (a name in the project folder, or "folder/name" for a file of a sub-folder) that
 // takes the resource of an earlier, different entry, in entry order: names equal once
 // upper-cased, as the book stores them, are one resource.
-std::vector<ResourceClash> resourceClashes(const std::vector<std::string>& entries);
+std::vector<ResourceClash> resourceClashes(std::span<const std::string_view> entries);
+inline std::vector<ResourceClash> resourceClashes(const std::vector<std::string>& entries) {
+    const std::vector<std::string_view> names(entries.begin(), entries.end());
+    return resourceClashes(names);
+}
 
 // The files a selected sub-folder adds (subfolders on): "folder/name" for each regular file
 // lying directly in it, in byte order; what is left out (deeper folders, other kinds of file,

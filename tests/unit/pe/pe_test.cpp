@@ -233,14 +233,17 @@ TEST(ResourceUpdater, ResourceSectionPlacement) {
 }
 
 // A file written from a layout is read back and checked against it before anything trusts it:
-// resource bytes that did not land where the layout placed them, or a tree that reads back
-// otherwise, are refused naming the file, while the file as written passes.
+// resource bytes that did not land where the layout placed them, a tree that reads back
+// otherwise (in any piece of it: this one is read back in several) or another checksum are
+// refused naming the file, while the file as written passes.
 TEST(ResourceUpdater, AFileThatDoesNotMatchItsLayoutFailsTheReadBackCheck) {
     auto file = readFileBytes(fixture("rsrc_last.exe"));
     ASSERT_TRUE(file) << file.error().message;
-    const std::vector<ResourceUpdater::Entry> entries = {
-        {ResourceId::fromId(2110), ResourceId::fromName("A.HTML"), 1033, 0, bytesOf("page a")},
-        {ResourceId::fromId(2110), ResourceId::fromName("B.HTML"), 1033, 0, bytesOf("page b")}};
+    std::vector<ResourceUpdater::Entry> entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back({ResourceId::fromId(2110),
+                           ResourceId::fromName("PAGE" + std::to_string(i) + ".HTML"), 1033, 0,
+                           bytesOf("page " + std::to_string(i))});
     auto sound = rebuildResources(*file, "skew.exe", entries);
     ASSERT_TRUE(sound) << sound.error().message;
     std::vector<ResourceSize> sizes;
@@ -265,9 +268,17 @@ TEST(ResourceUpdater, AFileThatDoesNotMatchItsLayoutFailsTheReadBackCheck) {
               std::string::npos)
         << refused.error().message;
 
-    Bytes otherTree = *sound;
-    otherTree[layout->front().size() - 1] ^= 0xFF;
-    EXPECT_FALSE(layout->verify(otherTree, checksum, same));
+    ASSERT_GT(layout->front().size(), 128u << 10);
+    for (const std::size_t at : {std::size_t(100), layout->front().size() - 1}) {
+        Bytes otherTree = *sound;
+        otherTree[at] ^= 0xFF;
+        EXPECT_FALSE(layout->verify(otherTree, checksum, same)) << at;
+    }
+    auto otherSum = layout->verify(*sound, checksum + 1, same);
+    ASSERT_FALSE(otherSum);
+    EXPECT_NE(otherSum.error().message.find("skew.exe: the checksum reads back as"),
+              std::string::npos)
+        << otherSum.error().message;
 }
 
 TEST(ResourceUpdater, DiscardLeavesTheFileUntouchedAndDeleteExistingStartsEmpty) {
