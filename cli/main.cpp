@@ -196,23 +196,26 @@ int compile(const std::vector<std::string>& args) {
     in.projectFolder = projectFolder;
     in.dateText = date ? *date : todayIso();
     in.full = full;
-    std::vector<std::string> files = folderFiles(projectFolder, in.settings.subfolders, ec);
-    if (ec) {
-        std::cerr << "folio: cannot list the project folder " << projectFolder << ": "
-                  << ec.message() << "\n";
-        return ExitFailure;
-    }
     // The project's own files (its settings, its contents list, the help project) are no
     // pages: the settings file would carry the author's local output folder into the book.
     std::vector<std::string> own;
-    in.pages.reserve(files.size());
-    for (std::string& name : files) {
-        if (project::isProjectOwnFile(projectFolder, in.settings.title, name))
-            own.push_back(std::move(name));
-        else
-            in.pages.push_back(compiler::PageEntry{std::move(name), true});
+    {
+        // Gone before the compile: its names live on in the pages.
+        std::vector<std::string> files = folderFiles(projectFolder, in.settings.subfolders, ec);
+        if (ec) {
+            std::cerr << "folio: cannot list the project folder " << projectFolder << ": "
+                      << ec.message() << "\n";
+            return ExitFailure;
+        }
+        in.pages.reserve(files.size());
+        const project::ProjectOwnFiles ownFiles(projectFolder, in.settings.title);
+        for (std::string& name : files) {
+            if (ownFiles.contains(name))
+                own.push_back(std::move(name));
+            else
+                in.pages.push_back(compiler::PageEntry{std::move(name), true});
+        }
     }
-    files = {};
 
     std::cout << "maker: " << makerFolder << "\nskin: " << in.skinFileName
               << "\noutput folder: " << in.settings.outPath << "\ncompiling " << in.pages.size()

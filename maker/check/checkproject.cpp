@@ -257,6 +257,7 @@ class Checker {
         m_folder = FixPath(f);
         m_settingsName = fileName(project::settingsFilePath(f));
         m_listName = fileName(generators::contentsListPath(f));
+        m_own = project::ProjectOwnFiles(m_folder, in.settings.title);
     }
 
     Result<CheckReport> run();
@@ -288,6 +289,7 @@ class Checker {
 
     const CheckInputs& m_in;
     std::string m_folder, m_settingsName, m_listName;
+    project::ProjectOwnFiles m_own{{}, {}};
     std::unordered_map<std::string, std::string> m_disk; // upper-cased path -> path on disk
     std::set<std::string> m_files;                       // every regular file's path, in byte order
     std::set<std::string> m_topFolders;
@@ -344,8 +346,7 @@ void Checker::chooseEntries() {
         }
     } else {
         for (const std::string& rel : m_files)
-            if (rel.find('/') == std::string::npos &&
-                !project::isProjectOwnFile(m_folder, m_in.settings.title, rel))
+            if (rel.find('/') == std::string::npos && !m_own.contains(rel))
                 m_entries.push_back(rel);
         if (m_in.settings.subfolders)
             for (const std::string& f : m_topFolders)
@@ -402,7 +403,7 @@ std::optional<std::string> Checker::whyNotInBook(const std::string& path) const 
     const std::string& rel = it->second;
     const std::size_t depth = static_cast<std::size_t>(std::count(rel.begin(), rel.end(), '/'));
     if (depth == 0) {
-        if (project::isProjectOwnFile(m_folder, m_in.settings.title, rel))
+        if (m_own.contains(rel))
             return rel + " is the project's own file (its settings, contents list or help "
                          "project), which never goes into the book";
         return rel + " is not selected in the page list, so the compile leaves it out";

@@ -22,8 +22,8 @@ Result<generators::EpubOutcome> MakeProjectEpub(const std::string& projectFolder
     in.settings = settings;
     in.identifier = *id;
     in.outputPath = outputPath.empty() ? epubPathOf(settings) : outputPath;
-    in.isOwnFile = [&](const std::string& name) {
-        return isProjectOwnFile(projectFolder, settings.title, name);
+    in.isOwnFile = [own = ProjectOwnFiles(projectFolder, settings.title)](const std::string& name) {
+        return own.contains(name);
     };
     return generators::WriteEpub(in, contents, observer);
 }

@@ -7,6 +7,8 @@
 #include "maker/generators/contentspage.h"
 #include "maker/project/settings.h"
 
+#include <algorithm>
+
 namespace folio::project {
 
 namespace {
@@ -81,21 +83,19 @@ Result<void> writeHomePageTag(const std::string& makerFolder, std::string_view t
     return writeTagFile(inMaker(makerFolder, HomePageTagFile), text);
 }
 
-bool isProjectOwnFile(const std::string& projectFolder, const std::string& title,
-                      std::string_view name) {
-    const std::string folded = toUpperUnicode(name);
-    std::vector<std::string> own = {fileName(settingsFilePath(projectFolder)),
-                                    fileName(generators::contentsListPath(projectFolder)),
-                                    ConfigFile};
+ProjectOwnFiles::ProjectOwnFiles(const std::string& projectFolder, const std::string& title) {
+    m_folded = {toUpperUnicode(fileName(settingsFilePath(projectFolder))),
+                toUpperUnicode(fileName(generators::contentsListPath(projectFolder))),
+                toUpperUnicode(ConfigFile)};
     if (!title.empty()) {
         for (const char* extension : {".hhp", ".hhc", ".hhk", ".chm"})
-            own.push_back(title + extension);
+            m_folded.push_back(toUpperUnicode(title + extension));
     }
-    for (const std::string& file : own) {
-        if (toUpperUnicode(file) == folded)
-            return true;
-    }
-    return false;
+}
+
+bool ProjectOwnFiles::contains(std::string_view name) const {
+    const std::string folded = toUpperUnicode(name);
+    return std::find(m_folded.begin(), m_folded.end(), folded) != m_folded.end();
 }
 
 Result<TemplateCopy> copyTemplateFiles(const std::string& makerFolder,

@@ -50,8 +50,15 @@ Result<void> writeHomePageTag(const std::string& makerFolder, std::string_view t
 // settings snapshot config.ini, and the help project (<title>.hhp, .hhc, .hhk) with the help
 // file compiled from it (<title>.chm). Names compare as the book compares its pages' names
 // (upper-cased), so "BOOK.INI" is the settings file too.
-bool isProjectOwnFile(const std::string& projectFolder, const std::string& title,
-                      std::string_view name);
+// The list is made once, for every name of a listing to be asked about.
+class ProjectOwnFiles {
+  public:
+    ProjectOwnFiles(const std::string& projectFolder, const std::string& title);
+    bool contains(std::string_view name) const;
+
+  private:
+    std::vector<std::string> m_folded; // upper-cased
+};
 
 // The files copied into a project by creating it or saving it: for every file name in
 // maker/list/ (the template list, in list order) except exactly "tree.html", the file of that

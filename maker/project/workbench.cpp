@@ -317,7 +317,8 @@ Result<CompileRun> CompileProject(MakerState& state, const generators::ContentsL
     run.selected = RefreshPageList(state, selection, observer);
     const std::string& title = state.settings.title;
     const std::string& open = state.openFolder;
-    auto own = [&](std::size_t i) { return isProjectOwnFile(open, title, state.pages[i]); };
+    const ProjectOwnFiles ownFiles(open, title);
+    auto own = [&](std::size_t i) { return ownFiles.contains(state.pages[i]); };
 
     if (selection.whole) {
         for (std::size_t i = 0; i < state.pages.size(); ++i)

@@ -144,7 +144,7 @@ struct CompileRun {
 
 // "编译文件": the title's project is opened when it is not the open one, else its page list is
 // read afresh, so what was generated since is there. A whole selection means every page of
-// the project: the project's own files (isProjectOwnFile) are left out. With nothing selected
+// the project: the project's own files (ProjectOwnFiles) are left out. With nothing selected
 // the user is asked whether to compile every page (No compiles nothing and says so); own files
 // selected one by one are asked about before they go into the book. Then the book (EXE), the
 // help file (CHM) and the EPUB book (from the contents list, whatever the selection) as ticked;
