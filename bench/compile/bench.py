@@ -3,7 +3,7 @@
 the wall-time ratios, peak memory and the incremental figure.
 
 usage: bench.py [--dist build/dist/folioMake] [--sizes 1000,10000,65000,100000] [--pairs 7]
-                [--big-mb 1990] [--work DIR]
+                [--big-mb 1990] [--work DIR] [--base DIST]
 
 For every size N: a project of N chapters (about 6 KB each, CP936), a style sheet, a picture and
 the contents page. The full compile (`--full`) and `tar -cf` of the same folder run in turn,
@@ -11,11 +11,15 @@ A B A B ..., --pairs times after one warm-up each; printed are the medians of ea
 median of the pair-by-pair ratios, the machine being shared (a slow moment hits both of a pair).
 A resource directory counts its entries in 16 bits, so a book holds at most 65,535 resources
 of a type: a larger N is timed to its refusal, which comes before anything is written.
-Peak memory is the largest resident set of any run (the kernel's own accounting, wait4).
+Peak memory is the largest resident set of any run, as GNU time tells it (else wait4's, which
+counts this script's own memory too).
 The incremental figure: 10 chapters edited, then a compile that takes the rest from the previous
 book, against a full compile after another 10 edits, in pairs. Last, a book of --big-mb MB
 (pictures of 16 MB; a PE32 image ends at 2 GiB) for the memory of a full and an incremental
 build (0 skips it).
+With --base (another build's maker folder, say a copy of an earlier one), its full compile and
+its rebuild after 10 edits are paired with this build's the same way, for each N, with the
+peak memory of each.
 Everything is generated under --work (a temporary folder by default) and removed afterwards.
 """
 import argparse
@@ -92,18 +96,30 @@ def make_project(root, n, picture, big_pictures=0):
 MAX_PAGES = 65535 - 3  # the style sheet, the picture and the contents page are pages too
 
 
+# A child of this script starts out as a copy of it, and the kernel keeps that copy's resident
+# set as the child's peak through the exec: every run would seem to take the 16 MB or so of this
+# Python. GNU time starts the command from a process of its own, a small one, and tells its peak.
+GNU_TIME = "/usr/bin/time"
+
+
 def run(cmd, refused=False):
     """Wall seconds and peak resident set (MB) of one run (that must fail when `refused`)."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.perf_counter() - start
-    err = proc.stderr.read().decode("utf-8", "replace")
-    proc.stderr.close()
-    if (status != 0) != refused:
-        sys.exit("bench: %s %s: %s" % (" ".join(cmd), "was not refused" if refused else "failed",
-                                       err))
-    return wall, usage.ru_maxrss / 1024.0
+    with tempfile.NamedTemporaryFile(mode="r") as peak_file:
+        timed = os.access(GNU_TIME, os.X_OK)
+        if timed:
+            cmd = [GNU_TIME, "-f", "%M", "-o", peak_file.name] + cmd
+        start = time.perf_counter()
+        proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.perf_counter() - start
+        err = proc.stderr.read().decode("utf-8", "replace")
+        proc.stderr.close()
+        if (status != 0) != refused:
+            sys.exit("bench: %s %s: %s" % (" ".join(cmd), "was not refused" if refused
+                                           else "failed", err))
+        # GNU time's last line is the peak in KB (a failed command's status comes before it).
+        peak_kb = int(peak_file.read().split()[-1]) if timed else usage.ru_maxrss
+    return wall, peak_kb / 1024.0
 
 
 def edit(folder, n, rng, count=10):
@@ -112,22 +128,25 @@ def edit(folder, n, rng, count=10):
             f.write(page_text(i, "<p>%d</p>\r\n" % rng.randint(0, 10 ** 9), " (edited)"))
 
 
-def paired(a, b, pairs, before_a=None, before_b=None):
+def paired(a, b, pairs, before_a=None, before_b=None, peaks_of_both=False):
     """Runs a and b in turn after one warm-up each; returns the medians and the median ratio."""
-    ta, tb, ratios, peak_a = [], [], [], 0.0
+    ta, tb, ratios, peak_a, peak_b = [], [], [], 0.0, 0.0
     for k in range(pairs + 1):
         if before_a:
             before_a()
         wa, pa = run(a)
         if before_b:
             before_b()
-        wb, _ = run(b)
-        peak_a = max(peak_a, pa)
+        wb, pb = run(b)
+        peak_a, peak_b = max(peak_a, pa), max(peak_b, pb)
         if k == 0:
             continue
         ta.append(wa)
         tb.append(wb)
         ratios.append(wa / wb)
+    if peaks_of_both:
+        return statistics.median(ta), statistics.median(tb), statistics.median(ratios), \
+            peak_a, peak_b
     return statistics.median(ta), statistics.median(tb), statistics.median(ratios), peak_a
 
 
@@ -140,6 +159,7 @@ def main():
     ap.add_argument("--pairs", type=int, default=7)
     ap.add_argument("--big-mb", type=int, default=1990)
     ap.add_argument("--work", default=None)
+    ap.add_argument("--base", default=None)
     args = ap.parse_args()
 
     folio = os.path.join(args.dist, "folio")
@@ -154,9 +174,9 @@ def main():
     print("load average at the start: %.2f (on %d cores)" % (load, os.cpu_count()))
     rng = random.Random(25)
 
-    def compile_cmd(folder, full):
-        return [folio, "compile", folder, "--out", out, "--maker", args.dist, "--date",
-                "2026-12-06"] + (["--full"] if full else [])
+    def compile_cmd(folder, full, dist=args.dist):
+        return [os.path.join(dist, "folio"), "compile", folder, "--out", out, "--maker", dist,
+                "--date", "2026-12-06"] + (["--full"] if full else [])
 
     try:
         for n in [int(s) for s in args.sizes.split(",") if s]:
@@ -180,6 +200,15 @@ def main():
                 before_a=lambda: edit(folder, n, rng), before_b=lambda: edit(folder, n, rng))
             print("N=%-7d 10 pages edited: rebuild %7.3f s  full %7.3f s  rebuild/full %5.2f"
                   "  peak %6.1f MB" % (n, t_inc, t_full, inc_ratio, inc_peak))
+            if args.base:
+                for what, full in (("full compile", True), ("rebuild", False)):
+                    edits = None if full else (lambda: edit(folder, n, rng))
+                    t_this, t_base, ratio, peak_this, peak_base = paired(
+                        compile_cmd(folder, full), compile_cmd(folder, full, args.base),
+                        args.pairs, before_a=edits, before_b=edits, peaks_of_both=True)
+                    print("N=%-7d %-12s this %7.3f s  base %7.3f s  this/base %5.2f  peak %6.1f"
+                          " MB (base %6.1f MB)" % (n, what, t_this, t_base, ratio, peak_this,
+                                                   peak_base))
             os.remove(book)
             os.remove(tarball)
             shutil.rmtree(folder)
