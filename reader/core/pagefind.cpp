@@ -135,6 +135,24 @@ std::string scrollToScript(int x, int y) {
     return "window.scrollTo(" + std::to_string(x) + "," + std::to_string(y) + ");";
 }
 
+std::string scrollDepthScript() {
+    return "(function(){var d=document,e=d.documentElement,b=d.body;"
+           "var y=(e&&e.scrollTop)||(b&&b.scrollTop)||0;"
+           "var h=Math.max((e&&e.scrollHeight)||0,(b&&b.scrollHeight)||0);"
+           "var v=(e&&e.clientHeight)||(b&&b.clientHeight)||0;"
+           "window.__folioDepth=String(h>v?Math.min(1000,Math.round(1000*y/(h-v))):1000);"
+           "return window.__folioDepth;})();";
+}
+
+std::optional<double> parseScrollDepth(std::string_view answer) {
+    int depth = 0;
+    if (std::from_chars(answer.data(), answer.data() + answer.size(), depth).ptr !=
+            answer.data() + answer.size() ||
+        depth < 0 || depth > 1000)
+        return std::nullopt;
+    return depth / 1000.0;
+}
+
 std::optional<std::pair<int, int>> parseScrollPosition(std::string_view answer) {
     const std::size_t comma = answer.find(',');
     int x = 0, y = 0;

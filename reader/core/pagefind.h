@@ -48,6 +48,13 @@ inline constexpr std::string_view ScrollResultProperty = "__folioScroll";
 // A script that leaves the page's scroll position in ScrollResultProperty; plain ES5 for every
 // document mode.
 std::string scrollPositionScript();
+// The window property where scrollDepthScript leaves how far down the page is read, in
+// thousandths: 0 at its top, 1000 at its end or for a page with nothing to scroll.
+inline constexpr std::string_view ScrollDepthProperty = "__folioDepth";
+// That script; plain ES5 for every document mode.
+std::string scrollDepthScript();
+// Reads the thousandths as a fraction, 0 to 1; nullopt when malformed.
+std::optional<double> parseScrollDepth(std::string_view answer);
 // A script that scrolls the page to x, y.
 std::string scrollToScript(int x, int y);
 // Reads "x,y"; nullopt when malformed.

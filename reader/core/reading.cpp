@@ -1,6 +1,7 @@
 // Reading order, chapter steps and reading settings (see reading.h).
 #include "reader/core/reading.h"
 
+#include "core/book.h"
 #include "core/booklink.h"
 #include "core/text.h"
 #include "reader/core/contentshighlight.h"
@@ -672,6 +673,50 @@ std::string whereText(std::size_t index, std::size_t count, double share,
     if (bookMinutes)
         text += " · 全书还剩" + minutes(*bookMinutes);
     return text;
+}
+
+void ReadingSpeed::learnStep(const BookReading& reading, std::optional<std::size_t> left,
+                             std::optional<std::size_t> reached, double seconds) const {
+    if (left && reached && *reached == *left + 1 && *left < reading.lengths.length.size())
+        (void)learn(reading.lengths.length[*left], seconds);
+}
+
+BookReading bookReading(const book::BookImage& image) {
+    BookReading reading;
+    const auto descriptor = image.descriptor();
+    const auto fields =
+        descriptor ? book::splitDescriptor(*descriptor) : std::vector<std::string>();
+    if (fields.size() < 4)
+        return reading;
+    const std::string& contents = fields[3];
+    const auto bytes = image.find(contents);
+    if (!bytes)
+        return reading;
+    const std::string html = decodeToUtf8(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), true);
+    const std::size_t slash = contents.find_last_of('/');
+    reading.order = readingOrder(html, slash == std::string::npos
+                                           ? std::string_view()
+                                           : std::string_view(contents).substr(0, slash));
+    reading.lengths = readingLengths(reading.order, [&image](const std::string& page) {
+        const auto page_bytes = image.find(page);
+        return page_bytes ? static_cast<std::uint64_t>(page_bytes->size()) : 0;
+    });
+    return reading;
+}
+
+std::string readingStatusText(const BookReading& reading, std::optional<std::size_t> index,
+                              double fraction, std::optional<double> bytesPerMinute) {
+    if (!index || *index >= reading.order.size() || *index >= reading.lengths.length.size())
+        return {};
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    const double share = shareRead(reading.lengths, *index, fraction);
+    std::optional<double> chapter, whole;
+    if (bytesPerMinute && *bytesPerMinute > 0) {
+        chapter = (1 - fraction) * reading.lengths.length[*index] / *bytesPerMinute;
+        whole = (1 - share) * reading.lengths.total / *bytesPerMinute;
+    }
+    return whereText(*index, reading.order.size(), share, chapter, whole);
 }
 
 } // namespace folio::reader

@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+namespace folio::book {
+class BookImage;
+}
+
 namespace folio::reader {
 
 // ---- the reading order -----------------------------------------------------------------------
@@ -67,6 +71,15 @@ ReadingLengths readingLengths(const std::vector<std::string>& order,
 // The share of the book read, 0 to 1, at `fraction` (0 to 1) of the page at `index`.
 double shareRead(const ReadingLengths& lengths, std::size_t index, double fraction);
 
+// A book's reading order (its contents page, the descriptor's fourth field) and what each page
+// of it weighs (its bytes in the book), built once when the book opens; empty for a book without
+// a contents page.
+struct BookReading {
+    std::vector<std::string> order;
+    ReadingLengths lengths;
+};
+BookReading bookReading(const book::BookImage& image);
+
 // The reader's own speed, in bytes of page a minute, learnt from the pages read to their end:
 // a page left for the next one after `seconds` teaches `bytes / seconds`; a glance (under 5 s)
 // or a pause (over 30 minutes) teaches nothing. Kept for the user across books.
@@ -78,6 +91,10 @@ class ReadingSpeed {
     // Bytes a minute; nullopt until a page has taught it.
     std::optional<double> bytesPerMinute() const;
     Result<void> learn(std::uint64_t bytes, double seconds) const;
+    // A page of the order read for `seconds` and left for the next one in the order teaches
+    // the speed; any other step (back, a jump, a page outside the order) teaches nothing.
+    void learnStep(const BookReading& reading, std::optional<std::size_t> left,
+                   std::optional<std::size_t> reached, double seconds) const;
 
   private:
     std::string m_folder;
@@ -87,6 +104,12 @@ class ReadingSpeed {
 // known.
 std::string whereText(std::size_t index, std::size_t count, double share,
                       std::optional<double> chapterMinutes, std::optional<double> bookMinutes);
+
+// The status line at `fraction` (0 to 1) of the page at `index`: the place, the share read and,
+// once the reader's speed is known, the time left in the chapter and in the book. Empty for a
+// page outside the order.
+std::string readingStatusText(const BookReading& reading, std::optional<std::size_t> index,
+                              double fraction, std::optional<double> bytesPerMinute);
 
 // ---- reading settings -----------------------------------------------------------------------
 

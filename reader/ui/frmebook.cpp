@@ -444,46 +444,18 @@ void FrmEBook::selectLanguage() {
 }
 
 void FrmEBook::buildReadingOrder() {
-    const QStringList fields = m_session->descriptorFields();
-    const std::shared_ptr<const book::BookImage>& image = m_session->book();
-    if (!image || fields.size() < 4)
-        return;
-    const std::string contents = utf8(fields[3]);
-    const auto bytes = image->find(contents);
-    if (!bytes)
-        return;
-    const std::string html = folio::decodeToUtf8(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), true);
-    const std::size_t slash = contents.find_last_of('/');
-    auto order = readingOrder(html, slash == std::string::npos
-                                        ? std::string_view()
-                                        : std::string_view(contents).substr(0, slash));
-    // What each page weighs, for the share read and the time left: its bytes in the book.
-    m_lengths = readingLengths(order, [&image](const std::string& page) -> std::uint64_t {
-        const auto bytes = image->find(page);
-        return bytes ? bytes->size() : 0;
-    });
-    m_commands->setReadingOrder(std::move(order));
+    if (const std::shared_ptr<const book::BookImage>& image = m_session->book()) {
+        m_bookReading = bookReading(*image);
+        m_commands->setReadingOrder(m_bookReading.order);
+    }
 }
 
 void FrmEBook::updateStatus() {
-    const auto& order = m_commands->readingOrder();
-    if (!m_shownIndex || *m_shownIndex >= order.size() ||
-        *m_shownIndex >= m_lengths.length.size()) {
-        m_status->clear();
-        return;
-    }
     QWebEnginePage* page = m_panes->webBook()->page();
     const double room = page->contentsSize().height() - m_panes->webBook()->height();
     const double fraction = room > 0 ? page->scrollPosition().y() / room : 1.0;
-    const std::size_t at = *m_shownIndex;
-    const double share = shareRead(m_lengths, at, fraction);
-    std::optional<double> chapter, book;
-    if (const auto speed = ReadingSpeed().bytesPerMinute()) {
-        chapter = (1 - std::clamp(fraction, 0.0, 1.0)) * m_lengths.length[at] / *speed;
-        book = (1 - share) * m_lengths.total / *speed;
-    }
-    m_status->setText(qs(whereText(at, order.size(), share, chapter, book)));
+    m_status->setText(qs(
+        readingStatusText(m_bookReading, m_shownIndex, fraction, ReadingSpeed().bytesPerMinute())));
 }
 
 void FrmEBook::openReadingSettings() {
@@ -532,11 +504,7 @@ void FrmEBook::onPageLoaded(bool ok) {
         qCDebug(readerLog).noquote() << "page: " + m_panes->webBook()->url().toString();
         const auto& order = m_commands->readingOrder();
         const auto at = chapterIndex(order, utf8(currentBookPage()));
-        // A page read to its end and left for the next one teaches the reader's speed.
-        if (at && m_shownIndex && *at == *m_shownIndex + 1 &&
-            *m_shownIndex < m_lengths.length.size())
-            (void)ReadingSpeed().learn(m_lengths.length[*m_shownIndex],
-                                       m_shownSince.elapsed() / 1000.0);
+        ReadingSpeed().learnStep(m_bookReading, m_shownIndex, at, m_shownSince.elapsed() / 1000.0);
         m_shownIndex = at;
         m_shownSince.start();
         updateStatus();

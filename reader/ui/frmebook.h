@@ -171,9 +171,9 @@ class FrmEBook : public QWidget {
     SearchPanel* m_search = nullptr;
     QLabel* m_status = nullptr;
     ReadingStyle m_reading;
-    std::string m_bookKey; // of the open book, for what is kept per book
-    folio::reader::ReadingLengths m_lengths;
-    std::optional<std::size_t> m_shownIndex; // the page shown in the reading order
+    std::string m_bookKey;                    // of the open book, for what is kept per book
+    folio::reader::BookReading m_bookReading; // the order and what its pages weigh
+    std::optional<std::size_t> m_shownIndex;  // the page shown in the reading order
     QElapsedTimer m_shownSince;
     FrmReading* m_readingPanel = nullptr;
 };
