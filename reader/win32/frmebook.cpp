@@ -11,9 +11,11 @@
 #include "core/text.h"
 #include "core/twips.h"
 #include "core/zoom.h"
+#include "reader/core/contentshighlight.h"
 #include "reader/core/pagefind.h"
 #include "reader/core/readerrules.h"
 #include "reader/core/reading.h"
+#include "reader/core/readmarks.h"
 #include "reader/core/recentbooks.h"
 #include "reader/core/statefile.h"
 #include "reader/win32/companions.h"
@@ -325,6 +327,7 @@ void FrmEBook::buildPanes() {
     m_webTree->setDocumentComplete([this] {
         m_webTree->setSilent(true);
         m_webTree->suppressContextMenu();
+        markContents();
     });
 
     // A sound link plays the book's own sound resource; the page stays.
@@ -367,6 +370,10 @@ void FrmEBook::buildPanes() {
         pageCompleted();
     });
 
+    m_status =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, 0,
+                        10, 10, m_hwnd, asMenu(IdStatus), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(m_status, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     m_findBar = std::make_unique<FindBar>(
         m_hwnd, m_font,
         [this](const std::wstring& script) {
@@ -562,20 +569,10 @@ static void readerLog(const std::string& line) {
 }
 
 void FrmEBook::loadReading() {
-    const auto descriptor = m_book->descriptor();
-    const auto fields =
-        descriptor ? folio::book::splitDescriptor(*descriptor) : std::vector<std::string>();
-    if (fields.size() >= 4) {
-        if (const auto bytes = m_book->find(fields[3])) {
-            const std::string html = folio::decodeToUtf8(
-                std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
-                true);
-            const std::size_t slash = fields[3].find_last_of('/');
-            m_commands->setReadingOrder(rules::readingOrder(
-                html, slash == std::string::npos ? std::string_view()
-                                                 : std::string_view(fields[3]).substr(0, slash)));
-        }
-    }
+    m_bookReading = rules::bookReading(*m_book);
+    m_commands->setReadingOrder(m_bookReading.order);
+    if (const std::string folder = rules::stateFolder(); !folder.empty())
+        m_pagesRead = rules::ReadMarks(folder).pagesRead(m_bookKey, m_lineage);
     const std::string folder = rules::stateFolder();
     if (folder.empty())
         return;
@@ -591,14 +588,18 @@ void FrmEBook::loadReading() {
             userCss.assign(reinterpret_cast<const char*>(user->data()), user->size());
     m_readingScript = wide(rules::readingStyleScript(
         rules::readingStyleSheet(read.settings, userCss), read.settings.bookStyle));
+    m_statusShown = read.settings.statusLine;
     for (const auto& [key, value] : rules::readingSettingValues(read.settings))
         readerLog("reading: " + key + "=" + value);
 }
 
 void FrmEBook::navigateBook(const std::wstring& url) {
     m_webBook->navigate(url);
-    if (!m_webBook->isBrowser())
+    if (!m_webBook->isBrowser()) {
+        // No document will complete: the page is shown as far as this window can show it.
         readerLog("page: " + utf8(url));
+        pageShown();
+    }
 }
 
 std::string FrmEBook::currentBookPage() const {
@@ -612,9 +613,48 @@ void FrmEBook::showBookPage(const std::string& page, bool atEnd) {
 }
 
 void FrmEBook::showStatus(const std::string& text) {
-    // No status line here yet: the caption's owner hears it, and the log has it.
+    // The first page or the last says so in place of where one is, until the page scrolls.
     readerLog("status: " + text);
-    MessageBeep(MB_OK);
+    if (m_status)
+        SetWindowTextW(m_status, wide(text).c_str());
+}
+
+void FrmEBook::pageShown() {
+    const auto at = rules::chapterIndex(m_bookReading.order, currentBookPage());
+    const unsigned long long now = GetTickCount64();
+    rules::ReadingSpeed().learnStep(m_bookReading, m_shownIndex, at, (now - m_shownSince) / 1000.0);
+    m_shownIndex = at;
+    m_shownSince = now;
+    m_depth = 0;
+    // A page the book has counts as read once it is shown, and is dimmed in the contents.
+    const std::string page = currentBookPage();
+    if (m_book && !page.empty() && rules::pageStamp(*m_book, page)) {
+        const rules::ReadMarks marks;
+        if (marks.markRead(m_bookKey, m_lineage, page))
+            m_pagesRead = marks.pagesRead(m_bookKey, m_lineage);
+        else
+            m_pagesRead.push_back(page); // not kept, but marked while the book is open
+        markContents();
+    }
+    updateStatus();
+}
+
+void FrmEBook::updateStatus() {
+    if (m_status)
+        SetWindowTextW(m_status,
+                       wide(rules::readingStatusText(m_bookReading, m_shownIndex, m_depth,
+                                                     rules::ReadingSpeed().bytesPerMinute()))
+                           .c_str());
+}
+
+void FrmEBook::markContents() {
+    if (!m_webTree || !m_webTree->isBrowser() || m_pagesRead.empty())
+        return;
+    std::vector<std::string> addresses;
+    addresses.reserve(m_pagesRead.size());
+    for (const std::string& page : m_pagesRead)
+        addresses.push_back(m_prefix + page);
+    m_webTree->runScript(wide(rules::readMarksScript(addresses)));
 }
 
 std::string FrmEBook::pageName(const std::wstring& url) const {
@@ -680,6 +720,7 @@ void FrmEBook::pageCompleted() {
         m_findBar->markAll(m_pendingFind);
         m_pendingFind.clear();
     }
+    pageShown();
     savePlace();
 }
 
@@ -689,6 +730,17 @@ void FrmEBook::showStartPanel(const std::string& why) {
 }
 
 // ---- layout ------------------------------------------------------------------------------
+
+int FrmEBook::statusHeight() const {
+    // One line of the window's font with a little room, as the find bar's own text has.
+    HDC dc = GetDC(m_hwnd);
+    HGDIOBJ old = SelectObject(dc, m_font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(m_hwnd, dc);
+    return metrics.tmHeight + 6;
+}
 
 int FrmEBook::toolbarHeight() const {
     return m_toolbar1->height() + m_toolbar2->height();
@@ -722,6 +774,14 @@ void FrmEBook::layout(int treeTwips) {
     const RECT bar = pixels(l.bar);
     MoveWindow(m_pic, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, TRUE);
     RECT book = pixels(l.book);
+    // The status line takes the last row from the page pane, unless put away in the reading
+    // settings; the find bar, when open, the row above it.
+    if (m_status) {
+        const int h = m_statusShown ? std::min<int>(statusHeight(), book.bottom - book.top) : 0;
+        MoveWindow(m_status, book.left, book.bottom - h, book.right - book.left, h, TRUE);
+        ShowWindow(m_status, h > 0 ? SW_SHOWNA : SW_HIDE);
+        book.bottom -= h;
+    }
     // The find bar takes its row from the page pane, and gives it back when it closes.
     if (m_findBar && m_findBar->visible()) {
         const int h = std::min<int>(m_findBar->height(), book.bottom - book.top);
@@ -960,6 +1020,21 @@ bool FrmEBook::playBookSound(const std::string& name) {
     return m_player.playResource(wide(name));
 }
 
+void FrmEBook::readingTick() {
+    // How far down the page is read, every second while a page of the order is shown: the
+    // share read and the time left follow the scrolling.
+    if (++m_ticks % 10 != 0 || !m_shownIndex || !m_webBook || !m_webBook->isBrowser())
+        return;
+    const auto answer =
+        m_webBook->evaluate(wide(rules::scrollDepthScript()), wide(rules::ScrollDepthProperty));
+    const double depth =
+        answer ? rules::parseScrollDepth(utf8(*answer)).value_or(m_depth) : m_depth;
+    if (depth != m_depth) {
+        m_depth = depth;
+        updateStatus();
+    }
+}
+
 void FrmEBook::playerTick() {
     if (m_player.playState() != 3)
         return;
@@ -1035,8 +1110,10 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
             wide(rules::missingPageHtml(m_missingPage, utf8(m_homeAddress), readerTexts())));
         return 0;
     case WM_TIMER:
-        if (wp == IdTimer1)
+        if (wp == IdTimer1) {
             playerTick();
+            readingTick();
+        }
         return 0;
     case WM_CLOSE:
         savePlace();

@@ -5,6 +5,7 @@
 
 #include "reader/core/commands.h"
 #include "reader/core/placestore.h"
+#include "reader/core/reading.h"
 #include "reader/core/voice.h"
 #include "reader/win32/findpanes.h"
 #include "reader/win32/language.h"
@@ -105,6 +106,11 @@ class FrmEBook : private folio::reader::ReaderFace {
     void openSearch() override;
     std::string currentBookPage() const override;
     void showBookPage(const std::string& page, bool atEnd) override;
+    void pageShown();
+    void readingTick();
+    int statusHeight() const;
+    void updateStatus();
+    void markContents();
     void showStatus(const std::string& text) override;
     void readAloud() override;
     void stopReading() override;
@@ -157,6 +163,16 @@ class FrmEBook : private folio::reader::ReaderFace {
     std::wstring m_pendingFind;   // a search result's text, marked once its page has loaded
     bool m_pendingEnd = false;    // the page asked for opens at its end
     std::wstring m_readingScript; // the reading settings' script, run on every page
+    // Where one is in the book: its reading order and weights, the page of it shown and since
+    // when, how far down it is read, and the line that says so.
+    folio::reader::BookReading m_bookReading;
+    std::optional<std::size_t> m_shownIndex;
+    unsigned long long m_shownSince = 0; // GetTickCount64
+    double m_depth = 0;
+    HWND m_status = nullptr;
+    bool m_statusShown = true;
+    unsigned m_ticks = 0;
+    std::vector<std::string> m_pagesRead; // marked dim in the contents pane
     int m_treeTwips = 3000;
     int m_picLeftTwips = 3000;
     HBRUSH m_background = nullptr; // from the skin, when one is attached

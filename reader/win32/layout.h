@@ -23,6 +23,7 @@ enum ControlId : int {
     IdLabel8 = 116,
     IdLabel1 = 121, // "语音：" ... "总时长：": Label1 to Label6 are 121 to 126
     IdTimer1 = 130,
+    IdStatus = 160, // the status line under the page pane
 };
 
 // A toolbar button's command id: the toolbar's base plus the button's 1-based position,

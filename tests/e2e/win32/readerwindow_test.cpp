@@ -244,7 +244,8 @@ TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePla
     // Opened again, the book shows the page it was left at; Ctrl+PageDown and "下一章" go on to
     // the next entries of the contents, Ctrl+PageUp back, as the reader's log says.
     const std::string again =
-        probe("zh_CN.UTF-8", "text 104 keys Ctrl+PgDown toolbar2 10 keys Ctrl+PgUp keys Ctrl+PgUp",
+        probe("zh_CN.UTF-8",
+              "text 104 keys Ctrl+PgDown toolbar2 10 keys Ctrl+PgUp keys Ctrl+PgUp text 160",
               "+debugstr");
     EXPECT_TRUE(has(again, "Book.exe/CHAPTER05.HTML\n")) << again;
     std::size_t at = again.find("Book.exe/CHAPTER05.HTML");
@@ -256,7 +257,14 @@ TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePla
         EXPECT_EQ(again.substr(name, page.size()), page) << again;
     }
     EXPECT_TRUE(has(again, "folio.reader: reading: Theme=original")) << again;
+    // The status line says where in the contents order the page is; the pages shown are kept
+    // as read beside the place.
+    EXPECT_TRUE(has(again, "text 160 第 ")) << again;
+    std::ifstream read(kept[0].parent_path() / "read", std::ios::binary);
+    const std::string marks((std::istreambuf_iterator<char>(read)), {});
+    EXPECT_NE(marks.find("chapter07.html"), std::string::npos) << marks;
     fs::remove(kept[0]); // the other tests start at the home page
+    fs::remove(kept[0].parent_path() / "read");
 }
 
 } // namespace

@@ -199,13 +199,20 @@ TEST(PageScripts, FindMarksStepsAndClearsAndTheScrollPositionIsReadBack) {
                                "t.push(document.getElementsByTagName('span').length);" +
                                scrollToScript(0, 300) + "t.push(" +
                                scrollPositionScript().substr(0, scrollPositionScript().size() - 1) +
+                               ");t.push(" +
+                               scrollDepthScript().substr(0, scrollDepthScript().size() - 1) +
                                ");document.title = t.join(' ');</script></body></html>");
     const std::string dom = dumpDom(dir.file("page.html"));
     if (dom.empty())
         GTEST_SKIP() << "no Chromium on this machine";
-    EXPECT_NE(dom.find("<title>1/3 2/3 3/3 1/3 3/3 3 1/1 0/0 0/0 0 0,300</title>"),
-              std::string::npos)
-        << dom;
+    // Scrolled 300 px down a longer page: part of the way, not at its end.
+    const std::size_t title = dom.find("<title>1/3 2/3 3/3 1/3 3/3 3 1/1 0/0 0/0 0 0,300 ");
+    ASSERT_NE(title, std::string::npos) << dom;
+    const auto depth =
+        parseScrollDepth(dom.substr(title + 49, dom.find('<', title + 1) - title - 49));
+    EXPECT_TRUE(depth && *depth > 0 && *depth < 1) << dom;
+    EXPECT_EQ(parseScrollDepth("1000"), 1.0);
+    EXPECT_FALSE(parseScrollDepth("1001") || parseScrollDepth("x"));
     // The page's text is whole again once the marks are cleared.
     EXPECT_NE(dom.find("<p>Apple 苹果 <b>apple</b></p>"), std::string::npos) << dom;
     EXPECT_EQ(parseFindResult("2/3"), std::pair(2, 3));
