@@ -1270,36 +1270,28 @@ Result<void> RebuildLayout::verify(const ReadBack& read, std::uint32_t checksum)
         return fail(f + ": the rebuilt file reads back with " + std::to_string(*leaves) +
                     " resources instead of " + std::to_string(m_placed.size()));
     }
-    auto root = tree.directory(0);
-    FOLIO_TRY(root);
     for (const Placed& p : m_placed) {
         const ResourceSize& w = m_resources[p.source];
-        const std::string what =
-            w.type.toString() + "/" + w.name.toString() + "/" + std::to_string(w.language);
-        auto lost = [&] {
-            return fail(f + ": a lookup in the rebuilt file does not find resource " + what);
+        auto what = [&] {
+            return w.type.toString() + "/" + w.name.toString() + "/" + std::to_string(w.language);
         };
-        auto byType = tree.find(*root, w.type);
-        FOLIO_TRY(byType);
-        if (!*byType)
-            return lost();
-        auto names = tree.directory((*byType)->target());
-        FOLIO_TRY(names);
-        auto byName = tree.find(*names, w.name);
-        FOLIO_TRY(byName);
-        if (!*byName)
-            return lost();
-        auto languages = tree.directory((*byName)->target());
-        FOLIO_TRY(languages);
-        auto byLanguage = tree.find(*languages, ResourceId::fromId(w.language));
-        FOLIO_TRY(byLanguage);
-        if (!*byLanguage)
-            return lost();
-        auto data = tree.dataEntry((*byLanguage)->target());
+        // Type, name and language, each in the directory the one before leads to.
+        const ResourceId language = ResourceId::fromId(w.language);
+        std::uint32_t at = 0;
+        for (const ResourceId* id : {&w.type, &w.name, &language}) {
+            auto directory = tree.directory(at);
+            FOLIO_TRY(directory);
+            auto found = tree.find(*directory, *id);
+            FOLIO_TRY(found);
+            if (!*found)
+                return fail(f + ": a lookup in the rebuilt file does not find resource " + what());
+            at = (*found)->target();
+        }
+        auto data = tree.dataEntry(at);
         FOLIO_TRY(data);
         const auto offset = img->rvaToOffset(data->DataRVA);
         if (data->DataSize != p.size || (p.size != 0 && offset != p.offset)) {
-            return fail(f + ": the rebuilt file reads back resource " + what + " as " +
+            return fail(f + ": the rebuilt file reads back resource " + what() + " as " +
                         std::to_string(data->DataSize) + " bytes at RVA " + hex(data->DataRVA) +
                         " instead of " + std::to_string(p.size) + " bytes at offset " +
                         hex(p.offset));
