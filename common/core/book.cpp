@@ -53,26 +53,6 @@ Result<std::int16_t> AnsiByteLength(std::string_view utf8) {
     return static_cast<std::int16_t>(n);
 }
 
-Result<void> writeDescriptor(const std::string& bookPath, const std::string& descriptor) {
-    auto length = AnsiByteLength(descriptor);
-    if (!length)
-        return fail(bookPath + ": " + length.error().message);
-    auto updater = pe::ResourceUpdater::begin(bookPath, false);
-    FOLIO_TRY(updater);
-    const std::string ansi = toAnsi(descriptor);
-    updater->update(pe::ResourceId::fromName(DescriptorType), pe::ResourceId::fromId(DescriptorId),
-                    ResourceLanguage,
-                    Bytes(ansi.begin(), ansi.begin() + static_cast<std::ptrdiff_t>(*length)));
-    return updater->end(false);
-}
-
-int WriteDescriptor(const std::string& bookPath, const std::string& descriptor, std::string* why) {
-    auto written = writeDescriptor(bookPath, descriptor);
-    if (!written && why)
-        *why = written.error().message;
-    return written ? 1 : 0;
-}
-
 pe::ResourceId pageResourceName(std::string_view fileName) {
     const std::size_t slash = fileName.find_last_of("/\\");
     if (slash != std::string_view::npos)

@@ -3,6 +3,7 @@
 // pointer into the file, so their layout must match the file's byte for byte.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -140,5 +141,39 @@ inline constexpr std::uint32_t ResourceTableIndex = 2;
 inline constexpr std::uint32_t CertificateTableIndex = 4;
 inline constexpr std::uint32_t ScnCntInitializedData = 0x00000040;
 inline constexpr std::uint32_t ScnMemRead = 0x40000000;
+
+// ---- where things lie, shared by the reader and the writer of the format ----
+
+inline std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) {
+    return a == 0 ? v : (v + a - 1) / a * a;
+}
+
+// File offsets of the headers, derived once from e_lfanew and SizeOfOptionalHeader.
+struct HeaderOffsets {
+    std::uint32_t fileHeader = 0;
+    std::uint32_t optionalHeader = 0;
+    std::uint32_t dataDirectories = 0;
+    std::uint32_t sectionTable = 0;
+    std::uint32_t numberOfRvaAndSizes = 0;
+
+    std::uint32_t directory(std::uint32_t index) const {
+        return dataDirectories + index * static_cast<std::uint32_t>(sizeof(data_directory));
+    }
+    bool hasDirectory(std::uint32_t index) const { return index < numberOfRvaAndSizes; }
+};
+
+inline HeaderOffsets headerOffsets(std::uint32_t peOffset, const coff_file_header& fh,
+                                   const pe32_header& opt) {
+    HeaderOffsets h;
+    h.fileHeader = peOffset + PeSignatureSize;
+    h.optionalHeader = h.fileHeader + sizeof(coff_file_header);
+    h.dataDirectories = h.optionalHeader + sizeof(pe32_header);
+    h.sectionTable = h.optionalHeader + fh.SizeOfOptionalHeader;
+    const std::uint32_t room =
+        (fh.SizeOfOptionalHeader - static_cast<std::uint32_t>(sizeof(pe32_header))) /
+        sizeof(data_directory);
+    h.numberOfRvaAndSizes = std::min(opt.NumberOfRvaAndSizes, room);
+    return h;
+}
 
 } // namespace folio::pe::format
