@@ -1,6 +1,7 @@
 // The reading window's rules without a window (see readerrules.h).
 #include "reader/core/readerrules.h"
 
+#include "core/booklink.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -88,6 +89,21 @@ std::string soundResourceName(std::string_view url) {
     const auto slash = url.rfind('/');
     const std::string_view name = slash == std::string_view::npos ? url : url.substr(slash + 1);
     return toUpperUnicode(name);
+}
+
+std::string afterBookPrefix(std::string_view address, std::string_view prefix) {
+    if (prefix.empty() || address.size() <= prefix.size())
+        return {};
+    // Windows paths ignore case beyond ASCII too: the folder of "C:\Книги\" may come back as
+    // "C:\КНИГИ\".
+    const std::string_view head = address.substr(0, prefix.size());
+    if (head != prefix && toUpperUnicode(head) != toUpperUnicode(prefix))
+        return {};
+    return std::string(address.substr(prefix.size()));
+}
+
+std::string bookPageOf(std::string_view afterPrefix) {
+    return book::percentDecoded(afterPrefix.substr(0, afterPrefix.find_first_of("?#")));
 }
 
 std::string localPrefix(const std::string& programFolder) {

@@ -83,6 +83,15 @@ std::string soundResourceName(std::string_view url);
 // included) trimmed at both ends and every run inside made one space.
 std::string cleanLinkName(std::string_view text);
 
+// ---- addresses in the book ---------------------------------------------------------------
+
+// What follows the book's resource `prefix` in `address`, as written (escapes, "?" and "#"
+// kept), the prefix compared without regard to case; empty for an address outside the
+// book or the prefix itself.
+std::string afterBookPrefix(std::string_view address, std::string_view prefix);
+// The book page that names: its "?" or "#" part left out and its escapes decoded.
+std::string bookPageOf(std::string_view afterPrefix);
+
 // ---- the online reader -----------------------------------------------------------------
 
 // "file://" + the folder with a trailing "/" ensured and every "\" turned into "/".

@@ -488,15 +488,9 @@ void FrmEBook::readingChanged(const folio::reader::ReadingSettings& settings) {
 }
 
 QString FrmEBook::currentBookPage() const {
-    const QString address = m_panes->webBook()->url().toString(QUrl::FullyEncoded);
-    const QString prefix = QUrl(resourcePrefix()).toString(QUrl::FullyEncoded);
-    if (prefix.isEmpty() || !address.startsWith(prefix, Qt::CaseInsensitive))
-        return {};
-    QString page = address.mid(prefix.size());
-    for (const QChar cut : {QLatin1Char('?'), QLatin1Char('#')})
-        if (const qsizetype at = page.indexOf(cut); at >= 0)
-            page.truncate(at);
-    return QUrl::fromPercentEncoding(page.toUtf8());
+    return qs(
+        bookPageOf(afterBookPrefix(utf8(m_panes->webBook()->url().toString(QUrl::FullyEncoded)),
+                                   utf8(QUrl(resourcePrefix()).toString(QUrl::FullyEncoded)))));
 }
 
 void FrmEBook::onPageLoaded(bool ok) {

@@ -3,6 +3,7 @@
 
 #include "reader/core/contentshighlight.h"
 #include "reader/core/placestore.h"
+#include "reader/core/readerrules.h"
 #include "reader/core/readmarks.h"
 #include "reader/ui/uitext.h"
 
@@ -61,11 +62,9 @@ PlaceKeeper::~PlaceKeeper() {
 }
 
 QString PlaceKeeper::pageName(const QUrl& url) const {
-    const QString address = url.toString(QUrl::FullyEncoded);
-    const QString prefix = QUrl(m_book.prefix).toString(QUrl::FullyEncoded);
-    if (prefix.isEmpty() || !address.startsWith(prefix, Qt::CaseInsensitive))
-        return {};
-    return address.mid(prefix.size());
+    return QString::fromStdString(
+        folio::reader::afterBookPrefix(utf8(url.toString(QUrl::FullyEncoded)),
+                                       utf8(QUrl(m_book.prefix).toString(QUrl::FullyEncoded))));
 }
 
 bool PlaceKeeper::restore() {

@@ -352,12 +352,8 @@ void FrmEBook::buildPanes() {
     // A page the book lacks: the reader's own page instead of the browser's error, written once
     // the browser's event is over.
     m_webBook->setNavigateError([this](const std::wstring& url) {
-        const std::wstring prefix = wide(m_prefix);
-        if (prefix.empty() || url.size() <= prefix.size() ||
-            _wcsnicmp(url.c_str(), prefix.c_str(), prefix.size()) != 0)
-            return false;
-        const std::string page = utf8(url.substr(prefix.size()));
-        if (!rules::showsMissingPage(page))
+        const std::string page = pageName(url);
+        if (page.empty() || !rules::showsMissingPage(page))
             return false;
         m_missingPage = page;
         PostMessageW(m_hwnd, ShowMissingPage, 0, 0);
@@ -603,8 +599,7 @@ void FrmEBook::navigateBook(const std::wstring& url) {
 }
 
 std::string FrmEBook::currentBookPage() const {
-    const std::string page = pageName(m_webBook->locationUrl());
-    return folio::book::percentDecoded(page.substr(0, page.find_first_of("?#")));
+    return rules::bookPageOf(pageName(m_webBook->locationUrl()));
 }
 
 void FrmEBook::showBookPage(const std::string& page, bool atEnd) {
@@ -658,11 +653,7 @@ void FrmEBook::markContents() {
 }
 
 std::string FrmEBook::pageName(const std::wstring& url) const {
-    const std::wstring prefix = wide(m_prefix);
-    if (prefix.empty() || url.size() <= prefix.size() ||
-        _wcsnicmp(url.c_str(), prefix.c_str(), prefix.size()) != 0)
-        return {};
-    return utf8(url.substr(prefix.size()));
+    return rules::afterBookPrefix(utf8(url), m_prefix);
 }
 
 bool FrmEBook::restorePlace() {

@@ -68,6 +68,17 @@ TEST(Links, SoundLinksNameAnUpperCasedResource) {
     EXPECT_EQ(soundResourceName("/b/book.exe/"), "");
 }
 
+TEST(Links, BookPagesAreWhatFollowsTheBooksPrefixInAnyCase) {
+    const std::string prefix = "res://C:\\书\\Книги\\book.exe/";
+    EXPECT_EQ(afterBookPrefix("RES://c:\\书\\КНИГИ\\BOOK.EXE/a%20b.html#p2", prefix),
+              "a%20b.html#p2");
+    EXPECT_EQ(bookPageOf("a%20b.html#p2"), "a b.html");
+    EXPECT_EQ(bookPageOf("c.html?x=1"), "c.html");
+    EXPECT_EQ(afterBookPrefix("res://C:\\other.exe/a.html", prefix), "");
+    EXPECT_EQ(afterBookPrefix(prefix, prefix), "");
+    EXPECT_EQ(afterBookPrefix("a.html", ""), "");
+}
+
 TEST(Online, LocalPrefixAndDownloads) {
     EXPECT_EQ(localPrefix("C:\\Reader"), "file://C:/Reader/");
     EXPECT_EQ(localPrefix("C:\\Reader\\"), "file://C:/Reader/");
