@@ -327,6 +327,8 @@ void FrmEBook::buildPanes() {
     m_webTree->setDocumentComplete([this] {
         m_webTree->setSilent(true);
         m_webTree->suppressContextMenu();
+        if (!m_themeScript.empty())
+            m_webTree->runScript(m_themeScript);
         markContents();
     });
 
@@ -585,6 +587,9 @@ void FrmEBook::loadReading() {
     m_readingScript = wide(rules::readingStyleScript(
         rules::readingStyleSheet(read.settings, userCss), read.settings.bookStyle));
     m_statusShown = read.settings.statusLine;
+    // The contents pane takes the theme alone: its own type and spacing stay.
+    if (const std::string theme = rules::themeStyleSheet(read.settings); !theme.empty())
+        m_themeScript = wide(rules::readingStyleScript(theme, true, "folio-theme"));
     for (const auto& [key, value] : rules::readingSettingValues(read.settings))
         readerLog("reading: " + key + "=" + value);
 }

@@ -163,6 +163,7 @@ class FrmEBook : private folio::reader::ReaderFace {
     std::wstring m_pendingFind;   // a search result's text, marked once its page has loaded
     bool m_pendingEnd = false;    // the page asked for opens at its end
     std::wstring m_readingScript; // the reading settings' script, run on every page
+    std::wstring m_themeScript;   // the theme alone, for the contents pane
     // Where one is in the book: its reading order and weights, the page of it shown and since
     // when, how far down it is read, and the line that says so.
     folio::reader::BookReading m_bookReading;
