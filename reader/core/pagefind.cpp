@@ -136,10 +136,12 @@ std::string scrollToScript(int x, int y) {
 }
 
 std::string scrollDepthScript() {
-    return "(function(){var d=document,e=d.documentElement,b=d.body;"
+    return "(function(){var W=window,d=document,e=d.documentElement,b=d.body;"
            "var y=(e&&e.scrollTop)||(b&&b.scrollTop)||0;"
            "var h=Math.max((e&&e.scrollHeight)||0,(b&&b.scrollHeight)||0);"
-           "var v=(e&&e.clientHeight)||(b&&b.clientHeight)||0;"
+           // The viewport's height: quirks-mode pages give it on the body, not the root.
+           "var v=W.innerHeight||(d.compatMode=='CSS1Compat'?"
+           "e&&e.clientHeight:b&&b.clientHeight)||0;"
            "window.__folioDepth=String(h>v?Math.min(1000,Math.round(1000*y/(h-v))):1000);"
            "return window.__folioDepth;})();";
 }
