@@ -376,10 +376,78 @@ std::optional<ThemeColours> themeColours(const ReadingSettings& s) {
     return ThemeColours{std::string(r.foreground), std::string(r.background), std::string(r.link)};
 }
 
+std::optional<std::string> setReadingValue(ReadingSettings& s, std::string_view key,
+                                           std::string_view value) {
+    const ReadingSettings defaults;
+    bool ok = true;
+    std::string fallback;
+    if (equalsNoCase(key, "theme")) {
+        ok = false;
+        for (const ThemeRow& r : Themes)
+            if (equalsNoCase(value, r.name)) {
+                s.theme = r.theme;
+                ok = true;
+            }
+        fallback = themeName(defaults.theme);
+    } else if (equalsNoCase(key, "foreground") || equalsNoCase(key, "background")) {
+        std::string& colour = equalsNoCase(key, "foreground") ? s.foreground : s.background;
+        ok = isColour(value);
+        if (ok)
+            colour = std::string(value);
+        fallback = equalsNoCase(key, "foreground") ? defaults.foreground : defaults.background;
+    } else if (equalsNoCase(key, "font")) {
+        ok = plainText(value);
+        if (ok)
+            s.font = std::string(value);
+        fallback = "the book's own";
+    } else if (equalsNoCase(key, "fontsize")) {
+        const auto v = value.empty() ? std::optional<int>(0) : number<int>(value, 6, 96);
+        ok = v.has_value() && (*v == 0 || *v >= 6);
+        s.fontSize = ok ? *v : defaults.fontSize;
+        fallback = "0";
+    } else if (equalsNoCase(key, "lineheight")) {
+        const auto v = value.empty() ? std::optional<double>(0) : number<double>(value, 0, 4);
+        ok = v.has_value() && (*v == 0 || *v >= 0.8);
+        s.lineHeight = ok ? *v : defaults.lineHeight;
+        fallback = "0";
+    } else if (equalsNoCase(key, "paragraphspacing")) {
+        const auto v = value.empty() ? std::optional<double>(0) : number<double>(value, 0, 5);
+        ok = v.has_value();
+        s.paragraphSpacing = ok ? *v : defaults.paragraphSpacing;
+        fallback = "0";
+    } else if (equalsNoCase(key, "margin")) {
+        const auto v = value.empty() ? std::optional<int>(0) : number<int>(value, 0, 400);
+        ok = v.has_value();
+        s.margin = ok ? *v : defaults.margin;
+        fallback = "0";
+    } else if (equalsNoCase(key, "maxwidth")) {
+        const auto v = value.empty() ? std::optional<int>(0) : number<int>(value, 0, 20000);
+        ok = v.has_value() && (*v == 0 || *v >= 200);
+        s.maxWidth = ok ? *v : defaults.maxWidth;
+        fallback = "0";
+    } else if (equalsNoCase(key, "bookstyle") || equalsNoCase(key, "statusline")) {
+        ok = value == "1" || value == "0" || equalsNoCase(value, "true") ||
+             equalsNoCase(value, "false");
+        bool& flag = equalsNoCase(key, "bookstyle") ? s.bookStyle : s.statusLine;
+        flag = ok ? (value == "1" || equalsNoCase(value, "true")) : true;
+        fallback = "1";
+    } else if (equalsNoCase(key, "userstyle")) {
+        ok = plainText(value);
+        if (ok)
+            s.userStyle = std::string(value);
+        fallback = "none";
+    } else {
+        return std::nullopt; // a key of a later version: left for it
+    }
+    if (ok)
+        return std::string();
+    return std::string(key) + "=" + std::string(value) + ": not a value this setting takes, " +
+           fallback + " used";
+}
+
 ReadingSettingsRead parseReadingSettings(std::string_view bytes) {
     ReadingSettingsRead read;
     ReadingSettings& s = read.settings;
-    const ReadingSettings defaults;
     const std::string text = decodeToUtf8(bytes, false);
     bool inSection = false;
     std::size_t start = 0;
@@ -400,69 +468,8 @@ ReadingSettingsRead parseReadingSettings(std::string_view bytes) {
             continue;
         const std::string_view key = trimmed(line.substr(0, eq));
         const std::string_view value = trimmed(line.substr(eq + 1));
-        bool ok = true;
-        std::string fallback;
-        if (equalsNoCase(key, "theme")) {
-            ok = false;
-            for (const ThemeRow& r : Themes)
-                if (equalsNoCase(value, r.name)) {
-                    s.theme = r.theme;
-                    ok = true;
-                }
-            fallback = themeName(defaults.theme);
-        } else if (equalsNoCase(key, "foreground") || equalsNoCase(key, "background")) {
-            std::string& colour = equalsNoCase(key, "foreground") ? s.foreground : s.background;
-            ok = isColour(value);
-            if (ok)
-                colour = std::string(value);
-            fallback = equalsNoCase(key, "foreground") ? defaults.foreground : defaults.background;
-        } else if (equalsNoCase(key, "font")) {
-            ok = plainText(value);
-            if (ok)
-                s.font = std::string(value);
-            fallback = "the book's own";
-        } else if (equalsNoCase(key, "fontsize")) {
-            const auto v = value.empty() ? std::optional<int>(0) : number<int>(value, 6, 96);
-            ok = v.has_value() && (*v == 0 || *v >= 6);
-            s.fontSize = ok ? *v : defaults.fontSize;
-            fallback = "0";
-        } else if (equalsNoCase(key, "lineheight")) {
-            const auto v = value.empty() ? std::optional<double>(0) : number<double>(value, 0, 4);
-            ok = v.has_value() && (*v == 0 || *v >= 0.8);
-            s.lineHeight = ok ? *v : defaults.lineHeight;
-            fallback = "0";
-        } else if (equalsNoCase(key, "paragraphspacing")) {
-            const auto v = value.empty() ? std::optional<double>(0) : number<double>(value, 0, 5);
-            ok = v.has_value();
-            s.paragraphSpacing = ok ? *v : defaults.paragraphSpacing;
-            fallback = "0";
-        } else if (equalsNoCase(key, "margin")) {
-            const auto v = value.empty() ? std::optional<int>(0) : number<int>(value, 0, 400);
-            ok = v.has_value();
-            s.margin = ok ? *v : defaults.margin;
-            fallback = "0";
-        } else if (equalsNoCase(key, "maxwidth")) {
-            const auto v = value.empty() ? std::optional<int>(0) : number<int>(value, 0, 20000);
-            ok = v.has_value() && (*v == 0 || *v >= 200);
-            s.maxWidth = ok ? *v : defaults.maxWidth;
-            fallback = "0";
-        } else if (equalsNoCase(key, "bookstyle") || equalsNoCase(key, "statusline")) {
-            ok = value == "1" || value == "0" || equalsNoCase(value, "true") ||
-                 equalsNoCase(value, "false");
-            bool& flag = equalsNoCase(key, "bookstyle") ? s.bookStyle : s.statusLine;
-            flag = ok ? (value == "1" || equalsNoCase(value, "true")) : true;
-            fallback = "1";
-        } else if (equalsNoCase(key, "userstyle")) {
-            ok = plainText(value);
-            if (ok)
-                s.userStyle = std::string(value);
-            fallback = "none";
-        } else {
-            continue; // a key of a later version: left for it
-        }
-        if (!ok)
-            read.problems.push_back(std::string(key) + "=" + std::string(value) +
-                                    ": not a value this setting takes, " + fallback + " used");
+        if (auto problem = setReadingValue(s, key, value); problem && !problem->empty())
+            read.problems.push_back(std::move(*problem));
     }
     return read;
 }
@@ -542,12 +549,16 @@ function put() {
   if (!at) return;
   if (s.parentNode !== at || at.lastChild !== s) at.appendChild(s);
   if (s.styleSheet) s.styleSheet.cssText = css; else if (s.textContent !== css) s.textContent = css;
-  if (!own) {
-    for (var i = 0; i < d.styleSheets.length; i++) {
-      var sheet = d.styleSheets[i];
-      var node = sheet.ownerNode || sheet.owningElement;
-      if (!node || String(node.id).indexOf('folio-') !== 0) { try { sheet.disabled = true; } catch (e) {} }
-    }
+  // The book's sheets this script switched off are marked, so that turning the book's style
+  // on again while the page is shown brings back those and no sheet the book itself had off.
+  for (var i = 0; i < d.styleSheets.length; i++) {
+    var sheet = d.styleSheets[i];
+    var node = sheet.ownerNode || sheet.owningElement;
+    if (node && String(node.id).indexOf('folio-') === 0) continue;
+    try {
+      if (!own) { if (!sheet.disabled && node) node.setAttribute('data-folio-off', '1'); sheet.disabled = true; }
+      else if (node && node.getAttribute('data-folio-off')) { node.removeAttribute('data-folio-off'); sheet.disabled = false; }
+    } catch (e) {}
   }
 }
 if (d.documentElement) put();

@@ -148,6 +148,12 @@ struct ReadingSettingsRead {
     std::vector<std::string> problems;
 };
 
+// Sets the setting of reading.ini's `key` from its text `value` as reading.ini is read: "" when
+// it was taken; the problem when the value is malformed (the setting is then at its built-in
+// default); nullopt for a key no setting has.
+std::optional<std::string> setReadingValue(ReadingSettings& settings, std::string_view key,
+                                           std::string_view value);
+
 // The [Reading] section of a reading.ini text (UTF-8 or CP936, CR LF or LF), value by value: a
 // missing key keeps the built-in default, a malformed value falls back to it and is reported.
 ReadingSettingsRead parseReadingSettings(std::string_view iniText);

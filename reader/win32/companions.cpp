@@ -193,4 +193,45 @@ std::wstring programVersion() {
     return L"1.0.0";
 }
 
+COLORREF colourOf(std::string_view hex) {
+    unsigned rgb[3] = {};
+    if (hex.size() != 7 || hex[0] != '#')
+        return RGB(0, 0, 0);
+    for (int i = 0; i < 6; ++i) {
+        const char c = hex[1 + i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0)
+            return RGB(0, 0, 0);
+        rgb[i / 2] = rgb[i / 2] * 16 + static_cast<unsigned>(digit);
+    }
+    return RGB(rgb[0], rgb[1], rgb[2]);
+}
+
+ThemePaint::~ThemePaint() {
+    if (m_brush)
+        DeleteObject(m_brush);
+}
+
+void ThemePaint::set(std::string_view foreground, std::string_view background) {
+    if (m_brush)
+        DeleteObject(m_brush);
+    m_brush = nullptr;
+    if (foreground.empty() || background.empty())
+        return;
+    m_text = colourOf(foreground);
+    m_back = colourOf(background);
+    m_brush = CreateSolidBrush(m_back);
+}
+
+HBRUSH ThemePaint::paint(HDC dc) const {
+    if (!m_brush)
+        return nullptr;
+    SetTextColor(dc, m_text);
+    SetBkColor(dc, m_back);
+    return m_brush;
+}
+
 } // namespace folio::win32

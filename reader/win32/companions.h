@@ -75,6 +75,28 @@ std::wstring BrowseForFolder(HWND owner);
 // "major.minor.revision" from the running program's version resource ("1.0.0" without one).
 std::wstring programVersion();
 
+// "#rrggbb" as a Windows colour; black for anything else.
+COLORREF colourOf(std::string_view hex);
+
+// The reading theme over plain controls (the status line, the search panel): the page colour
+// behind and the text colour of the theme, or the system's own colours for the book as written.
+class ThemePaint {
+  public:
+    ThemePaint() = default;
+    ThemePaint(const ThemePaint&) = delete;
+    ThemePaint& operator=(const ThemePaint&) = delete;
+    ~ThemePaint();
+    // Both "#rrggbb"; empty: the system's own colours.
+    void set(std::string_view foreground, std::string_view background);
+    // For WM_CTLCOLOR*: sets the colours on `dc` and gives the brush to paint with; null for the
+    // system's own, where the message goes on to the default handling.
+    HBRUSH paint(HDC dc) const;
+
+  private:
+    HBRUSH m_brush = nullptr;
+    COLORREF m_text = 0, m_back = 0;
+};
+
 // Processes the window messages that are waiting, then returns.
 void pumpMessages();
 

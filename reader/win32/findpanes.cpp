@@ -355,7 +355,17 @@ LRESULT CALLBACK SearchPanel::proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (panel && msg == WM_SIZE)
         panel->layout();
+    if (panel && (msg == WM_CTLCOLORLISTBOX || msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORSTATIC))
+        if (HBRUSH brush = panel->m_theme.paint(reinterpret_cast<HDC>(wp)))
+            return reinterpret_cast<LRESULT>(brush);
     return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void SearchPanel::setTheme(std::string_view foreground, std::string_view background) {
+    m_theme.set(foreground, background);
+    InvalidateRect(m_hwnd, nullptr, TRUE);
+    for (HWND control : {m_text, m_list, m_status})
+        InvalidateRect(control, nullptr, TRUE);
 }
 
 } // namespace folio::win32

@@ -5,6 +5,7 @@
 
 #include "reader/core/booksearch.h"
 #include "reader/core/pagefind.h"
+#include "reader/win32/companions.h"
 
 #include <windows.h>
 
@@ -59,6 +60,8 @@ class FindBar {
     void setBounds(const RECT& r);
     HWND hwnd() const { return m_hwnd; }
     HWND edit() const { return m_text; }
+    // The reading theme's colours ("#rrggbb"; empty: the system's own) for the results.
+    void setTheme(std::string_view foreground, std::string_view background);
     std::wstring status() const;
 
   private:
@@ -96,6 +99,8 @@ class SearchPanel {
     void placeIn(const RECT& contentsPane);
     HWND hwnd() const { return m_hwnd; }
     HWND edit() const { return m_text; }
+    // The reading theme's colours ("#rrggbb"; empty: the system's own) for the results.
+    void setTheme(std::string_view foreground, std::string_view background);
 
   private:
     static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -112,6 +117,7 @@ class SearchPanel {
     std::unique_ptr<reader::BookSearch> m_search;
     std::vector<reader::SearchHit> m_hits;
     std::wstring m_searched;
+    ThemePaint m_theme;
 };
 
 } // namespace folio::win32

@@ -22,6 +22,7 @@
 #include "reader/win32/frmabout.h"
 #include "reader/win32/frmbooktag.h"
 #include "reader/win32/frmfullscreen.h"
+#include "reader/win32/frmreading.h"
 #include "reader/win32/frmset.h"
 #include "reader/win32/keys.h"
 #include "reader/win32/layout.h"
@@ -267,8 +268,7 @@ void FrmEBook::buildToolbars() {
     setButtonVisible(B1::Pause, false); // until something plays
     m_toolbar2 = std::make_unique<Toolbar>(m_hwnd, IdToolbar2, L"Toolbar2", Toolbar2Base,
                                            rules::toolbar2Buttons(), m_images);
-    setButtonVisible(B2::Expand, false);          // until the pane is closed
-    setButtonVisible(B2::ReadingSettings, false); // reading.ini is this face's settings panel
+    setButtonVisible(B2::Expand, false);                         // until the pane is closed
     m_toolbar2->setEnabled(static_cast<int>(B2::Update), false); // no action offline
 }
 
@@ -327,8 +327,7 @@ void FrmEBook::buildPanes() {
     m_webTree->setDocumentComplete([this] {
         m_webTree->setSilent(true);
         m_webTree->suppressContextMenu();
-        if (!m_themeScript.empty())
-            m_webTree->runScript(m_themeScript);
+        m_webTree->runScript(m_themeScript);
         markContents();
     });
 
@@ -569,29 +568,75 @@ static void readerLog(const std::string& line) {
 void FrmEBook::loadReading() {
     m_bookReading = rules::bookReading(*m_book);
     m_commands->setReadingOrder(m_bookReading.order);
-    if (const std::string folder = rules::stateFolder(); !folder.empty())
-        m_pagesRead = rules::ReadMarks(folder).pagesRead(m_bookKey, m_lineage);
     const std::string folder = rules::stateFolder();
     if (folder.empty())
         return;
+    m_pagesRead = rules::ReadMarks(folder).pagesRead(m_bookKey, m_lineage);
     auto bytes = folio::readFileBytes(folder + "\\reading.ini");
-    const auto read = rules::parseReadingSettings(
+    auto read = rules::parseReadingSettings(
         bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())
               : std::string_view());
     for (const std::string& problem : read.problems)
         readerLog("reading: " + folder + "\\reading.ini: " + problem);
+    // A book read with settings of its own takes them again; the others take the default.
+    if (auto own = m_bookKey.empty() ? std::nullopt : rules::ReadingStore(folder).find(m_bookKey))
+        read.settings = *own;
+    applyReading(read.settings);
+}
+
+void FrmEBook::applyReading(const rules::ReadingSettings& settings) {
+    m_reading = settings;
     std::string userCss;
-    if (!read.settings.userStyle.empty())
-        if (auto user = folio::readFileBytes(read.settings.userStyle))
+    if (!settings.userStyle.empty()) {
+        if (auto user = folio::readFileBytes(settings.userStyle))
             userCss.assign(reinterpret_cast<const char*>(user->data()), user->size());
-    m_readingScript = wide(rules::readingStyleScript(
-        rules::readingStyleSheet(read.settings, userCss), read.settings.bookStyle));
-    m_statusShown = read.settings.statusLine;
+        else
+            readerLog("reading: the user style sheet " + settings.userStyle + " cannot be read");
+    }
+    m_readingScript = wide(
+        rules::readingStyleScript(rules::readingStyleSheet(settings, userCss), settings.bookStyle));
     // The contents pane takes the theme alone: its own type and spacing stay.
-    if (const std::string theme = rules::themeStyleSheet(read.settings); !theme.empty())
-        m_themeScript = wide(rules::readingStyleScript(theme, true, "folio-theme"));
-    for (const auto& [key, value] : rules::readingSettingValues(read.settings))
+    m_themeScript =
+        wide(rules::readingStyleScript(rules::themeStyleSheet(settings), true, "folio-theme"));
+    const auto colours = rules::themeColours(settings);
+    m_themePaint.set(colours ? colours->foreground : std::string(),
+                     colours ? colours->background : std::string());
+    if (m_search)
+        m_search->setTheme(colours ? colours->foreground : std::string(),
+                           colours ? colours->background : std::string());
+    for (const auto& [key, value] : rules::readingSettingValues(settings))
         readerLog("reading: " + key + "=" + value);
+    // The pages shown now take the settings at once; the next ones as they load.
+    if (m_webBook && m_webBook->isBrowser())
+        m_webBook->runScript(m_readingScript);
+    if (m_webTree && m_webTree->isBrowser())
+        m_webTree->runScript(m_themeScript);
+    if (m_status)
+        InvalidateRect(m_status, nullptr, TRUE);
+    if (settings.statusLine != m_statusShown) {
+        m_statusShown = settings.statusLine;
+        layout(m_treeTwips);
+    }
+}
+
+void FrmEBook::openReadingSettings() {
+    ShowFrmReading(
+        m_hwnd, m_reading,
+        [this](const rules::ReadingSettings& s) {
+            applyReading(s);
+            // Kept for this book only; a file that cannot be written costs only the next
+            // opening its settings.
+            if (!m_bookKey.empty())
+                (void)rules::ReadingStore().remember(m_bookKey, s);
+        },
+        [](const rules::ReadingSettings& s) -> Result<void> {
+            const std::string folder = rules::stateFolder();
+            if (folder.empty())
+                return fail("reading.ini: no folder for the user's settings");
+            if (auto made = folio::makeFolders(folder); !made)
+                return made;
+            return folio::writeFileAtomic(folder + "\\reading.ini", rules::readingSettingsText(s));
+        });
 }
 
 void FrmEBook::navigateBook(const std::wstring& url) {
@@ -939,7 +984,7 @@ void FrmEBook::openBookmarks(bool /*addCurrent*/) {
 }
 
 void FrmEBook::openFullScreen() {
-    ShowFrmFullScreen(m_hwnd, m_webBook->locationUrl(), &WebPane::create);
+    ShowFrmFullScreen(m_hwnd, m_webBook->locationUrl(), &WebPane::create, m_readingScript);
 }
 
 void FrmEBook::openVoiceSettings() {
@@ -1078,6 +1123,11 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     }
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lp) == m_status)
+            if (HBRUSH brush = m_themePaint.paint(reinterpret_cast<HDC>(wp)))
+                return reinterpret_cast<LRESULT>(brush);
+        return DefWindowProcW(m_hwnd, msg, wp, lp);
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lp);
         if (header->code == TBN_DROPDOWN && header->hwndFrom == m_toolbar1->hwnd()) {

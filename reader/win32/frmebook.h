@@ -80,6 +80,8 @@ class FrmEBook : private folio::reader::ReaderFace {
     void showStartPanel(const std::string& why);
     // The reading order from the book's contents page; the reading settings of reading.ini.
     void loadReading();
+    // Lays `settings` over the pages shown and the next ones, and over the status line.
+    void applyReading(const folio::reader::ReadingSettings& settings);
     // Opens an address in the page pane and, where no browser will report the page, logs it.
     void navigateBook(const std::wstring& url);
 
@@ -102,6 +104,7 @@ class FrmEBook : private folio::reader::ReaderFace {
     void openBookmarks(bool addCurrent) override;
     void openFullScreen() override;
     void openVoiceSettings() override;
+    void openReadingSettings() override;
     void openAbout() override;
     void openSearch() override;
     std::string currentBookPage() const override;
@@ -164,6 +167,8 @@ class FrmEBook : private folio::reader::ReaderFace {
     bool m_pendingEnd = false;    // the page asked for opens at its end
     std::wstring m_readingScript; // the reading settings' script, run on every page
     std::wstring m_themeScript;   // the theme alone, for the contents pane
+    folio::reader::ReadingSettings m_reading;
+    ThemePaint m_themePaint; // the theme's colours on the status line
     // Where one is in the book: its reading order and weights, the page of it shown and since
     // when, how far down it is read, and the line that says so.
     folio::reader::BookReading m_bookReading;

@@ -76,7 +76,8 @@ void DisableX(HWND theForm) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
-HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactory& createPane) {
+HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactory& createPane,
+                       const std::wstring& pageScript) {
     if (!registerCompanionClass(FrmFullScreenClass, windowProc, COLOR_WINDOW))
         return nullptr;
     // The screen the reading window is on.
@@ -101,8 +102,13 @@ HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactor
                 pane->setNotice(wide(readerTexts()(reader::NoBrowserEngine)));
             const RECT all{0, 0, area.right - area.left, area.bottom - area.top};
             pane->setBounds(all);
-            // Each document that completes here shows no menu on a right click.
-            pane->setDocumentComplete([pane] { pane->suppressContextMenu(); });
+            // Each document that completes here shows no menu on a right click, and the
+            // reading settings.
+            pane->setDocumentComplete([pane, pageScript] {
+                pane->suppressContextMenu();
+                if (!pageScript.empty())
+                    pane->runScript(pageScript);
+            });
         }
     }
     // Load: the exit window first, without its close command; it is lifted on top by the

@@ -19,7 +19,10 @@ namespace folio::win32 {
 
 inline constexpr const wchar_t* FrmFullScreenClass = L"FrmFullScreen";
 
-HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactory& createPane);
+// `pageScript` runs on every page that completes there: the reading settings, so that full
+// screen shows the pages as the reading window does.
+HWND ShowFrmFullScreen(HWND owner, const std::wstring& address, const PaneFactory& createPane,
+                       const std::wstring& pageScript = {});
 
 // The exit window of a full-screen window (null once it is gone).
 HWND FullScreenExitWindow(HWND fullScreen);

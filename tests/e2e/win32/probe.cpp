@@ -164,6 +164,15 @@ void windows() {
     }
 }
 
+// The control `id` of the book's dialog that has one (the companion window open now).
+HWND dialogItem(int id) {
+    for (HWND h : topWindows())
+        if (className(h) == L"#32770")
+            if (HWND item = GetDlgItem(h, id))
+                return item;
+    return nullptr;
+}
+
 // The message boxes of the book: dialogs holding the static text control 0xFFFF.
 std::vector<HWND> messageBoxes() {
     std::vector<HWND> found;
@@ -446,6 +455,26 @@ int wmain(int argc, wchar_t** argv) {
             SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(number()), 0);
             PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
                          reinterpret_cast<LPARAM>(list));
+            settle();
+        } else if (c == L"pick" && i + 2 < argc) {
+            // Picks a drop-down list's entry in the open dialog, with the notice a choice sends.
+            HWND list = dialogItem(static_cast<int>(number()));
+            SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(number()), 0);
+            PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(list));
+            settle();
+        } else if (c == L"click" && i + 1 < argc) {
+            // Clicks a button of the open dialog; a check box changes its mark first, as a
+            // click would.
+            HWND button = dialogItem(static_cast<int>(number()));
+            if ((GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+                SendMessageW(button, BM_SETCHECK,
+                             SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED ? BST_UNCHECKED
+                                                                                    : BST_CHECKED,
+                             0);
+            PostMessageW(GetParent(button), WM_COMMAND,
+                         MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
             settle();
         } else if (c == L"text") {
             HWND h = child(static_cast<int>(number()));

@@ -85,13 +85,12 @@ TEST_F(ReaderWindow, BothToolbarsAndTheSpeechPanelWithTheirBuiltInCaptions) {
     fs::remove(dir / "out" / "Language.lng"); // the window's own captions
     const std::string r = probe("zh_CN.UTF-8", "controls panes zoom");
     EXPECT_TRUE(has(r, "caption folioPage-Book-")) << r;
-    // 23 and 11 positions, separators counted; pause, expand and the reading settings (which
-    // are reading.ini's here) hidden, update disabled.
+    // 23 and 11 positions, separators counted; pause and expand hidden, update disabled.
     EXPECT_TRUE(has(r, "toolbar Toolbar1 buttons=23 hidden= 19 disabled= 1 7 12 17 21\n")) << r;
     EXPECT_TRUE(has(r, "captions Toolbar1 ,后退,前进,刷新,停止,首页,,书签,查找,放大,缩小,,全屏,"
                        "朗读,停止,设置,,播放,暂停,停止,,关于,退出\n"))
         << r;
-    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=11 hidden= 3 11 disabled= 1 6 8\n")) << r;
+    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=11 hidden= 3 disabled= 1 6 8\n")) << r;
     EXPECT_TRUE(
         has(r, "captions Toolbar2 ,关闭,展开,复制,保存,更新,书架,,上一章,下一章,阅读设置\n"))
         << r;
@@ -123,7 +122,7 @@ TEST_F(ReaderWindow, ZoomKeepsWithinItsLimitsThePaneClosesAndOpensPlayNeedsMedia
     // Closed: 10 twips of contents pane, the page pane beside the bar; close hidden,
     // expand shown.
     EXPECT_TRUE(has(r, "pane WebTree left=0 width=1\npane WebBook left=7 ")) << r;
-    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=11 hidden= 2 11 disabled= 1 6 8\n")) << r;
+    EXPECT_TRUE(has(r, "toolbar Toolbar2 buttons=11 hidden= 2 disabled= 1 6 8\n")) << r;
     // Play with nothing loaded does nothing: pause stays hidden.
     EXPECT_TRUE(has(r, "toolbar Toolbar1 buttons=23 hidden= 19 ")) << r;
     // Open again at 3000 twips.
@@ -263,8 +262,28 @@ TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePla
     std::ifstream read(kept[0].parent_path() / "read", std::ios::binary);
     const std::string marks((std::istreambuf_iterator<char>(read)), {});
     EXPECT_NE(marks.find("chapter07.html"), std::string::npos) << marks;
-    fs::remove(kept[0]); // the other tests start at the home page
-    fs::remove(kept[0].parent_path() / "read");
+
+    // The reading settings panel: the night theme and no status line, at once and for this book;
+    // "设为默认" writes them to reading.ini too. Opened again without reading.ini, the book keeps
+    // its own.
+    const fs::path state = kept[0].parent_path();
+    const std::string panel = probe("zh_CN.UTF-8",
+                                    "toolbar2 11 await '#32770' pick 301 2 click 311 click 314 "
+                                    "windows dismiss panes",
+                                    "+debugstr");
+    EXPECT_TRUE(has(panel, "child 310 使用书本身的样式\n")) << panel;
+    EXPECT_TRUE(has(panel, "folio.reader: reading: Theme=night")) << panel;
+    EXPECT_TRUE(has(panel, "folio.reader: reading: StatusLine=0")) << panel;
+    std::ifstream ini(state / "reading.ini", std::ios::binary);
+    const std::string defaults((std::istreambuf_iterator<char>(ini)), {});
+    EXPECT_NE(defaults.find("Theme=night\r\n"), std::string::npos) << defaults;
+    EXPECT_NE(defaults.find("StatusLine=0\r\n"), std::string::npos) << defaults;
+    ini.close();
+    fs::remove(state / "reading.ini");
+    const std::string own = probe("zh_CN.UTF-8", "panes", "+debugstr");
+    EXPECT_TRUE(has(own, "folio.reader: reading: Theme=night")) << own;
+    for (const char* name : {"places", "read", "reading", "reading.ini"})
+        fs::remove(state / name); // the other tests start at the home page, as written
 }
 
 } // namespace
