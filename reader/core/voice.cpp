@@ -3,6 +3,7 @@
 
 #include "core/fileio.h"
 #include "core/text.h"
+#include "reader/core/readaloud.h"
 
 #include <algorithm>
 #include <charconv>
@@ -348,46 +349,6 @@ bool isLatinLetter(char32_t c) {
            (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
 }
 
-// The code points of a UTF-8 text (through the text layer's UTF-16 form, which replaces
-// malformed bytes).
-std::u32string codePoints(std::string_view utf8) {
-    const std::u16string units = utf8ToUtf16(utf8);
-    std::u32string out;
-    out.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char16_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
-            out.push_back(0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else {
-            out.push_back(u);
-        }
-    }
-    return out;
-}
-
-std::string toUtf8(std::u32string_view cps) {
-    std::string out;
-    for (const char32_t c : cps)
-        appendUtf8(out, c);
-    return out;
-}
-
-bool isSpace(char32_t c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == 0xA0 ||
-           c == 0x3000;
-}
-
-bool endsSentence(char32_t c) {
-    return c == U'。' || c == U'！' || c == U'？' || c == U'；' || c == '!' || c == '?' || c == ';';
-}
-
-bool closesQuote(char32_t c) {
-    return c == U'”' || c == U'’' || c == U'」' || c == U'』' || c == U'）' || c == U'》' ||
-           c == '"' || c == '\'' || c == ')';
-}
-
 } // namespace
 
 TextLanguage detectTextLanguage(std::string_view utf8) {
@@ -404,37 +365,9 @@ TextLanguage detectTextLanguage(std::string_view utf8) {
 }
 
 std::vector<std::string> splitSentences(std::string_view utf8) {
-    const std::u32string text = codePoints(utf8);
     std::vector<std::string> sentences;
-    std::size_t start = 0;
-    auto flush = [&](std::size_t end) {
-        std::size_t a = start, b = end;
-        while (a < b && isSpace(text[a]))
-            ++a;
-        while (b > a && isSpace(text[b - 1]))
-            --b;
-        if (a < b)
-            sentences.push_back(toUtf8(std::u32string_view(text).substr(a, b - a)));
-        start = end;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char32_t c = text[i];
-        if (c == '\n' || c == '\r' || c == 0x2029) {
-            flush(i + 1);
-            continue;
-        }
-        const bool stop =
-            endsSentence(c) || (c == '.' && (i + 1 == text.size() || isSpace(text[i + 1])));
-        if (!stop)
-            continue;
-        std::size_t end = i + 1;
-        // Runs of marks ("?!", "……。") and closing quotes belong to the sentence they end.
-        while (end < text.size() && (endsSentence(text[end]) || closesQuote(text[end])))
-            ++end;
-        flush(end);
-        i = end - 1;
-    }
-    flush(text.size());
+    for (SpokenSentence& s : selectionSentences(utf8))
+        sentences.push_back(std::move(s.text));
     return sentences;
 }
 

@@ -1,8 +1,9 @@
 // The scripts the readers put into pages, run in a real browser (headless Chromium): the
 // contents-pane highlight on an author's own contents page and on a page built like the
-// generated tree, find in the page, and the scroll position kept.
+// generated tree, find in the page, the scroll position kept, and the text read aloud.
 #include "reader/core/contentshighlight.h"
 #include "reader/core/pagefind.h"
+#include "reader/core/readaloud.h"
 
 #include "core/fileio.h"
 #include "tests/tools/shell.h"
@@ -219,4 +220,54 @@ TEST(PageScripts, FindMarksStepsAndClearsAndTheScrollPositionIsReadBack) {
     EXPECT_EQ(parseFindResult("4/3"), std::pair(0, 0));
     EXPECT_EQ(parseScrollPosition("0,300"), std::pair(0, 300));
     EXPECT_FALSE(parseScrollPosition("x,1"));
+}
+
+TEST(PageScripts, ReadAloudHearsTheChapterAloneAndMarksOneSentenceAtATime) {
+    TempDir dir;
+    const std::string page =
+        "<html><head><meta charset=utf-8></head><body>"
+        "<div>&lt;&lt; <a href='1.htm'>上一章</a> | <a href='toc.htm'>目录</a> | "
+        "<a href='3.htm'>下一章</a> &gt;&gt;</div><h1>第二章</h1>\n"
+        "<p>  他走进房间。“你好！”她<b>笑着</b>说。</p><div style='display:none'>藏起的字。</div>"
+        "<script>var s = '脚本里的字。';</script><p>第一行<br>第二行。</p><pre id=out></pre>";
+    // The value of `script`, run at the page's end, as the page shows it in <pre id=out>.
+    auto run = [&](const std::string& script) -> std::pair<std::string, std::string> {
+        dir.write("read.html", page + "<script>document.getElementById('out').textContent = " +
+                                   script + "</script></body></html>");
+        const std::string dom = dumpDom(dir.file("read.html"));
+        const std::string open = "<pre id=\"out\">";
+        const std::size_t at = dom.find(open);
+        if (at == std::string::npos)
+            return {dom, {}};
+        const std::size_t from = at + open.size();
+        return {dom, dom.substr(from, dom.find("</pre>", from) - from)};
+    };
+    const auto [dom, answer] = run(readableTextScript());
+    if (dom.empty())
+        GTEST_SKIP() << "no Chromium on this machine";
+    const auto read = parseReadableText(answer);
+    ASSERT_TRUE(read) << dom;
+    // No navigation bar, hidden text or script; a block ends in a blank line, <br> in a break.
+    EXPECT_EQ(read->text, "第二章\n\n他走进房间。“你好！”她笑着说。\n\n第一行\n第二行。");
+    EXPECT_EQ(read->firstVisible, 0u);
+    const auto sentences = pageSentences(read->text);
+    ASSERT_EQ(sentences.size(), 5u);
+
+    // The second sentence marked, then the fourth (across the <b>): the first mark is gone.
+    auto mark = [](const SpokenSentence& s) {
+        const std::string script = highlightSentenceScript(s.start, s.end);
+        return script.substr(0, script.size() - 1) + ";";
+    };
+    const auto [marked, texts] =
+        run("(function () {var t = [];" + mark(sentences[1]) +
+            "function spans() { var s = document.getElementsByTagName('span'), x = '', i;"
+            "for (i = 0; i < s.length; i++) x += s[i].textContent; return x; }"
+            "t.push(spans());" +
+            mark(sentences[3]) + "t.push(spans()); return t.join('/');})();");
+    EXPECT_EQ(texts, sentences[1].text + "/" + sentences[3].text) << marked;
+    std::size_t spans = 0;
+    for (std::size_t at = marked.find("<span class=\"folio-speaking\""); at != std::string::npos;
+         at = marked.find("<span class=\"folio-speaking\"", at + 1))
+        ++spans;
+    EXPECT_EQ(spans, 3u) << marked;
 }
