@@ -376,7 +376,7 @@ for (i = 0; i < recs.length; i++) {
   if (a > 0) t = t.splitText(a);
   if (b - a < t.nodeValue.length) t.splitText(b - a);
   var span = d.createElement('span');
-  span.className = 'folio-speaking';
+  span.className = CLS;
   // Inline and important: the reading themes clear every background the page sets.
   span.style.cssText = 'background-color:rgba(255,200,0,.45)!important;border-radius:2px';
   t.parentNode.replaceChild(span, t);
@@ -458,8 +458,9 @@ std::optional<ReadableText> parseReadableText(std::string_view answer) {
 }
 
 std::string highlightSentenceScript(std::size_t start, std::size_t end) {
-    return "(function (S, E) {" + walker() + std::string(HighlightBody) + "})(" +
-           std::to_string(start) + ", " + std::to_string(end) + ");";
+    return "(function (S, E) {var CLS = " + scriptStringLiteral(SpeakingClass) + ";" + walker() +
+           std::string(HighlightBody) + "})(" + std::to_string(start) + ", " + std::to_string(end) +
+           ");";
 }
 
 std::string readAtClickScript() {
