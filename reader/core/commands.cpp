@@ -101,6 +101,7 @@ std::vector<KeyBinding> keyMap(Variant variant) {
         {Command::AddBookmark, "Ctrl+D"},
         {Command::Search, "Ctrl+Shift+F"},
         {Command::ReadingSettings, "Ctrl+Shift+R"},
+        {Command::ReadAloud, "Ctrl+Shift+U"},
         {Command::NextChapter, "Ctrl+PgDown"},
         {Command::PreviousChapter, "Ctrl+PgUp"},
     };

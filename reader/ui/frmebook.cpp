@@ -7,6 +7,7 @@
 #include "qt/language.h"
 #include "reader/core/placestore.h"
 #include "reader/ui/booksession.h"
+#include "reader/ui/bookvoice.h"
 #include "reader/ui/findbar.h"
 #include "reader/ui/frmbooktag.h"
 #include "reader/ui/frmdownload.h"
@@ -125,8 +126,12 @@ class FrmEBook::Face : public ReaderFace {
     void showStatus(const std::string& text) override { w.m_status->setText(qs(text)); }
     void openReadingSettings() override { w.openReadingSettings(); }
 
-    void readAloud() override { w.m_speechPanel->readAloud(book()->selectedText()); }
-    void stopReading() override { w.m_speechPanel->stopReading(); }
+    void readAloud() override { w.readAloud(); }
+    void stopReading() override {
+        if (w.m_voice)
+            w.m_voice->stop();
+        w.m_speechPanel->stopReading();
+    }
     bool playerHasMedia() const override { return !w.m_sound->url().isEmpty(); }
     void playerPlay() override { w.m_sound->play(); }
     void playerPause() override { w.m_sound->pause(); }
@@ -202,6 +207,12 @@ FrmEBook::FrmEBook(ReaderOptions options, QWidget* parent)
     connect(m_panes->webBook()->page(), &QWebEnginePage::scrollPositionChanged, this,
             &FrmEBook::updateStatus);
     connect(m_panes, &ReaderPanes::chapterKey, this, [this](const QString& which) {
+        const std::string address = std::string(ChapterKeyScheme) + ":" + utf8(which);
+        if (const auto at = folio::reader::parseReadAt(address)) {
+            if (m_voice)
+                m_voice->readAt(*at);
+            return;
+        }
         m_commands->run(which == QLatin1String("next") ? Command::NextChapter
                                                        : Command::PreviousChapterEnd);
     });
@@ -241,6 +252,12 @@ void FrmEBook::connectCommands() {
     connect(m_toolbars, &ReaderToolbars::zoomChosen, this,
             [this](int percent) { m_commands->zoomTo(percent); });
     connect(m_toolbars, &ReaderToolbars::addressChosen, this, &FrmEBook::addressChosen);
+    connect(m_toolbars, &ReaderToolbars::sleepChosen, this,
+            [this](folio::reader::SleepChoice choice) {
+                m_sleep = choice;
+                if (m_voice)
+                    m_voice->setSleep(choice);
+            });
 
     // The end of the media gives the play button back.
     connect(m_sound, &SoundPlayer::pauseButtonShown, this, [this](bool pause) {
@@ -454,8 +471,50 @@ void FrmEBook::updateStatus() {
     QWebEnginePage* page = m_panes->webBook()->page();
     const double room = page->contentsSize().height() - m_panes->webBook()->height();
     const double fraction = room > 0 ? page->scrollPosition().y() / room : 1.0;
-    m_status->setText(qs(
-        readingStatusText(m_bookReading, m_shownIndex, fraction, ReadingSpeed().bytesPerMinute())));
+    QString text = qs(
+        readingStatusText(m_bookReading, m_shownIndex, fraction, ReadingSpeed().bytesPerMinute()));
+    if (const QString timer = m_voice ? m_voice->statusText() : QString(); !timer.isEmpty())
+        text += QStringLiteral(" · ") + timer;
+    m_status->setText(text);
+}
+
+void FrmEBook::readAloud() {
+    if (m_voice && m_voice->reading()) {
+        m_voice->pauseOrResume();
+        return;
+    }
+    const QString selected = m_panes->webBook()->selectedText();
+    ProcessSpeechEngine* voices = m_speechPanel->sentenceVoices();
+    if (!voices) {
+        // The recorded voice, or an engine of the caller's: the selection as a whole.
+        m_speechPanel->readAloud(selected);
+        return;
+    }
+    if (!m_voice || m_voiceEngine != voices) {
+        delete m_voice;
+        m_voiceEngine = voices;
+        m_voice = new BookVoice(voices,
+                                {[this] { return m_panes->webBook(); },
+                                 [this] { return currentBookPage(); },
+                                 [this] { return m_commands->readingOrder(); },
+                                 [this](const std::string& page) {
+                                     m_panes->webBook()->load(m_session->addressUrl(qs(page)));
+                                 }},
+                                this);
+        m_voice->setSleep(m_sleep);
+        connect(m_voice, &BookVoice::statusChanged, this, &FrmEBook::updateStatus);
+        connect(m_voice, &BookVoice::stopped, this, [this](const QString& message, bool boxed) {
+            if (boxed)
+                m_observer.messageBox(utf8(message), utf8(programName()),
+                                      folio::MessageIcon::Exclamation);
+            else
+                m_status->setText(message);
+        });
+    }
+    if (selected.isEmpty())
+        m_voice->readFromView();
+    else
+        m_voice->readSelection(selected);
 }
 
 void FrmEBook::openReadingSettings() {
@@ -503,6 +562,8 @@ void FrmEBook::onPageLoaded(bool ok) {
         m_shownSince.start();
         updateStatus();
     }
+    if (m_voice)
+        m_voice->pageLoaded(ok);
     if (!ok || m_options.variant != Variant::Net) {
         return;
     }

@@ -37,10 +37,12 @@ namespace folio::readerui {
 class FrmReading;
 
 class BookSession;
+class BookVoice;
 class FindBar;
 class FrmDownload;
 class ImageList;
 class OnlineLibrary;
+class ProcessSpeechEngine;
 class ReaderPanes;
 class SoundPlayer;
 class SearchPanel;
@@ -150,6 +152,8 @@ class FrmEBook : public QWidget {
     // The status line: the place in the order, the share read, the time left.
     void updateStatus();
     void openReadingSettings();
+    // "朗读": the selection, or the book from the page in view; while reading, pause or resume.
+    void readAloud();
     // New reading settings: over the pages at once, and kept for this book.
     void readingChanged(const folio::reader::ReadingSettings& settings);
 
@@ -176,6 +180,9 @@ class FrmEBook : public QWidget {
     std::optional<std::size_t> m_shownIndex;  // the page shown in the reading order
     QElapsedTimer m_shownSince;
     FrmReading* m_readingPanel = nullptr;
+    BookVoice* m_voice = nullptr; // from the first reading of the book
+    ProcessSpeechEngine* m_voiceEngine = nullptr;
+    folio::reader::SleepChoice m_sleep = folio::reader::SleepChoice::Off;
 };
 
 } // namespace folio::readerui

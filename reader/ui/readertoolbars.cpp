@@ -4,6 +4,7 @@
 #include "reader/ui/imagelist.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -49,6 +50,25 @@ ReaderToolbars::ReaderToolbars(QWidget* window, ImageList* images, Variant varia
     QAction* zoomButton = action(Toolbar1Button::ZoomIn);
     zoomButton->setMenu(zoomMenu);
     if (auto* tb = qobject_cast<QToolButton*>(m_toolbar1->widgetForAction(zoomButton))) {
+        tb->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    // The read-aloud button's drop-down list: the sleep timer ("Sleep0" is off).
+    auto* sleepMenu = new QMenu(window);
+    sleepMenu->addSection(QStringLiteral("定时停止朗读"));
+    auto* sleepGroup = new QActionGroup(sleepMenu);
+    for (const folio::reader::SleepChoice choice : folio::reader::SleepChoices) {
+        const std::string_view caption = folio::reader::sleepChoiceCaption(choice);
+        QAction* a = sleepMenu->addAction(
+            QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+        a->setObjectName(QStringLiteral("Sleep%1").arg(static_cast<int>(choice)));
+        a->setCheckable(true);
+        a->setChecked(choice == folio::reader::SleepChoice::Off);
+        sleepGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, choice] { emit sleepChosen(choice); });
+    }
+    QAction* readButton = action(Toolbar1Button::ReadAloud);
+    readButton->setMenu(sleepMenu);
+    if (auto* tb = qobject_cast<QToolButton*>(m_toolbar1->widgetForAction(readButton))) {
         tb->setPopupMode(QToolButton::MenuButtonPopup);
     }
     action(Toolbar1Button::Pause)->setVisible(false); // until something plays

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "reader/core/commands.h"
+#include "reader/core/readaloud.h"
 #include "reader/ui/readerrules.h"
 
 #include <QObject>
@@ -44,6 +45,8 @@ class ReaderToolbars : public QObject {
   signals:
     // An entry of the zoom button's drop-down list was chosen.
     void zoomChosen(int percent);
+    // An entry of the read-aloud button's sleep timer list was chosen.
+    void sleepChosen(folio::reader::SleepChoice choice);
     // folioNet: the address box was clicked or Enter pressed in it.
     void addressChosen(const QString& address);
 

@@ -26,16 +26,7 @@ using folio::reader::TextLanguage;
 
 const QString Espeak = QStringLiteral("espeak-ng");
 const QString Flite = QStringLiteral("flite");
-const QString Dispatcher = QStringLiteral("spd-say");
-
-// A WAV header alone is 44 bytes: anything not longer holds no sound.
-constexpr qint64 WavHeaderSize = 44;
-
-// speech-dispatcher gives no sign when it cannot reach a sound device: its client then waits
-// for ever. A sentence that takes far longer than any speaker would is given up.
-int sentenceTimeoutMs(const std::string& sentence) {
-    return 15'000 + static_cast<int>(sentence.size()) * 300;
-}
+const QString& Dispatcher = SpeechDispatcherProgram;
 
 bool isChineseLanguage(const QString& language) {
     const QString l = language.toLower();

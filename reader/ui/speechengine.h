@@ -70,6 +70,15 @@ QStringList renderArguments(const SpeechVoice& voice, int rate, const QString& t
 QStringList speechDispatcherArguments(const SpeechVoice& voice, int rate, int volume,
                                       const QString& sentence);
 
+// A WAV header alone is 44 bytes: a rendering not longer holds no sound.
+inline constexpr qint64 WavHeaderSize = 44;
+// speech-dispatcher gives no sign when it cannot reach a sound device: its client then waits
+// for ever. A sentence that takes far longer than any speaker would is given up.
+inline int sentenceTimeoutMs(const std::string& sentence) {
+    return 15'000 + static_cast<int>(sentence.size()) * 300;
+}
+inline const QString SpeechDispatcherProgram = QStringLiteral("spd-say");
+
 // The synthesiser runs as a child process for each reading, so a fault inside it ends that
 // reading only, never the window. Reading is asynchronous: speak() returns at once.
 //
@@ -99,6 +108,10 @@ class ProcessSpeechEngine : public QObject, public folio::reader::SpeechEngine {
     // installed list; -1 when there is none).
     int voiceFor(const std::string& text) const;
     const std::vector<SpeechVoice>& installed() const { return m_voices; }
+    // The voice chosen (index into voices()), the rate and the volume, as set now.
+    int voiceChoice() const { return m_voice; }
+    int rate() const { return m_rate; }
+    int volume() const { return m_volume; }
     // The player of the spoken text, made on first use.
     QMediaPlayer* player();
     // The file the last reading was rendered into (empty before the first).

@@ -280,6 +280,11 @@ void SpeechPanel::stopReading() {
     }
 }
 
+ProcessSpeechEngine* SpeechPanel::sentenceVoices() {
+    finishVoice();
+    return m_check1->isChecked() ? nullptr : m_processSpeech;
+}
+
 void SpeechPanel::openSettings(QWidget* parent) {
     finishVoice();
     auto applied = [this](const reader::VoiceSettings& settings) {

@@ -62,6 +62,9 @@ class SpeechPanel : public QFrame {
     // Reads `selection` aloud, or plays its recorded voice when the switch is on.
     void readAloud(const QString& selection);
     void stopReading();
+    // The machine's synthesisers, for reading the book sentence by sentence; null when the
+    // recorded voice is switched on or the engine is not ours.
+    ProcessSpeechEngine* sentenceVoices();
     // The voice settings window, modal.
     void openSettings(QWidget* parent);
 

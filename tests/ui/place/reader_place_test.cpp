@@ -11,6 +11,7 @@
 #include "qt/resschemehandler.h"
 #include "reader/core/recentbooks.h"
 #include "reader/ui/placekeeper.h"
+#include "tests/tools/testbook.h"
 #include "tests/tools/waits.h"
 #include "tests/tools/webeval.h"
 
@@ -35,21 +36,8 @@ namespace {
 using folio::testing::evaluate;
 
 bool makeBook(const std::string& path, const std::map<std::string, std::string>& pages) {
-    std::filesystem::copy_file(FOLIO_BOOK_FIXTURE, path,
-                               std::filesystem::copy_options::overwrite_existing);
-    auto u = folio::pe::ResourceUpdater::begin(path, false);
-    if (!u)
-        return false;
-    for (const auto& [name, text] : pages) {
-        const std::string bytes = folio::toAnsi(text);
-        u->update(folio::pe::ResourceId::fromId(folio::book::PageType),
-                  folio::book::pageResourceName(name), folio::book::ResourceLanguage,
-                  folio::Bytes(bytes.begin(), bytes.end()));
-    }
-    if (!u->end(false))
-        return false;
-    return folio::book::WriteDescriptor(path,
-                                        "水浒传:施耐庵:index.html:tree.html:::::2026-12-08") == 1;
+    return folio::testing::makeTestBook(FOLIO_BOOK_FIXTURE, path, pages,
+                                        "水浒传:施耐庵:index.html:tree.html:::::2026-12-08");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "reader/ui/speechengine.h"
 
 #include "tests/tools/independent_check.h"
+#include "tests/tools/soundserver.h"
 #include "tests/tools/testdir.h"
 #include "tests/tools/waits.h"
 
@@ -27,55 +28,21 @@
 
 using folio::readerui::ProcessSpeechEngine;
 using folio::readerui::SpeechVoice;
+using folio::testing::Heard;
 using folio::testing::WaitBoundMs;
+using folio::testing::wavLoudness;
 
 namespace {
 
-// A sound server of the test's own: a null sink whose monitor the test records. Started
-// before anything opens an audio output, so every player of the process uses it.
+// The test's own sound server, and the one QCoreApplication of the tests.
 class SoundServer : public ::testing::Environment {
   public:
     void SetUp() override {
-        if (!folio::check::haveTool("pulseaudio") || !folio::check::haveTool("parec"))
-            return;
-        m_dir = std::make_unique<TempDir>();
-        m_socket = m_dir->file("native");
-        const std::string runtime = m_dir->file("runtime");
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("PULSE_RUNTIME_PATH", runtime.c_str(), 1);
-        ::setenv("PULSE_SERVER", ("unix:" + m_socket).c_str(), 1);
         ensureApp();
-        m_daemon = std::make_unique<QProcess>();
-        m_daemon->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_daemon->start(
-            "pulseaudio",
-            {"--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--log-level=error", "--load=module-null-sink sink_name=folio_null",
-             QString::fromStdString("--load=module-native-protocol-unix auth-anonymous=1 "
-                                    "socket=" +
-                                    m_socket)});
-        // Asked every 200 ms until it answers.
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < WaitBoundMs) {
-            QProcess pactl;
-            pactl.setStandardOutputFile(QProcess::nullDevice());
-            pactl.start("pactl", {"info"});
-            if (pactl.waitForFinished(WaitBoundMs) && pactl.exitStatus() == QProcess::NormalExit &&
-                pactl.exitCode() == 0) {
-                running = true;
-                return;
-            }
-            QThread::msleep(200);
-        }
+        running = m_sink.start();
     }
     void TearDown() override {
-        if (m_daemon) {
-            m_daemon->terminate();
-            m_daemon->waitForFinished(WaitBoundMs);
-        }
+        m_sink.stop();
         app.reset();
     }
     void ensureApp() {
@@ -90,33 +57,11 @@ class SoundServer : public ::testing::Environment {
     std::unique_ptr<QCoreApplication> app;
 
   private:
-    std::unique_ptr<TempDir> m_dir;
-    std::string m_socket;
-    std::unique_ptr<QProcess> m_daemon;
+    folio::testing::NullSink m_sink;
 };
 
 SoundServer* const g_sound =
     static_cast<SoundServer*>(::testing::AddGlobalTestEnvironment(new SoundServer));
-
-// Root mean square of the 16-bit samples of a WAV file, 0 to 1.
-double wavLoudness(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    const qsizetype data = bytes.indexOf("data");
-    if (data < 0)
-        return -1;
-    double sum = 0;
-    qsizetype count = 0;
-    for (qsizetype i = data + 8; i + 1 < bytes.size(); i += 2) {
-        const auto sample = static_cast<qint16>(static_cast<quint8>(bytes[i]) |
-                                                (static_cast<quint8>(bytes[i + 1]) << 8));
-        sum += double(sample) * sample;
-        ++count;
-    }
-    return count == 0 ? 0 : std::sqrt(sum / count) / 32768.0;
-}
 
 // Runs the event loop (objects let go of included) for `ms` milliseconds, or until `done`
 // holds.
@@ -135,9 +80,6 @@ bool runEvents(int ms, const std::function<bool()>& done) {
 bool waitFor(const std::function<bool()>& done) {
     return runEvents(WaitBoundMs, done);
 }
-
-// The loudness above which a recording heard something.
-constexpr double Heard = 0.005;
 
 bool fileHas(const TempDir& dir, const std::string& name, const std::string& part) {
     return dir.read(name).find(part) != std::string::npos;
