@@ -49,6 +49,7 @@ constexpr const wchar_t* SplitterClass = L"FolioSplitter";
 constexpr const wchar_t* PanelClass = L"FolioPanel";
 constexpr UINT SplitterReleased = WM_APP + 1; // wParam: release point's x in the bar, pixels
 constexpr UINT ShowMissingPage = WM_APP + 2;  // the page pane asked for a page the book lacks
+constexpr UINT SpeechEvent = WM_APP + 3;      // SAPI has events for the window
 constexpr int ImageSize = 24;
 constexpr const wchar_t* ZoomProperty = L"ZoomLevel";
 
@@ -334,6 +335,13 @@ void FrmEBook::buildPanes() {
     // A sound link plays the book's own sound resource; the page stays.
     m_webBook->setBeforeNavigate([this](const std::wstring& url) {
         m_webBook->setSilent(false);
+        if (const auto at = rules::parseReadAt(utf8(url))) {
+            // A click in the page while reading: the reading goes on from there.
+            if (m_walkPage && m_walk.reading())
+                if (const auto index = rules::sentenceAt(m_walk.sentences(), *at))
+                    takeSpeech(m_walk.moveTo(*index));
+            return true;
+        }
         if (url.starts_with(L"folio-reader:")) {
             // Space or PageDown at the page's end, PageUp at its top: after this event.
             PostMessageW(m_hwnd, WM_COMMAND,
@@ -390,6 +398,7 @@ void FrmEBook::loadVoice() {
     m_speech = CreateSapiEngine(&why);
     if (!m_speech)
         return; // no speech component: the panel stays empty and reading aloud does nothing
+    SentenceEventsOf(m_speech.get())->watch(m_hwnd, SpeechEvent);
     folio::reader::VoiceControls controls;
     const folio::reader::VoiceLoadReport report =
         folio::reader::LoadVoice(*m_speech, controls, coreFolder(programFolder()));
@@ -749,6 +758,14 @@ void FrmEBook::pageCompleted() {
         m_webBook->runScript(m_readingScript);
     m_webBook->runScript(wide(rules::chapterKeysScript()));
     readerLog("page: " + utf8(m_webBook->locationUrl()));
+    if (m_walkPage && (m_walk.reading() || !m_walkAwaiting.empty())) {
+        // The chapter the walk asked for, or another the reader went to: read from its top.
+        const bool asked = m_walkAwaiting == currentBookPage();
+        if (!asked)
+            m_walk.stop();
+        m_walkAwaiting.clear();
+        readPageAloud(false);
+    }
     if (m_pendingEnd)
         m_webBook->runScript(L"window.scrollTo(0, document.body.scrollHeight);");
     m_pendingEnd = false;
@@ -1012,6 +1029,19 @@ void FrmEBook::openAbout() {
 }
 
 void FrmEBook::readAloud() {
+    if (m_walk.reading()) {
+        // While reading the same command pauses, and resumes at the sentence.
+        if (m_walk.paused()) {
+            takeSpeech(m_walk.resume());
+        } else {
+            m_walk.pause();
+            m_stream = 0;
+            if (m_speech)
+                m_speech->stop();
+            readerLog("speech: paused");
+        }
+        return;
+    }
     const std::wstring text = m_webBook->selectedText();
     if (Button_GetCheck(m_check1) == BST_CHECKED) {
         const std::string phrase =
@@ -1021,15 +1051,115 @@ void FrmEBook::readAloud() {
             m_player.playFile(wide(phrase));
         return;
     }
+    if (!m_speech)
+        return;
+    if (!text.empty()) {
+        m_walkPage = false;
+        if (m_walk.startSelection(utf8(text)))
+            takeSpeech(m_walk.speakCurrent());
+        return;
+    }
+    m_walkOrder = m_commands->readingOrder();
+    m_walkPage = true;
+    readPageAloud(true);
+}
+
+void FrmEBook::readPageAloud(bool fromView) {
+    std::optional<rules::ReadableText> text;
+    if (m_webBook->isBrowser()) {
+        m_webBook->runScript(wide(rules::readAtClickScript()));
+        if (const auto answer = m_webBook->evaluate(wide(rules::readableTextScript()),
+                                                    wide(rules::ReadableTextProperty)))
+            text = rules::parseReadableText(utf8(*answer));
+    } else if (m_book) {
+        // A pane without a browser engine shows no page: its own text, as the plain pane
+        // reads a page, from its start.
+        if (const auto bytes = m_book->find(currentBookPage()))
+            text = rules::ReadableText{
+                utf8(plainTextOf(wide(decodeToUtf8(
+                    std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+                    true)))),
+                0};
+    }
+    if (!text) {
+        // A pane that runs no scripts has no text to give: said once, not walked page by page.
+        stopSpeech();
+        showStatus("朗读停止：页面没有给出文字");
+        return;
+    }
+    std::vector<rules::SpokenSentence> sentences = rules::pageSentences(text->text);
+    if (!m_webBook->isBrowser())
+        std::erase_if(sentences, [](const rules::SpokenSentence& s) {
+            return rules::isNavigationText(s.text);
+        });
+    const std::size_t first =
+        fromView ? rules::sentenceAt(sentences, text->firstVisible).value_or(sentences.size()) : 0;
+    m_walk.startPage(std::move(sentences), first, &m_walkOrder, currentBookPage());
+    takeSpeech(m_walk.speakCurrent());
+}
+
+void FrmEBook::takeSpeech(const rules::ReadAloud::Step& step) {
+    for (const std::string& line : step.log)
+        readerLog(line);
+    switch (step.kind) {
+    case rules::ReadAloud::Step::Speak: {
+        const rules::SpokenSentence& s = m_walk.sentences()[step.sentence];
+        if (m_walkPage)
+            m_webBook->runScript(wide(rules::highlightSentenceScript(s.start, s.end)));
+        m_stream = SentenceEventsOf(m_speech.get())->speakSentence(s.text);
+        if (m_stream == 0) {
+            m_walk.setEngineName("SAPI");
+            // After this step, as an engine's own failure would come.
+            PostMessageW(m_hwnd, SpeechEvent, 1, 0);
+        }
+        break;
+    }
+    case rules::ReadAloud::Step::OpenPage:
+        m_walkAwaiting = step.page;
+        navigateBook(wide(m_prefix + step.page));
+        break;
+    case rules::ReadAloud::Step::Stop:
+        stopSpeech();
+        if (!step.message.empty()) {
+            if (step.message.rfind("朗读已停止", 0) == 0)
+                m_observer->messageBox(step.message, "folioPage", folio::MessageIcon::Exclamation);
+            else
+                showStatus(step.message);
+        }
+        break;
+    }
+}
+
+void FrmEBook::speechEvent(bool refused) {
+    if (!m_speech || !m_walk.reading() || m_walk.paused())
+        return;
+    if (refused) {
+        takeSpeech(m_walk.sentenceFailed("Speak 调用失败", GetTickCount64()));
+        return;
+    }
+    if (SentenceEventsOf(m_speech.get())->ended(m_stream)) {
+        m_stream = 0;
+        takeSpeech(m_walk.sentenceEnded(GetTickCount64()));
+    }
+}
+
+void FrmEBook::stopSpeech() {
+    const bool marked = m_walkPage && m_walk.reading();
+    m_walk.stop();
+    m_walkAwaiting.clear();
+    m_stream = 0;
     if (m_speech)
-        m_speech->speak(utf8(text));
+        m_speech->stop();
+    if (marked)
+        m_webBook->runScript(wide(rules::highlightSentenceScript(0, 0)));
+    m_walkPage = false;
 }
 
 void FrmEBook::stopReading() {
     if (Button_GetCheck(m_check1) == BST_CHECKED)
         m_player.stop();
-    else if (m_speech)
-        m_speech->stop();
+    else
+        stopSpeech();
 }
 
 std::string FrmEBook::clipboardText() {
@@ -1149,6 +1279,9 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case SplitterReleased:
         releaseSplitter(pixelsToTwips(static_cast<int>(static_cast<INT_PTR>(wp)), screenDpi()));
+        return 0;
+    case SpeechEvent:
+        speechEvent(wp == 1 && m_stream == 0);
         return 0;
     case ShowMissingPage:
         m_webBook->navigate(L"about:blank");

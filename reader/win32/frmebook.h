@@ -5,6 +5,7 @@
 
 #include "reader/core/commands.h"
 #include "reader/core/placestore.h"
+#include "reader/core/readaloud.h"
 #include "reader/core/reading.h"
 #include "reader/core/voice.h"
 #include "reader/win32/findpanes.h"
@@ -117,6 +118,12 @@ class FrmEBook : private folio::reader::ReaderFace {
     void showStatus(const std::string& text) override;
     void readAloud() override;
     void stopReading() override;
+    // Reading aloud: the page's sentences from the one in view (or its first), each step the
+    // walk asks for, and SAPI's word that a sentence has been spoken.
+    void readPageAloud(bool fromView);
+    void takeSpeech(const folio::reader::ReadAloud::Step& step);
+    void stopSpeech();
+    void speechEvent(bool refused);
     bool playerHasMedia() const override { return !m_player.url().empty(); }
     void playerPlay() override { m_player.play(); }
     void playerPause() override { m_player.pause(); }
@@ -147,6 +154,11 @@ class FrmEBook : private folio::reader::ReaderFace {
     std::unique_ptr<WebPane> m_webTree;
     std::unique_ptr<WebPane> m_webBook;
     std::unique_ptr<folio::reader::SpeechEngine> m_speech;
+    folio::reader::ReadAloud m_walk;
+    std::vector<std::string> m_walkOrder; // the reading order, kept for the whole reading
+    std::string m_walkAwaiting;           // the page the walk asked for, until it has loaded
+    bool m_walkPage = false;              // reading the page pane, not a selection
+    unsigned long m_stream = 0;           // SAPI's stream of the sentence being spoken
     Player m_player;
 
     std::wstring m_programPath;

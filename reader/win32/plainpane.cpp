@@ -5,11 +5,7 @@
 #include "reader/win32/companions.h"
 
 namespace folio::win32 {
-namespace {
-
-// The readable text of a simple page: the body without its tags, a line break for each
-// <br> and each closed block.
-std::wstring plainText(const std::wstring& html) {
+std::wstring plainTextOf(const std::wstring& html) {
     std::size_t pos = html.find(L"<body");
     pos = pos == std::wstring::npos ? 0 : html.find(L'>', pos);
     pos = pos == std::wstring::npos ? 0 : pos + 1;
@@ -29,6 +25,8 @@ std::wstring plainText(const std::wstring& html) {
     }
     return out;
 }
+
+namespace {
 
 class PlainPane final : public WebPane {
   public:
@@ -50,7 +48,7 @@ class PlainPane final : public WebPane {
     }
     std::wstring locationUrl() const override { return m_url; }
     HWND window() const override { return m_hwnd; }
-    bool writeDocument(const std::wstring& html) override { return show(plainText(html)); }
+    bool writeDocument(const std::wstring& html) override { return show(plainTextOf(html)); }
     void setNotice(const std::wstring& notice) override {
         m_notice = notice;
         show(m_content);

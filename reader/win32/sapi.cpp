@@ -101,7 +101,7 @@ std::vector<Token> tokensOf(const wchar_t* category) {
     return tokens;
 }
 
-class SapiEngine final : public folio::reader::SpeechEngine {
+class SapiEngine final : public folio::reader::SpeechEngine, public SentenceEvents {
   public:
     explicit SapiEngine(Com<ISpVoice> voice) : m_voice(std::move(voice)) {
         m_voices = tokensOf(VoicesCategory);
@@ -164,6 +164,36 @@ class SapiEngine final : public folio::reader::SpeechEngine {
 
     void stop() override { m_voice->Speak(L"", SPF_PURGEBEFORESPEAK, nullptr); }
 
+    bool watch(HWND window, unsigned message) override {
+        const ULONGLONG interest = SPFEI(SPEI_END_INPUT_STREAM);
+        return SUCCEEDED(m_voice->SetInterest(interest, interest)) &&
+               SUCCEEDED(m_voice->SetNotifyWindowMessage(window, message, 0, 0));
+    }
+    unsigned long speakSentence(const std::string& text) override {
+        ULONG stream = 0;
+        if (FAILED(m_voice->Speak(wide(text).c_str(), SPF_ASYNC | SPF_PURGEBEFORESPEAK, &stream)))
+            return 0;
+        return stream;
+    }
+    bool ended(unsigned long stream) override {
+        bool found = false;
+        SPEVENT event{};
+        ULONG fetched = 0;
+        while (m_voice->GetEvents(1, &event, &fetched) == S_OK && fetched == 1) {
+            if (event.eEventId == SPEI_END_INPUT_STREAM && event.ulStreamNum == stream)
+                found = true;
+            // What an event carries is the receiver's to free.
+            if (event.elParamType == SPET_LPARAM_IS_OBJECT && event.lParam)
+                reinterpret_cast<IUnknown*>(event.lParam)->Release();
+            else if ((event.elParamType == SPET_LPARAM_IS_POINTER ||
+                      event.elParamType == SPET_LPARAM_IS_STRING) &&
+                     event.lParam)
+                CoTaskMemFree(reinterpret_cast<void*>(event.lParam));
+            event = {};
+        }
+        return found;
+    }
+
   private:
     static std::vector<std::string> names(const std::vector<Token>& tokens) {
         std::vector<std::string> out;
@@ -191,6 +221,11 @@ bool waveShapeOfFormatType(int type, WaveShape& shape) {
     shape.bitsPerSample = (index / 2) % 2 ? 16 : 8;
     shape.channels = index % 2 ? 2 : 1;
     return true;
+}
+
+SentenceEvents* SentenceEventsOf(folio::reader::SpeechEngine* engine) {
+    // Every engine this reader makes is SAPI's.
+    return static_cast<SapiEngine*>(engine);
 }
 
 std::unique_ptr<folio::reader::SpeechEngine> CreateSapiEngine(std::wstring* why) {

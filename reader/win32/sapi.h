@@ -10,6 +10,8 @@
 
 #include "reader/core/voice.h"
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
@@ -27,5 +29,20 @@ struct WaveShape {
     unsigned short channels = 0;
 };
 bool waveShapeOfFormatType(int type, WaveShape& shape);
+
+// Reading one sentence after another on SAPI's own events: each sentence is a stream of its
+// own, and SAPI tells the window when a stream has been spoken to its end.
+class SentenceEvents {
+  public:
+    virtual ~SentenceEvents() = default;
+    // `window` is sent `message` whenever SAPI has an event; false when SAPI refuses.
+    virtual bool watch(HWND window, unsigned message) = 0;
+    // Purges what was being spoken and speaks `text`; its stream number, 0 when refused.
+    virtual unsigned long speakSentence(const std::string& text) = 0;
+    // On the message: whether stream `stream` has ended since the last call.
+    virtual bool ended(unsigned long stream) = 0;
+};
+// The engine's sentence events; null for an engine that is not SAPI's.
+SentenceEvents* SentenceEventsOf(folio::reader::SpeechEngine* engine);
 
 } // namespace folio::win32

@@ -76,5 +76,8 @@ class WebPane {
 
 // The plain fallback alone (used when the browser control cannot be created).
 std::unique_ptr<WebPane> createPlainPane(HWND parent, const wchar_t* name);
+// The readable text of a simple page, as the plain pane shows it: the body without its tags,
+// a line break for each <br> and each closed block.
+std::wstring plainTextOf(const std::wstring& html);
 
 } // namespace folio::win32

@@ -158,7 +158,9 @@ def reader_faults(path, mode, text):
         check(set(res) == {(3, 30001, 0), (14, 1, 0), (16, 1, 2052)},
               f"resources other than icon, group and version: {sorted(res, key=str)}")
         check(pe.verify_checksum(), "checksum does not match")
-        check(len(data) < 640 * 1024, f"template is {len(data)} bytes")
+        # Every book carries the template: a guard against growth no one meant (the reader
+        # with its reading settings and its sentence-by-sentence reading aloud is ~642 KiB).
+        check(len(data) < 672 * 1024, f"template is {len(data)} bytes")
     else:
         check(res.get(("CUSTOM", 101, 1033)) == text.encode("gbk"),
               "descriptor CUSTOM/101/1033 differs")

@@ -284,6 +284,15 @@ TEST_F(ReaderWindow, KeysFindTheBookSearchListsItsPagesAndTheBookReopensAtThePla
     EXPECT_TRUE(has(own, "folio.reader: reading: Theme=night")) << own;
     for (const char* name : {"places", "read", "reading", "reading.ini"})
         fs::remove(state / name); // the other tests start at the home page, as written
+
+    // Read aloud with nothing selected: the page's first sentence goes to SAPI, as the log
+    // says. Wine's SAPI speaks nothing, so three sentences in a row fail and one box says so.
+    const std::string aloud =
+        probe("zh_CN.UTF-8", "keys Ctrl+Shift+U awaitbox boxes answer 1 text 160", "+debugstr");
+    EXPECT_TRUE(has(aloud, "folio.reader: speech: Book")) << aloud;
+    EXPECT_TRUE(has(aloud, "folio.reader: speech: skipped Book")) << aloud;
+    EXPECT_TRUE(has(aloud, "box folioPage|朗读已停止：语音引擎 SAPI 连续 3 句没有读出")) << aloud;
+    EXPECT_TRUE(has(aloud, "text 160 第 ")) << aloud;
 }
 
 } // namespace
