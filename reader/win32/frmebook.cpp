@@ -266,7 +266,8 @@ void FrmEBook::buildToolbars() {
     m_toolbar1 = std::make_unique<Toolbar>(m_hwnd, IdToolbar1, L"Toolbar1", Toolbar1Base,
                                            rules::toolbar1Buttons(), m_images);
     m_toolbar1->setDropDown(static_cast<int>(B1::ZoomIn));
-    setButtonVisible(B1::Pause, false); // until something plays
+    m_toolbar1->setDropDown(static_cast<int>(B1::ReadAloud)); // the sleep timer
+    setButtonVisible(B1::Pause, false);                       // until something plays
     m_toolbar2 = std::make_unique<Toolbar>(m_hwnd, IdToolbar2, L"Toolbar2", Toolbar2Base,
                                            rules::toolbar2Buttons(), m_images);
     setButtonVisible(B2::Expand, false);                         // until the pane is closed
@@ -694,11 +695,23 @@ void FrmEBook::pageShown() {
 }
 
 void FrmEBook::updateStatus() {
-    if (m_status)
-        SetWindowTextW(m_status,
-                       wide(rules::readingStatusText(m_bookReading, m_shownIndex, m_depth,
-                                                     rules::ReadingSpeed().bytesPerMinute()))
-                           .c_str());
+    if (!m_status)
+        return;
+    std::string text = rules::readingStatusText(m_bookReading, m_shownIndex, m_depth,
+                                                rules::ReadingSpeed().bytesPerMinute());
+    if (m_walk.reading())
+        if (const std::string timer = m_walk.sleepStatusText(GetTickCount64()); !timer.empty())
+            text += " · " + timer;
+    SetWindowTextW(m_status, wide(text).c_str());
+}
+
+void FrmEBook::sleepTick() {
+    // The timer's last half-minute fades the voice out; its time left is in the status line.
+    if (m_speech && m_walk.reading())
+        m_speech->setVolume(
+            static_cast<int>(static_cast<double>(SendMessageW(m_volume, TBM_GETPOS, 0, 0)) *
+                             m_walk.volumeFactor(GetTickCount64())));
+    updateStatus();
 }
 
 void FrmEBook::markContents() {
@@ -950,6 +963,18 @@ void FrmEBook::zoomDropDown() {
     DestroyMenu(menu);
 }
 
+void FrmEBook::sleepDropDown() {
+    HMENU menu = CreatePopupMenu();
+    for (std::size_t i = 0; i < std::size(rules::SleepChoices); ++i)
+        AppendMenuW(menu, MF_STRING | (rules::SleepChoices[i] == m_walk.sleep() ? MF_CHECKED : 0u),
+                    SleepMenuBase + static_cast<UINT>(i) + 1,
+                    wide(rules::sleepChoiceCaption(rules::SleepChoices[i])).c_str());
+    RECT r = m_toolbar1->buttonRect(static_cast<int>(B1::ReadAloud));
+    MapWindowPoints(m_toolbar1->hwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, m_hwnd, nullptr);
+    DestroyMenu(menu);
+}
+
 void FrmEBook::setZoom(int percent) {
     m_zoomLevel = percent;
     ApplyZoom(m_zoomLevel);
@@ -1148,8 +1173,10 @@ void FrmEBook::stopSpeech() {
     m_walk.stop();
     m_walkAwaiting.clear();
     m_stream = 0;
-    if (m_speech)
+    if (m_speech) {
         m_speech->stop();
+        m_speech->setVolume(static_cast<int>(SendMessageW(m_volume, TBM_GETPOS, 0, 0)));
+    }
     if (marked)
         m_webBook->runScript(wide(rules::highlightSentenceScript(0, 0)));
     m_walkPage = false;
@@ -1194,7 +1221,11 @@ bool FrmEBook::playBookSound(const std::string& name) {
 void FrmEBook::readingTick() {
     // How far down the page is read, every second while a page of the order is shown: the
     // share read and the time left follow the scrolling.
-    if (++m_ticks % 10 != 0 || !m_shownIndex || !m_webBook || !m_webBook->isBrowser())
+    if (++m_ticks % 10 != 0)
+        return;
+    if (m_walk.reading() && m_walk.sleep() != rules::SleepChoice::Off)
+        sleepTick();
+    if (!m_shownIndex || !m_webBook || !m_webBook->isBrowser())
         return;
     const auto answer =
         m_webBook->evaluate(wide(rules::scrollDepthScript()), wide(rules::ScrollDepthProperty));
@@ -1244,8 +1275,12 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
             toolbarClicked(1, id - Toolbar1Base);
         else if (id > Toolbar2Base && id <= Toolbar2Base + m_toolbar2->count())
             toolbarClicked(2, id - Toolbar2Base);
-        else if (const auto& zooms = folio::zoomMenuEntries();
-                 id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(zooms.size())) {
+        else if (id > SleepMenuBase &&
+                 id <= SleepMenuBase + static_cast<int>(std::size(rules::SleepChoices))) {
+            m_walk.setSleep(rules::SleepChoices[id - SleepMenuBase - 1], GetTickCount64());
+            sleepTick();
+        } else if (const auto& zooms = folio::zoomMenuEntries();
+                   id > ZoomMenuBase && id <= ZoomMenuBase + static_cast<int>(zooms.size())) {
             // The drop-down entries set the zoom directly.
             m_commands->zoomTo(zooms[static_cast<std::size_t>(id - ZoomMenuBase - 1)].percent);
         } else if (id == IdComVoice && HIWORD(wp) == CBN_SELCHANGE && m_speech) {
@@ -1261,7 +1296,11 @@ LRESULT FrmEBook::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lp);
         if (header->code == TBN_DROPDOWN && header->hwndFrom == m_toolbar1->hwnd()) {
-            zoomDropDown();
+            if (reinterpret_cast<const NMTOOLBARW*>(lp)->iItem ==
+                m_toolbar1->base() + static_cast<int>(B1::ReadAloud))
+                sleepDropDown();
+            else
+                zoomDropDown();
             return TBDDRET_DEFAULT;
         }
         return 0;

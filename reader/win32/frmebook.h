@@ -68,6 +68,8 @@ class FrmEBook : private folio::reader::ReaderFace {
 
     void toolbarClicked(int toolbar, int position);
     void zoomDropDown();
+    void sleepDropDown();
+    void sleepTick();
     void ApplyZoom(int percent);
     void playerTick();
 

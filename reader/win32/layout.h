@@ -30,6 +30,7 @@ enum ControlId : int {
 // separators counted, so a handler dispatches on the position as the window's rules do.
 inline constexpr int Toolbar1Base = 1000;
 inline constexpr int Toolbar2Base = 1100;
-inline constexpr int ZoomMenuBase = 1200; // the zoom drop-down's entries, 1-based
+inline constexpr int ZoomMenuBase = 1200;  // the zoom drop-down's entries, 1-based
+inline constexpr int SleepMenuBase = 1300; // the read-aloud sleep timer's entries, 1-based
 
 } // namespace folio::win32
