@@ -1,6 +1,7 @@
 // Reading the book aloud in the reading window (see bookvoice.h).
 #include "reader/ui/bookvoice.h"
 
+#include "reader/core/reading.h"
 #include "reader/ui/readerlog.h"
 #include "reader/ui/sentencespeaker.h"
 #include "reader/ui/speechengine.h"
@@ -28,8 +29,14 @@ BookVoice::BookVoice(ProcessSpeechEngine* voices, Window window, QObject* parent
     m_timer->setInterval(TickMs);
     connect(m_timer, &QTimer::timeout, this, &BookVoice::tick);
     connect(m_speaker, &SentenceSpeaker::started, this, [this] {
-        if (m_endedAt >= 0)
-            m_longestGap = std::max(m_longestGap, m_clock.elapsed() - m_endedAt);
+        if (m_endedAt >= 0) {
+            Gaps& gaps = m_turning ? m_turns : m_inPage;
+            const qint64 gap = m_clock.elapsed() - m_endedAt;
+            gaps.longest = std::max(gaps.longest, gap);
+            gaps.sum += gap;
+            ++gaps.count;
+        }
+        m_turning = false;
         m_endedAt = -1;
     });
     connect(m_speaker, &SentenceSpeaker::ended, this, [this] {
@@ -67,6 +74,7 @@ void BookVoice::readFromView() {
     }
     m_order = m_window.order();
     m_reading = true;
+    makeAheadPage(); // made now, as making it costs more than a sentence's pause
     readPage(true);
 }
 
@@ -94,6 +102,39 @@ void BookVoice::readPage(bool fromView) {
         });
 }
 
+void BookVoice::makeAheadPage() {
+    if (m_aheadPage)
+        return;
+    m_aheadPage = new QWebEnginePage(m_window.pagePane()->page()->profile(), this);
+    connect(m_aheadPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (!ok)
+            return;
+        m_aheadPage->runJavaScript(
+            qs(reader::readableTextScript()), QWebEngineScript::ApplicationWorld,
+            [self = QPointer<BookVoice>(this), path = m_aheadPath](const QVariant& answer) {
+                if (!self || path != self->m_aheadPath)
+                    return;
+                const auto text = reader::parseReadableText(utf8(answer.toString()));
+                if (!text)
+                    return;
+                self->m_aheadSentences = reader::pageSentences(text->text);
+                if (!self->m_aheadSentences->empty())
+                    self->m_speaker->renderAhead(self->m_aheadSentences->front().text);
+            });
+    });
+}
+
+void BookVoice::readAhead() {
+    const auto at = reader::chapterIndex(m_order, m_walk.page());
+    const auto next = at ? reader::nextChapter(m_order, m_walk.page()) : std::nullopt;
+    if (!next)
+        return;
+    m_aheadPath = m_order[*next];
+    m_aheadSentences.reset();
+    makeAheadPage();
+    m_aheadPage->load(m_window.pageUrl(m_aheadPath));
+}
+
 void BookVoice::take(const ReadAloud::Step& step) {
     for (const std::string& line : step.log)
         qCDebug(readerLog).noquote() << qs(line);
@@ -101,24 +142,34 @@ void BookVoice::take(const ReadAloud::Step& step) {
     case ReadAloud::Step::Speak: {
         const auto& sentences = m_walk.sentences();
         const reader::SpokenSentence& s = sentences[step.sentence];
-        if (m_reading)
+        if (m_reading && !m_markOnLoad)
             mark(s.start, s.end);
         // The next sentence of this page is rendered while this one plays; the first of the
         // next page is rendered once that page is read.
-        const std::string next =
-            step.sentence + 1 < sentences.size() ? sentences[step.sentence + 1].text : "";
+        const bool last = step.sentence + 1 >= sentences.size();
+        const std::string next = last ? "" : sentences[step.sentence + 1].text;
         // The failure message names the synthesiser that reads this sentence.
         if (const int voice = m_voices->voiceFor(s.text); voice >= 0)
             m_walk.setEngineName(
                 utf8(m_voices->installed()[static_cast<std::size_t>(voice)].program));
         m_speaker->speak(s.text, next);
+        if (last && m_reading)
+            readAhead();
         if (!m_timer->isActive())
             m_timer->start();
         break;
     }
     case ReadAloud::Step::OpenPage:
+        m_turning = true;
         m_awaiting = step.page;
         m_window.openPage(step.page);
+        if (m_aheadSentences && m_aheadPath == step.page) {
+            // Read already: spoken at once, marked once the pane has the page.
+            m_markOnLoad = true;
+            m_walk.startPage(std::move(*m_aheadSentences), 0, &m_order, step.page);
+            m_aheadSentences.reset();
+            take(m_walk.speakCurrent());
+        }
         break;
     case ReadAloud::Step::Stop:
         stop();
@@ -151,9 +202,24 @@ void BookVoice::pauseOrResume() {
 void BookVoice::stop() {
     ++m_pageRead; // a page's text still on its way is not read
     const bool marked = m_reading;
+    auto told = [](const Gaps& g) {
+        return QStringLiteral("%1, %2 ms on average, %3 ms at most")
+            .arg(g.count)
+            .arg(g.count ? g.sum / g.count : 0)
+            .arg(g.longest);
+    };
+    if (m_inPage.count + m_turns.count > 0)
+        qCDebug(readerLog).noquote()
+            << QStringLiteral("speech: pauses between sentences ") + told(m_inPage) +
+                   QStringLiteral("; at the turn of a page ") + told(m_turns);
+    m_inPage = m_turns = {};
+    m_turning = false;
     m_walk.stop();
     m_reading = false;
     m_awaiting.clear();
+    m_aheadSentences.reset();
+    m_aheadPath.clear();
+    m_markOnLoad = false;
     m_speaker->stop();
     m_timer->stop();
     m_speaker->setVolumeFactor(1.0);
@@ -183,6 +249,16 @@ void BookVoice::pageLoaded(bool ok) {
             stop();
             emit stopped(QStringLiteral("朗读停止：不能打开 ") + qs(awaited), false);
         }
+        return;
+    }
+    if (m_markOnLoad) {
+        // The page being spoken has come: its sentence marked, its clicks read from.
+        m_markOnLoad = false;
+        m_awaiting.clear();
+        m_window.pagePane()->page()->runJavaScript(qs(reader::readAtClickScript()),
+                                                   QWebEngineScript::ApplicationWorld);
+        if (const reader::SpokenSentence* s = m_walk.current())
+            mark(s->start, s->end);
         return;
     }
     if (m_awaiting.empty()) {

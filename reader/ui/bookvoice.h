@@ -11,10 +11,13 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QTimer;
+class QUrl;
+class QWebEnginePage;
 class QWebEngineView;
 
 namespace folio::readerui {
@@ -31,6 +34,7 @@ class BookVoice : public QObject {
         std::function<QString()> currentPage;                  // the book path shown
         std::function<std::vector<std::string>()> order;       // the reading order
         std::function<void(const std::string& page)> openPage; // loads a book path
+        std::function<QUrl(const std::string& page)> pageUrl;  // a book path's address
     };
     BookVoice(ProcessSpeechEngine* voices, Window window, QObject* parent = nullptr);
     ~BookVoice() override;
@@ -54,9 +58,6 @@ class BookVoice : public QObject {
     // The sleep timer's part of the status line ("" when off or not reading).
     QString statusText() const;
 
-    // The longest pause between one sentence's end and the next one's start so far (ms).
-    qint64 longestGapMs() const { return m_longestGap; }
-
   signals:
     // A reading stopped with something to say: told in the status line (`boxed` false) or in a
     // message box (an engine that keeps failing, no sound device).
@@ -66,6 +67,10 @@ class BookVoice : public QObject {
 
   private:
     void readPage(bool fromView);
+    // While a page's last sentence plays, the next page is read in the background, so that its
+    // first sentence follows at once.
+    void readAhead();
+    void makeAheadPage();
     void take(const folio::reader::ReadAloud::Step& step);
     void mark(std::size_t start, std::size_t end);
     std::uint64_t now() const { return static_cast<std::uint64_t>(m_clock.elapsed()); }
@@ -80,9 +85,18 @@ class BookVoice : public QObject {
     bool m_reading = false;           // a page pane reading, not a selection
     QElapsedTimer m_clock;
     QTimer* m_timer = nullptr;
+    // The pauses between one sentence's end and the next one's start, told when reading stops.
     qint64 m_endedAt = -1;
-    qint64 m_longestGap = 0;
+    struct Gaps {
+        qint64 count = 0, sum = 0, longest = 0;
+    };
+    Gaps m_inPage, m_turns; // within a page; from a page's last sentence to the next page's first
+    bool m_turning = false;
     int m_pageRead = 0; // counts page reads, so that a late answer for an old page is dropped
+    QWebEnginePage* m_aheadPage = nullptr; // the next page, read unseen
+    std::string m_aheadPath;
+    std::optional<std::vector<folio::reader::SpokenSentence>> m_aheadSentences;
+    bool m_markOnLoad = false; // speaking a page the pane is still loading
 };
 
 } // namespace folio::readerui

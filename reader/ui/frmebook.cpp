@@ -226,6 +226,8 @@ FrmEBook::~FrmEBook() {
     // Focus leaving the address box while the window goes must not reach the panes.
     m_toolbars->blockSignals(true);
     m_sound->release();
+    delete m_voice; // its unseen page goes before the profile
+    m_voice = nullptr;
     // Pages must go before the profile they live in, full-screen pages included.
     qDeleteAll(findChildren<FrmFullScreen*>(Qt::FindDirectChildrenOnly));
     delete m_library;
@@ -493,14 +495,15 @@ void FrmEBook::readAloud() {
     if (!m_voice || m_voiceEngine != voices) {
         delete m_voice;
         m_voiceEngine = voices;
-        m_voice = new BookVoice(voices,
-                                {[this] { return m_panes->webBook(); },
-                                 [this] { return currentBookPage(); },
-                                 [this] { return m_commands->readingOrder(); },
-                                 [this](const std::string& page) {
-                                     m_panes->webBook()->load(m_session->addressUrl(qs(page)));
-                                 }},
-                                this);
+        m_voice = new BookVoice(
+            voices,
+            {[this] { return m_panes->webBook(); }, [this] { return currentBookPage(); },
+             [this] { return m_commands->readingOrder(); },
+             [this](const std::string& page) {
+                 m_panes->webBook()->load(m_session->addressUrl(qs(page)));
+             },
+             [this](const std::string& page) { return m_session->addressUrl(qs(page)); }},
+            this);
         m_voice->setSleep(m_sleep);
         connect(m_voice, &BookVoice::statusChanged, this, &FrmEBook::updateStatus);
         connect(m_voice, &BookVoice::stopped, this, [this](const QString& message, bool boxed) {

@@ -156,8 +156,7 @@ void SentenceSpeaker::speak(const std::string& sentence, const std::string& next
     else
         m_current = render(sentence);
     // Rendered while this one plays; a voice or rate changed since is taken from the next.
-    if (!m_ahead || m_ahead->text != next || m_ahead->key != settingsKey())
-        m_ahead = next.empty() ? nullptr : render(next);
+    renderAhead(next);
     if (!m_current->error.isEmpty()) {
         // Told after this call, as a rendering that fails later is.
         QTimer::singleShot(0, this, [this, why = m_current->error] { emit failed(why); });
@@ -167,6 +166,11 @@ void SentenceSpeaker::speak(const std::string& sentence, const std::string& next
         play();
     else
         m_current->waiting = true;
+}
+
+void SentenceSpeaker::renderAhead(const std::string& next) {
+    if (!m_ahead || m_ahead->text != next || m_ahead->key != settingsKey())
+        m_ahead = next.empty() ? nullptr : render(next);
 }
 
 void SentenceSpeaker::play() {

@@ -29,6 +29,9 @@ class SentenceSpeaker : public QObject {
     // Plays `sentence` (at once when it was rendered ahead) and renders `next` ahead ("" when
     // none follows).
     void speak(const std::string& sentence, const std::string& next);
+    // Renders `next` ahead while the sentence plays (one learnt after speak(), as the first of
+    // the next page).
+    void renderAhead(const std::string& next);
     void pause();
     // Goes on from where pause() left the sentence.
     void resume();
