@@ -4,13 +4,10 @@
 // chapters read; at the end, the first minute's memory against the last and the pauses between
 // sentences as the voice logs them.
 //   QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a bench_readaloud [minutes] [pages] [sample]
-#include "core/book.h"
-#include "core/fileio.h"
-#include "core/pe.h"
-#include "core/text.h"
 #include "qt/resschemehandler.h"
 #include "reader/ui/frmebook.h"
 #include "tests/tools/soundserver.h"
+#include "tests/tools/testbook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +21,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
 #include <unistd.h>
 
@@ -73,11 +71,9 @@ long familyRssKb() {
 
 std::string chapter(int n) {
     return "<html><head><meta charset=gb2312><title>" + std::to_string(n) +
-           "</title></head><body>" +
-           folio::toAnsi("<p><a href='tree.html'>目录</a> | <a href='next.html'>下一章</a></p>"
-                         "<p>第" +
-                         std::to_string(n) + "章。天亮了，我们走吧！路很长。</p>") +
-           "</body></html>";
+           "</title></head><body><p><a href='tree.html'>目录</a> | <a href='next.html'>下一章</a>"
+           "</p><p>第" +
+           std::to_string(n) + "章。天亮了，我们走吧！路很长。</p></body></html>";
 }
 
 } // namespace
@@ -99,29 +95,16 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("long.exe")).toStdString();
+    std::map<std::string, std::string> book;
     std::string tree = "<html><body>";
-    for (int i = 1; i <= pages; ++i)
+    for (int i = 1; i <= pages; ++i) {
         tree += "<a href='c" + std::to_string(i) + ".html'>" + std::to_string(i) + "</a><br>";
-    tree += "</body></html>";
-    if (!folio::copyFileAtomic(FOLIO_DIST_DIR "/folioPage/folioPage.dat", path))
-        return 1;
-    auto u = folio::pe::ResourceUpdater::begin(path, false);
-    if (!u)
-        return 1;
-    auto put = [&](const std::string& name, const std::string& bytes) {
-        u->update(folio::pe::ResourceId::fromId(folio::book::PageType),
-                  folio::book::pageResourceName(name), folio::book::ResourceLanguage,
-                  folio::Bytes(bytes.begin(), bytes.end()));
-    };
-    put("tree.html", tree);
-    for (int i = 1; i <= pages; ++i)
-        put("c" + std::to_string(i) + ".html", chapter(i));
-    const std::string descriptor = folio::toAnsi("书:人:c1.html:tree.html:::::2026-12-09");
-    u->update(folio::pe::ResourceId::fromName(folio::book::DescriptorType),
-              folio::pe::ResourceId::fromId(folio::book::DescriptorId),
-              folio::book::ResourceLanguage, folio::Bytes(descriptor.begin(), descriptor.end()));
-    if (!u->end(false))
-        return 1;
+        book["c" + std::to_string(i) + ".html"] = chapter(i);
+    }
+    book["tree.html"] = tree + "</body></html>";
+    if (!folio::testing::makeTestBook(FOLIO_DIST_DIR "/folioPage/folioPage.dat", path, book,
+                                      "书:人:c1.html:tree.html:::::2026-12-09"))
+        return std::puts("the book could not be made"), 1;
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toUtf8());
     QLoggingCategory::setFilterRules(QStringLiteral("folio.reader.debug=true"));

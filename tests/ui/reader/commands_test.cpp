@@ -15,6 +15,7 @@
 #include "qt/language.h"
 #include "qt/resschemehandler.h"
 #include "tests/tools/fakespeech.h"
+#include "tests/tools/readerlog.h"
 #include "tests/tools/recordingobserver.h"
 #include "tests/tools/waits.h"
 #include "tests/tools/webeval.h"
@@ -437,15 +438,7 @@ void ReaderCommandsTest::closingNeverWaitsForADownload() {
 
 namespace {
 
-QStringList g_log; // the reader's log lines ("page: ...", "reading: ...")
-QtMessageHandler g_previous = nullptr;
-
-void keepReaderLog(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (context.category && QLatin1String(context.category) == QLatin1String("folio.reader"))
-        g_log << text;
-    else if (g_previous)
-        g_previous(type, context, text);
-}
+QStringList& g_log = folio::testing::g_readerLog;
 
 // The height in pixels of the first line of light text on the pane's dark page.
 int firstLineHeight(const QImage& image) {
@@ -493,8 +486,7 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
         window->show();
         return window;
     };
-    QLoggingCategory::setFilterRules(QStringLiteral("folio.reader.debug=true"));
-    g_previous = qInstallMessageHandler(keepReaderLog);
+    folio::testing::ReaderLog keepLog;
     const std::size_t boxes = m_messages.messages().size();
 
     auto window = open("[Reading]\nTheme=night\nFontSize=28\nMargin=wide\n");
@@ -572,7 +564,6 @@ void ReaderCommandsTest::readingSettingsAndTheContentsOrder() {
         firstLineHeight(small) * 3 < large * 2,
         qPrintable(QStringLiteral("%1 px against %2 px").arg(firstLineHeight(small)).arg(large)));
     window.reset();
-    qInstallMessageHandler(g_previous);
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_STATE_HOME");
 }

@@ -9,6 +9,7 @@
 #include "reader/core/readaloud.h"
 #include "reader/ui/booksession.h"
 #include "tests/tools/independent_check.h"
+#include "tests/tools/readerlog.h"
 #include "tests/tools/soundserver.h"
 #include "tests/tools/testbook.h"
 #include "tests/tools/waits.h"
@@ -31,15 +32,7 @@ using folio::testing::evaluate;
 
 namespace {
 
-QStringList g_log; // the reader's log lines ("page: ...", "speech: ...")
-QtMessageHandler g_previous = nullptr;
-
-void keepReaderLog(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (context.category && QLatin1String(context.category) == QLatin1String("folio.reader"))
-        g_log << text;
-    else if (g_previous)
-        g_previous(type, context, text);
-}
+QStringList& g_log = folio::testing::g_readerLog;
 
 std::string chapter(const char* title, const char* body) {
     return std::string("<html><head><meta charset='gb2312'><title>") + title +
@@ -97,8 +90,7 @@ void ReadAloudWindowTest::readsOnThroughTheChaptersAndPauses() {
         "书:人:c1.html:tree.html:::::2026-12-09"));
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toUtf8());
-    QLoggingCategory::setFilterRules(QStringLiteral("folio.reader.debug=true"));
-    g_previous = qInstallMessageHandler(keepReaderLog);
+    folio::testing::ReaderLog keepLog;
 
     ReaderOptions options;
     options.bookPath = path;
@@ -181,7 +173,6 @@ void ReadAloudWindowTest::readsOnThroughTheChaptersAndPauses() {
                        QString::fromUtf8(folio::reader::ChapterReadText.data()));
     QCOMPARE(spoken(), expected.mid(0, 3));
     QVERIFY(g_log.filter(QStringLiteral("c2.html")).isEmpty());
-    qInstallMessageHandler(g_previous);
 }
 
 int main(int argc, char** argv) {
