@@ -330,6 +330,7 @@ const std::vector<ReaderShortcut>& readerShortcuts() {
         {"Ctrl+PgDown / Ctrl+PgUp", "下一章 / 上一章"},
         {"Space / PgDown", "到页末时翻到下一章"},
         {"Ctrl+Shift+R", "阅读设置"},
+        {"Ctrl+Shift+U", "朗读全书 / 暂停 / 继续"},
         {"Ctrl++ / Ctrl+-", "放大 / 缩小"},
         {"Ctrl+0", "恢复原始大小"},
         {"Alt+Left / Backspace", "后退"},
