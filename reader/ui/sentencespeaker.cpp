@@ -241,18 +241,6 @@ void SentenceSpeaker::pause() {
     }
 }
 
-void SentenceSpeaker::resume() {
-    if (!m_paused || !m_current)
-        return;
-    m_paused = false;
-    if (m_current->waiting)
-        return; // still being rendered: it plays when it is ready
-    if (m_current->direct() || !m_player || !m_playing)
-        play();
-    else
-        m_player->play();
-}
-
 void SentenceSpeaker::stop() {
     if (m_player)
         m_player->stop();

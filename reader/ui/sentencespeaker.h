@@ -32,10 +32,8 @@ class SentenceSpeaker : public QObject {
     // Renders `next` ahead while the sentence plays (one learnt after speak(), as the first of
     // the next page).
     void renderAhead(const std::string& next);
+    // Stops the sound where it is; the reading goes on with speak(), the sentence again.
     void pause();
-    // Goes on from where pause() left the sentence.
-    void resume();
-    bool paused() const { return m_paused; }
     void stop();
     // 0 to 1, over the voice's own volume: the sleep timer's fade.
     void setVolumeFactor(double factor);
